@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace partwright {
+
+// One thing that went wrong during a run. The run reports it and goes on with
+// the next piece or source.
+struct Failure {
+    enum class Kind {
+        ReadSource,      // the source cannot be opened or read
+        WritePiece,      // the piece cannot be created or written
+        TargetIsSource,  // the piece's name leads to a source of the same run
+        BadNameLength,   // the name length is not a usable whole number
+        BadFirstNumber,  // the first counting number is not a 16-bit whole number
+        NameTooLong,     // the first-characters name can never be a valid file name
+        BadCodepage,     // the requested code page is unknown here
+    };
+
+    Kind kind;
+    std::filesystem::path path;  // the source, or the piece's target when known
+    std::string reason;          // the operating system's reason, or what was wrong
+};
+
+// "cannot open /data/a.txt: No such file or directory" and the like, in UTF-8.
+[[nodiscard]] std::string Describe(const Failure& failure);
+
+}  // namespace partwright

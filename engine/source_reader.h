@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/codepage.h"
+#include "engine/failure.h"
+#include "engine/text.h"
+
+namespace partwright {
+
+struct ReadOptions {
+    std::string codepage;               // "" is the system's ANSI code page
+    bool wholeFile = false;             // cut an ANSI source as one text instead of 30000-byte blocks
+    std::size_t chunkBytes = 1 << 18;   // how much a streamed source reads per step
+};
+
+// Reads one source as the texts the run cuts. A source whose first byte is
+// 0xFF or 0xFE is UTF-16LE and forms a single block (the byte-order mark
+// stays in the text; an odd last byte becomes one code unit with 0 as its high
+// half). Any other source is decoded from its ANSI code page in blocks of
+// 30000 bytes, each converted on its own, unless `wholeFile` asks for one
+// block. A single block is streamed in chunks, so memory stays bounded
+// whatever the size of the source.
+class SourceReader {
+public:
+    static constexpr std::size_t kBlockBytes = 30000;
+
+    enum class Status { Units, EndOfSource, Error };
+
+    // Opens the source. On failure returns null and fills `failure`
+    // (kind ReadSource or BadCodepage, with the path and the reason).
+    [[nodiscard]] static std::unique_ptr<SourceReader> Open(const std::filesystem::path& source,
+                                                           const ReadOptions& options, Failure& failure);
+    ~SourceReader();
+    SourceReader(const SourceReader&) = delete;
+    SourceReader& operator=(const SourceReader&) = delete;
+
+    // Replaces `units` with the next text of the source. `endsBlock` is set
+    // when these units complete a block (for a 30000-byte block always; for a
+    // streamed block only on its last chunk). A source of zero bytes gives
+    // EndOfSource at once, so it has no blocks. On Error, error() says why.
+    [[nodiscard]] Status Next(Text& units, bool& endsBlock);
+
+    [[nodiscard]] bool isUtf16() const;
+    [[nodiscard]] std::uint64_t size() const;       // bytes
+    [[nodiscard]] std::uint64_t bytesRead() const;
+    [[nodiscard]] const Failure& error() const;
+
+private:
+    struct Impl;
+    explicit SourceReader(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// Every block of a source at once, as a list of texts (for tests and small tools;
+// the run streams instead). The literal form of reading a source.
+[[nodiscard]] std::optional<std::vector<Text>> ReadFileBlocks(const std::filesystem::path& source,
+                                                              const ReadOptions& options, Failure& failure);
+
+}  // namespace partwright

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "engine/text.h"
+
+namespace partwright {
+
+// Encodes one UTF-16 code unit by itself as 1, 2 or 3 bytes appended to `out`.
+// Surrogate halves are not paired: each becomes three bytes of its own.
+//   ToUTF8(0x20AC, out) appends E2 82 AC
+void ToUTF8(char16_t unit, std::string& out);
+
+// Appends the encoding of every code unit of `text`, in order (fast path of CUni).
+void AppendUtf8(TextView text, std::string& out);
+
+// The bytes of `text`, code unit by code unit; a surrogate pair gives six bytes.
+[[nodiscard]] std::string CUni(TextView text);
+
+}  // namespace partwright

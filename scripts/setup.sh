@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what building and testing Partwright needs on Debian 12, when missing.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    libgtest-dev libbenchmark-dev libcli11-dev
+    qt6-base-dev qt6-svg-dev
+    g++-mingw-w64-x86-64 wine wine64
+    xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

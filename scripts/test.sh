@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test:
+#  1. the release build (engine, command line, window, file list);
+#  2. the engine and the command line under AddressSanitizer and UndefinedBehaviorSanitizer;
+#  3. the Windows build of the engine and the command line, under Wine.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$here/.."
+"$here/setup.sh"
+
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+echo "== release build and tests"
+"$here/build.sh" "$root/build/release" -DCMAKE_BUILD_TYPE=Release
+ctest --test-dir "$root/build/release" --output-on-failure -j "$jobs"
+
+echo "== engine and command line under ASan and UBSan"
+"$here/build.sh" "$root/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DPARTWRIGHT_SANITIZE=ON \
+    -DPARTWRIGHT_GUI=OFF -DPARTWRIGHT_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir "$root/build/sanitize" --output-on-failure -j "$jobs"
+
+if [ -x "$here/test-windows.sh" ]; then
+    echo "== Windows build under Wine"
+    "$here/test-windows.sh"
+fi
