@@ -1,0 +1,117 @@
+#pragma once
+
+// A slow, word-for-word transcription of the cutting rules (CountLines,
+// GetLines, the separator cut), kept deliberately naive so that the fast
+// streaming cutter can be checked against it.
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "engine/cutter.h"
+#include "engine/numeric.h"
+#include "engine/text.h"
+
+namespace partwright::oracle {
+
+struct Piece {
+    Text text;
+    bool writeWhenEmpty = false;
+    bool operator==(const Piece&) const = default;
+};
+
+inline const Text kCrLf = u"\r\n";
+
+// The segments of `text` cut at `separator`, found left to right, never overlapping.
+inline std::vector<Text> SplitAt(const Text& text, const Text& separator) {
+    std::vector<Text> segments;
+    if (text.empty()) return segments;
+    if (separator.empty()) {
+        segments.push_back(text);
+        return segments;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t found = text.find(separator, start);
+        if (found == Text::npos) {
+            segments.push_back(text.substr(start));
+            return segments;
+        }
+        segments.push_back(text.substr(start, found - start));
+        start = found + separator.size();
+    }
+}
+
+inline std::int32_t CountLines(const Text& text, const Text& separator) {
+    return static_cast<std::int32_t>(SplitAt(text, separator).size());
+}
+
+inline Text GetLines(const Text& text, const Text& separator, std::int64_t first, std::int64_t last) {
+    const std::vector<Text> segments = SplitAt(text, separator);
+    Text result;
+    for (std::int64_t i = first - 1; i <= last - 1; ++i) {
+        if (i >= 0 && i < static_cast<std::int64_t>(segments.size()) - 1) {
+            result += segments[static_cast<std::size_t>(i)];
+            result += kCrLf;
+        }
+    }
+    if (!result.empty()) result.resize(result.size() - 2);
+    return result;
+}
+
+// Lines mode as written: the piece count from CountLines, each piece re-cut with GetLines.
+inline std::vector<Piece> CutLines(const Text& blockText, double n) {
+    std::vector<Piece> pieces;
+    const std::int32_t count = CountLines(blockText, kCrLf);
+    const auto pieceCount = static_cast<std::int64_t>(std::ceil(count / n));
+    for (std::int64_t j = 0; j < pieceCount; ++j) {
+        const double first = RoundHalfEven(n * static_cast<double>(j) + 1);
+        const double last = RoundHalfEven((n - 1) + (n * static_cast<double>(j) + 1));
+        pieces.push_back({GetLines(blockText, kCrLf, static_cast<std::int64_t>(first), static_cast<std::int64_t>(last)),
+                          false});
+    }
+    return pieces;
+}
+
+inline std::vector<Piece> CutAtSeparator(const Text& blockText, const Text& separator) {
+    std::vector<Piece> pieces;
+    for (Text& segment : SplitAt(blockText, separator)) pieces.push_back({std::move(segment), true});
+    return pieces;
+}
+
+inline std::vector<Piece> CutAtBlankLines(const Text& blockText) {
+    return CutAtSeparator(blockText, u"\r\n\r\n");
+}
+
+// Collects what a PieceCutter hands over; can ask for a stop at a given piece.
+class RecordingSink final : public PieceSink {
+public:
+    explicit RecordingSink(int stopAtPiece = -1) : stopAtPiece_(stopAtPiece) {}
+
+    bool BeginPiece() override {
+        if (open_) faults.push_back("BeginPiece while a piece is open");
+        if (static_cast<int>(pieces.size()) == stopAtPiece_) return false;
+        pieces.push_back({});
+        open_ = true;
+        return true;
+    }
+    void AppendToPiece(TextView units) override {
+        if (!open_) faults.push_back("AppendToPiece outside a piece");
+        if (units.empty()) faults.push_back("empty AppendToPiece");
+        if (!pieces.empty()) pieces.back().text.append(units);
+    }
+    void EndPiece(bool writeWhenEmpty) override {
+        if (!open_) faults.push_back("EndPiece outside a piece");
+        if (!pieces.empty()) pieces.back().writeWhenEmpty = writeWhenEmpty;
+        open_ = false;
+    }
+
+    std::vector<Piece> pieces;
+    std::vector<const char*> faults;
+
+private:
+    int stopAtPiece_;
+    bool open_ = false;
+};
+
+}  // namespace partwright::oracle

@@ -1,0 +1,67 @@
+#include "engine/numeric.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+
+namespace partwright {
+namespace {
+
+struct ParseCase {
+    Text text;
+    std::optional<double> expected;
+};
+
+TEST(Numeric, acceptsWhatTheLocaleAwareParserReadsWhole) {
+    const ParseCase cases[] = {
+        {u"12", 12.0},      {u" 12", 12.0},     {u"12 ", 12.0},   {u"\t7\t", 7.0},   {u"-3", -3.0},
+        {u"+4", 4.0},       {u"2.5", 2.5},      {u".5", 0.5},     {u"1E2", 100.0},   {u"1e-2", 0.01},
+        {u"007", 7.0},      {u"0", 0.0},        {u"", std::nullopt}, {u"   ", std::nullopt},
+        {u"7a", std::nullopt}, {u"a7", std::nullopt}, {u"1 2", std::nullopt}, {u"- 3", std::nullopt},
+        {u"0x10", std::nullopt}, {u"0X1p3", std::nullopt}, {u"inf", std::nullopt},
+        {u"-Infinity", std::nullopt}, {u"nan", std::nullopt}, {u"1e999", std::nullopt},
+        {u"1,5", std::nullopt}, {u"\uff11", std::nullopt}, {Text(u"1\0" "2", 3), std::nullopt},
+        {u"1.", 1.0},       {u"e5", std::nullopt}, {u".", std::nullopt},
+    };
+    for (const ParseCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.text));
+        EXPECT_EQ(ParseNumber(c.text), c.expected);
+        EXPECT_EQ(IsNumeric(c.text), c.expected.has_value());
+    }
+}
+
+TEST(Numeric, roundsHalvesToTheEvenNeighbour) {
+    const std::pair<double, double> cases[] = {
+        {2.5, 2.0},   {3.5, 4.0},   {0.5, 0.0},   {1.5, 2.0},    {-0.5, 0.0}, {-1.5, -2.0}, {-2.5, -2.0},
+        {2.4999, 2.0}, {2.5001, 3.0}, {0.4, 0.0}, {-3.0, -3.0}, {1e300, 1e300}, {4503599627370497.0, 4503599627370497.0},
+    };
+    for (auto [value, expected] : cases) {
+        SCOPED_TRACE(value);
+        EXPECT_EQ(RoundHalfEven(value), expected);
+    }
+}
+
+TEST(Numeric, wholeNumbersAreRoundedThenCheckedAgainstTheirRange) {
+    EXPECT_EQ(ToInt32(u"2.5"), 2);
+    EXPECT_EQ(ToInt32(u"3.5"), 4);
+    EXPECT_EQ(ToInt32(u" 8"), 8);
+    EXPECT_EQ(ToInt32(u"2147483647"), 2147483647);
+    EXPECT_EQ(ToInt32(u"2147483647.4"), 2147483647);
+    EXPECT_EQ(ToInt32(u"2147483647.5"), std::nullopt);
+    EXPECT_EQ(ToInt32(u"-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(ToInt32(u"-2147483649"), std::nullopt);
+    EXPECT_EQ(ToInt32(u"1E10"), std::nullopt);
+    EXPECT_EQ(ToInt32(u"x"), std::nullopt);
+
+    EXPECT_EQ(ToInt16(u"007"), 7);
+    EXPECT_EQ(ToInt16(u"32767"), 32767);
+    EXPECT_EQ(ToInt16(u"32767.5"), std::nullopt);
+    EXPECT_EQ(ToInt16(u"32768"), std::nullopt);
+    EXPECT_EQ(ToInt16(u"-32768.5"), -32768);
+    EXPECT_EQ(ToInt16(u"-32769"), std::nullopt);
+    EXPECT_EQ(ToInt16(u""), std::nullopt);
+}
+
+}  // namespace
+}  // namespace partwright
