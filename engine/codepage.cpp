@@ -1,0 +1,280 @@
+#include "engine/codepage.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cctype>
+#include <charconv>
+#include <optional>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <iconv.h>
+#endif
+
+namespace partwright {
+
+namespace {
+
+// Code pages a source may be read in, besides the system's own.
+constexpr std::array<unsigned, 13> kKnownCodepages = {1250, 1251, 1252, 1253, 1254, 1255, 1256,
+                                                      1257, 1258, 874,  932,  936,  949};
+constexpr unsigned kBig5 = 950;
+
+bool IsKnown(unsigned codepage) {
+    return codepage == kBig5 || std::find(kKnownCodepages.begin(), kKnownCodepages.end(), codepage) != kKnownCodepages.end();
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "windows-1251", "cp1251", "1251" -> 1251; nothing for anything else.
+std::optional<unsigned> ParseCodepageName(std::string_view name) {
+    if (StartsWithNoCase(name, "windows-")) {
+        name.remove_prefix(8);
+    } else if (StartsWithNoCase(name, "cp")) {
+        name.remove_prefix(2);
+    }
+    unsigned number = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
+    if (name.empty() || error != std::errc{} || end != name.data() + name.size() || !IsKnown(number)) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+#ifndef _WIN32
+
+// windows-1252 as Windows converts it: the five bytes the code page leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) keep their value as the code unit.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+class Windows1252Decoder final : public TextDecoder {
+public:
+    void Decode(std::span<const char> bytes, bool /*endOfInput*/, Text& out) override {
+        const std::size_t start = out.size();
+        out.resize(start + bytes.size());
+        char16_t* p = out.data() + start;
+        for (const char c : bytes) {
+            const auto b = static_cast<unsigned char>(c);
+            *p++ = (b >= 0x80 && b < 0xA0) ? kWindows1252High[b - 0x80] : static_cast<char16_t>(b);
+        }
+    }
+};
+
+#endif  // !_WIN32
+
+#ifdef _WIN32
+
+// The platform's own conversion. A multi-byte character cut at the end of one
+// call is held back by looking at the code page's lead bytes.
+class WindowsDecoder final : public TextDecoder {
+public:
+    explicit WindowsDecoder(UINT codepage) : codepage_(codepage) {
+        CPINFO info;
+        if (codepage != CP_UTF8 && GetCPInfo(codepage, &info) && info.MaxCharSize > 1) {
+            for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+                for (unsigned b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) {
+                    leadByte_[b] = true;
+                }
+            }
+        }
+    }
+
+    void Decode(std::span<const char> bytes, bool endOfInput, Text& out) override {
+        if (!pending_.empty()) {
+            pending_.append(bytes.data(), bytes.size());
+            Convert(pending_, endOfInput, out);
+            return;
+        }
+        Convert(std::string_view(bytes.data(), bytes.size()), endOfInput, out);
+    }
+
+private:
+    void Convert(std::string_view input, bool endOfInput, Text& out) {
+        const std::size_t whole = endOfInput ? input.size() : input.size() - IncompleteTail(input);
+        std::string tail(input.substr(whole));
+        if (whole > 0) {
+            const int length = static_cast<int>(whole);
+            const int units = MultiByteToWideChar(codepage_, 0, input.data(), length, nullptr, 0);
+            const std::size_t start = out.size();
+            out.resize(start + static_cast<std::size_t>(units));
+            MultiByteToWideChar(codepage_, 0, input.data(), length, reinterpret_cast<wchar_t*>(out.data() + start),
+                                units);
+        }
+        pending_ = std::move(tail);
+    }
+
+    // How many bytes at the end begin a character that the next call completes.
+    std::size_t IncompleteTail(std::string_view input) const {
+        if (codepage_ == CP_UTF8) {
+            std::size_t back = 0;
+            while (back < input.size() && back < 3 &&
+                   (static_cast<unsigned char>(input[input.size() - 1 - back]) & 0xC0) == 0x80) {
+                ++back;
+            }
+            if (back == input.size()) {
+                return 0;
+            }
+            const auto lead = static_cast<unsigned char>(input[input.size() - 1 - back]);
+            const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            return need > back + 1 ? back + 1 : 0;
+        }
+        std::size_t i = 0;
+        while (i < input.size()) {
+            i += leadByte_[static_cast<unsigned char>(input[i])] ? 2 : 1;
+        }
+        return i > input.size() ? 1 : 0;
+    }
+
+    UINT codepage_;
+    std::array<bool, 256> leadByte_{};
+    std::string pending_;
+};
+
+#else  // POSIX
+
+// glibc's iconv names for the Windows code pages.
+const char* IconvName(unsigned codepage) {
+    switch (codepage) {
+        case 1250: return "WINDOWS-1250";
+        case 1251: return "WINDOWS-1251";
+        case 1253: return "WINDOWS-1253";
+        case 1254: return "WINDOWS-1254";
+        case 1255: return "WINDOWS-1255";
+        case 1256: return "WINDOWS-1256";
+        case 1257: return "WINDOWS-1257";
+        case 1258: return "WINDOWS-1258";
+        case 874: return "WINDOWS-874";
+        case 932: return "CP932";
+        case 936: return "CP936";
+        case 949: return "CP949";
+        case 950: return "CP950";
+        default: return nullptr;
+    }
+}
+
+// A byte iconv cannot map (undefined in the code page, or a broken or cut
+// multi-byte sequence) becomes the code unit of the byte's own value, U+0000
+// to U+00FF: the same rule as windows-1252's undefined bytes, and the byte
+// stays recoverable from the text.
+class IconvDecoder final : public TextDecoder {
+public:
+    explicit IconvDecoder(iconv_t cd) : cd_(cd) {}
+    ~IconvDecoder() override { iconv_close(cd_); }
+    IconvDecoder(const IconvDecoder&) = delete;
+    IconvDecoder& operator=(const IconvDecoder&) = delete;
+
+    void Decode(std::span<const char> bytes, bool endOfInput, Text& out) override {
+        if (!pending_.empty()) {
+            // A character was cut at the end of the last call: join it to this input.
+            std::string joined = std::move(pending_);
+            pending_.clear();
+            joined.append(bytes.data(), bytes.size());
+            Convert(joined.data(), joined.size(), endOfInput, out);
+        } else {
+            Convert(bytes.data(), bytes.size(), endOfInput, out);
+        }
+    }
+
+private:
+    void Convert(const char* data, std::size_t size, bool endOfInput, Text& out) {
+        const std::size_t start = out.size();
+        // No supported code page gives more than one unit per byte; a few more
+        // for what a stateful converter releases when flushed.
+        out.resize(start + size + 8);
+        char* in = const_cast<char*>(data);
+        std::size_t inLeft = size;
+        char* outStart = reinterpret_cast<char*>(out.data() + start);
+        char* outPtr = outStart;
+        std::size_t outLeft = (size + 8) * sizeof(char16_t);
+        auto emitByte = [&](char byte) {
+            *reinterpret_cast<char16_t*>(outPtr) = static_cast<unsigned char>(byte);
+            outPtr += sizeof(char16_t);
+            outLeft -= sizeof(char16_t);
+        };
+        while (inLeft > 0) {
+            if (iconv(cd_, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1)) {
+                break;
+            }
+            if (errno == EINVAL && !endOfInput) {
+                pending_.assign(in, inLeft);
+                inLeft = 0;
+                break;
+            }
+            // EILSEQ, or EINVAL at the very end: the byte stands for itself.
+            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+            emitByte(*in);
+            ++in;
+            --inLeft;
+        }
+        if (endOfInput) {
+            iconv(cd_, nullptr, nullptr, &outPtr, &outLeft);
+            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        }
+        out.resize(start + static_cast<std::size_t>(outPtr - outStart) / sizeof(char16_t));
+    }
+
+    iconv_t cd_;
+    std::string pending_;
+};
+
+#endif
+
+}  // namespace
+
+std::unique_ptr<TextDecoder> TextDecoder::ForCodepage(std::string_view name, std::string& error) {
+#ifdef _WIN32
+    UINT codepage = GetACP();
+    if (!name.empty()) {
+        const auto parsed = ParseCodepageName(name);
+        if (!parsed) {
+            error = "unknown code page: " + std::string(name);
+            return nullptr;
+        }
+        codepage = *parsed;
+    }
+    if (!IsValidCodePage(codepage)) {
+        error = "code page " + std::to_string(codepage) + " is not installed";
+        return nullptr;
+    }
+    return std::make_unique<WindowsDecoder>(codepage);
+#else
+    if (name.empty()) {
+        return std::make_unique<Windows1252Decoder>();
+    }
+    const auto codepage = ParseCodepageName(name);
+    if (!codepage) {
+        error = "unknown code page: " + std::string(name);
+        return nullptr;
+    }
+    if (*codepage == 1252) {
+        return std::make_unique<Windows1252Decoder>();
+    }
+    const char* target = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+    const iconv_t cd = iconv_open(target, IconvName(*codepage));
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        error = "code page " + std::to_string(*codepage) + " is not available: " + std::system_category().message(errno);
+        return nullptr;
+    }
+    return std::make_unique<IconvDecoder>(cd);
+#endif
+}
+
+}  // namespace partwright

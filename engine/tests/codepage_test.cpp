@@ -1,0 +1,158 @@
+#include "engine/codepage.h"
+
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace partwright {
+namespace {
+
+std::unique_ptr<TextDecoder> Decoder(std::string_view name) {
+    std::string error;
+    auto decoder = TextDecoder::ForCodepage(name, error);
+    EXPECT_NE(decoder, nullptr) << name << ": " << error;
+    return decoder;
+}
+
+Text DecodeAll(TextDecoder& decoder, std::string_view bytes) {
+    Text out;
+    decoder.Decode(std::span<const char>(bytes.data(), bytes.size()), true, out);
+    return out;
+}
+
+bool SystemCodepageIs1252() {
+#ifdef _WIN32
+    return GetACP() == 1252;
+#else
+    return true;
+#endif
+}
+
+struct ByteCase {
+    unsigned char byte;
+    char16_t unit;
+};
+
+TEST(CodepageTest, windows1252MapsEveryByteIncludingTheUndefinedOnes) {
+    const ByteCase cases[] = {
+        {0x00, 0x0000}, {0x41, 0x0041}, {0x7F, 0x007F}, {0x80, 0x20AC}, {0x81, 0x0081}, {0x8D, 0x008D},
+        {0x8F, 0x008F}, {0x90, 0x0090}, {0x9D, 0x009D}, {0x9F, 0x0178}, {0x92, 0x2019}, {0xA0, 0x00A0},
+        {0xE9, 0x00E9}, {0xFF, 0x00FF},
+    };
+    for (const std::string_view name : {"windows-1252", "cp1252", "1252"}) {
+        auto decoder = Decoder(name);
+        ASSERT_NE(decoder, nullptr);
+        for (const auto& c : cases) {
+            const char byte = static_cast<char>(c.byte);
+            EXPECT_EQ(DecodeAll(*decoder, std::string_view(&byte, 1)), Text(1, c.unit))
+                << name << " byte " << std::hex << static_cast<unsigned>(c.byte);
+        }
+        std::string all(256, '\0');
+        for (int b = 0; b < 256; ++b) {
+            all[b] = static_cast<char>(b);
+        }
+        EXPECT_EQ(DecodeAll(*decoder, all).size(), 256u) << name << " dropped a byte";
+    }
+}
+
+TEST(CodepageTest, systemCodepageReadsWindows1252Here) {
+    if (!SystemCodepageIs1252()) {
+        GTEST_SKIP() << "the system code page is not 1252";
+    }
+    auto decoder = Decoder("");
+    ASSERT_NE(decoder, nullptr);
+    EXPECT_EQ(DecodeAll(*decoder, "\xEF\xBB\xBF\xE9\x80\x81"), u"\u00EF\u00BB\u00BF\u00E9\u20AC\u0081");
+}
+
+TEST(CodepageTest, namesAreCheckedAndUnknownOnesRefused) {
+    for (const std::string_view name : {"windows-1250", "WINDOWS-1258", "Cp1251", "874", "cp932", "936", "949", "950"}) {
+        std::string error;
+        EXPECT_NE(TextDecoder::ForCodepage(name, error), nullptr) << name << ": " << error;
+    }
+    for (const std::string_view name : {"utf-8", "1259", "cp", "windows-", "12520", "932x", "-932", "latin1"}) {
+        std::string error;
+        EXPECT_EQ(TextDecoder::ForCodepage(name, error), nullptr) << name;
+        EXPECT_NE(error.find(std::string(name)), std::string::npos) << "error should name " << name << ": " << error;
+    }
+}
+
+struct PageCase {
+    const char* codepage;
+    std::string bytes;
+    Text text;
+};
+
+const PageCase kPageCases[] = {
+    {"1251", "\xC0\xE1\xE2 z", u"\u0410\u0431\u0432 z"},
+    {"1250", "\x8A\xE8", u"\u0160\u010D"},
+    {"1253", "\xC1\xE2", u"\u0391\u03B2"},
+    {"874", "\xA1\xC1", u"\u0E01\u0E21"},
+    {"932", "A\x82\xA0" "B\x93\xFA\x96\x7B" "C\xB1", u"A\u3042B\u65E5\u672CC\uFF71"},
+    {"936", "x\xD6\xD0\xCE\xC4y", u"x\u4E2D\u6587y"},
+    {"949", "\xC7\xD1\xB1\xDB!", u"\uD55C\uAE00!"},
+    {"950", "\xA4\xA4\xA4\xE5.", u"\u4E2D\u6587."},
+};
+
+TEST(CodepageTest, namedCodepagesDecodeTheirCharacters) {
+    for (const auto& c : kPageCases) {
+        auto decoder = Decoder(c.codepage);
+        ASSERT_NE(decoder, nullptr);
+        EXPECT_EQ(DecodeAll(*decoder, c.bytes), c.text) << c.codepage;
+    }
+}
+
+// Fed in pieces cut at every possible point, the text must come out as if fed at once.
+TEST(CodepageTest, streamingKeepsCharactersCutBetweenCalls) {
+    for (const auto& c : kPageCases) {
+        auto decoder = Decoder(c.codepage);
+        ASSERT_NE(decoder, nullptr);
+        for (std::size_t cut = 0; cut <= c.bytes.size(); ++cut) {
+            Text out;
+            decoder->Decode(std::span<const char>(c.bytes.data(), cut), false, out);
+            decoder->Decode(std::span<const char>(c.bytes.data() + cut, c.bytes.size() - cut), true, out);
+            EXPECT_EQ(out, c.text) << c.codepage << " cut at " << cut;
+        }
+        Text out;
+        for (const char byte : c.bytes) {
+            decoder->Decode(std::span<const char>(&byte, 1), false, out);
+        }
+        decoder->Decode({}, true, out);
+        EXPECT_EQ(out, c.text) << c.codepage << " byte by byte";
+    }
+}
+
+#ifndef _WIN32
+// Bytes iconv cannot map keep their own value as the code unit, so nothing goes missing.
+TEST(CodepageTest, unmappableBytesBecomeTheirOwnValue) {
+    const struct {
+        const char* codepage;
+        std::string bytes;
+        Text text;
+    } cases[] = {
+        {"1253", "a\xAA" "b", u"a\u00AAb"},             // undefined in windows-1253
+        {"932", "\x82", u"\u0082"},                     // lead byte cut off by the end of input
+        {"932", "\x82\xA0\x82", u"\u3042\u0082"},
+        {"936", "\xD6", u"\u00D6"},
+    };
+    for (const auto& c : cases) {
+        auto decoder = Decoder(c.codepage);
+        ASSERT_NE(decoder, nullptr);
+        EXPECT_EQ(DecodeAll(*decoder, c.bytes), c.text) << c.codepage;
+    }
+}
+#endif
+
+// Each block is converted on its own: the end of input forgets a cut character.
+TEST(CodepageTest, endOfInputStartsTheNextCallAfresh) {
+    auto decoder = Decoder("932");
+    ASSERT_NE(decoder, nullptr);
+    Text first = DecodeAll(*decoder, "A\x82");
+    EXPECT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0], u'A');
+    EXPECT_EQ(DecodeAll(*decoder, "BC"), u"BC");
+}
+
+}  // namespace
+}  // namespace partwright
