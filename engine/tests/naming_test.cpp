@@ -1,0 +1,170 @@
+#include "engine/naming.h"
+
+#include <gtest/gtest.h>
+
+namespace partwright {
+namespace {
+
+// Test paths are written in ASCII; this gives them the platform's string form.
+NativeString N(std::string_view ascii) { return NativeString(ascii.begin(), ascii.end()); }
+
+struct PathCase {
+    const char* path;
+    const char* folder;
+    const char* folderNoSlash;
+    const char* fileName;
+    const char* baseName;
+    const char* extension;
+};
+
+void ExpectPathPieces(const PathCase& c) {
+    EXPECT_EQ(GetFolder(N(c.path)), N(c.folder)) << c.path;
+    EXPECT_EQ(GetFolderNoSlash(N(c.path)), N(c.folderNoSlash)) << c.path;
+    const NativeString fileName = GetFileName(N(c.path));
+    EXPECT_EQ(fileName, N(c.fileName)) << c.path;
+    EXPECT_EQ(GetBaseName(fileName), N(c.baseName)) << c.path;
+    EXPECT_EQ(GetExtension(fileName), N(c.extension)) << c.path;
+}
+
+struct NumberedCase {
+    const char* source;
+    std::int64_t number;
+    const char* name;
+};
+
+struct PrefixCase {
+    Text prefix;
+    const char* source;
+    std::int64_t number;
+    const char* name;
+};
+
+struct FirstCharsCase {
+    const char* source;
+    Text piece;
+    std::int32_t x;
+    const char* name;
+};
+
+TEST(NamingTest, pathPiecesSplitAtTheLastSeparatorAndTheLastDot) {
+    const PathCase cases[] = {
+        {"/data/report.txt", "/data/", "/data", "report.txt", "report", "txt"},
+        {"/my.dir/notes.txt", "/my.dir/", "/my.dir", "notes.txt", "notes", "txt"},
+        {"/data/report.final.csv", "/data/", "/data", "report.final.csv", "report.final", "csv"},
+        {"/my.dir/README", "/my.dir/", "/my.dir", "README", "README", ""},
+        {"/x.txt", "/", "", "x.txt", "x", "txt"},
+        {"notes.txt", "", "", "notes.txt", "notes", "txt"},
+        {"/data/trailing.", "/data/", "/data", "trailing.", "trailing", ""},
+#ifdef _WIN32
+        {"C:\\data\\report.txt", "C:\\data\\", "C:\\data", "report.txt", "report", "txt"},
+        {"C:\\x.txt", "C:\\", "C:", "x.txt", "x", "txt"},
+        {"C:\\a/b\\c.d", "C:\\a/b\\", "C:\\a/b", "c.d", "c", "d"},
+#else
+        // A backslash is an ordinary character of a POSIX file name.
+        {"/data/a\\b.txt", "/data/", "/data", "a\\b.txt", "a\\b", "txt"},
+#endif
+    };
+    for (const auto& c : cases) {
+        ExpectPathPieces(c);
+    }
+}
+
+TEST(NamingTest, numberedNameKeepsSourceExtensionAndFolder) {
+    const NumberedCase cases[] = {
+        {"/data/report.txt", 1, "/data/report-0001.txt"},
+        {"/data/report.txt", 12, "/data/report-0012.txt"},
+        {"/data/report.txt", 12345, "/data/report-12345.txt"},
+        {"/data/report.final.csv", 3, "/data/report.final-0003.csv"},
+        {"/my.dir/notes.txt", 1, "/my.dir/notes-0001.txt"},
+        {"/x.txt", 1, "/x-0001.txt"},
+        {"/data/README", 1, "/data/README-0001"},
+        {"/my.dir/README", 2, "/my.dir/README-0002"},
+        {"report.txt", 1, "report-0001.txt"},
+#ifdef _WIN32
+        {"C:\\data\\report.txt", 1, "C:\\data\\report-0001.txt"},
+        {"C:\\data\\report.txt", 12, "C:\\data\\report-0012.txt"},
+        {"C:\\data\\report.txt", 12345, "C:\\data\\report-12345.txt"},
+        {"C:\\data\\report.final.csv", 3, "C:\\data\\report.final-0003.csv"},
+        {"C:\\my.dir\\notes.txt", 1, "C:\\my.dir\\notes-0001.txt"},
+        {"C:\\x.txt", 1, "C:\\x-0001.txt"},
+        {"C:/data/report.txt", 1, "C:/data/report-0001.txt"},
+        {"C:\\my.dir\\README", 1, "C:\\my.dir\\README-0001"},
+#endif
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NumberedName(N(c.source), c.number), N(c.name)) << c.source << " " << c.number;
+    }
+}
+
+TEST(NamingTest, prefixCounterNameUsesPlainDecimalAndSourceExtension) {
+    const PrefixCase cases[] = {
+        {u"bob", "/data/log.csv", 1, "/data/bob1.csv"},
+        {u"bob", "/data/log.csv", 10, "/data/bob10.csv"},
+        {u"bob", "/data/log.csv", -2, "/data/bob-2.csv"},
+        {u"", "/data/log.csv", 1, "/data/1.csv"},
+        {u"bob", "/data/log", 1, "/data/bob1"},
+        {u"bob", "/my.dir/log", 7, "/my.dir/bob7"},
+        {u"part ", "/data/a.b.txt", 32767, "/data/part 32767.txt"},
+#ifdef _WIN32
+        {u"bob", "C:\\data\\log.csv", 1, "C:\\data\\bob1.csv"},
+        {u"bob", "C:\\data\\log.csv", -2, "C:\\data\\bob-2.csv"},
+        {u"", "C:\\data\\log.csv", 1, "C:\\data\\1.csv"},
+#endif
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PrefixCounterName(c.prefix, N(c.source), c.number), N(c.name)) << c.source << " " << c.number;
+    }
+}
+
+TEST(NamingTest, nameFromFirstCharsKeepsOnlyAsciiLettersAndDigits) {
+    const FirstCharsCase cases[] = {
+        {"/data/a.log", u"Hello, world!\r\nmore", 8, "/data/Hellow.txt"},
+        {"/data/a.log", u"Hello", 0, "/data/.txt"},
+        {"/data/a.log", u"Hello", -3, "/data/.txt"},
+        {"/data/a.log", u"!? \r\n", 5, "/data/.txt"},
+        {"/data/a.log", u"ab", 8, "/data/ab.txt"},
+        {"/data/a.log", u"\uFEFFHi", 3, "/data/Hi.txt"},
+        {"/data/a.log", u"caf\u00E9 9\u4E2D", 10, "/data/caf9.txt"},
+        {"/x.log", u"Top", 8, "/Top.txt"},
+#ifdef _WIN32
+        {"C:\\data\\a.log", u"Hello, world!", 8, "C:\\data\\Hellow.txt"},
+        {"C:\\x.log", u"Top", 8, "C:\\Top.txt"},
+#endif
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NameFromFirstChars(N(c.source), c.piece, c.x), N(c.name)) << c.source << " x=" << c.x;
+    }
+}
+
+TEST(NamingTest, padZerosFillsToWidthButNeverCuts) {
+    const struct {
+        std::int64_t number;
+        int width;
+        const char* text;
+    } cases[] = {
+        {1, 4, "0001"}, {123, 4, "0123"}, {10000, 4, "10000"}, {0, 4, "0000"}, {7, 0, "7"}, {2147483648LL, 4, "2147483648"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PadZeros(c.number, c.width), c.text) << c.number;
+    }
+}
+
+TEST(NamingTest, keepCharsIsExactAndKeepsOrder) {
+    EXPECT_EQ(KeepChars(u"a-b_c.A", u"ca"), u"ac");
+    EXPECT_EQ(KeepChars(u"xyz", u""), u"");
+    EXPECT_EQ(AlphaNumOnly(u"Zz09 \u00C5\u0660-_"), u"Zz09");
+}
+
+TEST(NamingTest, toNativeGivesRealCharactersForAPath) {
+#ifdef _WIN32
+    EXPECT_EQ(ToNative(u"\u00E9\xD83D\xDE00"), NativeString(L"\u00E9\xD83D\xDE00"));
+#else
+    EXPECT_EQ(ToNative(u"a\u00E9\u20AC"), "a\xC3\xA9\xE2\x82\xAC");
+    EXPECT_EQ(ToNative(u"\xD83D\xDE00"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(ToNative(u"\xD83Dx"), "\xEF\xBF\xBDx");
+    EXPECT_EQ(ToNative(u"\xDE00\xD83D"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+#endif
+}
+
+}  // namespace
+}  // namespace partwright
