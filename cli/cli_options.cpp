@@ -1,0 +1,227 @@
+#include "cli/cli_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <sstream>
+
+#include "cli/arg_text.h"
+#include "engine/codepage.h"
+#include "engine/messages.h"
+#include "engine/numeric.h"
+
+#ifndef PARTWRIGHT_VERSION
+#define PARTWRIGHT_VERSION "unknown"
+#endif
+
+namespace partwright {
+
+namespace {
+
+constexpr const char* kProgram = "partwright-cli";
+
+// Raw option values as CLI11 fills them; checked and converted afterwards.
+struct RawArguments {
+    std::string lines;
+    std::string separator;
+    std::string firstChars;
+    std::string prefix;
+    std::string start;
+    std::string codepage;
+    bool blankLines = false;
+    bool numbered = false;
+    bool wholeFile = false;
+    bool dryRun = false;
+    bool quiet = false;
+    std::vector<std::string> files;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+ParseOutcome Refuse(const std::string& message)
+{
+    ParseOutcome outcome;
+    outcome.exitStatus = kExitUsage;
+    outcome.err = std::string(kProgram) + ": " + message + "\nRun with --help for more information.\n";
+    return outcome;
+}
+
+Text ArgumentText(const std::string& value, const char* option)
+{
+    auto text = TextFromArgument(value);
+    if (!text) {
+        throw UsageError{std::string(option) + ": the text is not valid UTF-8"};
+    }
+    return *text;
+}
+
+// N must be a number that rounds to at least 1: 0, negatives and 0.4 would
+// give no pieces at all.
+Text CheckedLines(const std::string& value)
+{
+    const Text text = ArgumentText(value, "--lines");
+    const auto number = ParseNumber(text);
+    if (!number) {
+        throw UsageError{"--lines: \"" + value + "\" is not a number"};
+    }
+    if (RoundHalfEven(*number) < 1.0) {
+        throw UsageError{"--lines: \"" + value + "\" is less than one line"};
+    }
+    return text;
+}
+
+Text CheckedNameLength(const std::string& value)
+{
+    const Text text = ArgumentText(value, "--first-chars");
+    if (!ParseNumber(text)) {
+        throw UsageError{"--first-chars: \"" + value + "\" is not a number"};
+    }
+    const auto length = ToInt32(text);
+    if (!length || *length < 0) {
+        throw UsageError{"--first-chars: \"" + value + "\" is not a length from 0 to 2147483647"};
+    }
+    return text;
+}
+
+Text CheckedFirstNumber(const std::string& value)
+{
+    const Text text = ArgumentText(value, "--start");
+    if (!ParseNumber(text)) {
+        throw UsageError{"--start: \"" + value + "\" is not a number"};
+    }
+    if (!ToInt16(text)) {
+        throw UsageError{"--start: \"" + value + "\" is not a whole number from -32768 to 32767"};
+    }
+    return text;
+}
+
+std::string CheckedCodepage(const std::string& value)
+{
+    std::string error;
+    if (!TextDecoder::ForCodepage(value, error)) {
+        throw UsageError{"--codepage: " + (error.empty() ? "\"" + value + "\" is not a known code page" : error)};
+    }
+    return value;
+}
+
+CliOptions Convert(const RawArguments& raw, const CLI::App& app)
+{
+    CliOptions options;
+    FixedSettings& settings = options.settings;
+
+    if (app.count("--separator") > 0) {
+        settings.split = SplitMode::Separator;
+        settings.separator = ArgumentText(raw.separator, "--separator");
+    } else if (raw.blankLines) {
+        settings.split = SplitMode::BlankLines;
+    } else {
+        settings.split = SplitMode::Lines;
+        settings.linesPerPiece = app.count("--lines") > 0 ? CheckedLines(raw.lines) : Text(u"3");
+    }
+
+    if (app.count("--first-chars") > 0) {
+        settings.naming = NamingMode::FirstChars;
+        settings.nameLength = CheckedNameLength(raw.firstChars);
+    } else if (app.count("--prefix") > 0) {
+        settings.naming = NamingMode::Prefix;
+        settings.prefix = ArgumentText(raw.prefix, "--prefix");
+        settings.firstNumber = app.count("--start") > 0 ? CheckedFirstNumber(raw.start) : Text(u"1");
+    } else {
+        settings.naming = NamingMode::Numbered;
+    }
+
+    if (app.count("--codepage") > 0) {
+        options.run.codepage = CheckedCodepage(raw.codepage);
+    }
+    options.run.wholeFile = raw.wholeFile;
+    options.run.dryRun = raw.dryRun;
+    options.quiet = raw.quiet;
+
+    if (raw.files.empty()) {
+        throw UsageError{messages::kNoFiles};
+    }
+    for (const std::string& file : raw.files) {
+        auto path = PathFromArgument(file);
+        if (!path || path->empty()) {
+            throw UsageError{"\"" + file + "\" is not a usable file name"};
+        }
+        options.files.push_back(std::move(*path));
+    }
+    return options;
+}
+
+void DeclareOptions(CLI::App& app, RawArguments& raw)
+{
+    app.footer(
+        "Pieces are written as UTF-8 beside their source. Exit status: 0 when every piece was written,\n"
+        "1 when anything failed (each failure is reported on standard error), 2 for a usage error.\n"
+        "Numbers may be written as 12, -3, 2.5 or 1E2.");
+
+    auto* lines = app.add_option("--lines", raw.lines, "Cut every N lines (the default, N = 3)")->type_name("N");
+    auto* separator = app.add_option("--separator", raw.separator, "Cut at every occurrence of TEXT (may be empty)")
+                          ->type_name("TEXT");
+    auto* blank = app.add_flag("--blank-lines", raw.blankLines, "Cut at every blank line");
+    lines->excludes(separator)->excludes(blank);
+    separator->excludes(blank);
+
+    auto* numbered = app.add_flag("--numbered", raw.numbered, "Name pieces NAME-0001.EXT, NAME-0002.EXT, ... (the default)");
+    auto* firstChars = app.add_option("--first-chars", raw.firstChars,
+                                      "Name pieces after the letters and digits among their first X characters")
+                           ->type_name("X");
+    auto* prefix = app.add_option("--prefix", raw.prefix, "Name pieces TEXT1.EXT, TEXT2.EXT, ...")->type_name("TEXT");
+    auto* start = app.add_option("--start", raw.start, "First counting number of --prefix (default 1)")->type_name("K");
+    numbered->excludes(firstChars)->excludes(prefix);
+    firstChars->excludes(prefix);
+    start->needs(prefix);
+
+    app.add_flag("--whole-file", raw.wholeFile, "Cut every source as one text instead of 30000-byte blocks");
+    app.add_option("--codepage", raw.codepage,
+                   "Code page of sources that are not UTF-16 (default: the system's ANSI code page)")
+        ->type_name("NAME");
+    app.add_flag("--dry-run", raw.dryRun, "Print the target of every piece and write nothing");
+    app.add_flag("--quiet", raw.quiet, "Print nothing but failures (and the targets of --dry-run)");
+    app.set_version_flag("--version", std::string(kProgram) + " " + PARTWRIGHT_VERSION, "Print the version and exit");
+    app.add_option("FILE", raw.files, "Source files, split in this order")->type_name("FILE");
+}
+
+}  // namespace
+
+ParseOutcome ParseCommandLine(const std::vector<std::string>& args)
+{
+    CLI::App app{"Splits text files into many smaller text files.", kProgram};
+    RawArguments raw;
+    DeclareOptions(app, raw);
+
+    if (args.empty()) {
+        ParseOutcome outcome;
+        outcome.out = app.help();
+        return outcome;
+    }
+
+    // CLI11 takes the arguments last to first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        ParseOutcome outcome;
+        outcome.out = app.help();
+        return outcome;
+    } catch (const CLI::CallForVersion&) {
+        ParseOutcome outcome;
+        outcome.out = app.version() + "\n";
+        return outcome;
+    } catch (const CLI::ParseError& error) {
+        return Refuse(error.what());
+    }
+
+    try {
+        ParseOutcome outcome;
+        outcome.options = Convert(raw, app);
+        return outcome;
+    } catch (const UsageError& error) {
+        return Refuse(error.message);
+    }
+}
+
+}  // namespace partwright

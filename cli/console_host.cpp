@@ -1,0 +1,114 @@
+#include "cli/console_host.h"
+
+#include <string>
+
+#include "cli/arg_text.h"
+#include "cli/cli_options.h"
+#include "engine/messages.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace partwright {
+
+namespace {
+
+constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+
+void WriteLine(std::FILE* stream, const std::string& line)
+{
+    std::fwrite(line.data(), 1, line.size(), stream);
+    std::fputc('\n', stream);
+}
+
+}  // namespace
+
+ConsoleHost::ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress)
+    : out_(out), err_(err), quiet_(quiet), showProgress_(showProgress && !quiet)
+{
+}
+
+void ConsoleHost::ShowNotice(Notice notice, const std::filesystem::path& source)
+{
+    switch (notice) {
+    case Notice::LinesNotNumber:
+        // The block gives no pieces, so the run did not write everything.
+        ++problems_;
+        ClearProgress();
+        WriteLine(err_, "partwright-cli: " + PathForConsole(source) + ": " + messages::kLinesNotNumber);
+        break;
+    }
+}
+
+void ConsoleHost::ReportFailure(const Failure& failure)
+{
+    ++problems_;
+    ClearProgress();
+    WriteLine(err_, "partwright-cli: " + Describe(failure));
+    std::fflush(err_);
+}
+
+void ConsoleHost::ReportProgress(const Progress& progress)
+{
+    if (!showProgress_) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastProgress_ < kProgressInterval) {
+        return;
+    }
+    lastProgress_ = now;
+    std::string line = "file " + std::to_string(progress.fileIndex) + " of " + std::to_string(progress.fileCount) +
+                       ": " + std::to_string(progress.bytesRead >> 20) + " of " +
+                       std::to_string(progress.sourceBytes >> 20) + " MiB read, " +
+                       std::to_string(progress.piecesWritten) + " pieces written";
+    const std::size_t width = line.size();
+    if (width < progressWidth_) {
+        line.append(progressWidth_ - width, ' ');
+    }
+    progressWidth_ = width;
+    std::fputc('\r', err_);
+    std::fwrite(line.data(), 1, line.size(), err_);
+    std::fflush(err_);
+}
+
+void ConsoleHost::PlannedPiece(const std::filesystem::path& target)
+{
+    WriteLine(out_, PathForConsole(target));
+}
+
+int ConsoleHost::Finish(const RunReport& report)
+{
+    ClearProgress();
+    if (!quiet_) {
+        WriteLine(out_, messages::kDone);
+    }
+    std::fflush(out_);
+    const bool everythingWritten = report.ok() && report.noticesShown == 0 && problems_ == 0;
+    return everythingWritten ? kExitOk : kExitFailed;
+}
+
+void ConsoleHost::ClearProgress()
+{
+    if (progressWidth_ == 0) {
+        return;
+    }
+    std::fputc('\r', err_);
+    std::fwrite(std::string(progressWidth_, ' ').data(), 1, progressWidth_, err_);
+    std::fputc('\r', err_);
+    progressWidth_ = 0;
+}
+
+bool StderrIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+}  // namespace partwright

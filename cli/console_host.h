@@ -1,0 +1,43 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "engine/split_run.h"
+
+namespace partwright {
+
+// The run's host on a console: failures and notices go to stderr as they
+// happen, the targets of a dry run to stdout, one per line.
+class ConsoleHost final : public RunHost {
+public:
+    // `showProgress`: keep one overwritten progress line on stderr (only
+    // sensible when stderr is a terminal).
+    ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress);
+
+    void ShowNotice(Notice notice, const std::filesystem::path& source) override;
+    void ReportFailure(const Failure& failure) override;
+    void ReportProgress(const Progress& progress) override;
+    void PlannedPiece(const std::filesystem::path& target) override;
+
+    // Ends the run on the console: "Done." on stdout (unless quiet), also
+    // after failures, which are already on stderr. Returns the exit status.
+    [[nodiscard]] int Finish(const RunReport& report);
+
+private:
+    void ClearProgress();
+
+    std::FILE* out_;
+    std::FILE* err_;
+    bool quiet_;
+    bool showProgress_;
+    int problems_ = 0;
+    std::size_t progressWidth_ = 0;  // characters of the progress line now on screen
+    std::chrono::steady_clock::time_point lastProgress_{};
+};
+
+// Whether stderr is an interactive terminal.
+[[nodiscard]] bool StderrIsTerminal();
+
+}  // namespace partwright

@@ -1,0 +1,232 @@
+// Runs the built partwright-cli on real files in a fresh folder and checks
+// its exit status, what it printed and the bytes it wrote.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace partwright {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Quoted(const std::string& arg)
+{
+    std::string quoted = "'";
+    for (const char c : arg) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+class CliEndToEndTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        static std::atomic<int> serial{0};
+        dir_ = fs::temp_directory_path() /
+               ("partwright-cli-test-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
+        fs::remove_all(dir_);
+        ASSERT_TRUE(fs::create_directories(dir_));
+        output_ = fs::temp_directory_path() / (dir_.filename().string() + "-output");
+        fs::create_directories(output_);
+    }
+    void TearDown() override
+    {
+        fs::remove_all(dir_);
+        fs::remove_all(output_);
+    }
+
+    fs::path Source(const std::string& name, const std::string& bytes)
+    {
+        WriteBytes(dir_ / name, bytes);
+        return dir_ / name;
+    }
+
+    Result Run(const std::vector<std::string>& args)
+    {
+        std::string command = Quoted(PARTWRIGHT_CLI_PATH);
+        for (const std::string& arg : args) {
+            command += " " + Quoted(arg);
+        }
+        command += " >" + Quoted((output_ / "out").string()) + " 2>" + Quoted((output_ / "err").string());
+        const int raw = std::system(command.c_str());
+        Result result;
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.out = ReadBytes(output_ / "out");
+        result.err = ReadBytes(output_ / "err");
+        return result;
+    }
+
+    std::set<std::string> Files() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    std::string Piece(const std::string& name) const { return ReadBytes(dir_ / name); }
+
+    fs::path dir_;
+    fs::path output_;
+};
+
+TEST_F(CliEndToEndTest, everySplitModeWritesItsPieces)
+{
+    const auto lines = Source("lines.txt", "a\r\nb\r\nc\r\nd");
+    const auto semi = Source("semi.csv", "x;y");
+    const auto blank = Source("blank.txt", "Hello one\r\n\r\nWorld two\r\n");
+
+    Result r = Run({lines.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Done.\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Piece("lines-0001.txt"), "a\r\nb\r\nc");
+    EXPECT_EQ(Piece("lines-0002.txt"), "d");
+
+    r = Run({"--separator", ";", "--prefix", "p", "--start", "5", semi.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Piece("p5.csv"), "x");
+    EXPECT_EQ(Piece("p6.csv"), "y\r\n");
+
+    r = Run({"--blank-lines", "--first-chars", "4", blank.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Piece("Hell.txt"), "Hello one");
+    EXPECT_EQ(Piece("Worl.txt"), "World two");
+    EXPECT_EQ(Piece(".txt"), "");  // the empty last piece has no characters to name it by
+}
+
+TEST_F(CliEndToEndTest, unicodeSourceAndAnsiSourceBecomeUtf8)
+{
+    // FF FE, then "a" CR LF and the euro sign in UTF-16LE.
+    const auto wide = Source("wide.txt", std::string("\xFF\xFE" "a\0\r\0\n\0\xAC\x20", 10));
+    const auto ansi = Source("ansi.txt", "caf\xE9 \x80");  // windows-1252
+    Result r = Run({"--lines", "1", wide.string(), ansi.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Piece("wide-0001.txt"), "\xEF\xBB\xBF" "a");  // the byte-order mark is part of the text
+    EXPECT_EQ(Piece("wide-0002.txt"), "\xE2\x82\xAC");
+    EXPECT_EQ(Piece("ansi-0001.txt"), "caf\xC3\xA9 \xE2\x82\xAC");
+}
+
+TEST_F(CliEndToEndTest, wholeFileCutsAcrossTheBlockBoundary)
+{
+    const auto big = Source("big.txt", std::string(40000, 'x'));
+    Result r = Run({"--separator", ";", big.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Piece("big-0001.txt"), std::string(30000, 'x') + "\r\n");
+    EXPECT_EQ(Piece("big-0002.txt"), std::string(10000, 'x') + "\r\n");
+
+    r = Run({"--separator", ";", "--prefix", "w", "--whole-file", big.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Piece("w1.txt"), std::string(40000, 'x') + "\r\n");
+    EXPECT_FALSE(fs::exists(dir_ / "w2.txt"));
+}
+
+TEST_F(CliEndToEndTest, nonAsciiPathsAndSeparatorsSurvive)
+{
+    fs::create_directories(dir_ / "\xC3\xBCn\xC3\xAF");
+    const auto source = Source("\xC3\xBCn\xC3\xAF/d\xC3\xA4t\xC3\xA4.txt", "one\xA7two");  // 0xA7 is the section sign
+    Result r = Run({"--separator", "\xC2\xA7", "--prefix", "\xE2\x82\xAC", source.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Piece("\xC3\xBCn\xC3\xAF/\xE2\x82\xAC" "1.txt"), "one");
+    EXPECT_EQ(Piece("\xC3\xBCn\xC3\xAF/\xE2\x82\xAC" "2.txt"), "two\r\n");
+}
+
+TEST_F(CliEndToEndTest, failuresAreReportedAndTheRunGoesOn)
+{
+    const auto missing = dir_ / "missing.txt";
+    const auto good = Source("good.txt", "1\r\n2");
+    const auto blocked = Source("blocked.txt", "3\r\n4");
+    fs::create_directory(dir_ / "blocked-0001.txt");  // a folder where the piece should go
+
+    Result r = Run({"--lines", "1", missing.string(), blocked.string(), good.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Done.\n");
+    EXPECT_NE(r.err.find(missing.string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find((dir_ / "blocked-0001.txt").string()), std::string::npos) << r.err;
+    EXPECT_EQ(Piece("blocked-0002.txt"), "4");
+    EXPECT_EQ(Piece("good-0001.txt"), "1");
+    EXPECT_EQ(Piece("good-0002.txt"), "2");
+}
+
+TEST_F(CliEndToEndTest, aPieceIsNeverWrittenOverASourceOfTheRun)
+{
+    const auto source = Source("a.txt", "first\r\nsecond");
+    const auto victim = Source("p2.txt", "keep me");
+    Result r = Run({"--lines", "1", "--prefix", "p", source.string(), victim.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find((dir_ / "p2.txt").string()), std::string::npos) << r.err;
+    EXPECT_EQ(Piece("p2.txt"), "keep me");
+    EXPECT_EQ(Piece("p1.txt"), "keep me");  // the second source's own first piece
+}
+
+TEST_F(CliEndToEndTest, usageErrorsAndDryRunsWriteNothing)
+{
+    const auto source = Source("a.txt", "1\r\n2\r\n3\r\n4");
+    const std::set<std::string> before = Files();
+
+    Result r = Run({"--lines", "0", source.string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("--lines"), std::string::npos);
+    EXPECT_EQ(Files(), before);
+
+    r = Run({"--lines", "2", "--dry-run", source.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, (dir_ / "a-0001.txt").string() + "\n" + (dir_ / "a-0002.txt").string() + "\nDone.\n");
+    EXPECT_EQ(Files(), before);
+}
+
+TEST_F(CliEndToEndTest, quietPrintsNothingButFailures)
+{
+    const auto source = Source("a.txt", "1");
+    Result r = Run({"--quiet", source.string()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Piece("a-0001.txt"), "1");
+
+    r = Run({"--quiet", (dir_ / "nope.txt").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("nope.txt"), std::string::npos);
+}
+
+TEST_F(CliEndToEndTest, noArgumentsShowsHelp)
+{
+    Result r = Run({});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("--blank-lines"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+}
+
+}  // namespace
+}  // namespace partwright

@@ -1,0 +1,159 @@
+#include "cli/cli_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace partwright {
+namespace {
+
+using Args = std::vector<std::string>;
+
+struct Accepted {
+    Args args;
+    SplitMode split;
+    Text lines;       // checked when split is Lines
+    Text separator;   // checked when split is Separator
+    NamingMode naming;
+    Text nameOrPrefix;  // name length for FirstChars, prefix for Prefix
+    Text firstNumber;   // checked when naming is Prefix
+};
+
+class AcceptedArguments : public testing::TestWithParam<Accepted> {};
+
+TEST_P(AcceptedArguments, giveTheSettingsAsked)
+{
+    const Accepted& c = GetParam();
+    const ParseOutcome outcome = ParseCommandLine(c.args);
+    ASSERT_TRUE(outcome.options) << outcome.err;
+    EXPECT_TRUE(outcome.err.empty());
+    const FixedSettings& s = outcome.options->settings;
+    EXPECT_EQ(s.split, c.split);
+    if (c.split == SplitMode::Lines) {
+        EXPECT_EQ(s.linesPerPiece, c.lines);
+    }
+    if (c.split == SplitMode::Separator) {
+        EXPECT_EQ(s.separator, c.separator);
+    }
+    EXPECT_EQ(s.naming, c.naming);
+    if (c.naming == NamingMode::FirstChars) {
+        EXPECT_EQ(s.nameLength, c.nameOrPrefix);
+    }
+    if (c.naming == NamingMode::Prefix) {
+        EXPECT_EQ(s.prefix, c.nameOrPrefix);
+        EXPECT_EQ(s.firstNumber, c.firstNumber);
+    }
+    ASSERT_EQ(outcome.options->files.size(), 1u);
+    EXPECT_EQ(outcome.options->files[0], std::filesystem::path(c.args.back()));
+}
+
+using enum SplitMode;
+using enum NamingMode;
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, AcceptedArguments,
+    testing::Values(
+        Accepted{{"a.txt"}, Lines, u"3", u"", Numbered, u"", u""},
+        Accepted{{"--lines", "12", "a.txt"}, Lines, u"12", u"", Numbered, u"", u""},
+        Accepted{{"--lines", " 12", "a.txt"}, Lines, u" 12", u"", Numbered, u"", u""},
+        Accepted{{"--lines", "2.5", "a.txt"}, Lines, u"2.5", u"", Numbered, u"", u""},
+        Accepted{{"--lines", "1.5", "a.txt"}, Lines, u"1.5", u"", Numbered, u"", u""},
+        Accepted{{"--lines=1E2", "a.txt"}, Lines, u"1E2", u"", Numbered, u"", u""},
+        Accepted{{"--separator", "", "a.txt"}, Separator, u"", u"", Numbered, u"", u""},
+        Accepted{{"--separator=--", "a.txt"}, Separator, u"", u"--", Numbered, u"", u""},
+        Accepted{{"--separator", "-x", "a.txt"}, Separator, u"", u"-x", Numbered, u"", u""},
+        Accepted{{"--separator", "--lines", "a.txt"}, Separator, u"", u"--lines", Numbered, u"", u""},
+        Accepted{{"--separator", "\xE2\x82\xAC;", "a.txt"}, Separator, u"", u"\u20AC;", Numbered, u"", u""},
+        Accepted{{"--blank-lines", "--numbered", "a.txt"}, BlankLines, u"", u"", Numbered, u"", u""},
+        Accepted{{"--first-chars", "8", "a.txt"}, Lines, u"3", u"", FirstChars, u"8", u""},
+        Accepted{{"--first-chars", "0", "a.txt"}, Lines, u"3", u"", FirstChars, u"0", u""},
+        Accepted{{"--first-chars", "2147483647", "a.txt"}, Lines, u"3", u"", FirstChars, u"2147483647", u""},
+        Accepted{{"--prefix", "bob", "a.txt"}, Lines, u"3", u"", Prefix, u"bob", u"1"},
+        Accepted{{"--prefix", "", "a.txt"}, Lines, u"3", u"", Prefix, u"", u"1"},
+        Accepted{{"--prefix", "p", "--start", "-3", "a.txt"}, Lines, u"3", u"", Prefix, u"p", u"-3"},
+        Accepted{{"--prefix", "p", "--start", "32767", "a.txt"}, Lines, u"3", u"", Prefix, u"p", u"32767"},
+        Accepted{{"--prefix", "p", "--start", "-32768.5", "a.txt"}, Lines, u"3", u"", Prefix, u"p", u"-32768.5"},
+        Accepted{{"--", "-x.txt"}, Lines, u"3", u"", Numbered, u"", u""}));
+
+struct Refused {
+    Args args;
+    std::string mentions;  // part of the message on stderr
+};
+
+class RefusedArguments : public testing::TestWithParam<Refused> {};
+
+TEST_P(RefusedArguments, areUsageErrors)
+{
+    const Refused& c = GetParam();
+    const ParseOutcome outcome = ParseCommandLine(c.args);
+    EXPECT_FALSE(outcome.options);
+    EXPECT_EQ(outcome.exitStatus, kExitUsage);
+    EXPECT_TRUE(outcome.out.empty());
+    EXPECT_NE(outcome.err.find(c.mentions), std::string::npos) << outcome.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, RefusedArguments,
+    testing::Values(
+        Refused{{"--lines", "0", "a.txt"}, "--lines"},
+        Refused{{"--lines", "-3", "a.txt"}, "--lines"},
+        Refused{{"--lines", "0.4", "a.txt"}, "--lines"},
+        Refused{{"--lines", "0.5", "a.txt"}, "--lines"},  // rounds to even, 0
+        Refused{{"--lines", "abc", "a.txt"}, "--lines"},
+        Refused{{"--lines", "", "a.txt"}, "--lines"},
+        Refused{{"--lines", "0x10", "a.txt"}, "--lines"},
+        Refused{{"--lines", "inf", "a.txt"}, "--lines"},
+        Refused{{"--first-chars", "-1", "a.txt"}, "--first-chars"},
+        Refused{{"--first-chars", "2147483648", "a.txt"}, "--first-chars"},
+        Refused{{"--first-chars", "eight", "a.txt"}, "--first-chars"},
+        Refused{{"--prefix", "p", "--start", "32768", "a.txt"}, "--start"},
+        Refused{{"--prefix", "p", "--start", "-32769", "a.txt"}, "--start"},
+        Refused{{"--prefix", "p", "--start", "one", "a.txt"}, "--start"},
+        Refused{{"--start", "5", "a.txt"}, "--prefix"},
+        Refused{{"--lines", "3", "--separator", ";", "a.txt"}, "--separator"},
+        Refused{{"--blank-lines", "--separator", ";", "a.txt"}, "--blank-lines"},
+        Refused{{"--lines", "3", "--blank-lines", "a.txt"}, "--blank-lines"},
+        Refused{{"--numbered", "--prefix", "p", "a.txt"}, "--prefix"},
+        Refused{{"--first-chars", "3", "--prefix", "p", "a.txt"}, "--prefix"},
+        Refused{{"--numbered", "--first-chars", "3", "a.txt"}, "--first-chars"},
+        Refused{{"--codepage", "klingon", "a.txt"}, "--codepage"},
+        Refused{{"--separator", "\xFF", "a.txt"}, "--separator"},
+        Refused{{"--bogus", "a.txt"}, "--bogus"},
+        Refused{{"--lines", "3"}, "No files added."},
+        Refused{{"--dry-run", "--quiet"}, "No files added."}));
+
+TEST(CliOptionsTest, flagsAndCodepageReachTheRun)
+{
+    const ParseOutcome outcome =
+        ParseCommandLine({"--whole-file", "--dry-run", "--quiet", "--codepage", "windows-1250", "a", "b"});
+    ASSERT_TRUE(outcome.options) << outcome.err;
+    EXPECT_TRUE(outcome.options->run.wholeFile);
+    EXPECT_TRUE(outcome.options->run.dryRun);
+    EXPECT_TRUE(outcome.options->quiet);
+    EXPECT_EQ(outcome.options->run.codepage, "windows-1250");
+    EXPECT_EQ(outcome.options->files, (std::vector<std::filesystem::path>{"a", "b"}));
+
+    const ParseOutcome plain = ParseCommandLine({"a"});
+    ASSERT_TRUE(plain.options);
+    EXPECT_FALSE(plain.options->run.wholeFile || plain.options->run.dryRun || plain.options->quiet);
+    EXPECT_EQ(plain.options->run.codepage, "");
+}
+
+TEST(CliOptionsTest, helpAndVersionExitWithoutRunning)
+{
+    for (const Args& args : {Args{}, Args{"--help"}, Args{"--lines", "3", "--help", "a.txt"}}) {
+        const ParseOutcome outcome = ParseCommandLine(args);
+        EXPECT_FALSE(outcome.options);
+        EXPECT_EQ(outcome.exitStatus, kExitOk);
+        EXPECT_NE(outcome.out.find("--separator"), std::string::npos) << outcome.out;
+        EXPECT_TRUE(outcome.err.empty());
+    }
+    const ParseOutcome version = ParseCommandLine({"--version"});
+    EXPECT_FALSE(version.options);
+    EXPECT_EQ(version.exitStatus, kExitOk);
+    EXPECT_EQ(version.out.rfind("partwright-cli ", 0), 0u) << version.out;
+}
+
+}  // namespace
+}  // namespace partwright
