@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "engine/file_identity.h"
+
+namespace partwright {
+
+// A thin owner of one operating-system file (a descriptor on POSIX, a handle
+// on Windows, opened through the wide-character API), so that the reader and
+// the writer hold no platform code of their own. Failing calls fill `reason`
+// with the operating system's text, in UTF-8.
+class NativeFile {
+public:
+    NativeFile() = default;
+    ~NativeFile();
+    NativeFile(const NativeFile&) = delete;
+    NativeFile& operator=(const NativeFile&) = delete;
+
+    // Opens an existing file for reading; a folder is refused.
+    [[nodiscard]] bool OpenForReading(const std::filesystem::path& path, std::string& reason);
+    // Opens for writing without truncating, creating the file when missing;
+    // with `mustBeNew`, an existing file is an error instead.
+    [[nodiscard]] bool OpenForWriting(const std::filesystem::path& path, bool mustBeNew, std::string& reason);
+
+    // Reads until `size` bytes are in or the file ends; `got` says how many.
+    [[nodiscard]] bool Read(char* data, std::size_t size, std::size_t& got, std::string& reason);
+    [[nodiscard]] bool Write(const char* data, std::size_t size, std::string& reason);
+    [[nodiscard]] bool Truncate(std::string& reason);
+    [[nodiscard]] bool Close(std::string& reason);
+    void Close();
+
+    [[nodiscard]] bool isOpen() const;
+    [[nodiscard]] bool isRegular() const { return regular_; }
+    [[nodiscard]] std::uint64_t size() const { return size_; }
+    [[nodiscard]] const FileIdentity& identity() const { return identity_; }
+
+private:
+    [[nodiscard]] bool Describe(std::string& reason);
+
+#ifdef _WIN32
+    void* handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
+#else
+    int fd_ = -1;
+#endif
+    bool regular_ = false;
+    std::uint64_t size_ = 0;
+    FileIdentity identity_;
+};
+
+// Deletes a file; false when it could not be deleted.
+bool RemoveFile(const std::filesystem::path& path);
+// Renames `from` to `to`, replacing a file already called `to`.
+[[nodiscard]] bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
+                                   std::string& reason);
+
+// The operating system's text for its last error (errno, or GetLastError() on Windows), in UTF-8.
+[[nodiscard]] std::string LastSystemReason();
+// The reason given for a folder where a file is needed.
+inline constexpr const char* kIsAFolder = "Is a directory";
+
+}  // namespace partwright

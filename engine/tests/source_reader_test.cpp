@@ -1,0 +1,248 @@
+#include "engine/source_reader.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/tests/temp_folder.h"
+#include "engine/utf8.h"
+
+namespace partwright {
+namespace {
+
+using testing::TempFolder;
+using testing::WriteBytes;
+using namespace std::string_literals;
+
+ReadOptions Options(std::string codepage, bool wholeFile = false, std::size_t chunkBytes = ReadOptions{}.chunkBytes) {
+    ReadOptions options;
+    options.codepage = std::move(codepage);
+    options.wholeFile = wholeFile;
+    options.chunkBytes = chunkBytes;
+    return options;
+}
+
+std::vector<Text> Blocks(const std::filesystem::path& source, const ReadOptions& options = {}) {
+    Failure failure;
+    auto blocks = ReadFileBlocks(source, options, failure);
+    EXPECT_TRUE(blocks.has_value()) << failure.reason;
+    return blocks.value_or(std::vector<Text>{});
+}
+
+// Bytes that say where they are: no two neighbouring blocks look alike.
+std::string AsciiPattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>('!' + (i * 7 + i / 30000) % 90);
+    }
+    return bytes;
+}
+
+Text Widen(std::string_view ascii) { return Text(ascii.begin(), ascii.end()); }
+
+TEST(SourceReaderTest, ansiSourceIsCutIntoBlocksOf30000Bytes) {
+    const struct {
+        std::size_t size;
+        std::vector<std::size_t> blockSizes;
+    } cases[] = {
+        {1, {1}},
+        {29999, {29999}},
+        {30000, {30000}},
+        {30001, {30000, 1}},
+        {45000, {30000, 15000}},
+        {60000, {30000, 30000}},
+        {90001, {30000, 30000, 30000, 1}},
+    };
+    TempFolder folder;
+    for (const auto& c : cases) {
+        const std::string bytes = AsciiPattern(c.size);
+        WriteBytes(folder / "a.txt", bytes);
+        const auto blocks = Blocks(folder / "a.txt");
+        ASSERT_EQ(blocks.size(), c.blockSizes.size()) << c.size;
+        std::size_t offset = 0;
+        for (std::size_t i = 0; i < blocks.size(); ++i) {
+            EXPECT_EQ(blocks[i], Widen(std::string_view(bytes).substr(offset, c.blockSizes[i])))
+                << "block " << i << " of " << c.size;
+            offset += c.blockSizes[i];
+        }
+    }
+}
+
+TEST(SourceReaderTest, singleByteSourceGivesOneCharacter) {
+    TempFolder folder;
+    WriteBytes(folder / "a.txt", "A");
+    EXPECT_EQ(Blocks(folder / "a.txt"), std::vector<Text>{u"A"});
+}
+
+TEST(SourceReaderTest, emptySourceHasNoBlocks) {
+    TempFolder folder;
+    WriteBytes(folder / "empty.txt", "");
+    for (const bool wholeFile : {false, true}) {
+        ReadOptions options;
+        options.wholeFile = wholeFile;
+        EXPECT_TRUE(Blocks(folder / "empty.txt", options).empty());
+        Failure failure;
+        auto reader = SourceReader::Open(folder / "empty.txt", options, failure);
+        ASSERT_NE(reader, nullptr);
+        Text units;
+        bool endsBlock = true;
+        EXPECT_EQ(reader->Next(units, endsBlock), SourceReader::Status::EndOfSource);
+        EXPECT_EQ(reader->size(), 0u);
+    }
+}
+
+TEST(SourceReaderTest, firstByteDecidesUtf16AndTheMarkStays) {
+    const struct {
+        std::string bytes;
+        Text text;
+    } cases[] = {
+        {"\xFF\xFE\x41\x00\x42\x00"s, u"\uFEFF\u0041\u0042"},
+        {"\xFE\xFF\x00\x41"s, u"\uFFFE\u4100"},
+        {"\xFF"s, u"\u00FF"},  // odd length: the lone byte is the low half
+        {"\xFE"s, u"\u00FE"},
+        {"\xFF\xFE\x41"s, u"\uFEFF\u0041"},
+        {"\xFF\xFE\x0D\x00\x0A\x00\x3D\xD8\x00\xDE"s, u"\uFEFF\r\n\xD83D\xDE00"},
+    };
+    TempFolder folder;
+    for (const auto& c : cases) {
+        WriteBytes(folder / "u.txt", c.bytes);
+        Failure failure;
+        auto reader = SourceReader::Open(folder / "u.txt", {}, failure);
+        ASSERT_NE(reader, nullptr);
+        EXPECT_TRUE(reader->isUtf16());
+        EXPECT_EQ(Blocks(folder / "u.txt"), std::vector<Text>{c.text}) << c.bytes.size() << " bytes";
+    }
+}
+
+TEST(SourceReaderTest, utf8MarkIsReadAsAnsi) {
+    TempFolder folder;
+    WriteBytes(folder / "bom.txt", "\xEF\xBB\xBFhi\xE9");
+    const auto blocks = Blocks(folder / "bom.txt", Options("windows-1252"));
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0], u"\u00EF\u00BB\u00BFhi\u00E9");
+    EXPECT_EQ(CUni(blocks[0]), "\xC3\xAF\xC2\xBB\xC2\xBFhi\xC3\xA9");
+}
+
+TEST(SourceReaderTest, blocksAreDecodedEachOnItsOwn) {
+    // A double-byte character straddling offset 30000 breaks into two halves.
+    TempFolder folder;
+    WriteBytes(folder / "sjis.txt", std::string(29999, 'A') + "\x82\xA0" + "B");
+    const auto blocks = Blocks(folder / "sjis.txt", Options("932"));
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0].size(), 30000u);
+    EXPECT_EQ(blocks[1].size(), 2u);
+    EXPECT_EQ(blocks[1].back(), u'B');
+    EXPECT_NE(blocks[0].back(), u'\u3042');
+}
+
+// What a streamed block gives, chunk by chunk, must equal reading it at once.
+Text StreamedBlock(const std::filesystem::path& source, ReadOptions options, std::size_t& blockCount) {
+    Failure failure;
+    auto reader = SourceReader::Open(source, options, failure);
+    EXPECT_NE(reader, nullptr) << failure.reason;
+    Text block;
+    Text units;
+    bool endsBlock = false;
+    blockCount = 0;
+    while (reader && reader->Next(units, endsBlock) == SourceReader::Status::Units) {
+        EXPECT_EQ(blockCount, 0u) << "units after the end of the one block";
+        block += units;
+        blockCount += endsBlock ? 1 : 0;
+    }
+    if (reader) {
+        EXPECT_EQ(reader->bytesRead(), reader->size());
+    }
+    return block;
+}
+
+std::string Utf16Source(std::size_t units, bool oddTail) {
+    std::string bytes = "\xFF\xFE";
+    for (std::size_t i = 0; i < units; ++i) {
+        const char16_t unit = static_cast<char16_t>(i % 3 == 0 ? 0x4E00 + i % 500 : i % 3 == 1 ? 0x0D : 'a' + i % 26);
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    if (oddTail) {
+        bytes += '\x7A';
+    }
+    return bytes;
+}
+
+TEST(SourceReaderTest, streamedUtf16EqualsTheWholeBlockForAnyChunkSize) {
+    TempFolder folder;
+    for (const bool oddTail : {false, true}) {
+        WriteBytes(folder / "u.txt", Utf16Source(16000, oddTail));
+        std::size_t count = 0;
+        const Text whole = StreamedBlock(folder / "u.txt", Options("", false, 1 << 20), count);
+        ASSERT_EQ(count, 1u);
+        ASSERT_EQ(whole.size(), 16001u + (oddTail ? 1 : 0));
+        EXPECT_EQ(whole.back(), oddTail ? u'\x7A' : whole.back());
+        for (const std::size_t chunk : {1u, 2u, 3u, 5u, 64u, 4097u, 30000u, 80003u}) {
+            EXPECT_EQ(StreamedBlock(folder / "u.txt", Options("", false, chunk), count), whole)
+                << "chunk " << chunk << (oddTail ? " odd" : "");
+            EXPECT_EQ(count, 1u);
+        }
+    }
+}
+
+TEST(SourceReaderTest, wholeFileStreamsAnAnsiSourceAsOneBlock) {
+    TempFolder folder;
+    std::string sjis;
+    while (sjis.size() < 40000) {
+        sjis += "A\x82\xA0\x93\xFA\x96\x7B\r\n";  // two-byte characters fall on every chunk edge
+    }
+    WriteBytes(folder / "s.txt", sjis);
+    const auto decoder = [] {
+        std::string error;
+        return TextDecoder::ForCodepage("932", error);
+    }();
+    ASSERT_NE(decoder, nullptr);
+    Text expected;
+    decoder->Decode(std::span<const char>(sjis.data(), sjis.size()), true, expected);
+    for (const std::size_t chunk : {1u, 2u, 3u, 7u, 4096u, 30000u, 1u << 18}) {
+        std::size_t count = 0;
+        EXPECT_EQ(StreamedBlock(folder / "s.txt", Options("932", true, chunk),
+                                count),
+                  expected)
+            << "chunk " << chunk;
+        EXPECT_EQ(count, 1u);
+    }
+    EXPECT_EQ(Blocks(folder / "s.txt", Options("932", true)), std::vector<Text>{expected});
+}
+
+TEST(SourceReaderTest, unreadableSourcesReportPathAndReason) {
+    TempFolder folder;
+    const struct {
+        std::filesystem::path path;
+        std::string codepage;
+        Failure::Kind kind;
+    } cases[] = {
+        {folder / "missing.txt", "", Failure::Kind::ReadSource},
+        {folder.path(), "", Failure::Kind::ReadSource},
+        {folder / "missing.txt", "klingon", Failure::Kind::BadCodepage},
+    };
+    for (const auto& c : cases) {
+        Failure failure;
+        EXPECT_EQ(SourceReader::Open(c.path, Options(c.codepage), failure), nullptr);
+        EXPECT_EQ(failure.kind, c.kind) << c.path;
+        EXPECT_EQ(failure.path, c.path);
+        EXPECT_FALSE(failure.reason.empty());
+        Failure blocksFailure;
+        EXPECT_FALSE(ReadFileBlocks(c.path, Options(c.codepage), blocksFailure).has_value());
+        EXPECT_EQ(blocksFailure.kind, c.kind);
+    }
+    Failure failure;
+    (void)SourceReader::Open(folder.path(), {}, failure);
+    EXPECT_EQ(failure.reason, "Is a directory");
+}
+
+TEST(SourceReaderTest, readingNeverChangesTheSource) {
+    TempFolder folder;
+    const std::string bytes = AsciiPattern(45000);
+    WriteBytes(folder / "a.txt", bytes);
+    const auto before = std::filesystem::last_write_time(folder / "a.txt");
+    (void)Blocks(folder / "a.txt");
+    EXPECT_EQ(testing::ReadBytes(folder / "a.txt"), bytes);
+    EXPECT_EQ(std::filesystem::last_write_time(folder / "a.txt"), before);
+}
+
+}  // namespace
+}  // namespace partwright
