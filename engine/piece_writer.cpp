@@ -1,0 +1,188 @@
+#include "engine/piece_writer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+#include "engine/native_file.h"
+#include "engine/utf8.h"
+
+namespace partwright {
+
+namespace {
+
+// Large enough that write calls cost little next to the encoding, small
+// enough to stay in cache.
+constexpr std::size_t kFlushBytes = 256 * 1024;
+// Units encoded per step, so the buffer never holds much more than kFlushBytes.
+constexpr std::size_t kEncodeUnits = 32 * 1024;
+
+constexpr const char* kIsSourceReason = "it is a source of this run";
+
+std::filesystem::path TemporaryName(const std::filesystem::path& folder) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    char name[40];
+    std::snprintf(name, sizeof name, ".partwright-%016llx.tmp", static_cast<unsigned long long>(random()));
+    return folder / name;
+}
+
+}  // namespace
+
+struct PieceWriter::Impl {
+    NativeFile file;
+    std::filesystem::path target;  // where the open file is now
+    bool temporary = false;
+    std::string buffer;
+
+    // Ends the open piece after a failure: nothing half-written stays behind.
+    bool Fail(Failure::Kind kind, const std::filesystem::path& path, std::string reason, Failure& failure) {
+        failure = Failure{kind, path, std::move(reason)};
+        Discard();
+        return false;
+    }
+
+    void Discard() {
+        if (!file.isOpen()) {
+            return;
+        }
+        // Devices and pipes are never removed, only regular files we were writing.
+        const bool remove = file.isRegular();
+        file.Close();
+        if (remove) {
+            RemoveFile(target);
+        }
+        buffer.clear();
+    }
+
+    bool Flush(Failure& failure) {
+        std::string reason;
+        if (!buffer.empty() && !file.Write(buffer.data(), buffer.size(), reason)) {
+            return Fail(Failure::Kind::WritePiece, target, reason, failure);
+        }
+        buffer.clear();
+        return true;
+    }
+
+    bool Start(Failure& failure) {
+        buffer.clear();
+        if (buffer.capacity() < kFlushBytes) {
+            buffer.reserve(kFlushBytes + 3 * kEncodeUnits);
+        }
+        std::string reason;
+        if (!file.Truncate(reason)) {
+            return Fail(Failure::Kind::WritePiece, target, reason, failure);
+        }
+        return true;
+    }
+};
+
+PieceWriter::PieceWriter() : impl_(std::make_unique<Impl>()) {}
+PieceWriter::~PieceWriter() { Abandon(); }
+
+bool PieceWriter::Open(const std::filesystem::path& target, const FileIdentitySet& sources, Failure& failure) {
+    Abandon();
+    std::string reason;
+    // Opened without truncation, so the identity check comes before a byte changes.
+    if (!impl_->file.OpenForWriting(target, false, reason)) {
+        failure = Failure{Failure::Kind::WritePiece, target, reason};
+        return false;
+    }
+    if (sources.Contains(impl_->file.identity())) {
+        impl_->file.Close();
+        failure = Failure{Failure::Kind::TargetIsSource, target, kIsSourceReason};
+        return false;
+    }
+    impl_->target = target;
+    impl_->temporary = false;
+    return impl_->Start(failure);
+}
+
+bool PieceWriter::OpenTemporary(const std::filesystem::path& folder, Failure& failure) {
+    Abandon();
+    std::string reason;
+    constexpr int kAttempts = 16;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::filesystem::path name = TemporaryName(folder);
+        if (impl_->file.OpenForWriting(name, true, reason)) {
+            impl_->target = name;
+            impl_->temporary = true;
+            return impl_->Start(failure);
+        }
+        std::error_code ignored;
+        if (!std::filesystem::exists(name, ignored)) {
+            break;  // not a name clash: the folder itself is the trouble
+        }
+    }
+    failure = Failure{Failure::Kind::WritePiece, folder, reason};
+    return false;
+}
+
+bool PieceWriter::Append(TextView units, Failure& failure) {
+    if (!impl_->file.isOpen()) {
+        failure = Failure{Failure::Kind::WritePiece, impl_->target, "no piece is open"};
+        return false;
+    }
+    while (!units.empty()) {
+        const std::size_t step = std::min(units.size(), kEncodeUnits);
+        AppendUtf8(units.substr(0, step), impl_->buffer);
+        units.remove_prefix(step);
+        if (impl_->buffer.size() >= kFlushBytes && !impl_->Flush(failure)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PieceWriter::Commit(Failure& failure) {
+    if (!impl_->file.isOpen()) {
+        failure = Failure{Failure::Kind::WritePiece, impl_->target, "no piece is open"};
+        return false;
+    }
+    if (!impl_->Flush(failure)) {
+        return false;
+    }
+    std::string reason;
+    const bool regular = impl_->file.isRegular();
+    if (!impl_->file.Close(reason)) {
+        if (regular) {
+            RemoveFile(impl_->target);
+        }
+        failure = Failure{Failure::Kind::WritePiece, impl_->target, reason};
+        return false;
+    }
+    return true;
+}
+
+bool PieceWriter::CommitAs(const std::filesystem::path& target, const FileIdentitySet& sources, Failure& failure) {
+    if (!impl_->file.isOpen() || !impl_->temporary) {
+        failure = Failure{Failure::Kind::WritePiece, target, "no temporary piece is open"};
+        return false;
+    }
+    if (const auto existing = IdentityOf(target); existing && sources.Contains(*existing)) {
+        return impl_->Fail(Failure::Kind::TargetIsSource, target, kIsSourceReason, failure);
+    }
+    const std::filesystem::path temporary = impl_->target;
+    if (!Commit(failure)) {
+        failure.path = target;
+        return false;
+    }
+    std::string reason;
+    if (!RenameReplacing(temporary, target, reason)) {
+        RemoveFile(temporary);
+        failure = Failure{Failure::Kind::WritePiece, target, reason};
+        return false;
+    }
+    return true;
+}
+
+void PieceWriter::Abandon() { impl_->Discard(); }
+
+bool PieceWriter::isOpen() const { return impl_->file.isOpen(); }
+
+bool WriteUTF8File(TextView text, const std::filesystem::path& target, Failure& failure) {
+    static const FileIdentitySet kNoSources;
+    PieceWriter writer;
+    return writer.Open(target, kNoSources, failure) && writer.Append(text, failure) && writer.Commit(failure);
+}
+
+}  // namespace partwright

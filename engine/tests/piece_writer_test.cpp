@@ -1,0 +1,208 @@
+#include "engine/piece_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/tests/temp_folder.h"
+#include "engine/utf8.h"
+
+namespace partwright {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempFolder;
+using testing::WriteBytes;
+using namespace std::string_literals;
+
+std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Text LongMixedText() {
+    Text text;
+    for (int i = 0; i < 300000; ++i) {
+        text += static_cast<char16_t>(i % 11 == 0 ? 0x20AC : i % 13 == 0 ? 0xE9 : i % 17 == 0 ? 0xD83D : 'a' + i % 26);
+    }
+    return text;
+}
+
+TEST(PieceWriterTest, writesExactlyTheUtf8BytesOfThePiece) {
+    const struct {
+        Text text;
+        std::string bytes;
+    } cases[] = {
+        {u"abc", "abc"},
+        {u"a\r\nb\r\n", "a\r\nb\r\n"},
+        {u"", ""},
+        {u"\uFEFFA", "\xEF\xBB\xBF" "A"},
+        {u"\xD83D\xDE00", "\xED\xA0\xBD\xED\xB8\x80"},
+        {Text(1, u'\0') + u"\u00E9", "\0\xC3\xA9"s},
+        {LongMixedText(), CUni(LongMixedText())},  // several buffer flushes
+    };
+    TempFolder folder;
+    for (const auto& c : cases) {
+        Failure failure;
+        ASSERT_TRUE(WriteUTF8File(c.text, folder / "piece.txt", failure)) << failure.reason;
+        EXPECT_EQ(ReadBytes(folder / "piece.txt"), c.bytes) << c.bytes.size() << " bytes";
+    }
+}
+
+TEST(PieceWriterTest, appendsInStepsGiveTheSameBytes) {
+    TempFolder folder;
+    const Text text = LongMixedText();
+    PieceWriter writer;
+    Failure failure;
+    ASSERT_TRUE(writer.Open(folder / "p.txt", FileIdentitySet{}, failure));
+    for (std::size_t at = 0; at < text.size(); at += 7777) {
+        ASSERT_TRUE(writer.Append(TextView(text).substr(at, 7777), failure));
+    }
+    ASSERT_TRUE(writer.Commit(failure));
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_EQ(ReadBytes(folder / "p.txt"), CUni(text));
+}
+
+TEST(PieceWriterTest, existingLongerFileIsCutToThePiece) {
+    TempFolder folder;
+    WriteBytes(folder / "old.txt", std::string(100000, 'x'));
+    Failure failure;
+    ASSERT_TRUE(WriteUTF8File(u"new", folder / "old.txt", failure));
+    EXPECT_EQ(ReadBytes(folder / "old.txt"), "new");
+}
+
+TEST(PieceWriterTest, sourceIsNeverOverwrittenWhateverThePathSpelling) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "sub");
+    WriteBytes(folder / "a.txt", "source bytes");
+    std::filesystem::create_hard_link(folder / "a.txt", folder / "link.txt");
+    FileIdentitySet sources;
+    sources.Add(folder / "a.txt");
+    sources.Add(folder / "not-there.txt");  // adds nothing
+    const std::filesystem::path spellings[] = {
+        folder / "a.txt",
+        folder / "sub" / ".." / "a.txt",
+        folder / "." / "a.txt",
+        folder / "link.txt",
+    };
+    for (const auto& target : spellings) {
+        PieceWriter writer;
+        Failure failure;
+        EXPECT_FALSE(writer.Open(target, sources, failure)) << target;
+        EXPECT_EQ(failure.kind, Failure::Kind::TargetIsSource);
+        EXPECT_EQ(failure.path, target);
+        EXPECT_FALSE(writer.isOpen());
+
+        ASSERT_TRUE(writer.OpenTemporary(folder / "sub", failure)) << failure.reason;
+        ASSERT_TRUE(writer.Append(u"piece", failure));
+        EXPECT_FALSE(writer.CommitAs(target, sources, failure)) << target;
+        EXPECT_EQ(failure.kind, Failure::Kind::TargetIsSource);
+        EXPECT_TRUE(std::filesystem::is_empty(folder / "sub")) << "temporary file left behind";
+        EXPECT_EQ(ReadBytes(folder / "a.txt"), "source bytes");
+    }
+    // Another file in the same folder is fine.
+    PieceWriter writer;
+    Failure failure;
+    EXPECT_TRUE(writer.Open(folder / "b.txt", sources, failure));
+    EXPECT_TRUE(writer.Commit(failure));
+}
+
+TEST(PieceWriterTest, unwritableTargetsReportPathAndReasonAndLeaveNothing) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "dir");
+    const std::filesystem::path targets[] = {
+        folder / "missing" / "x.txt",
+        folder / "dir",
+    };
+    for (const auto& target : targets) {
+        Failure failure;
+        EXPECT_FALSE(WriteUTF8File(u"abc", target, failure)) << target;
+        EXPECT_EQ(failure.kind, Failure::Kind::WritePiece);
+        EXPECT_EQ(failure.path, target);
+        EXPECT_FALSE(failure.reason.empty());
+    }
+    Failure failure;
+    EXPECT_FALSE(WriteUTF8File(u"abc", folder / "missing" / "x.txt", failure));
+#ifndef _WIN32
+    EXPECT_EQ(failure.reason, "No such file or directory");
+#endif
+    PieceWriter writer;
+    EXPECT_FALSE(writer.OpenTemporary(folder / "missing", failure));
+    EXPECT_EQ(failure.kind, Failure::Kind::WritePiece);
+    EXPECT_EQ(failure.path, folder / "missing");
+    EXPECT_EQ(FilesIn(folder.path()), std::vector<std::filesystem::path>{"dir"});
+    EXPECT_TRUE(std::filesystem::is_empty(folder / "dir"));
+}
+
+#ifdef __linux__
+// A device that is always full: the failure comes part-way, from write itself.
+TEST(PieceWriterTest, writeFailurePartWayIsReportedAndTheDeviceKept) {
+    if (!std::filesystem::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    PieceWriter writer;
+    Failure failure;
+    ASSERT_TRUE(writer.Open("/dev/full", FileIdentitySet{}, failure)) << failure.reason;
+    bool ok = writer.Append(LongMixedText(), failure);
+    if (ok) {
+        ok = writer.Commit(failure);
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(failure.kind, Failure::Kind::WritePiece);
+    EXPECT_EQ(failure.reason, "No space left on device");
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+}
+#endif
+
+TEST(PieceWriterTest, abandonedPiecesAreRemoved) {
+    TempFolder folder;
+    Failure failure;
+    {
+        PieceWriter writer;
+        ASSERT_TRUE(writer.Open(folder / "a.txt", FileIdentitySet{}, failure));
+        ASSERT_TRUE(writer.Append(u"half", failure));
+        writer.Abandon();
+        EXPECT_FALSE(writer.isOpen());
+        ASSERT_TRUE(writer.OpenTemporary(folder.path(), failure));
+        ASSERT_TRUE(writer.Append(u"half", failure));
+        ASSERT_TRUE(writer.isOpen());
+    }  // destroyed while open
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+TEST(PieceWriterTest, commitAsGivesTheTemporaryPieceItsNameReplacingAnOldFile) {
+    TempFolder folder;
+    WriteBytes(folder / "target.txt", "an older, longer piece");
+    PieceWriter writer;
+    Failure failure;
+    ASSERT_TRUE(writer.OpenTemporary(folder.path(), failure)) << failure.reason;
+    ASSERT_TRUE(writer.Append(u"fresh \u20AC", failure));
+    ASSERT_TRUE(writer.CommitAs(folder / "target.txt", FileIdentitySet{}, failure)) << failure.reason;
+    EXPECT_EQ(ReadBytes(folder / "target.txt"), "fresh \xE2\x82\xAC");
+    EXPECT_EQ(FilesIn(folder.path()), std::vector<std::filesystem::path>{"target.txt"});
+
+    // The writer is reusable for the next piece, and a folder in the way fails cleanly.
+    std::filesystem::create_directory(folder / "taken");
+    ASSERT_TRUE(writer.OpenTemporary(folder.path(), failure));
+    ASSERT_TRUE(writer.Append(u"x", failure));
+    EXPECT_FALSE(writer.CommitAs(folder / "taken", FileIdentitySet{}, failure));
+    EXPECT_EQ(failure.kind, Failure::Kind::WritePiece);
+    EXPECT_EQ(failure.path, folder / "taken");
+    EXPECT_EQ(FilesIn(folder.path()), (std::vector<std::filesystem::path>{"taken", "target.txt"}));
+}
+
+TEST(PieceWriterTest, pathsWithAnyCharactersWork) {
+    TempFolder folder;
+    const std::filesystem::path target = folder.path() / std::filesystem::path(u8"caf\u00E9 \u4E2D\u6587.txt");
+    Failure failure;
+    ASSERT_TRUE(WriteUTF8File(u"ok", target, failure)) << failure.reason;
+    EXPECT_EQ(ReadBytes(target), "ok");
+}
+
+}  // namespace
+}  // namespace partwright
