@@ -1,8 +1,51 @@
 #include "filelist/file_list.h"
 
+#include "filelist/pointer_file.h"
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QToolTip>
+#include <QUrl>
 
 namespace partwright {
+
+namespace {
+
+// 6500 twips at 15 twips a pixel.
+constexpr int kColumnWidth = 433;
+
+// The display text is the path with the platform's separators; the path as
+// added is kept beside it, and that is what the run reads and drags compare.
+constexpr int kPathRole = Qt::UserRole;
+
+QString PathOf(const QTreeWidgetItem* item) { return item->data(0, kPathRole).toString(); }
+
+void SetPath(QTreeWidgetItem* item, const QString& path) {
+    item->setData(0, kPathRole, path);
+    item->setText(0, QDir::toNativeSeparators(path));
+}
+
+// Only ever copy: accepting a move would let the file manager delete the
+// files the list has just taken in.
+bool AcceptAsCopy(QDropEvent* event) {
+    for (Qt::DropAction action : {Qt::CopyAction, Qt::LinkAction}) {
+        if (event->possibleActions() & action) {
+            event->setDropAction(action);
+            event->accept();
+            return true;
+        }
+    }
+    event->ignore();
+    return false;
+}
+
+}  // namespace
 
 FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     setObjectName(QStringLiteral("ListView1"));
@@ -10,20 +53,178 @@ FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     setHeaderLabels({tr("Text File(s)")});
     setRootIsDecorated(false);
     setSortingEnabled(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Reordering is done by hand on the mouse events; the list takes drops
+    // from outside but never starts a drag of its own.
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setDragEnabled(false);
+    setDropIndicatorShown(false);
+    viewport()->setAcceptDrops(true);
+    viewport()->setMouseTracking(true);
+    // The user widens the column past the list's right edge to read long paths.
+    header()->setStretchLastSection(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setColumnWidth(0, kColumnWidth);
+    setToolTip(tr("Drag and drop files here. Double-click item to remove it. "
+                  "Move bar to right and out of window to reveal full names."));
+    dragPointerFile_ = ProgramFolderFile(QStringLiteral("drag.ico"));
 }
 
 void FileList::Append(const QString& path) {
     auto* item = new QTreeWidgetItem(this);
-    item->setText(0, path);
+    SetPath(item, path);
 }
 
 int FileList::Count() const { return topLevelItemCount(); }
 
 QString FileList::TextAt(int position) const {
     const QTreeWidgetItem* item = topLevelItem(position - 1);
-    return item ? item->text(0) : QString();
+    return item ? PathOf(item) : QString();
 }
 
 void FileList::SetRunActive(bool active) { runActive_ = active; }
+
+QStringList FileList::DroppedPaths(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return {};
+    QStringList paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return {};
+        paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+// --- mouse -----------------------------------------------------------------
+
+void FileList::mousePressEvent(QMouseEvent* event) {
+    ListView1_MouseDown(event->position().toPoint());
+    event->accept();
+}
+
+void FileList::mouseMoveEvent(QMouseEvent* event) {
+    if (!buttonDown_) QTreeWidget::mouseMoveEvent(event);  // hover highlight only
+    ListView1_MouseMove(event->position().toPoint());
+    event->accept();
+}
+
+void FileList::mouseReleaseEvent(QMouseEvent* event) {
+    ListView1_MouseUp();
+    event->accept();
+}
+
+void FileList::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double-click arrives as this event alone.
+    ListView1_MouseDown(event->position().toPoint());
+    ListView1_DblClick();
+    event->accept();
+}
+
+QTreeWidgetItem* FileList::EntryAt(const QPoint& pos) const {
+    // The whole width of a row counts as its entry, also right of the column.
+    if (!viewport()->rect().contains(pos)) return nullptr;
+    return itemAt(QPoint(header()->sectionViewportPosition(0), pos.y()));
+}
+
+void FileList::ListView1_MouseDown(const QPoint& pos) {
+    buttonDown_ = true;
+    if (focusPolicy() & Qt::ClickFocus) setFocus(Qt::MouseFocusReason);
+    QTreeWidgetItem* item = EntryAt(pos);
+    if (item == nullptr) {
+        // A press off the entries drags nothing, not even an earlier entry.
+        dragItem_ = QPersistentModelIndex();
+        clearSelection();
+        return;
+    }
+    setCurrentItem(item);
+    ListView1_ItemClick(item);
+}
+
+void FileList::ListView1_ItemClick(QTreeWidgetItem* item) {
+    if (!runActive_) viewport()->setCursor(DragPointer());
+    dragItem_ = QPersistentModelIndex(indexFromItem(item));
+}
+
+void FileList::ListView1_MouseMove(const QPoint& pos) {
+    emit pointerMoved();
+    if (!buttonDown_ || runActive_) return;
+    QTreeWidgetItem* hover = EntryAt(pos);
+    if (hover == nullptr || !dragItem_.isValid()) return;
+    QTreeWidgetItem* drag = itemFromIndex(dragItem_);
+    const QString dragged = PathOf(drag);
+    if (dragged == PathOf(hover)) return;
+
+    SetPath(drag, PathOf(hover));
+    SetPath(hover, dragged);
+    const int from = dragItem_.row();
+    setCurrentItem(hover);
+    dragItem_ = QPersistentModelIndex(indexFromItem(hover));
+    RevealNeighbour(dragItem_.row(), dragItem_.row() > from);
+}
+
+void FileList::ListView1_MouseUp() {
+    buttonDown_ = false;
+    viewport()->setCursor(Qt::ArrowCursor);
+}
+
+void FileList::ListView1_DblClick() {
+    if (runActive_) return;
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    if (selected.isEmpty()) return;
+    delete takeTopLevelItem(indexOfTopLevelItem(selected.first()));
+    // Qt would select the next entry; a second double-click must not take it
+    // away unseen.
+    clearSelection();
+}
+
+void FileList::RevealNeighbour(int hoverRow, bool movedDown) {
+    // Bring the next entry in the direction of the drag into view; near the
+    // list's edge this scrolls by one entry, so the drag can go on past it.
+    const int neighbour = movedDown ? hoverRow + 1 : hoverRow - 1;
+    if (neighbour < 0 || neighbour >= Count()) return;
+    scrollToItem(topLevelItem(neighbour), QAbstractItemView::EnsureVisible);
+}
+
+QCursor FileList::DragPointer() const {
+    if (auto loaded = LoadPointerFile(dragPointerFile_)) return *loaded;
+    return QCursor(Qt::DragMoveCursor);
+}
+
+// --- drops from the file manager -------------------------------------------
+
+void FileList::dragEnterEvent(QDragEnterEvent* event) { ListView1_OLEDragOver(event); }
+
+void FileList::dragMoveEvent(QDragMoveEvent* event) { ListView1_OLEDragOver(event); }
+
+void FileList::dropEvent(QDropEvent* event) { ListView1_OLEDragDrop(event); }
+
+void FileList::ListView1_OLEDragOver(QDragMoveEvent* event) {
+    if (DroppedPaths(event->mimeData()).isEmpty()) {
+        event->ignore();  // the no-drop pointer shows
+        return;
+    }
+    AcceptAsCopy(event);
+}
+
+void FileList::ListView1_OLEDragDrop(QDropEvent* event) {
+    const QStringList paths = DroppedPaths(event->mimeData());
+    if (paths.isEmpty() || !AcceptAsCopy(event)) {
+        event->ignore();
+        return;
+    }
+    for (const QString& path : paths) Append(path);
+}
+
+// --- tool tip ----------------------------------------------------------------
+
+bool FileList::viewportEvent(QEvent* event) {
+    // Entries carry no tool tip of their own; the list's one shows everywhere.
+    if (event->type() == QEvent::ToolTip) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), toolTip(), viewport());
+        return true;
+    }
+    return QTreeWidget::viewportEvent(event);
+}
 
 }  // namespace partwright

@@ -1,13 +1,23 @@
 #pragma once
 
+#include <QCursor>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QTreeWidget>
+
+class QMimeData;
+class QTreeWidgetItem;
 
 namespace partwright {
 
 // ListView1: the ordered list of source files the next split run processes.
 // Every entry holds one text, the full path of a source as it was added.
 // Positions run from 1 to Count(); duplicates are allowed; nothing sorts it.
+//
+// Entries are reordered by pressing on one and moving over the others: the
+// dragged text trades places with the entry under the pointer. This is done
+// by hand on the mouse events, not with Qt's item drag and drop, so the list
+// stays a drop target for files from the file manager at all times.
 class FileList : public QTreeWidget {
     Q_OBJECT
 public:
@@ -23,8 +33,49 @@ public:
     void SetRunActive(bool active);
     [[nodiscard]] bool IsRunActive() const { return runActive_; }
 
+    // The image shown while an entry is dragged; read again at every press.
+    // Defaults to "drag.ico" beside the program.
+    void SetDragPointerFile(const QString& path) { dragPointerFile_ = path; }
+
+    // The paths a drop of `data` would append, in order; empty when the data
+    // is not a list of local files and must be refused.
+    [[nodiscard]] static QStringList DroppedPaths(const QMimeData* data);
+
+signals:
+    // Every pointer move over the list (and, during a press, anywhere); the
+    // window applies its hover rule on it.
+    void pointerMoved();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
 private:
+    void ListView1_MouseDown(const QPoint& pos);
+    void ListView1_ItemClick(QTreeWidgetItem* item);
+    void ListView1_MouseMove(const QPoint& pos);
+    void ListView1_MouseUp();
+    void ListView1_DblClick();
+    void ListView1_OLEDragOver(QDragMoveEvent* event);
+    void ListView1_OLEDragDrop(QDropEvent* event);
+
+    [[nodiscard]] QTreeWidgetItem* EntryAt(const QPoint& pos) const;
+    void RevealNeighbour(int hoverRow, bool movedDown);
+    [[nodiscard]] QCursor DragPointer() const;
+
     bool runActive_ = false;
+    bool buttonDown_ = false;
+    // A persistent index follows its entry when rows above it go and turns
+    // invalid when the entry itself is removed, so a removed entry can never
+    // take part in an exchange.
+    QPersistentModelIndex dragItem_;
+    QString dragPointerFile_;
 };
 
 }  // namespace partwright

@@ -1,0 +1,45 @@
+#include "filelist/add_files.h"
+
+#include "filelist/add_folder.h"
+#include "filelist/file_list.h"
+#include "filelist/path_join.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+
+namespace partwright {
+
+namespace {
+
+QString Tr(const char* text) { return QCoreApplication::translate("partwright::AddFiles", text); }
+
+}  // namespace
+
+QStringList NativeAddFilesDialogs::ChooseFiles(QWidget* parent) {
+    const QString filters = QStringList{Tr("Text Files (*.txt)"), Tr("HTML Files (*.htm *.html)"),
+                                        Tr("All Files (*)")}
+                                .join(QStringLiteral(";;"));
+    return QFileDialog::getOpenFileNames(parent, Tr("Add File(s) - Use Ctrl & Shift to select multiple files"),
+                                         QString(), filters);
+}
+
+QString NativeAddFilesDialogs::BrowseForFolder(QWidget* parent) {
+    return QFileDialog::getExistingDirectory(parent, Tr("Please select folder to add:"), QString(),
+                                             QFileDialog::ShowDirsOnly);
+}
+
+void AddFilesFromDialog(FileList& list, AddFilesDialogs& dialogs, QWidget* parent) {
+    for (const QString& path : dialogs.ChooseFiles(parent)) list.Append(CollapseSeparators(path));
+}
+
+void AddFolderFromPicker(FileList& list, AddFilesDialogs& dialogs, QWidget* parent,
+                         const std::function<void(bool)>& busy, const std::function<void()>& yield) {
+    const QString picked = dialogs.BrowseForFolder(parent);
+    if (picked.isEmpty()) return;
+    if (busy) busy(true);
+    const QStringList files = FolderWalkFiles(picked, yield);
+    for (const QString& path : files) list.Append(path);
+    if (busy) busy(false);
+}
+
+}  // namespace partwright

@@ -1,0 +1,197 @@
+#include "filelist/add_folder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using partwright::CollectSubfolders;
+using partwright::FolderWalkFiles;
+using partwright::ListFolderFiles;
+
+namespace {
+
+const std::function<void()> kNoYield = [] {};
+
+// Makes every folder and (empty) file of `paths` under `root`; a path ending
+// in "/" is a folder.
+bool MakeTree(const QString& root, const QStringList& paths) {
+    if (!QDir().mkpath(root)) return false;
+    for (const QString& path : paths) {
+        if (path.endsWith(u'/')) {
+            if (!QDir(root).mkpath(path)) return false;
+            continue;
+        }
+        if (!QDir(root).mkpath(QFileInfo(path).path())) return false;
+        QFile file(QDir(root).filePath(path));
+        if (!file.open(QIODevice::WriteOnly)) return false;
+    }
+    return true;
+}
+
+QSet<QString> SetOf(const QStringList& list) { return {list.begin(), list.end()}; }
+
+}  // namespace
+
+class AddFolderTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init();
+    void cleanup();
+
+    void subfoldersComeLevelByLevelInTheOrderOfTheirParents();
+    void withoutRecurseOnlyTheNextLevelIsCollected();
+    void filesOfEachFolderFollowTheFolderOrder();
+    void tildeFilesAreSkippedButTildeFoldersWalked();
+    void hiddenFilesAreTakenHiddenFoldersNotEntered();
+    void emptyFolderAddsNothing();
+    void pickedRootGetsNoSecondSeparator();
+    void linkToAnAncestorEndsTheWalk();
+    void linkedFolderIsWalkedOnce();
+    void folderGoneDuringTheWalkIsSkipped();
+    void unreadableFolderIsSkipped();
+    void specialFilesAreNotListed();
+
+private:
+    [[nodiscard]] QString R() const { return temp_->path() + QStringLiteral("/R"); }
+    [[nodiscard]] QString In(const QString& relative) const { return R() + u'/' + relative; }
+
+    std::unique_ptr<QTemporaryDir> temp_;
+    QString lockedFolder_;
+};
+
+void AddFolderTest::init() {
+    temp_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(temp_->isValid());
+}
+
+void AddFolderTest::cleanup() {
+    if (!lockedFolder_.isEmpty()) chmod(QFile::encodeName(lockedFolder_).constData(), 0755);
+    lockedFolder_.clear();
+    temp_.reset();
+}
+
+void AddFolderTest::subfoldersComeLevelByLevelInTheOrderOfTheirParents() {
+    QVERIFY(MakeTree(R(), {"A/A1/X/", "A/A2/", "B/B1/"}));
+    QStringList folders{R()};
+    int yields = 0;
+    CollectSubfolders(folders, true, [&] { ++yields; });
+
+    QCOMPARE(folders.size(), 7);
+    QCOMPARE(folders[0], R());
+    // Siblings come in the platform's listing order; levels and parents fix the rest.
+    const QStringList level1 = folders.mid(1, 2);
+    QCOMPARE(SetOf(level1), (QSet<QString>{In("A"), In("B")}));
+    const QStringList ofA{In("A/A1"), In("A/A2")};
+    const QStringList ofB{In("B/B1")};
+    const bool aFirst = level1[0] == In("A");
+    const QStringList level2 = folders.mid(3, 3);
+    QCOMPARE(SetOf(level2.mid(0, aFirst ? 2 : 1)), SetOf(aFirst ? ofA : ofB));
+    QCOMPARE(SetOf(level2.mid(aFirst ? 2 : 1)), SetOf(aFirst ? ofB : ofA));
+    QCOMPARE(folders[6], In("A/A1/X"));
+    QVERIFY(yields >= 7);
+}
+
+void AddFolderTest::withoutRecurseOnlyTheNextLevelIsCollected() {
+    QVERIFY(MakeTree(R(), {"A/A1/", "B/"}));
+    QStringList folders{R()};
+    CollectSubfolders(folders, false, kNoYield);
+    QCOMPARE(folders.size(), 3);
+    QCOMPARE(SetOf(folders.mid(1)), (QSet<QString>{In("A"), In("B")}));
+}
+
+void AddFolderTest::filesOfEachFolderFollowTheFolderOrder() {
+    QVERIFY(MakeTree(R(), {"r.txt", "A/a.txt", "A/A1/x.txt", "B/b1.txt", "B/b2.txt"}));
+    QStringList folders{R()};
+    CollectSubfolders(folders, true, kNoYield);
+    QStringList expected;
+    for (const QString& folder : folders) {
+        for (const QString& name : ListFolderFiles(folder)) expected << folder + u'/' + name;
+    }
+    const QStringList files = FolderWalkFiles(R(), kNoYield);
+    QCOMPARE(files, expected);
+    QCOMPARE(SetOf(files), (QSet<QString>{In("r.txt"), In("A/a.txt"), In("A/A1/x.txt"), In("B/b1.txt"),
+                                          In("B/b2.txt")}));
+    QCOMPARE(files.first(), In("r.txt"));
+    QCOMPARE(files.last(), In("A/A1/x.txt"));
+}
+
+void AddFolderTest::tildeFilesAreSkippedButTildeFoldersWalked() {
+    QVERIFY(MakeTree(R(), {"~notes.txt", "report.txt", "a~b.txt", "~sub/y.txt", "~sub/~z.txt"}));
+    const QStringList files = FolderWalkFiles(R(), kNoYield);
+    QCOMPARE(SetOf(files.mid(0, 2)), (QSet<QString>{In("report.txt"), In("a~b.txt")}));
+    QCOMPARE(files.mid(2), QStringList{In("~sub/y.txt")});
+}
+
+void AddFolderTest::hiddenFilesAreTakenHiddenFoldersNotEntered() {
+    QVERIFY(MakeTree(R(), {".hidden.txt", "shown.txt", ".secret/inside.txt", "sub/.also.txt"}));
+    const QStringList files = FolderWalkFiles(R(), kNoYield);
+    QCOMPARE(SetOf(files), (QSet<QString>{In(".hidden.txt"), In("shown.txt"), In("sub/.also.txt")}));
+    QCOMPARE(files.size(), 3);
+}
+
+void AddFolderTest::emptyFolderAddsNothing() {
+    QVERIFY(MakeTree(R(), {"empty/", "also/empty/"}));
+    QVERIFY(FolderWalkFiles(In("empty"), kNoYield).isEmpty());
+    QVERIFY(FolderWalkFiles(R(), kNoYield).isEmpty());
+}
+
+void AddFolderTest::pickedRootGetsNoSecondSeparator() {
+    QVERIFY(MakeTree(R(), {"a.txt", "sub/b.txt"}));
+    const QStringList files = FolderWalkFiles(R() + u'/', kNoYield);
+    QCOMPARE(files, (QStringList{In("a.txt"), In("sub/b.txt")}));
+}
+
+void AddFolderTest::linkToAnAncestorEndsTheWalk() {
+    QVERIFY(MakeTree(R(), {"a.txt", "A/b.txt", "A/A1/c.txt"}));
+    QVERIFY(QFile::link(R(), In("A/A1/up")));
+    QVERIFY(QFile::link(In("A"), In("A/self")));
+    const QStringList files = FolderWalkFiles(R(), kNoYield);
+    QCOMPARE(files, (QStringList{In("a.txt"), In("A/b.txt"), In("A/A1/c.txt")}));
+}
+
+void AddFolderTest::linkedFolderIsWalkedOnce() {
+    QVERIFY(MakeTree(R(), {"A/deep/d.txt", "B/"}));
+    QVERIFY(QFile::link(In("A/deep"), In("B/shortcut")));
+    const QStringList files = FolderWalkFiles(R(), kNoYield);
+    QCOMPARE(files.size(), 1);
+    QVERIFY(files[0] == In("A/deep/d.txt") || files[0] == In("B/shortcut/d.txt"));
+}
+
+void AddFolderTest::folderGoneDuringTheWalkIsSkipped() {
+    // Fails to list even for root: the folder vanishes while the window yields.
+    QVERIFY(MakeTree(R(), {"r.txt", "gone/g.txt", "gone/deeper/h.txt", "kept/k.txt", "kept/more/m.txt"}));
+    bool removed = false;
+    const QStringList files = FolderWalkFiles(R(), [&] {
+        if (!removed) removed = QDir(In("gone")).removeRecursively();
+    });
+    QVERIFY(removed);
+    QCOMPARE(files, (QStringList{In("r.txt"), In("kept/k.txt"), In("kept/more/m.txt")}));
+}
+
+void AddFolderTest::unreadableFolderIsSkipped() {
+    if (geteuid() == 0) QSKIP("permissions do not stop root from listing a folder");
+    QVERIFY(MakeTree(R(), {"r.txt", "locked/l.txt", "locked/inner/i.txt", "open/o.txt"}));
+    lockedFolder_ = In("locked");
+    QCOMPARE(chmod(QFile::encodeName(lockedFolder_).constData(), 0), 0);
+    const QStringList files = FolderWalkFiles(R(), kNoYield);
+    QCOMPARE(files, (QStringList{In("r.txt"), In("open/o.txt")}));
+}
+
+void AddFolderTest::specialFilesAreNotListed() {
+    QVERIFY(MakeTree(R(), {"plain.txt"}));
+    QCOMPARE(mkfifo(QFile::encodeName(In("pipe")).constData(), 0644), 0);
+    QVERIFY(QFile::link(In("nowhere"), In("dangling")));
+    QVERIFY(QFile::link(In("plain.txt"), In("linked.txt")));
+    QCOMPARE(SetOf(ListFolderFiles(R())), (QSet<QString>{"plain.txt", "linked.txt"}));
+}
+
+QTEST_MAIN(AddFolderTest)
+#include "add_folder_test.moc"
