@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+#include <functional>
+
+namespace partwright {
+
+// The option values kept between starts, in the per-user store of the
+// platform (the registry under HKEY_CURRENT_USER\Software\Quillmark\Partwright
+// on Windows, $XDG_CONFIG_HOME/Quillmark/Partwright.conf elsewhere). Every
+// value is a text; a missing key reads as the caller's default.
+namespace settings_keys {
+inline const QString kSplitOption = QStringLiteral("Split Option");
+inline const QString kSaveOption = QStringLiteral("Save Option");
+inline const QString kNumberOfLines = QStringLiteral("Number Of Lines");
+inline const QString kEveryXCharacter = QStringLiteral("Every X Character");
+inline const QString kFirstCharacterSplit = QStringLiteral("First Character Split");
+inline const QString kStartWithTheseCharacter = QStringLiteral("Start With These Character");
+inline const QString kEndWithTheseNumbers = QStringLiteral("End With These Numbers");
+}  // namespace settings_keys
+
+class SettingsStore {
+public:
+    SettingsStore();
+
+    [[nodiscard]] QString Read(const QString& key, const QString& defaultValue) const;
+    // Written through at once: the program may end at any moment and saves nothing at exit.
+    void Write(const QString& key, const QString& value);
+
+    // Called after every write; lets tests see the order of the writes.
+    using WriteObserver = std::function<void(const QString& key, const QString& value)>;
+    void SetWriteObserver(WriteObserver observer) { observer_ = std::move(observer); }
+
+private:
+    mutable QSettings settings_;
+    WriteObserver observer_;
+};
+
+}  // namespace partwright

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "engine/split_run.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QLineEdit;
+class QRadioButton;
+class QWidget;
+
+namespace partwright {
+
+class FileList;
+
+// The controls of Form1 that make up the options of a run.
+struct OptionControls {
+    QRadioButton* option1 = nullptr;  // lines
+    QRadioButton* option2 = nullptr;  // separator
+    QRadioButton* option5 = nullptr;  // blank lines
+    QRadioButton* option3 = nullptr;  // first characters
+    QRadioButton* option4 = nullptr;  // numbered
+    QRadioButton* option6 = nullptr;  // prefix and counting number
+    QLineEdit* text1 = nullptr;       // lines per piece
+    QLineEdit* text2 = nullptr;       // separator
+    QLineEdit* text3 = nullptr;       // name length
+    QLineEdit* text5 = nullptr;       // prefix
+    QLineEdit* text6 = nullptr;       // first counting number
+};
+
+// The run's options, read from the controls each time the run asks, so a
+// change made while the run yields counts from its next reading.
+class ControlSettings final : public SplitSettings {
+public:
+    explicit ControlSettings(const OptionControls& controls) : c_(controls) {}
+
+    bool LinesSelected() const override;
+    Text LinesPerPiece() const override;
+    bool SeparatorSelected() const override;
+    Text SeparatorText() const override;
+    bool BlankLinesSelected() const override;
+    bool FirstCharsSelected() const override;
+    Text NameLength() const override;
+    bool NumberedSelected() const override;
+    bool PrefixSelected() const override;
+    Text Prefix() const override;
+    Text FirstNumber() const override;
+
+private:
+    OptionControls c_;
+};
+
+// The run's sources: the entries of the file list, by position.
+class ListSources final : public SourceList {
+public:
+    explicit ListSources(const FileList& list) : list_(list) {}
+    int Count() const override;
+    std::filesystem::path At(int position) const override;
+
+private:
+    const FileList& list_;
+};
+
+// What the window does for a run while it works: keeps handling events at
+// every yield, shows the lines notice at once and shows progress. The
+// failures come back in the run's report, for one box at the end.
+class WindowRunHost final : public RunHost {
+public:
+    using ProgressView = std::function<void(const Progress&)>;
+    WindowRunHost(QWidget* window, std::function<bool()> keepGoing, ProgressView showProgress);
+
+    bool Yield() override;
+    void ShowNotice(Notice notice, const std::filesystem::path& source) override;
+    void ReportProgress(const Progress& progress) override;
+
+private:
+    QWidget* window_;
+    std::function<bool()> keepGoing_;
+    ProgressView showProgress_;
+    QElapsedTimer sinceProgress_;
+};
+
+// The text of the box that ends a run: "Done." when everything was written,
+// otherwise every failure (the list cut after `maxListed`, with "and N more").
+[[nodiscard]] QString FinalMessage(const RunReport& report, int maxListed = 10);
+
+// "file 2 of 5, 120 pieces written" for the progress display.
+[[nodiscard]] QString ProgressText(const Progress& progress);
+
+}  // namespace partwright
