@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Times partwright-cli against GNU split on the same generated inputs and
+# prints, per case, the best wall time of 3 runs of each, the ratio
+# ours/split and the peak memory of each.
+#
+#   bench/compare.sh [--quick] [--cli PATH]
+#
+# --quick   inputs 1/16 of the full size, for a fast look
+# --cli     the program to time (default: build/release/cli/partwright-cli)
+#
+# Everything is made in a fresh folder on /dev/shm (tmpfs: creating many
+# files on the root file system here slows down after mass deletes) and
+# removed at the end. The full run needs about 3 GiB of memory there.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cli="$root/build/release/cli/partwright-cli"
+scale=1
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --quick) scale=16 ;;
+        --cli) cli="$2"; shift ;;
+        *) echo "usage: $0 [--quick] [--cli PATH]" >&2; exit 2 ;;
+    esac
+    shift
+done
+cli="$(realpath "$cli")"
+[ -x "$cli" ] || { echo "no program at $cli: build it first (scripts/build.sh build/release)" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "GNU time is missing: apt-get install time" >&2; exit 2; }
+
+work="$(mktemp -d /dev/shm/partwright-bench.XXXXXX)"
+trap 'rm -rf "$work"' EXIT
+runs=3
+
+# One block of ASCII CR LF lines of varied length (20 to 99 characters), about 1 MiB.
+make_chunk() {
+    awk 'BEGIN {
+        srand(7); s = "";
+        for (i = 0; i < 120; i++) s = s sprintf("%c", 97 + (i * 7) % 26);
+        for (n = 0; n < 17500; n++) printf "%07d %s\r\n", n, substr(s, 1 + n % 17, 12 + int(rand() * 80));
+    }' >"$1"
+}
+
+# repeat FILE TIMES > OUT
+repeat() {
+    local i
+    for ((i = 0; i < $2; i++)); do cat "$1"; done
+}
+
+# timed OUTFILE COMMAND...: runs COMMAND, appends "wall-seconds peak-KiB cpu-seconds" to OUTFILE.
+timed() {
+    local out=$1; shift
+    /usr/bin/time -f "%e %M %U %S" -o "$work/time.tmp" "$@" >/dev/null
+    awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$work/time.tmp" >>"$out"
+}
+
+best_time() { sort -n "$1" | head -1 | cut -d' ' -f1; }
+best_cpu() { sort -n -k3 "$1" | head -1 | cut -d' ' -f3; }
+peak_mib() { sort -n -k2 "$1" | tail -1 | awk '{ printf "%.1f", $2 / 1024 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+
+# Wall time is what counts; CPU time (user + system) is shown beside it
+# because other work on a shared machine stretches wall time.
+header() {
+    printf '%-46s %7s %7s %6s %8s %8s %6s %8s %8s\n' "case" "ours s" "split s" "ratio" \
+        "ours cpu" "spl cpu" "ratio" "ours MiB" "spl MiB"
+}
+report() {  # report NAME OURS-TIMES SPLIT-TIMES
+    local ours split ours_cpu split_cpu
+    ours=$(best_time "$2"); split=$(best_time "$3")
+    ours_cpu=$(best_cpu "$2"); split_cpu=$(best_cpu "$3")
+    printf '%-46s %7s %7s %6s %8s %8s %6s %8s %8s\n' "$1" "$ours" "$split" "$(ratio "$ours" "$split")" \
+        "$ours_cpu" "$split_cpu" "$(ratio "$ours_cpu" "$split_cpu")" "$(peak_mib "$2")" "$(peak_mib "$3")"
+}
+
+count_files() { find "$1" -type f -name "$2" | wc -l; }
+total_bytes() { find "$1" -type f -name "$2" -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }'; }
+
+# run_case NAME SOURCE OURS-GLOB SPLIT-LINES -- partwright-cli options...
+# Times our program (pieces land beside SOURCE) and `split -l SPLIT-LINES`
+# (pieces in a folder of their own), clearing the pieces after every run.
+run_case() {
+    local name=$1 source=$2 glob=$3 lines=$4; shift 5
+    local ours="$work/ours.times" theirs="$work/split.times"
+    : >"$ours"; : >"$theirs"
+    local i
+    for ((i = 0; i < runs; i++)); do
+        timed "$ours" "$cli" --quiet "$@" "$source"
+        last_ours_files=$(count_files "$(dirname "$source")" "$glob")
+        last_ours_bytes=$(total_bytes "$(dirname "$source")" "$glob")
+        find "$(dirname "$source")" -type f -name "$glob" -delete
+
+        mkdir -p "$work/split"
+        timed "$theirs" split -l "$lines" -a 6 "$source" "$work/split/x"
+        last_split_files=$(count_files "$work/split" 'x*')
+        last_split_bytes=$(total_bytes "$work/split" 'x*')
+        rm -rf "$work/split"
+    done
+    report "$name" "$ours" "$theirs"
+}
+
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/^Mem:/ { print $2 }') GiB"
+echo "program: $cli"
+echo "scale:   1/$scale"
+echo
+
+mkdir -p "$work/big" "$work/short" "$work/wide"
+make_chunk "$work/chunk"
+chunk_bytes=$(stat -c %s "$work/chunk")
+big_chunks=$(( (1024 * 1024 * 1024 / scale + chunk_bytes - 1) / chunk_bytes ))
+repeat "$work/chunk" "$big_chunks" >"$work/big/big.txt"
+big_bytes=$(stat -c %s "$work/big/big.txt")
+
+short_lines=$((200000 / scale))
+awk -v n="$short_lines" 'BEGIN { for (i = 1; i <= n; i++) printf "line %06d\r\n", i }' >"$work/short/short.txt"
+
+wide_chunks=$(( (200 * 1024 * 1024 / 2 / scale + chunk_bytes - 1) / chunk_bytes ))
+{ printf '\xff\xfe'; repeat "$work/chunk" "$wide_chunks" | iconv -f ASCII -t UTF-16LE; } >"$work/wide/wide.txt"
+wide_bytes=$(stat -c %s "$work/wide/wide.txt")
+rm -f "$work/chunk"
+
+header
+
+run_case "1a $((big_bytes >> 20)) MiB, 10000-line pieces, --whole-file" \
+    "$work/big/big.txt" 'big-*' 10000 -- --whole-file --lines 10000
+# Our pieces carry no line end behind their last line, split's do; except our
+# last piece, which ends with the source's own final CR LF when the lines do
+# not fill it (the appended CR LF makes an empty last line).
+big_lines=$(tr -cd '\n' <"$work/big/big.txt" | wc -c)
+dropped=$last_ours_files
+[ $((big_lines % 10000)) -ne 0 ] && dropped=$((dropped - 1))
+echo "   pieces: ours $last_ours_files, split $last_split_files;" \
+     "bytes: ours $last_ours_bytes + 2 x $dropped line ends = $((last_ours_bytes + 2 * dropped)), split $last_split_bytes," \
+     "source $big_bytes"
+if [ "$last_ours_files" -ne "$last_split_files" ] || [ "$last_split_bytes" -ne "$big_bytes" ] || \
+   [ $((last_ours_bytes + 2 * dropped)) -ne "$last_split_bytes" ]; then
+    echo "   MISMATCH: the two tools did not cut the same pieces" >&2
+    mismatch=1
+fi
+
+run_case "1b same source, 30000-byte blocks rule" \
+    "$work/big/big.txt" 'big-*' 10000 -- --lines 10000
+echo "   pieces: ours $last_ours_files (one or more per 30000-byte block), split $last_split_files"
+
+run_case "2  $short_lines short lines, 1-line pieces (tmpfs)" \
+    "$work/short/short.txt" 'short-*' 1 -- --whole-file --lines 1
+echo "   pieces: ours $last_ours_files, split $last_split_files"
+if [ "$last_ours_files" -ne "$short_lines" ] || [ "$last_split_files" -ne "$short_lines" ]; then
+    echo "   MISMATCH: expected $short_lines pieces from each" >&2
+    mismatch=1
+fi
+
+run_case "3  $((wide_bytes >> 20)) MiB UTF-16, 10000-line pieces" \
+    "$work/wide/wide.txt" 'wide-*' 10000 -- --lines 10000
+echo "   pieces: ours $last_ours_files, split $last_split_files (split cuts the raw bytes at LF: a reference only)"
+
+exit "${mismatch:-0}"
