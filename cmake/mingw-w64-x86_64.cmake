@@ -1,0 +1,30 @@
+# Cross-builds Partwright for 64-bit Windows with MinGW-w64 and runs what it
+# builds under Wine:
+#   cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(PARTWRIGHT_MINGW_TRIPLET x86_64-w64-mingw32)
+# The -posix flavour: the -win32 one has no std::thread and no std::mutex.
+set(CMAKE_C_COMPILER ${PARTWRIGHT_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${PARTWRIGHT_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${PARTWRIGHT_MINGW_TRIPLET}-windres)
+
+# Everything static, so an .exe runs on a bare Windows (or Wine prefix)
+# without libstdc++, libgcc or winpthread DLLs beside it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+
+# Tests, and gtest_discover_tests' listing of them, run through Wine.
+find_program(PARTWRIGHT_WINE wine)
+if(PARTWRIGHT_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${PARTWRIGHT_WINE})
+endif()
+
+# Libraries and headers come from the MinGW sysroot only, never from the
+# Linux system; programs (the build tools) come from the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${PARTWRIGHT_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
