@@ -33,6 +33,7 @@ struct DropResult {
     bool enterAccepted = false;
     bool moveAccepted = false;
     bool dropAccepted = false;
+    Qt::DropAction moveAction = Qt::IgnoreAction;
     Qt::DropAction action = Qt::IgnoreAction;
 };
 
@@ -48,6 +49,7 @@ DropResult DragAndDrop(FileList& list, const QMimeData* data, Qt::DropActions of
     QDragMoveEvent move(middle, offered, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &move);
     result.moveAccepted = move.isAccepted();
+    result.moveAction = move.dropAction();
     QDropEvent drop(middle, offered, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &drop);
     result.dropAccepted = drop.isAccepted();
@@ -119,8 +121,12 @@ void FileDropTest::dataWithoutLocalFilesIsRefused() {
 
 void FileDropTest::dropIsTakenAsCopyEvenWhenMoveIsProposed() {
     const auto data = FileData({"/data/a.txt"});
-    QCOMPARE(DragAndDrop(*list_, data.get(), Qt::MoveAction | Qt::CopyAction).action, Qt::CopyAction);
-    QCOMPARE(DragAndDrop(*list_, data.get(), Qt::MoveAction | Qt::LinkAction).action, Qt::LinkAction);
+    const DropResult copy = DragAndDrop(*list_, data.get(), Qt::MoveAction | Qt::CopyAction);
+    QCOMPARE(copy.moveAction, Qt::CopyAction);
+    QCOMPARE(copy.action, Qt::CopyAction);
+    const DropResult link = DragAndDrop(*list_, data.get(), Qt::MoveAction | Qt::LinkAction);
+    QCOMPARE(link.moveAction, Qt::LinkAction);
+    QCOMPARE(link.action, Qt::LinkAction);
     const DropResult moveOnly = DragAndDrop(*list_, data.get(), Qt::MoveAction);
     QVERIFY(!moveOnly.dropAccepted);
     QCOMPARE(Texts(*list_), (QStringList{"/data/a.txt", "/data/a.txt"}));
