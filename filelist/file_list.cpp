@@ -165,7 +165,9 @@ void FileList::ListView1_MouseMove(const QPoint& pos) {
 
 void FileList::ListView1_MouseUp() {
     buttonDown_ = false;
-    viewport()->setCursor(Qt::ArrowCursor);
+    // Back to the window's pointer: the arrow, or the hourglass while the
+    // window is busy, which a pointer of the list's own would hide.
+    viewport()->unsetCursor();
 }
 
 void FileList::ListView1_DblClick() {

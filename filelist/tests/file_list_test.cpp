@@ -92,7 +92,7 @@ private slots:
     void doubleClickRemovesTheSelectedEntry();
     void doubleClickOffTheEntriesRemovesNothing();
     void runRefusesRemovalsAndReordersButTakesAppends();
-    void dragPointerIsReadAtEveryPressAndArrowFollowsRelease();
+    void dragPointerIsReadAtEveryPressAndReleaseGivesTheWindowsPointer();
     void everyMoveReportsThePointer();
     void draggingPastTheBottomEdgeScrollsOnAndBack();
 
@@ -242,7 +242,7 @@ void FileListTest::runRefusesRemovalsAndReordersButTakesAppends() {
     QCOMPARE(Texts(*list_), (QStringList{"B", "A", "C", "D"}));
 }
 
-void FileListTest::dragPointerIsReadAtEveryPressAndArrowFollowsRelease() {
+void FileListTest::dragPointerIsReadAtEveryPressAndReleaseGivesTheWindowsPointer() {
     const QString icon = temp_.filePath(QStringLiteral("drag.ico"));
     QImage image(32, 32, QImage::Format_ARGB32);
     image.fill(Qt::red);
@@ -272,6 +272,11 @@ void FileListTest::dragPointerIsReadAtEveryPressAndArrowFollowsRelease() {
     mouse.Press(kEmptyArea);
     QCOMPARE(list_->viewport()->cursor().shape(), Qt::ArrowCursor);
     mouse.Release(kEmptyArea);
+
+    // While the window around it is busy, the list shows the hourglass too.
+    list_->setCursor(Qt::WaitCursor);
+    mouse.Click(0);
+    QCOMPARE(list_->viewport()->cursor().shape(), Qt::WaitCursor);
 }
 
 void FileListTest::everyMoveReportsThePointer() {
