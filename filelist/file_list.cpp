@@ -104,7 +104,9 @@ void FileList::mousePressEvent(QMouseEvent* event) {
 }
 
 void FileList::mouseMoveEvent(QMouseEvent* event) {
-    if (!buttonDown_) QTreeWidget::mouseMoveEvent(event);  // hover highlight only
+    // Qt's own handling only for the hover highlight: with a button held it
+    // would move the selection.
+    if (event->buttons() == Qt::NoButton) QTreeWidget::mouseMoveEvent(event);
     ListView1_MouseMove(event->position().toPoint());
     event->accept();
 }
@@ -149,17 +151,17 @@ void FileList::ListView1_ItemClick(QTreeWidgetItem* item) {
 void FileList::ListView1_MouseMove(const QPoint& pos) {
     emit pointerMoved();
     if (!buttonDown_ || runActive_) return;
-    QTreeWidgetItem* hover = EntryAt(pos);
-    if (hover == nullptr || !dragItem_.isValid()) return;
-    QTreeWidgetItem* drag = itemFromIndex(dragItem_);
-    const QString dragged = PathOf(drag);
-    if (dragged == PathOf(hover)) return;
+    QTreeWidgetItem* hoverItem = EntryAt(pos);
+    if (hoverItem == nullptr || !dragItem_.isValid()) return;
+    QTreeWidgetItem* dragItem = itemFromIndex(dragItem_);
+    const QString dragged = PathOf(dragItem);
+    if (dragged == PathOf(hoverItem)) return;
 
-    SetPath(drag, PathOf(hover));
-    SetPath(hover, dragged);
+    SetPath(dragItem, PathOf(hoverItem));
+    SetPath(hoverItem, dragged);
     const int from = dragItem_.row();
-    setCurrentItem(hover);
-    dragItem_ = QPersistentModelIndex(indexFromItem(hover));
+    setCurrentItem(hoverItem);
+    dragItem_ = QPersistentModelIndex(indexFromItem(hoverItem));
     RevealNeighbour(dragItem_.row(), dragItem_.row() > from);
 }
 
