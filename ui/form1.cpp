@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
@@ -198,7 +199,14 @@ void Form1::Text6_LostFocus() {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
         const auto target = hoverTargets_.constFind(watched);
-        if (target != hoverTargets_.constEnd()) pointer_->Hover(*target);
+        if (target != hoverTargets_.constEnd()) {
+            pointer_->Hover(*target);
+            // A button ignores moves made without a pressed mouse button, and an
+            // ignored move goes on to the window, whose handler would take the
+            // hand away again at once.
+            const bool tracking = static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton;
+            if (*target == PointerKind::Custom && tracking) return true;
+        }
     } else if (event->type() == QEvent::FocusOut && (watched == text3_ || watched == text6_)) {
         // Focus leaving for another program or a menu is not the user leaving the field.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();

@@ -1,0 +1,139 @@
+#include "ui/form1.h"
+#include "ui/input_checks.h"
+#include "ui/tests/test_support.h"
+
+#include <QLineEdit>
+
+using partwright::Form1;
+namespace test = partwright::test;
+
+namespace {
+
+const QString kRefused = QStringLiteral("/\\:*?\"<>|");
+
+}  // namespace
+
+class InputChecksTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { test::ClearStore(); }
+
+    void refusedCharacterAnywhereIsFound_data() {
+        QTest::addColumn<QString>("text");
+        for (const QChar refused : kRefused) {
+            const QString c(refused);
+            QTest::addRow("%s first", qPrintable(c)) << c + "ab";
+            QTest::addRow("%s middle", qPrintable(c)) << "a" + c + "b";
+            QTest::addRow("%s last", qPrintable(c)) << "ab" + c;
+        }
+    }
+    void refusedCharacterAnywhereIsFound() {
+        QFETCH(QString, text);
+        QVERIFY(partwright::HasRefusedFileNameChar(text));
+    }
+
+    void ordinaryNamesPass_data() {
+        QTest::addColumn<QString>("text");
+        for (const char* text : {"8", "abc", "", "a.b c", "-_(){}[]!#%&'+,;=@^`~", "ä"}) QTest::newRow(text) << text;
+    }
+    void ordinaryNamesPass() {
+        QFETCH(QString, text);
+        QVERIFY(!partwright::HasRefusedFileNameChar(text));
+    }
+
+    void numericTestIsTheEngines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("numeric");
+        QTest::newRow("12") << "12" << true;
+        QTest::newRow("blank then 12") << " 12" << true;
+        QTest::newRow("-3") << "-3" << true;
+        QTest::newRow("2.5") << "2.5" << true;
+        QTest::newRow("1E2") << "1E2" << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("7a") << "7a" << false;
+        QTest::newRow("abc") << "abc" << false;
+    }
+    void numericTestIsTheEngines() {
+        QFETCH(QString, text);
+        QFETCH(bool, numeric);
+        QCOMPARE(partwright::PassesNumericTest(text), numeric);
+    }
+
+    void leavingText3WithARefusedCharacterComplainsAndReturns_data() {
+        QTest::addColumn<QString>("text");
+        for (const QChar refused : kRefused) QTest::addRow("%s", qPrintable(QString(refused))) << "ab" + QString(refused);
+    }
+    void leavingText3WithARefusedCharacterComplainsAndReturns() {
+        QFETCH(QString, text);
+        LeaveFieldWith("Text3", text, QStringLiteral("Invalid filename"));
+        QCOMPARE(test::StoredValue("First Character Split"), text);
+    }
+
+    void leavingText3WithAnOrdinaryTextSaysNothing_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("8") << "8";
+        QTest::newRow("abc") << "abc";
+    }
+    void leavingText3WithAnOrdinaryTextSaysNothing() {
+        QFETCH(QString, text);
+        LeaveFieldWith("Text3", text, QString());
+    }
+
+    void leavingText6ChecksTheNumber_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << "" << "Non numeric entry.";
+        QTest::newRow("7a") << "7a" << "Non numeric entry.";
+        QTest::newRow("7") << "7" << "";
+        QTest::newRow("-2") << "-2" << "";
+        QTest::newRow("2.5") << "2.5" << "";
+    }
+    void leavingText6ChecksTheNumber() {
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        LeaveFieldWith("Text6", text, message);
+    }
+
+    void switchingToAnotherWindowIsNotLeavingTheField() {
+        test::MessageRecorder messages;
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto* text3 = form.findChild<QLineEdit*>("Text3");
+        text3->setFocus();
+        text3->setText("a:b");
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QCoreApplication::processEvents();
+        QCOMPARE(messages.Texts(), QStringList());
+    }
+
+private:
+    // Types `text` into the field, tabs away, and checks the message (none
+    // when empty) and where the focus ends up.
+    void LeaveFieldWith(const char* field, const QString& text, const QString& message) {
+        test::MessageRecorder messages;
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto* edit = form.findChild<QLineEdit*>(field);
+        edit->setFocus(Qt::MouseFocusReason);
+        edit->setText(text);
+        QTest::keyClick(edit, Qt::Key_Tab);
+        QVERIFY(!edit->hasFocus());
+        QCoreApplication::processEvents();
+        if (message.isEmpty()) {
+            QCOMPARE(messages.Texts(), QStringList());
+            QVERIFY(!edit->hasFocus());
+        } else {
+            QCOMPARE(messages.Texts(), QStringList{message});
+            QTRY_VERIFY(edit->hasFocus());
+        }
+        QCOMPARE(edit->text(), text);
+    }
+};
+
+PARTWRIGHT_UI_TEST_MAIN(InputChecksTest)
+#include "input_checks_test.moc"

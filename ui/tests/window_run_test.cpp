@@ -1,0 +1,264 @@
+#include "filelist/file_list.h"
+#include "ui/form1.h"
+#include "ui/tests/test_support.h"
+#include "ui/window_run.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+using partwright::Form1;
+using partwright::PointerKind;
+namespace test = partwright::test;
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return "<missing>";
+    return file.readAll();
+}
+
+QStringList FilesIn(const QString& folder) {
+    QStringList names = QDir(folder).entryList(QDir::Files);
+    names.sort();
+    return names;
+}
+
+template <typename T>
+T* Control(Form1& form, const char* name) {
+    auto* control = form.findChild<T*>(name);
+    if (!control) qFatal("no control %s", name);
+    return control;
+}
+
+void PressSplit(Form1& form) { QTest::mouseClick(Control<QToolButton>(form, "Check2"), Qt::LeftButton); }
+
+// Runs `action` at the run's first yield: a zero timer fires inside processEvents.
+void AtFirstYield(std::function<void()> action) { QTimer::singleShot(0, std::move(action)); }
+
+}  // namespace
+
+class WindowRunTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { test::ClearStore(); }
+
+    void emptyListSaysNoFilesAddedAndLeavesThePointer() {
+        test::MessageRecorder messages;
+        Form1 form;
+        form.Pointer().Hover(PointerKind::Custom);
+        PressSplit(form);
+        QCOMPARE(messages.Texts(), QStringList{"No files added."});
+        QCOMPARE(form.Pointer().Kind(), PointerKind::Custom);
+    }
+
+    void onePressRunsOnceAndTheButtonSpringsBack() {
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n3\r\n4\r\n");
+        test::MessageRecorder messages;
+        Form1 form;
+        form.List().Append(folder.filePath("a.txt"));
+        Control<QLineEdit>(form, "Text1")->setText("2");
+        PressSplit(form);
+        QCOMPARE(messages.Texts(), QStringList{"Done."});
+        auto* check2 = Control<QToolButton>(form, "Check2");
+        QVERIFY(!check2->isDown());
+        QVERIFY(!check2->isChecked());
+        QVERIFY(!form.IsRunning());
+        QCOMPARE(form.Pointer().Kind(), PointerKind::Default);
+        QCOMPARE(FilesIn(folder.path()), (QStringList{"a-0001.txt", "a-0002.txt", "a.txt"}));
+    }
+
+    void runWritesThePiecesOfEveryListedFile_data() {
+        QTest::addColumn<QString>("splitOption");
+        QTest::addColumn<QString>("saveOption");
+        QTest::addColumn<QString>("text1");
+        QTest::addColumn<QString>("text2");
+        QTest::addColumn<QStringList>("expected");  // name=content per piece, both files
+        QTest::newRow("lines, numbered")
+            << "Option1" << "Option4" << "2" << ","
+            << QStringList{"a-0001.txt=a\r\nb", "a-0002.txt=c", "b-0001.txt=x\r\ny", "b-0002.txt=z"};
+        QTest::newRow("separator, prefix")
+            << "Option2" << "Option6" << "2" << "b"
+            << QStringList{"bob1.txt=x\r\ny\r\nz\r\n", "bob2.txt=\r\nc\r\n"};
+        QTest::newRow("blank lines, numbered")
+            << "Option5" << "Option4" << "2" << ","
+            << QStringList{"a-0001.txt=a\r\nb\r\nc\r\n", "b-0001.txt=x\r\ny\r\nz\r\n"};
+    }
+    void runWritesThePiecesOfEveryListedFile() {
+        QFETCH(QString, splitOption);
+        QFETCH(QString, saveOption);
+        QFETCH(QString, text1);
+        QFETCH(QString, text2);
+        QFETCH(QStringList, expected);
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("a.txt"), "a\r\nb\r\nc");
+        WriteFile(folder.filePath("b.txt"), "x\r\ny\r\nz");
+        test::MessageRecorder messages;
+        Form1 form;
+        form.List().Append(folder.filePath("a.txt"));
+        form.List().Append(folder.filePath("b.txt"));
+        Control<QLineEdit>(form, "Text1")->setText(text1);
+        Control<QLineEdit>(form, "Text2")->setText(text2);
+        Control<QRadioButton>(form, qPrintable(splitOption))->click();
+        Control<QRadioButton>(form, qPrintable(saveOption))->click();
+        PressSplit(form);
+        QCOMPARE(messages.Texts(), QStringList{"Done."});
+
+        QStringList found;
+        for (const QString& name : FilesIn(folder.path()))
+            if (name != QLatin1String("a.txt") && name != QLatin1String("b.txt"))
+                found << name + "=" + QString::fromUtf8(ReadFile(folder.filePath(name)));
+        QCOMPARE(found, expected);
+    }
+
+    void controlsAreReadWhileTheRunWorks() {
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("a.txt"), "p;q");
+        test::MessageRecorder messages;
+        Form1 form;
+        form.List().Append(folder.filePath("a.txt"));
+        Control<QRadioButton>(form, "Option1")->click();
+        // Typing into Text2 during the run selects the separator mode before the block is cut.
+        AtFirstYield([&form] { Control<QLineEdit>(form, "Text2")->setText(";"); });
+        PressSplit(form);
+        QCOMPARE(messages.Texts(), QStringList{"Done."});
+        QCOMPARE(ReadFile(folder.filePath("a-0001.txt")), QByteArray("p"));
+        QCOMPARE(ReadFile(folder.filePath("a-0002.txt")), QByteArray("q\r\n"));
+    }
+
+    void whileRunningTheHourglassStaysAndASecondPressDoesNothing() {
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n3\r\n");
+        test::MessageRecorder messages;
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.List().Append(folder.filePath("a.txt"));
+        PointerKind duringRun = PointerKind::Default;
+        bool listLocked = false;
+        bool wasRunning = false;
+        AtFirstYield([&] {
+            wasRunning = form.IsRunning();
+            listLocked = form.List().IsRunActive();
+            QTest::mouseMove(Control<QToolButton>(form, "Check2"));
+            duringRun = form.Pointer().Kind();
+            PressSplit(form);
+        });
+        PressSplit(form);
+        QVERIFY(wasRunning);
+        QVERIFY(listLocked);
+        QCOMPARE(duringRun, PointerKind::Hourglass);
+        QCOMPARE(messages.Texts(), QStringList{"Done."});
+        QVERIFY(!form.List().IsRunActive());
+        QCOMPARE(form.Pointer().Kind(), PointerKind::Default);
+    }
+
+    void theHourglassStaysWhileDoneIsShown() {
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("a.txt"), "1\r\n");
+        test::MessageRecorder messages;
+        Form1 form;
+        form.List().Append(folder.filePath("a.txt"));
+        PointerKind whileShown = PointerKind::Default;
+        messages.OnMessage([&](const QString&) { whileShown = form.Pointer().Kind(); });
+        PressSplit(form);
+        QCOMPARE(whileShown, PointerKind::Hourglass);
+        QCOMPARE(form.Pointer().Kind(), PointerKind::Default);
+    }
+
+    void badLineCountWarnsForEveryBlockAndStillEndsWithDone() {
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n");
+        WriteFile(folder.filePath("b.txt"), "3\r\n");
+        test::MessageRecorder messages;
+        Form1 form;
+        form.List().Append(folder.filePath("a.txt"));
+        form.List().Append(folder.filePath("b.txt"));
+        Control<QLineEdit>(form, "Text1")->setText("x");
+        PressSplit(form);
+        const QString lines = QStringLiteral("Every x number of lines, where x can only be a number.");
+        QCOMPARE(messages.Texts(), (QStringList{lines, lines, "Done."}));
+        QCOMPARE(FilesIn(folder.path()), (QStringList{"a.txt", "b.txt"}));
+    }
+
+    void failuresAreShownTogetherInOneBoxAtTheEnd() {
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("b.txt"), "1\r\n");
+        test::MessageRecorder messages;
+        Form1 form;
+        form.List().Append(folder.filePath("missing-1.txt"));
+        form.List().Append(folder.filePath("b.txt"));
+        form.List().Append(folder.filePath("missing-2.txt"));
+        Control<QLineEdit>(form, "Text1")->setText("1");
+        PressSplit(form);
+        QCOMPARE(messages.Texts().size(), 1);
+        const QString box = messages.Texts().first();
+        QVERIFY2(box.startsWith("Done, but 2 things failed:"), qPrintable(box));
+        QVERIFY2(box.contains("missing-1.txt") && box.contains("missing-2.txt"), qPrintable(box));
+        QCOMPARE(ReadFile(folder.filePath("b-0001.txt")), QByteArray("1"));
+    }
+
+    void closingTheWindowStopsTheRunWithoutAFinalBox() {
+        QTemporaryDir folder;
+        QByteArray source;
+        for (int line = 1; line <= 2000; ++line) source += "line " + QByteArray::number(line) + "\r\n";
+        WriteFile(folder.filePath("a.txt"), source);
+        test::MessageRecorder messages;
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.List().Append(folder.filePath("a.txt"));
+        Control<QLineEdit>(form, "Text1")->setText("1");
+        QTimer::singleShot(0, &form, [&form] { form.close(); });
+        PressSplit(form);
+        QCOMPARE(messages.Texts(), QStringList());
+        QVERIFY(!form.IsRunning());
+        const QStringList pieces = FilesIn(folder.path()).filter("a-");
+        QVERIFY2(pieces.size() < 2000, qPrintable(QString::number(pieces.size())));
+        // Whatever was written is whole.
+        for (const QString& name : pieces) {
+            const int number = name.mid(2, 4).toInt();
+            QCOMPARE(ReadFile(folder.filePath(name)), "line " + QByteArray::number(number));
+        }
+    }
+
+    void finalMessageNamesTheFailures_data() {
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("last");
+        QTest::newRow("none") << 0 << "Done." << 1 << "Done.";
+        QTest::newRow("one") << 1 << "Done, but 1 thing failed:" << 2 << "f0";
+        QTest::newRow("ten") << 10 << "Done, but 10 things failed:" << 11 << "f9";
+        QTest::newRow("twelve") << 12 << "Done, but 12 things failed:" << 12 << "and 2 more";
+    }
+    void finalMessageNamesTheFailures() {
+        QFETCH(int, failures);
+        QFETCH(QString, first);
+        QFETCH(int, lines);
+        QFETCH(QString, last);
+        partwright::RunReport report;
+        for (int i = 0; i < failures; ++i)
+            report.failures.push_back({partwright::Failure::Kind::ReadSource, "/data/f" + std::to_string(i) + ".txt",
+                                       "No such file or directory"});
+        const QStringList text = partwright::FinalMessage(report, 10).split('\n');
+        QCOMPARE(text.size(), lines);
+        QCOMPARE(text.first(), first);
+        QVERIFY2(text.last().contains(last), qPrintable(text.last()));
+    }
+};
+
+PARTWRIGHT_UI_TEST_MAIN(WindowRunTest)
+#include "window_run_test.moc"
