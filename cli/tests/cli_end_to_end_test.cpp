@@ -73,9 +73,13 @@ protected:
     {
         std::string command = Quoted(PARTWRIGHT_CLI_PATH);
         for (const std::string& arg : args) {
-            command += " " + Quoted(arg);
+            command += ' ';
+            command += Quoted(arg);
         }
-        command += " >" + Quoted((output_ / "out").string()) + " 2>" + Quoted((output_ / "err").string());
+        command += " >";
+        command += Quoted((output_ / "out").string());
+        command += " 2>";
+        command += Quoted((output_ / "err").string());
         const int raw = std::system(command.c_str());
         Result result;
         result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
