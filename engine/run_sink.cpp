@@ -1,0 +1,235 @@
+#include "engine/run_sink.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/naming.h"
+#include "engine/numeric.h"
+#include "engine/utf8.h"
+
+namespace partwright {
+
+namespace {
+
+bool IsNameChar(char16_t unit) {
+    return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9');
+}
+
+std::string Quoted(TextView text) {
+    return "got \"" + CUni(text) + "\"";
+}
+
+}  // namespace
+
+void RunSink::StartSource(const std::filesystem::path& source) {
+    Abandon();
+    source_ = source;
+    pieceIndex_ = 0;
+}
+
+bool RunSink::BeginPiece() {
+    ResetPiece();
+    if (!run_.host.Yield()) {
+        run_.report.stopped = true;
+        return false;
+    }
+    NameFromSettings();
+    ++pieceIndex_;
+    return true;
+}
+
+void RunSink::NameFromSettings() {
+    const SplitSettings& settings = run_.settings;
+    const NativeString& source = source_.native();
+    if (settings.FirstCharsSelected()) {
+        const Text lengthText = settings.NameLength();
+        const std::optional<std::int32_t> length = ToInt32(lengthText);
+        if (!length || *length < 0) {
+            Skip({Failure::Kind::BadNameLength, source_, Quoted(lengthText)});
+            return;
+        }
+        nameLength_ = *length;
+        state_ = State::Collecting;
+        if (nameLength_ == 0) NameKnown({});
+    } else if (settings.NumberedSelected()) {
+        target_ = NumberedName(source, pieceIndex_ + 1);
+        state_ = State::Named;
+    } else if (settings.PrefixSelected()) {
+        const Text firstText = settings.FirstNumber();
+        const std::optional<std::int16_t> first = ToInt16(firstText);
+        if (!first) {
+            Skip({Failure::Kind::BadFirstNumber, source_, Quoted(firstText)});
+            return;
+        }
+        target_ = PrefixCounterName(settings.Prefix(), source, *first + pieceIndex_);
+        state_ = State::Named;
+    }
+    // With no naming option selected there is no name to give: the piece stays skipped.
+}
+
+void RunSink::AppendToPiece(TextView units) {
+    switch (state_) {
+    case State::Skipped:
+        return;
+    case State::Collecting:
+        Collect(units);
+        return;
+    case State::Named:
+        if (!opened_ && !Open()) return;
+        Write(units);
+        return;
+    case State::NamedTemporary:
+        Write(units);
+        return;
+    }
+}
+
+void RunSink::Collect(TextView units) {
+    const auto take = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(units.size()), nameLength_ - unitsSeen_));
+    for (char16_t unit : units.substr(0, take)) {
+        if (IsNameChar(unit)) nameChars_.push_back(unit);
+    }
+    unitsSeen_ += static_cast<std::int64_t>(take);
+    if (nameChars_.size() > kMaxNameChars) {
+        Skip({Failure::Kind::NameTooLong, source_,
+              "more than " + std::to_string(kMaxNameChars) + " letters and digits in its first " +
+                  std::to_string(nameLength_) + " characters"});
+        return;
+    }
+    if (unitsSeen_ == nameLength_) {
+        NameKnown(units);
+        return;
+    }
+    if (run_.options.dryRun) return;
+    if (inTemporary_) {
+        Write(units);
+    } else if (heldStart_.size() + units.size() <= kMaxHeldUnits) {
+        heldStart_.append(units);
+    } else {
+        // The name is still open after a long stretch: go on in a file, so memory stays bounded.
+        std::filesystem::path folder = source_.parent_path();
+        if (folder.empty()) folder = ".";
+        Failure failure;
+        if (!writer_.OpenTemporary(folder, failure)) {
+            Skip(failure);
+            return;
+        }
+        inTemporary_ = true;
+        Write(heldStart_);
+        Text().swap(heldStart_);
+        if (state_ != State::Skipped) Write(units);
+    }
+}
+
+// The first x units are in: `units` are the ones not passed on yet.
+void RunSink::NameKnown(TextView units) {
+    target_ = NameFromFirstChars(source_.native(), nameChars_, nameLength_);
+    if (inTemporary_) {
+        state_ = State::NamedTemporary;
+        Write(units);
+        return;
+    }
+    state_ = State::Named;
+    if (heldStart_.empty() && units.empty()) return;
+    if (!Open()) return;
+    Write(heldStart_);
+    Text().swap(heldStart_);
+    if (state_ == State::Named && !units.empty()) Write(units);
+}
+
+bool RunSink::Open() {
+    if (run_.options.dryRun) {
+        const std::optional<FileIdentity> identity = IdentityOf(target_);
+        if (identity && run_.sources.Contains(*identity)) {
+            Skip({Failure::Kind::TargetIsSource, target_, "it is a source of this run"});
+            return false;
+        }
+        run_.host.PlannedPiece(target_);
+        opened_ = true;
+        return true;
+    }
+    Failure failure;
+    if (!writer_.Open(target_, run_.sources, failure)) {
+        Skip(failure);
+        return false;
+    }
+    opened_ = true;
+    return true;
+}
+
+void RunSink::Write(TextView units) {
+    if (run_.options.dryRun || units.empty()) return;
+    Failure failure;
+    if (!writer_.Append(units, failure)) Skip(failure);
+}
+
+void RunSink::EndPiece(bool writeWhenEmpty) {
+    switch (state_) {
+    case State::Skipped:
+        break;
+    case State::Collecting:
+        // The piece is shorter than the name length: all of it makes the name.
+        target_ = NameFromFirstChars(source_.native(), nameChars_, nameLength_);
+        if (inTemporary_) {
+            state_ = State::NamedTemporary;
+            Commit();
+            break;
+        }
+        state_ = State::Named;
+        if (unitsSeen_ == 0 && !writeWhenEmpty) break;
+        if (!Open()) break;
+        Write(heldStart_);
+        if (state_ == State::Named) Commit();
+        break;
+    case State::Named:
+        if (!opened_ && (!writeWhenEmpty || !Open())) break;
+        Commit();
+        break;
+    case State::NamedTemporary:
+        Commit();
+        break;
+    }
+    ResetPiece();
+    run_.host.ReportProgress(run_.progress);
+}
+
+void RunSink::Commit() {
+    if (!run_.options.dryRun) {
+        Failure failure;
+        const bool written = state_ == State::NamedTemporary ? writer_.CommitAs(target_, run_.sources, failure)
+                                                             : writer_.Commit(failure);
+        if (!written) {
+            Skip(failure);
+            return;
+        }
+        ++run_.report.piecesWritten;
+        ++run_.progress.piecesWritten;
+    }
+}
+
+void RunSink::Skip(const Failure& failure) {
+    writer_.Abandon();
+    run_.Fail(failure);
+    state_ = State::Skipped;
+    opened_ = false;
+    Text().swap(heldStart_);
+}
+
+void RunSink::Abandon() {
+    writer_.Abandon();
+    ResetPiece();
+}
+
+void RunSink::ResetPiece() {
+    state_ = State::Skipped;
+    target_.clear();
+    opened_ = false;
+    nameLength_ = 0;
+    unitsSeen_ = 0;
+    nameChars_.clear();
+    Text().swap(heldStart_);
+    inTemporary_ = false;
+}
+
+}  // namespace partwright

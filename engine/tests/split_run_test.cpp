@@ -1,0 +1,554 @@
+#include "engine/split_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/messages.h"
+#include "engine/naming.h"
+#include "engine/numeric.h"
+#include "engine/piece_writer.h"
+#include "engine/source_reader.h"
+#include "engine/tests/literal_oracle.h"
+#include "engine/utf8.h"
+
+namespace partwright {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder of its own for every test, removed with what is in it.
+class Folder {
+public:
+    Folder() {
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (;;) {
+            path_ = fs::temp_directory_path() / ("partwright-run-" + std::to_string(random()));
+            if (fs::create_directory(path_)) break;
+        }
+    }
+    ~Folder() {
+        std::error_code ignored;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(path_, ignored);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+    const fs::path& path() const { return path_; }
+
+    fs::path Write(const std::string& name, const std::string& bytes) const {
+        std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return path_ / name;
+    }
+    // Every file in the folder, by name, with its bytes.
+    std::map<std::string, std::string> Files() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::directory_iterator(path_)) {
+            if (entry.is_symlink() || !entry.is_regular_file()) continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            files[entry.path().filename().string()] =
+                std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        return files;
+    }
+
+private:
+    fs::path path_;
+};
+
+struct PathList final : SourceList {
+    std::vector<fs::path> paths;
+    PathList(std::initializer_list<fs::path> list) : paths(list) {}
+    int Count() const override { return static_cast<int>(paths.size()); }
+    fs::path At(int position) const override { return paths.at(static_cast<std::size_t>(position - 1)); }
+};
+
+struct RecordingHost final : RunHost {
+    int stopAtYield = -1;  // the yield, counted from 1, that asks for a stop
+    int yields = 0;
+    std::vector<fs::path> notices;
+    std::vector<Failure> failures;
+    std::vector<fs::path> planned;
+    int progressCalls = 0;
+    Progress lastProgress;
+
+    bool Yield() override { return ++yields != stopAtYield; }
+    void ShowNotice(Notice notice, const fs::path& source) override {
+        EXPECT_EQ(notice, Notice::LinesNotNumber);
+        notices.push_back(source);
+    }
+    void ReportFailure(const Failure& failure) override { failures.push_back(failure); }
+    void ReportProgress(const Progress& progress) override {
+        ++progressCalls;
+        lastProgress = progress;
+    }
+    void PlannedPiece(const fs::path& target) override { planned.push_back(target); }
+};
+
+FixedSettings Lines(const Text& n) {
+    FixedSettings settings;
+    settings.split = SplitMode::Lines;
+    settings.linesPerPiece = n;
+    return settings;
+}
+
+FixedSettings Separator(const Text& separator) {
+    FixedSettings settings;
+    settings.split = SplitMode::Separator;
+    settings.separator = separator;
+    return settings;
+}
+
+std::string Utf16(const std::u16string& text) {
+    std::string bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+using Files = std::map<std::string, std::string>;
+
+RunOptions DryRun() {
+    RunOptions options;
+    options.dryRun = true;
+    return options;
+}
+
+RunOptions WholeFile() {
+    RunOptions options;
+    options.wholeFile = true;
+    return options;
+}
+
+TEST(SplitRun, emptyListDoesNothingAndSaysSo) {
+    PathList none{};
+    RecordingHost host;
+    const RunReport report = SplitRun(none, FixedSettings{}, host);
+    EXPECT_TRUE(report.noFiles);
+    EXPECT_FALSE(report.ok());
+    EXPECT_EQ(host.yields, 0);
+    EXPECT_EQ(std::string(messages::kNoFiles), "No files added.");
+}
+
+TEST(SplitRun, piecesAreNumberedAgainForEveryFile) {
+    Folder folder;
+    PathList sources{folder.Write("a.txt", "x\r\ny"), folder.Write("b.csv", "p\r\nq\r\nr")};
+    RecordingHost host;
+    const RunReport report = SplitRun(sources, Lines(u"1"), host);
+    EXPECT_TRUE(report.ok());
+    EXPECT_EQ(report.piecesWritten, 5u);
+    EXPECT_EQ(folder.Files(), (Files{{"a.txt", "x\r\ny"}, {"b.csv", "p\r\nq\r\nr"}, {"a-0001.txt", "x"},
+                                     {"a-0002.txt", "y"}, {"b-0001.csv", "p"}, {"b-0002.csv", "q"},
+                                     {"b-0003.csv", "r"}}));
+    EXPECT_EQ(host.lastProgress.fileIndex, 2);
+    EXPECT_EQ(host.lastProgress.fileCount, 2);
+    EXPECT_EQ(host.lastProgress.piecesWritten, 5u);
+}
+
+TEST(SplitRun, blocksOfALargeSourceAreCutApartAndNumberedStraightThrough) {
+    Folder folder;
+    std::string bytes;
+    for (int i = 0; i < 65000; ++i) bytes.push_back(static_cast<char>('a' + i % 26));
+    PathList sources{folder.Write("big.txt", bytes)};
+    RecordingHost host;
+    EXPECT_TRUE(SplitRun(sources, Separator(u"#"), host).ok());
+    EXPECT_EQ(folder.Files(), (Files{{"big.txt", bytes},
+                                     {"big-0001.txt", bytes.substr(0, 30000) + "\r\n"},
+                                     {"big-0002.txt", bytes.substr(30000, 30000) + "\r\n"},
+                                     {"big-0003.txt", bytes.substr(60000) + "\r\n"}}));
+    EXPECT_EQ(host.lastProgress.bytesRead, 65000u);
+    EXPECT_EQ(host.lastProgress.sourceBytes, 65000u);
+}
+
+TEST(SplitRun, emptyLineGroupsAreNotWrittenButTakeTheirNumber) {
+    Folder folder;
+    PathList sources{folder.Write("s.txt", "a\r\n\r\nb")};
+    RecordingHost host;
+    const RunReport report = SplitRun(sources, Lines(u"1"), host);
+    EXPECT_TRUE(report.ok());
+    EXPECT_EQ(folder.Files(), (Files{{"s.txt", "a\r\n\r\nb"}, {"s-0001.txt", "a"}, {"s-0003.txt", "b"}}));
+}
+
+TEST(SplitRun, emptyBlankLinePieceIsWrittenAsAnEmptyFile) {
+    Folder folder;
+    PathList sources{folder.Write("p.txt", "p1\r\n\r\np2\r\n")};
+    FixedSettings settings;
+    settings.split = SplitMode::BlankLines;
+    RecordingHost host;
+    EXPECT_TRUE(SplitRun(sources, settings, host).ok());
+    EXPECT_EQ(folder.Files(), (Files{{"p.txt", "p1\r\n\r\np2\r\n"}, {"p-0001.txt", "p1"}, {"p-0002.txt", "p2"},
+                                     {"p-0003.txt", ""}}));
+}
+
+TEST(SplitRun, linesPerPieceThatIsNoWholeNumberOfAtLeastOneIsRefusedForEveryBlock) {
+    for (const Text n : {u"abc", u"", u"0", u"-3", u"0.4", u"0.5"}) {
+        SCOPED_TRACE(::testing::PrintToString(n));
+        Folder folder;
+        PathList sources{folder.Write("a.txt", "1\r\n2"), folder.Write("b.txt", std::string(40000, 'z'))};
+        RecordingHost host;
+        const RunReport report = SplitRun(sources, Lines(n), host);
+        // One notice per block: a has one block, b has two.
+        EXPECT_EQ(host.notices, (std::vector<fs::path>{sources.paths[0], sources.paths[1], sources.paths[1]}));
+        EXPECT_EQ(report.noticesShown, 3);
+        EXPECT_EQ(report.piecesWritten, 0u);
+        EXPECT_EQ(folder.Files().size(), 2u);
+    }
+}
+
+TEST(SplitRun, fractionalLinesPerPieceIsRoundedHalfToEven) {
+    for (const auto& [n, expected] : std::vector<std::pair<Text, Files>>{
+             {u"2.5", {{"a-0001.txt", "1\r\n2"}, {"a-0002.txt", "3\r\n4"}, {"a-0003.txt", "5"}}},
+             {u"3.5", {{"a-0001.txt", "1\r\n2\r\n3\r\n4"}, {"a-0002.txt", "5"}}},
+             {u" 1E0", {{"a-0001.txt", "1"}, {"a-0002.txt", "2"}, {"a-0003.txt", "3"}, {"a-0004.txt", "4"},
+                       {"a-0005.txt", "5"}}}}) {
+        SCOPED_TRACE(::testing::PrintToString(n));
+        Folder folder;
+        PathList sources{folder.Write("a.txt", "1\r\n2\r\n3\r\n4\r\n5")};
+        RecordingHost host;
+        EXPECT_TRUE(SplitRun(sources, Lines(n), host).ok());
+        Files files = folder.Files();
+        files.erase("a.txt");
+        EXPECT_EQ(files, expected);
+    }
+}
+
+TEST(SplitRun, laterPieceWithTheSameFirstCharactersReplacesTheEarlier) {
+    Folder folder;
+    PathList sources{folder.Write("h.log", "Hello;Hel-lo world")};
+    FixedSettings settings = Separator(u";");
+    settings.naming = NamingMode::FirstChars;
+    settings.nameLength = u"6";
+    RecordingHost host;
+    const RunReport report = SplitRun(sources, settings, host);
+    EXPECT_TRUE(report.ok());
+    EXPECT_EQ(report.piecesWritten, 2u);
+    EXPECT_EQ(folder.Files(), (Files{{"h.log", "Hello;Hel-lo world"}, {"Hello.txt", "Hel-lo world\r\n"}}));
+}
+
+TEST(SplitRun, prefixNamingCountsFromTheFirstNumberForEverySource) {
+    Folder folder;
+    PathList sources{folder.Write("a.csv", "1;2"), folder.Write("b.dat", "3")};
+    FixedSettings settings = Separator(u";");
+    settings.naming = NamingMode::Prefix;
+    settings.prefix = u"part";
+    settings.firstNumber = u"4.5";
+    RecordingHost host;
+    EXPECT_TRUE(SplitRun(sources, settings, host).ok());
+    EXPECT_EQ(folder.Files(), (Files{{"a.csv", "1;2"}, {"b.dat", "3"}, {"part4.csv", "1"}, {"part5.csv", "2\r\n"},
+                                     {"part4.dat", "3\r\n"}}));
+}
+
+TEST(SplitRun, pieceThatWouldLandOnASourceIsRefusedAndTheRunGoesOn) {
+    Folder folder;
+    // "keep" names a piece keep.txt, which is the second source, reached through another spelling.
+    const fs::path keep = folder.Write("keep.txt", "zz");
+    PathList sources{folder.Write("data.txt", "keep;abc"), folder.path() / "." / "keep.txt"};
+    FixedSettings settings = Separator(u";");
+    settings.naming = NamingMode::FirstChars;
+    settings.nameLength = u"4";
+    RecordingHost host;
+    const RunReport report = SplitRun(sources, settings, host);
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_EQ(report.failures[0].kind, Failure::Kind::TargetIsSource);
+    EXPECT_EQ(report.failures[0].path, keep);
+    EXPECT_EQ(host.failures.size(), 1u);
+    EXPECT_FALSE(report.ok());
+    EXPECT_EQ(folder.Files(), (Files{{"data.txt", "keep;abc"}, {"keep.txt", "zz"}, {"abc.txt", "abc\r\n"},
+                                     {"zz.txt", "zz\r\n"}}));
+}
+
+TEST(SplitRun, unreadableSourceIsReportedAndTheRunGoesOn) {
+    Folder folder;
+    fs::create_directory(folder / "sub");
+    PathList sources{folder / "missing.txt", folder / "sub", folder.Write("ok.txt", "fine")};
+    RecordingHost host;
+    const RunReport report = SplitRun(sources, Lines(u"3"), host);
+    ASSERT_EQ(report.failures.size(), 2u);
+    EXPECT_EQ(report.failures[0].kind, Failure::Kind::ReadSource);
+    EXPECT_EQ(report.failures[0].path, sources.paths[0]);
+    EXPECT_FALSE(report.failures[0].reason.empty());
+    EXPECT_EQ(report.failures[1].path, sources.paths[1]);
+    EXPECT_EQ(Describe(report.failures[0]).rfind("cannot open " + sources.paths[0].string() + ": ", 0), 0u);
+    EXPECT_EQ(folder.Files()["ok-0001.txt"], "fine");
+}
+
+TEST(SplitRun, unusableNamingValuesSkipEveryPieceWithAReport) {
+    struct Case {
+        NamingMode naming;
+        Text value;
+        Failure::Kind kind;
+    };
+    for (const Case& c : {Case{NamingMode::FirstChars, u"abc", Failure::Kind::BadNameLength},
+                          Case{NamingMode::FirstChars, u"-1", Failure::Kind::BadNameLength},
+                          Case{NamingMode::FirstChars, u"3e10", Failure::Kind::BadNameLength},
+                          Case{NamingMode::Prefix, u"x", Failure::Kind::BadFirstNumber},
+                          Case{NamingMode::Prefix, u"32768", Failure::Kind::BadFirstNumber}}) {
+        SCOPED_TRACE(::testing::PrintToString(c.value));
+        Folder folder;
+        PathList sources{folder.Write("a.txt", "1;2")};
+        FixedSettings settings = Separator(u";");
+        settings.naming = c.naming;
+        settings.nameLength = c.value;
+        settings.firstNumber = c.value;
+        RecordingHost host;
+        const RunReport report = SplitRun(sources, settings, host);
+        ASSERT_EQ(report.failures.size(), 2u);
+        EXPECT_EQ(report.failures[0].kind, c.kind);
+        EXPECT_EQ(report.failures[0].path, sources.paths[0]);
+        EXPECT_NE(report.failures[0].reason.find(CUni(c.value)), std::string::npos);
+        EXPECT_EQ(folder.Files().size(), 1u);
+    }
+}
+
+TEST(SplitRun, firstCharactersNameThatCanNeverBeAFileNameIsReported) {
+    Folder folder;
+    PathList sources{folder.Write("a.txt", std::string(5000, 'q') + ";short")};
+    FixedSettings settings = Separator(u";");
+    settings.naming = NamingMode::FirstChars;
+    settings.nameLength = u"100000";
+    RecordingHost host;
+    const RunReport report = SplitRun(sources, settings, host);
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_EQ(report.failures[0].kind, Failure::Kind::NameTooLong);
+    Files files = folder.Files();
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(files["short.txt"], "short\r\n");
+}
+
+// A piece whose name is still open after more than the in-memory limit goes
+// through a temporary file, which ends up under the piece's name.
+TEST(SplitRun, longPieceWithItsNameStillOpenEndsUpWhole) {
+    Folder folder;
+    const std::u16string text = u"\uFEFF" + std::u16string(1200000, u'-') + u"ab\u00e9c";
+    PathList sources{folder.Write("u.txt", Utf16(text))};
+    FixedSettings settings = Separator(u"#");
+    settings.naming = NamingMode::FirstChars;
+    settings.nameLength = u"2000000";
+    RecordingHost host;
+    const RunReport report = SplitRun(sources, settings, host);
+    EXPECT_TRUE(report.ok());
+    Files files = folder.Files();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files["abc.txt"], CUni(text + u"\r\n"));
+}
+
+TEST(SplitRun, stopAtAnyYieldLeavesOnlyWholePieces) {
+    // A UTF-16 source is one block read in several chunks, so a stop can fall
+    // inside a piece; the first piece is long enough to go through a temporary
+    // file when its name waits for its first characters.
+    const std::u16string text = u"\uFEFF" + std::u16string(1100000, u'-') + u"a;" + std::u16string(1000, u'+') +
+                                u"b;" + std::u16string(300000, u'=') + u"c";
+    const std::vector<oracle::Piece> pieces = oracle::CutAtSeparator(text + u"\r\n", u";");
+    for (NamingMode naming : {NamingMode::Numbered, NamingMode::FirstChars}) {
+        for (int stopAt = 1; stopAt < 24; ++stopAt) {
+            SCOPED_TRACE(stopAt);
+            Folder folder;
+            PathList sources{folder.Write("w.txt", Utf16(text))};
+            FixedSettings settings = Separator(u";");
+            settings.naming = naming;
+            settings.nameLength = u"2000000";
+            RecordingHost host;
+            host.stopAtYield = stopAt;
+            const RunReport report = SplitRun(sources, settings, host);
+            Files files = folder.Files();
+            files.erase("w.txt");
+            for (const auto& [name, bytes] : files) {
+                const bool whole = std::any_of(pieces.begin(), pieces.end(),
+                                               [&](const oracle::Piece& piece) { return CUni(piece.text) == bytes; });
+                EXPECT_TRUE(whole) << name << " holds " << bytes.size() << " bytes";
+            }
+            EXPECT_EQ(report.stopped, host.yields >= stopAt);
+            EXPECT_EQ(files.size(), report.piecesWritten);
+            if (!report.stopped) {
+                EXPECT_EQ(files.size(), 3u);
+            }
+        }
+    }
+}
+
+TEST(SplitRun, dryRunPlansEveryPieceAndTouchesNothing) {
+    Folder folder;
+    PathList sources{folder.Write("a.txt", "x\r\n\r\ny"), folder.Write("keep.txt", "keep")};
+    FixedSettings settings = Lines(u"1");
+    settings.naming = NamingMode::FirstChars;
+    settings.nameLength = u"9";
+    RecordingHost host;
+    const RunReport report = SplitRun(sources, settings, host, DryRun());
+    EXPECT_EQ(host.planned, (std::vector<fs::path>{folder / "x.txt", folder / "y.txt"}));
+    ASSERT_EQ(report.failures.size(), 1u);  // keep.txt would land on itself
+    EXPECT_EQ(report.failures[0].kind, Failure::Kind::TargetIsSource);
+    EXPECT_EQ(report.piecesWritten, 0u);
+    EXPECT_EQ(folder.Files(), (Files{{"a.txt", "x\r\n\r\ny"}, {"keep.txt", "keep"}}));
+}
+
+TEST(SplitRun, utf16SourceIsOneBlockWrittenAsUtf8) {
+    Folder folder;
+    PathList sources{folder.Write("u.txt", Utf16(u"\uFEFFa\r\nb\u20AC\r\n"))};
+    RecordingHost host;
+    EXPECT_TRUE(SplitRun(sources, Lines(u"1"), host).ok());
+    EXPECT_EQ(folder.Files()["u-0001.txt"], "\xEF\xBB\xBF" "a");
+    EXPECT_EQ(folder.Files()["u-0002.txt"], "b\xE2\x82\xAC");
+    EXPECT_EQ(folder.Files().count("u-0003.txt"), 0u);
+}
+
+TEST(SplitRun, wholeFileCutsTheSourceAsOneText) {
+    Folder folder;
+    std::string bytes;
+    for (int line = 0; bytes.size() < 70000; ++line) bytes += "line " + std::to_string(line) + "\r\n";
+    PathList sources{folder.Write("w.txt", bytes)};
+    RecordingHost host;
+    EXPECT_TRUE(SplitRun(sources, Lines(u"1000"), host, WholeFile()).ok());
+    Text text(bytes.begin(), bytes.end());
+    const std::vector<oracle::Piece> pieces = oracle::CutLines(text + u"\r\n", 1000);
+    Files expected{{"w.txt", bytes}};
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (!pieces[i].text.empty()) expected[NumberedName("w.txt", static_cast<std::int64_t>(i) + 1)] = CUni(pieces[i].text);
+    }
+    EXPECT_EQ(folder.Files(), expected);
+}
+
+TEST(SplitRun, unwritablePieceIsReportedAndTheRunGoesOn) {
+    Folder folder;
+    PathList sources{folder.Write("s.txt", "1;2;3")};
+    // The first piece cannot be created (no such folder), the second fails while written (a full device).
+    std::error_code noFullDevice;
+    fs::create_symlink("/dev/full", folder / "x2.txt", noFullDevice);
+    FixedSettings settings = Separator(u";");
+    settings.naming = NamingMode::Prefix;
+    settings.prefix = u"x";
+    RecordingHost firstHost;
+    const RunReport first = SplitRun(sources, settings, firstHost);
+    settings.prefix = u"missing/x";
+    RecordingHost host;
+    const RunReport second = SplitRun(sources, settings, host);
+
+    ASSERT_EQ(second.failures.size(), 3u);
+    EXPECT_EQ(second.failures[0].kind, Failure::Kind::WritePiece);
+    EXPECT_EQ(second.failures[0].path, folder / "missing/x1.txt");
+    EXPECT_FALSE(second.failures[0].reason.empty());
+    EXPECT_EQ(host.failures.size(), 3u);
+    EXPECT_FALSE(second.ok());
+    Files files = folder.Files();
+    EXPECT_EQ(files["x1.txt"], "1");
+    EXPECT_EQ(files["x3.txt"], "3\r\n");
+    if (!noFullDevice && fs::exists("/dev/full")) {
+        ASSERT_EQ(first.failures.size(), 1u);
+        EXPECT_EQ(first.failures[0].kind, Failure::Kind::WritePiece);
+        EXPECT_EQ(first.failures[0].path, folder / "x2.txt");
+        EXPECT_EQ(first.piecesWritten, 2u);
+    }
+}
+
+// The whole run against a literal run built from ReadFileBlocks, the literal
+// cutting rules, the naming routines and WriteUTF8File.
+class LiteralRun {
+public:
+    LiteralRun(const std::vector<fs::path>& sources, const FixedSettings& settings)
+        : sources_(sources), settings_(settings) {}
+
+    void Run() {
+        for (const fs::path& source : sources_) {
+            Failure failure;
+            const auto blocks = ReadFileBlocks(source, {}, failure);
+            ASSERT_TRUE(blocks.has_value());
+            std::int64_t index = 0;
+            for (const Text& block : *blocks) {
+                for (const oracle::Piece& piece : Cut(block + u"\r\n")) {
+                    if (!piece.text.empty() || piece.writeWhenEmpty) Write(source, piece.text, index);
+                    ++index;
+                }
+            }
+        }
+    }
+
+private:
+    std::vector<oracle::Piece> Cut(const Text& blockText) const {
+        switch (settings_.split) {
+        case SplitMode::Lines: return oracle::CutLines(blockText, RoundHalfEven(*ParseNumber(settings_.linesPerPiece)));
+        case SplitMode::Separator: return oracle::CutAtSeparator(blockText, settings_.separator);
+        case SplitMode::BlankLines: return oracle::CutAtBlankLines(blockText);
+        }
+        return {};
+    }
+
+    void Write(const fs::path& source, const Text& text, std::int64_t index) const {
+        fs::path target;
+        switch (settings_.naming) {
+        case NamingMode::FirstChars: target = NameFromFirstChars(source.native(), text, *ToInt32(settings_.nameLength)); break;
+        case NamingMode::Numbered: target = NumberedName(source.native(), index + 1); break;
+        case NamingMode::Prefix:
+            target = PrefixCounterName(settings_.prefix, source.native(), *ToInt16(settings_.firstNumber) + index);
+            break;
+        }
+        for (const fs::path& other : sources_) {
+            if (other == target) return;  // never over a source
+        }
+        Failure failure;
+        ASSERT_TRUE(WriteUTF8File(text, target, failure)) << Describe(failure);
+    }
+
+    std::vector<fs::path> sources_;
+    FixedSettings settings_;
+};
+
+TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
+    std::mt19937 random(424242);
+    const std::vector<std::string> alphabets = {"ab\r\n", "\r\n;x", "a\r\n\r\n", "Ab1 ;\r\n\xe9"};
+    const std::vector<Text> separators = {u";", u"", u"\r\n", u"a\r", u"ab", u";;"};
+    for (int round = 0; round < 150; ++round) {
+        SCOPED_TRACE(round);
+        FixedSettings settings;
+        settings.split = static_cast<SplitMode>(round % 3);
+        settings.linesPerPiece = std::vector<Text>{u"1", u"2", u"3", u"2.5", u"7"}[random() % 5];
+        settings.separator = separators[random() % separators.size()];
+        settings.naming = static_cast<NamingMode>((round / 3) % 3);
+        settings.nameLength = std::vector<Text>{u"0", u"1", u"3", u"12"}[random() % 4];
+        settings.prefix = std::vector<Text>{u"", u"p", u"a"}[random() % 3];
+        settings.firstNumber = std::vector<Text>{u"1", u"-2", u"0"}[random() % 3];
+
+        const std::string& alphabet = alphabets[random() % alphabets.size()];
+        std::vector<std::string> contents;
+        for (int file = 0; file < 3; ++file) {
+            // Now and then a source over one block long, so pieces meet the block
+            // boundary; mostly plain letters there, to keep the number of files small.
+            const bool large = random() % 9 == 0;
+            const std::size_t length = large ? 30000 + random() % 200 : random() % 60;
+            std::string bytes;
+            for (std::size_t i = 0; i < length; ++i) {
+                const bool plain = large && random() % 200 != 0;
+                bytes.push_back(plain ? 'q' : alphabet[random() % alphabet.size()]);
+            }
+            contents.push_back(bytes);
+        }
+        const std::vector<std::string> names = {"a.txt", "b", "Ab1.txt"};
+        Folder fast;
+        Folder literal;
+        PathList fastSources{};
+        std::vector<fs::path> literalSources;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            fastSources.paths.push_back(fast.Write(names[i], contents[i]));
+            literalSources.push_back(literal.Write(names[i], contents[i]));
+        }
+        RecordingHost host;
+        const RunReport report = SplitRun(fastSources, settings, host);
+        LiteralRun(literalSources, settings).Run();
+        ASSERT_EQ(fast.Files(), literal.Files());
+        for (const Failure& failure : report.failures) EXPECT_EQ(failure.kind, Failure::Kind::TargetIsSource);
+    }
+}
+
+}  // namespace
+}  // namespace partwright
