@@ -142,9 +142,11 @@ bool NativeFile::Write(const char* data, std::size_t size, std::string& reason) 
 }
 
 bool NativeFile::Truncate(std::string& reason) {
-    if (!regular_) {
+    // A fresh open is at offset 0, and a new file has nothing to cut.
+    if (!regular_ || size_ == 0) {
         return true;
     }
+    size_ = 0;
     LARGE_INTEGER zero{};
     if (!SetFilePointerEx(AsHandle(handle_), zero, nullptr, FILE_BEGIN) || !SetEndOfFile(AsHandle(handle_))) {
         reason = LastSystemReason();
@@ -203,10 +205,13 @@ bool NativeFile::Describe(std::string& reason) {
     size_ = regular_ ? static_cast<std::uint64_t>(info.st_size) : 0;
     identity_.volume = static_cast<std::uint64_t>(info.st_dev);
     identity_.index = static_cast<std::uint64_t>(info.st_ino);
-    // Opened non-blocking only so that a FIFO cannot hang the open; I/O blocks as usual.
-    const int flags = fcntl(fd_, F_GETFL);
-    if (flags != -1) {
-        (void)fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+    // Opened non-blocking only so that a FIFO cannot hang the open; I/O blocks
+    // as usual. The flag means nothing for a regular file, so spare the calls.
+    if (!regular_) {
+        const int flags = fcntl(fd_, F_GETFL);
+        if (flags != -1) {
+            (void)fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+        }
     }
     return true;
 }
@@ -272,10 +277,12 @@ bool NativeFile::Write(const char* data, std::size_t size, std::string& reason) 
 }
 
 bool NativeFile::Truncate(std::string& reason) {
-    if (!regular_) {
+    // A fresh open is at offset 0, and a new file has nothing to cut.
+    if (!regular_ || size_ == 0) {
         return true;
     }
-    if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
+    size_ = 0;
+    if (::ftruncate(fd_, 0) != 0) {
         reason = LastSystemReason();
         return false;
     }

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <random>
+#include <vector>
 
 #include "engine/native_file.h"
-#include "engine/utf8.h"
+#include "engine/utf8_raw.h"
 
 namespace partwright {
 
@@ -30,9 +31,11 @@ std::filesystem::path TemporaryName(const std::filesystem::path& folder) {
 
 struct PieceWriter::Impl {
     NativeFile file;
-    std::filesystem::path target;  // where the open file is now
+    NativeString target;  // where the open file is now; kept as a string so reuse costs no allocation
     bool temporary = false;
-    std::string buffer;
+    // Allocated once and never resized, so the steady state allocates nothing.
+    std::vector<char> buffer = std::vector<char>(kFlushBytes + 3 * kEncodeUnits);
+    std::size_t used = 0;
 
     // Ends the open piece after a failure: nothing half-written stays behind.
     bool Fail(Failure::Kind kind, const std::filesystem::path& path, std::string reason, Failure& failure) {
@@ -51,23 +54,20 @@ struct PieceWriter::Impl {
         if (remove) {
             RemoveFile(target);
         }
-        buffer.clear();
+        used = 0;
     }
 
     bool Flush(Failure& failure) {
         std::string reason;
-        if (!buffer.empty() && !file.Write(buffer.data(), buffer.size(), reason)) {
+        if (used > 0 && !file.Write(buffer.data(), used, reason)) {
             return Fail(Failure::Kind::WritePiece, target, reason, failure);
         }
-        buffer.clear();
+        used = 0;
         return true;
     }
 
     bool Start(Failure& failure) {
-        buffer.clear();
-        if (buffer.capacity() < kFlushBytes) {
-            buffer.reserve(kFlushBytes + 3 * kEncodeUnits);
-        }
+        used = 0;
         std::string reason;
         if (!file.Truncate(reason)) {
             return Fail(Failure::Kind::WritePiece, target, reason, failure);
@@ -92,7 +92,7 @@ bool PieceWriter::Open(const std::filesystem::path& target, const FileIdentitySe
         failure = Failure{Failure::Kind::TargetIsSource, target, kIsSourceReason};
         return false;
     }
-    impl_->target = target;
+    impl_->target.assign(target.native());
     impl_->temporary = false;
     return impl_->Start(failure);
 }
@@ -104,7 +104,7 @@ bool PieceWriter::OpenTemporary(const std::filesystem::path& folder, Failure& fa
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const std::filesystem::path name = TemporaryName(folder);
         if (impl_->file.OpenForWriting(name, true, reason)) {
-            impl_->target = name;
+            impl_->target.assign(name.native());
             impl_->temporary = true;
             return impl_->Start(failure);
         }
@@ -124,9 +124,10 @@ bool PieceWriter::Append(TextView units, Failure& failure) {
     }
     while (!units.empty()) {
         const std::size_t step = std::min(units.size(), kEncodeUnits);
-        AppendUtf8(units.substr(0, step), impl_->buffer);
+        impl_->used = static_cast<std::size_t>(
+            EncodeUtf8(units.substr(0, step), impl_->buffer.data() + impl_->used) - impl_->buffer.data());
         units.remove_prefix(step);
-        if (impl_->buffer.size() >= kFlushBytes && !impl_->Flush(failure)) {
+        if (impl_->used >= kFlushBytes && !impl_->Flush(failure)) {
             return false;
         }
     }
@@ -161,7 +162,7 @@ bool PieceWriter::CommitAs(const std::filesystem::path& target, const FileIdenti
     if (const auto existing = IdentityOf(target); existing && sources.Contains(*existing)) {
         return impl_->Fail(Failure::Kind::TargetIsSource, target, kIsSourceReason, failure);
     }
-    const std::filesystem::path temporary = impl_->target;
+    const std::filesystem::path temporary(impl_->target);
     if (!Commit(failure)) {
         failure.path = target;
         return false;
