@@ -20,6 +20,8 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include <utility>
+
 namespace partwright {
 
 namespace keys = settings_keys;
@@ -149,6 +151,28 @@ void Form1::showEvent(QShowEvent* event) {
     command1_->setFocus();
 }
 
+bool Form1::IsTabStop(const QWidget* widget) const {
+    if (!isAncestorOf(widget) || !widget->isEnabled() || !widget->isVisibleTo(this)) return false;
+    if (!(widget->focusPolicy() & Qt::TabFocus)) return false;
+    // Tab enters an option group only at its selected option.
+    const auto* option = qobject_cast<const QRadioButton*>(widget);
+    return !option || option->isChecked();
+}
+
+bool Form1::focusNextPrevChild(bool next) {
+    QWidget* current = focusWidget();
+    if (!current) return QWidget::focusNextPrevChild(next);
+    QWidget* candidate = current;
+    do {
+        candidate = next ? candidate->nextInFocusChain() : candidate->previousInFocusChain();
+        if (IsTabStop(candidate)) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    } while (candidate != current);
+    return QWidget::focusNextPrevChild(next);
+}
+
 void Form1::Option1_Click() {
     if (!loading_) store_.Write(keys::kSplitOption, QStringLiteral("1"));
 }
@@ -256,7 +280,8 @@ void Form1::Check2_Click() {
     listView1_->SetRunActive(false);
     EndProgress();
     running_ = false;
-    if (!closing_) ShowMessage(this, FinalMessage(report));  // a closed window ends without it
+    const bool closed = std::exchange(closing_, false);
+    if (!closed) ShowMessage(this, FinalMessage(report));  // a closed window ends without it
     pointer_->EndBusy();
 }
 
@@ -283,7 +308,7 @@ void Form1::EndProgress() {
 
 void Form1::closeEvent(QCloseEvent* event) {
     // A run sees this at its next yield and stops there.
-    closing_ = true;
+    if (running_) closing_ = true;
     event->accept();
 }
 

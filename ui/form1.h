@@ -60,6 +60,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void BuildControls();  // form1_layout.cpp
@@ -71,6 +72,7 @@ private:
     void ShowProgress(const Progress& progress);
     void EndProgress();
     [[nodiscard]] OptionControls Options() const;
+    [[nodiscard]] bool IsTabStop(const QWidget* widget) const;
 
     SettingsStore store_;
     std::unique_ptr<PointerFeedback> pointer_;

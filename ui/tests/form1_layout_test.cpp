@@ -158,6 +158,36 @@ private slots:
         QCOMPARE(chain, order);
     }
 
+    void tabEntersAnOptionGroupOnlyAtItsSelectedOption_data() {
+        QTest::addColumn<QStringList>("select");
+        QTest::addColumn<QStringList>("stops");
+        QTest::newRow("Option1 and Option4")
+            << QStringList{"Option1", "Option4"}
+            << QStringList{"Check1", "Check2", "ListView1", "Check4", "Option1", "Text1", "Text2",
+                           "Option4", "Text3", "Text5", "Text6", "Command1", "Check1"};
+        QTest::newRow("Option5 and Option6")
+            << QStringList{"Option5", "Option6"}
+            << QStringList{"Check1", "Check2", "ListView1", "Check4", "Text1", "Text2", "Text3",
+                           "Option5", "Option6", "Text5", "Text6", "Command1"};
+    }
+    void tabEntersAnOptionGroupOnlyAtItsSelectedOption() {
+        QFETCH(QStringList, select);
+        QFETCH(QStringList, stops);
+        Form1 form;
+        for (const QString& name : select) form.findChild<QRadioButton*>(name)->setChecked(true);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QStringList visited;
+        for (int i = 0; i < stops.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited, stops);
+        // Shift+Tab walks the same stops backwards.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget()->objectName(), stops[stops.size() - 2]);
+    }
+
     void optionGroupsAreExclusivePerFrame() {
         Form1 form;
         auto* option2 = form.findChild<QRadioButton*>("Option2");

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -163,6 +164,39 @@ private slots:
         QCOMPARE(messages.Texts(), QStringList{"Done."});
         QVERIFY(!form.List().IsRunActive());
         QCOMPARE(form.Pointer().Kind(), PointerKind::Default);
+    }
+
+    void progressShowsWhileTheRunWorksAndGoesAfterwards() {
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n");
+        WriteFile(folder.filePath("b.txt"), "3\r\n");
+        test::MessageRecorder messages;
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.List().Append(folder.filePath("a.txt"));
+        form.List().Append(folder.filePath("b.txt"));
+        auto* bar = form.findChild<QWidget*>("RunProgress");
+        QVERIFY(bar);
+        const QRect barPlace = bar->geometry();
+        QStringList titles;
+        bool barShown = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!titles.contains(form.windowTitle())) titles << form.windowTitle();
+            barShown = barShown || bar->isVisible();
+        });
+        watch.start(0);
+        PressSplit(form);
+        watch.stop();
+        const QRegularExpression progress(QStringLiteral("^Partwright - file [12] of 2, \\d+ pieces written$"));
+        QVERIFY2(titles.indexOf(progress) >= 0, qPrintable(titles.join('|')));
+        QVERIFY(barShown);
+        // The bar lies in the window's bottom margin, below the frames.
+        QVERIFY(barPlace.top() >= form.findChild<QWidget*>("Frame2")->geometry().bottom());
+        QVERIFY(barPlace.bottom() < form.height());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Partwright"));
+        QVERIFY(!bar->isVisible());
     }
 
     void theHourglassStaysWhileDoneIsShown() {
