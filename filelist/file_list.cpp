@@ -106,7 +106,12 @@ void FileList::mousePressEvent(QMouseEvent* event) {
 void FileList::mouseMoveEvent(QMouseEvent* event) {
     // Qt's own handling only for the hover highlight: with a button held it
     // would move the selection.
-    if (event->buttons() == Qt::NoButton) QTreeWidget::mouseMoveEvent(event);
+    if (event->buttons() == Qt::NoButton) {
+        QTreeWidget::mouseMoveEvent(event);
+        // The release went elsewhere (a message box took the mouse, say):
+        // a move without a button must never go on dragging.
+        if (buttonDown_) ListView1_MouseUp();
+    }
     ListView1_MouseMove(event->position().toPoint());
     event->accept();
 }
@@ -177,8 +182,7 @@ void FileList::ListView1_DblClick() {
     const QList<QTreeWidgetItem*> selected = selectedItems();
     if (selected.isEmpty()) return;
     delete takeTopLevelItem(indexOfTopLevelItem(selected.first()));
-    // Qt would select the next entry; a second double-click must not take it
-    // away unseen.
+    // Qt would select the next entry; the selection belonged to the one that went.
     clearSelection();
 }
 

@@ -57,6 +57,8 @@ public:
         Send(QEvent::MouseButtonDblClick, At(row), Qt::LeftButton, Qt::LeftButton);
         Release(row);
     }
+    // The button came up while another window held the mouse.
+    void LoseRelease() { held_ = Qt::NoButton; }
     void SecondPressOfDoubleClick(int row) {
         Send(QEvent::MouseButtonDblClick, At(row), Qt::LeftButton, Qt::LeftButton);
     }
@@ -89,6 +91,7 @@ private slots:
     void dragExchangesTexts();
     void pressOffTheEntriesNeverDragsAnEarlierEntry();
     void removedEntryNeverTakesPartInAnExchange();
+    void moveWithoutAButtonEndsADragWhoseReleaseWasLost();
     void doubleClickRemovesTheSelectedEntry();
     void doubleClickOffTheEntriesRemovesNothing();
     void runRefusesRemovalsAndReordersButTakesAppends();
@@ -202,6 +205,17 @@ void FileListTest::removedEntryNeverTakesPartInAnExchange() {
     mouse.MoveTo(2);
     mouse.Release(2);
     QCOMPARE(Texts(*list_), (QStringList{"A", "C", "D"}));
+}
+
+void FileListTest::moveWithoutAButtonEndsADragWhoseReleaseWasLost() {
+    Fill({"A", "B", "C"});
+    Mouse mouse(*list_);
+    mouse.Press(0);
+    mouse.MoveTo(1);
+    mouse.LoseRelease();
+    mouse.MoveTo(2);
+    QCOMPARE(Texts(*list_), (QStringList{"B", "A", "C"}));
+    QCOMPARE(list_->viewport()->cursor().shape(), Qt::ArrowCursor);
 }
 
 void FileListTest::doubleClickRemovesTheSelectedEntry() {
