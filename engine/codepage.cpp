@@ -212,10 +212,10 @@ public:
     void Decode(std::span<const char> bytes, bool endOfInput, Text& out) override {
         if (!pending_.empty()) {
             // A character was cut at the end of the last call: join it to this input.
-            std::string joined = std::move(pending_);
+            joined_.assign(pending_);
             pending_.clear();
-            joined.append(bytes.data(), bytes.size());
-            Convert(joined.data(), joined.size(), endOfInput, out);
+            joined_.append(bytes.data(), bytes.size());
+            Convert(joined_.data(), joined_.size(), endOfInput, out);
         } else {
             Convert(bytes.data(), bytes.size(), endOfInput, out);
         }
@@ -247,7 +247,9 @@ private:
                 break;
             }
             // EILSEQ, or EINVAL at the very end: the byte stands for itself.
-            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+            // Flush rather than reset: a stateful converter (windows-1258)
+            // may still hold the character before it.
+            iconv(cd_, nullptr, nullptr, &outPtr, &outLeft);
             emitByte(*in);
             ++in;
             --inLeft;
@@ -261,6 +263,7 @@ private:
 
     iconv_t cd_;
     std::string pending_;
+    std::string joined_;  // kept to spare an allocation per call
 };
 
 #endif

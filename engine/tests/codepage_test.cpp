@@ -135,6 +135,7 @@ TEST(CodepageTest, unmappableBytesBecomeTheirOwnValue) {
         {"932", "\x82", u"\u0082"},                     // lead byte cut off by the end of input
         {"932", "\x82\xA0\x82", u"\u3042\u0082"},
         {"936", "\xD6", u"\u00D6"},
+        {"1258", "a\x81" "b", u"a\u0081b"},         // the character held for combining survives
     };
     for (const auto& c : cases) {
         auto decoder = Decoder(c.codepage);
