@@ -64,5 +64,22 @@ TEST(Utf8Test, appendUtf8MatchesUnitByUnitEncodingOnMixedText) {
     }
 }
 
+// One non-ASCII unit at every place of a long ASCII run, for the bulk steps.
+TEST(Utf8Test, appendUtf8FindsALoneNonAsciiUnitAnywhereInAnAsciiRun) {
+    for (const char16_t odd : {u'\u0080', u'\u00FF', u'\u0100', u'\u20AC', u'\uFFFF'}) {
+        for (std::size_t at = 0; at < 48; ++at) {
+            Text text(48, u'\x7F');
+            text[at] = odd;
+            std::string expected;
+            for (const char16_t unit : text) {
+                ToUTF8(unit, expected);
+            }
+            std::string actual;
+            AppendUtf8(text, actual);
+            EXPECT_EQ(actual, expected) << "unit " << std::hex << static_cast<unsigned>(odd) << " at " << std::dec << at;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace partwright
