@@ -50,6 +50,7 @@ bool WindowRunHost::Yield() {
 }
 
 void WindowRunHost::ShowNotice(Notice notice, const std::filesystem::path& /*source*/) {
+    if (!keepGoing_()) return;  // the window has closed; the run stops at its next yield
     switch (notice) {
         case Notice::LinesNotNumber:
             ShowMessage(window_, QString::fromUtf8(messages::kLinesNotNumber));
