@@ -100,7 +100,7 @@ const std::vector<SplitCase>& Cases()
         // Naming.
         {"FirstCharsKeepOnlyLettersAndDigits", L"a.log", "Hello, world!\r\nsecond line",
          {L"--lines", L"1", L"--first-chars", L"8"},
-         {{L"Hellow.txt", "Hello, world!"}, {L"secondli.txt", "second line"}}},
+         {{L"Hellow.txt", "Hello, world!"}, {L"secondl.txt", "second line"}}},
         {"FirstCharsZeroLeavesOnlyTheExtension", L"a.log", "abc", {L"--first-chars", L"0"}, {{L".txt", "abc"}}},
         {"PrefixCountsFromOneByDefault", L"log.csv", "a\r\nb", {L"--lines", L"1", L"--prefix", L"bob"},
          {{L"bob1.csv", "a"}, {L"bob2.csv", "b"}}},

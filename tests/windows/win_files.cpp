@@ -173,6 +173,27 @@ bool Exists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool CanOpenForWriting(const std::wstring& path)
+{
+    const Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid();
+}
+
+ExclusiveLock::ExclusiveLock(const std::wstring& path)
+    : handle_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                          nullptr))
+{
+    if (handle_ == INVALID_HANDLE_VALUE) {
+        Fail("cannot lock", path);
+    }
+}
+
+ExclusiveLock::~ExclusiveLock()
+{
+    CloseHandle(handle_);
+}
+
 std::map<std::wstring, Bytes> FolderContents(const std::wstring& folder)
 {
     std::map<std::wstring, Bytes> contents;

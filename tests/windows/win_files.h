@@ -35,6 +35,20 @@ void MakeFolder(const std::wstring& path);
 void SetReadOnly(const std::wstring& path, bool readOnly);
 void RemoveTree(const std::wstring& path);
 [[nodiscard]] bool Exists(const std::wstring& path);
+// Whether this process may open the existing file for writing (without changing it).
+[[nodiscard]] bool CanOpenForWriting(const std::wstring& path);
+
+// Holds a file open with no sharing at all, as another program locking it would.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(const std::wstring& path);
+    ~ExclusiveLock();
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    void* handle_;
+};
 
 // What a folder holds, one level deep: each file name with its bytes; a
 // subfolder appears as its name followed by "\" with empty contents.
