@@ -1,5 +1,6 @@
 #include "cli/cli_run.h"
 
+#include <csignal>
 #include <vector>
 
 #include "cli/console_host.h"
@@ -18,12 +19,26 @@ private:
     const std::vector<std::filesystem::path>& paths_;
 };
 
+volatile std::sig_atomic_t stopRequested = 0;
+
+// Ctrl+C asks the run to stop at its next yield point, so the piece being
+// written is removed rather than left cut short. A second Ctrl+C ends the
+// program at once (the handler put the default back).
+void RequestStop(int signal)
+{
+    stopRequested = 1;
+    std::signal(signal, SIG_DFL);
+}
+
 }  // namespace
 
 int RunCommandLine(const CliOptions& options, std::FILE* out, std::FILE* err, bool showProgress)
 {
     const PathList sources(options.files);
-    ConsoleHost host(out, err, options.quiet, showProgress);
+    stopRequested = 0;
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    ConsoleHost host(out, err, options.quiet, showProgress, &stopRequested);
     const RunReport report = SplitRun(sources, options.settings, host, options.run);
     return host.Finish(report);
 }

@@ -26,9 +26,15 @@ void WriteLine(std::FILE* stream, const std::string& line)
 
 }  // namespace
 
-ConsoleHost::ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress)
-    : out_(out), err_(err), quiet_(quiet), showProgress_(showProgress && !quiet)
+ConsoleHost::ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress,
+                         const volatile std::sig_atomic_t* stop)
+    : out_(out), err_(err), quiet_(quiet), showProgress_(showProgress && !quiet), stop_(stop)
 {
+}
+
+bool ConsoleHost::Yield()
+{
+    return stop_ == nullptr || *stop_ == 0;
 }
 
 void ConsoleHost::ShowNotice(Notice notice, const std::filesystem::path& source)
@@ -83,6 +89,11 @@ void ConsoleHost::PlannedPiece(const std::filesystem::path& target)
 int ConsoleHost::Finish(const RunReport& report)
 {
     ClearProgress();
+    if (report.stopped) {
+        WriteLine(err_, "partwright-cli: stopped before the end; the piece being written was removed");
+        std::fflush(out_);
+        return kExitInterrupted;
+    }
     if (!quiet_) {
         WriteLine(out_, messages::kDone);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -13,8 +14,12 @@ namespace partwright {
 class ConsoleHost final : public RunHost {
 public:
     // `showProgress`: keep one overwritten progress line on stderr (only
-    // sensible when stderr is a terminal).
-    ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress);
+    // sensible when stderr is a terminal). `stop`: when it becomes non-zero
+    // (set by a signal handler), the run stops at its next yield point.
+    ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress,
+                const volatile std::sig_atomic_t* stop = nullptr);
+
+    bool Yield() override;
 
     void ShowNotice(Notice notice, const std::filesystem::path& source) override;
     void ReportFailure(const Failure& failure) override;
@@ -22,7 +27,8 @@ public:
     void PlannedPiece(const std::filesystem::path& target) override;
 
     // Ends the run on the console: "Done." on stdout (unless quiet), also
-    // after failures, which are already on stderr. Returns the exit status.
+    // after failures, which are already on stderr; a stopped run is not done
+    // and says so on stderr. Returns the exit status.
     [[nodiscard]] int Finish(const RunReport& report);
 
 private:
@@ -32,6 +38,7 @@ private:
     std::FILE* err_;
     bool quiet_;
     bool showProgress_;
+    const volatile std::sig_atomic_t* stop_;
     int problems_ = 0;
     std::size_t progressWidth_ = 0;  // characters of the progress line now on screen
     std::chrono::steady_clock::time_point lastProgress_{};

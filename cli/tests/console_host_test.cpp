@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
 #include <string>
 
 #include "cli/cli_options.h"
@@ -10,11 +13,26 @@
 namespace partwright {
 namespace {
 
-// A temporary stream whose contents the test reads back.
+// A stream in a file of its own under the temporary folder, read back by the
+// test. (std::tmpfile would use the drive's root folder on Windows.)
 class Capture {
 public:
-    Capture() : file_(std::tmpfile()) {}
-    ~Capture() { std::fclose(file_); }
+    Capture()
+    {
+        static int serial = 0;
+        path_ = std::filesystem::temp_directory_path() /
+                ("partwright-console-host-test-" + std::to_string(std::random_device{}()) + "-" +
+                 std::to_string(serial++));
+        file_ = std::fopen(path_.string().c_str(), "w+b");
+        if (file_ == nullptr) {
+            throw std::runtime_error("cannot create " + path_.string());
+        }
+    }
+    ~Capture()
+    {
+        std::fclose(file_);
+        std::filesystem::remove(path_);
+    }
     Capture(const Capture&) = delete;
     Capture& operator=(const Capture&) = delete;
     [[nodiscard]] std::FILE* get() const { return file_; }
@@ -26,11 +44,13 @@ public:
         for (int c; (c = std::fgetc(file_)) != EOF;) {
             text += static_cast<char>(c);
         }
+        std::fseek(file_, 0, SEEK_END);  // the host may write on after this read
         return text;
     }
 
 private:
-    std::FILE* file_;
+    std::filesystem::path path_;
+    std::FILE* file_ = nullptr;
 };
 
 TEST(ConsoleHostTest, cleanRunSaysDoneAndExitsZero)
@@ -69,6 +89,22 @@ TEST(ConsoleHostTest, aBlockWithoutPiecesIsNotASuccess)
     EXPECT_EQ(host.Finish(report), kExitFailed);
     EXPECT_EQ(out.Text(), "");  // quiet
     EXPECT_EQ(err.Text(), "partwright-cli: /d/a.txt: Every x number of lines, where x can only be a number.\n");
+}
+
+TEST(ConsoleHostTest, aStopRequestStopsTheRunWhichIsThenNotDone)
+{
+    Capture out, err;
+    volatile std::sig_atomic_t stop = 0;
+    ConsoleHost host(out.get(), err.get(), false, false, &stop);
+    EXPECT_TRUE(host.Yield());
+    stop = 1;
+    EXPECT_FALSE(host.Yield());
+
+    RunReport report;
+    report.stopped = true;
+    EXPECT_EQ(host.Finish(report), kExitInterrupted);
+    EXPECT_EQ(out.Text(), "");
+    EXPECT_NE(err.Text().find("stopped"), std::string::npos);
 }
 
 TEST(ConsoleHostTest, progressLineIsClearedBeforeAFailureAndAtTheEnd)
