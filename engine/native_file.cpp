@@ -63,7 +63,7 @@ NativeFile::~NativeFile() { Close(); }
 
 bool NativeFile::isOpen() const { return AsHandle(handle_) != INVALID_HANDLE_VALUE; }
 
-bool NativeFile::Describe(std::string& reason) {
+bool NativeFile::Inspect(std::string& reason) {
     regular_ = GetFileType(AsHandle(handle_)) == FILE_TYPE_DISK;
     size_ = 0;
     identity_ = {};
@@ -92,7 +92,7 @@ bool NativeFile::OpenForReading(const std::filesystem::path& path, std::string& 
         reason = LastSystemReason();
         return false;
     }
-    return Describe(reason);
+    return Inspect(reason);
 }
 
 bool NativeFile::OpenForWriting(const std::filesystem::path& path, bool mustBeNew, std::string& reason) {
@@ -107,7 +107,7 @@ bool NativeFile::OpenForWriting(const std::filesystem::path& path, bool mustBeNe
         reason = LastSystemReason();
         return false;
     }
-    return Describe(reason);
+    return Inspect(reason);
 }
 
 bool NativeFile::Read(char* data, std::size_t size, std::size_t& got, std::string& reason) {
@@ -189,7 +189,7 @@ NativeFile::~NativeFile() { Close(); }
 
 bool NativeFile::isOpen() const { return fd_ >= 0; }
 
-bool NativeFile::Describe(std::string& reason) {
+bool NativeFile::Inspect(std::string& reason) {
     struct stat info {};
     if (fstat(fd_, &info) != 0) {
         reason = LastSystemReason();
@@ -225,7 +225,7 @@ bool NativeFile::OpenForReading(const std::filesystem::path& path, std::string& 
         reason = LastSystemReason();
         return false;
     }
-    return Describe(reason);
+    return Inspect(reason);
 }
 
 bool NativeFile::OpenForWriting(const std::filesystem::path& path, bool mustBeNew, std::string& reason) {
@@ -238,7 +238,7 @@ bool NativeFile::OpenForWriting(const std::filesystem::path& path, bool mustBeNe
         reason = LastSystemReason();
         return false;
     }
-    return Describe(reason);
+    return Inspect(reason);
 }
 
 bool NativeFile::Read(char* data, std::size_t size, std::size_t& got, std::string& reason) {

@@ -40,7 +40,8 @@ public:
     [[nodiscard]] const FileIdentity& identity() const { return identity_; }
 
 private:
-    [[nodiscard]] bool Describe(std::string& reason);
+    // Reads the type, size and identity of the file just opened.
+    [[nodiscard]] bool Inspect(std::string& reason);
 
 #ifdef _WIN32
     void* handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
