@@ -30,7 +30,8 @@ public:
     QString BrowseForFolder(QWidget* parent) override;
 };
 
-// "Add File(s)": shows the dialog and appends every chosen file, in order.
+// "Add File(s)": shows the dialog and appends every chosen file, in order,
+// with doubled separators taken out (a network path keeps its leading pair).
 void AddFilesFromDialog(FileList& list, AddFilesDialogs& dialogs, QWidget* parent);
 
 // "Add All File(s) In Folder": asks for a folder, then appends every file of

@@ -45,6 +45,18 @@ bool AcceptAsCopy(QDropEvent* event) {
     return false;
 }
 
+// The paths a drop of `data` would append, in order; nothing when the data
+// is not a list of local files and must be refused.
+QStringList DroppedPaths(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return {};
+    QStringList paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return {};
+        paths << url.toLocalFile();
+    }
+    return paths;
+}
+
 }  // namespace
 
 FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
@@ -85,16 +97,6 @@ QString FileList::TextAt(int position) const {
 }
 
 void FileList::SetRunActive(bool active) { runActive_ = active; }
-
-QStringList FileList::DroppedPaths(const QMimeData* data) {
-    if (data == nullptr || !data->hasUrls()) return {};
-    QStringList paths;
-    for (const QUrl& url : data->urls()) {
-        if (!url.isLocalFile()) return {};
-        paths << url.toLocalFile();
-    }
-    return paths;
-}
 
 // --- mouse -----------------------------------------------------------------
 

@@ -5,7 +5,6 @@
 #include <QString>
 #include <QTreeWidget>
 
-class QMimeData;
 class QTreeWidgetItem;
 
 namespace partwright {
@@ -36,10 +35,6 @@ public:
     // The image shown while an entry is dragged; read again at every press.
     // Defaults to "drag.ico" beside the program.
     void SetDragPointerFile(const QString& path) { dragPointerFile_ = path; }
-
-    // The paths a drop of `data` would append, in order; empty when the data
-    // is not a list of local files and must be refused.
-    [[nodiscard]] static QStringList DroppedPaths(const QMimeData* data);
 
 signals:
     // Every pointer move over the list (and, during a press, anywhere); the
