@@ -50,7 +50,6 @@ private slots:
 
     void subfoldersComeLevelByLevelInTheOrderOfTheirParents();
     void withoutRecurseOnlyTheNextLevelIsCollected();
-    void filesOfEachFolderFollowTheFolderOrder();
     void tildeFilesAreSkippedButTildeFoldersWalked();
     void hiddenFilesAreTakenHiddenFoldersNotEntered();
     void emptyFolderAddsNothing();
@@ -109,22 +108,6 @@ void AddFolderTest::withoutRecurseOnlyTheNextLevelIsCollected() {
     CollectSubfolders(folders, false, kNoYield);
     QCOMPARE(folders.size(), 3);
     QCOMPARE(SetOf(folders.mid(1)), (QSet<QString>{In("A"), In("B")}));
-}
-
-void AddFolderTest::filesOfEachFolderFollowTheFolderOrder() {
-    QVERIFY(MakeTree(R(), {"r.txt", "A/a.txt", "A/A1/x.txt", "B/b1.txt", "B/b2.txt"}));
-    QStringList folders{R()};
-    CollectSubfolders(folders, true, kNoYield);
-    QStringList expected;
-    for (const QString& folder : folders) {
-        for (const QString& name : ListFolderFiles(folder)) expected << folder + u'/' + name;
-    }
-    const QStringList files = FolderWalkFiles(R(), kNoYield);
-    QCOMPARE(files, expected);
-    QCOMPARE(SetOf(files), (QSet<QString>{In("r.txt"), In("A/a.txt"), In("A/A1/x.txt"), In("B/b1.txt"),
-                                          In("B/b2.txt")}));
-    QCOMPARE(files.first(), In("r.txt"));
-    QCOMPARE(files.last(), In("A/A1/x.txt"));
 }
 
 void AddFolderTest::tildeFilesAreSkippedButTildeFoldersWalked() {
