@@ -30,7 +30,6 @@ public:
         const char16_t* const begin = units.data();
         const char16_t* const end = begin + units.size();
         const char16_t* from = begin;        // first unit not passed on yet
-        const char16_t* joint = nullptr;     // a CR LF in this chunk after the piece's latest line
         const char16_t* scan = begin;
 
         if (pendingCr_) {
@@ -43,27 +42,24 @@ public:
             }
         }
         for (;;) {
-            const char16_t* cr = FindUnit(scan, end, u'\r');
-            if (cr == end) break;
-            if (cr + 1 == end) {  // the LF, if any, is in the next chunk
-                pendingCr_ = true;
-                EmitChunkEnd(from, joint, cr, sink);
-                return true;
-            }
-            scan = cr + 1;
-            if (cr[1] != u'\n') continue;
-            scan = cr + 2;
-            if (++linesInPiece_ < linesPerPiece_) {
-                joint = cr;
-                continue;
+            std::int64_t remaining = linesPerPiece_ - linesInPiece_;
+            const char16_t* cr = FindLineEnds(scan, end, remaining);
+            if (cr == end) {
+                linesInPiece_ = linesPerPiece_ - remaining;
+                break;
             }
             Emit(TextView(from, static_cast<std::size_t>(cr - from)), sink);
             sink.EndPiece(false);
             if (!Begin(sink)) return false;
-            from = scan;
-            joint = nullptr;
+            from = scan = cr + 2;
         }
-        EmitChunkEnd(from, joint, end, sink);
+        // A CR at the very end may start a line end that the next chunk completes.
+        const char16_t* stop = end;
+        if (stop != from && stop[-1] == u'\r') {
+            pendingCr_ = true;
+            --stop;
+        }
+        EmitChunkEnd(from, stop, sink);
         return true;
     }
 
@@ -102,9 +98,9 @@ private:
 
     // [from, stop) of the chunk. A CR LF right at its end may be the last of the
     // piece, so it is held until more text shows that another line follows.
-    void EmitChunkEnd(const char16_t* from, const char16_t* joint, const char16_t* stop, PieceSink& sink) {
-        if (joint != nullptr && joint + 2 == stop) {
-            Emit(TextView(from, static_cast<std::size_t>(joint - from)), sink);
+    void EmitChunkEnd(const char16_t* from, const char16_t* stop, PieceSink& sink) {
+        if (stop - from >= 2 && stop[-2] == u'\r' && stop[-1] == u'\n') {
+            Emit(TextView(from, static_cast<std::size_t>(stop - 2 - from)), sink);
             heldLineEnd_ = true;
         } else if (stop != from) {
             Emit(TextView(from, static_cast<std::size_t>(stop - from)), sink);
