@@ -2,7 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include <sstream>
+#include <algorithm>
 
 #include "cli/arg_text.h"
 #include "engine/codepage.h"
@@ -199,8 +199,22 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args)
         return outcome;
     }
 
-    // CLI11 takes the arguments last to first.
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    // CLI11 takes the arguments last to first. It reads "--separator=" as the
+    // option without a value and would then take the next argument (a file)
+    // as the value, so an empty value after "=" is passed on explicitly.
+    std::vector<std::string> reversed;
+    bool optionsEnded = false;
+    for (const std::string& arg : args) {
+        optionsEnded = optionsEnded || arg == "--";
+        if (!optionsEnded && arg.size() > 3 && arg.starts_with("--") && arg.back() == '=' &&
+            arg.find('=') == arg.size() - 1) {
+            reversed.push_back(arg.substr(0, arg.size() - 1));
+            reversed.push_back("");
+        } else {
+            reversed.push_back(arg);
+        }
+    }
+    std::reverse(reversed.begin(), reversed.end());
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {

@@ -61,6 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted{{"--lines", "1.5", "a.txt"}, Lines, u"1.5", u"", Numbered, u"", u""},
         Accepted{{"--lines=1E2", "a.txt"}, Lines, u"1E2", u"", Numbered, u"", u""},
         Accepted{{"--separator", "", "a.txt"}, Separator, u"", u"", Numbered, u"", u""},
+        Accepted{{"--separator=", "a.txt"}, Separator, u"", u"", Numbered, u"", u""},
+        Accepted{{"--prefix=", "a.txt"}, Lines, u"3", u"", Prefix, u"", u"1"},
         Accepted{{"--separator=--", "a.txt"}, Separator, u"", u"--", Numbered, u"", u""},
         Accepted{{"--separator", "-x", "a.txt"}, Separator, u"", u"-x", Numbered, u"", u""},
         Accepted{{"--separator", "--lines", "a.txt"}, Separator, u"", u"--lines", Numbered, u"", u""},
@@ -102,6 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--lines", "0.5", "a.txt"}, "--lines"},  // rounds to even, 0
         Refused{{"--lines", "abc", "a.txt"}, "--lines"},
         Refused{{"--lines", "", "a.txt"}, "--lines"},
+        Refused{{"--lines=", "a.txt", "b.txt"}, "--lines"},
         Refused{{"--lines", "0x10", "a.txt"}, "--lines"},
         Refused{{"--lines", "inf", "a.txt"}, "--lines"},
         Refused{{"--first-chars", "-1", "a.txt"}, "--first-chars"},
