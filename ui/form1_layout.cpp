@@ -8,8 +8,8 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QIcon>
 #include <QLineEdit>
 #include <QPainter>
@@ -21,8 +21,6 @@
 #include <QRadioButton>
 #include <QSvgRenderer>
 #include <QToolButton>
-
-#include <QFontMetrics>
 
 namespace partwright {
 
