@@ -40,7 +40,8 @@ std::string Describe(const Failure& failure) {
         return WithReason(path + ": piece not written, its name from its first characters would be too long",
                           failure.reason);
     case Failure::Kind::BadCodepage:
-        return WithReason("cannot read " + path + ", unknown code page", failure.reason);
+        // The reason names the code page and what is wrong with it.
+        return WithReason("cannot read " + path, failure.reason);
     }
     return WithReason(path, failure.reason);
 }
