@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
