@@ -185,6 +185,26 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
     app.add_option("FILE", raw.files, "Source files, split in this order")->type_name("FILE");
 }
 
+// CLI11 takes the arguments last to first. It reads "--separator=" as the
+// option without a value and would then take the next argument (a file) as
+// the value, so an empty value after "=" is passed on explicitly.
+std::vector<std::string> ForCli11(const std::vector<std::string>& args)
+{
+    std::vector<std::string> prepared;
+    bool optionsEnded = false;
+    for (const std::string& arg : args) {
+        optionsEnded = optionsEnded || arg == "--";
+        if (!optionsEnded && arg.size() > 3 && arg.starts_with("--") && arg.find('=') == arg.size() - 1) {
+            prepared.push_back(arg.substr(0, arg.size() - 1));
+            prepared.push_back("");
+        } else {
+            prepared.push_back(arg);
+        }
+    }
+    std::reverse(prepared.begin(), prepared.end());
+    return prepared;
+}
+
 }  // namespace
 
 ParseOutcome ParseCommandLine(const std::vector<std::string>& args)
@@ -199,24 +219,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args)
         return outcome;
     }
 
-    // CLI11 takes the arguments last to first. It reads "--separator=" as the
-    // option without a value and would then take the next argument (a file)
-    // as the value, so an empty value after "=" is passed on explicitly.
-    std::vector<std::string> reversed;
-    bool optionsEnded = false;
-    for (const std::string& arg : args) {
-        optionsEnded = optionsEnded || arg == "--";
-        if (!optionsEnded && arg.size() > 3 && arg.starts_with("--") && arg.back() == '=' &&
-            arg.find('=') == arg.size() - 1) {
-            reversed.push_back(arg.substr(0, arg.size() - 1));
-            reversed.push_back("");
-        } else {
-            reversed.push_back(arg);
-        }
-    }
-    std::reverse(reversed.begin(), reversed.end());
     try {
-        app.parse(reversed);
+        app.parse(ForCli11(args));
     } catch (const CLI::CallForHelp&) {
         ParseOutcome outcome;
         outcome.out = app.help();
