@@ -98,7 +98,7 @@ TEST(CliOnWindows, separatorAndPrefixOutsideTheAnsiCodePageSurvive)
                                                        {L"東京-2.txt", "b\xE6\x9D\xB1" "c\r\n"}}));
 }
 
-TEST(CliOnWindows, forwardSlashesAndMixedSeparatorsNameTheSameFolder)
+TEST(CliOnWindows, everySpellingOfTheSourcePathNamesTheSameFolder)
 {
     const TempFolder folder;
     MakeFolder(folder / L"sub");
@@ -107,7 +107,8 @@ TEST(CliOnWindows, forwardSlashesAndMixedSeparatorsNameTheSameFolder)
     const Contents expected{{L"x.txt", "a\r\nb"}, {L"x-0001.txt", "a"}, {L"x-0002.txt", "b"}};
 
     for (const std::wstring& spelling : {WithForwardSlashes(source), folder.path() + L"\\sub/x.txt",
-                                         WithForwardSlashes(folder.path()) + L"/sub\\x.txt"}) {
+                                         WithForwardSlashes(folder.path()) + L"/sub\\x.txt",
+                                         folder.path() + L"\\sub\\..\\sub\\x.txt", L"\\\\?\\" + source}) {
         SCOPED_TRACE(Utf8(spelling));
         RemoveTree(folder / L"sub\\x-0001.txt");
         RemoveTree(folder / L"sub\\x-0002.txt");
