@@ -72,11 +72,8 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
 
 class Windows1252Decoder final : public TextDecoder {
 public:
-    void Decode(std::span<const char> bytes, bool /*endOfInput*/, Text& out) override {
-        const std::size_t start = out.size();
-        out.resize(start + bytes.size());
+    std::size_t DecodeInto(std::span<const char> bytes, bool /*endOfInput*/, char16_t* p) override {
         const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-        char16_t* p = out.data() + start;
         std::size_t i = 0;
 #ifdef PARTWRIGHT_SSE2
         // Sixteen bytes at a time unless one of them lies in 0x80..0x9F, the
@@ -98,6 +95,7 @@ public:
         for (; i < bytes.size(); ++i) {
             p[i] = Map(in[i]);
         }
+        return bytes.size();
     }
 
 private:
@@ -125,28 +123,26 @@ public:
         }
     }
 
-    void Decode(std::span<const char> bytes, bool endOfInput, Text& out) override {
+    std::size_t DecodeInto(std::span<const char> bytes, bool endOfInput, char16_t* out) override {
         if (!pending_.empty()) {
             pending_.append(bytes.data(), bytes.size());
-            Convert(pending_, endOfInput, out);
-            return;
+            return Convert(pending_, endOfInput, out);
         }
-        Convert(std::string_view(bytes.data(), bytes.size()), endOfInput, out);
+        return Convert(std::string_view(bytes.data(), bytes.size()), endOfInput, out);
     }
 
 private:
-    void Convert(std::string_view input, bool endOfInput, Text& out) {
+    // No code page gives more units than bytes, so `out` has room for all.
+    std::size_t Convert(std::string_view input, bool endOfInput, char16_t* out) {
         const std::size_t whole = endOfInput ? input.size() : input.size() - IncompleteTail(input);
         std::string tail(input.substr(whole));
+        int units = 0;
         if (whole > 0) {
             const int length = static_cast<int>(whole);
-            const int units = MultiByteToWideChar(codepage_, 0, input.data(), length, nullptr, 0);
-            const std::size_t start = out.size();
-            out.resize(start + static_cast<std::size_t>(units));
-            MultiByteToWideChar(codepage_, 0, input.data(), length, reinterpret_cast<wchar_t*>(out.data() + start),
-                                units);
+            units = MultiByteToWideChar(codepage_, 0, input.data(), length, reinterpret_cast<wchar_t*>(out), length);
         }
         pending_ = std::move(tail);
+        return static_cast<std::size_t>(units);
     }
 
     // How many bytes at the end begin a character that the next call completes.
@@ -209,27 +205,25 @@ public:
     IconvDecoder(const IconvDecoder&) = delete;
     IconvDecoder& operator=(const IconvDecoder&) = delete;
 
-    void Decode(std::span<const char> bytes, bool endOfInput, Text& out) override {
+    std::size_t DecodeInto(std::span<const char> bytes, bool endOfInput, char16_t* out) override {
         if (!pending_.empty()) {
             // A character was cut at the end of the last call: join it to this input.
             joined_.assign(pending_);
             pending_.clear();
             joined_.append(bytes.data(), bytes.size());
-            Convert(joined_.data(), joined_.size(), endOfInput, out);
-        } else {
-            Convert(bytes.data(), bytes.size(), endOfInput, out);
+            return Convert(joined_.data(), joined_.size(), endOfInput, out);
         }
+        return Convert(bytes.data(), bytes.size(), endOfInput, out);
     }
 
 private:
-    void Convert(const char* data, std::size_t size, bool endOfInput, Text& out) {
-        const std::size_t start = out.size();
-        // No supported code page gives more than one unit per byte; a few more
-        // for what a stateful converter releases when flushed.
-        out.resize(start + size + 8);
+    // No supported code page gives more than one unit per byte; the held
+    // bytes of a cut character (at most 3) and what a stateful converter
+    // releases when flushed stay within kSpareUnits.
+    std::size_t Convert(const char* data, std::size_t size, bool endOfInput, char16_t* out) {
         char* in = const_cast<char*>(data);
         std::size_t inLeft = size;
-        char* outStart = reinterpret_cast<char*>(out.data() + start);
+        char* outStart = reinterpret_cast<char*>(out);
         char* outPtr = outStart;
         std::size_t outLeft = (size + 8) * sizeof(char16_t);
         auto emitByte = [&](char byte) {
@@ -258,7 +252,7 @@ private:
             iconv(cd_, nullptr, nullptr, &outPtr, &outLeft);
             iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         }
-        out.resize(start + static_cast<std::size_t>(outPtr - outStart) / sizeof(char16_t));
+        return static_cast<std::size_t>(outPtr - outStart) / sizeof(char16_t);
     }
 
     iconv_t cd_;
@@ -268,11 +262,42 @@ private:
 
 #endif
 
+// Code pages with one byte per character and no state between characters
+// (windows-1258 is left out: its converters compose base letters with the
+// tone marks that follow).
+bool IsStatelessSingleByte(unsigned codepage) {
+    return codepage == 874 || (codepage >= 1250 && codepage <= 1257);
+}
+
+// The table of a stateless single-byte code page, from decoding each byte
+// alone; nothing if a byte does not give exactly one unit or a byte below
+// 0x80 is not its ASCII character.
+std::optional<ByteTable> TableOf(TextDecoder& decoder) {
+    ByteTable table{};
+    for (unsigned b = 0; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        char16_t units[1 + TextDecoder::kSpareUnits];
+        if (decoder.DecodeInto(std::span<const char>(&byte, 1), true, units) != 1) return std::nullopt;
+        if (b < 0x80 && units[0] != b) return std::nullopt;
+        table[b] = units[0];
+    }
+    return table;
+}
+
 }  // namespace
+
+void TextDecoder::Decode(std::span<const char> bytes, bool endOfInput, Text& out) {
+    const std::size_t start = out.size();
+    out.resize(start + bytes.size() + kSpareUnits);
+    out.resize(start + DecodeInto(bytes, endOfInput, out.data() + start));
+}
 
 std::unique_ptr<TextDecoder> TextDecoder::ForCodepage(std::string_view name, std::string& error) {
 #ifdef _WIN32
     UINT codepage = GetACP();
+#else
+    unsigned codepage = 1252;
+#endif
     if (!name.empty()) {
         const auto parsed = ParseCodepageName(name);
         if (!parsed) {
@@ -281,31 +306,29 @@ std::unique_ptr<TextDecoder> TextDecoder::ForCodepage(std::string_view name, std
         }
         codepage = *parsed;
     }
+    std::unique_ptr<TextDecoder> decoder;
+#ifdef _WIN32
     if (!IsValidCodePage(codepage)) {
         error = "code page " + std::to_string(codepage) + " is not installed";
         return nullptr;
     }
-    return std::make_unique<WindowsDecoder>(codepage);
+    decoder = std::make_unique<WindowsDecoder>(codepage);
 #else
-    if (name.empty()) {
-        return std::make_unique<Windows1252Decoder>();
+    if (codepage == 1252) {
+        decoder = std::make_unique<Windows1252Decoder>();
+    } else {
+        const char* target = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+        const iconv_t cd = iconv_open(target, IconvName(codepage));
+        if (cd == reinterpret_cast<iconv_t>(-1)) {
+            error = "code page " + std::to_string(codepage) + " is not available: " +
+                    std::system_category().message(errno);
+            return nullptr;
+        }
+        decoder = std::make_unique<IconvDecoder>(cd);
     }
-    const auto codepage = ParseCodepageName(name);
-    if (!codepage) {
-        error = "unknown code page: " + std::string(name);
-        return nullptr;
-    }
-    if (*codepage == 1252) {
-        return std::make_unique<Windows1252Decoder>();
-    }
-    const char* target = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
-    const iconv_t cd = iconv_open(target, IconvName(*codepage));
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        error = "code page " + std::to_string(*codepage) + " is not available: " + std::system_category().message(errno);
-        return nullptr;
-    }
-    return std::make_unique<IconvDecoder>(cd);
 #endif
+    if (IsStatelessSingleByte(codepage)) decoder->table_ = TableOf(*decoder);
+    return decoder;
 }
 
 }  // namespace partwright

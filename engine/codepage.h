@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -9,23 +12,43 @@
 
 namespace partwright {
 
+// The code unit of every byte of a single-byte code page.
+using ByteTable = std::array<char16_t, 256>;
+
 // Turns bytes of an ANSI code page into UTF-16 code units. No byte is ever
 // dropped: a byte the code page cannot map becomes a code unit of its own.
 class TextDecoder {
 public:
+    // DecodeInto never writes more than this many units beyond one per byte
+    // (a character held from the previous call, what a converter flushes).
+    static constexpr std::size_t kSpareUnits = 16;
+
     virtual ~TextDecoder() = default;
 
-    // Appends the text of `bytes` to `out`. With `endOfInput` false, a
-    // multi-byte character cut at the end of `bytes` is kept for the next call;
-    // with it true, the decoder's state is flushed and reset, so the next call
-    // starts afresh (each 30000-byte block is converted on its own).
-    virtual void Decode(std::span<const char> bytes, bool endOfInput, Text& out) = 0;
+    // Writes the text of `bytes` to `out`, which must hold bytes.size() +
+    // kSpareUnits units, and returns the number of units written. With
+    // `endOfInput` false, a multi-byte character cut at the end of `bytes` is
+    // kept for the next call; with it true, the decoder's state is flushed and
+    // reset, so the next call starts afresh (each 30000-byte block is
+    // converted on its own).
+    virtual std::size_t DecodeInto(std::span<const char> bytes, bool endOfInput, char16_t* out) = 0;
+
+    // Appends the text of `bytes` to `out` (DecodeInto for callers without a buffer of their own).
+    void Decode(std::span<const char> bytes, bool endOfInput, Text& out);
+
+    // For a stateless single-byte code page whose bytes below 0x80 are ASCII
+    // (windows-1250 to 1257, 874): the unit of every byte, so that text can be
+    // cut and written as raw bytes. Null for any other code page.
+    [[nodiscard]] const ByteTable* SingleByteTable() const { return table_ ? &*table_ : nullptr; }
 
     // The decoder for a code page name: "" is the system's ANSI code page
     // (GetACP() on Windows, windows-1252 elsewhere); otherwise "windows-1250"
     // to "windows-1258", "874", "932", "936", "949", "950", also written "cpNNNN"
     // or "NNNN". Returns null and sets `error` for an unknown name.
     [[nodiscard]] static std::unique_ptr<TextDecoder> ForCodepage(std::string_view name, std::string& error);
+
+private:
+    std::optional<ByteTable> table_;
 };
 
 }  // namespace partwright

@@ -3,16 +3,20 @@
 #include <algorithm>
 #include <cstddef>
 #include <utility>
-#include <vector>
 
+#include "engine/separator_search.h"
 #include "engine/unit_search.h"
 
 namespace partwright {
 
 namespace {
 
-constexpr TextView kLineEnd = u"\r\n";
-constexpr TextView kCarriageReturn = u"\r";
+template <class Unit>
+constexpr Unit kLineEndUnits[] = {Unit('\r'), Unit('\n')};
+template <class Unit>
+constexpr std::basic_string_view<Unit> kLineEnd(kLineEndUnits<Unit>, 2);
+template <class Unit>
+constexpr std::basic_string_view<Unit> kCarriageReturn(kLineEndUnits<Unit>, 1);
 
 // Groups of N lines. Every line but the last of a piece is followed by its
 // CR LF; the CR LF after a piece's last line belongs to no piece. Since the
@@ -20,42 +24,46 @@ constexpr TextView kCarriageReturn = u"\r";
 // soon as any unit follows it, so content is passed on at the latest at the
 // end of each chunk and never more than one CR LF is held back. Within a
 // chunk, a piece's lines and their joints are contiguous and go out as one view.
-class LinesCutter final : public PieceCutter {
+template <class Unit>
+class LinesCutter final : public BasicPieceCutter<Unit> {
 public:
+    using View = std::basic_string_view<Unit>;
+    using Sink = BasicPieceSink<Unit>;
+
     explicit LinesCutter(std::int64_t linesPerPiece) : linesPerPiece_(std::max<std::int64_t>(linesPerPiece, 1)) {}
 
-    bool Feed(TextView units, PieceSink& sink) override {
+    bool Feed(View units, Sink& sink) override {
         if (units.empty()) return true;
         if (!inPiece_ && !Begin(sink)) return false;
-        const char16_t* const begin = units.data();
-        const char16_t* const end = begin + units.size();
-        const char16_t* from = begin;        // first unit not passed on yet
-        const char16_t* scan = begin;
+        const Unit* const begin = units.data();
+        const Unit* const end = begin + units.size();
+        const Unit* from = begin;        // first unit not passed on yet
+        const Unit* scan = begin;
 
         if (pendingCr_) {
             pendingCr_ = false;
-            if (*begin == u'\n') {
+            if (*begin == Unit('\n')) {
                 if (!LineEndBetweenChunks(sink)) return false;
                 from = scan = begin + 1;
             } else {
-                Emit(kCarriageReturn, sink);
+                Emit(kCarriageReturn<Unit>, sink);
             }
         }
         for (;;) {
             std::int64_t remaining = linesPerPiece_ - linesInPiece_;
-            const char16_t* cr = FindLineEnds(scan, end, remaining);
+            const Unit* cr = FindLineEnds(scan, end, remaining);
             if (cr == end) {
                 linesInPiece_ = linesPerPiece_ - remaining;
                 break;
             }
-            Emit(TextView(from, static_cast<std::size_t>(cr - from)), sink);
+            Emit(View(from, static_cast<std::size_t>(cr - from)), sink);
             sink.EndPiece(false);
             if (!Begin(sink)) return false;
             from = scan = cr + 2;
         }
         // A CR at the very end may start a line end that the next chunk completes.
-        const char16_t* stop = end;
-        if (stop != from && stop[-1] == u'\r') {
+        const Unit* stop = end;
+        if (stop != from && stop[-1] == Unit('\r')) {
             pendingCr_ = true;
             --stop;
         }
@@ -63,15 +71,15 @@ public:
         return true;
     }
 
-    bool Finish(PieceSink& sink) override {
-        if (pendingCr_) Emit(kCarriageReturn, sink);  // only when the text broke the rule of ending with CR LF
+    bool Finish(Sink& sink) override {
+        if (pendingCr_) Emit(kCarriageReturn<Unit>, sink);  // only when the text broke the rule of ending with CR LF
         if (inPiece_) sink.EndPiece(false);
         Reset();
         return true;
     }
 
 private:
-    bool Begin(PieceSink& sink) {
+    bool Begin(Sink& sink) {
         inPiece_ = true;
         linesInPiece_ = 0;
         heldLineEnd_ = false;
@@ -88,9 +96,9 @@ private:
     }
 
     // Content that is sure to belong to the piece; a held CR LF goes first.
-    void Emit(TextView content, PieceSink& sink) {
+    void Emit(View content, Sink& sink) {
         if (heldLineEnd_) {
-            sink.AppendToPiece(kLineEnd);
+            sink.AppendToPiece(kLineEnd<Unit>);
             heldLineEnd_ = false;
         }
         if (!content.empty()) sink.AppendToPiece(content);
@@ -98,19 +106,19 @@ private:
 
     // [from, stop) of the chunk. A CR LF right at its end may be the last of the
     // piece, so it is held until more text shows that another line follows.
-    void EmitChunkEnd(const char16_t* from, const char16_t* stop, PieceSink& sink) {
-        if (stop - from >= 2 && stop[-2] == u'\r' && stop[-1] == u'\n') {
-            Emit(TextView(from, static_cast<std::size_t>(stop - 2 - from)), sink);
+    void EmitChunkEnd(const Unit* from, const Unit* stop, Sink& sink) {
+        if (stop - from >= 2 && stop[-2] == Unit('\r') && stop[-1] == Unit('\n')) {
+            Emit(View(from, static_cast<std::size_t>(stop - 2 - from)), sink);
             heldLineEnd_ = true;
         } else if (stop != from) {
-            Emit(TextView(from, static_cast<std::size_t>(stop - from)), sink);
+            Emit(View(from, static_cast<std::size_t>(stop - from)), sink);
         }
     }
 
     // A CR LF whose CR ended the previous chunk.
-    bool LineEndBetweenChunks(PieceSink& sink) {
+    bool LineEndBetweenChunks(Sink& sink) {
         if (++linesInPiece_ < linesPerPiece_) {
-            if (heldLineEnd_) sink.AppendToPiece(kLineEnd);
+            if (heldLineEnd_) sink.AppendToPiece(kLineEnd<Unit>);
             heldLineEnd_ = true;
             return true;
         }
@@ -132,20 +140,19 @@ private:
 // length and passed on, if it turns out to be content, as a view of the
 // separator. The prefix function lets that held start be resolved against the
 // next chunk without going back over the text.
-class SeparatorCutter final : public PieceCutter {
+template <class Unit>
+class SeparatorCutter final : public BasicPieceCutter<Unit> {
 public:
-    explicit SeparatorCutter(Text separator) : separator_(std::move(separator)), border_(separator_.size() + 1, 0) {
-        for (std::size_t i = 1, k = 0; i < separator_.size(); ++i) {
-            while (k > 0 && separator_[i] != separator_[k]) k = border_[k];
-            if (separator_[i] == separator_[k]) ++k;
-            border_[i + 1] = k;
-        }
-    }
+    using View = std::basic_string_view<Unit>;
+    using Sink = BasicPieceSink<Unit>;
 
-    bool Feed(TextView units, PieceSink& sink) override {
+    explicit SeparatorCutter(std::basic_string<Unit> separator) : search_(std::move(separator)) {}
+
+    bool Feed(View units, Sink& sink) override {
         if (units.empty()) return true;
         if (!inPiece_ && !Begin(sink)) return false;
-        if (separator_.empty()) {
+        const View separator = search_.separator();
+        if (separator.empty()) {
             sink.AppendToPiece(units);
             return true;
         }
@@ -157,20 +164,19 @@ public:
             case Held::Resolved: break;
             }
         }
-        const std::size_t length = separator_.size();
-        for (std::size_t at = Find(units, from); at != TextView::npos; at = Find(units, from)) {
+        for (std::size_t at = search_.Find(units, from); at != View::npos; at = search_.Find(units, from)) {
             if (at > from) sink.AppendToPiece(units.substr(from, at - from));
-            from = at + length;
+            from = at + separator.size();
             if (!Cut(sink)) return false;
         }
-        held_ = LongestPrefixAtEnd(units.substr(from));
+        held_ = search_.LongestPrefixAtEnd(units.substr(from));
         const std::size_t content = units.size() - from - held_;
         if (content > 0) sink.AppendToPiece(units.substr(from, content));
         return true;
     }
 
-    bool Finish(PieceSink& sink) override {
-        if (held_ > 0) sink.AppendToPiece(TextView(separator_).substr(0, held_));
+    bool Finish(Sink& sink) override {
+        if (held_ > 0) sink.AppendToPiece(search_.separator().substr(0, held_));
         if (inPiece_) sink.EndPiece(true);
         Reset();
         return true;
@@ -179,14 +185,14 @@ public:
 private:
     enum class Held { Resolved, StillOpen, Stopped };
 
-    bool Begin(PieceSink& sink) {
+    bool Begin(Sink& sink) {
         inPiece_ = true;
         if (sink.BeginPiece()) return true;
         Reset();
         return false;
     }
 
-    bool Cut(PieceSink& sink) {
+    bool Cut(Sink& sink) {
         sink.EndPiece(true);
         return Begin(sink);
     }
@@ -196,12 +202,12 @@ private:
         held_ = 0;
     }
 
-    // The held units are separator_[0, held_). An occurrence may start at any of
-    // them whose rest is a border of that prefix; the borders are tried longest
-    // first, that is leftmost start first.
-    Held ResolveHeld(TextView units, std::size_t& from, PieceSink& sink) {
-        const TextView separator(separator_);
-        for (std::size_t matched = held_; matched > 0; matched = border_[matched]) {
+    // The held units are the separator's first held_. An occurrence may start
+    // at any of them whose rest is a border of that prefix; the borders are
+    // tried longest first, that is leftmost start first.
+    Held ResolveHeld(View units, std::size_t& from, Sink& sink) {
+        const View separator = search_.separator();
+        for (std::size_t matched = held_; matched > 0; matched = search_.border(matched)) {
             const std::size_t needed = separator.size() - matched;
             const std::size_t available = std::min(needed, units.size());
             if (units.substr(0, available) != separator.substr(matched, available)) continue;
@@ -219,51 +225,30 @@ private:
         return Held::Resolved;
     }
 
-    // The first whole occurrence at or after `from`.
-    std::size_t Find(TextView units, std::size_t from) const {
-        const std::size_t length = separator_.size();
-        if (units.size() < length || from > units.size() - length) return TextView::npos;
-        const char16_t* const base = units.data();
-        const char16_t* const lastStart = base + (units.size() - length) + 1;
-        const char16_t first = separator_[0];
-        const TextView rest = TextView(separator_).substr(1);
-        for (const char16_t* p = base + from;; ++p) {
-            p = FindUnit(p, lastStart, first);
-            if (p == lastStart) return TextView::npos;
-            if (TextView(p + 1, length - 1) == rest) return static_cast<std::size_t>(p - base);
-        }
-    }
-
-    // The longest end of `units` that is a proper prefix of the separator.
-    // `units` holds no whole occurrence, so only its last length - 1 units matter.
-    std::size_t LongestPrefixAtEnd(TextView units) const {
-        const std::size_t window = std::min(units.size(), separator_.size() - 1);
-        std::size_t matched = 0;
-        for (char16_t unit : units.substr(units.size() - window)) {
-            while (matched > 0 && separator_[matched] != unit) matched = border_[matched];
-            if (separator_[matched] == unit) ++matched;
-        }
-        return matched;
-    }
-
-    Text separator_;
-    std::vector<std::size_t> border_;  // border_[k]: longest proper border of separator_[0, k)
+    SeparatorSearch<Unit> search_;
     std::size_t held_ = 0;
     bool inPiece_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<PieceCutter> PieceCutter::Lines(std::int64_t linesPerPiece) {
-    return std::make_unique<LinesCutter>(linesPerPiece);
+template <class Unit>
+std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::Lines(std::int64_t linesPerPiece) {
+    return std::make_unique<LinesCutter<Unit>>(linesPerPiece);
 }
 
-std::unique_ptr<PieceCutter> PieceCutter::Separator(Text separator) {
-    return std::make_unique<SeparatorCutter>(std::move(separator));
+template <class Unit>
+std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::Separator(std::basic_string<Unit> separator) {
+    return std::make_unique<SeparatorCutter<Unit>>(std::move(separator));
 }
 
-std::unique_ptr<PieceCutter> PieceCutter::BlankLines() {
-    return std::make_unique<SeparatorCutter>(u"\r\n\r\n");
+template <class Unit>
+std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::BlankLines() {
+    const Unit blankLine[] = {Unit('\r'), Unit('\n'), Unit('\r'), Unit('\n')};
+    return Separator(std::basic_string<Unit>(blankLine, 4));
 }
+
+template class BasicPieceCutter<char16_t>;
+template class BasicPieceCutter<char>;
 
 }  // namespace partwright

@@ -66,6 +66,24 @@ struct PieceWriter::Impl {
         return true;
     }
 
+    // Encodes `units` into the buffer in steps, flushing as it fills.
+    template <class View, class Encoder>
+    bool Encode(View units, Failure& failure, Encoder encode) {
+        if (!file.isOpen()) {
+            failure = Failure{Failure::Kind::WritePiece, target, "no piece is open"};
+            return false;
+        }
+        while (!units.empty()) {
+            const std::size_t step = std::min(units.size(), kEncodeUnits);
+            used = static_cast<std::size_t>(encode(units.substr(0, step), buffer.data() + used) - buffer.data());
+            units.remove_prefix(step);
+            if (used >= kFlushBytes && !Flush(failure)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     bool Start(Failure& failure) {
         used = 0;
         std::string reason;
@@ -118,20 +136,12 @@ bool PieceWriter::OpenTemporary(const std::filesystem::path& folder, Failure& fa
 }
 
 bool PieceWriter::Append(TextView units, Failure& failure) {
-    if (!impl_->file.isOpen()) {
-        failure = Failure{Failure::Kind::WritePiece, impl_->target, "no piece is open"};
-        return false;
-    }
-    while (!units.empty()) {
-        const std::size_t step = std::min(units.size(), kEncodeUnits);
-        impl_->used = static_cast<std::size_t>(
-            EncodeUtf8(units.substr(0, step), impl_->buffer.data() + impl_->used) - impl_->buffer.data());
-        units.remove_prefix(step);
-        if (impl_->used >= kFlushBytes && !impl_->Flush(failure)) {
-            return false;
-        }
-    }
-    return true;
+    return impl_->Encode(units, failure, [](TextView step, char* out) { return EncodeUtf8(step, out); });
+}
+
+bool PieceWriter::Append(std::string_view bytes, const ByteUtf8Forms& forms, Failure& failure) {
+    return impl_->Encode(bytes, failure,
+                         [&forms](std::string_view step, char* out) { return EncodeBytesUtf8(step, forms, out); });
 }
 
 bool PieceWriter::Commit(Failure& failure) {

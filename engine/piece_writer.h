@@ -3,10 +3,12 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "engine/failure.h"
 #include "engine/file_identity.h"
 #include "engine/text.h"
+#include "engine/utf8_raw.h"
 
 namespace partwright {
 
@@ -29,6 +31,8 @@ public:
     [[nodiscard]] bool OpenTemporary(const std::filesystem::path& folder, Failure& failure);
 
     [[nodiscard]] bool Append(TextView units, Failure& failure);
+    // Raw bytes of a single-byte code page, written through their UTF-8 forms.
+    [[nodiscard]] bool Append(std::string_view bytes, const ByteUtf8Forms& forms, Failure& failure);
 
     // Flushes and closes the piece. On failure the file is removed.
     [[nodiscard]] bool Commit(Failure& failure);

@@ -21,10 +21,12 @@ std::string Quoted(TextView text) {
 
 }  // namespace
 
-void RunSink::StartSource(const std::filesystem::path& source) {
+void RunSink::StartSource(const std::filesystem::path& source, const ByteTable* table) {
     Abandon();
     source_ = source;
     pieceIndex_ = 0;
+    table_ = table;
+    if (table_) forms_ = Utf8FormsOf(*table_);
 }
 
 bool RunSink::BeginPiece() {
@@ -80,6 +82,31 @@ void RunSink::AppendToPiece(TextView units) {
         return;
     case State::NamedTemporary:
         Write(units);
+        return;
+    }
+}
+
+void RunSink::AppendToPiece(std::string_view bytes) {
+    switch (state_) {
+    case State::Skipped:
+        return;
+    case State::Collecting: {
+        // Only the bytes that may make the name are decoded; the rest, once
+        // the name is known, go out as bytes.
+        const auto take = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), nameLength_ - unitsSeen_));
+        decoded_.resize(take);
+        for (std::size_t i = 0; i < take; ++i) decoded_[i] = (*table_)[static_cast<unsigned char>(bytes[i])];
+        Collect(decoded_);
+        if (take < bytes.size()) AppendToPiece(bytes.substr(take));
+        return;
+    }
+    case State::Named:
+        if (!opened_ && !Open()) return;
+        WriteBytes(bytes);
+        return;
+    case State::NamedTemporary:
+        WriteBytes(bytes);
         return;
     }
 }
@@ -162,6 +189,12 @@ void RunSink::Write(TextView units) {
     if (run_.options.dryRun || units.empty()) return;
     Failure failure;
     if (!writer_.Append(units, failure)) Skip(failure);
+}
+
+void RunSink::WriteBytes(std::string_view bytes) {
+    if (run_.options.dryRun || bytes.empty()) return;
+    Failure failure;
+    if (!writer_.Append(bytes, forms_, failure)) Skip(failure);
 }
 
 void RunSink::EndPiece(bool writeWhenEmpty) {

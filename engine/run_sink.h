@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string_view>
 
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
 #include "engine/piece_writer.h"
 #include "engine/split_run.h"
 #include "engine/text.h"
+#include "engine/utf8_raw.h"
 
 namespace partwright {
 
@@ -30,7 +32,9 @@ struct RunContext {
 // The naming options are read once per piece, when it begins. A piece whose
 // name depends on its first characters is held in memory until the name is
 // known, or, past a bounded size, in a temporary file that is renamed at the end.
-class RunSink final : public PieceSink {
+// It takes decoded text, or, for a source in a single-byte code page, the raw
+// bytes, which go to the file through their UTF-8 forms without being decoded.
+class RunSink final : public PieceSink, public BytePieceSink {
 public:
     // Units of a piece start kept in memory while its name is not known yet.
     static constexpr std::size_t kMaxHeldUnits = std::size_t{1} << 20;
@@ -39,11 +43,13 @@ public:
 
     explicit RunSink(RunContext& run) : run_(run) {}
 
-    // The next source: its piece index starts at 0.
-    void StartSource(const std::filesystem::path& source);
+    // The next source: its piece index starts at 0. `table` is the source's
+    // single-byte code page when its pieces come as bytes.
+    void StartSource(const std::filesystem::path& source, const ByteTable* table = nullptr);
 
     bool BeginPiece() override;
     void AppendToPiece(TextView units) override;
+    void AppendToPiece(std::string_view bytes) override;
     void EndPiece(bool writeWhenEmpty) override;
 
     // Drops the piece in progress, leaving no file of it behind.
@@ -62,6 +68,7 @@ private:
     void NameKnown(TextView units);
     [[nodiscard]] bool Open();
     void Write(TextView units);
+    void WriteBytes(std::string_view bytes);
     void Commit();
     void Skip(const Failure& failure);
     void ResetPiece();
@@ -69,6 +76,9 @@ private:
     RunContext& run_;
     std::filesystem::path source_;
     std::int64_t pieceIndex_ = 0;
+    const ByteTable* table_ = nullptr;
+    ByteUtf8Forms forms_;  // of table_
+    Text decoded_;         // bytes decoded for first-characters naming
 
     State state_ = State::Skipped;
     std::filesystem::path target_;

@@ -18,6 +18,7 @@ struct SourceReader::Impl {
     std::uint64_t size = 0;
     std::uint64_t bytesRead = 0;
     std::vector<char> buffer;
+    std::unique_ptr<char16_t[]> units;  // the decoded step; room for stepBytes + kSpareUnits
     bool haveOddByte = false;  // UTF-16: a low byte whose partner is in the next chunk
     unsigned char oddByte = 0;
     bool probeInBuffer = false;  // the first byte, read to tell UTF-16 apart, starts the first step
@@ -32,33 +33,59 @@ struct SourceReader::Impl {
         return Status::Error;
     }
 
-    void AppendUtf16(const char* data, std::size_t count, bool last, Text& units) {
+    // Reads the next step's bytes into `buffer`: a whole 30000-byte block,
+    // or one chunk of a streamed block; never past the length measured at
+    // opening, so no byte from beyond the end. Sets `count` and `last`.
+    [[nodiscard]] bool ReadStep(std::size_t& count, bool& last) {
+        const std::size_t alreadyIn = probeInBuffer ? 1 : 0;
+        probeInBuffer = false;
+        const std::uint64_t left = size - bytesRead;
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(stepBytes - alreadyIn, left));
+        std::size_t got = 0;
+        std::string reason;
+        if (!file.Read(buffer.data() + alreadyIn, want, got, reason)) {
+            (void)Fail(reason);
+            return false;
+        }
+        bytesRead += got;
+        last = got < want || bytesRead >= size;
+        if (last) {
+            finished = true;
+            file.Close();
+        }
+        count = alreadyIn + got;
+        return true;
+    }
+
+    // UTF-16LE bytes to units; returns the number of units written to `out`.
+    std::size_t Utf16Units(const char* data, std::size_t count, bool last, char16_t* out) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+        char16_t* p = out;
         if (haveOddByte && count > 0) {
-            units += static_cast<char16_t>(oddByte | (bytes[0] << 8));
+            *p++ = static_cast<char16_t>(oddByte | (bytes[0] << 8));
             haveOddByte = false;
             ++bytes;
             --count;
         }
         const std::size_t pairs = count / 2;
-        const std::size_t start = units.size();
-        units.resize(start + pairs);
         if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(units.data() + start, bytes, pairs * 2);
+            std::memcpy(p, bytes, pairs * 2);
         } else {
             for (std::size_t k = 0; k < pairs; ++k) {
-                units[start + k] = static_cast<char16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
+                p[k] = static_cast<char16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
             }
         }
+        p += pairs;
         if (count % 2 != 0) {
             haveOddByte = true;
             oddByte = bytes[count - 1];
         }
         if (last && haveOddByte) {
             // The lone last byte of an odd-length source: low half, 0 as the high half.
-            units += static_cast<char16_t>(oddByte);
+            *p++ = static_cast<char16_t>(oddByte);
             haveOddByte = false;
         }
+        return static_cast<std::size_t>(p - out);
     }
 };
 
@@ -100,6 +127,8 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             }
             // The probed byte opens the first step.
             impl->buffer.resize(impl->stepBytes);
+            // Never resized, so no step pays for filling it.
+            impl->units.reset(new char16_t[impl->stepBytes + TextDecoder::kSpareUnits]);
             impl->buffer[0] = first;
             impl->bytesRead = 1;
             impl->probeInBuffer = true;
@@ -112,38 +141,45 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
     return std::unique_ptr<SourceReader>(new SourceReader(std::move(impl)));
 }
 
-SourceReader::Status SourceReader::Next(Text& units, bool& endsBlock) {
+SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
     Impl& d = *impl_;
-    units.clear();
+    units = {};
     endsBlock = false;
     if (d.finished) {
         return d.failed ? Status::Error : Status::EndOfSource;
     }
-    // The step's bytes: a whole 30000-byte block, or one chunk of a streamed block;
-    // never past the length measured at opening, so no byte from beyond the end.
-    const std::size_t alreadyIn = d.probeInBuffer ? 1 : 0;
-    d.probeInBuffer = false;
-    const std::uint64_t left = d.size - d.bytesRead;
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(d.stepBytes - alreadyIn, left));
-    std::size_t got = 0;
-    std::string reason;
-    if (!d.file.Read(d.buffer.data() + alreadyIn, want, got, reason)) {
-        return d.Fail(reason);
+    std::size_t count = 0;
+    bool last = false;
+    if (!d.ReadStep(count, last)) {
+        return Status::Error;
     }
-    d.bytesRead += got;
-    const bool last = got < want || d.bytesRead >= d.size;
-    if (last) {
-        d.finished = true;
-        d.file.Close();
-    }
-    const std::size_t count = alreadyIn + got;
-    if (d.decoder) {
-        d.decoder->Decode(std::span<const char>(d.buffer.data(), count), !d.streamed || last, units);
-    } else {
-        d.AppendUtf16(d.buffer.data(), count, last, units);
-    }
+    const std::span<const char> bytes(d.buffer.data(), count);
+    const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(bytes, !d.streamed || last, d.units.get())
+                                          : d.Utf16Units(bytes.data(), count, last, d.units.get());
+    units = TextView(d.units.get(), decoded);
     endsBlock = !d.streamed || last;
     return Status::Units;
+}
+
+SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& endsBlock) {
+    Impl& d = *impl_;
+    bytes = {};
+    endsBlock = false;
+    if (d.finished) {
+        return d.failed ? Status::Error : Status::EndOfSource;
+    }
+    std::size_t count = 0;
+    bool last = false;
+    if (!d.ReadStep(count, last)) {
+        return Status::Error;
+    }
+    bytes = std::string_view(d.buffer.data(), count);
+    endsBlock = !d.streamed || last;
+    return Status::Units;
+}
+
+const ByteTable* SourceReader::singleByteTable() const {
+    return impl_->decoder ? impl_->decoder->SingleByteTable() : nullptr;
 }
 
 bool SourceReader::isUtf16() const { return impl_->decoder == nullptr && impl_->size > 0; }
@@ -159,7 +195,7 @@ std::optional<std::vector<Text>> ReadFileBlocks(const std::filesystem::path& sou
     }
     std::vector<Text> blocks;
     Text block;
-    Text units;
+    TextView units;
     bool endsBlock = false;
     for (;;) {
         switch (reader->Next(units, endsBlock)) {

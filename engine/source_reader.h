@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/codepage.h"
@@ -41,11 +42,21 @@ public:
     SourceReader(const SourceReader&) = delete;
     SourceReader& operator=(const SourceReader&) = delete;
 
-    // Replaces `units` with the next text of the source. `endsBlock` is set
-    // when these units complete a block (for a 30000-byte block always; for a
-    // streamed block only on its last chunk). A source of zero bytes gives
-    // EndOfSource at once, so it has no blocks. On Error, error() says why.
-    [[nodiscard]] Status Next(Text& units, bool& endsBlock);
+    // Points `units` at the next text of the source, valid until the next
+    // call. `endsBlock` is set when these units complete a block (for a
+    // 30000-byte block always; for a streamed block only on its last chunk).
+    // A source of zero bytes gives EndOfSource at once, so it has no blocks.
+    // On Error, error() says why.
+    [[nodiscard]] Status Next(TextView& units, bool& endsBlock);
+
+    // As Next, but the raw bytes, undecoded: only for a source whose
+    // singleByteTable() is set, where each byte is the unit that table gives.
+    [[nodiscard]] Status NextBytes(std::string_view& bytes, bool& endsBlock);
+
+    // The code page's table when the source is in a stateless single-byte
+    // code page (see TextDecoder::SingleByteTable); null for UTF-16 and
+    // multi-byte sources.
+    [[nodiscard]] const ByteTable* singleByteTable() const;
 
     [[nodiscard]] bool isUtf16() const;
     [[nodiscard]] std::uint64_t size() const;       // bytes

@@ -1,7 +1,11 @@
 #include "engine/split_run.h"
 
+#include <algorithm>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
 
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
@@ -15,9 +19,34 @@ namespace {
 
 enum class Outcome { Done, Stopped };
 
+// The separator's units as bytes of the code page, or nothing when one of
+// them is no byte's unit: then the separator can never occur.
+std::optional<std::string> SeparatorBytes(TextView separator, const ByteTable& table) {
+    std::string bytes;
+    for (const char16_t unit : separator) {
+        const auto byte = std::find(table.begin(), table.end(), unit);
+        if (byte == table.end()) return std::nullopt;
+        bytes.push_back(static_cast<char>(byte - table.begin()));
+    }
+    return bytes;
+}
+
+// The separator for a cutter of `Unit`s.
+template <class Unit>
+std::basic_string<Unit> SeparatorFor(const Text& separator, const ByteTable* table) {
+    if constexpr (std::is_same_v<Unit, char16_t>) {
+        return separator;
+    } else {
+        // A separator that cannot occur leaves the block whole, as the empty separator does.
+        return SeparatorBytes(separator, *table).value_or(std::string());
+    }
+}
+
 // The cutter for the next block, from the split options as they are now.
 // Null when the block gives no pieces.
-std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesystem::path& source) {
+template <class Unit>
+std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const std::filesystem::path& source,
+                                                       const ByteTable* table) {
     const SplitSettings& settings = run.settings;
     if (settings.LinesSelected()) {
         // N is read once for the whole block: a change in the middle of it
@@ -30,11 +59,60 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
             return nullptr;
         }
         constexpr double kMost = 9.0e18;  // more lines than any block can hold
-        return PieceCutter::Lines(whole > kMost ? static_cast<std::int64_t>(kMost) : static_cast<std::int64_t>(whole));
+        return BasicPieceCutter<Unit>::Lines(whole > kMost ? static_cast<std::int64_t>(kMost)
+                                                           : static_cast<std::int64_t>(whole));
     }
-    if (settings.SeparatorSelected()) return PieceCutter::Separator(settings.SeparatorText());
-    if (settings.BlankLinesSelected()) return PieceCutter::BlankLines();
+    if (settings.SeparatorSelected()) {
+        return BasicPieceCutter<Unit>::Separator(SeparatorFor<Unit>(settings.SeparatorText(), table));
+    }
+    if (settings.BlankLinesSelected()) return BasicPieceCutter<Unit>::BlankLines();
     return nullptr;
+}
+
+// Cuts every block of an opened source; `Unit` is char when the source's
+// single-byte code page lets its raw bytes be cut.
+template <class Unit>
+Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const std::filesystem::path& source) {
+    const ByteTable* const table = reader.singleByteTable();
+    constexpr Unit kLineEnd[] = {Unit('\r'), Unit('\n')};
+    std::unique_ptr<BasicPieceCutter<Unit>> cutter;
+    bool inBlock = false;
+    std::basic_string_view<Unit> units;
+    bool endsBlock = false;
+    for (;;) {
+        if (!run.host.Yield()) {
+            sink.Abandon();
+            run.report.stopped = true;
+            return Outcome::Stopped;
+        }
+        SourceReader::Status status;
+        if constexpr (std::is_same_v<Unit, char>) {
+            status = reader.NextBytes(units, endsBlock);
+        } else {
+            status = reader.Next(units, endsBlock);
+        }
+        switch (status) {
+        case SourceReader::Status::EndOfSource:
+            return Outcome::Done;
+        case SourceReader::Status::Error:
+            sink.Abandon();
+            run.Fail(reader.error());
+            return Outcome::Done;
+        case SourceReader::Status::Units:
+            break;
+        }
+        if (!inBlock) {
+            cutter = CutterForBlock<Unit>(run, source, table);
+            inBlock = true;
+        }
+        if (cutter && !cutter->Feed(units, sink)) return Outcome::Stopped;
+        run.progress.bytesRead = reader.bytesRead();
+        run.host.ReportProgress(run.progress);
+        if (endsBlock) {
+            inBlock = false;
+            if (cutter && (!cutter->Feed({kLineEnd, 2}, sink) || !cutter->Finish(sink))) return Outcome::Stopped;
+        }
+    }
 }
 
 Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path& source) {
@@ -50,40 +128,9 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         return Outcome::Done;
     }
     progress.sourceBytes = reader->size();
-    sink.StartSource(source);
-
-    std::unique_ptr<PieceCutter> cutter;
-    bool inBlock = false;
-    Text units;
-    bool endsBlock = false;
-    for (;;) {
-        if (!run.host.Yield()) {
-            sink.Abandon();
-            run.report.stopped = true;
-            return Outcome::Stopped;
-        }
-        switch (reader->Next(units, endsBlock)) {
-        case SourceReader::Status::EndOfSource:
-            return Outcome::Done;
-        case SourceReader::Status::Error:
-            sink.Abandon();
-            run.Fail(reader->error());
-            return Outcome::Done;
-        case SourceReader::Status::Units:
-            break;
-        }
-        if (!inBlock) {
-            cutter = CutterForBlock(run, source);
-            inBlock = true;
-        }
-        if (cutter && !cutter->Feed(units, sink)) return Outcome::Stopped;
-        progress.bytesRead = reader->bytesRead();
-        run.host.ReportProgress(progress);
-        if (endsBlock) {
-            inBlock = false;
-            if (cutter && (!cutter->Feed(u"\r\n", sink) || !cutter->Finish(sink))) return Outcome::Stopped;
-        }
-    }
+    const ByteTable* const table = run.options.alwaysDecode ? nullptr : reader->singleByteTable();
+    sink.StartSource(source, table);
+    return table ? CutSource<char>(run, sink, *reader, source) : CutSource<char16_t>(run, sink, *reader, source);
 }
 
 }  // namespace

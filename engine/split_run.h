@@ -103,6 +103,9 @@ struct RunOptions {
     std::string codepage;  // "" is the system's ANSI code page
     bool wholeFile = false;
     bool dryRun = false;
+    // Cut decoded text even where a single-byte code page lets the raw bytes
+    // be cut; both give the same pieces (for tests that hold one against the other).
+    bool alwaysDecode = false;
 };
 
 struct RunReport {

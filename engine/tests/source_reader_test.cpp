@@ -82,7 +82,7 @@ TEST(SourceReaderTest, emptySourceHasNoBlocks) {
         Failure failure;
         auto reader = SourceReader::Open(folder / "empty.txt", options, failure);
         ASSERT_NE(reader, nullptr);
-        Text units;
+        TextView units;
         bool endsBlock = true;
         EXPECT_EQ(reader->Next(units, endsBlock), SourceReader::Status::EndOfSource);
         EXPECT_EQ(reader->size(), 0u);
@@ -139,7 +139,7 @@ Text StreamedBlock(const std::filesystem::path& source, ReadOptions options, std
     auto reader = SourceReader::Open(source, options, failure);
     EXPECT_NE(reader, nullptr) << failure.reason;
     Text block;
-    Text units;
+    TextView units;
     bool endsBlock = false;
     blockCount = 0;
     while (reader && reader->Next(units, endsBlock) == SourceReader::Status::Units) {
