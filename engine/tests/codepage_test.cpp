@@ -151,6 +151,35 @@ TEST(CodepageTest, unmappableBytesBecomeTheirOwnValue) {
 }
 #endif
 
+// Only code pages where one byte is always one unit, whatever surrounds it,
+// offer a table; there, looking each byte up must give what decoding the
+// whole text gives (the run cuts and writes such sources as raw bytes).
+TEST(CodepageTest, singleByteTablesDecodeTextAsTheDecoderDoes) {
+    const struct {
+        const char* codepage;
+        bool table;
+    } cases[] = {
+        {"1250", true}, {"1251", true}, {"1252", true}, {"1253", true},
+        {"1254", true}, {"1255", true}, {"1256", true}, {"1257", true}, {"874", true},
+        {"1258", false}, {"932", false}, {"936", false}, {"949", false}, {"950", false},
+    };
+    std::string everyByte;
+    for (int round = 0; round < 4; ++round) {
+        for (int b = 0; b < 256; ++b) everyByte += static_cast<char>(round % 2 == 0 ? b : 255 - b);
+    }
+    for (const auto& c : cases) {
+        auto decoder = Decoder(c.codepage);
+        ASSERT_NE(decoder, nullptr);
+        const ByteTable* table = decoder->SingleByteTable();
+        ASSERT_EQ(table != nullptr, c.table) << c.codepage;
+        if (!table) continue;
+        Text looked;
+        for (const char byte : everyByte) looked += (*table)[static_cast<unsigned char>(byte)];
+        EXPECT_EQ(looked, DecodeAll(*decoder, everyByte)) << c.codepage;
+        for (unsigned b = 0; b < 0x80; ++b) EXPECT_EQ((*table)[b], b) << c.codepage;
+    }
+}
+
 // Each block is converted on its own: the end of input forgets a cut character.
 TEST(CodepageTest, endOfInputStartsTheNextCallAfresh) {
     auto decoder = Decoder("932");
