@@ -42,6 +42,8 @@ trap 'exit 143' TERM
 # A server started first, detached and holding none of our descriptors, keeps
 # CTest from waiting on pipes that a server started by a test would inherit.
 (wineserver -p </dev/null >/dev/null 2>&1 &)
+# Give it a moment to listen, so the next command does not start a server of its own.
+sleep 1
 if ! timeout 180 wine cmd /c exit </dev/null >/dev/null 2>&1; then
     echo "test-windows.sh: Wine could not create its prefix in $prefix" >&2
     exit 1
