@@ -49,7 +49,8 @@ if ! timeout 180 wine cmd /c exit </dev/null >/dev/null 2>&1; then
     exit 1
 fi
 
+# --foreground keeps CTest in our process group, so Ctrl-C reaches it too.
 status=0
-timeout --kill-after=10 900 \
+timeout --foreground --kill-after=10 900 \
     ctest --test-dir "$build" --output-on-failure --timeout 120 -j "$jobs" || status=$?
 exit "$status"
