@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -38,6 +39,15 @@ inline std::uint32_t Mask32(const char* at, __m128i needle) {
             << 16);
 }
 
+// std::popcount without a POPCNT instruction is a call into the compiler's
+// run-time library; in this loop the call costs more than the scan itself.
+inline int CountBits(std::uint32_t x) {
+    x = x - ((x >> 1) & 0x55555555u);
+    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0Fu;
+    return static_cast<int>((x * 0x01010101u) >> 24);
+}
+
 inline __m128i Splat(char16_t unit) { return _mm_set1_epi16(static_cast<short>(unit)); }
 inline __m128i Splat(char unit) { return _mm_set1_epi8(unit); }
 
@@ -69,11 +79,32 @@ template <class Unit>
 #if defined(__SSE2__)
     const __m128i cr = simd::Splat(Unit('\r'));
     const __m128i lf = simd::Splat(Unit('\n'));
+    if constexpr (sizeof(Unit) == 1) {
+        // Far from the pair sought, the pairs of a stretch are only counted, in
+        // byte lanes, without locating any; a stretch holding the pair sought
+        // is then gone over again below. A stretch spans at most 4 bytes per
+        // pair still to go, so the second pass costs little beside the first.
+        while (remaining >= 64 && to - from > 16) {
+            const std::int64_t blocks = std::min<std::int64_t>({255, remaining / 4, (to - from - 1) / 16});
+            __m128i counts = _mm_setzero_si128();
+            for (std::int64_t k = 0; k < blocks; ++k) {
+                const auto* at = reinterpret_cast<const __m128i*>(from + 16 * k);
+                const __m128i crs = _mm_cmpeq_epi8(_mm_loadu_si128(at), cr);
+                const __m128i lfs = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * k + 1)), lf);
+                counts = _mm_sub_epi8(counts, _mm_and_si128(crs, lfs));
+            }
+            const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+            const std::int64_t found = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+            if (found >= remaining) break;
+            remaining -= found;
+            from += 16 * blocks;
+        }
+    }
     // Each step looks at 33 units: the LF of a pair whose CR is the 32nd.
     while (to - from >= 33) {
         std::uint32_t pairs = simd::Mask32(from, cr) & simd::Mask32(from + 1, lf);
         if (pairs != 0) {
-            const int found = std::popcount(pairs);
+            const int found = simd::CountBits(pairs);
             if (found < remaining) {
                 remaining -= found;
             } else {

@@ -106,6 +106,33 @@ TEST(BytePath, byteCuttersGiveTheTextCuttersPiecesInAnyChunking) {
     }
 }
 
+// Many lines per piece: pairs far from the piece's end are counted in
+// stretches, which must neither miss nor double-count a pair at their edges.
+TEST(BytePath, manyLinesPerPieceCutWhereTheTextCutterCuts) {
+    std::mt19937 random(64);
+    const ByteTable& table = TableOf("");
+    for (int round = 0; round < 300; ++round) {
+        // Lines from empty to long, and stray CRs and LFs.
+        std::string bytes;
+        const std::size_t size = 2000 + random() % 30000;
+        while (bytes.size() < size) {
+            bytes.append(random() % 3 == 0 ? 0 : random() % (round % 2 == 0 ? 8 : 120), 'x');
+            bytes += random() % 10 == 0 ? (random() % 2 == 0 ? "\r" : "\n") : "\r\n";
+        }
+        bytes += "\r\n";
+        const Text text(bytes.begin(), bytes.end());
+        const std::int64_t n = std::vector<std::int64_t>{64, 65, 100, 257, 1000, 4096}[random() % 6];
+        const std::size_t chunk = random() % 2 == 0 ? bytes.size() : 1 + random() % 5000;
+        auto byteCutter = BytePieceCutter::Lines(n);
+        auto textCutter = PieceCutter::Lines(n);
+        DecodingSink byteSink(table);
+        oracle::RecordingSink textSink;
+        FeedInChunks<char>(*byteCutter, bytes, chunk, byteSink);
+        FeedInChunks<char16_t>(*textCutter, text, chunk, textSink);
+        ASSERT_EQ(byteSink.inner.pieces, textSink.pieces) << "round " << round << ", N " << n;
+    }
+}
+
 TEST(BytePath, encodingBytesMatchesEncodingTheirUnitsInEveryCodePage) {
     std::mt19937 random(3);
     for (const std::string& codepage : kCodepages) {
