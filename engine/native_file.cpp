@@ -95,6 +95,25 @@ bool NativeFile::OpenForReading(const std::filesystem::path& path, std::string& 
     return Inspect(reason);
 }
 
+bool NativeFile::CreateNew(const std::filesystem::path& path, bool& exists, std::string& reason) {
+    Close();
+    exists = false;
+    handle_ = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                          nullptr);
+    if (!isOpen()) {
+        const DWORD error = GetLastError();
+        reason = LastSystemReason();
+        exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || IsFolder(path);
+        return false;
+    }
+    // A device name opens a device, not a new file: inspect what was opened.
+    if (!Inspect(reason)) {
+        return false;
+    }
+    identity_ = {};
+    return true;
+}
+
 bool NativeFile::OpenForWriting(const std::filesystem::path& path, bool mustBeNew, std::string& reason) {
     Close();
     if (IsFolder(path)) {
@@ -226,6 +245,24 @@ bool NativeFile::OpenForReading(const std::filesystem::path& path, std::string& 
         return false;
     }
     return Inspect(reason);
+}
+
+bool NativeFile::CreateNew(const std::filesystem::path& path, bool& exists, std::string& reason) {
+    Close();
+    exists = false;
+    do {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd_ < 0 && errno == EINTR);
+    if (fd_ < 0) {
+        exists = errno == EEXIST;
+        reason = LastSystemReason();
+        return false;
+    }
+    // O_EXCL made it: a regular file, empty, and not one that existed before.
+    regular_ = true;
+    size_ = 0;
+    identity_ = {};
+    return true;
 }
 
 bool NativeFile::OpenForWriting(const std::filesystem::path& path, bool mustBeNew, std::string& reason) {

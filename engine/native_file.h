@@ -26,6 +26,10 @@ public:
     // Opens for writing without truncating, creating the file when missing;
     // with `mustBeNew`, an existing file is an error instead.
     [[nodiscard]] bool OpenForWriting(const std::filesystem::path& path, bool mustBeNew, std::string& reason);
+    // Creates a new, empty regular file; fails with `exists` set when the
+    // name is taken. What this call creates is no file that was there before,
+    // so its identity is left unknown (on POSIX not even asked for).
+    [[nodiscard]] bool CreateNew(const std::filesystem::path& path, bool& exists, std::string& reason);
 
     // Reads until `size` bytes are in or the file ends; `got` says how many.
     [[nodiscard]] bool Read(char* data, std::size_t size, std::size_t& got, std::string& reason);

@@ -100,6 +100,19 @@ PieceWriter::~PieceWriter() { Abandon(); }
 bool PieceWriter::Open(const std::filesystem::path& target, const FileIdentitySet& sources, Failure& failure) {
     Abandon();
     std::string reason;
+    // Most pieces are new files: one that this open creates cannot be a
+    // source, so it needs neither the identity check nor truncating.
+    bool exists = false;
+    if (impl_->file.CreateNew(target, exists, reason)) {
+        impl_->target.assign(target.native());
+        impl_->temporary = false;
+        impl_->used = 0;
+        return true;
+    }
+    if (!exists) {
+        failure = Failure{Failure::Kind::WritePiece, target, reason};
+        return false;
+    }
     // Opened without truncation, so the identity check comes before a byte changes.
     if (!impl_->file.OpenForWriting(target, false, reason)) {
         failure = Failure{Failure::Kind::WritePiece, target, reason};
