@@ -8,6 +8,13 @@
 
 namespace partwright {
 
+namespace {
+
+// 30000-byte blocks read at once: about as much as a streamed chunk.
+constexpr std::size_t kBlocksPerRead = 8;
+
+}  // namespace
+
 struct SourceReader::Impl {
     std::filesystem::path path;
     NativeFile file;
@@ -21,7 +28,8 @@ struct SourceReader::Impl {
     std::unique_ptr<char16_t[]> units;  // the decoded step; room for stepBytes + kSpareUnits
     bool haveOddByte = false;  // UTF-16: a low byte whose partner is in the next chunk
     unsigned char oddByte = 0;
-    bool probeInBuffer = false;  // the first byte, read to tell UTF-16 apart, starts the first step
+    std::size_t begin = 0;  // buffer[begin, end): read, not handed out yet
+    std::size_t end = 0;
     bool failed = false;
     Failure error;
 
@@ -33,27 +41,33 @@ struct SourceReader::Impl {
         return Status::Error;
     }
 
-    // Reads the next step's bytes into `buffer`: a whole 30000-byte block,
-    // or one chunk of a streamed block; never past the length measured at
-    // opening, so no byte from beyond the end. Sets `count` and `last`.
-    [[nodiscard]] bool ReadStep(std::size_t& count, bool& last) {
-        const std::size_t alreadyIn = probeInBuffer ? 1 : 0;
-        probeInBuffer = false;
-        const std::uint64_t left = size - bytesRead;
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(stepBytes - alreadyIn, left));
-        std::size_t got = 0;
-        std::string reason;
-        if (!file.Read(buffer.data() + alreadyIn, want, got, reason)) {
-            (void)Fail(reason);
-            return false;
+    // The next step's bytes, buffer[offset, offset + count): a whole
+    // 30000-byte block, or one chunk of a streamed block. Blocks are read
+    // several at a time, to spare system calls; never past the length
+    // measured at opening, so no byte from beyond the end. Sets `last` on
+    // the source's last step.
+    [[nodiscard]] bool ReadStep(std::size_t& offset, std::size_t& count, bool& last) {
+        if (end - begin < stepBytes && file.isOpen()) {
+            std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+            end -= begin;
+            begin = 0;
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size() - end, size - bytesRead));
+            std::size_t got = 0;
+            std::string reason;
+            if (!file.Read(buffer.data() + end, want, got, reason)) {
+                (void)Fail(reason);
+                return false;
+            }
+            bytesRead += got;
+            end += got;
+            if (got < want || bytesRead >= size) file.Close();
         }
-        bytesRead += got;
-        last = got < want || bytesRead >= size;
-        if (last) {
-            finished = true;
-            file.Close();
-        }
-        count = alreadyIn + got;
+        offset = begin;
+        count = std::min(stepBytes, end - begin);
+        begin += count;
+        last = !file.isOpen() && begin == end;
+        finished = last;
         return true;
     }
 
@@ -125,13 +139,13 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             if (!utf16) {
                 impl->decoder = std::move(decoder);
             }
-            // The probed byte opens the first step.
-            impl->buffer.resize(impl->stepBytes);
+            impl->buffer.resize(impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes);
             // Never resized, so no step pays for filling it.
             impl->units.reset(new char16_t[impl->stepBytes + TextDecoder::kSpareUnits]);
+            // The probed byte opens the first step.
             impl->buffer[0] = first;
+            impl->end = 1;
             impl->bytesRead = 1;
-            impl->probeInBuffer = true;
         }
     }
     if (impl->size == 0) {
@@ -148,12 +162,13 @@ SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
     if (d.finished) {
         return d.failed ? Status::Error : Status::EndOfSource;
     }
+    std::size_t offset = 0;
     std::size_t count = 0;
     bool last = false;
-    if (!d.ReadStep(count, last)) {
+    if (!d.ReadStep(offset, count, last)) {
         return Status::Error;
     }
-    const std::span<const char> bytes(d.buffer.data(), count);
+    const std::span<const char> bytes(d.buffer.data() + offset, count);
     const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(bytes, !d.streamed || last, d.units.get())
                                           : d.Utf16Units(bytes.data(), count, last, d.units.get());
     units = TextView(d.units.get(), decoded);
@@ -168,12 +183,13 @@ SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& ends
     if (d.finished) {
         return d.failed ? Status::Error : Status::EndOfSource;
     }
+    std::size_t offset = 0;
     std::size_t count = 0;
     bool last = false;
-    if (!d.ReadStep(count, last)) {
+    if (!d.ReadStep(offset, count, last)) {
         return Status::Error;
     }
-    bytes = std::string_view(d.buffer.data(), count);
+    bytes = std::string_view(d.buffer.data() + offset, count);
     endsBlock = !d.streamed || last;
     return Status::Units;
 }

@@ -38,6 +38,13 @@ std::string AsciiPattern(std::size_t size) {
 
 Text Widen(std::string_view ascii) { return Text(ascii.begin(), ascii.end()); }
 
+// `whole` blocks of 30000 bytes, then one of `tail` bytes unless it is 0.
+std::vector<std::size_t> BlockSizes(std::size_t whole, std::size_t tail) {
+    std::vector<std::size_t> sizes(whole, 30000);
+    if (tail > 0) sizes.push_back(tail);
+    return sizes;
+}
+
 TEST(SourceReaderTest, ansiSourceIsCutIntoBlocksOf30000Bytes) {
     const struct {
         std::size_t size;
@@ -50,6 +57,11 @@ TEST(SourceReaderTest, ansiSourceIsCutIntoBlocksOf30000Bytes) {
         {45000, {30000, 15000}},
         {60000, {30000, 30000}},
         {90001, {30000, 30000, 30000, 1}},
+        // Blocks are read several at a time: around the edges of those reads.
+        {239999, BlockSizes(7, 29999)},
+        {240000, BlockSizes(8, 0)},
+        {240001, BlockSizes(8, 1)},
+        {510007, BlockSizes(17, 7)},
     };
     TempFolder folder;
     for (const auto& c : cases) {
