@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-svg-dev
     g++-mingw-w64-x86-64 wine wine64
     fonts-liberation xvfb xauth
+    time
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ struct Accepted {
     Text nameOrPrefix;  // name length for FirstChars, prefix for Prefix
     Text firstNumber;   // checked when naming is Prefix
 };
+
+// The arguments as the test's parameter, so a failing case names its command line.
+void PrintArgs(const Args& args, std::ostream* os)
+{
+    for (const std::string& arg : args) *os << '[' << arg << ']';
+}
+
+void PrintTo(const Accepted& c, std::ostream* os) { PrintArgs(c.args, os); }
 
 class AcceptedArguments : public testing::TestWithParam<Accepted> {};
 
@@ -82,6 +91,8 @@ struct Refused {
     Args args;
     std::string mentions;  // part of the message on stderr
 };
+
+void PrintTo(const Refused& c, std::ostream* os) { PrintArgs(c.args, os); }
 
 class RefusedArguments : public testing::TestWithParam<Refused> {};
 
