@@ -48,6 +48,28 @@ inline int CountBits(std::uint32_t x) {
     return static_cast<int>((x * 0x01010101u) >> 24);
 }
 
+// Lanes of all ones where the units at `at` equal the needle's.
+inline __m128i Equal(const char* at, __m128i needle) {
+    return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), needle);
+}
+inline __m128i Equal(const char16_t* at, __m128i needle) {
+    return _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), needle);
+}
+
+// The sum of the counts in the lanes of `counts` (bytes for char, 16-bit
+// lanes for char16_t), each at most 255.
+template <class Unit>
+std::int64_t SumLanes(__m128i counts) {
+    __m128i sums;
+    if constexpr (sizeof(Unit) == 1) {
+        sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    } else {
+        const __m128i pairs = _mm_madd_epi16(counts, _mm_set1_epi16(1));  // four 32-bit sums
+        sums = _mm_add_epi32(pairs, _mm_srli_si128(pairs, 4));              // lanes 0 and 2 hold halves
+    }
+    return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+}
+
 inline __m128i Splat(char16_t unit) { return _mm_set1_epi16(static_cast<short>(unit)); }
 inline __m128i Splat(char unit) { return _mm_set1_epi8(unit); }
 
@@ -79,26 +101,23 @@ template <class Unit>
 #if defined(__SSE2__)
     const __m128i cr = simd::Splat(Unit('\r'));
     const __m128i lf = simd::Splat(Unit('\n'));
-    if constexpr (sizeof(Unit) == 1) {
-        // Far from the pair sought, the pairs of a stretch are only counted, in
-        // byte lanes, without locating any; a stretch holding the pair sought
-        // is then gone over again below. A stretch spans at most 4 bytes per
-        // pair still to go, so the second pass costs little beside the first.
-        while (remaining >= 64 && to - from > 16) {
-            const std::int64_t blocks = std::min<std::int64_t>({255, remaining / 4, (to - from - 1) / 16});
-            __m128i counts = _mm_setzero_si128();
-            for (std::int64_t k = 0; k < blocks; ++k) {
-                const auto* at = reinterpret_cast<const __m128i*>(from + 16 * k);
-                const __m128i crs = _mm_cmpeq_epi8(_mm_loadu_si128(at), cr);
-                const __m128i lfs = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * k + 1)), lf);
-                counts = _mm_sub_epi8(counts, _mm_and_si128(crs, lfs));
-            }
-            const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-            const std::int64_t found = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
-            if (found >= remaining) break;
-            remaining -= found;
-            from += 16 * blocks;
+    // Far from the pair sought, the pairs of a stretch are only counted, in
+    // vector lanes, without locating any; a stretch holding the pair sought
+    // is then gone over again below. A stretch spans at most 4 units per pair
+    // still to go, so the second pass costs little beside the first.
+    constexpr std::int64_t kLanes = 16 / sizeof(Unit);  // units per vector
+    while (remaining >= 64 && to - from > kLanes) {
+        const std::int64_t blocks = std::min<std::int64_t>({255, 4 * remaining / kLanes, (to - from - 1) / kLanes});
+        __m128i counts = _mm_setzero_si128();
+        for (std::int64_t k = 0; k < blocks; ++k) {
+            const Unit* at = from + kLanes * k;
+            const __m128i pairs = _mm_and_si128(simd::Equal(at, cr), simd::Equal(at + 1, lf));  // -1 per pair
+            counts = sizeof(Unit) == 1 ? _mm_sub_epi8(counts, pairs) : _mm_sub_epi16(counts, pairs);
         }
+        const std::int64_t found = simd::SumLanes<Unit>(counts);
+        if (found >= remaining) break;
+        remaining -= found;
+        from += kLanes * blocks;
     }
     // Each step looks at 33 units: the LF of a pair whose CR is the 32nd.
     while (to - from >= 33) {

@@ -107,7 +107,8 @@ TEST(BytePath, byteCuttersGiveTheTextCuttersPiecesInAnyChunking) {
 }
 
 // Many lines per piece: pairs far from the piece's end are counted in
-// stretches, which must neither miss nor double-count a pair at their edges.
+// stretches, which must neither miss nor double-count a pair at their edges;
+// the text cutter is held against the literal cut, the byte cutter against it.
 TEST(BytePath, manyLinesPerPieceCutWhereTheTextCutterCuts) {
     std::mt19937 random(64);
     const ByteTable& table = TableOf("");
@@ -129,6 +130,7 @@ TEST(BytePath, manyLinesPerPieceCutWhereTheTextCutterCuts) {
         oracle::RecordingSink textSink;
         FeedInChunks<char>(*byteCutter, bytes, chunk, byteSink);
         FeedInChunks<char16_t>(*textCutter, text, chunk, textSink);
+        ASSERT_EQ(textSink.pieces, oracle::CutLines(text, static_cast<double>(n))) << "round " << round << ", N " << n;
         ASSERT_EQ(byteSink.inner.pieces, textSink.pieces) << "round " << round << ", N " << n;
     }
 }
