@@ -17,6 +17,8 @@ namespace {
 constexpr std::size_t kFlushBytes = 256 * 1024;
 // Units encoded per step, so the buffer never holds much more than kFlushBytes.
 constexpr std::size_t kEncodeUnits = 32 * 1024;
+// Runs of ASCII bytes at least this long are written without being buffered.
+constexpr std::size_t kWriteThroughBytes = 16 * 1024;
 
 constexpr const char* kIsSourceReason = "it is a source of this run";
 
@@ -153,6 +155,18 @@ bool PieceWriter::Append(TextView units, Failure& failure) {
 }
 
 bool PieceWriter::Append(std::string_view bytes, const ByteUtf8Forms& forms, Failure& failure) {
+    // A long run of ASCII is its own UTF-8: it goes to the file from where it
+    // lies, sparing a copy through the buffer.
+    if (bytes.size() >= kWriteThroughBytes && impl_->file.isOpen() && IsAscii(bytes)) {
+        std::string reason;
+        if (!impl_->Flush(failure)) {
+            return false;
+        }
+        if (!impl_->file.Write(bytes.data(), bytes.size(), reason)) {
+            return impl_->Fail(Failure::Kind::WritePiece, impl_->target, reason, failure);
+        }
+        return true;
+    }
     return impl_->Encode(bytes, failure,
                          [&forms](std::string_view step, char* out) { return EncodeBytesUtf8(step, forms, out); });
 }

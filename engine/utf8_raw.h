@@ -20,6 +20,9 @@ struct ByteUtf8Forms {
     std::array<std::uint8_t, 256> length{};
 };
 
+// True when every byte is below 0x80, so the bytes are their own UTF-8.
+[[nodiscard]] bool IsAscii(std::string_view bytes);
+
 [[nodiscard]] ByteUtf8Forms Utf8FormsOf(const ByteTable& table);
 
 // Encodes raw bytes of a single-byte code page whose bytes below 0x80 are

@@ -6,6 +6,7 @@
 
 #include "engine/tests/temp_folder.h"
 #include "engine/utf8.h"
+#include "engine/utf8_raw.h"
 
 namespace partwright {
 namespace {
@@ -50,6 +51,36 @@ TEST(PieceWriterTest, writesExactlyTheUtf8BytesOfThePiece) {
         Failure failure;
         ASSERT_TRUE(WriteUTF8File(c.text, folder / "piece.txt", failure)) << failure.reason;
         EXPECT_EQ(ReadBytes(folder / "piece.txt"), c.bytes) << c.bytes.size() << " bytes";
+    }
+}
+
+// Byte pieces of a single-byte code page: long ASCII runs skip the buffer,
+// so they must still land in order with what was buffered before and after.
+TEST(PieceWriterTest, bytePiecesKeepTheirOrderWhetherBufferedOrWrittenThrough) {
+    ByteTable table{};
+    for (unsigned b = 0; b < 256; ++b) table[b] = static_cast<char16_t>(b < 0x80 ? b : 0x2000 + b);
+    const ByteUtf8Forms forms = Utf8FormsOf(table);
+    const std::string ascii(40000, 'q');
+    const std::string mixed = "a\xE9" + std::string(20000, 'b') + "\x80";
+    const std::vector<std::vector<std::string>> cases = {
+        {ascii},
+        {"\r\n", ascii, "\r\n"},
+        {mixed, ascii, mixed},
+        {ascii, ascii, "\xFF"},
+    };
+    TempFolder folder;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        PieceWriter writer;
+        Failure failure;
+        static const FileIdentitySet kNoSources;
+        ASSERT_TRUE(writer.Open(folder / "piece.txt", kNoSources, failure)) << failure.reason;
+        Text units;
+        for (const std::string& bytes : cases[i]) {
+            ASSERT_TRUE(writer.Append(bytes, forms, failure)) << failure.reason;
+            for (const char byte : bytes) units += table[static_cast<unsigned char>(byte)];
+        }
+        ASSERT_TRUE(writer.Commit(failure)) << failure.reason;
+        EXPECT_EQ(ReadBytes(folder / "piece.txt"), CUni(units)) << "case " << i;
     }
 }
 
