@@ -21,6 +21,19 @@ constexpr std::size_t kEncodeUnits = 32 * 1024;
 constexpr std::size_t kWriteThroughBytes = 16 * 1024;
 
 constexpr const char* kIsSourceReason = "it is a source of this run";
+constexpr const char* kNotAFileReason = "the name leads to a device or a pipe, not a file";
+
+// A name the platform would turn into something other than a plain file, so
+// that the piece's bytes would vanish; nullptr when the name is fine.
+const char* RefusedNameReason([[maybe_unused]] const std::filesystem::path& target) {
+#ifdef _WIN32
+    // "a:b.txt" writes a hidden data stream "b.txt" of a file "a".
+    if (target.filename().native().find(L':') != std::wstring::npos) {
+        return "a \":\" in a file name makes a hidden data stream, not a file";
+    }
+#endif
+    return nullptr;
+}
 
 std::filesystem::path TemporaryName(const std::filesystem::path& folder) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
@@ -101,11 +114,20 @@ PieceWriter::~PieceWriter() { Abandon(); }
 
 bool PieceWriter::Open(const std::filesystem::path& target, const FileIdentitySet& sources, Failure& failure) {
     Abandon();
+    if (const char* refused = RefusedNameReason(target)) {
+        failure = Failure{Failure::Kind::WritePiece, target, refused};
+        return false;
+    }
     std::string reason;
     // Most pieces are new files: one that this open creates cannot be a
     // source, so it needs neither the identity check nor truncating.
     bool exists = false;
     if (impl_->file.CreateNew(target, exists, reason)) {
+        if (!impl_->file.isRegular()) {  // a device name such as "nul.txt" on Windows
+            impl_->file.Close();
+            failure = Failure{Failure::Kind::WritePiece, target, kNotAFileReason};
+            return false;
+        }
         impl_->target.assign(target.native());
         impl_->temporary = false;
         impl_->used = 0;
@@ -118,6 +140,11 @@ bool PieceWriter::Open(const std::filesystem::path& target, const FileIdentitySe
     // Opened without truncation, so the identity check comes before a byte changes.
     if (!impl_->file.OpenForWriting(target, false, reason)) {
         failure = Failure{Failure::Kind::WritePiece, target, reason};
+        return false;
+    }
+    if (!impl_->file.isRegular()) {
+        impl_->file.Close();
+        failure = Failure{Failure::Kind::WritePiece, target, kNotAFileReason};
         return false;
     }
     if (sources.Contains(impl_->file.identity())) {
@@ -195,6 +222,9 @@ bool PieceWriter::CommitAs(const std::filesystem::path& target, const FileIdenti
     if (!impl_->file.isOpen() || !impl_->temporary) {
         failure = Failure{Failure::Kind::WritePiece, target, "no temporary piece is open"};
         return false;
+    }
+    if (const char* refused = RefusedNameReason(target)) {
+        return impl_->Fail(Failure::Kind::WritePiece, target, refused, failure);
     }
     if (const auto existing = IdentityOf(target); existing && sources.Contains(*existing)) {
         return impl_->Fail(Failure::Kind::TargetIsSource, target, kIsSourceReason, failure);

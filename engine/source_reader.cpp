@@ -120,6 +120,11 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
         failure = Failure{Failure::Kind::ReadSource, source, reason};
         return nullptr;
     }
+    // A device or a pipe has no length to read by and could block for ever.
+    if (!impl->file.isRegular()) {
+        failure = Failure{Failure::Kind::ReadSource, source, "not a regular file (a device or a pipe)"};
+        return nullptr;
+    }
     impl->size = impl->file.size();
     const std::size_t chunk = std::max<std::size_t>(options.chunkBytes, 1);
     if (impl->size > 0) {

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "engine/tests/temp_folder.h"
 #include "engine/utf8.h"
@@ -169,24 +174,43 @@ TEST(PieceWriterTest, unwritableTargetsReportPathAndReasonAndLeaveNothing) {
     EXPECT_TRUE(std::filesystem::is_empty(folder / "dir"));
 }
 
-#ifdef __linux__
-// A device that is always full: the failure comes part-way, from write itself.
-TEST(PieceWriterTest, writeFailurePartWayIsReportedAndTheDeviceKept) {
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full";
-    }
+#ifndef _WIN32
+// A file-size limit makes write itself fail part-way through a regular file.
+TEST(PieceWriterTest, writeFailurePartWayIsReportedAndThePieceRemoved) {
+    TempFolder folder;
+    const std::filesystem::path target = folder / "big.txt";
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+
     PieceWriter writer;
     Failure failure;
-    ASSERT_TRUE(writer.Open("/dev/full", FileIdentitySet{}, failure)) << failure.reason;
-    bool ok = writer.Append(LongMixedText(), failure);
-    if (ok) {
-        ok = writer.Commit(failure);
-    }
+    bool ok = writer.Open(target, FileIdentitySet{}, failure);
+    if (ok) ok = writer.Append(LongMixedText(), failure);
+    if (ok) ok = writer.Commit(failure);
+
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(ok);
     EXPECT_EQ(failure.kind, Failure::Kind::WritePiece);
-    EXPECT_EQ(failure.reason, "No space left on device");
+    EXPECT_EQ(failure.path, target);
+    EXPECT_EQ(failure.reason, "File too large");
     EXPECT_FALSE(writer.isOpen());
-    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+// A device is no place for a piece: its bytes would vanish, so it is refused.
+TEST(PieceWriterTest, deviceTargetIsRefusedAndKept) {
+    PieceWriter writer;
+    Failure failure;
+    EXPECT_FALSE(writer.Open("/dev/null", FileIdentitySet{}, failure));
+    EXPECT_EQ(failure.kind, Failure::Kind::WritePiece);
+    EXPECT_NE(failure.reason.find("device"), std::string::npos) << failure.reason;
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_TRUE(std::filesystem::exists("/dev/null"));
 }
 #endif
 

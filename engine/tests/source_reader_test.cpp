@@ -244,6 +244,13 @@ TEST(SourceReaderTest, unreadableSourcesReportPathAndReason) {
     Failure failure;
     (void)SourceReader::Open(folder.path(), {}, failure);
     EXPECT_EQ(failure.reason, "Is a directory");
+#ifndef _WIN32
+    // A device has no length to read by: refused, not read as an empty source.
+    Failure device;
+    EXPECT_EQ(SourceReader::Open("/dev/zero", {}, device), nullptr);
+    EXPECT_EQ(device.kind, Failure::Kind::ReadSource);
+    EXPECT_NE(device.reason.find("not a regular file"), std::string::npos) << device.reason;
+#endif
 }
 
 TEST(SourceReaderTest, readingNeverChangesTheSource) {

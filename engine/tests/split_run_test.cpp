@@ -499,7 +499,7 @@ private:
             break;
         }
         for (const fs::path& other : sources_) {
-            if (other == target) return;  // never over a source
+            if (std::error_code ec; fs::equivalent(other, target, ec)) return;  // never over a source, however spelled
         }
         Failure failure;
         ASSERT_TRUE(WriteUTF8File(text, target, failure)) << Describe(failure);
