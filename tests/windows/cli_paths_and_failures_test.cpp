@@ -267,6 +267,19 @@ TEST(CliOnWindows, pieceNamedAfterADeviceFails)
     EXPECT_EQ(FolderContents(folder.path()), (Contents{{L"x.log", "nul\r\nok"}, {L"ok.txt", "ok"}}));
 }
 
+// On NTFS "a:b1.txt" would put the piece in a hidden data stream of a file "a".
+TEST(CliOnWindows, prefixWithAColonIsRefusedRatherThanHidden)
+{
+    const TempFolder folder;
+    WriteBytes(folder / L"x.txt", "a");
+
+    const ProcessResult run = RunCli({L"--prefix", L"a:b", folder / L"x.txt"});
+
+    EXPECT_EQ(run.exitCode, 1u) << Describe(run);
+    EXPECT_TRUE(Mentions(run.err, L"a:b1.txt")) << Describe(run);
+    EXPECT_EQ(FolderContents(folder.path()), (Contents{{L"x.txt", "a"}}));
+}
+
 TEST(CliOnWindows, nameTheFileSystemRefusesFailsAndTheRunGoesOn)
 {
     const TempFolder folder;
