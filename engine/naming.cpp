@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "engine/utf8.h"
+
 namespace partwright {
 
 namespace {
@@ -34,26 +36,6 @@ NativeString Ascii(std::string_view text) { return NativeString(text.begin(), te
 bool IsNameChar(char16_t c) {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
 }
-
-#ifndef _WIN32
-void AppendCodePoint(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-#endif
 
 }  // namespace
 

@@ -17,4 +17,8 @@ void AppendUtf8(TextView text, std::string& out);
 // The bytes of `text`, code unit by code unit; a surrogate pair gives six bytes.
 [[nodiscard]] std::string CUni(TextView text);
 
+// Appends the standard UTF-8 form of one code point (1 to 4 bytes), for
+// text that is not a piece: paths and arguments.
+void AppendCodePoint(char32_t codePoint, std::string& out);
+
 }  // namespace partwright
