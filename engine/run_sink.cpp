@@ -11,10 +11,6 @@ namespace partwright {
 
 namespace {
 
-bool IsNameChar(char16_t unit) {
-    return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9');
-}
-
 std::string Quoted(TextView text) {
     return "got \"" + CUni(text) + "\"";
 }
@@ -114,9 +110,7 @@ void RunSink::AppendToPiece(std::string_view bytes) {
 void RunSink::Collect(TextView units) {
     const auto take = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(units.size()), nameLength_ - unitsSeen_));
-    for (char16_t unit : units.substr(0, take)) {
-        if (IsNameChar(unit)) nameChars_.push_back(unit);
-    }
+    nameChars_ += AlphaNumOnly(units.substr(0, take));
     unitsSeen_ += static_cast<std::int64_t>(take);
     if (nameChars_.size() > kMaxNameChars) {
         Skip({Failure::Kind::NameTooLong, source_,

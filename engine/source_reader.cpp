@@ -161,23 +161,19 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
 }
 
 SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
-    Impl& d = *impl_;
     units = {};
-    endsBlock = false;
-    if (d.finished) {
-        return d.failed ? Status::Error : Status::EndOfSource;
+    std::string_view bytes;
+    const Status status = NextBytes(bytes, endsBlock);
+    if (status != Status::Units) {
+        return status;
     }
-    std::size_t offset = 0;
-    std::size_t count = 0;
-    bool last = false;
-    if (!d.ReadStep(offset, count, last)) {
-        return Status::Error;
-    }
-    const std::span<const char> bytes(d.buffer.data() + offset, count);
-    const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(bytes, !d.streamed || last, d.units.get())
-                                          : d.Utf16Units(bytes.data(), count, last, d.units.get());
+    // A block ends exactly where the decoder's input ends: 30000-byte blocks
+    // are converted on their own, a streamed block at its last chunk.
+    Impl& d = *impl_;
+    const std::size_t decoded =
+        d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()), endsBlock, d.units.get())
+                  : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.get());
     units = TextView(d.units.get(), decoded);
-    endsBlock = !d.streamed || last;
     return Status::Units;
 }
 
