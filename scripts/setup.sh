@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libbenchmark-dev libcli11-dev
     qt6-base-dev qt6-svg-dev
     g++-mingw-w64-x86-64 wine wine64
-    fonts-liberation xvfb xauth
+    fonts-liberation xvfb xauth librsvg2-bin
     time
 )
 
