@@ -60,7 +60,7 @@ QStringList DroppedPaths(const QMimeData* data) {
 }  // namespace
 
 FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
-    setObjectName(QStringLiteral("ListView1"));
+    setObjectName(QStringLiteral("fileList"));
     setColumnCount(1);
     setHeaderLabels({tr("Text File(s)")});
     setRootIsDecorated(false);
@@ -101,7 +101,7 @@ void FileList::SetRunActive(bool active) { runActive_ = active; }
 // --- mouse -----------------------------------------------------------------
 
 void FileList::mousePressEvent(QMouseEvent* event) {
-    ListView1_MouseDown(event->position().toPoint());
+    OnPress(event->position().toPoint());
     event->accept();
 }
 
@@ -112,21 +112,21 @@ void FileList::mouseMoveEvent(QMouseEvent* event) {
         QTreeWidget::mouseMoveEvent(event);
         // The release went elsewhere (a message box took the mouse, say):
         // a move without a button must never go on dragging.
-        if (buttonDown_) ListView1_MouseUp();
+        if (buttonDown_) EndPress();
     }
-    ListView1_MouseMove(event->position().toPoint());
+    OnMove(event->position().toPoint());
     event->accept();
 }
 
 void FileList::mouseReleaseEvent(QMouseEvent* event) {
-    ListView1_MouseUp();
+    EndPress();
     event->accept();
 }
 
 void FileList::mouseDoubleClickEvent(QMouseEvent* event) {
     // The second press of a double-click arrives as this event alone.
-    ListView1_MouseDown(event->position().toPoint());
-    ListView1_DblClick();
+    OnPress(event->position().toPoint());
+    RemoveSelectedEntry();
     event->accept();
 }
 
@@ -136,7 +136,7 @@ QTreeWidgetItem* FileList::EntryAt(const QPoint& pos) const {
     return itemAt(QPoint(header()->sectionViewportPosition(0), pos.y()));
 }
 
-void FileList::ListView1_MouseDown(const QPoint& pos) {
+void FileList::OnPress(const QPoint& pos) {
     buttonDown_ = true;
     if (focusPolicy() & Qt::ClickFocus) setFocus(Qt::MouseFocusReason);
     QTreeWidgetItem* item = EntryAt(pos);
@@ -147,15 +147,15 @@ void FileList::ListView1_MouseDown(const QPoint& pos) {
         return;
     }
     setCurrentItem(item);
-    ListView1_ItemClick(item);
+    PickEntry(item);
 }
 
-void FileList::ListView1_ItemClick(QTreeWidgetItem* item) {
+void FileList::PickEntry(QTreeWidgetItem* item) {
     if (!runActive_) viewport()->setCursor(DragPointer());
     dragItem_ = QPersistentModelIndex(indexFromItem(item));
 }
 
-void FileList::ListView1_MouseMove(const QPoint& pos) {
+void FileList::OnMove(const QPoint& pos) {
     emit pointerMoved();
     if (!buttonDown_ || runActive_) return;
     QTreeWidgetItem* hoverItem = EntryAt(pos);
@@ -172,14 +172,14 @@ void FileList::ListView1_MouseMove(const QPoint& pos) {
     RevealNeighbour(dragItem_.row(), dragItem_.row() > from);
 }
 
-void FileList::ListView1_MouseUp() {
+void FileList::EndPress() {
     buttonDown_ = false;
     // Back to the window's pointer: the arrow, or the hourglass while the
     // window is busy, which a pointer of the list's own would hide.
     viewport()->unsetCursor();
 }
 
-void FileList::ListView1_DblClick() {
+void FileList::RemoveSelectedEntry() {
     if (runActive_) return;
     const QList<QTreeWidgetItem*> selected = selectedItems();
     if (selected.isEmpty()) return;
@@ -203,13 +203,13 @@ QCursor FileList::DragPointer() const {
 
 // --- drops from the file manager -------------------------------------------
 
-void FileList::dragEnterEvent(QDragEnterEvent* event) { ListView1_OLEDragOver(event); }
+void FileList::dragEnterEvent(QDragEnterEvent* event) { JudgeDrop(event); }
 
-void FileList::dragMoveEvent(QDragMoveEvent* event) { ListView1_OLEDragOver(event); }
+void FileList::dragMoveEvent(QDragMoveEvent* event) { JudgeDrop(event); }
 
-void FileList::dropEvent(QDropEvent* event) { ListView1_OLEDragDrop(event); }
+void FileList::dropEvent(QDropEvent* event) { TakeDrop(event); }
 
-void FileList::ListView1_OLEDragOver(QDragMoveEvent* event) {
+void FileList::JudgeDrop(QDragMoveEvent* event) {
     if (DroppedPaths(event->mimeData()).isEmpty()) {
         event->ignore();  // the no-drop pointer shows
         return;
@@ -217,7 +217,7 @@ void FileList::ListView1_OLEDragOver(QDragMoveEvent* event) {
     AcceptAsCopy(event);
 }
 
-void FileList::ListView1_OLEDragDrop(QDropEvent* event) {
+void FileList::TakeDrop(QDropEvent* event) {
     const QStringList paths = DroppedPaths(event->mimeData());
     if (paths.isEmpty() || !AcceptAsCopy(event)) {
         event->ignore();

@@ -9,7 +9,7 @@ class QTreeWidgetItem;
 
 namespace partwright {
 
-// ListView1: the ordered list of source files the next split run processes.
+// The ordered list of source files the next split run processes.
 // Every entry holds one text, the full path of a source as it was added.
 // Positions run from 1 to Count(); duplicates are allowed; nothing sorts it.
 //
@@ -52,13 +52,13 @@ protected:
     bool viewportEvent(QEvent* event) override;
 
 private:
-    void ListView1_MouseDown(const QPoint& pos);
-    void ListView1_ItemClick(QTreeWidgetItem* item);
-    void ListView1_MouseMove(const QPoint& pos);
-    void ListView1_MouseUp();
-    void ListView1_DblClick();
-    void ListView1_OLEDragOver(QDragMoveEvent* event);
-    void ListView1_OLEDragDrop(QDropEvent* event);
+    void OnPress(const QPoint& pos);
+    void PickEntry(QTreeWidgetItem* item);
+    void OnMove(const QPoint& pos);
+    void EndPress();
+    void RemoveSelectedEntry();
+    void JudgeDrop(QDragMoveEvent* event);
+    void TakeDrop(QDropEvent* event);
 
     [[nodiscard]] QTreeWidgetItem* EntryAt(const QPoint& pos) const;
     void RevealNeighbour(int hoverRow, bool movedDown);

@@ -1,5 +1,5 @@
 #include "filelist/file_list.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,11 +10,11 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Partwright"));
 
-    partwright::Form1 form;
+    partwright::MainWindow window;
     // Files dropped on the program's icon arrive as arguments; the list holds full paths.
     const QStringList arguments = QApplication::arguments().mid(1);
     for (const QString& argument : arguments)
-        form.List().Append(QDir::toNativeSeparators(QFileInfo(argument).absoluteFilePath()));
-    form.show();
+        window.List().Append(QDir::toNativeSeparators(QFileInfo(argument).absoluteFilePath()));
+    window.show();
     return QApplication::exec();
 }

@@ -23,17 +23,17 @@ constexpr qint64 kProgressIntervalMs = 100;
 
 }  // namespace
 
-bool ControlSettings::LinesSelected() const { return c_.option1->isChecked(); }
-Text ControlSettings::LinesPerPiece() const { return FieldText(c_.text1); }
-bool ControlSettings::SeparatorSelected() const { return c_.option2->isChecked(); }
-Text ControlSettings::SeparatorText() const { return FieldText(c_.text2); }
-bool ControlSettings::BlankLinesSelected() const { return c_.option5->isChecked(); }
-bool ControlSettings::FirstCharsSelected() const { return c_.option3->isChecked(); }
-Text ControlSettings::NameLength() const { return FieldText(c_.text3); }
-bool ControlSettings::NumberedSelected() const { return c_.option4->isChecked(); }
-bool ControlSettings::PrefixSelected() const { return c_.option6->isChecked(); }
-Text ControlSettings::Prefix() const { return FieldText(c_.text5); }
-Text ControlSettings::FirstNumber() const { return FieldText(c_.text6); }
+bool ControlSettings::LinesSelected() const { return c_.linesOption->isChecked(); }
+Text ControlSettings::LinesPerPiece() const { return FieldText(c_.linesPerPieceField); }
+bool ControlSettings::SeparatorSelected() const { return c_.separatorOption->isChecked(); }
+Text ControlSettings::SeparatorText() const { return FieldText(c_.separatorField); }
+bool ControlSettings::BlankLinesSelected() const { return c_.blankLinesOption->isChecked(); }
+bool ControlSettings::FirstCharsSelected() const { return c_.firstCharactersOption->isChecked(); }
+Text ControlSettings::NameLength() const { return FieldText(c_.nameLengthField); }
+bool ControlSettings::NumberedSelected() const { return c_.numberedOption->isChecked(); }
+bool ControlSettings::PrefixSelected() const { return c_.prefixOption->isChecked(); }
+Text ControlSettings::Prefix() const { return FieldText(c_.prefixField); }
+Text ControlSettings::FirstNumber() const { return FieldText(c_.firstNumberField); }
 
 int ListSources::Count() const { return list_.Count(); }
 

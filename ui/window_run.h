@@ -16,19 +16,19 @@ namespace partwright {
 
 class FileList;
 
-// The controls of Form1 that make up the options of a run.
+// The controls of MainWindow that make up the options of a run.
 struct OptionControls {
-    QRadioButton* option1 = nullptr;  // lines
-    QRadioButton* option2 = nullptr;  // separator
-    QRadioButton* option5 = nullptr;  // blank lines
-    QRadioButton* option3 = nullptr;  // first characters
-    QRadioButton* option4 = nullptr;  // numbered
-    QRadioButton* option6 = nullptr;  // prefix and counting number
-    QLineEdit* text1 = nullptr;       // lines per piece
-    QLineEdit* text2 = nullptr;       // separator
-    QLineEdit* text3 = nullptr;       // name length
-    QLineEdit* text5 = nullptr;       // prefix
-    QLineEdit* text6 = nullptr;       // first counting number
+    QRadioButton* linesOption = nullptr;
+    QRadioButton* separatorOption = nullptr;
+    QRadioButton* blankLinesOption = nullptr;
+    QRadioButton* firstCharactersOption = nullptr;
+    QRadioButton* numberedOption = nullptr;
+    QRadioButton* prefixOption = nullptr;
+    QLineEdit* linesPerPieceField = nullptr;
+    QLineEdit* separatorField = nullptr;
+    QLineEdit* nameLengthField = nullptr;
+    QLineEdit* prefixField = nullptr;
+    QLineEdit* firstNumberField = nullptr;
 };
 
 // The run's options, read from the controls each time the run asks, so a

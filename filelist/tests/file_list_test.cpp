@@ -117,7 +117,7 @@ void FileListTest::init() {
 }
 
 void FileListTest::listIsOneUnsortedColumnWithItsToolTip() {
-    QCOMPARE(list_->objectName(), QStringLiteral("ListView1"));
+    QCOMPARE(list_->objectName(), QStringLiteral("fileList"));
     QCOMPARE(list_->columnCount(), 1);
     QCOMPARE(list_->headerItem()->text(0), QStringLiteral("Text File(s)"));
     QCOMPARE(list_->columnWidth(0), 433);

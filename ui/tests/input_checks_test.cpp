@@ -1,10 +1,10 @@
-#include "ui/form1.h"
+#include "ui/main_window.h"
 #include "ui/input_checks.h"
 #include "ui/tests/test_support.h"
 
 #include <QLineEdit>
 
-using partwright::Form1;
+using partwright::MainWindow;
 namespace test = partwright::test;
 
 namespace {
@@ -59,27 +59,27 @@ private slots:
         QCOMPARE(partwright::PassesNumericTest(text), numeric);
     }
 
-    void leavingText3WithARefusedCharacterComplainsAndReturns_data() {
+    void leavingNameLengthFieldWithARefusedCharacterComplainsAndReturns_data() {
         QTest::addColumn<QString>("text");
         for (const QChar refused : kRefused) QTest::addRow("%s", qPrintable(QString(refused))) << "ab" + QString(refused);
     }
-    void leavingText3WithARefusedCharacterComplainsAndReturns() {
+    void leavingNameLengthFieldWithARefusedCharacterComplainsAndReturns() {
         QFETCH(QString, text);
-        LeaveFieldWith("Text3", text, QStringLiteral("Invalid filename"));
+        LeaveFieldWith("nameLengthField", text, QStringLiteral("Invalid filename"));
         QCOMPARE(test::StoredValue("First Character Split"), text);
     }
 
-    void leavingText3WithAnOrdinaryTextSaysNothing_data() {
+    void leavingNameLengthFieldWithAnOrdinaryTextSaysNothing_data() {
         QTest::addColumn<QString>("text");
         QTest::newRow("8") << "8";
         QTest::newRow("abc") << "abc";
     }
-    void leavingText3WithAnOrdinaryTextSaysNothing() {
+    void leavingNameLengthFieldWithAnOrdinaryTextSaysNothing() {
         QFETCH(QString, text);
-        LeaveFieldWith("Text3", text, QString());
+        LeaveFieldWith("nameLengthField", text, QString());
     }
 
-    void leavingText6ChecksTheNumber_data() {
+    void leavingFirstNumberFieldChecksTheNumber_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
         QTest::newRow("empty") << "" << "Non numeric entry.";
@@ -88,20 +88,20 @@ private slots:
         QTest::newRow("-2") << "-2" << "";
         QTest::newRow("2.5") << "2.5" << "";
     }
-    void leavingText6ChecksTheNumber() {
+    void leavingFirstNumberFieldChecksTheNumber() {
         QFETCH(QString, text);
         QFETCH(QString, message);
-        LeaveFieldWith("Text6", text, message);
+        LeaveFieldWith("firstNumberField", text, message);
     }
 
     void switchingToAnotherWindowIsNotLeavingTheField() {
         test::MessageRecorder messages;
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        auto* text3 = form.findChild<QLineEdit*>("Text3");
-        text3->setFocus();
-        text3->setText("a:b");
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* nameLengthField = window.findChild<QLineEdit*>("nameLengthField");
+        nameLengthField->setFocus();
+        nameLengthField->setText("a:b");
         QWidget other;
         other.show();
         other.activateWindow();
@@ -115,10 +115,10 @@ private:
     // when empty) and where the focus ends up.
     void LeaveFieldWith(const char* field, const QString& text, const QString& message) {
         test::MessageRecorder messages;
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        auto* edit = form.findChild<QLineEdit*>(field);
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* edit = window.findChild<QLineEdit*>(field);
         edit->setFocus(Qt::MouseFocusReason);
         edit->setText(text);
         QTest::keyClick(edit, Qt::Key_Tab);

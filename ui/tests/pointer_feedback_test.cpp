@@ -1,4 +1,4 @@
-#include "ui/form1.h"
+#include "ui/main_window.h"
 #include "ui/pointer_feedback.h"
 #include "ui/tests/test_support.h"
 
@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
-using partwright::Form1;
+using partwright::MainWindow;
 using partwright::PointerKind;
 namespace test = partwright::test;
 
@@ -55,38 +55,41 @@ private slots:
     void hoverRuleFollowsThePointer_data() {
         QTest::addColumn<QStringList>("path");  // controls crossed, in order
         QTest::addColumn<PointerKind>("kind");
-        QTest::newRow("over Split!") << QStringList{"Check2"} << PointerKind::Custom;
-        QTest::newRow("over Add File(s)") << QStringList{"Check1"} << PointerKind::Custom;
-        QTest::newRow("over the folder button") << QStringList{"Check4"} << PointerKind::Custom;
-        QTest::newRow("Split! then the window") << QStringList{"Check2", "Form1"} << PointerKind::Default;
-        QTest::newRow("button then a frame") << QStringList{"Check1", "Frame1"} << PointerKind::Default;
-        QTest::newRow("button then Option1") << QStringList{"Check1", "Option1"} << PointerKind::Default;
-        QTest::newRow("button then Text3") << QStringList{"Check4", "Text3"} << PointerKind::Default;
-        QTest::newRow("button then the list") << QStringList{"Check4", "ListView1"} << PointerKind::Default;
-        // Option5, Option6, Text5 and Text6 leave the kind as they found it.
-        QTest::newRow("button then Option6") << QStringList{"Check2", "Option6"} << PointerKind::Custom;
-        QTest::newRow("frame then Text5") << QStringList{"Check2", "Frame2", "Text5"} << PointerKind::Default;
+        QTest::newRow("over Split!") << QStringList{"splitButton"} << PointerKind::Custom;
+        QTest::newRow("over Add File(s)") << QStringList{"addFilesButton"} << PointerKind::Custom;
+        QTest::newRow("over the folder button") << QStringList{"addFolderButton"} << PointerKind::Custom;
+        QTest::newRow("Split! then the window") << QStringList{"splitButton", "mainWindow"} << PointerKind::Default;
+        QTest::newRow("button then a frame") << QStringList{"addFilesButton", "splitOptions"} << PointerKind::Default;
+        QTest::newRow("button then linesOption")
+            << QStringList{"addFilesButton", "linesOption"} << PointerKind::Default;
+        QTest::newRow("button then nameLengthField")
+            << QStringList{"addFolderButton", "nameLengthField"} << PointerKind::Default;
+        QTest::newRow("button then the list") << QStringList{"addFolderButton", "fileList"} << PointerKind::Default;
+        // blankLinesOption, prefixOption, prefixField and firstNumberField leave the kind as they found it.
+        QTest::newRow("button then prefixOption") << QStringList{"splitButton", "prefixOption"} << PointerKind::Custom;
+        QTest::newRow("frame then prefixField")
+            << QStringList{"splitButton", "saveOptions", "prefixField"} << PointerKind::Default;
     }
     void hoverRuleFollowsThePointer() {
         QFETCH(QStringList, path);
         QFETCH(PointerKind, kind);
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         for (const QString& name : path) {
-            QWidget* widget = name == QLatin1String("Form1") ? &form : form.findChild<QWidget*>(name);
+            QWidget* widget = name == QLatin1String("mainWindow") ? &window : window.findChild<QWidget*>(name);
             QVERIFY2(widget, qPrintable(name));
-            if (name == QLatin1String("Form1"))
-                QTest::mouseMove(&form, QPoint(3, 3));
-            else if (name == QLatin1String("Frame1") || name == QLatin1String("Frame2"))
+            if (name == QLatin1String("mainWindow"))
+                QTest::mouseMove(&window, QPoint(3, 3));
+            else if (name == QLatin1String("splitOptions") || name == QLatin1String("saveOptions"))
                 QTest::mouseMove(widget, QPoint(widget->width() - 3, widget->height() - 3));
-            else if (name == QLatin1String("ListView1"))
+            else if (name == QLatin1String("fileList"))
                 MoveOver(static_cast<QAbstractScrollArea*>(widget)->viewport());
             else
                 MoveOver(widget);
         }
-        QCOMPARE(form.Pointer().Kind(), kind);
-        const Qt::CursorShape shown = form.cursor().shape();
+        QCOMPARE(window.Pointer().Kind(), kind);
+        const Qt::CursorShape shown = window.cursor().shape();
         if (kind == PointerKind::Custom)
             QVERIFY(shown == Qt::BitmapCursor || shown == Qt::PointingHandCursor);
         else
@@ -94,19 +97,19 @@ private slots:
     }
 
     void busyWorkKeepsTheHourglassOverEverything() {
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.Pointer().BeginBusy();
-        for (const char* name : {"Check1", "Check2", "Option1", "Text1"}) {
-            MoveOver(form.findChild<QWidget*>(name));
-            QCOMPARE(form.Pointer().Kind(), PointerKind::Hourglass);
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.Pointer().BeginBusy();
+        for (const char* name : {"addFilesButton", "splitButton", "linesOption", "linesPerPieceField"}) {
+            MoveOver(window.findChild<QWidget*>(name));
+            QCOMPARE(window.Pointer().Kind(), PointerKind::Hourglass);
         }
-        QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
-        QCOMPARE(form.findChild<QLineEdit*>("Text1")->cursor().shape(), Qt::WaitCursor);
-        form.Pointer().EndBusy();
-        QCOMPARE(form.Pointer().Kind(), PointerKind::Default);
-        QCOMPARE(form.findChild<QLineEdit*>("Text1")->cursor().shape(), Qt::IBeamCursor);
+        QCOMPARE(window.cursor().shape(), Qt::WaitCursor);
+        QCOMPARE(window.findChild<QLineEdit*>("linesPerPieceField")->cursor().shape(), Qt::WaitCursor);
+        window.Pointer().EndBusy();
+        QCOMPARE(window.Pointer().Kind(), PointerKind::Default);
+        QCOMPARE(window.findChild<QLineEdit*>("linesPerPieceField")->cursor().shape(), Qt::IBeamCursor);
     }
 
     void nestedBusyWorkEndsWithTheOuterOne() {

@@ -1,5 +1,5 @@
 #include "filelist/file_list.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 #include "ui/tests/test_support.h"
 #include "ui/window_run.h"
 
@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-using partwright::Form1;
+using partwright::MainWindow;
 using partwright::PointerKind;
 namespace test = partwright::test;
 
@@ -37,13 +37,13 @@ QStringList FilesIn(const QString& folder) {
 }
 
 template <typename T>
-T* Control(Form1& form, const char* name) {
-    auto* control = form.findChild<T*>(name);
+T* Control(MainWindow& window, const char* name) {
+    auto* control = window.findChild<T*>(name);
     if (!control) qFatal("no control %s", name);
     return control;
 }
 
-void PressSplit(Form1& form) { QTest::mouseClick(Control<QToolButton>(form, "Check2"), Qt::LeftButton); }
+void PressSplit(MainWindow& window) { QTest::mouseClick(Control<QToolButton>(window, "splitButton"), Qt::LeftButton); }
 
 // Runs `action` at the run's first yield: a zero timer fires inside processEvents.
 void AtFirstYield(std::function<void()> action) { QTimer::singleShot(0, std::move(action)); }
@@ -57,64 +57,70 @@ private slots:
 
     void emptyListSaysNoFilesAddedAndLeavesThePointer() {
         test::MessageRecorder messages;
-        Form1 form;
-        form.Pointer().Hover(PointerKind::Custom);
-        PressSplit(form);
+        MainWindow window;
+        window.Pointer().Hover(PointerKind::Custom);
+        PressSplit(window);
         QCOMPARE(messages.Texts(), QStringList{"No files added."});
-        QCOMPARE(form.Pointer().Kind(), PointerKind::Custom);
+        QCOMPARE(window.Pointer().Kind(), PointerKind::Custom);
     }
 
     void onePressRunsOnceAndTheButtonSpringsBack() {
         QTemporaryDir folder;
         WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n3\r\n4\r\n");
         test::MessageRecorder messages;
-        Form1 form;
-        form.List().Append(folder.filePath("a.txt"));
-        Control<QLineEdit>(form, "Text1")->setText("2");
-        PressSplit(form);
+        MainWindow window;
+        window.List().Append(folder.filePath("a.txt"));
+        Control<QLineEdit>(window, "linesPerPieceField")->setText("2");
+        PressSplit(window);
         QCOMPARE(messages.Texts(), QStringList{"Done."});
-        auto* check2 = Control<QToolButton>(form, "Check2");
-        QVERIFY(!check2->isDown());
-        QVERIFY(!check2->isChecked());
-        QVERIFY(!form.IsRunning());
-        QCOMPARE(form.Pointer().Kind(), PointerKind::Default);
+        auto* splitButton = Control<QToolButton>(window, "splitButton");
+        QVERIFY(!splitButton->isDown());
+        QVERIFY(!splitButton->isChecked());
+        QVERIFY(!window.IsRunning());
+        QCOMPARE(window.Pointer().Kind(), PointerKind::Default);
         QCOMPARE(FilesIn(folder.path()), (QStringList{"a-0001.txt", "a-0002.txt", "a.txt"}));
     }
 
     void runWritesThePiecesOfEveryListedFile_data() {
         QTest::addColumn<QString>("splitOption");
         QTest::addColumn<QString>("saveOption");
-        QTest::addColumn<QString>("text1");
-        QTest::addColumn<QString>("text2");
+        QTest::addColumn<QString>("linesPerPieceField");
+        QTest::addColumn<QString>("separatorField");
         QTest::addColumn<QStringList>("expected");  // name=content per piece, both files
-        QTest::newRow("lines, numbered")
-            << "Option1" << "Option4" << "2" << ","
-            << QStringList{"a-0001.txt=a\r\nb", "a-0002.txt=c", "b-0001.txt=x\r\ny", "b-0002.txt=z"};
-        QTest::newRow("separator, prefix")
-            << "Option2" << "Option6" << "2" << "b"
-            << QStringList{"bob1.txt=x\r\ny\r\nz\r\n", "bob2.txt=\r\nc\r\n"};
+        QTest::newRow("lines, numbered") << "linesOption"
+                                         << "numberedOption"
+                                         << "2"
+                                         << ","
+                                         << QStringList{"a-0001.txt=a\r\nb", "a-0002.txt=c", "b-0001.txt=x\r\ny",
+                                                        "b-0002.txt=z"};
+        QTest::newRow("separator, prefix") << "separatorOption"
+                                           << "prefixOption"
+                                           << "2"
+                                           << "b" << QStringList{"bob1.txt=x\r\ny\r\nz\r\n", "bob2.txt=\r\nc\r\n"};
         QTest::newRow("blank lines, numbered")
-            << "Option5" << "Option4" << "2" << ","
-            << QStringList{"a-0001.txt=a\r\nb\r\nc\r\n", "b-0001.txt=x\r\ny\r\nz\r\n"};
+            << "blankLinesOption"
+            << "numberedOption"
+            << "2"
+            << "," << QStringList{"a-0001.txt=a\r\nb\r\nc\r\n", "b-0001.txt=x\r\ny\r\nz\r\n"};
     }
     void runWritesThePiecesOfEveryListedFile() {
         QFETCH(QString, splitOption);
         QFETCH(QString, saveOption);
-        QFETCH(QString, text1);
-        QFETCH(QString, text2);
+        QFETCH(QString, linesPerPieceField);
+        QFETCH(QString, separatorField);
         QFETCH(QStringList, expected);
         QTemporaryDir folder;
         WriteFile(folder.filePath("a.txt"), "a\r\nb\r\nc");
         WriteFile(folder.filePath("b.txt"), "x\r\ny\r\nz");
         test::MessageRecorder messages;
-        Form1 form;
-        form.List().Append(folder.filePath("a.txt"));
-        form.List().Append(folder.filePath("b.txt"));
-        Control<QLineEdit>(form, "Text1")->setText(text1);
-        Control<QLineEdit>(form, "Text2")->setText(text2);
-        Control<QRadioButton>(form, qPrintable(splitOption))->click();
-        Control<QRadioButton>(form, qPrintable(saveOption))->click();
-        PressSplit(form);
+        MainWindow window;
+        window.List().Append(folder.filePath("a.txt"));
+        window.List().Append(folder.filePath("b.txt"));
+        Control<QLineEdit>(window, "linesPerPieceField")->setText(linesPerPieceField);
+        Control<QLineEdit>(window, "separatorField")->setText(separatorField);
+        Control<QRadioButton>(window, qPrintable(splitOption))->click();
+        Control<QRadioButton>(window, qPrintable(saveOption))->click();
+        PressSplit(window);
         QCOMPARE(messages.Texts(), QStringList{"Done."});
 
         QStringList found;
@@ -128,12 +134,12 @@ private slots:
         QTemporaryDir folder;
         WriteFile(folder.filePath("a.txt"), "p;q");
         test::MessageRecorder messages;
-        Form1 form;
-        form.List().Append(folder.filePath("a.txt"));
-        Control<QRadioButton>(form, "Option1")->click();
-        // Typing into Text2 during the run selects the separator mode before the block is cut.
-        AtFirstYield([&form] { Control<QLineEdit>(form, "Text2")->setText(";"); });
-        PressSplit(form);
+        MainWindow window;
+        window.List().Append(folder.filePath("a.txt"));
+        Control<QRadioButton>(window, "linesOption")->click();
+        // Typing into separatorField during the run selects the separator mode before the block is cut.
+        AtFirstYield([&window] { Control<QLineEdit>(window, "separatorField")->setText(";"); });
+        PressSplit(window);
         QCOMPARE(messages.Texts(), QStringList{"Done."});
         QCOMPARE(ReadFile(folder.filePath("a-0001.txt")), QByteArray("p"));
         QCOMPARE(ReadFile(folder.filePath("a-0002.txt")), QByteArray("q\r\n"));
@@ -143,27 +149,27 @@ private slots:
         QTemporaryDir folder;
         WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n3\r\n");
         test::MessageRecorder messages;
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.List().Append(folder.filePath("a.txt"));
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.List().Append(folder.filePath("a.txt"));
         PointerKind duringRun = PointerKind::Default;
         bool listLocked = false;
         bool wasRunning = false;
         AtFirstYield([&] {
-            wasRunning = form.IsRunning();
-            listLocked = form.List().IsRunActive();
-            QTest::mouseMove(Control<QToolButton>(form, "Check2"));
-            duringRun = form.Pointer().Kind();
-            PressSplit(form);
+            wasRunning = window.IsRunning();
+            listLocked = window.List().IsRunActive();
+            QTest::mouseMove(Control<QToolButton>(window, "splitButton"));
+            duringRun = window.Pointer().Kind();
+            PressSplit(window);
         });
-        PressSplit(form);
+        PressSplit(window);
         QVERIFY(wasRunning);
         QVERIFY(listLocked);
         QCOMPARE(duringRun, PointerKind::Hourglass);
         QCOMPARE(messages.Texts(), QStringList{"Done."});
-        QVERIFY(!form.List().IsRunActive());
-        QCOMPARE(form.Pointer().Kind(), PointerKind::Default);
+        QVERIFY(!window.List().IsRunActive());
+        QCOMPARE(window.Pointer().Kind(), PointerKind::Default);
     }
 
     void progressShowsWhileTheRunWorksAndGoesAfterwards() {
@@ -171,31 +177,31 @@ private slots:
         WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n");
         WriteFile(folder.filePath("b.txt"), "3\r\n");
         test::MessageRecorder messages;
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.List().Append(folder.filePath("a.txt"));
-        form.List().Append(folder.filePath("b.txt"));
-        auto* bar = form.findChild<QWidget*>("RunProgress");
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.List().Append(folder.filePath("a.txt"));
+        window.List().Append(folder.filePath("b.txt"));
+        auto* bar = window.findChild<QWidget*>("runProgress");
         QVERIFY(bar);
         const QRect barPlace = bar->geometry();
         QStringList titles;
         bool barShown = false;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            if (!titles.contains(form.windowTitle())) titles << form.windowTitle();
+            if (!titles.contains(window.windowTitle())) titles << window.windowTitle();
             barShown = barShown || bar->isVisible();
         });
         watch.start(0);
-        PressSplit(form);
+        PressSplit(window);
         watch.stop();
         const QRegularExpression progress(QStringLiteral("^Partwright - file [12] of 2, \\d+ pieces written$"));
         QVERIFY2(titles.indexOf(progress) >= 0, qPrintable(titles.join('|')));
         QVERIFY(barShown);
         // The bar lies in the window's bottom margin, below the frames.
-        QVERIFY(barPlace.top() >= form.findChild<QWidget*>("Frame2")->geometry().bottom());
-        QVERIFY(barPlace.bottom() < form.height());
-        QCOMPARE(form.windowTitle(), QStringLiteral("Partwright"));
+        QVERIFY(barPlace.top() >= window.findChild<QWidget*>("saveOptions")->geometry().bottom());
+        QVERIFY(barPlace.bottom() < window.height());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Partwright"));
         QVERIFY(!bar->isVisible());
     }
 
@@ -203,13 +209,13 @@ private slots:
         QTemporaryDir folder;
         WriteFile(folder.filePath("a.txt"), "1\r\n");
         test::MessageRecorder messages;
-        Form1 form;
-        form.List().Append(folder.filePath("a.txt"));
+        MainWindow window;
+        window.List().Append(folder.filePath("a.txt"));
         PointerKind whileShown = PointerKind::Default;
-        messages.OnMessage([&](const QString&) { whileShown = form.Pointer().Kind(); });
-        PressSplit(form);
+        messages.OnMessage([&](const QString&) { whileShown = window.Pointer().Kind(); });
+        PressSplit(window);
         QCOMPARE(whileShown, PointerKind::Hourglass);
-        QCOMPARE(form.Pointer().Kind(), PointerKind::Default);
+        QCOMPARE(window.Pointer().Kind(), PointerKind::Default);
     }
 
     void badLineCountWarnsForEveryBlockAndStillEndsWithDone() {
@@ -217,11 +223,11 @@ private slots:
         WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n");
         WriteFile(folder.filePath("b.txt"), "3\r\n");
         test::MessageRecorder messages;
-        Form1 form;
-        form.List().Append(folder.filePath("a.txt"));
-        form.List().Append(folder.filePath("b.txt"));
-        Control<QLineEdit>(form, "Text1")->setText("x");
-        PressSplit(form);
+        MainWindow window;
+        window.List().Append(folder.filePath("a.txt"));
+        window.List().Append(folder.filePath("b.txt"));
+        Control<QLineEdit>(window, "linesPerPieceField")->setText("x");
+        PressSplit(window);
         const QString lines = QStringLiteral("Every x number of lines, where x can only be a number.");
         QCOMPARE(messages.Texts(), (QStringList{lines, lines, "Done."}));
         QCOMPARE(FilesIn(folder.path()), (QStringList{"a.txt", "b.txt"}));
@@ -231,12 +237,12 @@ private slots:
         QTemporaryDir folder;
         WriteFile(folder.filePath("b.txt"), "1\r\n");
         test::MessageRecorder messages;
-        Form1 form;
-        form.List().Append(folder.filePath("missing-1.txt"));
-        form.List().Append(folder.filePath("b.txt"));
-        form.List().Append(folder.filePath("missing-2.txt"));
-        Control<QLineEdit>(form, "Text1")->setText("1");
-        PressSplit(form);
+        MainWindow window;
+        window.List().Append(folder.filePath("missing-1.txt"));
+        window.List().Append(folder.filePath("b.txt"));
+        window.List().Append(folder.filePath("missing-2.txt"));
+        Control<QLineEdit>(window, "linesPerPieceField")->setText("1");
+        PressSplit(window);
         QCOMPARE(messages.Texts().size(), 1);
         const QString box = messages.Texts().first();
         QVERIFY2(box.startsWith("Done, but 2 things failed:"), qPrintable(box));
@@ -250,15 +256,15 @@ private slots:
         for (int line = 1; line <= 2000; ++line) source += "line " + QByteArray::number(line) + "\r\n";
         WriteFile(folder.filePath("a.txt"), source);
         test::MessageRecorder messages;
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.List().Append(folder.filePath("a.txt"));
-        Control<QLineEdit>(form, "Text1")->setText("1");
-        QTimer::singleShot(0, &form, [&form] { form.close(); });
-        PressSplit(form);
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.List().Append(folder.filePath("a.txt"));
+        Control<QLineEdit>(window, "linesPerPieceField")->setText("1");
+        QTimer::singleShot(0, &window, [&window] { window.close(); });
+        PressSplit(window);
         QCOMPARE(messages.Texts(), QStringList());
-        QVERIFY(!form.IsRunning());
+        QVERIFY(!window.IsRunning());
         const QStringList pieces = FilesIn(folder.path()).filter("a-");
         QVERIFY2(pieces.size() < 2000, qPrintable(QString::number(pieces.size())));
         // Whatever was written is whole.

@@ -23,13 +23,13 @@ class FileList;
 
 // The program's one window: the file list, the three picture buttons and the
 // two option groups whose controls the split run reads while it works.
-class Form1 : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form1(QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
-    [[nodiscard]] FileList& List() { return *listView1_; }
+    [[nodiscard]] FileList& List() { return *fileList_; }
     [[nodiscard]] PointerFeedback& Pointer() { return *pointer_; }
     [[nodiscard]] bool IsLoading() const { return loading_; }
     [[nodiscard]] bool IsRunning() const { return running_; }
@@ -39,22 +39,22 @@ public:
     void SetAddFilesDialogs(std::unique_ptr<AddFilesDialogs> dialogs);
 
 public slots:
-    void Option1_Click();
-    void Option2_Click();
-    void Option5_Click();
-    void Option4_Click();
-    void Option3_Click();
-    void Option6_Click();
-    void Text1_Change();
-    void Text2_Change();
-    void Text3_Change();
-    void Text5_Change();
-    void Text6_Change();
-    void Text3_LostFocus();
-    void Text6_LostFocus();
-    void Check1_Click();
-    void Check2_Click();
-    void Check4_Click();
+    void onLinesOptionSelected();
+    void onSeparatorOptionSelected();
+    void onBlankLinesOptionSelected();
+    void onNumberedOptionSelected();
+    void onFirstCharactersOptionSelected();
+    void onPrefixOptionSelected();
+    void onLinesPerPieceChanged();
+    void onSeparatorChanged();
+    void onNameLengthChanged();
+    void onPrefixChanged();
+    void onFirstNumberChanged();
+    void onNameLengthLeft();
+    void onFirstNumberLeft();
+    void onAddFilesClicked();
+    void onSplitClicked();
+    void onAddFolderClicked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -63,12 +63,12 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    void BuildControls();  // form1_layout.cpp
-    void SetTabOrder();    // form1_layout.cpp
+    void BuildControls();  // main_window_layout.cpp
+    void SetTabOrder();    // main_window_layout.cpp
     void ConnectHandlers();
     void WatchPointer();
-    void Form_Load();
-    void CenterForm();
+    void LoadSettings();
+    void CenterOnScreen();
     void ShowProgress(const Progress& progress);
     void EndProgress();
     [[nodiscard]] OptionControls Options() const;
@@ -83,24 +83,24 @@ private:
     bool closing_ = false;
     bool shownOnce_ = false;
 
-    QPushButton* command1_ = nullptr;
-    QToolButton* check1_ = nullptr;
-    QToolButton* check2_ = nullptr;
-    QToolButton* check4_ = nullptr;
-    FileList* listView1_ = nullptr;
-    QGroupBox* frame1_ = nullptr;
-    QGroupBox* frame2_ = nullptr;
-    QRadioButton* option1_ = nullptr;
-    QRadioButton* option2_ = nullptr;
-    QRadioButton* option3_ = nullptr;
-    QRadioButton* option4_ = nullptr;
-    QRadioButton* option5_ = nullptr;
-    QRadioButton* option6_ = nullptr;
-    QLineEdit* text1_ = nullptr;
-    QLineEdit* text2_ = nullptr;
-    QLineEdit* text3_ = nullptr;
-    QLineEdit* text5_ = nullptr;
-    QLineEdit* text6_ = nullptr;
+    QPushButton* focusHolder_ = nullptr;
+    QToolButton* addFilesButton_ = nullptr;
+    QToolButton* splitButton_ = nullptr;
+    QToolButton* addFolderButton_ = nullptr;
+    FileList* fileList_ = nullptr;
+    QGroupBox* splitOptions_ = nullptr;
+    QGroupBox* saveOptions_ = nullptr;
+    QRadioButton* linesOption_ = nullptr;
+    QRadioButton* separatorOption_ = nullptr;
+    QRadioButton* firstCharactersOption_ = nullptr;
+    QRadioButton* numberedOption_ = nullptr;
+    QRadioButton* blankLinesOption_ = nullptr;
+    QRadioButton* prefixOption_ = nullptr;
+    QLineEdit* linesPerPieceField_ = nullptr;
+    QLineEdit* separatorField_ = nullptr;
+    QLineEdit* nameLengthField_ = nullptr;
+    QLineEdit* prefixField_ = nullptr;
+    QLineEdit* firstNumberField_ = nullptr;
     QProgressBar* runProgress_ = nullptr;
 };
 

@@ -1,13 +1,13 @@
 #include "filelist/add_files.h"
 #include "filelist/file_list.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 #include "ui/tests/test_support.h"
 
 #include <QDir>
 #include <QFile>
 #include <QToolButton>
 
-using partwright::Form1;
+using partwright::MainWindow;
 using partwright::PointerKind;
 namespace test = partwright::test;
 
@@ -33,15 +33,15 @@ private:
     int* shown_;
 };
 
-QStringList Entries(Form1& form) {
+QStringList Entries(MainWindow& window) {
     QStringList entries;
-    for (int position = 1; position <= form.List().Count(); ++position) entries << form.List().TextAt(position);
+    for (int position = 1; position <= window.List().Count(); ++position) entries << window.List().TextAt(position);
     return entries;
 }
 
 }  // namespace
 
-class Form1AddButtonsTest : public QObject {
+class MainWindowAddButtonsTest : public QObject {
     Q_OBJECT
 private slots:
     void init() { test::ClearStore(); }
@@ -53,13 +53,13 @@ private slots:
     }
     void addFilesAppendsTheChosenFilesOncePerPress() {
         QFETCH(QStringList, chosen);
-        Form1 form;
+        MainWindow window;
         int shown = 0;
-        form.SetAddFilesDialogs(std::make_unique<ScriptedDialogs>(chosen, QString(), &shown));
-        QTest::mouseClick(form.findChild<QToolButton*>("Check1"), Qt::LeftButton);
+        window.SetAddFilesDialogs(std::make_unique<ScriptedDialogs>(chosen, QString(), &shown));
+        QTest::mouseClick(window.findChild<QToolButton*>("addFilesButton"), Qt::LeftButton);
         QCOMPARE(shown, 1);
-        QCOMPARE(Entries(form), chosen);
-        QVERIFY(!form.findChild<QToolButton*>("Check1")->isDown());
+        QCOMPARE(Entries(window), chosen);
+        QVERIFY(!window.findChild<QToolButton*>("addFilesButton")->isDown());
     }
 
     void addFolderWalksThePickedFolderAndGivesThePointerBack() {
@@ -69,27 +69,27 @@ private slots:
             QFile file(folder.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
-        Form1 form;
+        MainWindow window;
         int shown = 0;
-        form.SetAddFilesDialogs(std::make_unique<ScriptedDialogs>(QStringList{}, folder.path(), &shown));
-        QTest::mouseClick(form.findChild<QToolButton*>("Check4"), Qt::LeftButton);
+        window.SetAddFilesDialogs(std::make_unique<ScriptedDialogs>(QStringList{}, folder.path(), &shown));
+        QTest::mouseClick(window.findChild<QToolButton*>("addFolderButton"), Qt::LeftButton);
         QCOMPARE(shown, 1);
-        QCOMPARE(Entries(form), (QStringList{QDir::toNativeSeparators(folder.filePath("report.txt")),
-                                             QDir::toNativeSeparators(folder.filePath("sub/x.txt"))}));
-        QCOMPARE(form.Pointer().Kind(), PointerKind::Default);
+        QCOMPARE(Entries(window), (QStringList{QDir::toNativeSeparators(folder.filePath("report.txt")),
+                                               QDir::toNativeSeparators(folder.filePath("sub/x.txt"))}));
+        QCOMPARE(window.Pointer().Kind(), PointerKind::Default);
     }
 
     void cancelledFolderPickerAddsNothingAndLeavesThePointer() {
-        Form1 form;
+        MainWindow window;
         int shown = 0;
-        form.SetAddFilesDialogs(std::make_unique<ScriptedDialogs>(QStringList{}, QString(), &shown));
-        form.Pointer().Hover(PointerKind::Custom);
-        QTest::mouseClick(form.findChild<QToolButton*>("Check4"), Qt::LeftButton);
+        window.SetAddFilesDialogs(std::make_unique<ScriptedDialogs>(QStringList{}, QString(), &shown));
+        window.Pointer().Hover(PointerKind::Custom);
+        QTest::mouseClick(window.findChild<QToolButton*>("addFolderButton"), Qt::LeftButton);
         QCOMPARE(shown, 1);
-        QCOMPARE(form.List().Count(), 0);
-        QCOMPARE(form.Pointer().Kind(), PointerKind::Custom);
+        QCOMPARE(window.List().Count(), 0);
+        QCOMPARE(window.Pointer().Kind(), PointerKind::Custom);
     }
 };
 
-PARTWRIGHT_UI_TEST_MAIN(Form1AddButtonsTest)
-#include "form1_add_buttons_test.moc"
+PARTWRIGHT_UI_TEST_MAIN(MainWindowAddButtonsTest)
+#include "main_window_add_buttons_test.moc"

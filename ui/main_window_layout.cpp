@@ -1,7 +1,7 @@
-// Builds the controls of Form1 at their places. The positions and sizes are
+// Builds the controls of MainWindow at their places. The positions and sizes are
 // kept in twips, the unit the window was designed in (15 twips make a pixel
 // at 96 dpi); Qt scales the pixels on high-dpi screens.
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 #include "filelist/file_list.h"
 
@@ -115,9 +115,11 @@ QRadioButton* Option(QWidget* frame, const char* name, const QString& caption) {
     return option;
 }
 
-QLineEdit* Field(QWidget* frame, const char* name) {
-    auto* field = new QLineEdit(QString::fromLatin1(name), frame);
+// `spokenName` is what a screen reader says for the field.
+QLineEdit* Field(QWidget* frame, const char* name, const QString& spokenName) {
+    auto* field = new QLineEdit(frame);
     field->setObjectName(QString::fromLatin1(name));
+    field->setAccessibleName(spokenName);
     field->setFont(ArialBold(9));
     return field;
 }
@@ -131,7 +133,7 @@ QGroupBox* Frame(QWidget* parent, const char* name, const QString& caption) {
 
 }  // namespace
 
-void Form1::BuildControls() {
+void MainWindow::BuildControls() {
     setFixedSize(Px(7695), Px(5880));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
@@ -140,82 +142,87 @@ void Form1::BuildControls() {
 
     // Holds the focus when the window opens, out of sight, so that no visible
     // control shows a focus mark or a caret before the user acts.
-    command1_ = new QPushButton(tr("Command1"), this);
-    command1_->setObjectName(QStringLiteral("Command1"));
-    Place(command1_, -720, 2640, 615, 495);
+    focusHolder_ = new QPushButton(this);
+    focusHolder_->setAccessibleName(tr("Partwright"));
+    focusHolder_->setObjectName(QStringLiteral("focusHolder"));
+    Place(focusHolder_, -720, 2640, 615, 495);
 
-    check1_ = PictureButton(this, "Check1", tr("Add File(s)"), QStringLiteral(":/buttons/check1.svg"));
-    Place(check1_, 120, 2040, 2415, 1215);
-    check2_ = PictureButton(this, "Check2", tr("Split!"), QStringLiteral(":/buttons/check2.svg"));
-    Place(check2_, 5160, 2040, 2415, 1215);
-    check4_ = PictureButton(this, "Check4", tr("Add All File(s) In Folder"), QStringLiteral(":/buttons/check4.svg"));
-    Place(check4_, 2640, 2040, 2415, 1215);
+    addFilesButton_ =
+        PictureButton(this, "addFilesButton", tr("Add File(s)"), QStringLiteral(":/buttons/add_files.svg"));
+    Place(addFilesButton_, 120, 2040, 2415, 1215);
+    splitButton_ = PictureButton(this, "splitButton", tr("Split!"), QStringLiteral(":/buttons/split.svg"));
+    Place(splitButton_, 5160, 2040, 2415, 1215);
+    addFolderButton_ = PictureButton(this, "addFolderButton", tr("Add All File(s) In Folder"),
+                                     QStringLiteral(":/buttons/add_folder.svg"));
+    Place(addFolderButton_, 2640, 2040, 2415, 1215);
 
-    listView1_ = new FileList(this);
-    Place(listView1_, 120, 120, 7455, 1815);
-    listView1_->setFont(ArialBold(9));
-    listView1_->setToolTip(
+    fileList_ = new FileList(this);
+    Place(fileList_, 120, 120, 7455, 1815);
+    fileList_->setFont(ArialBold(9));
+    fileList_->setToolTip(
         tr("Drag and drop files here. Double-click item to remove it. Move bar to right and out of window "
            "to reveal full names."));
 
-    frame1_ = Frame(this, "Frame1", tr("Split By Options"));
-    Place(frame1_, 120, 3360, 7455, 950);
-    option1_ = Option(frame1_, "Option1", tr("Split every x number of lines:"));
-    Place(option1_, 120, 290, 2775, 255);
-    text1_ = Field(frame1_, "Text1");
-    Place(text1_, 3000, 260, 855, 330);
-    option2_ = Option(frame1_, "Option2", tr("Split every x characters:"));
-    Place(option2_, 3960, 290, 2415, 255);
-    text2_ = Field(frame1_, "Text2");
-    Place(text2_, 6480, 260, 855, 330);
-    option5_ = Option(frame1_, "Option5", tr("Split every blank line"));
-    Place(option5_, 120, 600, 2175, 255);
+    splitOptions_ = Frame(this, "splitOptions", tr("Split By Options"));
+    Place(splitOptions_, 120, 3360, 7455, 950);
+    linesOption_ = Option(splitOptions_, "linesOption", tr("Split every x number of lines:"));
+    Place(linesOption_, 120, 290, 2775, 255);
+    linesPerPieceField_ = Field(splitOptions_, "linesPerPieceField", tr("Lines per piece"));
+    Place(linesPerPieceField_, 3000, 260, 855, 330);
+    separatorOption_ = Option(splitOptions_, "separatorOption", tr("Split every x characters:"));
+    Place(separatorOption_, 3960, 290, 2415, 255);
+    separatorField_ = Field(splitOptions_, "separatorField", tr("Separator"));
+    Place(separatorField_, 6480, 260, 855, 330);
+    blankLinesOption_ = Option(splitOptions_, "blankLinesOption", tr("Split every blank line"));
+    Place(blankLinesOption_, 120, 600, 2175, 255);
 
-    frame2_ = Frame(this, "Frame2", tr("Save Options"));
-    Place(frame2_, 120, 4440, 7455, 1300);
-    option3_ = Option(frame2_, "Option3", tr("Save filename as first x characters of split:"));
-    Place(option3_, 120, 600, 3975, 255);
-    option4_ = Option(frame2_, "Option4",
-                      tr("Save as [filename]-0001.txt, [filename]-0002.txt, [filename]-0003.txt, etc."));
-    Place(option4_, 120, 290, 6495, 255);
-    text3_ = Field(frame2_, "Text3");
-    Place(text3_, 4200, 550, 855, 330);
-    option6_ = Option(frame2_, "Option6",
-                      tr("Save filename with characters   [Text5]       and these counting numbers   [Text6]"));
-    Place(option6_, 120, 900, 7125, 255);
-    // Text5 and Text6 stand in front of Option6's placeholders, so the line
-    // reads as one sentence with two fields in it.
-    text5_ = Field(frame2_, "Text5");
-    Place(text5_, 3120, 840, 885, 330);
-    text6_ = Field(frame2_, "Text6");
-    Place(text6_, 6600, 840, 735, 330);
-    text5_->raise();
-    text6_->raise();
+    saveOptions_ = Frame(this, "saveOptions", tr("Save Options"));
+    Place(saveOptions_, 120, 4440, 7455, 1300);
+    firstCharactersOption_ =
+        Option(saveOptions_, "firstCharactersOption", tr("Save filename as first x characters of split:"));
+    Place(firstCharactersOption_, 120, 600, 3975, 255);
+    numberedOption_ = Option(saveOptions_, "numberedOption",
+                             tr("Save as [filename]-0001.txt, [filename]-0002.txt, [filename]-0003.txt, etc."));
+    Place(numberedOption_, 120, 290, 6495, 255);
+    nameLengthField_ = Field(saveOptions_, "nameLengthField", tr("Name length in characters"));
+    Place(nameLengthField_, 4200, 550, 855, 330);
+    prefixOption_ = Option(saveOptions_, "prefixOption",
+                           tr("Save filename with characters   [Text5]       and these counting numbers   [Text6]"));
+    Place(prefixOption_, 120, 900, 7125, 255);
+    // The prefix and first-number fields stand in front of the prefix option's
+    // placeholders, so the line reads as one sentence with two fields in it.
+    prefixField_ = Field(saveOptions_, "prefixField", tr("Name prefix"));
+    Place(prefixField_, 3120, 840, 885, 330);
+    firstNumberField_ = Field(saveOptions_, "firstNumberField", tr("First counting number"));
+    Place(firstNumberField_, 6600, 840, 735, 330);
+    prefixField_->raise();
+    firstNumberField_->raise();
 
     // One group per frame: exactly one option of each is selected at any time.
     auto* splitGroup = new QButtonGroup(this);
-    splitGroup->setObjectName(QStringLiteral("SplitGroup"));
-    for (QRadioButton* option : {option1_, option2_, option5_}) splitGroup->addButton(option);
+    splitGroup->setObjectName(QStringLiteral("splitModeGroup"));
+    for (QRadioButton* option : {linesOption_, separatorOption_, blankLinesOption_}) splitGroup->addButton(option);
     auto* saveGroup = new QButtonGroup(this);
-    saveGroup->setObjectName(QStringLiteral("SaveGroup"));
-    for (QRadioButton* option : {option4_, option3_, option6_}) saveGroup->addButton(option);
-    option1_->setChecked(true);
-    option4_->setChecked(true);
+    saveGroup->setObjectName(QStringLiteral("namingGroup"));
+    for (QRadioButton* option : {numberedOption_, firstCharactersOption_, prefixOption_}) saveGroup->addButton(option);
+    linesOption_->setChecked(true);
+    numberedOption_->setChecked(true);
 
     // Run progress lives in the bottom margin, below the frames, and shows
     // only while a run works.
     runProgress_ = new QProgressBar(this);
-    runProgress_->setObjectName(QStringLiteral("RunProgress"));
+    runProgress_->setObjectName(QStringLiteral("runProgress"));
     runProgress_->setGeometry(Px(120), Px(5760), Px(7455), 5);
     runProgress_->setTextVisible(false);
     runProgress_->setRange(0, 1000);
     runProgress_->hide();
 }
 
-void Form1::SetTabOrder() {
-    const QList<QWidget*> order = {command1_, check1_, check2_, listView1_, check4_, option1_,
-                                   text1_,    option2_, text2_, option3_,    option4_, text3_,
-                                   option5_,  option6_, text5_, text6_};
+void MainWindow::SetTabOrder() {
+    const QList<QWidget*> order = {focusHolder_,      addFilesButton_,        splitButton_,        fileList_,
+                                   addFolderButton_,  linesOption_,           linesPerPieceField_, separatorOption_,
+                                   separatorField_,   firstCharactersOption_, numberedOption_,     nameLengthField_,
+                                   blankLinesOption_, prefixOption_,          prefixField_,        firstNumberField_};
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 

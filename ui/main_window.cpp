@@ -1,0 +1,328 @@
+#include "ui/main_window.h"
+
+#include "engine/messages.h"
+#include "filelist/add_files.h"
+#include "filelist/file_list.h"
+#include "filelist/pointer_file.h"
+#include "ui/input_checks.h"
+#include "ui/message_box.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QToolButton>
+
+#include <utility>
+
+namespace partwright {
+
+namespace keys = settings_keys;
+
+namespace {
+
+const QString kTitle = QStringLiteral("Partwright");
+
+// The window shows no picture where its icon would stand.
+QIcon TransparentIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+QPoint CenteredPosition(const QRect& screen, const QSize& outer) {
+    return {screen.x() + (screen.width() - outer.width()) / 2, screen.y() + (screen.height() - outer.height()) / 2};
+}
+
+MainWindow::MainWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      pointer_(std::make_unique<PointerFeedback>(*this)),
+      dialogs_(std::make_unique<NativeAddFilesDialogs>()) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowIcon(TransparentIcon());
+    BuildControls();
+    SetTabOrder();
+    ConnectHandlers();
+    WatchPointer();
+    LoadSettings();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::SetAddFilesDialogs(std::unique_ptr<AddFilesDialogs> dialogs) { dialogs_ = std::move(dialogs); }
+
+void MainWindow::ConnectHandlers() {
+    // An option's handler runs whenever it becomes selected: by mouse, keyboard or program.
+    const auto onSelect = [this](QRadioButton* option, void (MainWindow::*handler)()) {
+        connect(option, &QRadioButton::toggled, this, [this, handler](bool selected) {
+            if (selected) (this->*handler)();
+        });
+    };
+    onSelect(linesOption_, &MainWindow::onLinesOptionSelected);
+    onSelect(separatorOption_, &MainWindow::onSeparatorOptionSelected);
+    onSelect(blankLinesOption_, &MainWindow::onBlankLinesOptionSelected);
+    onSelect(numberedOption_, &MainWindow::onNumberedOptionSelected);
+    onSelect(firstCharactersOption_, &MainWindow::onFirstCharactersOptionSelected);
+    onSelect(prefixOption_, &MainWindow::onPrefixOptionSelected);
+
+    // Every change counts, typed, pasted or set by the program.
+    connect(linesPerPieceField_, &QLineEdit::textChanged, this, &MainWindow::onLinesPerPieceChanged);
+    connect(separatorField_, &QLineEdit::textChanged, this, &MainWindow::onSeparatorChanged);
+    connect(nameLengthField_, &QLineEdit::textChanged, this, &MainWindow::onNameLengthChanged);
+    connect(prefixField_, &QLineEdit::textChanged, this, &MainWindow::onPrefixChanged);
+    connect(firstNumberField_, &QLineEdit::textChanged, this, &MainWindow::onFirstNumberChanged);
+    nameLengthField_->installEventFilter(this);
+    firstNumberField_->installEventFilter(this);
+
+    connect(addFilesButton_, &QToolButton::clicked, this, &MainWindow::onAddFilesClicked);
+    connect(splitButton_, &QToolButton::clicked, this, &MainWindow::onSplitClicked);
+    connect(addFolderButton_, &QToolButton::clicked, this, &MainWindow::onAddFolderClicked);
+}
+
+void MainWindow::WatchPointer() {
+    // The blank-lines and prefix options and the prefix and first-number fields
+    // are left out on purpose: over them the pointer stays as the frame around
+    // them last set it.
+    const QList<QPair<QWidget*, PointerKind>> targets = {
+        {this, PointerKind::Default},
+        {splitOptions_, PointerKind::Default},
+        {saveOptions_, PointerKind::Default},
+        {addFilesButton_, PointerKind::Custom},
+        {splitButton_, PointerKind::Custom},
+        {addFolderButton_, PointerKind::Custom},
+        {linesOption_, PointerKind::Default},
+        {separatorOption_, PointerKind::Default},
+        {firstCharactersOption_, PointerKind::Default},
+        {numberedOption_, PointerKind::Default},
+        {linesPerPieceField_, PointerKind::Default},
+        {separatorField_, PointerKind::Default},
+        {nameLengthField_, PointerKind::Default},
+        {fileList_->viewport(), PointerKind::Default},
+    };
+    for (const auto& [widget, kind] : targets) {
+        widget->setMouseTracking(true);
+        widget->installEventFilter(this);
+        hoverTargets_.insert(widget, kind);
+    }
+}
+
+void MainWindow::LoadSettings() {
+    loading_ = true;
+    CenterOnScreen();
+    pointer_->SetHand(HoverCursor(ProgramFolderFile(QStringLiteral("HAND-M.CUR"))));
+    setWindowTitle(kTitle);
+    fileList_->setColumnWidth(0, 6500 / 15);
+
+    // Setting the fields runs their change handlers, which select the lines,
+    // separator and first-characters options in turn and write the five text
+    // keys back.
+    linesPerPieceField_->setText(store_.Read(keys::kNumberOfLines, QStringLiteral("3")));
+    separatorField_->setText(store_.Read(keys::kEveryXCharacter, QStringLiteral(",")));
+    nameLengthField_->setText(store_.Read(keys::kFirstCharacterSplit, QStringLiteral("8")));
+    prefixField_->setText(store_.Read(keys::kStartWithTheseCharacter, QStringLiteral("bob")));
+    firstNumberField_->setText(store_.Read(keys::kEndWithTheseNumbers, QStringLiteral("1")));
+
+    // Only the exact texts select; anything else leaves the separator and
+    // first-characters options standing from the field changes above.
+    const QString split = store_.Read(keys::kSplitOption, QStringLiteral("1"));
+    if (split == QLatin1String("1")) linesOption_->setChecked(true);
+    if (split == QLatin1String("2")) separatorOption_->setChecked(true);
+    if (split == QLatin1String("3")) blankLinesOption_->setChecked(true);
+    const QString save = store_.Read(keys::kSaveOption, QStringLiteral("1"));
+    if (save == QLatin1String("1")) numberedOption_->setChecked(true);
+    if (save == QLatin1String("2")) firstCharactersOption_->setChecked(true);
+    if (save == QLatin1String("3")) prefixOption_->setChecked(true);
+
+    focusHolder_->setFocus();
+    loading_ = false;
+}
+
+void MainWindow::CenterOnScreen() {
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    move(CenteredPosition(screen->geometry(), frameGeometry().size()));
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    // The frame's size is known only once the window is shown.
+    CenterOnScreen();
+    focusHolder_->setFocus();
+}
+
+bool MainWindow::IsTabStop(const QWidget* widget) const {
+    if (!isAncestorOf(widget) || !widget->isEnabled() || !widget->isVisibleTo(this)) return false;
+    if (!(widget->focusPolicy() & Qt::TabFocus)) return false;
+    // Tab enters an option group only at its selected option.
+    const auto* option = qobject_cast<const QRadioButton*>(widget);
+    return !option || option->isChecked();
+}
+
+bool MainWindow::focusNextPrevChild(bool next) {
+    QWidget* current = focusWidget();
+    if (!current) return QWidget::focusNextPrevChild(next);
+    QWidget* candidate = current;
+    do {
+        candidate = next ? candidate->nextInFocusChain() : candidate->previousInFocusChain();
+        if (IsTabStop(candidate)) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    } while (candidate != current);
+    return QWidget::focusNextPrevChild(next);
+}
+
+void MainWindow::onLinesOptionSelected() {
+    if (!loading_) store_.Write(keys::kSplitOption, QStringLiteral("1"));
+}
+void MainWindow::onSeparatorOptionSelected() {
+    if (!loading_) store_.Write(keys::kSplitOption, QStringLiteral("2"));
+}
+void MainWindow::onBlankLinesOptionSelected() {
+    if (!loading_) store_.Write(keys::kSplitOption, QStringLiteral("3"));
+}
+void MainWindow::onNumberedOptionSelected() {
+    if (!loading_) store_.Write(keys::kSaveOption, QStringLiteral("1"));
+}
+void MainWindow::onFirstCharactersOptionSelected() {
+    if (!loading_) store_.Write(keys::kSaveOption, QStringLiteral("2"));
+}
+void MainWindow::onPrefixOptionSelected() {
+    if (!loading_) store_.Write(keys::kSaveOption, QStringLiteral("3"));
+}
+
+void MainWindow::onLinesPerPieceChanged() {
+    linesOption_->setChecked(true);
+    store_.Write(keys::kNumberOfLines, linesPerPieceField_->text());
+}
+void MainWindow::onSeparatorChanged() {
+    separatorOption_->setChecked(true);
+    store_.Write(keys::kEveryXCharacter, separatorField_->text());
+}
+void MainWindow::onNameLengthChanged() {
+    firstCharactersOption_->setChecked(true);
+    store_.Write(keys::kFirstCharacterSplit, nameLengthField_->text());
+}
+// The prefix and first-number fields belong to the prefix option on the screen
+// but do not select it.
+void MainWindow::onPrefixChanged() { store_.Write(keys::kStartWithTheseCharacter, prefixField_->text()); }
+void MainWindow::onFirstNumberChanged() { store_.Write(keys::kEndWithTheseNumbers, firstNumberField_->text()); }
+
+void MainWindow::onNameLengthLeft() {
+    if (!HasRefusedFileNameChar(nameLengthField_->text())) return;
+    ShowMessage(this, QString::fromUtf8(messages::kInvalidFilename));
+    nameLengthField_->setFocus();
+}
+
+void MainWindow::onFirstNumberLeft() {
+    if (PassesNumericTest(firstNumberField_->text())) return;
+    ShowMessage(this, QString::fromUtf8(messages::kNonNumeric));
+    firstNumberField_->setFocus();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        const auto target = hoverTargets_.constFind(watched);
+        if (target != hoverTargets_.constEnd()) {
+            pointer_->Hover(*target);
+            // A button ignores moves made without a pressed mouse button, and an
+            // ignored move goes on to the window, whose handler would take the
+            // hand away again at once.
+            const bool tracking = static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton;
+            if (*target == PointerKind::Custom && tracking) return true;
+        }
+    } else if (event->type() == QEvent::FocusOut && (watched == nameLengthField_ || watched == firstNumberField_)) {
+        // Focus leaving for another program or a menu is not the user leaving the field.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            // After the focus change has finished: a modal box opened in the
+            // middle of it would fight it for the focus.
+            if (watched == nameLengthField_)
+                QMetaObject::invokeMethod(this, &MainWindow::onNameLengthLeft, Qt::QueuedConnection);
+            else
+                QMetaObject::invokeMethod(this, &MainWindow::onFirstNumberLeft, Qt::QueuedConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::onAddFilesClicked() { AddFilesFromDialog(*fileList_, *dialogs_, this); }
+
+void MainWindow::onAddFolderClicked() {
+    AddFolderFromPicker(
+        *fileList_, *dialogs_, this,
+        [this](bool busy) {
+            if (busy)
+                pointer_->BeginBusy();
+            else
+                pointer_->EndBusy();
+        },
+        [] { QCoreApplication::processEvents(); });
+}
+
+void MainWindow::onSplitClicked() {
+    // The button has sprung back already; a press while a run yields starts nothing.
+    if (running_) return;
+    if (fileList_->Count() < 1) {
+        ShowMessage(this, QString::fromUtf8(messages::kNoFiles));
+        return;
+    }
+    running_ = true;
+    pointer_->BeginBusy();
+    fileList_->SetRunActive(true);
+
+    const ControlSettings settings(Options());
+    const ListSources sources(*fileList_);
+    WindowRunHost host(
+        this, [this] { return !closing_; }, [this](const Progress& progress) { ShowProgress(progress); });
+    const RunReport report = SplitRun(sources, settings, host);
+
+    fileList_->SetRunActive(false);
+    EndProgress();
+    running_ = false;
+    const bool closed = std::exchange(closing_, false);
+    if (!closed) ShowMessage(this, FinalMessage(report));  // a closed window ends without it
+    pointer_->EndBusy();
+}
+
+OptionControls MainWindow::Options() const {
+    return {linesOption_,     separatorOption_, blankLinesOption_,   firstCharactersOption_,
+            numberedOption_,  prefixOption_,    linesPerPieceField_, separatorField_,
+            nameLengthField_, prefixField_,     firstNumberField_};
+}
+
+void MainWindow::ShowProgress(const Progress& progress) {
+    if (progress.fileCount > 0) {
+        double done = progress.fileIndex - 1;
+        if (progress.sourceBytes > 0)
+            done += static_cast<double>(progress.bytesRead) / static_cast<double>(progress.sourceBytes);
+        runProgress_->setValue(static_cast<int>(1000.0 * done / progress.fileCount));
+    }
+    runProgress_->show();
+    setWindowTitle(kTitle + QStringLiteral(" - ") + ProgressText(progress));
+}
+
+void MainWindow::EndProgress() {
+    runProgress_->hide();
+    runProgress_->setValue(0);
+    setWindowTitle(kTitle);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // A run sees this at its next yield and stops there.
+    if (running_) closing_ = true;
+    event->accept();
+}
+
+}  // namespace partwright

@@ -1,0 +1,244 @@
+#include "filelist/file_list.h"
+#include "ui/main_window.h"
+#include "ui/tests/test_support.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSet>
+#include <QToolButton>
+
+using partwright::MainWindow;
+namespace test = partwright::test;
+
+namespace {
+
+QRect Twips(int left, int top, int width, int height) {
+    const auto px = [](int twips) { return qRound(twips / 15.0); };
+    return {px(left), px(top), px(width), px(height)};
+}
+
+}  // namespace
+
+class MainWindowLayoutTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { test::ClearStore(); }
+
+    void windowIsFixedAtItsClientSizeWithoutMaximize() {
+        MainWindow window;
+        QCOMPARE(window.size(), QSize(513, 392));
+        QCOMPARE(window.minimumSize(), window.maximumSize());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Partwright"));
+        const Qt::WindowFlags flags = window.windowFlags();
+        QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+        QCOMPARE(window.palette().color(QPalette::Window), QColor(Qt::white));
+    }
+
+    void controlsStandWhereTheLayoutPutsThem_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("focusHolder") << "focusHolder" << Twips(-720, 2640, 615, 495);
+        QTest::newRow("addFilesButton") << "addFilesButton" << Twips(120, 2040, 2415, 1215);
+        QTest::newRow("addFolderButton") << "addFolderButton" << Twips(2640, 2040, 2415, 1215);
+        QTest::newRow("splitButton") << "splitButton" << Twips(5160, 2040, 2415, 1215);
+        QTest::newRow("fileList") << "fileList" << Twips(120, 120, 7455, 1815);
+        QTest::newRow("splitOptions") << "splitOptions" << Twips(120, 3360, 7455, 950);
+        QTest::newRow("linesOption") << "linesOption" << Twips(120, 290, 2775, 255);
+        QTest::newRow("separatorField") << "separatorField" << Twips(6480, 260, 855, 330);
+        QTest::newRow("blankLinesOption") << "blankLinesOption" << Twips(120, 600, 2175, 255);
+        QTest::newRow("saveOptions") << "saveOptions" << Twips(120, 4440, 7455, 1300);
+        QTest::newRow("numberedOption") << "numberedOption" << Twips(120, 290, 6495, 255);
+        QTest::newRow("nameLengthField") << "nameLengthField" << Twips(4200, 550, 855, 330);
+        QTest::newRow("prefixOption") << "prefixOption" << Twips(120, 900, 7125, 255);
+        QTest::newRow("prefixField") << "prefixField" << Twips(3120, 840, 885, 330);
+        QTest::newRow("firstNumberField") << "firstNumberField" << Twips(6600, 840, 735, 330);
+    }
+    void controlsStandWhereTheLayoutPutsThem() {
+        QFETCH(QString, name);
+        QFETCH(QRect, expected);
+        MainWindow window;
+        auto* control = window.findChild<QWidget*>(name);
+        QVERIFY(control);
+        QCOMPARE(control->geometry(), expected);
+    }
+
+    void framesHoldTheirControls() {
+        MainWindow window;
+        const auto* splitOptions = window.findChild<QGroupBox*>("splitOptions");
+        const auto* saveOptions = window.findChild<QGroupBox*>("saveOptions");
+        for (const char* name :
+             {"linesOption", "linesPerPieceField", "separatorOption", "separatorField", "blankLinesOption"})
+            QCOMPARE(window.findChild<QWidget*>(name)->parentWidget(), splitOptions);
+        for (const char* name : {"firstCharactersOption", "numberedOption", "nameLengthField", "prefixOption",
+                                 "prefixField", "firstNumberField"})
+            QCOMPARE(window.findChild<QWidget*>(name)->parentWidget(), saveOptions);
+        QCOMPARE(splitOptions->title(), QStringLiteral("Split By Options"));
+        QCOMPARE(saveOptions->title(), QStringLiteral("Save Options"));
+    }
+
+    void everyFieldHasItsOwnSpokenName() {
+        MainWindow window;
+        QSet<QString> names;
+        for (const QLineEdit* field : window.findChildren<QLineEdit*>()) {
+            QVERIFY2(!field->accessibleName().isEmpty(), qPrintable(field->objectName()));
+            names.insert(field->accessibleName());
+        }
+        QCOMPARE(names.size(), 5);
+    }
+
+    void captionsAndFonts_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<double>("points");
+        QTest::newRow("addFilesButton") << "addFilesButton"
+                                        << "Add File(s)" << 11.25;
+        QTest::newRow("addFolderButton") << "addFolderButton"
+                                         << "Add All File(s) In Folder" << 11.25;
+        QTest::newRow("splitButton") << "splitButton"
+                                     << "Split!" << 11.25;
+        QTest::newRow("linesOption") << "linesOption"
+                                     << "Split every x number of lines:" << 9.0;
+        QTest::newRow("separatorOption") << "separatorOption"
+                                         << "Split every x characters:" << 9.0;
+        QTest::newRow("blankLinesOption") << "blankLinesOption"
+                                          << "Split every blank line" << 9.0;
+        QTest::newRow("firstCharactersOption") << "firstCharactersOption"
+                                               << "Save filename as first x characters of split:" << 9.0;
+        QTest::newRow("numberedOption") << "numberedOption"
+                                        << "Save as [filename]-0001.txt, [filename]-0002.txt, [filename]-0003.txt, etc."
+                                        << 9.0;
+        QTest::newRow("prefixOption")
+            << "prefixOption"
+            << "Save filename with characters   [Text5]       and these counting numbers   [Text6]" << 9.0;
+    }
+    void captionsAndFonts() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(double, points);
+        MainWindow window;
+        auto* button = window.findChild<QAbstractButton*>(name);
+        QVERIFY(button);
+        // A long picture-button caption is wrapped onto two lines.
+        QCOMPARE(button->text().replace(QLatin1Char('\n'), QLatin1Char(' ')), caption);
+        QCOMPARE(button->font().family(), QStringLiteral("Arial"));
+        QVERIFY(button->font().bold());
+        QCOMPARE(button->font().pointSizeF(), points);
+    }
+
+    void pictureButtonsShowA32PixelPictureAboveTheCaption() {
+        MainWindow window;
+        for (const char* name : {"addFilesButton", "splitButton", "addFolderButton"}) {
+            auto* button = window.findChild<QToolButton*>(name);
+            QVERIFY(button);
+            QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+            QCOMPARE(button->iconSize(), QSize(32, 32));
+            QVERIFY(!button->icon().isNull());
+            QVERIFY(!button->isCheckable());
+            // The picture is drawn, not blank.
+            const QImage picture = button->icon().pixmap(32, 32).toImage();
+            int opaque = 0;
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 32; ++x) opaque += qAlpha(picture.pixel(x, y)) > 0;
+            QVERIFY2(opaque > 100, name);
+        }
+    }
+
+    void listHasOneColumnAndItsToolTip() {
+        MainWindow window;
+        auto& list = window.List();
+        QCOMPARE(list.columnCount(), 1);
+        QCOMPARE(list.headerItem()->text(0), QStringLiteral("Text File(s)"));
+        QCOMPARE(list.columnWidth(0), 6500 / 15);
+        QCOMPARE(list.toolTip(), QStringLiteral("Drag and drop files here. Double-click item to remove it. Move bar "
+                                                "to right and out of window to reveal full names."));
+    }
+
+    void nothingShowsFocusAtStartAndTabFollowsTheTable() {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QCOMPARE(QApplication::focusWidget(), window.findChild<QWidget*>("focusHolder"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window.findChild<QWidget*>("addFilesButton"));
+
+        const QStringList order = {"addFilesButton",        "splitButton",        "fileList",        "addFolderButton",
+                                   "linesOption",           "linesPerPieceField", "separatorOption", "separatorField",
+                                   "firstCharactersOption", "numberedOption",     "nameLengthField", "blankLinesOption",
+                                   "prefixOption",          "prefixField",        "firstNumberField"};
+        QWidget* widget = window.findChild<QWidget*>("focusHolder");
+        QStringList chain;
+        while (chain.size() < order.size()) {
+            widget = widget->nextInFocusChain();
+            if (order.contains(widget->objectName())) chain << widget->objectName();
+        }
+        QCOMPARE(chain, order);
+    }
+
+    void tabEntersAnOptionGroupOnlyAtItsSelectedOption_data() {
+        QTest::addColumn<QStringList>("select");
+        QTest::addColumn<QStringList>("stops");
+        QTest::newRow("linesOption and numberedOption")
+            << QStringList{"linesOption", "numberedOption"}
+            << QStringList{"addFilesButton",     "splitButton",    "fileList",       "addFolderButton", "linesOption",
+                           "linesPerPieceField", "separatorField", "numberedOption", "nameLengthField", "prefixField",
+                           "firstNumberField",   "focusHolder",    "addFilesButton"};
+        QTest::newRow("blankLinesOption and prefixOption")
+            << QStringList{"blankLinesOption", "prefixOption"}
+            << QStringList{"addFilesButton",     "splitButton",    "fileList",         "addFolderButton",
+                           "linesPerPieceField", "separatorField", "nameLengthField",  "blankLinesOption",
+                           "prefixOption",       "prefixField",    "firstNumberField", "focusHolder"};
+    }
+    void tabEntersAnOptionGroupOnlyAtItsSelectedOption() {
+        QFETCH(QStringList, select);
+        QFETCH(QStringList, stops);
+        MainWindow window;
+        for (const QString& name : select) window.findChild<QRadioButton*>(name)->setChecked(true);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QStringList visited;
+        for (int i = 0; i < stops.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited, stops);
+        // Shift+Tab walks the same stops backwards.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget()->objectName(), stops[stops.size() - 2]);
+    }
+
+    void optionGroupsAreExclusivePerFrame() {
+        MainWindow window;
+        auto* separatorOption = window.findChild<QRadioButton*>("separatorOption");
+        auto* prefixOption = window.findChild<QRadioButton*>("prefixOption");
+        separatorOption->click();
+        prefixOption->click();
+        QVERIFY(separatorOption->isChecked());
+        QVERIFY(prefixOption->isChecked());
+        for (const char* name : {"linesOption", "blankLinesOption", "firstCharactersOption", "numberedOption"})
+            QVERIFY2(!window.findChild<QRadioButton*>(name)->isChecked(), name);
+        for (QWidget* control : window.findChildren<QWidget*>()) QVERIFY(control->isEnabled());
+    }
+
+    void centredPositionHalvesTheDifference_data() {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QSize>("outer");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("1920 x 1080") << QRect(0, 0, 1920, 1080) << QSize(519, 421) << QPoint(700, 329);
+        QTest::newRow("1280 x 800") << QRect(0, 0, 1280, 800) << QSize(513, 392) << QPoint(383, 204);
+        QTest::newRow("second screen") << QRect(1920, 0, 1024, 768) << QSize(524, 368) << QPoint(2170, 200);
+    }
+    void centredPositionHalvesTheDifference() {
+        QFETCH(QRect, screen);
+        QFETCH(QSize, outer);
+        QFETCH(QPoint, expected);
+        QCOMPARE(partwright::CenteredPosition(screen, outer), expected);
+    }
+};
+
+PARTWRIGHT_UI_TEST_MAIN(MainWindowLayoutTest)
+#include "main_window_layout_test.moc"
