@@ -6,6 +6,7 @@
 
 #include "engine/separator_search.h"
 #include "engine/unit_search.h"
+#include "engine/utf8_raw.h"
 
 namespace partwright {
 
@@ -18,17 +19,42 @@ constexpr std::basic_string_view<Unit> kLineEnd(kLineEndUnits<Unit>, 2);
 template <class Unit>
 constexpr std::basic_string_view<Unit> kCarriageReturn(kLineEndUnits<Unit>, 1);
 
-// Groups of N lines. Every line but the last of a piece is followed by its
-// CR LF; the CR LF after a piece's last line belongs to no piece. Since the
-// block text ends with CR LF, a CR LF is known to join two lines of a piece as
-// soon as any unit follows it, so content is passed on at the latest at the
-// end of each chunk and never more than one CR LF is held back. Within a
-// chunk, a piece's lines and their joints are contiguous and go out as one view.
 template <class Unit>
+constexpr std::basic_string_view<Unit> kLf(kLineEndUnits<Unit> + 1, 1);
+
+template <class Unit, LineEnd kEnd>
+constexpr std::basic_string_view<Unit> LineEndUnits() {
+    if constexpr (kEnd == LineEnd::CrLf) {
+        return kLineEnd<Unit>;
+    } else {
+        return kLf<Unit>;
+    }
+}
+
+// The `remaining`-th line end in [from, to), at its first unit; `to` when
+// there are fewer, with `remaining` lowered by the number found.
+template <class Unit, LineEnd kEnd>
+const Unit* FindEnds(const Unit* from, const Unit* to, std::int64_t& remaining) {
+    if constexpr (kEnd == LineEnd::CrLf) {
+        return FindLineEnds(from, to, remaining);
+    } else {
+        return FindLfs(from, to, remaining);
+    }
+}
+
+// Groups of N lines. Every line but the last of a piece is followed by its
+// line end; the line end after a piece's last line belongs to no piece. Since
+// the block text ends with a line end, a line end is known to join two lines
+// of a piece as soon as any unit follows it, so content is passed on at the
+// latest at the end of each chunk and never more than one line end is held
+// back. Within a chunk, a piece's lines and their joints are contiguous and go
+// out as one view. A CR LF may straddle two chunks; a lone LF cannot.
+template <class Unit, LineEnd kEnd>
 class LinesCutter final : public BasicPieceCutter<Unit> {
 public:
     using View = std::basic_string_view<Unit>;
     using Sink = BasicPieceSink<Unit>;
+    static constexpr std::size_t kEndSize = kEnd == LineEnd::CrLf ? 2 : 1;
 
     explicit LinesCutter(std::int64_t linesPerPiece) : linesPerPiece_(std::max<std::int64_t>(linesPerPiece, 1)) {}
 
@@ -51,19 +77,19 @@ public:
         }
         for (;;) {
             std::int64_t remaining = linesPerPiece_ - linesInPiece_;
-            const Unit* cr = FindLineEnds(scan, end, remaining);
-            if (cr == end) {
+            const Unit* lineEnd = FindEnds<Unit, kEnd>(scan, end, remaining);
+            if (lineEnd == end) {
                 linesInPiece_ = linesPerPiece_ - remaining;
                 break;
             }
-            Emit(View(from, static_cast<std::size_t>(cr - from)), sink);
+            Emit(View(from, static_cast<std::size_t>(lineEnd - from)), sink);
             sink.EndPiece(false);
             if (!Begin(sink)) return false;
-            from = scan = cr + 2;
+            from = scan = lineEnd + kEndSize;
         }
         // A CR at the very end may start a line end that the next chunk completes.
         const Unit* stop = end;
-        if (stop != from && stop[-1] == Unit('\r')) {
+        if (kEnd == LineEnd::CrLf && stop != from && stop[-1] == Unit('\r')) {
             pendingCr_ = true;
             --stop;
         }
@@ -95,23 +121,24 @@ private:
         pendingCr_ = false;
     }
 
-    // Content that is sure to belong to the piece; a held CR LF goes first.
+    // Content that is sure to belong to the piece; a held line end goes first.
     void Emit(View content, Sink& sink) {
         if (heldLineEnd_) {
-            sink.AppendToPiece(kLineEnd<Unit>);
+            sink.AppendToPiece(LineEndUnits<Unit, kEnd>());
             heldLineEnd_ = false;
         }
         if (!content.empty()) sink.AppendToPiece(content);
     }
 
-    // [from, stop) of the chunk. A CR LF right at its end may be the last of the
-    // piece, so it is held until more text shows that another line follows.
+    // [from, stop) of the chunk. A line end right at its end may be the last
+    // of the piece, so it is held until more text shows that another line follows.
     void EmitChunkEnd(const Unit* from, const Unit* stop, Sink& sink) {
-        if (stop - from >= 2 && stop[-2] == Unit('\r') && stop[-1] == Unit('\n')) {
-            Emit(View(from, static_cast<std::size_t>(stop - 2 - from)), sink);
+        const View chunk(from, static_cast<std::size_t>(stop - from));
+        if (chunk.ends_with(LineEndUnits<Unit, kEnd>())) {
+            Emit(chunk.substr(0, chunk.size() - kEndSize), sink);
             heldLineEnd_ = true;
-        } else if (stop != from) {
-            Emit(View(from, static_cast<std::size_t>(stop - from)), sink);
+        } else if (!chunk.empty()) {
+            Emit(chunk, sink);
         }
     }
 
@@ -130,8 +157,8 @@ private:
     std::int64_t linesPerPiece_;
     std::int64_t linesInPiece_ = 0;
     bool inPiece_ = false;
-    bool heldLineEnd_ = false;  // a CR LF not passed on yet, after the piece's latest line
-    bool pendingCr_ = false;    // the previous chunk ended with a CR
+    bool heldLineEnd_ = false;  // a line end not passed on yet, after the piece's latest line
+    bool pendingCr_ = false;    // CR LF only: the previous chunk ended with a CR
 };
 
 // Segments between non-overlapping occurrences, found left to right. Across a
@@ -230,11 +257,238 @@ private:
     bool inPiece_ = false;
 };
 
+// UTF-8 bytes of units as the piece writer writes them: a UTF-16 unit on its
+// own (1 to 3 bytes), a byte of a single-byte code page through its table.
+template <class Unit>
+class Utf8Size {
+public:
+    explicit Utf8Size(const ByteUtf8Lengths* byteLengths) : byteLengths_(byteLengths) {
+        if (byteLengths_) {
+            for (int byte = 0; byte < 0x80; ++byte) asciiAsItself_ = asciiAsItself_ && (*byteLengths_)[byte] == 1;
+        }
+    }
+
+    // Whether every unit of `units` is written as one byte: then a size is a count.
+    [[nodiscard]] bool AllOneByte(std::basic_string_view<Unit> units) const {
+        if constexpr (sizeof(Unit) == 1) {
+            return byteLengths_ == nullptr || (asciiAsItself_ && IsAscii(units));
+        } else {
+            unsigned all = 0;
+            for (const Unit unit : units) all |= unit;
+            return all < 0x80;
+        }
+    }
+
+    [[nodiscard]] std::uint64_t Of(const Unit* from, const Unit* to) const {
+        std::uint64_t bytes = 0;
+        if constexpr (sizeof(Unit) == 1) {
+            if (byteLengths_ == nullptr) return static_cast<std::uint64_t>(to - from);
+            for (; from != to; ++from) bytes += (*byteLengths_)[static_cast<unsigned char>(*from)];
+        } else {
+            for (; from != to; ++from) bytes += 1u + (*from >= 0x80) + (*from >= 0x800);
+        }
+        return bytes;
+    }
+
+private:
+    const ByteUtf8Lengths* byteLengths_;
+    bool asciiAsItself_ = true;
+};
+
+// Pieces of whole lines, each as many bytes as it can be without passing the
+// limit. Whether a line joins the current piece is known once its end is seen
+// or once its bytes so far no longer fit. Lines wholly inside a chunk are
+// decided there, with no copy; only a line that crosses a chunk's end while
+// still undecided is held, and only until it no longer fits: so what is held
+// is part of one line and never more than `limit` bytes. A line that begins
+// its piece goes straight out, however long it is.
+template <class Unit, LineEnd kEnd>
+class MaxBytesCutter final : public BasicPieceCutter<Unit> {
+public:
+    using View = std::basic_string_view<Unit>;
+    using Sink = BasicPieceSink<Unit>;
+    static constexpr std::size_t kEndSize = kEnd == LineEnd::CrLf ? 2 : 1;  // units, and UTF-8 bytes
+
+    MaxBytesCutter(std::uint64_t limit, const ByteUtf8Lengths* byteLengths)
+        : limit_(std::max<std::uint64_t>(limit, 1)), size_(byteLengths) {}
+
+    bool Feed(View units, Sink& sink) override {
+        if (units.empty()) return true;
+        oneByte_ = size_.AllOneByte(units);
+        const Unit* p = units.data();
+        const Unit* const end = p + units.size();
+        if (pendingCr_) {
+            pendingCr_ = false;
+            if (*p == Unit('\n')) {
+                if (!CloseLine(sink)) return false;
+                ++p;
+            } else if (!AddToLine(kCarriageReturn<Unit>, 1, sink)) {
+                return false;
+            }
+        }
+        if (lineOpen_) {
+            std::int64_t one = 1;
+            const Unit* const lineEnd = FindEnds<Unit, kEnd>(p, end, one);
+            if (lineEnd == end) return KeepOpen(p, end, sink);
+            if (!AddToLine(Span(p, lineEnd), Size(p, lineEnd), sink) || !CloseLine(sink)) return false;
+            p = lineEnd + kEndSize;
+        }
+        // Lines wholly inside the chunk. The lines of a piece and the line
+        // ends between them lie side by side here and go out as one view.
+        const Unit* batch = nullptr;     // the current piece's units not passed on yet
+        const Unit* batchEnd = nullptr;  // the end of its latest line
+        for (;;) {
+            std::int64_t one = 1;
+            const Unit* const lineEnd = FindEnds<Unit, kEnd>(p, end, one);
+            if (lineEnd == end) break;
+            const std::uint64_t bytes = Size(p, lineEnd);
+            if (linesInPiece_ == 0) {
+                if (!inPiece_ && !Begin(sink)) return false;
+                batch = p;
+                pieceBytes_ = bytes;
+            } else if (pieceBytes_ + kEndSize + bytes <= limit_) {
+                if (batch == nullptr) {
+                    sink.AppendToPiece(LineEndUnits<Unit, kEnd>());  // after a line passed on earlier
+                    batch = p;
+                }
+                pieceBytes_ += kEndSize + bytes;
+            } else {
+                if (batch != nullptr) Emit(batch, batchEnd, sink);
+                if (!Cut(sink)) return false;
+                batch = p;
+                pieceBytes_ = bytes;
+            }
+            ++linesInPiece_;
+            batchEnd = lineEnd;
+            p = lineEnd + kEndSize;
+        }
+        if (batch != nullptr) Emit(batch, batchEnd, sink);
+        return KeepOpen(p, end, sink);
+    }
+
+    bool Finish(Sink& sink) override {
+        // What follows the last line end is no line; in a block text it is empty.
+        if (inPiece_) sink.EndPiece(false);
+        Reset();
+        return true;
+    }
+
+private:
+    [[nodiscard]] static View Span(const Unit* from, const Unit* to) {
+        return View(from, static_cast<std::size_t>(to - from));
+    }
+
+    [[nodiscard]] std::uint64_t Size(const Unit* from, const Unit* to) const {
+        return oneByte_ ? static_cast<std::uint64_t>(to - from) : size_.Of(from, to);
+    }
+
+    static void Emit(const Unit* from, const Unit* to, Sink& sink) {
+        if (to != from) sink.AppendToPiece(Span(from, to));
+    }
+
+    bool Begin(Sink& sink) {
+        inPiece_ = true;
+        pieceBytes_ = 0;
+        linesInPiece_ = 0;
+        if (sink.BeginPiece()) return true;
+        Reset();
+        return false;
+    }
+
+    bool Cut(Sink& sink) {
+        sink.EndPiece(false);
+        return Begin(sink);
+    }
+
+    void Reset() {
+        inPiece_ = false;
+        pieceBytes_ = 0;
+        linesInPiece_ = 0;
+        lineOpen_ = false;
+        lineHeld_ = false;
+        lineBytes_ = 0;
+        held_.clear();
+        pendingCr_ = false;
+    }
+
+    // [p, end) begins or continues a line that the chunk does not end.
+    bool KeepOpen(const Unit* p, const Unit* end, Sink& sink) {
+        if (kEnd == LineEnd::CrLf && p != end && end[-1] == Unit('\r')) {
+            pendingCr_ = true;  // may begin a CR LF that the next chunk completes
+            --end;
+        }
+        if (!lineOpen_) {
+            if (p == end && !pendingCr_) return true;
+            lineOpen_ = true;
+            lineBytes_ = 0;
+            lineHeld_ = linesInPiece_ > 0;  // the first line of a piece needs no decision
+        }
+        return AddToLine(Span(p, end), Size(p, end), sink);
+    }
+
+    // More units of the open line, `bytes` of UTF-8.
+    bool AddToLine(View units, std::uint64_t bytes, Sink& sink) {
+        lineBytes_ += bytes;
+        if (lineHeld_) {
+            if (pieceBytes_ + kEndSize + lineBytes_ <= limit_) {
+                held_.append(units);
+                return true;
+            }
+            // It cannot join the piece: it begins the next one, and from here on goes straight out.
+            if (!Cut(sink)) return false;
+            lineHeld_ = false;
+            if (!held_.empty()) sink.AppendToPiece(held_);
+            held_.clear();
+        }
+        if (units.empty()) return true;
+        if (!inPiece_ && !Begin(sink)) return false;
+        sink.AppendToPiece(units);
+        return true;
+    }
+
+    bool CloseLine(Sink& sink) {
+        if (lineHeld_ && !AddToLine({}, 0, sink)) return false;  // an empty line may still not fit
+        lineOpen_ = false;
+        if (lineHeld_) {
+            lineHeld_ = false;
+            sink.AppendToPiece(LineEndUnits<Unit, kEnd>());
+            if (!held_.empty()) sink.AppendToPiece(held_);
+            held_.clear();
+            pieceBytes_ += kEndSize + lineBytes_;
+        } else {
+            if (!inPiece_ && !Begin(sink)) return false;
+            pieceBytes_ = lineBytes_;
+        }
+        ++linesInPiece_;
+        return true;
+    }
+
+    std::uint64_t limit_;
+    Utf8Size<Unit> size_;
+    bool oneByte_ = false;          // every unit of the current chunk is one byte
+    bool inPiece_ = false;
+    std::uint64_t pieceBytes_ = 0;  // of the current piece's lines and the line ends between them
+    std::int64_t linesInPiece_ = 0;
+    bool lineOpen_ = false;         // a line began in an earlier chunk and has not ended
+    bool lineHeld_ = false;         // ... and whether it joins the current piece is still open
+    std::uint64_t lineBytes_ = 0;
+    std::basic_string<Unit> held_;  // the held line's units so far
+    bool pendingCr_ = false;        // CR LF only: the previous chunk ended with a CR
+};
+
 }  // namespace
 
 template <class Unit>
-std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::Lines(std::int64_t linesPerPiece) {
-    return std::make_unique<LinesCutter<Unit>>(linesPerPiece);
+std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::Lines(std::int64_t linesPerPiece, LineEnd lineEnd) {
+    if (lineEnd == LineEnd::Lf) return std::make_unique<LinesCutter<Unit, LineEnd::Lf>>(linesPerPiece);
+    return std::make_unique<LinesCutter<Unit, LineEnd::CrLf>>(linesPerPiece);
+}
+
+template <class Unit>
+std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::MaxBytes(std::uint64_t limit, LineEnd lineEnd,
+                                                                         const ByteUtf8Lengths* byteLengths) {
+    if (lineEnd == LineEnd::Lf) return std::make_unique<MaxBytesCutter<Unit, LineEnd::Lf>>(limit, byteLengths);
+    return std::make_unique<MaxBytesCutter<Unit, LineEnd::CrLf>>(limit, byteLengths);
 }
 
 template <class Unit>
@@ -243,9 +497,10 @@ std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::Separator(std::b
 }
 
 template <class Unit>
-std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::BlankLines() {
-    const Unit blankLine[] = {Unit('\r'), Unit('\n'), Unit('\r'), Unit('\n')};
-    return Separator(std::basic_string<Unit>(blankLine, 4));
+std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::BlankLines(LineEnd lineEnd) {
+    std::basic_string<Unit> blankLine(lineEnd == LineEnd::Lf ? kLf<Unit> : kLineEnd<Unit>);
+    blankLine += blankLine;
+    return Separator(std::move(blankLine));
 }
 
 template class BasicPieceCutter<char16_t>;

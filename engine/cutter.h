@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -8,6 +9,13 @@
 #include "engine/text.h"
 
 namespace partwright {
+
+// What ends a line: the pair CR LF, or a lone LF (a CR before it is then an
+// ordinary unit of its line).
+enum class LineEnd { CrLf, Lf };
+
+// UTF-8 bytes of each byte of a single-byte code page as it is written.
+using ByteUtf8Lengths = std::array<std::uint8_t, 256>;
 
 // Receives the pieces of one block text as they are cut, in order. `Unit` is
 // char16_t for decoded text, or char for the raw bytes of a single-byte code
@@ -28,23 +36,34 @@ public:
 // Cuts one block text, fed in any number of chunks, into pieces, in one pass:
 // no unit is looked at more than a bounded number of times and no piece is
 // held whole. The block text is the block followed by the CR LF the run
-// appends; only the pair CR LF ends a line.
+// appends; only the line end (CR LF unless told otherwise) ends a line. With
+// LineEnd::Lf a lone LF takes every role CR LF has below.
 //
 // Lines mode (N >= 1): with S = (CR LF count) + 1 segments, there are
 // ceil(S / N) pieces; piece j holds lines N*j+1 to N*j+N joined by CR LF, with
 // no CR LF after the last; the final (empty) segment never counts.
 // Separator mode: the segments between non-overlapping occurrences of the
 // separator, found left to right; an empty separator gives the whole text.
-// Blank-line mode: separator mode with CR LF CR LF.
+// Blank-line mode: separator mode with CR LF CR LF (LF LF).
+// Size mode: the lines, the final segment left out, in pieces of whole
+// consecutive lines joined by the line end, each piece as long as it can be
+// while its UTF-8 bytes stay at most `limit`; a longer line is a piece by itself.
 template <class Unit>
 class BasicPieceCutter {
 public:
     using View = std::basic_string_view<Unit>;
     using Sink = BasicPieceSink<Unit>;
 
-    [[nodiscard]] static std::unique_ptr<BasicPieceCutter> Lines(std::int64_t linesPerPiece);
+    [[nodiscard]] static std::unique_ptr<BasicPieceCutter> Lines(std::int64_t linesPerPiece,
+                                                                 LineEnd lineEnd = LineEnd::CrLf);
     [[nodiscard]] static std::unique_ptr<BasicPieceCutter> Separator(std::basic_string<Unit> separator);
-    [[nodiscard]] static std::unique_ptr<BasicPieceCutter> BlankLines();
+    [[nodiscard]] static std::unique_ptr<BasicPieceCutter> BlankLines(LineEnd lineEnd = LineEnd::CrLf);
+    // `byteLengths` (bytes only): the UTF-8 length each byte is written as;
+    // null when every byte is written as itself.
+    //   MaxBytes(10) cuts "aaaa\r\nbbbb\r\ncccc\r\ndd\r\n" into "aaaa\r\nbbbb" and "cccc\r\ndd".
+    [[nodiscard]] static std::unique_ptr<BasicPieceCutter> MaxBytes(std::uint64_t limit,
+                                                                    LineEnd lineEnd = LineEnd::CrLf,
+                                                                    const ByteUtf8Lengths* byteLengths = nullptr);
 
     virtual ~BasicPieceCutter() = default;
 

@@ -42,6 +42,8 @@ std::string Describe(const Failure& failure) {
     case Failure::Kind::BadCodepage:
         // The reason names the code page and what is wrong with it.
         return WithReason("cannot read " + path, failure.reason);
+    case Failure::Kind::BadHeader:
+        return WithReason(path + ": no pieces written, its header cannot be used", failure.reason);
     }
     return WithReason(path, failure.reason);
 }

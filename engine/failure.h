@@ -16,6 +16,7 @@ struct Failure {
         BadFirstNumber,  // the first counting number is not a 16-bit whole number
         NameTooLong,     // the first-characters name can never be a valid file name
         BadCodepage,     // the requested code page is unknown here
+        BadHeader,       // the source's header cannot be taken: it gives no pieces
     };
 
     Kind kind;

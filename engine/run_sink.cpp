@@ -20,10 +20,16 @@ std::string Quoted(TextView text) {
 void RunSink::StartSource(const std::filesystem::path& source, const ByteTable* table) {
     Abandon();
     source_ = source;
+    nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
+    header_.clear();
+    headerBytes_.clear();
     pieceIndex_ = 0;
     table_ = table;
     if (table_) forms_ = Utf8FormsOf(*table_);
 }
+
+void RunSink::SetHeader(TextView header) { header_.assign(header); }
+void RunSink::SetHeader(std::string_view header) { headerBytes_.assign(header); }
 
 bool RunSink::BeginPiece() {
     ResetPiece();
@@ -38,7 +44,7 @@ bool RunSink::BeginPiece() {
 
 void RunSink::NameFromSettings() {
     const SplitSettings& settings = run_.settings;
-    const NativeString& source = source_.native();
+    const NativeString& source = nameSource_.native();
     if (settings.FirstCharsSelected()) {
         const Text lengthText = settings.NameLength();
         const std::optional<std::int32_t> length = ToInt32(lengthText);
@@ -129,7 +135,7 @@ void RunSink::Collect(TextView units) {
         heldStart_.append(units);
     } else {
         // The name is still open after a long stretch: go on in a file, so memory stays bounded.
-        std::filesystem::path folder = source_.parent_path();
+        std::filesystem::path folder = nameSource_.parent_path();
         if (folder.empty()) folder = ".";
         Failure failure;
         if (!writer_.OpenTemporary(folder, failure)) {
@@ -137,6 +143,7 @@ void RunSink::Collect(TextView units) {
             return;
         }
         inTemporary_ = true;
+        if (!WriteHeader()) return;
         Write(heldStart_);
         Text().swap(heldStart_);
         if (state_ != State::Skipped) Write(units);
@@ -145,7 +152,7 @@ void RunSink::Collect(TextView units) {
 
 // The first x units are in: `units` are the ones not passed on yet.
 void RunSink::NameKnown(TextView units) {
-    target_ = NameFromFirstChars(source_.native(), nameChars_, nameLength_);
+    target_ = NameFromFirstChars(nameSource_.native(), nameChars_, nameLength_);
     if (inTemporary_) {
         state_ = State::NamedTemporary;
         Write(units);
@@ -176,7 +183,16 @@ bool RunSink::Open() {
         return false;
     }
     opened_ = true;
-    return true;
+    return WriteHeader();
+}
+
+// The header goes first into every piece file, before the piece's own text.
+bool RunSink::WriteHeader() {
+    if (table_ ? headerBytes_.empty() : header_.empty()) return true;
+    Failure failure;
+    const bool written = table_ ? writer_.Append(headerBytes_, forms_, failure) : writer_.Append(header_, failure);
+    if (!written) Skip(failure);
+    return written;
 }
 
 void RunSink::Write(TextView units) {
@@ -197,7 +213,7 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
         break;
     case State::Collecting:
         // The piece is shorter than the name length: all of it makes the name.
-        target_ = NameFromFirstChars(source_.native(), nameChars_, nameLength_);
+        target_ = NameFromFirstChars(nameSource_.native(), nameChars_, nameLength_);
         if (inTemporary_) {
             state_ = State::NamedTemporary;
             Commit();
@@ -232,6 +248,7 @@ void RunSink::Commit() {
         }
         ++run_.report.piecesWritten;
         ++run_.progress.piecesWritten;
+        run_.host.PieceWritten(target_);
     }
 }
 

@@ -47,6 +47,11 @@ public:
     // single-byte code page when its pieces come as bytes.
     void StartSource(const std::filesystem::path& source, const ByteTable* table = nullptr);
 
+    // The source's header with its line end, written at the head of every
+    // piece from now on; bytes of the source's code page when its pieces come as bytes.
+    void SetHeader(TextView header);
+    void SetHeader(std::string_view header);
+
     bool BeginPiece() override;
     void AppendToPiece(TextView units) override;
     void AppendToPiece(std::string_view bytes) override;
@@ -69,12 +74,16 @@ private:
     [[nodiscard]] bool Open();
     void Write(TextView units);
     void WriteBytes(std::string_view bytes);
+    [[nodiscard]] bool WriteHeader();
     void Commit();
     void Skip(const Failure& failure);
     void ResetPiece();
 
     RunContext& run_;
     std::filesystem::path source_;
+    std::filesystem::path nameSource_;  // the source as if it lay in the folder the pieces go to
+    Text header_;
+    std::string headerBytes_;
     std::int64_t pieceIndex_ = 0;
     const ByteTable* table_ = nullptr;
     ByteUtf8Forms forms_;  // of table_

@@ -44,10 +44,14 @@ std::basic_string<Unit> SeparatorFor(const Text& separator, const ByteTable* tab
 
 // The cutter for the next block, from the split options as they are now.
 // Null when the block gives no pieces.
+// `ownLimit`: the size limit left for a piece's own lines once its header is counted.
 template <class Unit>
 std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const std::filesystem::path& source,
-                                                       const ByteTable* table) {
+                                                       const ByteTable* table, std::uint64_t ownLimit,
+                                                       const ByteUtf8Lengths* byteLengths) {
     const SplitSettings& settings = run.settings;
+    const LineEnd lineEnd = run.options.lineEnd;
+    if (run.options.maxPieceBytes > 0) return BasicPieceCutter<Unit>::MaxBytes(ownLimit, lineEnd, byteLengths);
     if (settings.LinesSelected()) {
         // N is read once for the whole block: a change in the middle of it
         // would make its pieces overlap or leave lines out.
@@ -59,14 +63,72 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
             return nullptr;
         }
         constexpr double kMost = 9.0e18;  // more lines than any block can hold
-        return BasicPieceCutter<Unit>::Lines(whole > kMost ? static_cast<std::int64_t>(kMost)
-                                                           : static_cast<std::int64_t>(whole));
+        return BasicPieceCutter<Unit>::Lines(
+            whole > kMost ? static_cast<std::int64_t>(kMost) : static_cast<std::int64_t>(whole), lineEnd);
     }
     if (settings.SeparatorSelected()) {
         return BasicPieceCutter<Unit>::Separator(SeparatorFor<Unit>(settings.SeparatorText(), table));
     }
-    if (settings.BlankLinesSelected()) return BasicPieceCutter<Unit>::BlankLines();
+    if (settings.BlankLinesSelected()) return BasicPieceCutter<Unit>::BlankLines(lineEnd);
     return nullptr;
+}
+
+// UTF-8 bytes of a unit written on its own.
+std::uint64_t Utf8Length(char16_t unit) { return 1u + (unit >= 0x80) + (unit >= 0x800); }
+
+// Takes the first lines of a source, with the line end after the last of
+// them, off the front of its first block text.
+template <class Unit>
+class HeaderTaker {
+public:
+    using View = std::basic_string_view<Unit>;
+
+    HeaderTaker(std::int64_t lines, LineEnd lineEnd) : linesLeft_(lines), lf_(lineEnd == LineEnd::Lf) {}
+
+    [[nodiscard]] bool done() const { return linesLeft_ <= 0; }
+    // The header's lines joined by their line ends, and the line end after them once done.
+    [[nodiscard]] const std::basic_string<Unit>& text() const { return text_; }
+
+    // Takes units until the header is complete; returns how many of `units` it took.
+    std::size_t Take(View units) {
+        std::size_t taken = 0;
+        while (!done() && taken < units.size()) {
+            const Unit unit = units[taken++];
+            if (unit == Unit('\n') && (lf_ || (!text_.empty() && text_.back() == Unit('\r')))) --linesLeft_;
+            text_.push_back(unit);
+        }
+        return taken;
+    }
+
+private:
+    std::int64_t linesLeft_;
+    bool lf_;
+    std::basic_string<Unit> text_;
+};
+
+// Hands the completed header to the sink. False when the source must give no
+// pieces because the size limit leaves no room for a line beside the header.
+template <class Unit>
+bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& source, const std::basic_string<Unit>& header,
+               const ByteTable* table, std::uint64_t& ownLimit) {
+    std::uint64_t bytes = 0;
+    for (const Unit unit : header) {
+        if constexpr (sizeof(Unit) == 1) {
+            bytes += Utf8Length((*table)[static_cast<unsigned char>(unit)]);
+        } else {
+            bytes += Utf8Length(unit);
+        }
+    }
+    const std::uint64_t limit = run.options.maxPieceBytes;
+    if (limit > 0 && limit <= bytes) {
+        run.Fail({Failure::Kind::BadHeader, source,
+                  "a piece of at most " + std::to_string(limit) + " bytes cannot hold the header (" +
+                      std::to_string(bytes) + " bytes with its line end) and a line"});
+        return false;
+    }
+    if (limit > 0) ownLimit = limit - bytes;
+    sink.SetHeader(std::basic_string_view<Unit>(header));
+    return true;
 }
 
 // Cuts every block of an opened source; `Unit` is char when the source's
@@ -74,7 +136,19 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
 template <class Unit>
 Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const std::filesystem::path& source) {
     const ByteTable* const table = reader.singleByteTable();
-    constexpr Unit kLineEnd[] = {Unit('\r'), Unit('\n')};
+    constexpr Unit kLineEndUnits[] = {Unit('\r'), Unit('\n')};
+    const std::basic_string_view<Unit> lineEnd =
+        run.options.lineEnd == LineEnd::Lf ? std::basic_string_view<Unit>(kLineEndUnits + 1, 1)
+                                           : std::basic_string_view<Unit>(kLineEndUnits, 2);
+    ByteUtf8Lengths byteLengths{};
+    if constexpr (std::is_same_v<Unit, char>) {
+        for (int byte = 0; byte < 256; ++byte) {
+            byteLengths[static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(Utf8Length((*table)[static_cast<std::size_t>(byte)]));
+        }
+    }
+    HeaderTaker<Unit> header(run.options.headerLines, run.options.lineEnd);
+    bool headerPastFirstBlock = false;  // the first block ended before the header did
+    std::uint64_t ownLimit = run.options.maxPieceBytes;
     std::unique_ptr<BasicPieceCutter<Unit>> cutter;
     bool inBlock = false;
     std::basic_string_view<Unit> units;
@@ -93,7 +167,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
         }
         switch (status) {
         case SourceReader::Status::EndOfSource:
-            return Outcome::Done;
+            return Outcome::Done;  // a source whose only block ended inside the header has no lines after it
         case SourceReader::Status::Error:
             sink.Abandon();
             run.Fail(reader.error());
@@ -101,8 +175,36 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
         case SourceReader::Status::Units:
             break;
         }
+        if (headerPastFirstBlock) {
+            run.Fail({Failure::Kind::BadHeader, source,
+                      "its first " + std::to_string(run.options.headerLines) + " lines do not end within its first block of " +
+                          std::to_string(SourceReader::kBlockBytes) + " bytes"});
+            return Outcome::Done;
+        }
+        bool lineEndTaken = false;  // the header took the line end appended to the block
+        if (!header.done()) {
+            units = units.substr(header.Take(units));
+            if (!header.done() && endsBlock) {
+                header.Take(lineEnd);
+                lineEndTaken = true;
+            }
+            if (!header.done()) {
+                if (header.text().size() > kMaxHeaderUnits) {
+                    run.Fail({Failure::Kind::BadHeader, source,
+                              "its first " + std::to_string(run.options.headerLines) + " lines are longer than " +
+                                  std::to_string(kMaxHeaderUnits) + " characters"});
+                    return Outcome::Done;
+                }
+                headerPastFirstBlock = endsBlock;
+                run.progress.bytesRead = reader.bytesRead();
+                run.host.ReportProgress(run.progress);
+                continue;
+            }
+            if (!UseHeader(run, sink, source, header.text(), table, ownLimit)) return Outcome::Done;
+        }
         if (!inBlock) {
-            cutter = CutterForBlock<Unit>(run, source, table);
+            cutter = CutterForBlock<Unit>(run, source, table, ownLimit,
+                                          std::is_same_v<Unit, char> ? &byteLengths : nullptr);
             inBlock = true;
         }
         if (cutter && !cutter->Feed(units, sink)) return Outcome::Stopped;
@@ -110,7 +212,9 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
         run.host.ReportProgress(run.progress);
         if (endsBlock) {
             inBlock = false;
-            if (cutter && (!cutter->Feed({kLineEnd, 2}, sink) || !cutter->Finish(sink))) return Outcome::Stopped;
+            if (cutter && ((!lineEndTaken && !cutter->Feed(lineEnd, sink)) || !cutter->Finish(sink))) {
+                return Outcome::Stopped;
+            }
         }
     }
 }
@@ -122,7 +226,9 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     progress.bytesRead = 0;
 
     Failure failure;
-    const auto reader = SourceReader::Open(source, ReadOptions{run.options.codepage, run.options.wholeFile}, failure);
+    ReadOptions read{run.options.codepage, run.options.wholeFile};
+    if (run.options.chunkBytes > 0) read.chunkBytes = run.options.chunkBytes;
+    const auto reader = SourceReader::Open(source, read, failure);
     if (!reader) {
         run.Fail(failure);
         return Outcome::Done;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/cutter.h"
 #include "engine/failure.h"
 #include "engine/text.h"
 
@@ -97,6 +98,8 @@ public:
     virtual void ReportProgress(const Progress&) {}
     // Called for every piece in a dry run, in place of writing it.
     virtual void PlannedPiece(const std::filesystem::path& /*target*/) {}
+    // Called for every piece once it is written whole under its name.
+    virtual void PieceWritten(const std::filesystem::path& /*target*/) {}
 };
 
 struct RunOptions {
@@ -106,7 +109,30 @@ struct RunOptions {
     // Cut decoded text even where a single-byte code page lets the raw bytes
     // be cut; both give the same pieces (for tests that hold one against the other).
     bool alwaysDecode = false;
+    // How much a streamed source reads per step; 0 is the reader's own choice
+    // (tests set a few bytes, to put chunk edges everywhere).
+    std::size_t chunkBytes = 0;
+
+    // What ends a line in every cutting rule, and what the run appends to each block.
+    LineEnd lineEnd = LineEnd::CrLf;
+    // When not 0, every block is cut into pieces of whole lines of at most
+    // this many UTF-8 bytes (a longer line is a piece by itself), in place
+    // of the selected split mode.
+    std::uint64_t maxPieceBytes = 0;
+    // When not 0, the first this many lines of each source are its header:
+    // taken out before cutting and written at the head of every piece of the
+    // source, followed by a line end. They must end within the source's first
+    // block; in a single streamed block (UTF-16, whole file), within its
+    // first kMaxHeaderUnits units. Otherwise the source is reported
+    // (kind BadHeader) and gives no pieces.
+    std::int64_t headerLines = 0;
+    // When not empty, pieces go into this folder instead of their source's,
+    // under the names they would have had there.
+    std::filesystem::path outputFolder;
 };
+
+// The longest header a streamed block may have, in code units.
+inline constexpr std::size_t kMaxHeaderUnits = std::size_t{1} << 20;
 
 struct RunReport {
     bool noFiles = false;   // the list was empty: nothing was done
@@ -119,7 +145,7 @@ struct RunReport {
 };
 
 // Splits every source of `sources`, in order, into pieces written as UTF-8
-// beside their source, named by the selected naming mode.
+// beside their source (or into options.outputFolder), named by the selected naming mode.
 [[nodiscard]] RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, RunHost& host,
                                  const RunOptions& options = {});
 

@@ -140,4 +140,45 @@ template <class Unit>
     return to;
 }
 
+// As FindLineEnds, for lines ended by a lone LF: the `remaining`-th LF in
+// [from, to), or `to` with `remaining` lowered by the number found.
+template <class Unit>
+[[nodiscard]] const Unit* FindLfs(const Unit* from, const Unit* to, std::int64_t& remaining) {
+#if defined(__SSE2__)
+    const __m128i lf = simd::Splat(Unit('\n'));
+    constexpr std::int64_t kLanes = 16 / sizeof(Unit);
+    while (remaining >= 64 && to - from >= kLanes) {
+        // 4 * remaining must not overflow for a huge line count.
+        const std::int64_t ahead = std::min<std::int64_t>(remaining, std::int64_t{1} << 40);
+        const std::int64_t blocks = std::min<std::int64_t>({255, 4 * ahead / kLanes, (to - from) / kLanes});
+        __m128i counts = _mm_setzero_si128();
+        for (std::int64_t k = 0; k < blocks; ++k) {
+            const __m128i found = simd::Equal(from + kLanes * k, lf);  // -1 per LF
+            counts = sizeof(Unit) == 1 ? _mm_sub_epi8(counts, found) : _mm_sub_epi16(counts, found);
+        }
+        const std::int64_t found = simd::SumLanes<Unit>(counts);
+        if (found >= remaining) break;
+        remaining -= found;
+        from += kLanes * blocks;
+    }
+    while (to - from >= 32) {
+        std::uint32_t found = simd::Mask32(from, lf);
+        if (found != 0) {
+            const int count = simd::CountBits(found);
+            if (count < remaining) {
+                remaining -= count;
+            } else {
+                for (std::int64_t skip = remaining - 1; skip > 0; --skip) found &= found - 1;
+                return from + std::countr_zero(found);
+            }
+        }
+        from += 32;
+    }
+#endif
+    for (; from != to; ++from) {
+        if (*from == Unit('\n') && --remaining == 0) return from;
+    }
+    return to;
+}
+
 }  // namespace partwright

@@ -87,16 +87,23 @@ TEST(BytePath, byteCuttersGiveTheTextCuttersPiecesInAnyChunking) {
         Text separatorText;
         for (const char byte : separator) separatorText += table[static_cast<unsigned char>(byte)];
         const std::int64_t n = 1 + static_cast<std::int64_t>(random() % 5);
+        const LineEnd lineEnd = (round / 4) % 2 == 0 ? LineEnd::CrLf : LineEnd::Lf;  // the text ends with both
+        ByteUtf8Lengths lengths{};
+        for (std::size_t byte = 0; byte < 256; ++byte) lengths[byte] = static_cast<std::uint8_t>(CUni(Text(1, table[byte])).size());
 
         std::unique_ptr<BytePieceCutter> byteCutter;
         std::unique_ptr<PieceCutter> textCutter;
-        switch (round % 3) {
-        case 0: byteCutter = BytePieceCutter::Lines(n); textCutter = PieceCutter::Lines(n); break;
+        switch (round % 4) {
+        case 0: byteCutter = BytePieceCutter::Lines(n, lineEnd); textCutter = PieceCutter::Lines(n, lineEnd); break;
         case 1: byteCutter = BytePieceCutter::Separator(separator); textCutter = PieceCutter::Separator(separatorText); break;
-        default: byteCutter = BytePieceCutter::BlankLines(); textCutter = PieceCutter::BlankLines(); break;
+        case 2: byteCutter = BytePieceCutter::BlankLines(lineEnd); textCutter = PieceCutter::BlankLines(lineEnd); break;
+        default:
+            byteCutter = BytePieceCutter::MaxBytes(static_cast<std::uint64_t>(n * n), lineEnd, &lengths);
+            textCutter = PieceCutter::MaxBytes(static_cast<std::uint64_t>(n * n), lineEnd);
+            break;
         }
         // Chunks of one byte up to past the 32-unit scan steps.
-        const std::size_t chunk = 1 + random() % (round % 4 == 0 ? 100 : 7);
+        const std::size_t chunk = 1 + random() % ((round / 8) % 3 == 0 ? 100 : 7);
         DecodingSink byteSink(table);
         oracle::RecordingSink textSink;
         FeedInChunks<char>(*byteCutter, bytes, chunk, byteSink);
@@ -124,13 +131,14 @@ TEST(BytePath, manyLinesPerPieceCutWhereTheTextCutterCuts) {
         const Text text(bytes.begin(), bytes.end());
         const std::int64_t n = std::vector<std::int64_t>{64, 65, 100, 257, 1000, 4096}[random() % 6];
         const std::size_t chunk = random() % 2 == 0 ? bytes.size() : 1 + random() % 5000;
-        auto byteCutter = BytePieceCutter::Lines(n);
-        auto textCutter = PieceCutter::Lines(n);
+        const LineEnd lineEnd = round % 4 < 2 ? LineEnd::CrLf : LineEnd::Lf;
+        auto byteCutter = BytePieceCutter::Lines(n, lineEnd);
+        auto textCutter = PieceCutter::Lines(n, lineEnd);
         DecodingSink byteSink(table);
         oracle::RecordingSink textSink;
         FeedInChunks<char>(*byteCutter, bytes, chunk, byteSink);
         FeedInChunks<char16_t>(*textCutter, text, chunk, textSink);
-        ASSERT_EQ(textSink.pieces, oracle::CutLines(text, static_cast<double>(n))) << "round " << round << ", N " << n;
+        ASSERT_EQ(textSink.pieces, oracle::CutLines(text, static_cast<double>(n), lineEnd)) << "round " << round << ", N " << n;
         ASSERT_EQ(byteSink.inner.pieces, textSink.pieces) << "round " << round << ", N " << n;
     }
 }

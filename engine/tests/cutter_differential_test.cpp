@@ -45,14 +45,15 @@ const std::vector<Text> kAlphabets = {u"\r\n", u"\r\na", u"\r\nab", u"ab", u"a\r
 
 TEST(CutterDifferential, linesModeMatchesCountLinesAndGetLines) {
     std::mt19937 random(20261207);
-    for (int round = 0; round < 6000; ++round) {
+    for (int round = 0; round < 8000; ++round) {
         const Text& alphabet = kAlphabets[static_cast<std::size_t>(round) % kAlphabets.size()];
-        const Text blockText = RandomText(random, alphabet, round % 3 == 0 ? 400 : 40) + u"\r\n";
+        const LineEnd lineEnd = round % 4 == 3 ? LineEnd::Lf : LineEnd::CrLf;
+        const Text blockText = RandomText(random, alphabet, round % 3 == 0 ? 400 : 40) + oracle::LineEndText(lineEnd);
         const std::int64_t n = std::uniform_int_distribution<std::int64_t>(1, round % 3 == 0 ? 40 : 6)(random);
-        auto cutter = PieceCutter::Lines(n);
+        auto cutter = PieceCutter::Lines(n, lineEnd);
         std::vector<const char*> faults;
         const std::vector<Piece> fast = CutStreamed(*cutter, blockText, random, faults);
-        ASSERT_EQ(fast, oracle::CutLines(blockText, static_cast<double>(n)))
+        ASSERT_EQ(fast, oracle::CutLines(blockText, static_cast<double>(n), lineEnd))
             << "round " << round << ", N " << n << ", " << testing::PrintToString(blockText);
         ASSERT_TRUE(faults.empty()) << faults.front();
     }
@@ -103,11 +104,31 @@ TEST(CutterDifferential, longSeparatorsAcrossManySmallChunks) {
 TEST(CutterDifferential, blankLineModeMatchesTheLiteralCut) {
     std::mt19937 random(31337);
     for (int round = 0; round < 3000; ++round) {
-        const Text blockText = RandomText(random, u"\r\n\r\nx ", 40) + u"\r\n";
-        auto cutter = PieceCutter::BlankLines();
+        const LineEnd lineEnd = round % 2 == 0 ? LineEnd::Lf : LineEnd::CrLf;
+        const Text blockText = RandomText(random, u"\r\n\r\nx ", 40) + oracle::LineEndText(lineEnd);
+        auto cutter = PieceCutter::BlankLines(lineEnd);
         std::vector<const char*> faults;
-        ASSERT_EQ(CutStreamed(*cutter, blockText, random, faults), oracle::CutAtBlankLines(blockText))
+        ASSERT_EQ(CutStreamed(*cutter, blockText, random, faults), oracle::CutAtBlankLines(blockText, lineEnd))
             << "round " << round << ", " << testing::PrintToString(blockText);
+    }
+}
+
+TEST(CutterDifferential, sizeModeMatchesTheLiteralCut) {
+    // Units of 1, 2 and 3 UTF-8 bytes and surrogate halves (3 each), lines
+    // shorter and longer than the limit, limits down to 1 byte.
+    std::mt19937 random(1010);
+    const std::vector<Text> alphabets = {u"ab\r\n", u"a\r\n\r\n", u"a\u00e9\u20ac\r\n", u"\r\nab\U0001F600", u"\n\n\ra"};
+    for (int round = 0; round < 8000; ++round) {
+        const Text& alphabet = alphabets[static_cast<std::size_t>(round) % alphabets.size()];
+        const LineEnd lineEnd = (round / 5) % 2 == 0 ? LineEnd::Lf : LineEnd::CrLf;
+        const Text blockText = RandomText(random, alphabet, round % 3 == 0 ? 300 : 40) + oracle::LineEndText(lineEnd);
+        const std::uint64_t limit = std::uniform_int_distribution<std::uint64_t>(1, round % 3 == 0 ? 120 : 16)(random);
+        auto cutter = PieceCutter::MaxBytes(limit, lineEnd);
+        std::vector<const char*> faults;
+        const std::vector<Piece> fast = CutStreamed(*cutter, blockText, random, faults);
+        ASSERT_EQ(fast, oracle::CutMaxBytes(blockText, limit, lineEnd))
+            << "round " << round << ", limit " << limit << ", " << testing::PrintToString(blockText);
+        ASSERT_TRUE(faults.empty()) << faults.front();
     }
 }
 
@@ -122,6 +143,16 @@ TEST(CutterDifferential, largeChunksCrossTheVectorisedScanBoundaries) {
         EXPECT_TRUE(lines->Feed(blockText, linesSink));
         EXPECT_TRUE(lines->Finish(linesSink));
         ASSERT_EQ(linesSink.pieces, oracle::CutLines(blockText, static_cast<double>(n))) << "round " << round;
+
+        // LF lines of every length around the scan steps, and counts for the lane counting.
+        Text lfText;
+        for (int copy = 0; copy < 8; ++copy) lfText += blockText;
+        lfText += u"\n";
+        auto lfLines = PieceCutter::Lines(n * 40, LineEnd::Lf);
+        RecordingSink lfSink;
+        EXPECT_TRUE(lfLines->Feed(lfText, lfSink));
+        EXPECT_TRUE(lfLines->Finish(lfSink));
+        ASSERT_EQ(lfSink.pieces, oracle::CutLines(lfText, static_cast<double>(n * 40), LineEnd::Lf)) << "round " << round;
 
         auto separator = PieceCutter::Separator(u"\r\nq");
         RecordingSink separatorSink;

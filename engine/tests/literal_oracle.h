@@ -1,16 +1,19 @@
 #pragma once
 
 // A slow, word-for-word transcription of the cutting rules (CountLines,
-// GetLines, the separator cut), kept deliberately naive so that the fast
-// streaming cutter can be checked against it.
+// GetLines, the separator cut, the size cut, the header), kept deliberately
+// naive so that the fast streaming cutter can be checked against it. The line
+// end is CR LF unless a rule is given LF.
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "engine/cutter.h"
 #include "engine/numeric.h"
 #include "engine/text.h"
+#include "engine/utf8.h"
 
 namespace partwright::oracle {
 
@@ -21,6 +24,8 @@ struct Piece {
 };
 
 inline const Text kCrLf = u"\r\n";
+
+inline Text LineEndText(LineEnd lineEnd) { return lineEnd == LineEnd::Lf ? Text(u"\n") : kCrLf; }
 
 // The segments of `text` cut at `separator`, found left to right, never overlapping.
 inline std::vector<Text> SplitAt(const Text& text, const Text& separator) {
@@ -46,29 +51,31 @@ inline std::int32_t CountLines(const Text& text, const Text& separator) {
     return static_cast<std::int32_t>(SplitAt(text, separator).size());
 }
 
-inline Text GetLines(const Text& text, const Text& separator, std::int64_t first, std::int64_t last) {
+inline Text GetLines(const Text& text, const Text& separator, std::int64_t first, std::int64_t last,
+                     const Text& joint = kCrLf) {
     const std::vector<Text> segments = SplitAt(text, separator);
     Text result;
     for (std::int64_t i = first - 1; i <= last - 1; ++i) {
         if (i >= 0 && i < static_cast<std::int64_t>(segments.size()) - 1) {
             result += segments[static_cast<std::size_t>(i)];
-            result += kCrLf;
+            result += joint;
         }
     }
-    if (!result.empty()) result.resize(result.size() - 2);
+    if (!result.empty()) result.resize(result.size() - joint.size());
     return result;
 }
 
 // Lines mode as written: the piece count from CountLines, each piece re-cut with GetLines.
-inline std::vector<Piece> CutLines(const Text& blockText, double n) {
+inline std::vector<Piece> CutLines(const Text& blockText, double n, LineEnd lineEnd = LineEnd::CrLf) {
+    const Text end = LineEndText(lineEnd);
     std::vector<Piece> pieces;
-    const std::int32_t count = CountLines(blockText, kCrLf);
+    const std::int32_t count = CountLines(blockText, end);
     const auto pieceCount = static_cast<std::int64_t>(std::ceil(count / n));
     for (std::int64_t j = 0; j < pieceCount; ++j) {
         const double first = RoundHalfEven(n * static_cast<double>(j) + 1);
         const double last = RoundHalfEven((n - 1) + (n * static_cast<double>(j) + 1));
-        pieces.push_back({GetLines(blockText, kCrLf, static_cast<std::int64_t>(first), static_cast<std::int64_t>(last)),
-                          false});
+        pieces.push_back(
+            {GetLines(blockText, end, static_cast<std::int64_t>(first), static_cast<std::int64_t>(last), end), false});
     }
     return pieces;
 }
@@ -79,8 +86,43 @@ inline std::vector<Piece> CutAtSeparator(const Text& blockText, const Text& sepa
     return pieces;
 }
 
-inline std::vector<Piece> CutAtBlankLines(const Text& blockText) {
-    return CutAtSeparator(blockText, u"\r\n\r\n");
+inline std::vector<Piece> CutAtBlankLines(const Text& blockText, LineEnd lineEnd = LineEnd::CrLf) {
+    return CutAtSeparator(blockText, LineEndText(lineEnd) + LineEndText(lineEnd));
+}
+
+// The size cut: the lines of the block text (its last segment never counts),
+// in pieces of whole consecutive lines joined by the line end, each as long as
+// it can be while `overhead` plus its UTF-8 bytes as written stay at most `limit`.
+inline std::vector<Piece> CutMaxBytes(const Text& blockText, std::uint64_t limit, LineEnd lineEnd = LineEnd::CrLf,
+                                      std::uint64_t overhead = 0) {
+    const Text end = LineEndText(lineEnd);
+    std::vector<Text> lines = SplitAt(blockText, end);
+    if (!lines.empty()) lines.pop_back();
+    std::vector<Piece> pieces;
+    for (std::size_t i = 0; i < lines.size();) {
+        Text piece = lines[i++];
+        while (i < lines.size() && overhead + CUni(piece + end + lines[i]).size() <= limit) piece += end + lines[i++];
+        pieces.push_back({piece, false});
+    }
+    return pieces;
+}
+
+// The first `lines` lines of a block text as the header, and what follows the
+// line end after them; nothing when the block text has fewer lines.
+struct HeaderSplit {
+    Text header;
+    Text rest;
+};
+inline std::optional<HeaderSplit> TakeHeader(const Text& blockText, std::int64_t lines, LineEnd lineEnd) {
+    const Text end = LineEndText(lineEnd);
+    const std::vector<Text> segments = SplitAt(blockText, end);
+    if (static_cast<std::int64_t>(segments.size()) - 1 < lines) return std::nullopt;
+    HeaderSplit split{GetLines(blockText, end, 1, lines, end), {}};
+    for (std::size_t i = static_cast<std::size_t>(lines); i < segments.size(); ++i) {
+        split.rest += segments[i];
+        if (i + 1 < segments.size()) split.rest += end;
+    }
+    return split;
 }
 
 // Collects what a PieceCutter hands over; can ask for a stop at a given piece.
