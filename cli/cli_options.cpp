@@ -27,11 +27,16 @@ struct RawArguments {
     std::string prefix;
     std::string start;
     std::string codepage;
+    std::string lineEnd;
+    std::string maxBytes;
+    std::string header;
+    std::string outputDir;
     bool blankLines = false;
     bool numbered = false;
     bool wholeFile = false;
     bool dryRun = false;
     bool quiet = false;
+    bool verbose = false;
     std::vector<std::string> files;
 };
 
@@ -105,6 +110,76 @@ std::string CheckedCodepage(const std::string& value)
     return value;
 }
 
+LineEnd CheckedLineEnd(const std::string& value)
+{
+    if (value == "crlf") {
+        return LineEnd::CrLf;
+    }
+    if (value == "lf") {
+        return LineEnd::Lf;
+    }
+    throw UsageError{"--line-end: \"" + value + "\" is neither crlf nor lf"};
+}
+
+// A whole number of bytes, with K, M or G for powers of 1024.
+std::uint64_t CheckedMaxBytes(const std::string& value)
+{
+    const auto refuse = [&value](const std::string& why) {
+        return UsageError{"--max-bytes: \"" + value + "\" " + why};
+    };
+    std::size_t digits = 0;
+    while (digits < value.size() && value[digits] >= '0' && value[digits] <= '9') {
+        ++digits;
+    }
+    if (digits == 0) {
+        throw refuse("is not a whole number of bytes (such as 4096, 64K, 1M or 2G)");
+    }
+    int shift = 0;
+    const std::string suffix = value.substr(digits);
+    if (suffix == "K" || suffix == "k") {
+        shift = 10;
+    } else if (suffix == "M" || suffix == "m") {
+        shift = 20;
+    } else if (suffix == "G" || suffix == "g") {
+        shift = 30;
+    } else if (!suffix.empty()) {
+        throw refuse("has an unknown suffix: use K, M or G");
+    }
+    constexpr std::uint64_t kMost = std::uint64_t{1} << 62;
+    std::uint64_t number = 0;
+    for (std::size_t i = 0; i < digits; ++i) {
+        number = number * 10 + static_cast<std::uint64_t>(value[i] - '0');
+        if (number > (kMost >> shift)) {
+            throw refuse("is too large");
+        }
+    }
+    if (number == 0) {
+        throw refuse("is less than one byte");
+    }
+    return number << shift;
+}
+
+std::int64_t CheckedHeader(const std::string& value)
+{
+    const bool digitsOnly = !value.empty() && value.size() <= 18 &&
+                            std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digitsOnly || std::stoll(value) < 1) {
+        throw UsageError{"--header: \"" + value + "\" is not a whole number of lines of at least 1"};
+    }
+    return std::stoll(value);
+}
+
+std::filesystem::path CheckedOutputDir(const std::string& value)
+{
+    auto path = PathFromArgument(value);
+    std::error_code error;
+    if (!path || path->empty() || !std::filesystem::is_directory(*path, error)) {
+        const bool exists = path && !path->empty() && std::filesystem::exists(*path, error);
+        throw UsageError{"--output-dir: \"" + value + "\" " + (exists ? "is not a folder" : "does not exist")};
+    }
+    return *path;
+}
+
 CliOptions Convert(const RawArguments& raw, const CLI::App& app)
 {
     CliOptions options;
@@ -134,6 +209,22 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app)
     if (app.count("--codepage") > 0) {
         options.run.codepage = CheckedCodepage(raw.codepage);
     }
+    if (app.count("--line-end") > 0) {
+        options.run.lineEnd = CheckedLineEnd(raw.lineEnd);
+    }
+    if (app.count("--max-bytes") > 0) {
+        options.run.maxPieceBytes = CheckedMaxBytes(raw.maxBytes);
+    }
+    if (app.count("--header") > 0) {
+        if (settings.split != SplitMode::Lines) {
+            throw UsageError{"--header: only with --lines or --max-bytes"};
+        }
+        options.run.headerLines = CheckedHeader(raw.header);
+    }
+    if (app.count("--output-dir") > 0) {
+        options.run.outputFolder = CheckedOutputDir(raw.outputDir);
+    }
+    options.verbose = raw.verbose;
     options.run.wholeFile = raw.wholeFile;
     options.run.dryRun = raw.dryRun;
     options.quiet = raw.quiet;
@@ -154,7 +245,7 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app)
 void DeclareOptions(CLI::App& app, RawArguments& raw)
 {
     app.footer(
-        "Pieces are written as UTF-8 beside their source. Exit status: 0 when every piece was written,\n"
+        "Pieces are written as UTF-8 beside their source, or into --output-dir. Exit status: 0 when every piece was written,\n"
         "1 when anything failed (each failure is reported on standard error), 2 for a usage error.\n"
         "Numbers may be written as 12, -3, 2.5 or 1E2.");
 
@@ -162,8 +253,20 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
     auto* separator = app.add_option("--separator", raw.separator, "Cut at every occurrence of TEXT (may be empty)")
                           ->type_name("TEXT");
     auto* blank = app.add_flag("--blank-lines", raw.blankLines, "Cut at every blank line");
-    lines->excludes(separator)->excludes(blank);
-    separator->excludes(blank);
+    auto* maxBytes = app.add_option("--max-bytes", raw.maxBytes,
+                                    "Cut into pieces of whole lines of at most SIZE bytes as written "
+                                    "(suffix K, M or G: KiB, MiB, GiB); a longer line is a piece of its own")
+                         ->type_name("SIZE");
+    lines->excludes(separator)->excludes(blank)->excludes(maxBytes);
+    separator->excludes(blank)->excludes(maxBytes);
+    blank->excludes(maxBytes);
+    app.add_option("--line-end", raw.lineEnd,
+                   "What ends a line: crlf (the default) or lf (a CR before the LF is then part of the line)")
+        ->type_name("crlf|lf");
+    app.add_option("--header", raw.header,
+                   "Repeat the first H lines of each source at the head of each of its pieces "
+                   "(lines and size modes; they must end within the first 30000-byte block)")
+        ->type_name("H");
 
     auto* numbered = app.add_flag("--numbered", raw.numbered, "Name pieces NAME-0001.EXT, NAME-0002.EXT, ... (the default)");
     auto* firstChars = app.add_option("--first-chars", raw.firstChars,
@@ -179,8 +282,11 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
     app.add_option("--codepage", raw.codepage,
                    "Code page of sources that are not UTF-16 (default: the system's ANSI code page)")
         ->type_name("NAME");
+    app.add_option("--output-dir", raw.outputDir, "Write the pieces into DIR, an existing folder, instead of beside their source")
+        ->type_name("DIR");
     app.add_flag("--dry-run", raw.dryRun, "Print the target of every piece and write nothing");
-    app.add_flag("--quiet", raw.quiet, "Print nothing but failures (and the targets of --dry-run)");
+    auto* quiet = app.add_flag("--quiet", raw.quiet, "Print nothing but failures (and the targets of --dry-run)");
+    app.add_flag("--verbose", raw.verbose, "Print the path of every piece as it is written")->excludes(quiet);
     app.set_version_flag("--version", std::string(kProgram) + " " + PARTWRIGHT_VERSION, "Print the version and exit");
     app.add_option("FILE", raw.files, "Source files, split in this order")->type_name("FILE");
 }

@@ -19,6 +19,7 @@ struct CliOptions {
     FixedSettings settings;
     RunOptions run;
     bool quiet = false;
+    bool verbose = false;  // print the path of every piece once it is written
     std::vector<std::filesystem::path> files;
 };
 

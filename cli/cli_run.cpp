@@ -39,6 +39,7 @@ int RunCommandLine(const CliOptions& options, std::FILE* out, std::FILE* err, bo
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
     ConsoleHost host(out, err, options.quiet, showProgress, &stopRequested);
+    host.SetVerbose(options.verbose);
     const RunReport report = SplitRun(sources, options.settings, host, options.run);
     return host.Finish(report);
 }

@@ -86,6 +86,14 @@ void ConsoleHost::PlannedPiece(const std::filesystem::path& target)
     WriteLine(out_, PathForConsole(target));
 }
 
+void ConsoleHost::PieceWritten(const std::filesystem::path& target)
+{
+    if (verbose_) {
+        ClearProgress();
+        WriteLine(out_, PathForConsole(target));
+    }
+}
+
 int ConsoleHost::Finish(const RunReport& report)
 {
     ClearProgress();

@@ -25,6 +25,10 @@ public:
     void ReportFailure(const Failure& failure) override;
     void ReportProgress(const Progress& progress) override;
     void PlannedPiece(const std::filesystem::path& target) override;
+    void PieceWritten(const std::filesystem::path& target) override;
+
+    // Print the path of every piece to stdout once it is written.
+    void SetVerbose(bool verbose) { verbose_ = verbose; }
 
     // Ends the run on the console: "Done." on stdout (unless quiet), also
     // after failures, which are already on stderr; a stopped run is not done
@@ -38,6 +42,7 @@ private:
     std::FILE* err_;
     bool quiet_;
     bool showProgress_;
+    bool verbose_ = false;
     const volatile std::sig_atomic_t* stop_;
     int problems_ = 0;
     std::size_t progressWidth_ = 0;  // characters of the progress line now on screen

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -206,6 +207,66 @@ TEST_F(CliEndToEndTest, usageErrorsAndDryRunsWriteNothing)
     r = Run({"--lines", "2", "--dry-run", source.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, (dir_ / "a-0001.txt").string() + "\n" + (dir_ / "a-0002.txt").string() + "\nDone.\n");
+    EXPECT_EQ(Files(), before);
+}
+
+// Line ends, size caps, headers and the output folder, each case on a fresh
+// source: the pieces written (and nothing else), the exit status and stdout.
+TEST_F(CliEndToEndTest, lineEndsSizesHeadersAndOutputFolderCutAsDocumented)
+{
+    struct Case {
+        std::string source;
+        std::vector<std::string> args;
+        std::map<std::string, std::string> pieces;  // by path from the test folder
+        int status = 0;
+    };
+    fs::create_directory(dir_ / "out");
+    const std::vector<Case> cases = {
+        {"a\nb\nc\nd\ne", {"--line-end", "lf", "--lines", "2"}, {{"s-0001.txt", "a\nb"}, {"s-0002.txt", "c\nd"}, {"s-0003.txt", "e"}}},
+        {"a\r\nb\nc\n", {"--line-end", "lf", "--lines", "1"}, {{"s-0001.txt", "a\r"}, {"s-0002.txt", "b"}, {"s-0003.txt", "c"}}},
+        {"p\n\nq\n\n\nr", {"--line-end", "lf", "--blank-lines"}, {{"s-0001.txt", "p"}, {"s-0002.txt", "q"}, {"s-0003.txt", "\nr\n"}}},
+        {"aaaa\r\nbbbb\r\ncccc\r\ndd", {"--max-bytes", "10"}, {{"s-0001.txt", "aaaa\r\nbbbb"}, {"s-0002.txt", "cccc\r\ndd"}}},
+        {"a\xE9\nbb\nccccccc\nd", {"--max-bytes", "4", "--line-end", "lf", "--codepage", "windows-1252"},
+         {{"s-0001.txt", "a\xC3\xA9"}, {"s-0002.txt", "bb"}, {"s-0003.txt", "ccccccc"}, {"s-0004.txt", "d"}}},
+        {"id,name\r\n1,a\r\n2,b\r\n3,c", {"--header", "1", "--lines", "2"},
+         {{"s-0001.txt", "id,name\r\n1,a\r\n2,b"}, {"s-0002.txt", "id,name\r\n3,c"}}},
+        {"h\r\naaaa\r\nbb\r\ncccccccccc", {"--header", "1", "--max-bytes", "12", "--first-chars", "2"},
+         {{"aa.txt", "h\r\naaaa\r\nbb"}, {"cc.txt", "h\r\ncccccccccc"}}},
+        {"h1\nh2\n", {"--header", "2", "--line-end", "lf"}, {}},
+        {"header\r\nx", {"--header", "1", "--max-bytes", "8"}, {}, 1},  // 8 bytes hold the header alone
+        {"1\r\n2", {"--lines", "1", "--output-dir", (dir_ / "out").string()}, {{"out/s-0001.txt", "1"}, {"out/s-0002.txt", "2"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const std::set<std::string> before = Files();
+        const auto source = Source("s.txt", c.source);
+        std::vector<std::string> args = c.args;
+        args.push_back("--verbose");
+        args.push_back(source.string());
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        std::string listed;
+        for (const auto& [name, bytes] : c.pieces) {
+            EXPECT_EQ(Piece(name), bytes) << name;
+            listed += (dir_ / name).string() + "\n";
+            fs::remove(dir_ / name);
+        }
+        EXPECT_EQ(r.out, listed + "Done.\n");  // in the order written, which is the order of the names here
+        fs::remove(source);
+        EXPECT_EQ(Files(), before);
+        EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+    }
+}
+
+TEST_F(CliEndToEndTest, anOutputFolderThatIsAFileIsAUsageError)
+{
+    const auto source = Source("a.txt", "1\r\n2");
+    const auto file = Source("not-a-folder", "");
+    const std::set<std::string> before = Files();
+    const Result r = Run({"--output-dir", file.string(), source.string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("--output-dir"), std::string::npos) << r.err;
     EXPECT_EQ(Files(), before);
 }
 
