@@ -42,6 +42,24 @@ const Unit* FindEnds(const Unit* from, const Unit* to, std::int64_t& remaining) 
     }
 }
 
+// The first unit of the last line end that begins in [from, to) and lies
+// wholly before `end`, or null.
+template <class Unit, LineEnd kEnd>
+const Unit* FindLastEnd(const Unit* from, const Unit* to, const Unit* end) {
+    if constexpr (kEnd == LineEnd::Lf) {
+        return FindLastUnit(from, to, Unit('\n'));
+    } else {
+        const Unit* stop = std::min(to + 1, end);  // where the LF of a CR at to - 1 lies
+        while (stop - from >= 2) {
+            const Unit* lf = FindLastUnit(from + 1, stop, Unit('\n'));
+            if (lf == nullptr) return nullptr;
+            if (lf[-1] == Unit('\r')) return lf - 1;
+            stop = lf;
+        }
+        return nullptr;
+    }
+}
+
 // Groups of N lines. Every line but the last of a piece is followed by its
 // line end; the line end after a piece's last line belongs to no piece. Since
 // the block text ends with a line end, a line end is known to join two lines
@@ -338,6 +356,29 @@ public:
         const Unit* batch = nullptr;     // the current piece's units not passed on yet
         const Unit* batchEnd = nullptr;  // the end of its latest line
         for (;;) {
+            if (oneByte_ && linesInPiece_ > 0) {
+                // Sizes are counts here: every line that still joins the piece
+                // ends at or before the last line end within its room, found
+                // by one search back from there instead of line by line.
+                const std::uint64_t used = pieceBytes_ + kEndSize;
+                const auto left = static_cast<std::uint64_t>(end - p);
+                if (used <= limit_) {
+                    const std::uint64_t room = limit_ - used;
+                    const Unit* const last = FindLastEnd<Unit, kEnd>(p, p + std::min(room + 1, left), end);
+                    if (last != nullptr) {
+                        if (batch == nullptr) {
+                            sink.AppendToPiece(LineEndUnits<Unit, kEnd>());
+                            batch = p;
+                        }
+                        pieceBytes_ += kEndSize + static_cast<std::uint64_t>(last - p);
+                        batchEnd = last;
+                        p = last + kEndSize;
+                    }
+                    // Unless a line end within the room may still be cut off
+                    // by the chunk's end, the next line does not fit: below it begins the next piece.
+                    if (room + kEndSize > left) break;
+                }
+            }
             std::int64_t one = 1;
             const Unit* const lineEnd = FindEnds<Unit, kEnd>(p, end, one);
             if (lineEnd == end) break;

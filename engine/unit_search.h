@@ -140,6 +140,23 @@ template <class Unit>
     return to;
 }
 
+// The last `unit` in [from, to), or null.
+template <class Unit>
+[[nodiscard]] const Unit* FindLastUnit(const Unit* from, const Unit* to, Unit unit) {
+#if defined(__SSE2__)
+    const __m128i needle = simd::Splat(unit);
+    while (to - from >= 32) {
+        const std::uint32_t mask = simd::Mask32(to - 32, needle);
+        if (mask != 0) return to - 1 - std::countl_zero(mask);
+        to -= 32;
+    }
+#endif
+    while (to != from) {
+        if (*--to == unit) return to;
+    }
+    return nullptr;
+}
+
 // As FindLineEnds, for lines ended by a lone LF: the `remaining`-th LF in
 // [from, to), or `to` with `remaining` lowered by the number found.
 template <class Unit>
