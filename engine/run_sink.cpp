@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "engine/naming.h"
 #include "engine/numeric.h"
@@ -28,8 +29,8 @@ void RunSink::StartSource(const std::filesystem::path& source, const ByteTable* 
     if (table_) forms_ = Utf8FormsOf(*table_);
 }
 
-void RunSink::SetHeader(TextView header) { header_.assign(header); }
-void RunSink::SetHeader(std::string_view header) { headerBytes_.assign(header); }
+void RunSink::SetHeader(Text header) { header_ = std::move(header); }
+void RunSink::SetHeader(std::string header) { headerBytes_ = std::move(header); }
 
 bool RunSink::BeginPiece() {
     ResetPiece();

@@ -49,8 +49,8 @@ public:
 
     // The source's header with its line end, written at the head of every
     // piece from now on; bytes of the source's code page when its pieces come as bytes.
-    void SetHeader(TextView header);
-    void SetHeader(std::string_view header);
+    void SetHeader(Text header);
+    void SetHeader(std::string header);
 
     bool BeginPiece() override;
     void AppendToPiece(TextView units) override;

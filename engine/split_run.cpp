@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
@@ -88,6 +89,8 @@ public:
     [[nodiscard]] bool done() const { return linesLeft_ <= 0; }
     // The header's lines joined by their line ends, and the line end after them once done.
     [[nodiscard]] const std::basic_string<Unit>& text() const { return text_; }
+    // Hands the text over, so that the header is held once.
+    [[nodiscard]] std::basic_string<Unit> TakeText() { return std::move(text_); }
 
     // Takes units until the header is complete; returns how many of `units` it took.
     std::size_t Take(View units) {
@@ -109,7 +112,7 @@ private:
 // Hands the completed header to the sink. False when the source must give no
 // pieces because the size limit leaves no room for a line beside the header.
 template <class Unit>
-bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& source, const std::basic_string<Unit>& header,
+bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& source, std::basic_string<Unit> header,
                const ByteTable* table, std::uint64_t& ownLimit) {
     std::uint64_t bytes = 0;
     for (const Unit unit : header) {
@@ -127,7 +130,7 @@ bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& sour
         return false;
     }
     if (limit > 0) ownLimit = limit - bytes;
-    sink.SetHeader(std::basic_string_view<Unit>(header));
+    sink.SetHeader(std::move(header));
     return true;
 }
 
@@ -200,7 +203,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
                 run.host.ReportProgress(run.progress);
                 continue;
             }
-            if (!UseHeader(run, sink, source, header.text(), table, ownLimit)) return Outcome::Done;
+            if (!UseHeader(run, sink, source, header.TakeText(), table, ownLimit)) return Outcome::Done;
         }
         if (!inBlock) {
             cutter = CutterForBlock<Unit>(run, source, table, ownLimit,
