@@ -13,6 +13,8 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include <utility>
+
 namespace partwright {
 
 namespace {
@@ -138,6 +140,7 @@ QTreeWidgetItem* FileList::EntryAt(const QPoint& pos) const {
 
 void FileList::OnPress(const QPoint& pos) {
     buttonDown_ = true;
+    refusalSignalled_ = false;
     if (focusPolicy() & Qt::ClickFocus) setFocus(Qt::MouseFocusReason);
     QTreeWidgetItem* item = EntryAt(pos);
     if (item == nullptr) {
@@ -157,12 +160,16 @@ void FileList::PickEntry(QTreeWidgetItem* item) {
 
 void FileList::OnMove(const QPoint& pos) {
     emit pointerMoved();
-    if (!buttonDown_ || runActive_) return;
+    if (!buttonDown_) return;
     QTreeWidgetItem* hoverItem = EntryAt(pos);
     if (hoverItem == nullptr || !dragItem_.isValid()) return;
     QTreeWidgetItem* dragItem = itemFromIndex(dragItem_);
     const QString dragged = PathOf(dragItem);
     if (dragged == PathOf(hoverItem)) return;
+    if (runActive_) {
+        if (!std::exchange(refusalSignalled_, true)) emit changeRefused();
+        return;
+    }
 
     SetPath(dragItem, PathOf(hoverItem));
     SetPath(hoverItem, dragged);
@@ -180,9 +187,12 @@ void FileList::EndPress() {
 }
 
 void FileList::RemoveSelectedEntry() {
-    if (runActive_) return;
     const QList<QTreeWidgetItem*> selected = selectedItems();
     if (selected.isEmpty()) return;
+    if (runActive_) {
+        emit changeRefused();
+        return;
+    }
     delete takeTopLevelItem(indexOfTopLevelItem(selected.first()));
     // Qt would select the next entry; the selection belonged to the one that went.
     clearSelection();

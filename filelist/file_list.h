@@ -40,6 +40,9 @@ signals:
     // Every pointer move over the list (and, during a press, anywhere); the
     // window applies its hover rule on it.
     void pointerMoved();
+    // A removal or reorder asked for while a run works, and refused; once per
+    // double-click, once per drag.
+    void changeRefused();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -66,6 +69,7 @@ private:
 
     bool runActive_ = false;
     bool buttonDown_ = false;
+    bool refusalSignalled_ = false;  // for the drag of the current press
     // A persistent index follows its entry when rows above it go and turns
     // invalid when the entry itself is removed, so a removed entry can never
     // take part in an exchange.

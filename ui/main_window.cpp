@@ -86,6 +86,7 @@ void MainWindow::ConnectHandlers() {
     connect(addFilesButton_, &QToolButton::clicked, this, &MainWindow::onAddFilesClicked);
     connect(splitButton_, &QToolButton::clicked, this, &MainWindow::onSplitClicked);
     connect(addFolderButton_, &QToolButton::clicked, this, &MainWindow::onAddFolderClicked);
+    connect(fileList_, &FileList::changeRefused, this, &MainWindow::onListChangeRefused);
 }
 
 void MainWindow::WatchPointer() {
@@ -246,20 +247,54 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         // Focus leaving for another program or a menu is not the user leaving the field.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            // After the focus change has finished: a modal box opened in the
-            // middle of it would fight it for the focus.
-            if (watched == nameLengthField_)
-                QMetaObject::invokeMethod(this, &MainWindow::onNameLengthLeft, Qt::QueuedConnection);
-            else
-                QMetaObject::invokeMethod(this, &MainWindow::onFirstNumberLeft, Qt::QueuedConnection);
+            pendingCheck_ = watched == nameLengthField_ ? FieldCheck::NameLength : FieldCheck::FirstNumber;
+            // After the focus change has finished: a box opened in the middle
+            // of it would fight it for the focus.
+            QMetaObject::invokeMethod(this, &MainWindow::onFieldCheckDue, Qt::QueuedConnection);
         }
+    } else if (event->type() == QEvent::MouseButtonRelease && IsPictureButton(watched)) {
+        // A press that took the focus from a field and ends off its button
+        // clicks nothing; the field's check still comes, after the release.
+        QMetaObject::invokeMethod(this, &MainWindow::onFieldCheckDue, Qt::QueuedConnection);
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void MainWindow::onAddFilesClicked() { AddFilesFromDialog(*fileList_, *dialogs_, this); }
+bool MainWindow::IsPictureButton(const QObject* object) const {
+    return object == addFilesButton_ || object == splitButton_ || object == addFolderButton_;
+}
+
+void MainWindow::onFieldCheckDue() {
+    // A press on a picture button took the focus from the field: the field's
+    // message waits for the press to end, and a click shows it before it acts,
+    // so the order is the same however long the button is held.
+    for (const QToolButton* button : {addFilesButton_, splitButton_, addFolderButton_})
+        if (button->isDown()) return;
+    RunPendingFieldCheck();
+}
+
+void MainWindow::RunPendingFieldCheck() {
+    switch (std::exchange(pendingCheck_, FieldCheck::None)) {
+        case FieldCheck::None:
+            break;
+        case FieldCheck::NameLength:
+            onNameLengthLeft();
+            break;
+        case FieldCheck::FirstNumber:
+            onFirstNumberLeft();
+            break;
+    }
+}
+
+void MainWindow::onAddFilesClicked() {
+    RunPendingFieldCheck();
+    if (closeRequested_) return;
+    AddFilesFromDialog(*fileList_, *dialogs_, this);
+}
 
 void MainWindow::onAddFolderClicked() {
+    RunPendingFieldCheck();
+    if (closeRequested_) return;
     AddFolderFromPicker(
         *fileList_, *dialogs_, this,
         [this](bool busy) {
@@ -274,6 +309,9 @@ void MainWindow::onAddFolderClicked() {
 void MainWindow::onSplitClicked() {
     // The button has sprung back already; a press while a run yields starts nothing.
     if (running_) return;
+    // The message of a field just left comes first; after its OK the run goes on.
+    RunPendingFieldCheck();
+    if (closeRequested_) return;
     if (fileList_->Count() < 1) {
         ShowMessage(this, QString::fromUtf8(messages::kNoFiles));
         return;
@@ -285,14 +323,16 @@ void MainWindow::onSplitClicked() {
     const ControlSettings settings(Options());
     const ListSources sources(*fileList_);
     WindowRunHost host(
-        this, [this] { return !closing_; }, [this](const Progress& progress) { ShowProgress(progress); });
+        this, [this] { return !closeRequested_; }, [this](const Progress& progress) { ShowProgress(progress); });
     const RunReport report = SplitRun(sources, settings, host);
 
     fileList_->SetRunActive(false);
     EndProgress();
     running_ = false;
-    const bool closed = std::exchange(closing_, false);
-    if (!closed) ShowMessage(this, FinalMessage(report));  // a closed window ends without it
+    if (!closeRequested_) {  // a closed window ends without it
+        const EndReport end = FinalReport(report);
+        ShowMessage(this, end.text, end.details);
+    }
     pointer_->EndBusy();
 }
 
@@ -303,6 +343,7 @@ OptionControls MainWindow::Options() const {
 }
 
 void MainWindow::ShowProgress(const Progress& progress) {
+    lastProgress_ = progress;
     if (progress.fileCount > 0) {
         double done = progress.fileIndex - 1;
         if (progress.sourceBytes > 0)
@@ -310,18 +351,34 @@ void MainWindow::ShowProgress(const Progress& progress) {
         runProgress_->setValue(static_cast<int>(1000.0 * done / progress.fileCount));
     }
     runProgress_->show();
-    setWindowTitle(kTitle + QStringLiteral(" - ") + ProgressText(progress));
+    ShowRunTitle();
+}
+
+void MainWindow::ShowRunTitle() {
+    QString title = kTitle + QStringLiteral(" - ") + ProgressText(lastProgress_);
+    constexpr qint64 kRefusalShownMs = 3000;
+    if (listRefusal_.isValid() && listRefusal_.elapsed() < kRefusalShownMs)
+        title += QStringLiteral(" - ") + tr("the list cannot change until the split is done");
+    setWindowTitle(title);
+}
+
+void MainWindow::onListChangeRefused() {
+    listRefusal_.start();
+    if (running_) ShowRunTitle();
 }
 
 void MainWindow::EndProgress() {
     runProgress_->hide();
     runProgress_->setValue(0);
+    listRefusal_.invalidate();
     setWindowTitle(kTitle);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // A run sees this at its next yield and stops there.
-    if (running_) closing_ = true;
+    // Closing ends the program whatever is going on: an open box goes away
+    // and a run stops at its next yield.
+    closeRequested_ = true;
+    CloseOpenMessages();
     event->accept();
 }
 

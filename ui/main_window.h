@@ -4,6 +4,7 @@
 #include "ui/settings_store.h"
 #include "ui/window_run.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QWidget>
 
@@ -55,6 +56,8 @@ public slots:
     void onAddFilesClicked();
     void onSplitClicked();
     void onAddFolderClicked();
+    void onFieldCheckDue();
+    void onListChangeRefused();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,7 +73,10 @@ private:
     void LoadSettings();
     void CenterOnScreen();
     void ShowProgress(const Progress& progress);
+    void ShowRunTitle();
     void EndProgress();
+    void RunPendingFieldCheck();
+    [[nodiscard]] bool IsPictureButton(const QObject* object) const;
     [[nodiscard]] OptionControls Options() const;
     [[nodiscard]] bool IsTabStop(const QWidget* widget) const;
 
@@ -80,7 +86,12 @@ private:
     QHash<QObject*, PointerKind> hoverTargets_;
     bool loading_ = false;
     bool running_ = false;
-    bool closing_ = false;
+    bool closeRequested_ = false;
+    // The field whose check is owed since the focus left it.
+    enum class FieldCheck { None, NameLength, FirstNumber };
+    FieldCheck pendingCheck_ = FieldCheck::None;
+    Progress lastProgress_;
+    QElapsedTimer listRefusal_;  // since the list last refused a change during a run
     bool shownOnce_ = false;
 
     QPushButton* focusHolder_ = nullptr;

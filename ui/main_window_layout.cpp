@@ -4,6 +4,7 @@
 #include "ui/main_window.h"
 
 #include "filelist/file_list.h"
+#include "ui/option_frame.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -125,7 +126,7 @@ QLineEdit* Field(QWidget* frame, const char* name, const QString& spokenName) {
 }
 
 QGroupBox* Frame(QWidget* parent, const char* name, const QString& caption) {
-    auto* frame = new QGroupBox(caption, parent);
+    auto* frame = new OptionFrame(caption, parent);
     frame->setObjectName(QString::fromLatin1(name));
     frame->setFont(ArialBold(9));
     return frame;

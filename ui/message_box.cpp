@@ -1,8 +1,12 @@
 #include "ui/message_box.h"
 
+#include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
+#include <QPointer>
 
 #include <utility>
+#include <vector>
 
 namespace partwright {
 
@@ -13,22 +17,110 @@ MessageSink& InstalledSink() {
     return sink;
 }
 
-void ShowModalBox(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Partwright"), text, QMessageBox::Ok, parent);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+// The boxes that are up, the newest last; only the newest takes input.
+std::vector<QPointer<QMessageBox>>& OpenBoxes() {
+    static std::vector<QPointer<QMessageBox>> boxes;
+    return boxes;
+}
+
+bool IsUserInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::TabletMove:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Keeps user input from every widget outside the newest box, as modality
+// would, while leaving close requests and painting alone.
+class InputBlock final : public QObject {
+public:
+    InputBlock() { qApp->installEventFilter(this); }
+    ~InputBlock() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!IsUserInput(event->type()) || !watched->isWidgetType() || OpenBoxes().empty()) return false;
+        const QMessageBox* box = OpenBoxes().back();
+        if (box == nullptr) return false;
+        const auto* widget = static_cast<QWidget*>(watched);
+        return widget != box && !box->isAncestorOf(widget);
+    }
+};
+
+void ShowBox(QWidget* parent, const QString& text, const QString& details) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Partwright"), WithBreakOpportunities(text), QMessageBox::Ok,
+                    parent);
+    box.setWindowModality(Qt::NonModal);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (!details.isEmpty()) box.setDetailedText(details);
+
+    OpenBoxes().emplace_back(&box);
+    const InputBlock block;
+    QEventLoop loop;
+    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+    box.show();
+    box.activateWindow();
+    if (box.isVisible()) loop.exec(QEventLoop::DialogExec);
+    OpenBoxes().pop_back();
 }
 
 }  // namespace
 
-void ShowMessage(QWidget* parent, const QString& text) {
+void ShowMessage(QWidget* parent, const QString& text, const QString& details) {
     if (const MessageSink& sink = InstalledSink()) {
-        sink(parent, text);
+        sink(parent, text, details);
         return;
     }
-    ShowModalBox(parent, text);
+    ShowBox(parent, text, details);
+}
+
+void CloseOpenMessages() {
+    // Newest first: each box's loop returns into the one below it.
+    const std::vector<QPointer<QMessageBox>> boxes = OpenBoxes();
+    for (auto it = boxes.rbegin(); it != boxes.rend(); ++it)
+        if (*it) (*it)->done(QMessageBox::Ok);
 }
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(InstalledSink(), std::move(sink)); }
+
+QString WithBreakOpportunities(const QString& text) {
+    constexpr QChar kZeroWidthSpace(0x200B);
+    constexpr int kLongestRun = 32;
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    int run = 0;
+    for (const QChar c : text) {
+        out += c;
+        if (c.isSpace()) {
+            run = 0;
+        } else if (c.isHighSurrogate()) {
+            continue;  // never between the two halves of one character
+        } else if (c == QLatin1Char('/') || c == QLatin1Char('\\') || ++run >= kLongestRun) {
+            out += kZeroWidthSpace;
+            run = 0;
+        }
+    }
+    return out;
+}
 
 }  // namespace partwright

@@ -8,15 +8,28 @@ class QWidget;
 
 namespace partwright {
 
-// Every message the window shows goes through here: a modal box titled
-// "Partwright" with only an OK button. Tests swap in a recorder so the texts
-// can be checked without a box blocking the test.
-using MessageSink = std::function<void(QWidget* parent, const QString& text)>;
+// Every message the window shows goes through here: a box titled "Partwright"
+// with only an OK button, which waits for OK before it returns. `details`, when
+// not empty, is offered as selectable text behind the box's details button.
+//
+// While a box is up the other windows take no input, as with a modal box, but
+// a close request still reaches them (a modal box would swallow it), so the
+// window can end the program at any time: CloseOpenMessages() takes every box
+// down and lets every ShowMessage return.
+//
+// Tests swap in a recorder so the texts can be checked without a box.
+using MessageSink = std::function<void(QWidget* parent, const QString& text, const QString& details)>;
 
-void ShowMessage(QWidget* parent, const QString& text);
+void ShowMessage(QWidget* parent, const QString& text, const QString& details = {});
+
+void CloseOpenMessages();
 
 // Replaces the sink; returns the one that was installed. An empty sink puts
 // the real box back.
 MessageSink SetMessageSink(MessageSink sink);
+
+// `text` with a line-break opportunity after every path separator and inside
+// every long unbroken run, so a label that wraps words never has to clip a path.
+[[nodiscard]] QString WithBreakOpportunities(const QString& text);
 
 }  // namespace partwright

@@ -18,9 +18,6 @@ namespace {
 
 Text FieldText(const QLineEdit* field) { return field->text().toStdU16String(); }
 
-// Progress comes with every piece; the display needs far fewer updates.
-constexpr qint64 kProgressIntervalMs = 100;
-
 }  // namespace
 
 bool ControlSettings::LinesSelected() const { return c_.linesOption->isChecked(); }
@@ -45,7 +42,10 @@ WindowRunHost::WindowRunHost(QWidget* window, std::function<bool()> keepGoing, P
     : window_(window), keepGoing_(std::move(keepGoing)), showProgress_(std::move(showProgress)) {}
 
 bool WindowRunHost::Yield() {
-    QCoreApplication::processEvents();
+    if (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= kEventIntervalMs) {
+        QCoreApplication::processEvents();
+        sinceEvents_.start();
+    }
     return keepGoing_();
 }
 
@@ -53,9 +53,12 @@ void WindowRunHost::ShowNotice(Notice notice, const std::filesystem::path& /*sou
     if (!keepGoing_()) return;  // the window has closed; the run stops at its next yield
     switch (notice) {
         case Notice::LinesNotNumber:
+            if (std::exchange(linesNoticeShown_, true)) return;
             ShowMessage(window_, QString::fromUtf8(messages::kLinesNotNumber));
             break;
     }
+    // The box may have taken long; the window was alive all the while.
+    sinceEvents_.start();
 }
 
 void WindowRunHost::ReportProgress(const Progress& progress) {
@@ -64,16 +67,29 @@ void WindowRunHost::ReportProgress(const Progress& progress) {
     if (showProgress_) showProgress_(progress);
 }
 
-QString FinalMessage(const RunReport& report, int maxListed) {
-    if (report.failures.empty()) return QString::fromUtf8(messages::kDone);
+EndReport FinalReport(const RunReport& report, int maxListed) {
+    EndReport end;
     const int count = static_cast<int>(report.failures.size());
-    QString text = count == 1 ? QObject::tr("Done, but 1 thing failed:")
+    if (count == 0) {
+        end.text = QString::fromUtf8(messages::kDone);
+    } else {
+        end.text = count == 1 ? QObject::tr("Done, but 1 thing failed:")
                               : QObject::tr("Done, but %1 things failed:").arg(count);
-    const int listed = std::min(count, std::max(maxListed, 0));
-    for (int i = 0; i < listed; ++i)
-        text += QLatin1Char('\n') + QString::fromStdString(Describe(report.failures[static_cast<size_t>(i)]));
-    if (listed < count) text += QLatin1Char('\n') + QObject::tr("and %1 more").arg(count - listed);
-    return text;
+        QStringList all;
+        for (const Failure& failure : report.failures) all << QString::fromStdString(Describe(failure));
+        const int listed = std::min(count, std::max(maxListed, 0));
+        for (int i = 0; i < listed; ++i) end.text += QLatin1Char('\n') + all[i];
+        if (listed < count) end.text += QLatin1Char('\n') + QObject::tr("and %1 more").arg(count - listed);
+        end.details = all.join(QLatin1Char('\n'));
+    }
+    if (report.noticesShown > 0) {
+        end.text += QStringLiteral("\n\n") +
+                    (report.noticesShown == 1
+                         ? QObject::tr("1 block gave no pieces: the number of lines was not a number.")
+                         : QObject::tr("%1 blocks gave no pieces: the number of lines was not a number.")
+                               .arg(report.noticesShown));
+    }
+    return end;
 }
 
 QString ProgressText(const Progress& progress) {

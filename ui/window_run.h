@@ -64,11 +64,25 @@ private:
     const FileList& list_;
 };
 
-// What the window does for a run while it works: keeps handling events at
-// every yield, shows the lines notice at once and shows progress. The
-// failures come back in the run's report, for one box at the end.
+// What the window does for a run while it works.
+//
+// The run is driven from the window's own thread, inside the click on Split!,
+// so the engine reads the controls themselves at its reading points and no
+// copy of them can go stale. To stay alive the window handles its pending
+// events at the run's yields, but only once `kEventIntervalMs` has passed since
+// it last did: the run yields once per piece, and handling events that often
+// costs more than writing small pieces. A close request or a click therefore
+// waits at most that interval plus the time between two yields (one piece, or
+// one block read).
+//
+// The lines notice is shown once per run (the first block that gives no
+// pieces); the run counts every such block for the end box. Failures come back
+// in the run's report, for one box at the end.
 class WindowRunHost final : public RunHost {
 public:
+    static constexpr qint64 kEventIntervalMs = 15;
+    static constexpr qint64 kProgressIntervalMs = 50;
+
     using ProgressView = std::function<void(const Progress&)>;
     WindowRunHost(QWidget* window, std::function<bool()> keepGoing, ProgressView showProgress);
 
@@ -80,12 +94,20 @@ private:
     QWidget* window_;
     std::function<bool()> keepGoing_;
     ProgressView showProgress_;
+    QElapsedTimer sinceEvents_;
     QElapsedTimer sinceProgress_;
+    bool linesNoticeShown_ = false;
 };
 
-// The text of the box that ends a run: "Done." when everything was written,
-// otherwise every failure (the list cut after `maxListed`, with "and N more").
-[[nodiscard]] QString FinalMessage(const RunReport& report, int maxListed = 10);
+// The box that ends a run. `text` is "Done." when everything was written,
+// otherwise the failures, the list cut after `maxListed` with "and N more";
+// below it, the count of blocks that gave no pieces for want of a number of
+// lines. `details` holds every failure, one a line, in full.
+struct EndReport {
+    QString text;
+    QString details;
+};
+[[nodiscard]] EndReport FinalReport(const RunReport& report, int maxListed = 10);
 
 // "file 2 of 5, 120 pieces written" for the progress display.
 [[nodiscard]] QString ProgressText(const Progress& progress);

@@ -43,8 +43,9 @@ QStringList StoredKeys() {
 }
 
 MessageRecorder::MessageRecorder() {
-    previous_ = SetMessageSink([this](QWidget*, const QString& text) {
+    previous_ = SetMessageSink([this](QWidget*, const QString& text, const QString& details) {
         texts_.append(text);
+        details_.append(details);
         if (action_) action_(text);
     });
 }

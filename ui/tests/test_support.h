@@ -38,11 +38,16 @@ public:
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     [[nodiscard]] const QStringList& Texts() const { return texts_; }
-    void Clear() { texts_.clear(); }
+    [[nodiscard]] const QStringList& Details() const { return details_; }
+    void Clear() {
+        texts_.clear();
+        details_.clear();
+    }
     void OnMessage(std::function<void(const QString&)> action) { action_ = std::move(action); }
 
 private:
     QStringList texts_;
+    QStringList details_;
     std::function<void(const QString&)> action_;
     MessageSink previous_;
 };

@@ -174,7 +174,8 @@ private slots:
 
     void progressShowsWhileTheRunWorksAndGoesAfterwards() {
         QTemporaryDir folder;
-        WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n");
+        // Long enough for the window to handle its events during the run.
+        WriteFile(folder.filePath("a.txt"), QByteArray("1\r\n").repeated(6000));
         WriteFile(folder.filePath("b.txt"), "3\r\n");
         test::MessageRecorder messages;
         MainWindow window;
@@ -182,6 +183,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.List().Append(folder.filePath("a.txt"));
         window.List().Append(folder.filePath("b.txt"));
+        Control<QLineEdit>(window, "linesPerPieceField")->setText("1");
         auto* bar = window.findChild<QWidget*>("runProgress");
         QVERIFY(bar);
         const QRect barPlace = bar->geometry();
@@ -216,21 +218,6 @@ private slots:
         PressSplit(window);
         QCOMPARE(whileShown, PointerKind::Hourglass);
         QCOMPARE(window.Pointer().Kind(), PointerKind::Default);
-    }
-
-    void badLineCountWarnsForEveryBlockAndStillEndsWithDone() {
-        QTemporaryDir folder;
-        WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n");
-        WriteFile(folder.filePath("b.txt"), "3\r\n");
-        test::MessageRecorder messages;
-        MainWindow window;
-        window.List().Append(folder.filePath("a.txt"));
-        window.List().Append(folder.filePath("b.txt"));
-        Control<QLineEdit>(window, "linesPerPieceField")->setText("x");
-        PressSplit(window);
-        const QString lines = QStringLiteral("Every x number of lines, where x can only be a number.");
-        QCOMPARE(messages.Texts(), (QStringList{lines, lines, "Done."}));
-        QCOMPARE(FilesIn(folder.path()), (QStringList{"a.txt", "b.txt"}));
     }
 
     void failuresAreShownTogetherInOneBoxAtTheEnd() {
@@ -274,29 +261,54 @@ private slots:
         }
     }
 
-    void finalMessageNamesTheFailures_data() {
+    void finalReportNamesTheFailures_data() {
         QTest::addColumn<int>("failures");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<QString>("last");
-        QTest::newRow("none") << 0 << "Done." << 1 << "Done.";
-        QTest::newRow("one") << 1 << "Done, but 1 thing failed:" << 2 << "f0";
-        QTest::newRow("ten") << 10 << "Done, but 10 things failed:" << 11 << "f9";
-        QTest::newRow("twelve") << 12 << "Done, but 12 things failed:" << 12 << "and 2 more";
+        QTest::addColumn<int>("emptyBlocks");
+        QTest::addColumn<QStringList>("text");
+        QTest::newRow("none") << 0 << 0 << QStringList{"Done."};
+        QTest::newRow("one") << 1 << 0 << QStringList{"Done, but 1 thing failed:", "f0"};
+        QTest::newRow("ten") << 10 << 0
+                             << QStringList{"Done, but 10 things failed:", "f0", "f1", "f2", "f3", "f4", "f5", "f6",
+                                            "f7", "f8", "f9"};
+        QTest::newRow("twelve, one empty block")
+            << 12 << 1
+            << QStringList{"Done, but 12 things failed:", "f0", "f1", "f2", "f3", "f4", "f5", "f6", "f7", "f8", "f9",
+                           "and 2 more", "", "1 block gave no pieces: the number of lines was not a number."};
+        QTest::newRow("empty blocks only")
+            << 0 << 3 << QStringList{"Done.", "", "3 blocks gave no pieces: the number of lines was not a number."};
     }
-    void finalMessageNamesTheFailures() {
+    void finalReportNamesTheFailures() {
         QFETCH(int, failures);
-        QFETCH(QString, first);
-        QFETCH(int, lines);
-        QFETCH(QString, last);
+        QFETCH(int, emptyBlocks);
+        QFETCH(QStringList, text);
         partwright::RunReport report;
+        report.noticesShown = emptyBlocks;
+        const std::string deep = "/data/" + std::string(300, 'd') + "/";
         for (int i = 0; i < failures; ++i)
-            report.failures.push_back({partwright::Failure::Kind::ReadSource, "/data/f" + std::to_string(i) + ".txt",
-                                       "No such file or directory"});
-        const QStringList text = partwright::FinalMessage(report, 10).split('\n');
-        QCOMPARE(text.size(), lines);
-        QCOMPARE(text.first(), first);
-        QVERIFY2(text.last().contains(last), qPrintable(text.last()));
+            report.failures.push_back(
+                {partwright::Failure::Kind::ReadSource, deep + "f" + std::to_string(i) + ".txt", "No such file"});
+        const partwright::EndReport end = partwright::FinalReport(report, 10);
+        const QStringList lines = end.text.split('\n');
+        QCOMPARE(lines.size(), text.size());
+        for (int i = 0; i < lines.size(); ++i)
+            QVERIFY2(lines[i].startsWith(text[i]) || lines[i].contains("/" + text[i] + ".txt"), qPrintable(lines[i]));
+        // The details hold every failure, each with its whole path.
+        const QStringList details = end.details.isEmpty() ? QStringList() : end.details.split('\n');
+        QCOMPARE(details.size(), failures);
+        for (int i = 0; i < failures; ++i)
+            QVERIFY2(details[i].contains(QString::fromStdString(deep) + "f" + QString::number(i) + ".txt"),
+                     qPrintable(details[i]));
+    }
+
+    void longPathsGetBreakOpportunitiesAndNothingElse() {
+        const QString path = "/" + QString(70, 'a') + "/b/" + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(40);
+        const QString broken = partwright::WithBreakOpportunities("cannot open " + path + ": denied");
+        QCOMPARE(QString(broken).remove(QChar(0x200B)), "cannot open " + path + ": denied");
+        // No run of more than 32 characters without a chance to wrap, and no
+        // break inside a character.
+        for (const QString& run : broken.split(QRegularExpression("[\\s\\x{200B}]")))
+            QVERIFY2(run.toUcs4().size() <= 32, qPrintable(run));
+        QVERIFY(!broken.contains(QRegularExpression("[\\x{D800}-\\x{DBFF}]\\x{200B}")));
     }
 };
 

@@ -1,0 +1,184 @@
+// The window's message boxes as a user meets them: real boxes, a real click
+// on Split!, OK pressed on each box, and a close request delivered the way the
+// window system delivers it when the title bar's close button is pressed.
+#include "filelist/file_list.h"
+#include "ui/main_window.h"
+#include "ui/tests/test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <qpa/qwindowsysteminterface.h>
+
+#include <functional>
+
+using partwright::MainWindow;
+namespace test = partwright::test;
+
+namespace {
+
+const QString kLinesNotice = QStringLiteral("Every x number of lines, where x can only be a number.");
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QStringList PiecesIn(const QString& folder) { return QDir(folder).entryList({"a-*"}, QDir::Files); }
+
+QList<QMessageBox*> VisibleBoxes() {
+    QList<QMessageBox*> boxes;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) boxes << box;
+    return boxes;
+}
+
+// The close request a window manager sends, through Qt's own path for it
+// (the one a modal box would block).
+void RequestClose(QWidget& window) {
+    QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(window.windowHandle());
+}
+
+// Watches for boxes while the window works, as a user would: notes each new
+// box's text, then acts on it (by default presses its OK button). Counts how
+// many boxes were ever up at the same time.
+class BoxWatcher {
+public:
+    using Action = std::function<void(QMessageBox&)>;
+    explicit BoxWatcher(Action action = {}) : action_(std::move(action)) {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
+        timer_.start();
+    }
+
+    [[nodiscard]] const QStringList& Texts() const { return texts_; }
+    [[nodiscard]] int MostAtOnce() const { return mostAtOnce_; }
+
+private:
+    void Look() {
+        const QList<QMessageBox*> boxes = VisibleBoxes();
+        mostAtOnce_ = std::max(mostAtOnce_, static_cast<int>(boxes.size()));
+        for (QMessageBox* box : boxes) {
+            if (seen_.contains(box)) continue;
+            seen_ << box;
+            texts_ << box->text().remove(QChar(0x200B));
+            if (action_)
+                action_(*box);
+            else
+                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        }
+    }
+
+    Action action_;
+    QTimer timer_;
+    QList<QMessageBox*> seen_;
+    QStringList texts_;
+    int mostAtOnce_ = 0;
+};
+
+void ShowAndWait(MainWindow& window) {
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
+}  // namespace
+
+class MainWindowBoxesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { test::ClearStore(); }
+
+    void aHundredBlocksWithABadLinesValueShowTwoBoxesInAll() {
+        QTemporaryDir folder;
+        QByteArray line(98, 'x');
+        line += "\r\n";
+        WriteFile(folder.filePath("a.txt"), line.repeated(100 * 30000 / line.size()));
+        MainWindow window;
+        ShowAndWait(window);
+        window.List().Append(folder.filePath("a.txt"));
+        window.findChild<QLineEdit*>("linesPerPieceField")->setText("ten");
+        BoxWatcher boxes;
+        QTest::mouseClick(window.findChild<QToolButton*>("splitButton"), Qt::LeftButton);
+        QCOMPARE(boxes.Texts().size(), 2);
+        QCOMPARE(boxes.Texts()[0], kLinesNotice);
+        QCOMPARE(boxes.Texts()[1], "Done.\n\n100 blocks gave no pieces: the number of lines was not a number.");
+        QCOMPARE(boxes.MostAtOnce(), 1);
+        QCOMPARE(PiecesIn(folder.path()), QStringList());
+    }
+
+    void closingDuringAnyBoxEndsTheProgram_data() {
+        QTest::addColumn<QString>("lines");
+        QTest::addColumn<bool>("listed");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("pieces");
+        QTest::newRow("lines notice") << "x" << true << kLinesNotice << 0;
+        QTest::newRow("end box") << "1" << true << "Done." << 20000;
+        QTest::newRow("no files") << "1" << false << "No files added." << 0;
+    }
+    void closingDuringAnyBoxEndsTheProgram() {
+        QFETCH(QString, lines);
+        QFETCH(bool, listed);
+        QFETCH(QString, box);
+        QFETCH(int, pieces);
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("a.txt"), QByteArray("line\r\n").repeated(20000));
+        MainWindow window;
+        ShowAndWait(window);
+        if (listed) window.List().Append(folder.filePath("a.txt"));
+        auto* linesField = window.findChild<QLineEdit*>("linesPerPieceField");
+        linesField->setText(lines);
+        BoxWatcher boxes([&](QMessageBox& shown) {
+            // Were the run to go on past the close, the blocks after this one
+            // would give pieces.
+            linesField->setText("1");
+            RequestClose(window);
+            // A box that ignores the close fails the test instead of hanging it.
+            QTimer::singleShot(1000, &shown, [&shown] { shown.button(QMessageBox::Ok)->click(); });
+        });
+        QTest::mouseClick(window.findChild<QToolButton*>("splitButton"), Qt::LeftButton);
+        QCOMPARE(boxes.Texts(), QStringList{box});
+        QVERIFY(!window.isVisible());
+        QVERIFY(!window.IsRunning());
+        QCOMPARE(VisibleBoxes().size(), 0);
+        // No window is left: the program ends.
+        for (const QWidget* widget : QApplication::topLevelWidgets()) QVERIFY(!widget->isVisible());
+        QCOMPARE(PiecesIn(folder.path()).size(), pieces);
+    }
+
+    void splitAfterABadFieldShowsTheFieldsMessageThenRuns_data() {
+        QTest::addColumn<int>("heldMs");
+        QTest::newRow("quick click") << 0;
+        QTest::newRow("held half a second") << 500;
+    }
+    void splitAfterABadFieldShowsTheFieldsMessageThenRuns() {
+        QFETCH(int, heldMs);
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n");
+        MainWindow window;
+        ShowAndWait(window);
+        window.List().Append(folder.filePath("a.txt"));
+        window.findChild<QLineEdit*>("linesPerPieceField")->setText("1");
+        auto* firstNumber = window.findChild<QLineEdit*>("firstNumberField");
+        firstNumber->setFocus(Qt::MouseFocusReason);
+        firstNumber->setText("7a");
+        BoxWatcher boxes;
+        auto* split = window.findChild<QToolButton*>("splitButton");
+        QTest::mousePress(split, Qt::LeftButton);
+        QVERIFY(!firstNumber->hasFocus());
+        if (heldMs > 0) QTest::qWait(heldMs);
+        QCOMPARE(boxes.Texts(), QStringList());
+        QTest::mouseRelease(split, Qt::LeftButton);
+        QTRY_COMPARE(boxes.Texts(), (QStringList{"Non numeric entry.", "Done."}));
+        QCOMPARE(boxes.MostAtOnce(), 1);
+        QCOMPARE(PiecesIn(folder.path()), (QStringList{"a-0001.txt", "a-0002.txt"}));
+    }
+};
+
+PARTWRIGHT_UI_TEST_MAIN(MainWindowBoxesTest)
+#include "main_window_boxes_test.moc"
