@@ -1,7 +1,6 @@
 #include "ui/option_frame.h"
 
 #include <QPainter>
-#include <QStyleOptionFrame>
 
 namespace partwright {
 
@@ -18,13 +17,13 @@ QRect OptionFrame::BorderRect() const {
 }
 
 void OptionFrame::paintEvent(QPaintEvent* /*event*/) {
+    // Drawn here rather than by the style, which would move the border below
+    // the title again.
     QPainter painter(this);
-    QStyleOptionFrame frame;
-    frame.initFrom(this);
-    frame.rect = BorderRect().adjusted(0, 0, 1, 1);
-    frame.lineWidth = 1;
-    frame.midLineWidth = 0;
-    style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, &painter, this);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(BorderRect());
 
     if (title().isEmpty()) return;
     const QRect titleRect(kTitleIndent, 0, fontMetrics().horizontalAdvance(title()) + 2 * kTitleGap,

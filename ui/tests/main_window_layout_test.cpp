@@ -1,5 +1,6 @@
 #include "filelist/file_list.h"
 #include "ui/main_window.h"
+#include "ui/option_frame.h"
 #include "ui/tests/test_support.h"
 
 #include <QGroupBox>
@@ -79,6 +80,14 @@ private slots:
             QCOMPARE(window.findChild<QWidget*>(name)->parentWidget(), saveOptions);
         QCOMPARE(splitOptions->title(), QStringLiteral("Split By Options"));
         QCOMPARE(saveOptions->title(), QStringLiteral("Save Options"));
+        // No control sits on a border line: each lies inside its frame's border.
+        for (const auto* frame : window.findChildren<partwright::OptionFrame*>()) {
+            const QRect inside = frame->BorderRect().adjusted(1, 1, -1, -1);
+            QVERIFY(inside.top() <= frame->fontMetrics().height());  // the title is set into the top line
+            for (const QWidget* control : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                QVERIFY2(inside.contains(control->geometry()), qPrintable(control->objectName()));
+        }
+        QCOMPARE(window.findChildren<partwright::OptionFrame*>().size(), 2);
     }
 
     void everyFieldHasItsOwnSpokenName() {
