@@ -239,12 +239,15 @@ void FileListTest::doubleClickOffTheEntriesRemovesNothing() {
 void FileListTest::runRefusesRemovalsAndReordersButTakesAppends() {
     Fill({"A", "B", "C", "D"});
     Mouse mouse(*list_);
+    QSignalSpy refusals(list_.get(), &FileList::changeRefused);
     list_->SetRunActive(true);
     mouse.Press(0);
     mouse.MoveTo(1);
     mouse.MoveTo(3);
     mouse.Release(3);
+    QCOMPARE(refusals.count(), 1);  // once for the whole drag
     mouse.DoubleClick(2);
+    QCOMPARE(refusals.count(), 2);
     list_->Append("E");
     QCOMPARE(Texts(*list_), (QStringList{"A", "B", "C", "D", "E"}));
 
@@ -254,6 +257,7 @@ void FileListTest::runRefusesRemovalsAndReordersButTakesAppends() {
     mouse.Release(1);
     mouse.DoubleClick(4);
     QCOMPARE(Texts(*list_), (QStringList{"B", "A", "C", "D"}));
+    QCOMPARE(refusals.count(), 2);
 }
 
 void FileListTest::dragPointerIsReadAtEveryPressAndReleaseGivesTheWindowsPointer() {

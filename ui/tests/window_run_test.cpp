@@ -156,16 +156,25 @@ private slots:
         PointerKind duringRun = PointerKind::Default;
         bool listLocked = false;
         bool wasRunning = false;
+        QString titleAfterRemoval;
         AtFirstYield([&] {
             wasRunning = window.IsRunning();
             listLocked = window.List().IsRunActive();
             QTest::mouseMove(Control<QToolButton>(window, "splitButton"));
             duringRun = window.Pointer().Kind();
             PressSplit(window);
+            auto* list = &window.List();
+            const QPoint entry = list->visualItemRect(list->topLevelItem(0)).center();
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, entry);
+            titleAfterRemoval = window.windowTitle();
         });
         PressSplit(window);
         QVERIFY(wasRunning);
         QVERIFY(listLocked);
+        // The refused removal says so where the progress shows.
+        QVERIFY2(titleAfterRemoval.endsWith(" - the list cannot change until the split is done"),
+                 qPrintable(titleAfterRemoval));
+        QCOMPARE(window.List().Count(), 1);
         QCOMPARE(duringRun, PointerKind::Hourglass);
         QCOMPARE(messages.Texts(), QStringList{"Done."});
         QVERIFY(!window.List().IsRunActive());
