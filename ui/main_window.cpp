@@ -355,11 +355,12 @@ void MainWindow::ShowProgress(const Progress& progress) {
 }
 
 void MainWindow::ShowRunTitle() {
-    QString title = kTitle + QStringLiteral(" - ") + ProgressText(lastProgress_);
+    QStringList parts = {kTitle};
+    if (lastProgress_.fileCount > 0) parts << ProgressText(lastProgress_);
     constexpr qint64 kRefusalShownMs = 3000;
     if (listRefusal_.isValid() && listRefusal_.elapsed() < kRefusalShownMs)
-        title += QStringLiteral(" - ") + tr("the list cannot change until the split is done");
-    setWindowTitle(title);
+        parts << tr("the list cannot change until the split is done");
+    setWindowTitle(parts.join(QStringLiteral(" - ")));
 }
 
 void MainWindow::onListChangeRefused() {
@@ -370,6 +371,7 @@ void MainWindow::onListChangeRefused() {
 void MainWindow::EndProgress() {
     runProgress_->hide();
     runProgress_->setValue(0);
+    lastProgress_ = Progress();
     listRefusal_.invalidate();
     setWindowTitle(kTitle);
 }
