@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/console_host.h"
+#include "engine/piece_writer.h"
 
 namespace partwright {
 
@@ -21,13 +22,32 @@ private:
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-// Ctrl+C asks the run to stop at its next yield point, so the piece being
-// written is removed rather than left cut short. A second Ctrl+C ends the
-// program at once (the handler put the default back).
+// Ctrl+C, SIGTERM and SIGHUP ask the run to stop at its next yield point, so
+// the piece being written is dropped rather than left cut short. A second
+// one ends the program at once, removing a named temporary file first.
 void RequestStop(int signal)
 {
-    stopRequested = 1;
+    if (stopRequested == 0) {
+        stopRequested = 1;
+        return;
+    }
+    RemovePiecesInProgress();
     std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void HandleSignals()
+{
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+#ifdef SIGHUP
+    std::signal(SIGHUP, RequestStop);
+#endif
+#ifdef SIGXFSZ
+    // Past a file-size limit a write fails with "File too large" instead of
+    // the signal ending the program: the piece is reported and the run goes on.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 }  // namespace
@@ -36,8 +56,7 @@ int RunCommandLine(const CliOptions& options, std::FILE* out, std::FILE* err, bo
 {
     const PathList sources(options.files);
     stopRequested = 0;
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
+    HandleSignals();
     ConsoleHost host(out, err, options.quiet, showProgress, &stopRequested);
     host.SetVerbose(options.verbose);
     const RunReport report = SplitRun(sources, options.settings, host, options.run);

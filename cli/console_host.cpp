@@ -98,7 +98,9 @@ int ConsoleHost::Finish(const RunReport& report)
 {
     ClearProgress();
     if (report.stopped) {
-        WriteLine(err_, "partwright-cli: stopped before the end; the piece being written was removed");
+        WriteLine(err_, report.pieceRemoved
+                            ? "partwright-cli: stopped before the end; the piece being written was removed"
+                            : "partwright-cli: stopped before the end");
         std::fflush(out_);
         return kExitInterrupted;
     }

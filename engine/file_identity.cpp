@@ -1,5 +1,7 @@
 #include "engine/file_identity.h"
 
+#include <algorithm>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -36,7 +38,17 @@ std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
 void FileIdentitySet::Add(const std::filesystem::path& path) {
     if (const auto identity = IdentityOf(path)) {
         identities_.insert(*identity);
+    } else {
+        missing_.push_back(path);
     }
+}
+
+bool FileIdentitySet::Contains(const FileIdentity& identity) const {
+    if (identities_.contains(identity)) {
+        return true;
+    }
+    return std::any_of(missing_.begin(), missing_.end(),
+                       [&identity](const std::filesystem::path& path) { return IdentityOf(path) == identity; });
 }
 
 }  // namespace partwright

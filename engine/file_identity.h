@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <vector>
 
 namespace partwright {
 
@@ -19,14 +20,17 @@ struct FileIdentity {
 // The identity of the file at `path`, or nothing when it cannot be found.
 [[nodiscard]] std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
 
-// The sources of one run, so that no piece is written over one of them.
+// The sources of one run, so that no piece is written over one of them. A
+// source that is not there when it is added is looked for again at every
+// Contains: a piece written earlier in the run may have created it.
 class FileIdentitySet {
 public:
-    void Add(const std::filesystem::path& path);  // a path that cannot be found adds nothing
-    [[nodiscard]] bool Contains(const FileIdentity& identity) const { return identities_.contains(identity); }
+    void Add(const std::filesystem::path& path);
+    [[nodiscard]] bool Contains(const FileIdentity& identity) const;
 
 private:
     std::set<FileIdentity> identities_;
+    std::vector<std::filesystem::path> missing_;
 };
 
 }  // namespace partwright

@@ -1,6 +1,9 @@
 #include "engine/native_file.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <random>
 #include <system_error>
 
 #ifdef _WIN32
@@ -114,6 +117,37 @@ bool NativeFile::CreateNew(const std::filesystem::path& path, bool& exists, std:
     return true;
 }
 
+bool NativeFile::CreateTemporary(const std::filesystem::path& folder, std::filesystem::path& name,
+                                 std::string& reason) {
+    Close();
+    constexpr int kAttempts = 16;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        name = TemporaryName(folder);
+        // CREATE_NEW never opens what is there, a link included.
+        handle_ = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (isOpen()) {
+            regular_ = true;
+            size_ = 0;
+            identity_ = {};
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            break;
+        }
+    }
+    reason = LastSystemReason();
+    name.clear();
+    return false;
+}
+
+bool NativeFile::LinkAs(const std::filesystem::path&, bool& taken, std::string& reason) {
+    taken = false;
+    reason = "files without a name are not made here";
+    return false;
+}
+
 bool NativeFile::OpenForWriting(const std::filesystem::path& path, bool mustBeNew, std::string& reason) {
     Close();
     if (IsFolder(path)) {
@@ -200,6 +234,41 @@ bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::p
     return true;
 }
 
+bool RenameIfFree(const std::filesystem::path& from, const std::filesystem::path& to, bool& taken,
+                  std::string& reason) {
+    taken = false;
+    if (MoveFileExW(from.c_str(), to.c_str(), 0)) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    taken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+    reason = ReasonForCode(error);
+    return false;
+}
+
+NameKind KindOfName(const std::filesystem::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? NameKind::Free : NameKind::Other;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return NameKind::Link;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return NameKind::Folder;
+    }
+    // A device name such as "nul.txt" has attributes too: ask what it opens.
+    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return NameKind::Other;
+    }
+    const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+    CloseHandle(handle);
+    return disk ? NameKind::File : NameKind::Other;
+}
+
 #else  // POSIX
 
 std::string LastSystemReason() { return std::system_category().message(errno); }
@@ -263,6 +332,78 @@ bool NativeFile::CreateNew(const std::filesystem::path& path, bool& exists, std:
     size_ = 0;
     identity_ = {};
     return true;
+}
+
+bool NativeFile::CreateTemporary(const std::filesystem::path& folder, std::filesystem::path& name,
+                                 std::string& reason) {
+    Close();
+    name.clear();
+    regular_ = true;
+    size_ = 0;
+    identity_ = {};
+#ifdef O_TMPFILE
+    // A file without a name: whatever ends the program, nothing of it is left.
+    static std::atomic<bool> unnamedWorks{true};
+    if (unnamedWorks.load(std::memory_order_relaxed)) {
+        do {
+            fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        } while (fd_ < 0 && errno == EINTR);
+        if (fd_ >= 0) {
+            return true;
+        }
+        // Older kernels and some file systems have no such files: use a name.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            reason = LastSystemReason();
+            return false;
+        }
+    }
+#endif
+    constexpr int kAttempts = 16;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        name = TemporaryName(folder);
+        do {
+            fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        } while (fd_ < 0 && errno == EINTR);
+        if (fd_ >= 0) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    reason = LastSystemReason();
+    name.clear();
+    return false;
+}
+
+bool NativeFile::LinkAs(const std::filesystem::path& target, bool& taken, std::string& reason) {
+    taken = false;
+#ifdef AT_EMPTY_PATH
+    // Naming a file by its descriptor needs a privilege; the /proc form of
+    // the same call does not. Whichever fails for want of it is not tried again.
+    static std::atomic<bool> byDescriptor{true};
+    if (byDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(fd_, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0) {
+            return true;
+        }
+        if (errno != ENOENT && errno != EPERM) {
+            taken = errno == EEXIST;
+            reason = LastSystemReason();
+            return false;
+        }
+        byDescriptor.store(false, std::memory_order_relaxed);
+    }
+    char self[40];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+    if (::linkat(AT_FDCWD, self, AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return true;
+    }
+    taken = errno == EEXIST;
+#else
+    errno = ENOTSUP;
+#endif
+    reason = LastSystemReason();
+    return false;
 }
 
 bool NativeFile::OpenForWriting(const std::filesystem::path& path, bool mustBeNew, std::string& reason) {
@@ -349,7 +490,63 @@ bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::p
     return true;
 }
 
+bool RenameIfFree(const std::filesystem::path& from, const std::filesystem::path& to, bool& taken,
+                  std::string& reason) {
+    taken = false;
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        taken = errno == EEXIST;
+        reason = LastSystemReason();
+        return false;
+    }
 #endif
+    // No renaming without replacing here: a hard link fails on a taken name.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        (void)::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST) {
+        taken = true;
+        reason = LastSystemReason();
+        return false;
+    }
+    if (KindOfName(to) != NameKind::Free) {
+        taken = true;
+        return false;
+    }
+    return RenameReplacing(from, to, reason);
+}
+
+NameKind KindOfName(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return errno == ENOENT ? NameKind::Free : NameKind::Other;
+    }
+    if (S_ISLNK(info.st_mode)) return NameKind::Link;
+    if (S_ISDIR(info.st_mode)) return NameKind::Folder;
+    return S_ISREG(info.st_mode) ? NameKind::File : NameKind::Other;
+}
+
+#endif
+
+std::filesystem::path TemporaryName(const std::filesystem::path& folder) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    char name[48];
+    std::snprintf(name, sizeof name, "%.*s%016llx.tmp", static_cast<int>(kTemporaryPrefix.size()),
+                  kTemporaryPrefix.data(), static_cast<unsigned long long>(random()));
+    return folder / name;
+}
+
+bool IsTemporaryName(const std::filesystem::path& path) {
+    const auto name = path.filename().native();
+    if (name.size() < kTemporaryPrefix.size()) {
+        return false;
+    }
+    return std::equal(kTemporaryPrefix.begin(), kTemporaryPrefix.end(), name.begin());
+}
 
 void NativeFile::Close() {
     std::string ignored;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/file_identity.h"
 
@@ -30,6 +31,16 @@ public:
     // name is taken. What this call creates is no file that was there before,
     // so its identity is left unknown (on POSIX not even asked for).
     [[nodiscard]] bool CreateNew(const std::filesystem::path& path, bool& exists, std::string& reason);
+    // Creates an empty file in `folder` for a piece to be written into and
+    // given its name only when whole. Where the system has files without a
+    // name (Linux) `name` is left empty; otherwise the file gets a fresh
+    // name that starts with kTemporaryPrefix, created exclusively and never
+    // through a link.
+    [[nodiscard]] bool CreateTemporary(const std::filesystem::path& folder, std::filesystem::path& name,
+                                       std::string& reason);
+    // Gives a file created without a name the name `target`, unless that
+    // name is taken: then `taken` is set and nothing changes.
+    [[nodiscard]] bool LinkAs(const std::filesystem::path& target, bool& taken, std::string& reason);
 
     // Reads until `size` bytes are in or the file ends; `got` says how many.
     [[nodiscard]] bool Read(char* data, std::size_t size, std::size_t& got, std::string& reason);
@@ -59,9 +70,24 @@ private:
 
 // Deletes a file; false when it could not be deleted.
 bool RemoveFile(const std::filesystem::path& path);
-// Renames `from` to `to`, replacing a file already called `to`.
+// Renames `from` to `to`, replacing a file or a link already called `to`
+// (the link itself, never what it leads to).
 [[nodiscard]] bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
                                    std::string& reason);
+// Renames `from` to `to` unless that name is taken: then `taken` is set and nothing changes.
+[[nodiscard]] bool RenameIfFree(const std::filesystem::path& from, const std::filesystem::path& to, bool& taken,
+                                std::string& reason);
+
+// What a name itself is, a link not followed.
+enum class NameKind { Free, File, Link, Folder, Other };
+[[nodiscard]] NameKind KindOfName(const std::filesystem::path& path);
+
+// Temporary files of pieces being written start with this, and nothing else does.
+inline constexpr std::string_view kTemporaryPrefix = ".partwright-";
+// A fresh name for a temporary file in `folder`: kTemporaryPrefix, 16 random hex digits, ".tmp".
+[[nodiscard]] std::filesystem::path TemporaryName(const std::filesystem::path& folder);
+// Whether the last part of `path` is a name kept for temporary files.
+[[nodiscard]] bool IsTemporaryName(const std::filesystem::path& path);
 
 // The operating system's text for its last error (errno, or GetLastError() on Windows), in UTF-8.
 [[nodiscard]] std::string LastSystemReason();

@@ -1,12 +1,16 @@
 #include "engine/piece_writer.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <random>
+#include <atomic>
+#include <cstring>
 #include <vector>
 
 #include "engine/native_file.h"
 #include "engine/utf8_raw.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace partwright {
 
@@ -19,63 +23,138 @@ constexpr std::size_t kFlushBytes = 256 * 1024;
 constexpr std::size_t kEncodeUnits = 32 * 1024;
 // Runs of ASCII bytes at least this long are written without being buffered.
 constexpr std::size_t kWriteThroughBytes = 16 * 1024;
+// Fresh temporary names tried before giving up.
+constexpr int kNameAttempts = 16;
 
 constexpr const char* kIsSourceReason = "it is a source of this run";
 constexpr const char* kNotAFileReason = "the name leads to a device or a pipe, not a file";
+constexpr const char* kTemporaryNameReason = "names that start with \".partwright-\" are kept for temporary files";
 
 // A name the platform would turn into something other than a plain file, so
-// that the piece's bytes would vanish; nullptr when the name is fine.
-const char* RefusedNameReason([[maybe_unused]] const std::filesystem::path& target) {
+// that the piece's bytes would vanish, or one kept for temporary files;
+// nullptr when the name is fine.
+const char* RefusedNameReason(const std::filesystem::path& target) {
 #ifdef _WIN32
     // "a:b.txt" writes a hidden data stream "b.txt" of a file "a".
     if (target.filename().native().find(L':') != std::wstring::npos) {
         return "a \":\" in a file name makes a hidden data stream, not a file";
     }
 #endif
+    if (IsTemporaryName(target)) {
+        return kTemporaryNameReason;
+    }
     return nullptr;
 }
 
-std::filesystem::path TemporaryName(const std::filesystem::path& folder) {
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    char name[40];
-    std::snprintf(name, sizeof name, ".partwright-%016llx.tmp", static_cast<unsigned long long>(random()));
-    return folder / name;
+std::filesystem::path FolderOf(const std::filesystem::path& target) {
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    return folder;
+}
+
+// Named temporary files in use, where a signal handler can find them: a
+// handler may neither lock nor allocate. A slot is 0 (free), 1 (being
+// filled) or 2 (holds a name to remove).
+struct TrackedName {
+    std::atomic<int> state{0};
+    char path[4096];
+};
+constexpr int kTrackedSlots = 8;
+TrackedName tracked[kTrackedSlots];
+
+int Track([[maybe_unused]] const std::filesystem::path& name) {
+#ifndef _WIN32
+    const std::string& bytes = name.native();
+    if (bytes.size() >= sizeof tracked[0].path) return -1;
+    for (int slot = 0; slot < kTrackedSlots; ++slot) {
+        int expected = 0;
+        if (tracked[slot].state.compare_exchange_strong(expected, 1)) {
+            std::memcpy(tracked[slot].path, bytes.c_str(), bytes.size() + 1);
+            tracked[slot].state.store(2);
+            return slot;
+        }
+    }
+#endif
+    return -1;
+}
+
+void Untrack(int slot) {
+    if (slot >= 0) tracked[slot].state.store(0);
 }
 
 }  // namespace
 
+void RemovePiecesInProgress() noexcept {
+#ifndef _WIN32
+    for (TrackedName& name : tracked) {
+        if (name.state.load() == 2) (void)::unlink(name.path);
+    }
+#endif
+}
+
 struct PieceWriter::Impl {
     NativeFile file;
-    NativeString target;  // where the open file is now; kept as a string so reuse costs no allocation
-    bool temporary = false;
+    std::filesystem::path target;     // empty while the piece has no name
+    std::filesystem::path temporary;  // the temporary file's name; empty when it has none
+    int trackedSlot = -1;
+    const FileIdentitySet* sources = nullptr;
     // Allocated once and never resized, so the steady state allocates nothing.
     std::vector<char> buffer = std::vector<char>(kFlushBytes + 3 * kEncodeUnits);
     std::size_t used = 0;
 
-    // Ends the open piece after a failure: nothing half-written stays behind.
+    // Ends the open piece after a failure: nothing of it stays behind.
     bool Fail(Failure::Kind kind, const std::filesystem::path& path, std::string reason, Failure& failure) {
         failure = Failure{kind, path, std::move(reason)};
-        Discard();
+        Drop();
         return false;
     }
 
-    void Discard() {
-        if (!file.isOpen()) {
-            return;
-        }
-        // Devices and pipes are never removed, only regular files we were writing.
-        const bool remove = file.isRegular();
+    // Closes and removes the temporary file; false when none was open.
+    bool Drop() {
+        const bool open = file.isOpen();
         file.Close();
-        if (remove) {
-            RemoveFile(target);
-        }
+        ForgetTemporary(true);
         used = 0;
+        return open;
     }
+
+    void ForgetTemporary(bool remove) {
+        if (temporary.empty()) return;
+        if (remove) RemoveFile(temporary);
+        Untrack(trackedSlot);
+        trackedSlot = -1;
+        temporary.clear();
+    }
+
+    void SetTemporary(std::filesystem::path name) {
+        temporary = std::move(name);
+        if (!temporary.empty()) trackedSlot = Track(temporary);
+    }
+
+    bool Start(const std::filesystem::path& folder, const std::filesystem::path& failurePath, Failure& failure) {
+        Drop();
+        std::filesystem::path name;
+        std::string reason;
+        if (!file.CreateTemporary(folder, name, reason)) {
+            failure = Failure{Failure::Kind::WritePiece, failurePath,
+                              "cannot create a temporary file in " + Utf8(folder) + ": " + reason};
+            return false;
+        }
+        SetTemporary(std::move(name));
+        return true;
+    }
+
+    static std::string Utf8(const std::filesystem::path& path) {
+        const std::u8string bytes = path.u8string();
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    const std::filesystem::path& FailurePath() const { return target; }
 
     bool Flush(Failure& failure) {
         std::string reason;
         if (used > 0 && !file.Write(buffer.data(), used, reason)) {
-            return Fail(Failure::Kind::WritePiece, target, reason, failure);
+            return Fail(Failure::Kind::WritePiece, FailurePath(), reason, failure);
         }
         used = 0;
         return true;
@@ -85,7 +164,7 @@ struct PieceWriter::Impl {
     template <class View, class Encoder>
     bool Encode(View units, Failure& failure, Encoder encode) {
         if (!file.isOpen()) {
-            failure = Failure{Failure::Kind::WritePiece, target, "no piece is open"};
+            failure = Failure{Failure::Kind::WritePiece, FailurePath(), "no piece is open"};
             return false;
         }
         while (!units.empty()) {
@@ -99,12 +178,89 @@ struct PieceWriter::Impl {
         return true;
     }
 
-    bool Start(Failure& failure) {
-        used = 0;
+    // Whether a piece may take the place of what is called `target` now: a
+    // file or a link, but not a folder, a device or a source of the run
+    // (through whatever link or spelling leads to it).
+    bool MayReplace(Failure& failure) {
+        switch (KindOfName(target)) {
+        case NameKind::Folder:
+            return Fail(Failure::Kind::WritePiece, target, kIsAFolder, failure);
+        case NameKind::Other:
+            return Fail(Failure::Kind::WritePiece, target, kNotAFileReason, failure);
+        case NameKind::Free:
+        case NameKind::File:
+        case NameKind::Link:
+            break;
+        }
+        if (sources != nullptr) {
+            if (const auto identity = IdentityOf(target); identity && sources->Contains(*identity)) {
+                return Fail(Failure::Kind::TargetIsSource, target, kIsSourceReason, failure);
+            }
+        }
+        return true;
+    }
+
+    // Gives a file without a name a temporary one, so that it can be renamed over a taken name.
+    bool NameTheUnnamed(Failure& failure) {
+        const std::filesystem::path folder = FolderOf(target);
         std::string reason;
-        if (!file.Truncate(reason)) {
+        for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+            std::filesystem::path name = TemporaryName(folder);
+            bool taken = false;
+            if (file.LinkAs(name, taken, reason)) {
+                SetTemporary(std::move(name));
+                return true;
+            }
+            if (!taken) break;
+        }
+        return Fail(Failure::Kind::WritePiece, target, "cannot name its temporary file: " + reason, failure);
+    }
+
+    // Flushes, closes and gives the piece its name `target`.
+    bool Publish(Failure& failure) {
+        if (!file.isOpen()) {
+            failure = Failure{Failure::Kind::WritePiece, target, "no piece is open"};
+            return false;
+        }
+        if (const char* refused = RefusedNameReason(target)) {
+            return Fail(Failure::Kind::WritePiece, target, refused, failure);
+        }
+        if (!Flush(failure)) return false;
+        std::string reason;
+        bool taken = false;
+#ifdef _WIN32
+        // A device name such as "nul.txt" is not caught by a failing move: check first.
+        taken = true;
+        if (!MayReplace(failure)) return false;
+#else
+        if (temporary.empty()) {
+            // The usual case, a free name: one call makes the whole piece appear.
+            if (file.LinkAs(target, taken, reason)) {
+                if (!file.Close(reason)) {
+                    RemoveFile(target);
+                    return Fail(Failure::Kind::WritePiece, target, reason, failure);
+                }
+                return true;
+            }
+            if (!taken) return Fail(Failure::Kind::WritePiece, target, reason, failure);
+            if (!MayReplace(failure) || !NameTheUnnamed(failure)) return false;
+        }
+#endif
+        if (!file.Close(reason)) {
             return Fail(Failure::Kind::WritePiece, target, reason, failure);
         }
+        if (!taken) {
+            if (RenameIfFree(temporary, target, taken, reason)) {
+                ForgetTemporary(false);
+                return true;
+            }
+            if (!taken) return Fail(Failure::Kind::WritePiece, target, reason, failure);
+            if (!MayReplace(failure)) return false;
+        }
+        if (!RenameReplacing(temporary, target, reason)) {
+            return Fail(Failure::Kind::WritePiece, target, reason, failure);
+        }
+        ForgetTemporary(false);
         return true;
     }
 };
@@ -118,63 +274,16 @@ bool PieceWriter::Open(const std::filesystem::path& target, const FileIdentitySe
         failure = Failure{Failure::Kind::WritePiece, target, refused};
         return false;
     }
-    std::string reason;
-    // Most pieces are new files: one that this open creates cannot be a
-    // source, so it needs neither the identity check nor truncating.
-    bool exists = false;
-    if (impl_->file.CreateNew(target, exists, reason)) {
-        if (!impl_->file.isRegular()) {  // a device name such as "nul.txt" on Windows
-            impl_->file.Close();
-            failure = Failure{Failure::Kind::WritePiece, target, kNotAFileReason};
-            return false;
-        }
-        impl_->target.assign(target.native());
-        impl_->temporary = false;
-        impl_->used = 0;
-        return true;
-    }
-    if (!exists) {
-        failure = Failure{Failure::Kind::WritePiece, target, reason};
-        return false;
-    }
-    // Opened without truncation, so the identity check comes before a byte changes.
-    if (!impl_->file.OpenForWriting(target, false, reason)) {
-        failure = Failure{Failure::Kind::WritePiece, target, reason};
-        return false;
-    }
-    if (!impl_->file.isRegular()) {
-        impl_->file.Close();
-        failure = Failure{Failure::Kind::WritePiece, target, kNotAFileReason};
-        return false;
-    }
-    if (sources.Contains(impl_->file.identity())) {
-        impl_->file.Close();
-        failure = Failure{Failure::Kind::TargetIsSource, target, kIsSourceReason};
-        return false;
-    }
-    impl_->target.assign(target.native());
-    impl_->temporary = false;
-    return impl_->Start(failure);
+    impl_->target = target;
+    impl_->sources = &sources;
+    return impl_->Start(FolderOf(target), target, failure);
 }
 
 bool PieceWriter::OpenTemporary(const std::filesystem::path& folder, Failure& failure) {
     Abandon();
-    std::string reason;
-    constexpr int kAttempts = 16;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const std::filesystem::path name = TemporaryName(folder);
-        if (impl_->file.OpenForWriting(name, true, reason)) {
-            impl_->target.assign(name.native());
-            impl_->temporary = true;
-            return impl_->Start(failure);
-        }
-        std::error_code ignored;
-        if (!std::filesystem::exists(name, ignored)) {
-            break;  // not a name clash: the folder itself is the trouble
-        }
-    }
-    failure = Failure{Failure::Kind::WritePiece, folder, reason};
-    return false;
+    impl_->target.clear();
+    impl_->sources = nullptr;
+    return impl_->Start(folder.empty() ? std::filesystem::path(".") : folder, folder, failure);
 }
 
 bool PieceWriter::Append(TextView units, Failure& failure) {
@@ -190,7 +299,7 @@ bool PieceWriter::Append(std::string_view bytes, const ByteUtf8Forms& forms, Fai
             return false;
         }
         if (!impl_->file.Write(bytes.data(), bytes.size(), reason)) {
-            return impl_->Fail(Failure::Kind::WritePiece, impl_->target, reason, failure);
+            return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(), reason, failure);
         }
         return true;
     }
@@ -199,51 +308,21 @@ bool PieceWriter::Append(std::string_view bytes, const ByteUtf8Forms& forms, Fai
 }
 
 bool PieceWriter::Commit(Failure& failure) {
-    if (!impl_->file.isOpen()) {
-        failure = Failure{Failure::Kind::WritePiece, impl_->target, "no piece is open"};
+    if (impl_->target.empty()) {
+        failure = Failure{Failure::Kind::WritePiece, {}, "the piece has no name"};
+        impl_->Drop();
         return false;
     }
-    if (!impl_->Flush(failure)) {
-        return false;
-    }
-    std::string reason;
-    const bool regular = impl_->file.isRegular();
-    if (!impl_->file.Close(reason)) {
-        if (regular) {
-            RemoveFile(impl_->target);
-        }
-        failure = Failure{Failure::Kind::WritePiece, impl_->target, reason};
-        return false;
-    }
-    return true;
+    return impl_->Publish(failure);
 }
 
 bool PieceWriter::CommitAs(const std::filesystem::path& target, const FileIdentitySet& sources, Failure& failure) {
-    if (!impl_->file.isOpen() || !impl_->temporary) {
-        failure = Failure{Failure::Kind::WritePiece, target, "no temporary piece is open"};
-        return false;
-    }
-    if (const char* refused = RefusedNameReason(target)) {
-        return impl_->Fail(Failure::Kind::WritePiece, target, refused, failure);
-    }
-    if (const auto existing = IdentityOf(target); existing && sources.Contains(*existing)) {
-        return impl_->Fail(Failure::Kind::TargetIsSource, target, kIsSourceReason, failure);
-    }
-    const std::filesystem::path temporary(impl_->target);
-    if (!Commit(failure)) {
-        failure.path = target;
-        return false;
-    }
-    std::string reason;
-    if (!RenameReplacing(temporary, target, reason)) {
-        RemoveFile(temporary);
-        failure = Failure{Failure::Kind::WritePiece, target, reason};
-        return false;
-    }
-    return true;
+    impl_->target = target;
+    impl_->sources = &sources;
+    return impl_->Publish(failure);
 }
 
-void PieceWriter::Abandon() { impl_->Discard(); }
+bool PieceWriter::Abandon() { return impl_->Drop(); }
 
 bool PieceWriter::isOpen() const { return impl_->file.isOpen(); }
 

@@ -13,8 +13,12 @@
 namespace partwright {
 
 // Writes one piece as UTF-8 (code unit by code unit, no byte-order mark),
-// buffered. A piece that fails part-way, or is abandoned, is removed, so no
-// half-written piece is left looking complete.
+// buffered, into a temporary file in the target's folder, and gives it its
+// name only when it is whole: a name never holds part of a piece. Publishing
+// replaces a file or a link of that name (the link itself, never what it
+// leads to), but never a source of the run, a folder or a device. A piece
+// that fails part-way, or is abandoned, leaves an older file of its name as
+// it was, and its temporary file is removed.
 class PieceWriter {
 public:
     PieceWriter();
@@ -22,27 +26,28 @@ public:
     PieceWriter(const PieceWriter&) = delete;
     PieceWriter& operator=(const PieceWriter&) = delete;
 
-    // Creates `target`, or empties an existing file of that name, unless it is
-    // one of `sources` (then kind TargetIsSource, and the file is not touched).
+    // Starts a piece to be called `target`; `sources` is checked when it is
+    // published (a source is never replaced: kind TargetIsSource). `sources`
+    // must outlive the piece.
     [[nodiscard]] bool Open(const std::filesystem::path& target, const FileIdentitySet& sources, Failure& failure);
 
-    // Opens a fresh, uniquely named temporary file in `folder`, for a piece
-    // whose name is not known yet; CommitAs gives it its name.
+    // Starts a piece whose name is not known yet, in `folder`; CommitAs gives it its name.
     [[nodiscard]] bool OpenTemporary(const std::filesystem::path& folder, Failure& failure);
 
     [[nodiscard]] bool Append(TextView units, Failure& failure);
     // Raw bytes of a single-byte code page, written through their UTF-8 forms.
     [[nodiscard]] bool Append(std::string_view bytes, const ByteUtf8Forms& forms, Failure& failure);
 
-    // Flushes and closes the piece. On failure the file is removed.
+    // Flushes, closes and publishes the piece under the name given to Open.
+    // On failure nothing of the piece is left and an older file is kept.
     [[nodiscard]] bool Commit(Failure& failure);
 
-    // For a piece opened with OpenTemporary: flushes, closes and renames it to
-    // `target`, replacing an existing file, unless `target` is one of `sources`.
+    // As Commit, under `target`, checked against `sources` (for a piece
+    // started with OpenTemporary, or one whose name changed).
     [[nodiscard]] bool CommitAs(const std::filesystem::path& target, const FileIdentitySet& sources, Failure& failure);
 
-    // Closes and removes the open piece, if any.
-    void Abandon();
+    // Drops the open piece, if any; false when there was none.
+    bool Abandon();
 
     [[nodiscard]] bool isOpen() const;
 
@@ -50,6 +55,11 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// Removes the named temporary files of the pieces being written, from a
+// signal handler just before the program ends (async-signal-safe; files
+// without a name need nothing).
+void RemovePiecesInProgress() noexcept;
 
 // Writes `text` to `target` in one go: the literal form of writing a piece.
 [[nodiscard]] bool WriteUTF8File(TextView text, const std::filesystem::path& target, Failure& failure);

@@ -129,42 +129,45 @@ void RunSink::Collect(TextView units) {
         NameKnown(units);
         return;
     }
-    if (run_.options.dryRun) return;
-    if (inTemporary_) {
-        Write(units);
-    } else if (heldStart_.size() + units.size() <= kMaxHeldUnits) {
-        heldStart_.append(units);
-    } else {
-        // The name is still open after a long stretch: go on in a file, so memory stays bounded.
-        std::filesystem::path folder = nameSource_.parent_path();
-        if (folder.empty()) folder = ".";
-        Failure failure;
-        if (!writer_.OpenTemporary(folder, failure)) {
-            Skip(failure);
-            return;
-        }
-        inTemporary_ = true;
-        if (!WriteHeader()) return;
-        Write(heldStart_);
-        Text().swap(heldStart_);
-        if (state_ != State::Skipped) Write(units);
+    if (run_.options.dryRun || units.empty() || unnamedFailure_) return;
+    Failure failure;
+    if (!writer_.isOpen() && !OpenUnnamed(failure)) {
+        unnamedFailure_ = failure;
+        return;
     }
+    if (!writer_.Append(units, failure)) unnamedFailure_ = failure;
+}
+
+// The piece's temporary file, opened before its name is known, with the header.
+bool RunSink::OpenUnnamed(Failure& failure) {
+    if (!writer_.OpenTemporary(nameSource_.parent_path(), failure)) return false;
+    if (table_ ? headerBytes_.empty() : header_.empty()) return true;
+    return table_ ? writer_.Append(headerBytes_, forms_, failure) : writer_.Append(header_, failure);
+}
+
+// A failure while the name was not known is the named piece's failure.
+bool RunSink::FailedBeforeNamed() {
+    if (!unnamedFailure_) return false;
+    Failure failure = std::move(*unnamedFailure_);
+    unnamedFailure_.reset();
+    failure.path = target_;
+    Skip(failure);
+    return true;
 }
 
 // The first x units are in: `units` are the ones not passed on yet.
 void RunSink::NameKnown(TextView units) {
     target_ = NameFromFirstChars(nameSource_.native(), nameChars_, nameLength_);
-    if (inTemporary_) {
+    if (FailedBeforeNamed()) return;
+    if (writer_.isOpen()) {
         state_ = State::NamedTemporary;
         Write(units);
         return;
     }
     state_ = State::Named;
-    if (heldStart_.empty() && units.empty()) return;
+    if (units.empty()) return;
     if (!Open()) return;
-    Write(heldStart_);
-    Text().swap(heldStart_);
-    if (state_ == State::Named && !units.empty()) Write(units);
+    Write(units);
 }
 
 bool RunSink::Open() {
@@ -215,7 +218,8 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
     case State::Collecting:
         // The piece is shorter than the name length: all of it makes the name.
         target_ = NameFromFirstChars(nameSource_.native(), nameChars_, nameLength_);
-        if (inTemporary_) {
+        if (FailedBeforeNamed()) break;
+        if (writer_.isOpen()) {
             state_ = State::NamedTemporary;
             Commit();
             break;
@@ -223,8 +227,7 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
         state_ = State::Named;
         if (unitsSeen_ == 0 && !writeWhenEmpty) break;
         if (!Open()) break;
-        Write(heldStart_);
-        if (state_ == State::Named) Commit();
+        Commit();
         break;
     case State::Named:
         if (!opened_ && (!writeWhenEmpty || !Open())) break;
@@ -258,12 +261,12 @@ void RunSink::Skip(const Failure& failure) {
     run_.Fail(failure);
     state_ = State::Skipped;
     opened_ = false;
-    Text().swap(heldStart_);
 }
 
-void RunSink::Abandon() {
-    writer_.Abandon();
+bool RunSink::Abandon() {
+    const bool dropped = writer_.Abandon();
     ResetPiece();
+    return dropped;
 }
 
 void RunSink::ResetPiece() {
@@ -273,8 +276,7 @@ void RunSink::ResetPiece() {
     nameLength_ = 0;
     unitsSeen_ = 0;
     nameChars_.clear();
-    Text().swap(heldStart_);
-    inTemporary_ = false;
+    unnamedFailure_.reset();
 }
 
 }  // namespace partwright

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 
 #include "engine/cutter.h"
@@ -29,15 +30,13 @@ struct RunContext {
 };
 
 // Names and writes the pieces of one source as the cutter hands them over.
-// The naming options are read once per piece, when it begins. A piece whose
-// name depends on its first characters is held in memory until the name is
-// known, or, past a bounded size, in a temporary file that is renamed at the end.
+// The naming options are read once per piece, when it begins. Every piece
+// goes through the writer's temporary file; one whose name depends on its
+// first characters is written there before its name is known.
 // It takes decoded text, or, for a source in a single-byte code page, the raw
 // bytes, which go to the file through their UTF-8 forms without being decoded.
 class RunSink final : public PieceSink, public BytePieceSink {
 public:
-    // Units of a piece start kept in memory while its name is not known yet.
-    static constexpr std::size_t kMaxHeldUnits = std::size_t{1} << 20;
     // More letters and digits than this can never make a file name.
     static constexpr std::size_t kMaxNameChars = 4096;
 
@@ -57,8 +56,9 @@ public:
     void AppendToPiece(std::string_view bytes) override;
     void EndPiece(bool writeWhenEmpty) override;
 
-    // Drops the piece in progress, leaving no file of it behind.
-    void Abandon();
+    // Drops the piece in progress, leaving no file of it behind; false when
+    // no piece was being written.
+    bool Abandon();
 
 private:
     enum class State {
@@ -71,6 +71,8 @@ private:
     void NameFromSettings();
     void Collect(TextView units);
     void NameKnown(TextView units);
+    [[nodiscard]] bool OpenUnnamed(Failure& failure);
+    [[nodiscard]] bool FailedBeforeNamed();
     [[nodiscard]] bool Open();
     void Write(TextView units);
     void WriteBytes(std::string_view bytes);
@@ -97,8 +99,9 @@ private:
     std::int32_t nameLength_ = 0;
     std::int64_t unitsSeen_ = 0;  // of the first nameLength_ units
     Text nameChars_;
-    Text heldStart_;
-    bool inTemporary_ = false;
+    // A failure of the temporary file before the piece had a name: reported
+    // with the name, once it is known.
+    std::optional<Failure> unnamedFailure_;
 };
 
 }  // namespace partwright

@@ -13,6 +13,11 @@ namespace {
 // 30000-byte blocks read at once: about as much as a streamed chunk.
 constexpr std::size_t kBlocksPerRead = 8;
 
+std::string ShortfallReason(std::uint64_t got, std::uint64_t measured) {
+    return "it ended after " + std::to_string(got) + " of the " + std::to_string(measured) +
+           " bytes it had when opened";
+}
+
 }  // namespace
 
 struct SourceReader::Impl {
@@ -61,7 +66,12 @@ struct SourceReader::Impl {
             }
             bytesRead += got;
             end += got;
-            if (got < want || bytesRead >= size) file.Close();
+            if (got < want) {
+                // Cut short since it was measured: what is left would be a wrong last piece.
+                (void)Fail(ShortfallReason(bytesRead, size));
+                return false;
+            }
+            if (bytesRead >= size) file.Close();
         }
         offset = begin;
         count = std::min(stepBytes, end - begin);
@@ -135,7 +145,8 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             return nullptr;
         }
         if (got == 0) {
-            impl->size = 0;  // emptied since it was measured
+            failure = Failure{Failure::Kind::ReadSource, source, ShortfallReason(0, impl->size)};
+            return nullptr;
         } else {
             const auto probe = static_cast<unsigned char>(first);
             const bool utf16 = probe == 0xFF || probe == 0xFE;

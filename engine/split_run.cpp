@@ -10,6 +10,7 @@
 
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
+#include "engine/native_file.h"
 #include "engine/numeric.h"
 #include "engine/run_sink.h"
 #include "engine/source_reader.h"
@@ -158,7 +159,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
     bool endsBlock = false;
     for (;;) {
         if (!run.host.Yield()) {
-            sink.Abandon();
+            run.report.pieceRemoved = sink.Abandon();
             run.report.stopped = true;
             return Outcome::Stopped;
         }
@@ -229,6 +230,11 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     progress.bytesRead = 0;
 
     Failure failure;
+    if (IsTemporaryName(source)) {
+        // Whatever is in it, it is part of a piece that was never finished.
+        run.Fail({Failure::Kind::ReadSource, source, "a temporary file of an unfinished piece, not a source"});
+        return Outcome::Done;
+    }
     ReadOptions read{run.options.codepage, run.options.wholeFile};
     if (run.options.chunkBytes > 0) read.chunkBytes = run.options.chunkBytes;
     const auto reader = SourceReader::Open(source, read, failure);

@@ -137,6 +137,7 @@ inline constexpr std::size_t kMaxHeaderUnits = std::size_t{1} << 20;
 struct RunReport {
     bool noFiles = false;   // the list was empty: nothing was done
     bool stopped = false;   // the host asked the run to stop
+    bool pieceRemoved = false;  // stopping dropped a piece that was being written
     std::uint64_t piecesWritten = 0;
     int noticesShown = 0;
     std::vector<Failure> failures;

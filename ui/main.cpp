@@ -6,7 +6,14 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <csignal>
+
 int main(int argc, char* argv[]) {
+#ifdef SIGXFSZ
+    // Past a file-size limit a write fails with "File too large" and the run
+    // reports it, instead of the signal ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Partwright"));
 

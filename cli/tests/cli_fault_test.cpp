@@ -1,0 +1,189 @@
+// Runs the built partwright-cli under broken disks, limits and signals (a
+// shim loaded with LD_PRELOAD makes one system call fail or wait) and checks
+// what is left on disk: every piece name holds a whole piece or the older file
+// of that name, no temporary file is left, and the run says what failed.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace partwright {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+
+constexpr const char* kOlder = "an older file of this name, to be kept";
+
+std::string ReadBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Every file in `folder` by name with its bytes, temporary files included.
+Files FilesIn(const fs::path& folder)
+{
+    Files files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        files[entry.path().filename().string()] = ReadBytes(entry.path());
+    }
+    return files;
+}
+
+struct Fault {
+    const char* name;
+    std::string shim;          // PARTWRIGHT_FAULT, or "" for none
+    rlim_t fileSizeLimit = 0;  // bytes, or 0 for none
+    int signal = 0;            // sent once the shim stalls
+};
+
+struct Outcome {
+    int status = -1;  // exit status, or 128 + the signal that ended it
+    std::string err;
+};
+
+class CliFaultTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::random_device seed;
+        dir_ = fs::temp_directory_path() / ("partwright-fault-" + std::to_string(std::mt19937_64(seed())()));
+        ASSERT_TRUE(fs::create_directories(dir_ / "run"));
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    Outcome Launch(const Fault& fault, const std::vector<std::string>& args)
+    {
+        const fs::path mark = dir_ / "stalled";
+        fs::remove(mark);
+        const pid_t child = fork();
+        if (child == 0) {
+            if (!fault.shim.empty()) {
+                setenv("LD_PRELOAD", PARTWRIGHT_FAULT_SHIM, 1);
+                setenv("PARTWRIGHT_FAULT", fault.shim.c_str(), 1);
+                setenv("PARTWRIGHT_FAULT_MARK", mark.c_str(), 1);
+                setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+            }
+            if (fault.fileSizeLimit != 0) {
+                const rlimit limit{fault.fileSizeLimit, fault.fileSizeLimit};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            if (!freopen("/dev/null", "w", stdout) || !freopen((dir_ / "err").c_str(), "w", stderr)) _exit(99);
+            std::vector<char*> argv{const_cast<char*>(PARTWRIGHT_CLI_PATH)};
+            for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            execv(PARTWRIGHT_CLI_PATH, argv.data());
+            _exit(98);
+        }
+        if (fault.signal != 0) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!fs::exists(mark) && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            EXPECT_TRUE(fs::exists(mark)) << "the program never reached the stall";
+            kill(child, fault.signal);
+        }
+        int raw = 0;
+        waitpid(child, &raw, 0);
+        Outcome outcome;
+        outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        outcome.err = ReadBytes(dir_ / "err");
+        return outcome;
+    }
+
+    fs::path dir_;
+};
+
+// Lines of 100 bytes; 3000 of them make a piece of 299998 bytes (the last
+// line end goes with the cut), and s.txt makes three pieces.
+std::string Lines(int count, char fill)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i) text += std::string(98, static_cast<char>(fill + i / 3000)) + "\r\n";
+    return text;
+}
+
+TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile)
+{
+    // The faults strike inside the second piece of s.txt (bytes 300000 to
+    // 600000 of what is written or read: the reader reads ahead 262144 bytes
+    // at a time); g.txt follows it in the list.
+    const Fault faults[] = {
+        {"write fails part-way", "write:450000:5"},
+        {"full disk", "write:450000:28:always"},
+        {"read fails part-way", "read:560000:5"},
+        {"close fails", "close:2:5"},
+        {"file-size limit", "", 200000},
+        // The second piece's first write waits for the signal.
+        {"SIGKILL in a big piece", "stall:290000:0", 0, SIGKILL},
+        {"SIGHUP in a big piece", "stall:290000:0", 0, SIGHUP},
+    };
+    const std::string source = Lines(9000, 'a');
+    const std::string small = "one\r\ntwo\r\n";
+    const std::vector<std::string> args{"--whole-file", "--lines", "3000", (dir_ / "run" / "s.txt").string(),
+                                        (dir_ / "run" / "g.txt").string()};
+    // The pieces of a run without faults.
+    WriteBytes(dir_ / "run" / "s.txt", source);
+    WriteBytes(dir_ / "run" / "g.txt", small);
+    ASSERT_EQ(Launch({"none", ""}, args).status, 0);
+    const Files whole = FilesIn(dir_ / "run");
+    ASSERT_EQ(whole.size(), 6u);
+
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        fs::remove_all(dir_ / "run");
+        fs::create_directory(dir_ / "run");
+        WriteBytes(dir_ / "run" / "s.txt", source);
+        WriteBytes(dir_ / "run" / "g.txt", small);
+        WriteBytes(dir_ / "run" / "s-0002.txt", kOlder);
+        const Outcome outcome = Launch(fault, args);
+        const Files files = FilesIn(dir_ / "run");
+        for (const auto& [name, bytes] : files) {
+            if (name == "s-0002.txt" && bytes == kOlder) continue;
+            ASSERT_TRUE(whole.contains(name)) << name << " is no piece of this run";
+            EXPECT_TRUE(bytes == whole.at(name)) << name << " holds " << bytes.size() << " bytes, not the whole piece";
+        }
+        EXPECT_TRUE(files.contains("s-0002.txt") && files.at("s-0002.txt") == kOlder) << "the older file was lost";
+        const bool stopped = fault.signal != 0;
+        if (fault.signal == SIGKILL) {
+            EXPECT_EQ(outcome.status, 128 + SIGKILL);
+            continue;
+        }
+        EXPECT_EQ(outcome.status, stopped ? 130 : 1) << outcome.err;
+        EXPECT_EQ(files.contains("s-0001.txt"), fault.fileSizeLimit == 0);
+        const bool fullDisk = fault.shim.ends_with("always");
+        EXPECT_EQ(files.contains("g-0001.txt"), !stopped && !fullDisk) << "the run did not go on";
+        if (stopped) {
+            EXPECT_NE(outcome.err.find("the piece being written was removed"), std::string::npos) << outcome.err;
+        } else if (fault.shim.rfind("read", 0) == 0) {
+            EXPECT_NE(outcome.err.find("s.txt: Input/output error"), std::string::npos) << outcome.err;
+        } else {
+            const char* reason = fault.fileSizeLimit != 0          ? "File too large"
+                                 : fault.shim.find(":28") != std::string::npos ? "No space left on device"
+                                                                                : "Input/output error";
+            EXPECT_NE(outcome.err.find("s-0002.txt: " + std::string(reason)), std::string::npos) << outcome.err;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace partwright

@@ -1,0 +1,142 @@
+// Loaded with LD_PRELOAD into partwright-cli by the fault tests: makes one
+// system call on a regular file fail (or stall) as a broken disk would.
+//
+//   PARTWRIGHT_FAULT="OP:BYTES:ERRNO[:always]"
+//     write  the write that reaches BYTES written to regular files writes up
+//            to BYTES, the next one fails with ERRNO (every later one too with
+//            "always");
+//     read   the same for reads;
+//     close  the close of the BYTES-th file written to fails with ERRNO;
+//     stall  once BYTES are written, creates the file PARTWRIGHT_FAULT_MARK
+//            and waits (up to 20 s, or until a signal comes) before writing on.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+enum class Op { None, Write, Read, Close, Stall };
+
+struct Fault {
+    Op op = Op::None;
+    long long bytes = 0;
+    int error = 0;
+    bool always = false;
+    bool done = false;
+    long long count = 0;       // bytes so far, or files closed
+    bool written[1024] = {};   // descriptors written to since opened
+};
+
+Fault& TheFault() {
+    static Fault fault = [] {
+        Fault f;
+        const char* spec = std::getenv("PARTWRIGHT_FAULT");
+        if (spec == nullptr) return f;
+        char op[16] = {};
+        char always[16] = {};
+        if (std::sscanf(spec, "%15[a-z]:%lld:%d:%15s", op, &f.bytes, &f.error, always) < 3) return f;
+        f.op = std::strcmp(op, "write") == 0   ? Op::Write
+               : std::strcmp(op, "read") == 0  ? Op::Read
+               : std::strcmp(op, "close") == 0 ? Op::Close
+               : std::strcmp(op, "stall") == 0 ? Op::Stall
+                                                : Op::None;
+        f.always = std::strcmp(always, "always") == 0;
+        return f;
+    }();
+    return fault;
+}
+
+bool IsRegularFile(int fd) {
+    struct stat info {};
+    return fd > 2 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+template <class Fn>
+Fn Next(const char* name) {
+    return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+}
+
+// How much of `size` may go through before the fault; -1 when the call fails.
+long long Allowed(Fault& f, long long size) {
+    if (f.done && !f.always) return size;
+    if (f.count >= f.bytes) {
+        f.done = true;
+        return -1;
+    }
+    const long long allowed = f.bytes - f.count < size ? f.bytes - f.count : size;
+    return allowed;
+}
+
+void Stall() {
+    if (const char* mark = std::getenv("PARTWRIGHT_FAULT_MARK")) {
+        const int fd = open(mark, O_WRONLY | O_CREAT, 0666);
+        if (fd >= 0) Next<int (*)(int)>("close")(fd);
+    }
+    timespec wait{20, 0};
+    nanosleep(&wait, &wait);  // a signal ends the wait
+}
+
+}  // namespace
+
+extern "C" ssize_t write(int fd, const void* data, size_t size) {
+    static const auto real = Next<ssize_t (*)(int, const void*, size_t)>("write");
+    Fault& f = TheFault();
+    if (f.op == Op::None || f.op == Op::Read || !IsRegularFile(fd)) return real(fd, data, size);
+    if (f.op == Op::Close) {
+        if (fd < 1024) f.written[fd] = true;
+        return real(fd, data, size);
+    }
+    if (f.op == Op::Stall) {
+        if (!f.done && f.count >= f.bytes) {
+            f.done = true;
+            Stall();
+        }
+        const ssize_t n = real(fd, data, size);
+        if (n > 0) f.count += n;
+        return n;
+    }
+    const long long allowed = Allowed(f, static_cast<long long>(size));
+    if (allowed < 0) {
+        errno = f.error;
+        return -1;
+    }
+    const ssize_t n = real(fd, data, static_cast<size_t>(allowed));
+    if (n > 0) f.count += n;
+    return n;
+}
+
+extern "C" ssize_t read(int fd, void* data, size_t size) {
+    static const auto real = Next<ssize_t (*)(int, void*, size_t)>("read");
+    Fault& f = TheFault();
+    if (f.op != Op::Read || !IsRegularFile(fd)) return real(fd, data, size);
+    const long long allowed = Allowed(f, static_cast<long long>(size));
+    if (allowed < 0) {
+        errno = f.error;
+        return -1;
+    }
+    const ssize_t n = real(fd, data, static_cast<size_t>(allowed));
+    if (n > 0) f.count += n;
+    return n;
+}
+
+extern "C" int close(int fd) {
+    static const auto real = Next<int (*)(int)>("close");
+    Fault& f = TheFault();
+    if (f.op != Op::Close || fd < 0 || fd >= 1024) return real(fd);
+    const int result = real(fd);
+    if (f.written[fd]) {
+        f.written[fd] = false;
+        if (++f.count == f.bytes || (f.always && f.count > f.bytes)) {
+            errno = f.error;
+            return -1;
+        }
+    }
+    return result;
+}
