@@ -101,6 +101,7 @@ protected:
             }
             EXPECT_TRUE(fs::exists(mark)) << "the program never reached the stall";
             kill(child, fault.signal);
+            fs::remove(mark);  // the signal is on its way: the program may go on
         }
         int raw = 0;
         waitpid(child, &raw, 0);

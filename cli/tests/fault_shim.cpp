@@ -8,7 +8,7 @@
 //     read   the same for reads;
 //     close  the close of the BYTES-th file written to fails with ERRNO;
 //     stall  once BYTES are written, creates the file PARTWRIGHT_FAULT_MARK
-//            and waits (up to 20 s, or until a signal comes) before writing on.
+//            and waits until that file is gone (at most 20 s) before writing on.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,12 +75,14 @@ long long Allowed(Fault& f, long long size) {
 }
 
 void Stall() {
-    if (const char* mark = std::getenv("PARTWRIGHT_FAULT_MARK")) {
-        const int fd = open(mark, O_WRONLY | O_CREAT, 0666);
-        if (fd >= 0) Next<int (*)(int)>("close")(fd);
+    const char* mark = std::getenv("PARTWRIGHT_FAULT_MARK");
+    if (mark == nullptr) return;
+    const int fd = open(mark, O_WRONLY | O_CREAT, 0666);
+    if (fd >= 0) Next<int (*)(int)>("close")(fd);
+    for (int step = 0; step < 4000 && access(mark, F_OK) == 0; ++step) {
+        timespec wait{0, 5000000};
+        nanosleep(&wait, nullptr);
     }
-    timespec wait{20, 0};
-    nanosleep(&wait, &wait);  // a signal ends the wait
 }
 
 }  // namespace
