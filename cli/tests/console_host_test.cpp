@@ -100,11 +100,15 @@ TEST(ConsoleHostTest, aStopRequestStopsTheRunWhichIsThenNotDone)
     stop = 1;
     EXPECT_FALSE(host.Yield());
 
+    // Between pieces nothing was removed, and the message does not say so.
     RunReport report;
     report.stopped = true;
     EXPECT_EQ(host.Finish(report), kExitInterrupted);
     EXPECT_EQ(out.Text(), "");
-    EXPECT_NE(err.Text().find("stopped"), std::string::npos);
+    EXPECT_EQ(err.Text(), "partwright-cli: stopped before the end\n");
+    report.pieceRemoved = true;
+    EXPECT_EQ(host.Finish(report), kExitInterrupted);
+    EXPECT_NE(err.Text().find("the piece being written was removed"), std::string::npos);
 }
 
 TEST(ConsoleHostTest, progressLineIsClearedBeforeAFailureAndAtTheEnd)

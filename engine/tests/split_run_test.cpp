@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -10,6 +11,10 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "engine/messages.h"
 #include "engine/naming.h"
@@ -276,8 +281,11 @@ TEST(SplitRun, pieceThatWouldLandOnASourceIsRefusedAndTheRunGoesOn) {
 // that piece would replace the source it is being cut from.
 TEST(SplitRun, sourceCreatedByAnEarlierPieceIsNeverReplaced) {
     Folder folder;
-    const std::string first = "b" + std::string(1000000, '-') + "END";
-    PathList sources{folder.Write("a.txt", first + ";rest"), folder / "b.txt"};
+    std::string first = "b";
+    first.append(1000000, '-');
+    first.append("END");
+    const std::string whole = first + std::string(";rest");
+    PathList sources{folder.Write("a.txt", whole), folder / "b.txt"};
     FixedSettings settings = Separator(u";");
     settings.naming = NamingMode::FirstChars;
     settings.nameLength = u"1";
@@ -286,7 +294,7 @@ TEST(SplitRun, sourceCreatedByAnEarlierPieceIsNeverReplaced) {
     ASSERT_EQ(report.failures.size(), 1u);
     EXPECT_EQ(report.failures[0].kind, Failure::Kind::TargetIsSource);
     EXPECT_EQ(report.failures[0].path, folder / "b.txt");
-    EXPECT_EQ(folder.Files(), (Files{{"a.txt", first + ";rest"}, {"b.txt", first}, {"r.txt", "rest\r\n"}}));
+    EXPECT_EQ(folder.Files(), (Files{{"a.txt", whole}, {"b.txt", first}, {"r.txt", "rest\r\n"}}));
 }
 
 // A source that ends before the length it had when opened: the pieces
@@ -392,6 +400,35 @@ TEST(SplitRun, longPieceWithItsNameStillOpenEndsUpWhole) {
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(files["abc.txt"], CUni(text + u"\r\n"));
 }
+
+#ifndef _WIN32
+// A piece named after its first characters fails while its name is still
+// open (a file-size limit strikes): the report names the piece, not its
+// temporary file, and nothing of it is left.
+TEST(SplitRun, failureBeforeThePieceHasItsNameIsReportedUnderThatName) {
+    Folder folder;
+    PathList sources{folder.Write("s.txt", "ab" + std::string(1200000, '-'))};
+    FixedSettings settings = Separator(u";");
+    settings.naming = NamingMode::FirstChars;
+    settings.nameLength = u"1100000";
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    RecordingHost host;
+    const RunReport report = SplitRun(sources, settings, host, WholeFile());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_EQ(report.failures[0].kind, Failure::Kind::WritePiece);
+    EXPECT_EQ(report.failures[0].path, folder / "ab.txt");
+    EXPECT_EQ(report.failures[0].reason, "File too large");
+    EXPECT_EQ(folder.Files().size(), 1u);
+}
+#endif
 
 TEST(SplitRun, stopAtAnyYieldLeavesOnlyWholePieces) {
     // A UTF-16 source is one block read in several chunks, so a stop can fall
