@@ -104,7 +104,7 @@ Text CheckedFirstNumber(const std::string& value)
 std::string CheckedCodepage(const std::string& value)
 {
     std::string error;
-    if (!TextDecoder::ForCodepage(value, error)) {
+    if (!IsAutoCodepage(value) && !TextDecoder::ForCodepage(value, error)) {
         throw UsageError{"--codepage: " + (error.empty() ? "\"" + value + "\" is not a known code page" : error)};
     }
     return value;
@@ -280,7 +280,10 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
 
     app.add_flag("--whole-file", raw.wholeFile, "Cut every source as one text instead of 30000-byte blocks");
     app.add_option("--codepage", raw.codepage,
-                   "Code page of sources that are not UTF-16 (default: the system's ANSI code page)")
+                   "Code page of sources that are not UTF-16: windows-1250 to windows-1258, 874, 932, 936, 949, "
+                   "950, utf-8, or auto (UTF-8 for a source that is valid UTF-8 throughout, else the default). "
+                   "Default: the system's ANSI code page; outside Windows the character set of the locale "
+                   "(LC_ALL, LC_CTYPE, LANG), windows-1252 for the C locale or one not read here")
         ->type_name("NAME");
     app.add_option("--output-dir", raw.outputDir, "Write the pieces into DIR, an existing folder, instead of beside their source")
         ->type_name("DIR");

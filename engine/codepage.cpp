@@ -8,11 +8,15 @@
 #include <optional>
 #include <system_error>
 
+#include "engine/utf8_source.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <cerrno>
 #include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
 #endif
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -30,7 +34,8 @@ constexpr std::array<unsigned, 13> kKnownCodepages = {1250, 1251, 1252, 1253, 12
 constexpr unsigned kBig5 = 950;
 
 bool IsKnown(unsigned codepage) {
-    return codepage == kBig5 || std::find(kKnownCodepages.begin(), kKnownCodepages.end(), codepage) != kKnownCodepages.end();
+    return codepage == kBig5 || codepage == kUtf8Codepage ||
+           std::find(kKnownCodepages.begin(), kKnownCodepages.end(), codepage) != kKnownCodepages.end();
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -45,8 +50,15 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-// "windows-1251", "cp1251", "1251" -> 1251; nothing for anything else.
+bool EqualsNoCase(std::string_view text, std::string_view lower) {
+    return text.size() == lower.size() && StartsWithNoCase(text, lower);
+}
+
+// "windows-1251", "cp1251", "1251" -> 1251; "utf-8", "utf8" -> 65001; nothing for anything else.
 std::optional<unsigned> ParseCodepageName(std::string_view name) {
+    if (EqualsNoCase(name, "utf-8") || EqualsNoCase(name, "utf8")) {
+        return kUtf8Codepage;
+    }
     if (StartsWithNoCase(name, "windows-")) {
         name.remove_prefix(8);
     } else if (StartsWithNoCase(name, "cp")) {
@@ -114,7 +126,7 @@ class WindowsDecoder final : public TextDecoder {
 public:
     explicit WindowsDecoder(UINT codepage) : codepage_(codepage) {
         CPINFO info;
-        if (codepage != CP_UTF8 && GetCPInfo(codepage, &info) && info.MaxCharSize > 1) {
+        if (GetCPInfo(codepage, &info) && info.MaxCharSize > 1) {
             for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
                 for (unsigned b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) {
                     leadByte_[b] = true;
@@ -147,19 +159,6 @@ private:
 
     // How many bytes at the end begin a character that the next call completes.
     std::size_t IncompleteTail(std::string_view input) const {
-        if (codepage_ == CP_UTF8) {
-            std::size_t back = 0;
-            while (back < input.size() && back < 3 &&
-                   (static_cast<unsigned char>(input[input.size() - 1 - back]) & 0xC0) == 0x80) {
-                ++back;
-            }
-            if (back == input.size()) {
-                return 0;
-            }
-            const auto lead = static_cast<unsigned char>(input[input.size() - 1 - back]);
-            const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-            return need > back + 1 ? back + 1 : 0;
-        }
         std::size_t i = 0;
         while (i < input.size()) {
             i += leadByte_[static_cast<unsigned char>(input[i])] ? 2 : 1;
@@ -292,12 +291,26 @@ void TextDecoder::Decode(std::span<const char> bytes, bool endOfInput, Text& out
     out.resize(start + DecodeInto(bytes, endOfInput, out.data() + start));
 }
 
-std::unique_ptr<TextDecoder> TextDecoder::ForCodepage(std::string_view name, std::string& error) {
+unsigned SystemCodepage() {
 #ifdef _WIN32
-    UINT codepage = GetACP();
+    return GetACP();
 #else
-    unsigned codepage = 1252;
+    // The locale the environment names, as setlocale(LC_ALL, "") would take
+    // it, without changing the process's own locale.
+    const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+    if (locale == static_cast<locale_t>(0)) {
+        return 1252;  // not installed: setlocale would leave the C locale
+    }
+    const std::optional<unsigned> codepage = ParseCodepageName(nl_langinfo_l(CODESET, locale));
+    freelocale(locale);
+    return codepage.value_or(1252);
 #endif
+}
+
+bool IsAutoCodepage(std::string_view name) { return EqualsNoCase(name, "auto"); }
+
+std::unique_ptr<TextDecoder> TextDecoder::ForCodepage(std::string_view name, std::string& error) {
+    unsigned codepage = SystemCodepage();
     if (!name.empty()) {
         const auto parsed = ParseCodepageName(name);
         if (!parsed) {
@@ -305,6 +318,13 @@ std::unique_ptr<TextDecoder> TextDecoder::ForCodepage(std::string_view name, std
             return nullptr;
         }
         codepage = *parsed;
+    }
+    if (codepage == kUtf8Codepage) {
+        // Our own on every platform: Windows' conversion would replace a byte
+        // that is not UTF-8 by U+FFFD, losing it.
+        auto decoder = MakeUtf8Decoder();
+        decoder->utf8_ = true;
+        return decoder;
     }
     std::unique_ptr<TextDecoder> decoder;
 #ifdef _WIN32

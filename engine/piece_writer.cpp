@@ -291,9 +291,9 @@ bool PieceWriter::Append(TextView units, Failure& failure) {
 }
 
 bool PieceWriter::Append(std::string_view bytes, const ByteUtf8Forms& forms, Failure& failure) {
-    // A long run of ASCII is its own UTF-8: it goes to the file from where it
-    // lies, sparing a copy through the buffer.
-    if (bytes.size() >= kWriteThroughBytes && impl_->file.isOpen() && IsAscii(bytes)) {
+    // A long run of ASCII, or of bytes that are already UTF-8, goes to the
+    // file from where it lies, sparing a copy through the buffer.
+    if (bytes.size() >= kWriteThroughBytes && impl_->file.isOpen() && (forms.verbatim || IsAscii(bytes))) {
         std::string reason;
         if (!impl_->Flush(failure)) {
             return false;
@@ -302,6 +302,12 @@ bool PieceWriter::Append(std::string_view bytes, const ByteUtf8Forms& forms, Fai
             return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(), reason, failure);
         }
         return true;
+    }
+    if (forms.verbatim) {
+        return impl_->Encode(bytes, failure, [](std::string_view step, char* out) {
+            std::memcpy(out, step.data(), step.size());
+            return out + step.size();
+        });
     }
     return impl_->Encode(bytes, failure,
                          [&forms](std::string_view step, char* out) { return EncodeBytesUtf8(step, forms, out); });

@@ -35,7 +35,8 @@ public:
     [[nodiscard]] bool OpenTemporary(const std::filesystem::path& folder, Failure& failure);
 
     [[nodiscard]] bool Append(TextView units, Failure& failure);
-    // Raw bytes of a single-byte code page, written through their UTF-8 forms.
+    // Raw bytes of a single-byte code page, written through their UTF-8 forms
+    // (as they are, for verbatim forms).
     [[nodiscard]] bool Append(std::string_view bytes, const ByteUtf8Forms& forms, Failure& failure);
 
     // Flushes, closes and publishes the piece under the name given to Open.

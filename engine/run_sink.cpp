@@ -7,6 +7,7 @@
 #include "engine/naming.h"
 #include "engine/numeric.h"
 #include "engine/utf8.h"
+#include "engine/utf8_source.h"
 
 namespace partwright {
 
@@ -18,15 +19,18 @@ std::string Quoted(TextView text) {
 
 }  // namespace
 
-void RunSink::StartSource(const std::filesystem::path& source, const ByteTable* table) {
+void RunSink::StartSource(const std::filesystem::path& source, std::optional<ByteCoding> coding) {
     Abandon();
     source_ = source;
     nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
     header_.clear();
     headerBytes_.clear();
     pieceIndex_ = 0;
-    table_ = table;
-    if (table_) forms_ = Utf8FormsOf(*table_);
+    bytes_ = coding.has_value();
+    if (coding) {
+        coding_ = *coding;
+        forms_ = coding_.table ? Utf8FormsOf(*coding_.table) : VerbatimForms();
+    }
 }
 
 void RunSink::SetHeader(Text header) { header_ = std::move(header); }
@@ -96,10 +100,16 @@ void RunSink::AppendToPiece(std::string_view bytes) {
     case State::Collecting: {
         // Only the bytes that may make the name are decoded; the rest, once
         // the name is known, go out as bytes.
-        const auto take = static_cast<std::size_t>(
+        const auto wanted = static_cast<std::size_t>(
             std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), nameLength_ - unitsSeen_));
-        decoded_.resize(take);
-        for (std::size_t i = 0; i < take; ++i) decoded_[i] = (*table_)[static_cast<unsigned char>(bytes[i])];
+        std::size_t take = wanted;
+        if (coding_.table) {
+            decoded_.resize(take);
+            for (std::size_t i = 0; i < take; ++i) decoded_[i] = (*coding_.table)[static_cast<unsigned char>(bytes[i])];
+        } else {
+            decoded_.clear();
+            take = DecodeUnitUtf8(bytes, wanted, decoded_);
+        }
         Collect(decoded_);
         if (take < bytes.size()) AppendToPiece(bytes.substr(take));
         return;
@@ -141,8 +151,8 @@ void RunSink::Collect(TextView units) {
 // The piece's temporary file, opened before its name is known, with the header.
 bool RunSink::OpenUnnamed(Failure& failure) {
     if (!writer_.OpenTemporary(nameSource_.parent_path(), failure)) return false;
-    if (table_ ? headerBytes_.empty() : header_.empty()) return true;
-    return table_ ? writer_.Append(headerBytes_, forms_, failure) : writer_.Append(header_, failure);
+    if (bytes_ ? headerBytes_.empty() : header_.empty()) return true;
+    return bytes_ ? writer_.Append(headerBytes_, forms_, failure) : writer_.Append(header_, failure);
 }
 
 // A failure while the name was not known is the named piece's failure.
@@ -192,9 +202,9 @@ bool RunSink::Open() {
 
 // The header goes first into every piece file, before the piece's own text.
 bool RunSink::WriteHeader() {
-    if (table_ ? headerBytes_.empty() : header_.empty()) return true;
+    if (bytes_ ? headerBytes_.empty() : header_.empty()) return true;
     Failure failure;
-    const bool written = table_ ? writer_.Append(headerBytes_, forms_, failure) : writer_.Append(header_, failure);
+    const bool written = bytes_ ? writer_.Append(headerBytes_, forms_, failure) : writer_.Append(header_, failure);
     if (!written) Skip(failure);
     return written;
 }

@@ -33,8 +33,8 @@ struct RunContext {
 // The naming options are read once per piece, when it begins. Every piece
 // goes through the writer's temporary file; one whose name depends on its
 // first characters is written there before its name is known.
-// It takes decoded text, or, for a source in a single-byte code page, the raw
-// bytes, which go to the file through their UTF-8 forms without being decoded.
+// It takes decoded text, or, for a source in a single-byte code page or in
+// UTF-8, bytes (see ByteCoding), which go to the file without being decoded.
 class RunSink final : public PieceSink, public BytePieceSink {
 public:
     // More letters and digits than this can never make a file name.
@@ -42,9 +42,9 @@ public:
 
     explicit RunSink(RunContext& run) : run_(run) {}
 
-    // The next source: its piece index starts at 0. `table` is the source's
-    // single-byte code page when its pieces come as bytes.
-    void StartSource(const std::filesystem::path& source, const ByteTable* table = nullptr);
+    // The next source: its piece index starts at 0. `coding` tells how its
+    // bytes stand for units when its pieces come as bytes.
+    void StartSource(const std::filesystem::path& source, std::optional<ByteCoding> coding = std::nullopt);
 
     // The source's header with its line end, written at the head of every
     // piece from now on; bytes of the source's code page when its pieces come as bytes.
@@ -87,8 +87,9 @@ private:
     Text header_;
     std::string headerBytes_;
     std::int64_t pieceIndex_ = 0;
-    const ByteTable* table_ = nullptr;
-    ByteUtf8Forms forms_;  // of table_
+    bool bytes_ = false;   // the pieces of this source come as bytes
+    ByteCoding coding_;    // of those bytes
+    ByteUtf8Forms forms_;  // of coding_
     Text decoded_;         // bytes decoded for first-characters naming
 
     State state_ = State::Skipped;

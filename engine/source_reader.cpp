@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/native_file.h"
+#include "engine/utf8_source.h"
 
 namespace partwright {
 
@@ -12,6 +13,25 @@ namespace {
 
 // 30000-byte blocks read at once: about as much as a streamed chunk.
 constexpr std::size_t kBlocksPerRead = 8;
+
+// Whether the whole of a source, from `path`, is valid UTF-8, reading at most
+// `size` bytes a chunk at a time (bounded memory). False when it cannot be read.
+bool IsValidUtf8File(const std::filesystem::path& path, std::uint64_t size, std::size_t chunk) {
+    NativeFile file;
+    std::string reason;
+    if (!file.OpenForReading(path, reason)) return false;
+    std::vector<char> buffer(chunk);
+    Utf8Validator validator;
+    std::uint64_t left = size;
+    while (left > 0 && validator.valid()) {
+        std::size_t got = 0;
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
+        if (!file.Read(buffer.data(), want, got, reason) || got == 0) break;
+        validator.Feed(std::string_view(buffer.data(), got));
+        left -= got;
+    }
+    return left == 0 && validator.ValidAtEnd();
+}
 
 std::string ShortfallReason(std::uint64_t got, std::uint64_t measured) {
     return "it ended after " + std::to_string(got) + " of the " + std::to_string(measured) +
@@ -24,6 +44,7 @@ struct SourceReader::Impl {
     std::filesystem::path path;
     NativeFile file;
     std::unique_ptr<TextDecoder> decoder;  // null for a UTF-16 source
+    bool utf8 = false;
     bool streamed = false;                 // one block handed out in chunks
     bool finished = false;
     std::size_t stepBytes = SourceReader::kBlockBytes;
@@ -31,6 +52,7 @@ struct SourceReader::Impl {
     std::uint64_t bytesRead = 0;
     std::vector<char> buffer;
     std::unique_ptr<char16_t[]> units;  // the decoded step; room for stepBytes + kSpareUnits
+    std::string unitUtf8;               // a UTF-8 step with bytes that are not their units' UTF-8
     bool haveOddByte = false;  // UTF-16: a low byte whose partner is in the next chunk
     unsigned char oddByte = 0;
     std::size_t begin = 0;  // buffer[begin, end): read, not handed out yet
@@ -75,6 +97,11 @@ struct SourceReader::Impl {
         }
         offset = begin;
         count = std::min(stepBytes, end - begin);
+        if (utf8 && streamed && (file.isOpen() || count < end - begin)) {
+            // Not the last chunk: a character cut at its end waits for the next.
+            // (A chunk that is not the last is stepBytes >= 4 bytes long.)
+            count -= Utf8CutTailLength(std::string_view(buffer.data() + offset, count));
+        }
         begin += count;
         last = !file.isOpen() && begin == end;
         finished = last;
@@ -121,7 +148,8 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
     auto impl = std::make_unique<Impl>();
     impl->path = source;
     std::string reason;
-    auto decoder = TextDecoder::ForCodepage(options.codepage, reason);
+    const bool automatic = IsAutoCodepage(options.codepage);
+    auto decoder = TextDecoder::ForCodepage(automatic ? std::string() : options.codepage, reason);
     if (!decoder) {
         failure = Failure{Failure::Kind::BadCodepage, source, reason};
         return nullptr;
@@ -153,6 +181,11 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             impl->streamed = utf16 || options.wholeFile;
             impl->stepBytes = impl->streamed ? chunk : kBlockBytes;
             if (!utf16) {
+                if (automatic && !decoder->IsUtf8() && IsValidUtf8File(source, impl->size, chunk)) {
+                    decoder = TextDecoder::ForCodepage("utf-8", reason);
+                }
+                impl->utf8 = decoder->IsUtf8();
+                if (impl->utf8 && impl->streamed) impl->stepBytes = std::max<std::size_t>(chunk, 4);
                 impl->decoder = std::move(decoder);
             }
             impl->buffer.resize(impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes);
@@ -174,7 +207,7 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
 SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
     units = {};
     std::string_view bytes;
-    const Status status = NextBytes(bytes, endsBlock);
+    const Status status = NextStep(bytes, endsBlock);
     if (status != Status::Units) {
         return status;
     }
@@ -189,6 +222,22 @@ SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
 }
 
 SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& endsBlock) {
+    const Status status = NextStep(bytes, endsBlock);
+    Impl& d = *impl_;
+    if (status == Status::Units && d.utf8) {
+        // Valid UTF-8 is cut as it lies; from the first byte that is not
+        // its own unit's UTF-8 on, the step is rewritten.
+        const std::size_t plain = PlainUtf8Prefix(bytes);
+        if (plain < bytes.size()) {
+            d.unitUtf8.assign(bytes.data(), plain);
+            AppendUnitUtf8(bytes.substr(plain), d.unitUtf8);
+            bytes = d.unitUtf8;
+        }
+    }
+    return status;
+}
+
+SourceReader::Status SourceReader::NextStep(std::string_view& bytes, bool& endsBlock) {
     Impl& d = *impl_;
     bytes = {};
     endsBlock = false;
@@ -204,6 +253,12 @@ SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& ends
     bytes = std::string_view(d.buffer.data() + offset, count);
     endsBlock = !d.streamed || last;
     return Status::Units;
+}
+
+std::optional<ByteCoding> SourceReader::byteCoding() const {
+    if (impl_->utf8) return ByteCoding{};
+    if (const ByteTable* table = singleByteTable()) return ByteCoding{table};
+    return std::nullopt;
 }
 
 const ByteTable* SourceReader::singleByteTable() const {

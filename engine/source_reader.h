@@ -12,11 +12,12 @@
 #include "engine/codepage.h"
 #include "engine/failure.h"
 #include "engine/text.h"
+#include "engine/utf8_raw.h"
 
 namespace partwright {
 
 struct ReadOptions {
-    std::string codepage;               // "" is the system's ANSI code page
+    std::string codepage;               // "" is the system's ANSI code page; "auto" see IsAutoCodepage
     bool wholeFile = false;             // cut an ANSI source as one text instead of 30000-byte blocks
     std::size_t chunkBytes = 1 << 18;   // how much a streamed source reads per step
 };
@@ -27,7 +28,9 @@ struct ReadOptions {
 // half). Any other source is decoded from its ANSI code page in blocks of
 // 30000 bytes, each converted on its own, unless `wholeFile` asks for one
 // block. A single block is streamed in chunks, so memory stays bounded
-// whatever the size of the source.
+// whatever the size of the source. In UTF-8, a character whose bytes cross a
+// 30000-byte boundary is cut there, its bytes read as bytes that are not
+// UTF-8; a streamed chunk never ends inside a character.
 class SourceReader {
 public:
     static constexpr std::size_t kBlockBytes = 30000;
@@ -49,13 +52,17 @@ public:
     // On Error, error() says why.
     [[nodiscard]] Status Next(TextView& units, bool& endsBlock);
 
-    // As Next, but the raw bytes, undecoded: only for a source whose
-    // singleByteTable() is set, where each byte is the unit that table gives.
+    // As Next, but undecoded bytes, as byteCoding() tells: only for a source
+    // that has one. Valid UTF-8 of characters up to U+FFFF comes straight
+    // from the source; what else a UTF-8 source holds comes as the UTF-8 of
+    // its code units (see AppendUnitUtf8).
     [[nodiscard]] Status NextBytes(std::string_view& bytes, bool& endsBlock);
 
-    // The code page's table when the source is in a stateless single-byte
-    // code page (see TextDecoder::SingleByteTable); null for UTF-16 and
+    // How the bytes of NextBytes stand for code units, when the source can be
+    // cut as bytes: a stateless single-byte code page (see
+    // TextDecoder::SingleByteTable) or UTF-8. Nothing for UTF-16 and other
     // multi-byte sources.
+    [[nodiscard]] std::optional<ByteCoding> byteCoding() const;
     [[nodiscard]] const ByteTable* singleByteTable() const;
 
     [[nodiscard]] bool isUtf16() const;
@@ -66,6 +73,8 @@ public:
 private:
     struct Impl;
     explicit SourceReader(std::unique_ptr<Impl> impl);
+    // The next step's bytes as they lie in the source.
+    [[nodiscard]] Status NextStep(std::string_view& bytes, bool& endsBlock);
     std::unique_ptr<Impl> impl_;
 };
 

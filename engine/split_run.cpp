@@ -14,6 +14,7 @@
 #include "engine/numeric.h"
 #include "engine/run_sink.h"
 #include "engine/source_reader.h"
+#include "engine/utf8.h"
 
 namespace partwright {
 
@@ -35,12 +36,14 @@ std::optional<std::string> SeparatorBytes(TextView separator, const ByteTable& t
 
 // The separator for a cutter of `Unit`s.
 template <class Unit>
-std::basic_string<Unit> SeparatorFor(const Text& separator, const ByteTable* table) {
+std::basic_string<Unit> SeparatorFor(const Text& separator, const ByteCoding& coding) {
     if constexpr (std::is_same_v<Unit, char16_t>) {
         return separator;
     } else {
+        // UTF-8 that is every unit's own form, as the bytes are.
+        if (!coding.table) return CUni(separator);
         // A separator that cannot occur leaves the block whole, as the empty separator does.
-        return SeparatorBytes(separator, *table).value_or(std::string());
+        return SeparatorBytes(separator, *coding.table).value_or(std::string());
     }
 }
 
@@ -49,7 +52,7 @@ std::basic_string<Unit> SeparatorFor(const Text& separator, const ByteTable* tab
 // `ownLimit`: the size limit left for a piece's own lines once its header is counted.
 template <class Unit>
 std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const std::filesystem::path& source,
-                                                       const ByteTable* table, std::uint64_t ownLimit,
+                                                       const ByteCoding& coding, std::uint64_t ownLimit,
                                                        const ByteUtf8Lengths* byteLengths) {
     const SplitSettings& settings = run.settings;
     const LineEnd lineEnd = run.options.lineEnd;
@@ -69,7 +72,7 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
             whole > kMost ? static_cast<std::int64_t>(kMost) : static_cast<std::int64_t>(whole), lineEnd);
     }
     if (settings.SeparatorSelected()) {
-        return BasicPieceCutter<Unit>::Separator(SeparatorFor<Unit>(settings.SeparatorText(), table));
+        return BasicPieceCutter<Unit>::Separator(SeparatorFor<Unit>(settings.SeparatorText(), coding));
     }
     if (settings.BlankLinesSelected()) return BasicPieceCutter<Unit>::BlankLines(lineEnd);
     return nullptr;
@@ -118,7 +121,7 @@ bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& sour
     std::uint64_t bytes = 0;
     for (const Unit unit : header) {
         if constexpr (sizeof(Unit) == 1) {
-            bytes += Utf8Length((*table)[static_cast<unsigned char>(unit)]);
+            bytes += table ? Utf8Length((*table)[static_cast<unsigned char>(unit)]) : 1;
         } else {
             bytes += Utf8Length(unit);
         }
@@ -136,10 +139,10 @@ bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& sour
 }
 
 // Cuts every block of an opened source; `Unit` is char when the source's
-// single-byte code page lets its raw bytes be cut.
+// code page lets its bytes be cut (see ByteCoding).
 template <class Unit>
 Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const std::filesystem::path& source) {
-    const ByteTable* const table = reader.singleByteTable();
+    const ByteCoding coding = reader.byteCoding().value_or(ByteCoding{});
     constexpr Unit kLineEndUnits[] = {Unit('\r'), Unit('\n')};
     const std::basic_string_view<Unit> lineEnd =
         run.options.lineEnd == LineEnd::Lf ? std::basic_string_view<Unit>(kLineEndUnits + 1, 1)
@@ -147,7 +150,9 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
     ByteUtf8Lengths byteLengths{};
     if constexpr (std::is_same_v<Unit, char>) {
         for (int byte = 0; byte < 256; ++byte) {
-            byteLengths[static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(Utf8Length((*table)[static_cast<std::size_t>(byte)]));
+            // UTF-8 on the byte path is already the bytes written.
+            byteLengths[static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(
+                coding.table ? Utf8Length((*coding.table)[static_cast<std::size_t>(byte)]) : 1);
         }
     }
     HeaderTaker<Unit> header(run.options.headerLines, run.options.lineEnd);
@@ -204,10 +209,10 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
                 run.host.ReportProgress(run.progress);
                 continue;
             }
-            if (!UseHeader(run, sink, source, header.TakeText(), table, ownLimit)) return Outcome::Done;
+            if (!UseHeader(run, sink, source, header.TakeText(), coding.table, ownLimit)) return Outcome::Done;
         }
         if (!inBlock) {
-            cutter = CutterForBlock<Unit>(run, source, table, ownLimit,
+            cutter = CutterForBlock<Unit>(run, source, coding, ownLimit,
                                           std::is_same_v<Unit, char> ? &byteLengths : nullptr);
             inBlock = true;
         }
@@ -243,9 +248,12 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         return Outcome::Done;
     }
     progress.sourceBytes = reader->size();
-    const ByteTable* const table = run.options.alwaysDecode ? nullptr : reader->singleByteTable();
-    sink.StartSource(source, table);
-    return table ? CutSource<char>(run, sink, *reader, source) : CutSource<char16_t>(run, sink, *reader, source);
+    std::optional<ByteCoding> coding = run.options.alwaysDecode ? std::nullopt : reader->byteCoding();
+    // The size cut counts bytes one to a unit on the byte path, so it could
+    // cut a UTF-8 character: UTF-8 sources are size-cut as decoded text.
+    if (coding && !coding->table && run.options.maxPieceBytes > 0) coding.reset();
+    sink.StartSource(source, coding);
+    return coding ? CutSource<char>(run, sink, *reader, source) : CutSource<char16_t>(run, sink, *reader, source);
 }
 
 }  // namespace

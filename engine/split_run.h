@@ -103,11 +103,11 @@ public:
 };
 
 struct RunOptions {
-    std::string codepage;  // "" is the system's ANSI code page
+    std::string codepage;  // "" is the system's ANSI code page; "auto" see IsAutoCodepage
     bool wholeFile = false;
     bool dryRun = false;
-    // Cut decoded text even where a single-byte code page lets the raw bytes
-    // be cut; both give the same pieces (for tests that hold one against the other).
+    // Cut decoded text even where a single-byte code page or UTF-8 lets the
+    // bytes be cut; both give the same pieces (for tests that hold one against the other).
     bool alwaysDecode = false;
     // How much a streamed source reads per step; 0 is the reader's own choice
     // (tests set a few bytes, to put chunk edges everywhere).

@@ -112,6 +112,16 @@ ByteUtf8Forms Utf8FormsOf(const ByteTable& table) {
     return forms;
 }
 
+ByteUtf8Forms VerbatimForms() {
+    ByteUtf8Forms forms;
+    for (std::size_t b = 0; b < forms.bytes.size(); ++b) {
+        forms.bytes[b][0] = static_cast<char>(b);
+        forms.length[b] = 1;
+    }
+    forms.verbatim = true;
+    return forms;
+}
+
 char* EncodeBytesUtf8(std::string_view bytes, const ByteUtf8Forms& forms, char* p) {
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = in + bytes.size();

@@ -70,9 +70,10 @@ protected:
         return dir_ / name;
     }
 
-    Result Run(const std::vector<std::string>& args)
+    // Runs the program with `args`, under the C locale unless `locale` names another.
+    Result Run(const std::vector<std::string>& args, const std::string& locale = "C")
     {
-        std::string command = Quoted(PARTWRIGHT_CLI_PATH);
+        std::string command = "LC_ALL=" + Quoted(locale) + " " + Quoted(PARTWRIGHT_CLI_PATH);
         for (const std::string& arg : args) {
             command += ' ';
             command += Quoted(arg);
@@ -139,6 +140,32 @@ TEST_F(CliEndToEndTest, unicodeSourceAndAnsiSourceBecomeUtf8)
     EXPECT_EQ(Piece("wide-0001.txt"), "\xEF\xBB\xBF" "a");  // the byte-order mark is part of the text
     EXPECT_EQ(Piece("wide-0002.txt"), "\xE2\x82\xAC");
     EXPECT_EQ(Piece("ansi-0001.txt"), "caf\xC3\xA9 \xE2\x82\xAC");
+}
+
+// UTF-8 sources: read as UTF-8 by default under a UTF-8 locale, with
+// --codepage utf-8 or auto under any; as windows-1252 by default under C.
+TEST_F(CliEndToEndTest, utf8SourceIsReadByLocaleOrByName)
+{
+    const auto source = Source("s.txt", "caf\xC3\xA9\r\nna\xC3\xAFve");
+    const struct {
+        std::vector<std::string> args;
+        std::string locale;
+        bool utf8;
+    } cases[] = {
+        {{}, "C.UTF-8", true},
+        {{}, "C", false},
+        {{"--codepage", "utf-8"}, "C", true},
+        {{"--codepage", "auto"}, "C", true},
+        {{"--codepage", "AUTO"}, "C.UTF-8", true},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--lines", "1", source.string()});
+        const Result r = Run(args, c.locale);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Piece("s-0001.txt"), c.utf8 ? "caf\xC3\xA9" : "caf\xC3\x83\xC2\xA9") << c.locale << " " << args[0];
+        EXPECT_EQ(Piece("s-0002.txt"), c.utf8 ? "na\xC3\xAFve" : "na\xC3\x83\xC2\xAFve") << c.locale << " " << args[0];
+    }
 }
 
 TEST_F(CliEndToEndTest, wholeFileCutsAcrossTheBlockBoundary)

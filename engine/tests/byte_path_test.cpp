@@ -24,7 +24,7 @@ using partwright::testing::ReadBytes;
 using partwright::testing::TempFolder;
 using partwright::testing::WriteBytes;
 
-const std::vector<std::string> kCodepages = {"", "windows-1250", "windows-1251", "windows-1253", "874",
+const std::vector<std::string> kCodepages = {"windows-1252", "windows-1250", "windows-1251", "windows-1253", "874",
                                              "windows-1257"};
 
 const ByteTable& TableOf(const std::string& codepage) {
@@ -77,7 +77,7 @@ void FeedInChunks(BasicPieceCutter<Unit>& cutter, std::basic_string_view<Unit> t
 
 TEST(BytePath, byteCuttersGiveTheTextCuttersPiecesInAnyChunking) {
     std::mt19937 random(1207);
-    const ByteTable& table = TableOf("");
+    const ByteTable& table = TableOf("windows-1252");
     const std::vector<std::string> separators = {";", "\r\n", "a\xE9", "\x80\x80", "aab", "\r\n\r\n"};
     for (int round = 0; round < 3000; ++round) {
         const std::string bytes = RandomBytes(random, random() % 300, "\r\n\r\na;\xE9\x80") + "\r\n";
@@ -118,7 +118,7 @@ TEST(BytePath, byteCuttersGiveTheTextCuttersPiecesInAnyChunking) {
 // the text cutter is held against the literal cut, the byte cutter against it.
 TEST(BytePath, manyLinesPerPieceCutWhereTheTextCutterCuts) {
     std::mt19937 random(64);
-    const ByteTable& table = TableOf("");
+    const ByteTable& table = TableOf("windows-1252");
     for (int round = 0; round < 300; ++round) {
         // Lines from empty to long, and stray CRs and LFs.
         std::string bytes;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -20,14 +23,6 @@ Text DecodeAll(TextDecoder& decoder, std::string_view bytes) {
     Text out;
     decoder.Decode(std::span<const char>(bytes.data(), bytes.size()), true, out);
     return out;
-}
-
-bool SystemCodepageIs1252() {
-#ifdef _WIN32
-    return GetACP() == 1252;
-#else
-    return true;
-#endif
 }
 
 struct ByteCase {
@@ -63,21 +58,45 @@ TEST(CodepageTest, windows1252MapsEveryByteIncludingTheUndefinedOnes) {
     }
 }
 
-TEST(CodepageTest, systemCodepageReadsWindows1252Here) {
-    if (!SystemCodepageIs1252()) {
-        GTEST_SKIP() << "the system code page is not 1252";
+// The system's code page: windows-1252 under the C locale and under one that
+// is not installed, UTF-8 under a UTF-8 locale (outside Windows); GetACP(),
+// 65001 included, on Windows.
+TEST(CodepageTest, systemCodepageFollowsTheLocaleOrGetAcp) {
+    const Text asWindows1252 = u"caf\u00C3\u00A9 \u20AC";
+    const Text asUtf8 = u"caf\u00E9 \u0080";
+#ifdef _WIN32
+    const unsigned acp = GetACP();
+    if (acp != 1252 && acp != kUtf8Codepage) GTEST_SKIP() << "the system code page is " << acp;
+    EXPECT_EQ(SystemCodepage(), acp);
+    EXPECT_EQ(DecodeAll(*Decoder(""), "caf\xC3\xA9 \x80"), acp == 1252 ? asWindows1252 : asUtf8);
+#else
+    const char* const saved = std::getenv("LC_ALL");
+    const std::string kept = saved ? saved : "";
+    const struct {
+        const char* locale;
+        unsigned codepage;
+    } cases[] = {{"C.UTF-8", kUtf8Codepage}, {"C", 1252}, {"POSIX", 1252}, {"xx_NOWHERE.UTF-8", 1252}};
+    for (const auto& c : cases) {
+        ::setenv("LC_ALL", c.locale, 1);
+        EXPECT_EQ(SystemCodepage(), c.codepage) << c.locale;
+        EXPECT_EQ(DecodeAll(*Decoder(""), "caf\xC3\xA9 \x80"), c.codepage == 1252 ? asWindows1252 : asUtf8)
+            << c.locale;
     }
-    auto decoder = Decoder("");
-    ASSERT_NE(decoder, nullptr);
-    EXPECT_EQ(DecodeAll(*decoder, "\xEF\xBB\xBF\xE9\x80\x81"), u"\u00EF\u00BB\u00BF\u00E9\u20AC\u0081");
+    if (saved) {
+        ::setenv("LC_ALL", kept.c_str(), 1);
+    } else {
+        ::unsetenv("LC_ALL");
+    }
+#endif
 }
 
 TEST(CodepageTest, namesAreCheckedAndUnknownOnesRefused) {
-    for (const std::string_view name : {"windows-1250", "WINDOWS-1258", "Cp1251", "874", "cp932", "936", "949", "950"}) {
+    for (const std::string_view name : {"windows-1250", "WINDOWS-1258", "Cp1251", "874", "cp932", "936", "949", "950",
+                                        "utf-8", "UTF8", "65001", "cp65001"}) {
         std::string error;
         EXPECT_NE(TextDecoder::ForCodepage(name, error), nullptr) << name << ": " << error;
     }
-    for (const std::string_view name : {"utf-8", "1259", "cp", "windows-", "12520", "932x", "-932", "latin1"}) {
+    for (const std::string_view name : {"utf-16", "1259", "cp", "windows-", "12520", "932x", "-932", "latin1", "auto"}) {
         std::string error;
         EXPECT_EQ(TextDecoder::ForCodepage(name, error), nullptr) << name;
         EXPECT_NE(error.find(std::string(name)), std::string::npos) << "error should name " << name << ": " << error;
@@ -99,6 +118,10 @@ const PageCase kPageCases[] = {
     {"936", "x\xD6\xD0\xCE\xC4y", u"x\u4E2D\u6587y"},
     {"949", "\xC7\xD1\xB1\xDB!", u"\uD55C\uAE00!"},
     {"950", "\xA4\xA4\xA4\xE5.", u"\u4E2D\u6587."},
+    // Characters of one to four bytes, a mark, then bytes that are not UTF-8,
+    // each its own unit: overlong, encoded surrogate, past U+10FFFF, cut short.
+    {"utf-8", "\xEF\xBB\xBF" "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" "\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82",
+     u"\uFEFFa\u00E9\u20AC\U0001F600\u00C0\u00AF\u00ED\u00A0\u0080\u00F4\u0090\u0080\u0080\u00E2\u0082"},
 };
 
 TEST(CodepageTest, namedCodepagesDecodeTheirCharacters) {

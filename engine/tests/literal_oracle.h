@@ -1,13 +1,16 @@
 #pragma once
 
 // A slow, word-for-word transcription of the cutting rules (CountLines,
-// GetLines, the separator cut, the size cut, the header), kept deliberately
-// naive so that the fast streaming cutter can be checked against it. The line
-// end is CR LF unless a rule is given LF.
+// GetLines, the separator cut, the size cut, the header) and of reading
+// UTF-8, kept deliberately naive so that the fast streaming cutter and
+// reader can be checked against it. The line end is CR LF unless a rule is
+// given LF.
 
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/cutter.h"
@@ -123,6 +126,57 @@ inline std::optional<HeaderSplit> TakeHeader(const Text& blockText, std::int64_t
         if (i + 1 < segments.size()) split.rest += end;
     }
     return split;
+}
+
+// UTF-8 as its definition reads: at each byte, a sequence of 1 to 4 bytes
+// whose bit patterns (0xxxxxxx, 110xxxxx 10xxxxxx, ...) hold a code point
+// that needs that many bytes, is no surrogate and is at most U+10FFFF gives
+// that code point (two units above U+FFFF); otherwise the byte gives the unit
+// of its own value.
+inline Text DecodeUtf8(std::string_view bytes) {
+    const char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    const unsigned kLeadMask[] = {0, 0x80, 0xE0, 0xF0, 0xF8};
+    const unsigned kLeadBits[] = {0, 0x00, 0xC0, 0xE0, 0xF0};
+    Text text;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        std::size_t taken = 0;
+        for (std::size_t n = 1; n <= 4 && taken == 0; ++n) {
+            if (i + n > bytes.size()) break;
+            const auto lead = static_cast<unsigned char>(bytes[i]);
+            if ((lead & kLeadMask[n]) != kLeadBits[n]) continue;
+            char32_t c = lead & ~kLeadMask[n] & 0xFF;
+            bool continued = true;
+            for (std::size_t k = 1; k < n; ++k) {
+                const auto next = static_cast<unsigned char>(bytes[i + k]);
+                continued = continued && (next & 0xC0) == 0x80;
+                c = (c << 6) | (next & 0x3F);
+            }
+            if (!continued || c < kLeast[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) continue;
+            if (c >= 0x10000) {
+                text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+                text += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+            } else {
+                text += static_cast<char16_t>(c);
+            }
+            taken = n;
+        }
+        if (taken == 0) {
+            text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]));
+            taken = 1;
+        }
+        i += taken;
+    }
+    return text;
+}
+
+// The block texts of a UTF-8 source: every 30000 bytes decoded on their own
+// (a character across the boundary is cut there), or all of it as one.
+inline std::vector<Text> Utf8Blocks(std::string_view bytes, bool wholeFile) {
+    std::vector<Text> blocks;
+    const std::size_t step = wholeFile ? bytes.size() : 30000;
+    for (std::size_t at = 0; at < bytes.size(); at += step) blocks.push_back(DecodeUtf8(bytes.substr(at, step)));
+    return blocks;
 }
 
 // Collects what a PieceCutter hands over; can ask for a stop at a given piece.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
 #include "engine/utf8.h"
 
@@ -192,6 +193,38 @@ TEST(SourceReaderTest, streamedUtf16EqualsTheWholeBlockForAnyChunkSize) {
                 << "chunk " << chunk << (oddTail ? " odd" : "");
             EXPECT_EQ(count, 1u);
         }
+    }
+}
+
+// A streamed UTF-8 source, in chunks of any size, is the literal reading of
+// all of it: decoded (Next) and as the UTF-8 of its units (NextBytes), whose
+// every chunk starts on a unit, never inside one.
+TEST(SourceReaderTest, streamedUtf8IsTheLiteralReadingForAnyChunkSize) {
+    TempFolder folder;
+    std::string bytes;
+    const char* const pieces[] = {"ab\r\n", "\xC3\xA9", "\xE4\xB8\x80", "\xF0\x9F\x98\x80", "\xFF", "\xE2\x82", "\xED\xA0\x80"};
+    for (std::size_t i = 0; bytes.size() < 5000; ++i) bytes += pieces[(i * 7 + i / 5) % 7];
+    bytes += "\xF0\x9F";  // cut at the very end
+    WriteBytes(folder / "u.txt", bytes);
+    const Text expected = oracle::DecodeUtf8(bytes);
+    for (const std::size_t chunk : {1u, 2u, 3u, 4u, 5u, 7u, 64u, 4097u, 80003u}) {
+        SCOPED_TRACE(chunk);
+        std::size_t count = 0;
+        EXPECT_EQ(StreamedBlock(folder / "u.txt", Options("utf-8", true, chunk), count), expected);
+        EXPECT_EQ(count, 1u);
+        Failure failure;
+        auto reader = SourceReader::Open(folder / "u.txt", Options("utf8", true, chunk), failure);
+        ASSERT_NE(reader, nullptr) << failure.reason;
+        ASSERT_TRUE(reader->byteCoding().has_value());
+        std::string unitUtf8;
+        std::string_view step;
+        bool endsBlock = false;
+        while (reader->NextBytes(step, endsBlock) == SourceReader::Status::Units) {
+            ASSERT_FALSE(step.empty());
+            ASSERT_NE(static_cast<unsigned char>(step[0]) & 0xC0, 0x80u) << "a chunk starts inside a unit";
+            unitUtf8 += step;
+        }
+        EXPECT_EQ(unitUtf8, CUni(expected));
     }
 }
 

@@ -6,7 +6,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -540,18 +542,33 @@ TEST(SplitRun, unwritablePieceIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(files["x2.txt"], "2");
 }
 
-// The whole run against a literal run built from ReadFileBlocks, the literal
-// cutting rules, the naming routines and WriteUTF8File.
+// The whole run against a literal run built from ReadFileBlocks (or, for
+// UTF-8, the literal reading of UTF-8), the literal cutting rules, the naming
+// routines and WriteUTF8File.
 class LiteralRun {
 public:
     LiteralRun(const std::vector<fs::path>& sources, const FixedSettings& settings, const RunOptions& options)
         : sources_(sources), settings_(settings), options_(options) {}
 
+    // Reads the sources that are not UTF-16 as UTF-8, with the literal reading.
+    LiteralRun& Utf8() {
+        utf8_ = true;
+        return *this;
+    }
+
     void Run() {
         const Text end = oracle::LineEndText(options_.lineEnd);
         for (const fs::path& source : sources_) {
             Failure failure;
-            const auto blocks = ReadFileBlocks(source, {options_.codepage, options_.wholeFile}, failure);
+            std::optional<std::vector<Text>> blocks;
+            std::ifstream in(source, std::ios::binary);
+            const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            const bool utf16 = !bytes.empty() && (bytes[0] == '\xFF' || bytes[0] == '\xFE');
+            if (utf8_ && !utf16) {
+                blocks = oracle::Utf8Blocks(bytes, options_.wholeFile);
+            } else {
+                blocks = ReadFileBlocks(source, {options_.codepage, options_.wholeFile}, failure);
+            }
             ASSERT_TRUE(blocks.has_value());
             std::int64_t index = 0;
             Text header;
@@ -607,6 +624,7 @@ private:
     std::vector<fs::path> sources_;
     FixedSettings settings_;
     RunOptions options_;
+    bool utf8_ = false;
 };
 
 // Sources in code pages and UTF-16, some past one 30000-byte block, read in
@@ -675,6 +693,91 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
         if (elsewhere) options.outputFolder = literal / "out";
         LiteralRun(literalSources, settings, options).Run();
         ASSERT_EQ(fast.Files(), literal.Files());
+        for (const Failure& failure : report.failures) {
+            EXPECT_TRUE(failure.kind == Failure::Kind::TargetIsSource || failure.kind == Failure::Kind::BadHeader)
+                << Describe(failure);
+        }
+    }
+}
+
+// Whether `bytes` are valid UTF-8 throughout, by the literal reading: then
+// its code points, written back, are the same bytes.
+bool IsValidUtf8Literally(const std::string& bytes) {
+    const Text text = oracle::DecodeUtf8(bytes);
+    std::string again;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool pair = text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size();
+        AppendCodePoint(pair ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00) : text[i], again);
+        i += pair ? 1 : 0;
+    }
+    return again == bytes;
+}
+
+// UTF-8 sources, on the byte path and decoded, against the literal reading:
+// characters of one to four bytes, a byte-order mark, bytes that are not
+// UTF-8 (lone continuation bytes, overlong forms, encoded surrogates, code
+// points past U+10FFFF, cut sequences), and characters across the
+// 30000-byte boundary; separators that such bytes, or half a pair, match.
+// With "auto", a source that is not valid throughout is read as without it.
+TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
+    std::mt19937 random(65001);
+    constexpr std::size_t kValidTokens = 10;  // the first ones
+    const std::vector<std::string> tokens = {
+        "a", "b", ";", "\r\n", "\r\n", "\xC3\xA9", "\xE2\x82\xAC", "\xE4\xB8\x80", "\xF0\x9F\x98\x80",
+        "\xEF\xBB\xBF", "\x80", "\xE9", "\xFF", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+        "\xE2\x82", "\xF0\x9F\x98", "\xC2"};
+    const std::vector<Text> separators = {u";", u"\u00E9", u"\u20AC", u"a\u00E9", u"\U0001F600", u"\xD83D",
+                                          u"\u00C3", u"\r\n\u20AC", u""};
+    for (int round = 0; round < 160; ++round) {
+        SCOPED_TRACE(round);
+        FixedSettings settings;
+        settings.split = static_cast<SplitMode>(round % 3);
+        settings.linesPerPiece = std::vector<Text>{u"1", u"2", u"5"}[random() % 3];
+        settings.separator = separators[random() % separators.size()];
+        settings.naming = static_cast<NamingMode>((round / 3) % 3);
+        settings.nameLength = std::vector<Text>{u"0", u"1", u"2", u"5"}[random() % 4];
+        RunOptions options;
+        options.codepage = random() % 4 == 0 ? "auto" : "utf-8";
+        options.wholeFile = random() % 2 == 0;
+        options.alwaysDecode = random() % 3 == 0;
+        options.chunkBytes = random() % 2 == 0 ? 0 : 1 + random() % 9;  // characters cut between chunks
+        options.lineEnd = random() % 4 == 0 ? LineEnd::Lf : LineEnd::CrLf;
+        options.headerLines = random() % 4 == 0 ? 1 : 0;
+        options.maxPieceBytes = random() % 5 == 0 ? 4 + random() % 30 : 0;
+        const std::size_t tokenCount = options.codepage == "auto" && random() % 2 == 0 ? kValidTokens : tokens.size();
+
+        std::vector<std::string> contents;
+        for (int file = 0; file < 2; ++file) {
+            std::string bytes = random() % 5 == 0 ? "\xEF\xBB\xBF" : "";
+            // Now and then a source past one block, with a character of 2 to 4
+            // bytes about its boundary; few line ends there, to keep the pieces few.
+            const bool large = random() % 8 == 0;
+            if (large) bytes.append(29997 - bytes.size() + random() % 3, 'q');
+            for (std::size_t i = 0, count = large ? 30 : random() % 40; i < count; ++i) {
+                bytes += tokens[random() % tokenCount];
+            }
+            contents.push_back(bytes);
+        }
+        Folder fast;
+        Folder literal;
+        PathList fastSources{};
+        for (std::size_t i = 0; i < contents.size(); ++i) {
+            fastSources.paths.push_back(fast.Write("s" + std::to_string(i) + ".txt", contents[i]));
+        }
+        RecordingHost host;
+        const RunReport report = SplitRun(fastSources, settings, host, options);
+        for (std::size_t i = 0; i < contents.size(); ++i) {
+            const fs::path source = literal.Write("s" + std::to_string(i) + ".txt", contents[i]);
+            if (options.codepage == "auto" && !IsValidUtf8Literally(contents[i])) {
+                RunOptions plain = options;
+                plain.codepage.clear();
+                (void)SplitRun(PathList{source}, settings, host, plain);
+            } else {
+                LiteralRun({source}, settings, options).Utf8().Run();
+            }
+        }
+        ASSERT_EQ(fast.Files(), literal.Files()) << options.codepage << (options.wholeFile ? " whole" : "")
+                                                 << (options.alwaysDecode ? " decoded" : "");
         for (const Failure& failure : report.failures) {
             EXPECT_TRUE(failure.kind == Failure::Kind::TargetIsSource || failure.kind == Failure::Kind::BadHeader)
                 << Describe(failure);

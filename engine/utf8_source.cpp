@@ -1,0 +1,237 @@
+#include "engine/utf8_source.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/codepage.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define PARTWRIGHT_SSE2 1
+#endif
+
+namespace partwright {
+
+namespace {
+
+// The length of the sequence a byte starts (0 when it starts none) and the
+// range its second byte must lie in, which rules out overlong forms, encoded
+// surrogates and code points above U+10FFFF.
+struct Lead {
+    std::uint8_t length;
+    std::uint8_t low;
+    std::uint8_t high;
+};
+
+constexpr Lead LeadOf(unsigned char b) {
+    if (b < 0x80) return {1, 0, 0};
+    if (b < 0xC2) return {0, 0, 0};
+    if (b < 0xE0) return {2, 0x80, 0xBF};
+    if (b == 0xE0) return {3, 0xA0, 0xBF};
+    if (b == 0xED) return {3, 0x80, 0x9F};
+    if (b < 0xF0) return {3, 0x80, 0xBF};
+    if (b == 0xF0) return {4, 0x90, 0xBF};
+    if (b < 0xF4) return {4, 0x80, 0xBF};
+    if (b == 0xF4) return {4, 0x80, 0x8F};
+    return {0, 0, 0};
+}
+
+// The length of the valid sequence at `p`, of which `avail` (at least 1)
+// bytes are there; 0 when there is none. `cut` is set when the bytes there
+// are a valid start that needs more than `avail` bytes.
+std::size_t SequenceAt(const unsigned char* p, std::size_t avail, bool& cut) {
+    cut = false;
+    const Lead lead = LeadOf(p[0]);
+    for (std::size_t i = 1; i < lead.length; ++i) {
+        if (i == avail) {
+            cut = true;
+            return 0;
+        }
+        const unsigned low = i == 1 ? lead.low : 0x80;
+        const unsigned high = i == 1 ? lead.high : 0xBF;
+        if (p[i] < low || p[i] > high) return 0;
+    }
+    return lead.length;
+}
+
+char32_t CodePointOf(const unsigned char* p, std::size_t length) {
+    switch (length) {
+    case 1: return p[0];
+    case 2: return ((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu);
+    case 3: return ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+    default: return ((p[0] & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+    }
+}
+
+// Writes the code units of the sequence at `p` (or of the byte, when
+// `length` is 0) and returns the position after them.
+char16_t* UnitsOf(const unsigned char* p, std::size_t length, char16_t* out) {
+    if (length == 0) {
+        *out++ = p[0];
+        return out;
+    }
+    const char32_t c = CodePointOf(p, length);
+    if (c < 0x10000) {
+        *out++ = static_cast<char16_t>(c);
+    } else {
+        *out++ = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+    return out;
+}
+
+void AppendUnit(char16_t unit, std::string& out) {
+    const unsigned v = unit;
+    if (v < 0x800) {
+        out += static_cast<char>(0xC0 | (v >> 6));
+        out += static_cast<char>(0x80 | (v & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (v >> 12));
+        out += static_cast<char>(0x80 | ((v >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (v & 0x3F));
+    }
+}
+
+class Utf8Decoder final : public TextDecoder {
+public:
+    std::size_t DecodeInto(std::span<const char> bytes, bool endOfInput, char16_t* out) override {
+        if (pending_.empty()) return Convert(std::string_view(bytes.data(), bytes.size()), endOfInput, out);
+        // A sequence was cut at the end of the last call: join it to this input.
+        joined_.assign(pending_);
+        pending_.clear();
+        joined_.append(bytes.data(), bytes.size());
+        return Convert(joined_, endOfInput, out);
+    }
+
+private:
+    // Never more units than bytes: a pair takes four bytes, any other unit at least one.
+    std::size_t Convert(std::string_view input, bool endOfInput, char16_t* out) {
+        const auto* p = reinterpret_cast<const unsigned char*>(input.data());
+        const auto* const end = p + input.size();
+        char16_t* o = out;
+        while (p != end) {
+            if (*p < 0x80) {
+                *o++ = *p++;
+                continue;
+            }
+            bool cut = false;
+            const std::size_t length = SequenceAt(p, static_cast<std::size_t>(end - p), cut);
+            if (cut && !endOfInput) {
+                pending_.assign(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p));
+                break;
+            }
+            o = UnitsOf(p, length, o);
+            p += length == 0 ? 1 : length;
+        }
+        return static_cast<std::size_t>(o - out);
+    }
+
+    std::string pending_;
+    std::string joined_;  // kept to spare an allocation per call
+};
+
+}  // namespace
+
+std::unique_ptr<TextDecoder> MakeUtf8Decoder() { return std::make_unique<Utf8Decoder>(); }
+
+std::size_t Utf8CutTailLength(std::string_view bytes) {
+    const auto* const end = reinterpret_cast<const unsigned char*>(bytes.data() + bytes.size());
+    for (std::size_t k = 1; k <= 3 && k <= bytes.size(); ++k) {
+        bool cut = false;
+        (void)SequenceAt(end - k, k, cut);
+        if (cut) return k;
+    }
+    return 0;
+}
+
+std::size_t PlainUtf8Prefix(std::string_view bytes) {
+    const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = begin + bytes.size();
+    const auto* p = begin;
+    while (p != end) {
+#ifdef PARTWRIGHT_SSE2
+        if (end - p >= 16) {
+            const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+            if (high == 0) {
+                p += 16;
+                continue;
+            }
+            p += std::countr_zero(static_cast<unsigned>(high));
+        }
+#endif
+        const unsigned b = *p;
+        if (b < 0x80) {
+            ++p;
+        } else if (b >= 0xC2 && b < 0xE0) {
+            if (end - p < 2 || (p[1] & 0xC0) != 0x80) break;
+            p += 2;
+        } else if (b >= 0xE0 && b < 0xF0) {
+            if (end - p < 3 || (p[2] & 0xC0) != 0x80) break;
+            const Lead lead = LeadOf(static_cast<unsigned char>(b));
+            if (p[1] < lead.low || p[1] > lead.high) break;
+            p += 3;
+        } else {
+            break;
+        }
+    }
+    return static_cast<std::size_t>(p - begin);
+}
+
+void AppendUnitUtf8(std::string_view bytes, std::string& out) {
+    while (!bytes.empty()) {
+        const std::size_t plain = PlainUtf8Prefix(bytes);
+        out.append(bytes.data(), plain);
+        bytes.remove_prefix(plain);
+        if (bytes.empty()) return;
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+        bool cut = false;
+        const std::size_t length = SequenceAt(p, bytes.size(), cut);
+        char16_t units[2];
+        const char16_t* const unitsEnd = UnitsOf(p, length, units);
+        for (const char16_t* unit = units; unit != unitsEnd; ++unit) AppendUnit(*unit, out);
+        bytes.remove_prefix(length == 0 ? 1 : length);
+    }
+}
+
+std::size_t DecodeUnitUtf8(std::string_view bytes, std::size_t maxUnits, Text& out) {
+    const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = begin + bytes.size();
+    const auto* p = begin;
+    for (std::size_t units = 0; units < maxUnits && p != end; ++units) {
+        const std::size_t length = *p < 0x80 ? 1 : *p < 0xE0 ? 2 : 3;
+        out += static_cast<char16_t>(CodePointOf(p, length));
+        p += length;
+    }
+    return static_cast<std::size_t>(p - begin);
+}
+
+void Utf8Validator::Feed(std::string_view bytes) {
+    while (valid_ && heldLength_ > 0 && !bytes.empty()) {
+        // Complete the sequence cut at the end of the last call, a byte at a time.
+        held_[heldLength_++] = bytes.front();
+        bytes.remove_prefix(1);
+        bool cut = false;
+        const std::size_t length = SequenceAt(reinterpret_cast<const unsigned char*>(held_), heldLength_, cut);
+        if (length > 0) {
+            heldLength_ = 0;
+        } else if (!cut) {
+            valid_ = false;
+        }
+    }
+    while (valid_ && !bytes.empty()) {
+        bytes.remove_prefix(PlainUtf8Prefix(bytes));
+        if (bytes.empty()) return;
+        bool cut = false;
+        const std::size_t length = SequenceAt(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), cut);
+        if (cut) {
+            heldLength_ = bytes.size();
+            std::memcpy(held_, bytes.data(), heldLength_);
+            return;
+        }
+        if (length == 0) valid_ = false;
+        bytes.remove_prefix(length);
+    }
+}
+
+}  // namespace partwright

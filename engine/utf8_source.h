@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/text.h"
+
+namespace partwright {
+
+class TextDecoder;
+
+// UTF-8 as the code page of a source. A valid sequence (shortest form, no
+// encoded surrogate, nothing above U+10FFFF) gives its character: one code
+// unit, or a surrogate pair above U+FFFF. Every other byte gives the code
+// unit of its own value, so no byte is lost.
+
+// The decoder of UTF-8 sources; a sequence cut at the end of one call is held
+// for the next unless that call ends the input.
+[[nodiscard]] std::unique_ptr<TextDecoder> MakeUtf8Decoder();
+
+// How many bytes at the end of `bytes` (0 to 3) begin a valid sequence that
+// more bytes could complete.
+[[nodiscard]] std::size_t Utf8CutTailLength(std::string_view bytes);
+
+// The length of the longest prefix of `bytes` made of valid sequences of one
+// to three bytes: the bytes that are already their own code units' UTF-8.
+//   PlainUtf8Prefix("caf\xC3\xA9\xFF") == 5
+[[nodiscard]] std::size_t PlainUtf8Prefix(std::string_view bytes);
+
+// Appends to `out` the UTF-8 the pieces are written in (every code unit on
+// its own, see EncodeUtf8) of the text `bytes` decode to: valid sequences of
+// up to three bytes are copied, one of four bytes becomes the two three-byte
+// forms of its surrogate pair, any other byte the two-byte form of its value.
+// At most two bytes out per byte in.
+void AppendUnitUtf8(std::string_view bytes, std::string& out);
+
+// Reads the code units of bytes written as EncodeUtf8 writes them (one to
+// three bytes a unit), up to `maxUnits` units; appends them to `out` and
+// returns the number of bytes they took.
+std::size_t DecodeUnitUtf8(std::string_view bytes, std::size_t maxUnits, Text& out);
+
+// Tells, chunk by chunk, whether a whole source is valid UTF-8.
+class Utf8Validator {
+public:
+    // Takes the next bytes; a sequence may be cut between calls.
+    void Feed(std::string_view bytes);
+    // Whether everything fed is valid UTF-8 and no sequence was left unfinished.
+    [[nodiscard]] bool ValidAtEnd() const { return valid_ && heldLength_ == 0; }
+    [[nodiscard]] bool valid() const { return valid_; }
+
+private:
+    bool valid_ = true;
+    char held_[4] = {};
+    std::size_t heldLength_ = 0;
+};
+
+}  // namespace partwright
