@@ -42,6 +42,24 @@ make_chunk() {
     }' >"$1"
 }
 
+# One block of mixed-script UTF-8 CR LF lines (Latin with accents, Greek,
+# Cyrillic, Arabic, CJK; characters of one to three bytes), about 1 MiB.
+make_utf8_chunk() {
+    python3 - "$1" <<'PY'
+import random, sys
+random.seed(7)
+words = ["café", "naïve", "Straße", "żółw", "λόγος", "θάλασσα", "город", "книга", "مرحبا", "كتاب",
+         "日本語", "文字化け", "中文", "한국어", "text", "line", "piece", "split"]
+with open(sys.argv[1], "w", encoding="utf-8", newline="") as out:
+    for n in range(12000):
+        line = "%07d" % n
+        target = random.randint(20, 99)
+        while len(line) < target:
+            line += " " + random.choice(words)
+        out.write(line + "\r\n")
+PY
+}
+
 # repeat FILE TIMES > OUT
 repeat() {
     local i
@@ -108,7 +126,7 @@ echo "program: $cli"
 echo "scale:   1/$scale"
 echo
 
-mkdir -p "$work/big" "$work/short" "$work/wide"
+mkdir -p "$work/big" "$work/short" "$work/wide" "$work/utf8"
 make_chunk "$work/chunk"
 chunk_bytes=$(stat -c %s "$work/chunk")
 big_chunks=$(( (1024 * 1024 * 1024 / scale + chunk_bytes - 1) / chunk_bytes ))
@@ -127,20 +145,27 @@ header
 
 run_case "1a $((big_bytes >> 20)) MiB, 10000-line pieces, --whole-file" \
     "$work/big/big.txt" 'big-*' "-l 10000" -- --whole-file --lines 10000
-# Our pieces carry no line end behind their last line, split's do; except our
-# last piece, which ends with the source's own final CR LF when the lines do
-# not fill it (the appended CR LF makes an empty last line).
-big_lines=$(tr -cd '\n' <"$work/big/big.txt" | wc -c)
-dropped=$last_ours_files
-[ $((big_lines % 10000)) -ne 0 ] && dropped=$((dropped - 1))
-echo "   pieces: ours $last_ours_files, split $last_split_files;" \
-     "bytes: ours $last_ours_bytes + 2 x $dropped line ends = $((last_ours_bytes + 2 * dropped)), split $last_split_bytes," \
-     "source $big_bytes"
-if [ "$last_ours_files" -ne "$last_split_files" ] || [ "$last_split_bytes" -ne "$big_bytes" ] || \
-   [ $((last_ours_bytes + 2 * dropped)) -ne "$last_split_bytes" ]; then
-    echo "   MISMATCH: the two tools did not cut the same pieces" >&2
-    mismatch=1
-fi
+# check_same_pieces SOURCE: after 10000-line pieces of SOURCE, both tools
+# must have written every byte of it in as many pieces. Our pieces carry no
+# line end behind their last line, split's do; except our last piece, which
+# ends with the source's own final CR LF when the lines do not fill it (the
+# appended CR LF makes an empty last line).
+check_same_pieces() {
+    local source_bytes lines dropped
+    source_bytes=$(stat -c %s "$1")
+    lines=$(tr -cd '\n' <"$1" | wc -c)
+    dropped=$last_ours_files
+    [ $((lines % 10000)) -ne 0 ] && dropped=$((dropped - 1))
+    echo "   pieces: ours $last_ours_files, split $last_split_files;" \
+         "bytes: ours $last_ours_bytes + 2 x $dropped line ends = $((last_ours_bytes + 2 * dropped)), split $last_split_bytes," \
+         "source $source_bytes"
+    if [ "$last_ours_files" -ne "$last_split_files" ] || [ "$last_split_bytes" -ne "$source_bytes" ] || \
+       [ $((last_ours_bytes + 2 * dropped)) -ne "$last_split_bytes" ]; then
+        echo "   MISMATCH: the two tools did not cut the same pieces" >&2
+        mismatch=1
+    fi
+}
+check_same_pieces "$work/big/big.txt"
 
 # The blocks rule gives at least one piece per 30000-byte block, 20 times as
 # many files as 1a; split -b 30000 makes about as many files from the same
@@ -188,5 +213,17 @@ if [ "$last_ours_largest" -gt 1048576 ]; then
     echo "   MISMATCH: a piece of ours is larger than 1 MiB" >&2
     mismatch=1
 fi
+
+# Valid UTF-8 is its own UTF-8: cut as raw bytes, checked as it goes.
+rm -f "$work/lf/lf.txt"
+make_utf8_chunk "$work/utf8chunk"
+utf8_chunk_bytes=$(stat -c %s "$work/utf8chunk")
+utf8_chunks=$(( (1024 * 1024 * 1024 / scale + utf8_chunk_bytes - 1) / utf8_chunk_bytes ))
+repeat "$work/utf8chunk" "$utf8_chunks" >"$work/utf8/utf8.txt"
+utf8_bytes=$(stat -c %s "$work/utf8/utf8.txt")
+rm -f "$work/utf8chunk"
+run_case "6  $((utf8_bytes >> 20)) MiB mixed-script UTF-8, 10000-line, --whole-file" \
+    "$work/utf8/utf8.txt" 'utf8-*' "-l 10000" -- --whole-file --codepage utf-8 --lines 10000
+check_same_pieces "$work/utf8/utf8.txt"
 
 exit "${mismatch:-0}"

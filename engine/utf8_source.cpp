@@ -1,6 +1,5 @@
 #include "engine/utf8_source.h"
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -145,21 +144,11 @@ std::size_t Utf8CutTailLength(std::string_view bytes) {
     return 0;
 }
 
-std::size_t PlainUtf8Prefix(std::string_view bytes) {
-    const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* const end = begin + bytes.size();
-    const auto* p = begin;
+namespace {
+
+// The scalar scan of PlainUtf8Prefix, from `p`, which starts a sequence.
+const unsigned char* PlainFrom(const unsigned char* p, const unsigned char* const end) {
     while (p != end) {
-#ifdef PARTWRIGHT_SSE2
-        if (end - p >= 16) {
-            const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-            if (high == 0) {
-                p += 16;
-                continue;
-            }
-            p += std::countr_zero(static_cast<unsigned>(high));
-        }
-#endif
         const unsigned b = *p;
         if (b < 0x80) {
             ++p;
@@ -175,7 +164,78 @@ std::size_t PlainUtf8Prefix(std::string_view bytes) {
             break;
         }
     }
-    return static_cast<std::size_t>(p - begin);
+    return p;
+}
+
+#ifdef PARTWRIGHT_SSE2
+// The start of the sequence that holds the byte at `p`, given that the bytes
+// from `begin` up to `p` are plain sequences (the last perhaps unfinished).
+const unsigned char* SequenceStart(const unsigned char* begin, const unsigned char* p) {
+    const unsigned char* lead = p;
+    while (lead > begin && p - lead < 3 && (lead[-1] & 0xC0) == 0x80) --lead;
+    if (lead > begin) {
+        const std::size_t length = LeadOf(lead[-1]).length;
+        if (length > 1 && lead - 1 + length > p) return lead - 1;
+    }
+    return p;
+}
+
+// `v` moved up by `n` bytes (1 or 2), the last bytes of `previous` filling in.
+template <int n>
+__m128i Preceding(__m128i v, __m128i previous) {
+    return _mm_or_si128(_mm_slli_si128(v, n), _mm_srli_si128(previous, 16 - n));
+}
+
+__m128i MaskedEquals(__m128i v, int mask, int value) {
+    return _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(mask))), _mm_set1_epi8(static_cast<char>(value)));
+}
+#endif
+
+}  // namespace
+
+std::size_t PlainUtf8Prefix(std::string_view bytes) {
+    const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = begin + bytes.size();
+    const auto* p = begin;
+#ifdef PARTWRIGHT_SSE2
+    // Sixteen bytes at a time: a lead of two bytes must be followed by one
+    // continuation byte, a lead of three by two, and there must be no other
+    // continuation bytes; C0, C1 and F0 to FF (four-byte leads, or no UTF-8)
+    // never occur; E0 is followed by A0 to BF (no overlong form), ED by 80 to
+    // 9F (no surrogate). On the first block that breaks a rule, the scalar
+    // scan finds where exactly.
+    __m128i previous = _mm_setzero_si128();
+    __m128i previousLead2 = _mm_setzero_si128();
+    __m128i previousLead3 = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const bool pending = (_mm_movemask_epi8(_mm_or_si128(previousLead2, previousLead3)) & 0xC000) != 0;
+        if (_mm_movemask_epi8(v) == 0 && !pending) {
+            previous = v;
+            previousLead2 = previousLead3 = _mm_setzero_si128();
+            continue;
+        }
+        const __m128i lead2 = MaskedEquals(v, 0xE0, 0xC0);
+        const __m128i lead3 = MaskedEquals(v, 0xF0, 0xE0);
+        const __m128i continuation = MaskedEquals(v, 0xC0, 0x80);
+        const __m128i expected = _mm_or_si128(_mm_or_si128(Preceding<1>(lead2, previousLead2), Preceding<1>(lead3, previousLead3)),
+                                              Preceding<2>(lead3, previousLead3));
+        __m128i bad = _mm_xor_si128(expected, continuation);
+        bad = _mm_or_si128(bad, MaskedEquals(v, 0xFE, 0xC0));
+        bad = _mm_or_si128(bad, MaskedEquals(v, 0xF0, 0xF0));
+        const __m128i before = Preceding<1>(v, previous);
+        const __m128i afterE0 = _mm_cmpeq_epi8(before, _mm_set1_epi8(static_cast<char>(0xE0)));
+        const __m128i afterED = _mm_cmpeq_epi8(before, _mm_set1_epi8(static_cast<char>(0xED)));
+        bad = _mm_or_si128(bad, _mm_and_si128(afterE0, MaskedEquals(v, 0xE0, 0x80)));
+        bad = _mm_or_si128(bad, _mm_and_si128(afterED, MaskedEquals(v, 0xE0, 0xA0)));
+        if (_mm_movemask_epi8(bad) != 0) break;
+        previous = v;
+        previousLead2 = lead2;
+        previousLead3 = lead3;
+    }
+    p = SequenceStart(begin, p);
+#endif
+    return static_cast<std::size_t>(PlainFrom(p, end) - begin);
 }
 
 void AppendUnitUtf8(std::string_view bytes, std::string& out) {
