@@ -245,6 +245,11 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app)
 void DeclareOptions(CLI::App& app, RawArguments& raw)
 {
     app.footer(
+        "A source whose first byte is FF or FE is UTF-16; any other is read in the code page of\n"
+        "--codepage, by default the system's ANSI code page: on Windows GetACP() (65001 is UTF-8),\n"
+        "elsewhere the character set of the locale (LC_ALL, else LC_CTYPE, else LANG): UTF-8 under a\n"
+        "UTF-8 locale, windows-1252 under the C locale or one whose character set is not read here.\n"
+        "Bytes that are not valid UTF-8 in a UTF-8 source are read as the characters of their values.\n"
         "Pieces are written as UTF-8 beside their source, or into --output-dir. Exit status: 0 when every piece was written,\n"
         "1 when anything failed (each failure is reported on standard error), 2 for a usage error.\n"
         "Numbers may be written as 12, -3, 2.5 or 1E2.");
@@ -280,10 +285,9 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
 
     app.add_flag("--whole-file", raw.wholeFile, "Cut every source as one text instead of 30000-byte blocks");
     app.add_option("--codepage", raw.codepage,
-                   "Code page of sources that are not UTF-16: windows-1250 to windows-1258, 874, 932, 936, 949, "
-                   "950, utf-8, or auto (UTF-8 for a source that is valid UTF-8 throughout, else the default). "
-                   "Default: the system's ANSI code page; outside Windows the character set of the locale "
-                   "(LC_ALL, LC_CTYPE, LANG), windows-1252 for the C locale or one not read here")
+                   "Code page of sources that are not UTF-16: windows-1250 to windows-1258, 874, 932, 936, "
+                   "949, 950, utf-8, or auto (UTF-8 for a source that is valid UTF-8 throughout, else the "
+                   "default; see below)")
         ->type_name("NAME");
     app.add_option("--output-dir", raw.outputDir, "Write the pieces into DIR, an existing folder, instead of beside their source")
         ->type_name("DIR");
