@@ -26,7 +26,8 @@ struct ByteUtf8Forms {
 // How the bytes on the raw-byte path stand for code units: through the table
 // of a single-byte code page, one byte a unit; or, with no table, as the
 // UTF-8 pieces are written in (one to three bytes a unit, see EncodeUtf8),
-// which the reader makes of a UTF-8 source.
+// which the reader makes of a UTF-8 source. A cut is made between units:
+// with no table, never inside the bytes of one (a lead byte starts each unit).
 struct ByteCoding {
     const ByteTable* table = nullptr;
 };
