@@ -83,7 +83,7 @@ FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     setColumnWidth(0, kColumnWidth);
     setToolTip(tr("Drag and drop files here. Double-click item to remove it. "
                   "Move bar to right and out of window to reveal full names."));
-    dragPointerFile_ = ProgramFolderFile(QStringLiteral("drag.ico"));
+    dragPointerFile_ = ProgramDataFile(QStringLiteral("drag.ico"));
 }
 
 void FileList::Append(const QString& path) {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
 
@@ -45,8 +46,16 @@ std::optional<QCursor> LoadPointerFile(const QString& path) {
     return QCursor(QPixmap::fromImage(image), hotX, hotY);
 }
 
-QString ProgramFolderFile(const QString& fileName) {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(fileName);
+QString ProgramDataFile(const QString& fileName) {
+    return DataFileBeside(QCoreApplication::applicationDirPath(), fileName);
+}
+
+QString DataFileBeside(const QString& programFolder, const QString& fileName) {
+    const QDir folder(programFolder);
+    const QString beside = folder.filePath(fileName);
+    if (QFileInfo::exists(beside)) return beside;
+    const QString shared = QDir::cleanPath(folder.filePath(QStringLiteral("../share/partwright/") + fileName));
+    return QFileInfo::exists(shared) ? shared : beside;
 }
 
 }  // namespace partwright

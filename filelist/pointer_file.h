@@ -12,7 +12,13 @@ namespace partwright {
 // top-left corner). Nothing when the file is missing or unreadable.
 [[nodiscard]] std::optional<QCursor> LoadPointerFile(const QString& path);
 
-// The folder of the running program, where the pointer images ship.
-[[nodiscard]] QString ProgramFolderFile(const QString& fileName);
+// Where a data file of the program, such as a pointer image, ships: beside
+// the program (the build tree, Windows) or else in ../share/partwright (an
+// installed tree). The first folder holding the file wins; when neither does,
+// the path beside the program.
+[[nodiscard]] QString ProgramDataFile(const QString& fileName);
+
+// ProgramDataFile for a program in `programFolder`.
+[[nodiscard]] QString DataFileBeside(const QString& programFolder, const QString& fileName);
 
 }  // namespace partwright

@@ -2,6 +2,7 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
@@ -16,10 +17,23 @@ int main(int argc, char* argv[]) {
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Partwright"));
+    QApplication::setApplicationVersion(QStringLiteral(PARTWRIGHT_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QApplication::translate("main", "Opens a window that splits text files into many smaller text files."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QApplication::translate("main", "Files to put in the list"),
+                                 QStringLiteral("[FILE...]"));
+    // What follows the first file is a file too, whatever its name.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    parser.process(app);
 
     partwright::MainWindow window;
-    // Files dropped on the program's icon arrive as arguments; the list holds full paths.
-    const QStringList arguments = QApplication::arguments().mid(1);
+    // Files dropped on the program's icon, or opened with it from a file manager,
+    // arrive as arguments; the list holds full paths.
+    const QStringList arguments = parser.positionalArguments();
     for (const QString& argument : arguments)
         window.List().Append(QDir::toNativeSeparators(QFileInfo(argument).absoluteFilePath()));
     window.show();

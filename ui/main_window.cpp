@@ -119,7 +119,7 @@ void MainWindow::WatchPointer() {
 void MainWindow::LoadSettings() {
     loading_ = true;
     CenterOnScreen();
-    pointer_->SetHand(HoverCursor(ProgramFolderFile(QStringLiteral("HAND-M.CUR"))));
+    pointer_->SetHand(HoverCursor(ProgramDataFile(QStringLiteral("HAND-M.CUR"))));
     setWindowTitle(kTitle);
     fileList_->setColumnWidth(0, 6500 / 15);
 

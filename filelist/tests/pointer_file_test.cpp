@@ -1,12 +1,14 @@
 #include "filelist/pointer_file.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+using partwright::DataFileBeside;
 using partwright::LoadPointerFile;
 
 namespace {
@@ -43,6 +45,7 @@ private slots:
     void refusesWhatIsNoPointerImage_data();
     void refusesWhatIsNoPointerImage();
     void missingFileGivesNothing();
+    void dataFileBesideTheProgramComesBeforeTheSharedFolder();
 
 private:
     [[nodiscard]] QString Write(const QByteArray& bytes) {
@@ -95,6 +98,23 @@ void PointerFileTest::refusesWhatIsNoPointerImage() {
 
 void PointerFileTest::missingFileGivesNothing() {
     QVERIFY(!LoadPointerFile(temp_.filePath(QStringLiteral("absent.ico"))).has_value());
+}
+
+void PointerFileTest::dataFileBesideTheProgramComesBeforeTheSharedFolder() {
+    // An installed tree: prefix/bin/partwright and prefix/share/partwright/.
+    const QDir prefix(temp_.path());
+    QVERIFY(prefix.mkpath(QStringLiteral("bin")) && prefix.mkpath(QStringLiteral("share/partwright")));
+    const QString bin = prefix.filePath(QStringLiteral("bin"));
+    const QString beside = prefix.filePath(QStringLiteral("bin/drag.ico"));
+    const QString shared = prefix.filePath(QStringLiteral("share/partwright/drag.ico"));
+
+    const auto create = [](const QString& path) { return QFile(path).open(QIODevice::WriteOnly); };
+
+    QCOMPARE(DataFileBeside(bin, QStringLiteral("drag.ico")), beside);  // neither: where it looked first
+    QVERIFY(create(shared));
+    QCOMPARE(DataFileBeside(bin, QStringLiteral("drag.ico")), shared);
+    QVERIFY(create(beside));
+    QCOMPARE(DataFileBeside(bin, QStringLiteral("drag.ico")), beside);
 }
 
 QTEST_MAIN(PointerFileTest)
