@@ -9,6 +9,7 @@ packages=(
     g++-mingw-w64-x86-64 wine wine64
     fonts-liberation xvfb xauth librsvg2-bin
     time
+    dpkg-dev lintian desktop-file-utils help2man groff-base bsdextrautils file strace unzip
 )
 
 missing=()
