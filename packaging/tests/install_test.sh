@@ -141,7 +141,7 @@ folder="$work/zip/$(basename "$zip" .zip)"
 # The command line only: the window links Qt statically in this build, and
 # Qt's LGPL keeps such a program out of what we ship.
 held=$(cd "$work/zip" && find . -type f | sort | tr '\n' ' ')
-expected=$(printf './%s/%s\n' "$(basename "$folder")" LICENSE.txt README.md partwright-cli.exe | sort | tr '\n' ' ')
+expected=$(printf "./$(basename "$folder")/%s\n" LICENSE.txt README.md partwright-cli.exe | sort | tr '\n' ' ')
 [ "$held" = "$expected" ] && pass "the archive holds partwright-cli.exe, README.md and LICENSE.txt, nothing else" ||
     fail "the archive holds $held; expected $expected"
 export WINEPREFIX="$work/wine" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
