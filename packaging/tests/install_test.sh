@@ -36,7 +36,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A source in windows-1252 with CR LF lines, cut every 2 lines: the pieces are
+# A source in windows-1252 (named, so the locale does not matter) with CR LF
+# lines, cut every 2 lines: the pieces are
 # UTF-8, and the line end between two pieces belongs to neither.
 write_source() { printf 'one\r\ncaf\xe9\r\nthree\r\n' > "$1"; }
 check_pieces() {  # check_pieces FOLDER WHAT
@@ -56,7 +57,7 @@ usr="$tree/usr"
 
 mkdir "$work/cli"
 write_source "$work/cli/notes.txt"
-if "$usr/bin/partwright-cli" --quiet --lines 2 "$work/cli/notes.txt"; then
+if "$usr/bin/partwright-cli" --quiet --lines 2 --codepage windows-1252 "$work/cli/notes.txt"; then
     check_pieces "$work/cli" "installed partwright-cli splits a file"
 else
     fail "installed partwright-cli exited with status $?"
@@ -151,7 +152,7 @@ sleep 1
 timeout 180 wine cmd /c exit </dev/null >/dev/null 2>&1 || fail "Wine could not create its prefix"
 mkdir "$work/win"
 write_source "$work/win/notes.txt"
-if timeout 180 wine "$folder/partwright-cli.exe" --quiet --lines 2 "Z:${work//\//\\}\\win\\notes.txt" </dev/null; then
+if timeout 180 wine "$folder/partwright-cli.exe" --quiet --lines 2 --codepage windows-1252 "Z:${work//\//\\}\\win\\notes.txt" </dev/null; then
     check_pieces "$work/win" "the archive's partwright-cli.exe splits a file under Wine"
 else
     fail "the archive's partwright-cli.exe exited with status $? under Wine"
