@@ -1,6 +1,8 @@
 # Cross-builds Partwright for 64-bit Windows with MinGW-w64 and runs what it
 # builds under Wine:
 #   cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+# For the window, add -DPARTWRIGHT_MINGW_QT=<folder of a Qt 6 built for MinGW>
+# (scripts/test-windows.sh unpacks a static one into the build folder).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -23,8 +25,16 @@ endif()
 
 # Libraries and headers come from the MinGW sysroot only, never from the
 # Linux system; programs (the build tools) come from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${PARTWRIGHT_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH /usr/${PARTWRIGHT_MINGW_TRIPLET} ${PARTWRIGHT_MINGW_QT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Qt's packages come from the MinGW Qt; moc, rcc and uic run on the host, so
+# they come from the host's Qt of the same version (Debian's qt6-base-dev-tools).
+if(PARTWRIGHT_MINGW_QT)
+    list(APPEND CMAKE_PREFIX_PATH ${PARTWRIGHT_MINGW_QT})
+    set(QT_HOST_PATH /usr CACHE PATH "Prefix of the host's Qt tools")
+    set(Qt6HostInfo_DIR /usr/lib/x86_64-linux-gnu/cmake/Qt6HostInfo CACHE PATH "Host Qt's Qt6HostInfo package")
+endif()

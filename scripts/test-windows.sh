@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Builds the engine, the command line and their tests for 64-bit Windows with
-# MinGW-w64, then runs every test under Wine in a fresh, throw-away Wine prefix.
+# Builds Partwright and its tests for 64-bit Windows with MinGW-w64 (the window
+# against a static Qt for MinGW), then runs every test under Wine in a fresh,
+# throw-away Wine prefix, and opens the window once on Wine's real Windows
+# platform under Xvfb (scripts/check-windows-window.sh).
 #   scripts/test-windows.sh [BUILD_FOLDER]      (default: build/windows)
 # PARTWRIGHT_JOBS sets the parallel build and test jobs (default: all cores).
+# PARTWRIGHT_QT_MINGW_ARCHIVE names the Qt archive (default: the team's copy,
+# ../shared/qt6-mingw/qt6-mingw-6.4.2-static.tar.xz beside the checkout).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/.." && pwd)"
@@ -16,9 +20,25 @@ for tool in x86_64-w64-mingw32-g++-posix wine wineserver; do
     fi
 done
 
+# Qt for MinGW, unpacked once into the build folder (never the source tree).
+qt_archive="${PARTWRIGHT_QT_MINGW_ARCHIVE:-$root/../shared/qt6-mingw/qt6-mingw-6.4.2-static.tar.xz}"
+qt="$build/qt6-mingw"
+if [ ! -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+    if [ ! -f "$qt_archive" ]; then
+        echo "test-windows.sh: no Qt for MinGW at $qt_archive; set PARTWRIGHT_QT_MINGW_ARCHIVE" >&2
+        exit 1
+    fi
+    # Unpacked aside and moved in whole, so an interrupted unpacking is never taken for a Qt.
+    rm -rf "$qt" "$qt.unpacking"
+    mkdir -p "$qt.unpacking"
+    tar -xJf "$qt_archive" -C "$qt.unpacking"
+    mv "$qt.unpacking/qt6-mingw" "$qt"
+    rmdir "$qt.unpacking"
+fi
+
 cmake -S "$root" -B "$build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DPARTWRIGHT_GUI=OFF -DPARTWRIGHT_BENCH=OFF -DPARTWRIGHT_TESTS=ON >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DPARTWRIGHT_MINGW_QT="$qt" \
+    -DCMAKE_BUILD_TYPE=Release -DPARTWRIGHT_BENCH=OFF -DPARTWRIGHT_TESTS=ON >/dev/null
 cmake --build "$build" -j "$jobs"
 
 prefix="$(mktemp -d "${TMPDIR:-/tmp}/partwright-wine.XXXXXX")"
@@ -53,4 +73,7 @@ fi
 status=0
 timeout --foreground --kill-after=10 900 \
     ctest --test-dir "$build" --output-on-failure --timeout 120 -j "$jobs" || status=$?
+
+# The window once on Wine's real Windows platform, with a display of its own.
+"$here/check-windows-window.sh" "$build" || status=1
 exit "$status"

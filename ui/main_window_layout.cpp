@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QDir>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -20,7 +21,6 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSvgRenderer>
 #include <QToolButton>
 
 namespace partwright {
@@ -75,16 +75,15 @@ QString WrapCaption(const QString& caption, const QFont& font, int width) {
     return lines.join(QLatin1Char('\n'));
 }
 
-// The pictures are drawn at their design size of 32 x 32 so that a scaled
-// SVG renderer never blurs them into a different size.
-QIcon ButtonPicture(const QString& resource) {
-    QSvgRenderer renderer(resource);
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    renderer.render(&painter);
-    painter.end();
-    return QIcon(pixmap);
+// Every picture comes as PNGs rendered at build time ("check1-32.png",
+// "check1-48.png", ...); the icon picks the one that fits the screen's
+// scaling, so the picture stays sharp at 150 % as well as at 100 %.
+QIcon ButtonPicture(const QString& name) {
+    QIcon icon;
+    const QDir pictures(QStringLiteral(":/buttons"));
+    for (const QString& file : pictures.entryList({name + QStringLiteral("-*.png")}, QDir::Files))
+        icon.addFile(pictures.filePath(file));
+    return icon;
 }
 
 QToolButton* PictureButton(QWidget* parent, const char* name, const QString& caption, const QString& picture) {
@@ -148,13 +147,12 @@ void MainWindow::BuildControls() {
     focusHolder_->setObjectName(QStringLiteral("focusHolder"));
     Place(focusHolder_, -720, 2640, 615, 495);
 
-    addFilesButton_ =
-        PictureButton(this, "addFilesButton", tr("Add File(s)"), QStringLiteral(":/buttons/add_files.svg"));
+    addFilesButton_ = PictureButton(this, "addFilesButton", tr("Add File(s)"), QStringLiteral("add_files"));
     Place(addFilesButton_, 120, 2040, 2415, 1215);
-    splitButton_ = PictureButton(this, "splitButton", tr("Split!"), QStringLiteral(":/buttons/split.svg"));
+    splitButton_ = PictureButton(this, "splitButton", tr("Split!"), QStringLiteral("split"));
     Place(splitButton_, 5160, 2040, 2415, 1215);
-    addFolderButton_ = PictureButton(this, "addFolderButton", tr("Add All File(s) In Folder"),
-                                     QStringLiteral(":/buttons/add_folder.svg"));
+    addFolderButton_ =
+        PictureButton(this, "addFolderButton", tr("Add All File(s) In Folder"), QStringLiteral("add_folder"));
     Place(addFolderButton_, 2640, 2040, 2415, 1215);
 
     fileList_ = new FileList(this);

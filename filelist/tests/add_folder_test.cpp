@@ -11,6 +11,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <QScopeGuard>
+#include <windows.h>
+#endif
 
 using partwright::CollectSubfolders;
 using partwright::FolderWalkFiles;
@@ -38,6 +42,27 @@ bool MakeTree(const QString& root, const QStringList& paths) {
 
 QSet<QString> SetOf(const QStringList& list) { return {list.begin(), list.end()}; }
 
+#ifdef Q_OS_WIN
+const wchar_t* Wide(const QString& text) { return reinterpret_cast<const wchar_t*>(text.utf16()); }
+
+// Adds `attributes` to the file or folder; false when the file system does
+// not keep them.
+bool AddAttributes(const QString& path, DWORD attributes) {
+    const QString native = QDir::toNativeSeparators(path);
+    const DWORD before = GetFileAttributesW(Wide(native));
+    return before != INVALID_FILE_ATTRIBUTES && SetFileAttributesW(Wide(native), before | attributes) &&
+           (GetFileAttributesW(Wide(native)) & attributes) == attributes;
+}
+
+// A drive letter no drive uses yet, as "P:"; empty when all are taken.
+QString FreeDriveLetter() {
+    const DWORD used = GetLogicalDrives();
+    for (char letter = 'P'; letter <= 'Y'; ++letter)
+        if (!(used & (1u << (letter - 'A')))) return QStringLiteral("%1:").arg(QLatin1Char(letter));
+    return {};
+}
+#endif
+
 }  // namespace
 
 class AddFolderTest : public QObject {
@@ -59,6 +84,7 @@ private slots:
     void folderGoneDuringTheWalkIsSkipped();
     void unreadableFolderIsSkipped();
     void specialFilesAreNotListed();
+    void backslashedPathsAndDriveRootsWalkWithBackslashes();
 
 private:
     [[nodiscard]] QString R() const { return temp_->path() + QStringLiteral("/R"); }
@@ -123,8 +149,19 @@ void AddFolderTest::hiddenFilesAreTakenHiddenFoldersNotEntered() {
     const QStringList files = FolderWalkFiles(R(), kNoYield);
     QCOMPARE(SetOf(files), (QSet<QString>{In(".hidden.txt"), In("shown.txt"), In("sub/.also.txt")}));
     QCOMPARE(files.size(), 3);
+#elif defined(Q_OS_WIN)
+    QVERIFY(MakeTree(R(), {"hidden.txt", "system.txt", "shown.txt", "hidden/inside.txt", "system/inside.txt",
+                           "sub/also.txt"}));
+    if (!AddAttributes(In("hidden.txt"), FILE_ATTRIBUTE_HIDDEN)) QSKIP("this file system keeps no attributes");
+    QVERIFY(AddAttributes(In("system.txt"), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
+    QVERIFY(AddAttributes(In("hidden"), FILE_ATTRIBUTE_HIDDEN));
+    QVERIFY(AddAttributes(In("system"), FILE_ATTRIBUTE_SYSTEM));
+    QVERIFY(AddAttributes(In("sub/also.txt"), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    const QStringList files = FolderWalkFiles(R(), kNoYield);
+    QCOMPARE(SetOf(files.mid(0, 3)), (QSet<QString>{In("hidden.txt"), In("system.txt"), In("shown.txt")}));
+    QCOMPARE(files.mid(3), QStringList{In("sub/also.txt")});
 #else
-    QSKIP("hidden names are made with a leading dot");
+    QSKIP("no way to hide a name here");
 #endif
 }
 
@@ -197,6 +234,25 @@ void AddFolderTest::specialFilesAreNotListed() {
     QCOMPARE(SetOf(ListFolderFiles(R())), (QSet<QString>{"plain.txt", "linked.txt"}));
 #else
     QSKIP("symbolic links, FIFOs and modes are POSIX matters");
+#endif
+}
+
+void AddFolderTest::backslashedPathsAndDriveRootsWalkWithBackslashes() {
+#ifdef Q_OS_WIN
+    QVERIFY(MakeTree(R(), {"a.txt", "sub/b.txt", "sub/deeper/c.txt"}));
+    const auto native = [](const QString& path) { return QDir::toNativeSeparators(path); };
+    QCOMPARE(FolderWalkFiles(native(In("sub")), kNoYield),
+             (QStringList{native(In("sub/b.txt")), native(In("sub/deeper/c.txt"))}));
+
+    // The same tree as a drive of its own, picked at its root "X:\".
+    const QString drive = FreeDriveLetter();
+    if (drive.isEmpty()) QSKIP("every drive letter is taken");
+    QVERIFY(DefineDosDeviceW(0, Wide(drive), Wide(native(R()))));
+    const auto undefine = qScopeGuard([&] { DefineDosDeviceW(DDD_REMOVE_DEFINITION, Wide(drive), nullptr); });
+    const QStringList files = FolderWalkFiles(drive + u'\\', kNoYield);
+    QCOMPARE(files, (QStringList{drive + "\\a.txt", drive + "\\sub\\b.txt", drive + "\\sub\\deeper\\c.txt"}));
+#else
+    QSKIP("\\ separates folders only on Windows");
 #endif
 }
 

@@ -3,6 +3,7 @@
 #include "ui/message_box.h"
 
 #include <QApplication>
+#include <QMap>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,15 +12,23 @@
 
 namespace partwright::test {
 
-// Points the settings store at a temporary folder of this test program's own
-// before anything reads it, so no test touches the real user's settings.
+// Points the settings store at a temporary place of this test program's own
+// before anything reads it, so no test touches the real user's settings: a
+// folder as XDG_CONFIG_HOME, or on Windows a registry key that stands in for
+// HKEY_CURRENT_USER in this process.
 class ScopedConfigHome {
 public:
     ScopedConfigHome();
     ~ScopedConfigHome();
+    ScopedConfigHome(const ScopedConfigHome&) = delete;
+    ScopedConfigHome& operator=(const ScopedConfigHome&) = delete;
 
 private:
+#ifdef _WIN32
+    QString userKey_;  // below the real HKEY_CURRENT_USER
+#else
     QTemporaryDir folder_;
+#endif
 };
 
 // Empties the store between cases.
@@ -27,6 +36,12 @@ void ClearStore();
 void StoreValue(const QString& key, const QString& value);
 [[nodiscard]] std::optional<QString> StoredValue(const QString& key);
 [[nodiscard]] QStringList StoredKeys();
+// What the store holds as another program finds it, read without QSettings'
+// native back end: on Windows the values of the registry key
+// HKEY_CURRENT_USER\Software\Quillmark\Partwright through the registry API
+// (a value that is not a REG_SZ text reads as "<type N>"), elsewhere the INI
+// file $XDG_CONFIG_HOME/Quillmark/Partwright.conf.
+[[nodiscard]] QMap<QString, QString> StoreAsOtherProgramsSeeIt();
 
 // Captures every message the window shows instead of opening a box; an
 // optional action runs inside the "box", as a user would act while it is open.
