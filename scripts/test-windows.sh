@@ -68,6 +68,9 @@ if ! timeout 180 wine cmd /c exit </dev/null >/dev/null 2>&1; then
     echo "test-windows.sh: Wine could not create its prefix in $prefix" >&2
     exit 1
 fi
+# Wine passes no QT_* variable from Linux, and a Qt Test program without a
+# console writes its report to the debugger; this sends it to stderr, for CTest.
+wine reg add 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1 /f </dev/null >/dev/null 2>&1
 
 # --foreground keeps CTest in our process group, so Ctrl-C reaches it too.
 status=0

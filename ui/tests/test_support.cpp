@@ -25,7 +25,7 @@ ScopedConfigHome::ScopedConfigHome()
                    .arg(GetCurrentProcessId())
                    .arg(QUuid::createUuid().toString(QUuid::WithoutBraces))) {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, Wide(userKey_), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, Wide(userKey_), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                         nullptr, &key, nullptr) != ERROR_SUCCESS)
         std::abort();
     // The system keeps its own handle to the stand-in key.
