@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Opens partwright.exe of a Windows build on Wine's real Windows platform,
-# under Xvfb in a fresh Wine prefix of its own, and checks its window with
-# tests/windows/window_check.exe: caption, client size 513 x 392, a fixed frame
-# with minimize and close buttons only, the hand pointer over a picture button;
-# then closes it as its close button does and checks that the program ends.
+# under Xvfb in a fresh Wine prefix of its own, and drives it with
+# tests/windows/window_check.exe: a source outside the ANSI code page given on
+# the command line, the caption, the client size 513 x 392, a fixed frame
+# with minimize and close buttons only, the hand pointer over a picture
+# button, "Split!" writing the pieces, and the close button ending the program.
 #   scripts/check-windows-window.sh BUILD_FOLDER [SCREENSHOT.png]
 # With a second argument the window is also saved as a PNG picture.
 set -euo pipefail
@@ -44,14 +45,34 @@ if ! timeout 180 wine cmd /c exit </dev/null >/dev/null 2>&1; then
     exit 1
 fi
 
-wine "$build/ui/partwright.exe" </dev/null >/dev/null 2>&1 &
-status=0
-geometry="$(timeout 150 wine "$build/tests/windows/window_check.exe" </dev/null | tr -d "\r")" || status=$?
-echo "$geometry"
-if [ -n "$shot" ] && [ -n "$geometry" ]; then
+exe="$(winepath -w "$build/ui/partwright.exe")"
+check="$build/tests/windows/window_check.exe"
+if [ -z "$shot" ]; then
+    timeout 300 wine "$check" "$exe" </dev/null
+    exit
+fi
+
+# The check waits for a line on its stdin once the window is up: the picture is taken then.
+go="$prefix/go"
+out="$prefix/check.out"
+mkfifo "$go"
+timeout 300 wine "$check" "$exe" <"$go" >"$out" &
+checker=$!
+exec 4>"$go"
+for _ in $(seq 1 300); do
+    grep -q '^window ' "$out" 2>/dev/null && break
+    kill -0 "$checker" 2>/dev/null || break
+    sleep 0.5
+done
+geometry="$(grep '^window ' "$out" | tr -d '\r' || true)"
+if [ -n "$geometry" ]; then
     read -r _ left top width height <<<"$geometry"
     import -window root -crop "${width}x${height}+${left}+${top}" +repage "$shot"
     echo "check-windows-window.sh: saved $shot"
 fi
-timeout 60 wine "$build/tests/windows/window_check.exe" --close </dev/null || status=1
+echo >&4
+exec 4>&-
+status=0
+wait "$checker" || status=$?
+cat "$out"
 exit "$status"

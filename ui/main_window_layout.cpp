@@ -75,8 +75,8 @@ QString WrapCaption(const QString& caption, const QFont& font, int width) {
     return lines.join(QLatin1Char('\n'));
 }
 
-// Every picture comes as PNGs rendered at build time ("check1-32.png",
-// "check1-48.png", ...); the icon picks the one that fits the screen's
+// Every picture comes as PNGs rendered at build time ("split-32.png",
+// "split-48.png", ...); the icon picks the one that fits the screen's
 // scaling, so the picture stays sharp at 150 % as well as at 100 %.
 QIcon ButtonPicture(const QString& name) {
     QIcon icon;

@@ -1,78 +1,96 @@
-// Looks at partwright.exe's window the way Windows itself sees it, on a real
-// display (scripts/check-windows-window.sh starts the program under Wine and
-// Xvfb, then runs this):
-//   window_check.exe            waits for the window, checks its caption, its
-//                               client size, its frame and title-bar buttons,
-//                               and the hand pointer over a picture button;
-//                               prints "window LEFT TOP WIDTH HEIGHT"
-//   window_check.exe --close    closes the window as its close button does
-//                               and waits until the program has ended
+// Drives partwright.exe's window the way Windows itself sees it, on a real
+// display (scripts/check-windows-window.sh runs this under Wine and Xvfb):
+//   window_check.exe PARTWRIGHT_EXE
+// 1. writes a source "Grüße ✓.txt" into a folder "Zürich-東京" under %TEMP%
+//    and starts the window with that path as its one argument, on a UTF-16
+//    command line, as Explorer does for a file dropped on the program's icon;
+// 2. checks the window: caption, client size, a fixed frame with minimize and
+//    close buttons only, the hand pointer over a picture button, the arrow
+//    elsewhere; prints "window LEFT TOP WIDTH HEIGHT" and waits for a line (or
+//    the end) on stdin, so the caller can take a picture of it;
+// 3. clicks "Split!", waits for the message box, checks the pieces beside the
+//    source, closes the box and then the window as its close button does,
+//    and checks that the program ends with status 0.
 // Exit status 0 when every check holds, 1 otherwise (each failure printed).
+#include "tests/windows/win_files.h"
+#include "tests/windows/win_process.h"
+
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
-#include <cwchar>
+#include <exception>
+#include <string>
+
+namespace wt = partwright::wintest;
 
 namespace {
 
 constexpr wchar_t kCaption[] = L"Partwright";
 constexpr LONG kClientWidth = 513;   // 7695 twips at 96 dpi
 constexpr LONG kClientHeight = 392;  // 5880 twips
-// The middle of the "Add File(s)" button, in client pixels.
+// Middles of two picture buttons and a spot on the bare background, in client pixels.
 constexpr POINT kAddFilesButton = {8 + 161 / 2, 136 + 81 / 2};
-// A spot on the window's white background, off every control.
+constexpr POINT kSplitButton = {344 + 161 / 2, 136 + 81 / 2};
 constexpr POINT kBackground = {4, 131};
 
 int failures = 0;
 
-void Fail(const char* what) {
-    std::fprintf(stderr, "window_check: %s\n", what);
+void Fail(const std::string& what) {
+    std::fprintf(stderr, "window_check: %s\n", what.c_str());
     ++failures;
 }
 
-// The program's main window: visible, captioned "Partwright", and not one of
-// its message boxes (those are dialogs of class #32770 or owned windows).
-HWND FindMainWindow(DWORD waitMs) {
+// A visible top-level window of `process` captioned "Partwright": its main
+// window when `owner` is null, otherwise a message box that `owner` owns.
+HWND FindWindowOf(DWORD process, HWND owner, DWORD waitMs) {
     for (DWORD waited = 0;; waited += 250) {
-        HWND window = FindWindowW(nullptr, kCaption);
-        while (window) {
-            if (IsWindowVisible(window) && !GetWindow(window, GW_OWNER)) return window;
-            window = FindWindowExW(nullptr, window, nullptr, kCaption);
+        for (HWND window = FindWindowW(nullptr, kCaption); window;
+             window = FindWindowExW(nullptr, window, nullptr, kCaption)) {
+            DWORD windowProcess = 0;
+            GetWindowThreadProcessId(window, &windowProcess);
+            if (windowProcess == process && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == owner)
+                return window;
         }
         if (waited >= waitMs) return nullptr;
         Sleep(250);
     }
 }
 
-// The pointer the system shows once the mouse has rested at `client` for a moment.
-HCURSOR PointerAt(HWND window, POINT client) {
+void MoveTo(HWND window, POINT client) {
     ClientToScreen(window, &client);
     SetCursorPos(client.x, client.y);
+}
+
+// The pointer the system shows once the mouse has rested at `client` for a moment.
+HCURSOR PointerAt(HWND window, POINT client) {
+    MoveTo(window, client);
     Sleep(1500);
     CURSORINFO info{};
     info.cbSize = sizeof info;
-    if (!GetCursorInfo(&info)) return nullptr;
-    return info.hCursor;
+    return GetCursorInfo(&info) ? info.hCursor : nullptr;
 }
 
-int Check() {
-    HWND window = FindMainWindow(90000);
-    if (!window) {
-        Fail("no visible window captioned \"Partwright\" appeared within 90 seconds");
-        return 1;
-    }
+void Click(HWND window, POINT client) {
+    MoveTo(window, client);
+    Sleep(300);
+    INPUT clicks[2] = {};
+    clicks[0].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].type = INPUT_MOUSE;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof(INPUT));
+}
+
+void CheckWindow(HWND window) {
     wchar_t caption[64] = {};
     GetWindowTextW(window, caption, 64);
-    if (std::wcscmp(caption, kCaption) != 0) Fail("the caption is not \"Partwright\"");
+    if (std::wstring(caption) != kCaption) Fail("the caption is not \"Partwright\"");
 
     RECT client{};
     GetClientRect(window, &client);
-    if (client.right - client.left != kClientWidth || client.bottom - client.top != kClientHeight) {
-        std::fprintf(stderr, "window_check: client area %ld x %ld\n", client.right - client.left,
-                     client.bottom - client.top);
-        Fail("the client area is not 513 x 392");
-    }
+    if (client.right != kClientWidth || client.bottom != kClientHeight)
+        Fail("the client area is " + std::to_string(client.right) + " x " + std::to_string(client.bottom) +
+             ", not 513 x 392");
 
     const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
     if (!(style & WS_CAPTION)) Fail("the window has no title bar");
@@ -87,40 +105,82 @@ int Check() {
     const HCURSOR overBackground = PointerAt(window, kBackground);
     if (!overButton || overButton == arrow) Fail("the pointer over \"Add File(s)\" is not the hand");
     if (overBackground != arrow) Fail("the pointer over the background is not the arrow");
+}
+
+void CheckPieces(const std::wstring& folder) {
+    const std::map<std::wstring, wt::Bytes> expected = {
+        {L"Grüße ✓.txt", "1\r\n2\r\n3\r\n4\r\n"},
+        {L"Grüße ✓-0001.txt", "1\r\n2\r\n3"},
+        {L"Grüße ✓-0002.txt", "4"},
+    };
+    if (wt::FolderContents(folder) != expected) Fail("the pieces beside the source are not the expected two");
+}
+
+int Run(const std::wstring& program) {
+    wt::TempFolder temp;
+    const std::wstring folder = temp / L"Zürich-東京";
+    wt::MakeFolder(folder);
+    const std::wstring source = folder + L"\\Grüße ✓.txt";
+    wt::WriteBytes(source, "1\r\n2\r\n3\r\n4\r\n");
+
+    std::wstring commandLine = wt::BuildCommandLine(program, {source});
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+        Fail("cannot start " + wt::Utf8(program));
+        return 1;
+    }
+    CloseHandle(started.hThread);
+
+    HWND window = FindWindowOf(started.dwProcessId, nullptr, 90000);
+    if (!window) {
+        Fail("no visible window captioned \"Partwright\" appeared within 90 seconds");
+        TerminateProcess(started.hProcess, 1);
+        CloseHandle(started.hProcess);
+        return 1;
+    }
+    CheckWindow(window);
 
     RECT outer{};
     GetWindowRect(window, &outer);
-    std::printf("window %ld %ld %ld %ld\n", outer.left, outer.top, outer.right - outer.left,
-                outer.bottom - outer.top);
-    return failures == 0 ? 0 : 1;
-}
+    std::printf("window %ld %ld %ld %ld\n", outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top);
+    std::fflush(stdout);
+    for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
+    }
 
-int Close() {
-    HWND window = FindMainWindow(0);
-    if (!window) {
-        Fail("no window to close");
-        return 1;
-    }
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (!process) {
-        Fail("cannot open the window's process");
-        return 1;
-    }
+    // The argument is the list's one entry: "Split!" cuts it into 3-line pieces (the defaults).
+    Click(window, kSplitButton);
+    HWND box = FindWindowOf(started.dwProcessId, window, 60000);
+    if (!box) Fail("no message box after \"Split!\"");
+    CheckPieces(folder);
+    if (box) PostMessageW(box, WM_CLOSE, 0, 0);
+    if (box && FindWindowOf(started.dwProcessId, window, 0)) Sleep(1000);
+
     PostMessageW(window, WM_CLOSE, 0, 0);
     DWORD exitCode = 1;
-    if (WaitForSingleObject(process, 30000) != WAIT_OBJECT_0) Fail("the program did not end within 30 seconds");
-    else if (!GetExitCodeProcess(process, &exitCode) || exitCode != 0) Fail("the program did not end with status 0");
-    CloseHandle(process);
+    if (WaitForSingleObject(started.hProcess, 30000) != WAIT_OBJECT_0) {
+        Fail("the program did not end within 30 seconds of closing its window");
+        TerminateProcess(started.hProcess, 1);
+    } else if (!GetExitCodeProcess(started.hProcess, &exitCode) || exitCode != 0) {
+        Fail("the program ended with status " + std::to_string(exitCode));
+    }
+    CloseHandle(started.hProcess);
     return failures == 0 ? 0 : 1;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--close") == 0) return Close();
-    if (argc == 1) return Check();
-    std::fprintf(stderr, "usage: window_check.exe [--close]\n");
-    return 2;
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: window_check.exe PARTWRIGHT_EXE\n");
+        return 2;
+    }
+    try {
+        return Run(argv[1]);
+    } catch (const std::exception& error) {
+        Fail(error.what());
+        return 1;
+    }
 }

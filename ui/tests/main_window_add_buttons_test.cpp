@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 using partwright::MainWindow;
@@ -62,6 +64,38 @@ private slots:
         QVERIFY(!window.findChild<QToolButton*>("addFilesButton")->isDown());
     }
 
+    // A path outside the ANSI code page goes from the dialog through the list
+    // to the engine as UTF-16, and the pieces are named and written with it.
+    void chosenFileWithANonAnsiPathIsSplitBesideItself() {
+        QTemporaryDir temp;
+        const QString folder = temp.filePath(QStringLiteral("Zürich-東京"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString source = QDir::toNativeSeparators(folder + QStringLiteral("/Grüße ✓.txt"));
+        {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("1\r\n2\r\n3\r\n4\r\n");
+        }
+        test::MessageRecorder messages;
+        MainWindow window;
+        int shown = 0;
+        window.SetAddFilesDialogs(std::make_unique<ScriptedDialogs>(QStringList{source}, QString(), &shown));
+        QTest::mouseClick(window.findChild<QToolButton*>("addFilesButton"), Qt::LeftButton);
+        QCOMPARE(Entries(window), QStringList{source});
+        window.findChild<QLineEdit*>("linesPerPieceField")->setText("2");
+        QTest::mouseClick(window.findChild<QToolButton*>("splitButton"), Qt::LeftButton);
+        QCOMPARE(messages.Texts(), QStringList{"Done."});
+        const QString first = QStringLiteral("Grüße ✓-0001.txt");
+        const QString second = QStringLiteral("Grüße ✓-0002.txt");
+        QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), (QStringList{first, second, QStringLiteral("Grüße ✓.txt")}));
+        const std::pair<QString, QByteArray> pieces[] = {{first, "1\r\n2"}, {second, "3\r\n4"}};
+        for (const auto& [name, bytes] : pieces) {
+            QFile piece(QDir(folder).filePath(name));
+            QVERIFY(piece.open(QIODevice::ReadOnly));
+            QCOMPARE(piece.readAll(), bytes);
+        }
+    }
+
     void addFolderWalksThePickedFolderAndGivesThePointerBack() {
         QTemporaryDir folder;
         QVERIFY(QDir(folder.path()).mkpath("sub"));
@@ -71,7 +105,9 @@ private slots:
         }
         MainWindow window;
         int shown = 0;
-        window.SetAddFilesDialogs(std::make_unique<ScriptedDialogs>(QStringList{}, folder.path(), &shown));
+        // The picker gives the folder as the platform writes it ("C:\\..." on Windows).
+        window.SetAddFilesDialogs(
+            std::make_unique<ScriptedDialogs>(QStringList{}, QDir::toNativeSeparators(folder.path()), &shown));
         QTest::mouseClick(window.findChild<QToolButton*>("addFolderButton"), Qt::LeftButton);
         QCOMPARE(shown, 1);
         QCOMPARE(Entries(window), (QStringList{QDir::toNativeSeparators(folder.filePath("report.txt")),

@@ -221,6 +221,27 @@ private slots:
         QCOMPARE(window.findChild<QLineEdit*>("prefixField")->text(), QStringLiteral(""));
         QCOMPARE(window.findChild<QLineEdit*>("firstNumberField")->text(), QStringLiteral("40"));
     }
+
+    // Another program reading the store (the registry API on Windows, the INI
+    // file elsewhere) finds the same seven texts on every platform.
+    void storeHoldsTheSevenValuesAsTextsUnderQuillmarkPartwright() {
+        MainWindow window;
+        window.findChild<QLineEdit*>("linesPerPieceField")->setText("12");
+        window.findChild<QLineEdit*>("separatorField")->setText(QStringLiteral(";§"));
+        window.findChild<QLineEdit*>("nameLengthField")->setText("5");
+        window.findChild<QLineEdit*>("prefixField")->setText(QStringLiteral("Grüße"));
+        window.findChild<QLineEdit*>("firstNumberField")->setText("40");
+        window.findChild<QRadioButton*>("blankLinesOption")->click();
+        window.findChild<QRadioButton*>("firstCharactersOption")->click();
+        const QMap<QString, QString> expected{{"Split Option", "3"},
+                                              {"Save Option", "2"},
+                                              {"Number Of Lines", "12"},
+                                              {"Every X Character", QStringLiteral(";§")},
+                                              {"First Character Split", "5"},
+                                              {"Start With These Character", QStringLiteral("Grüße")},
+                                              {"End With These Numbers", "40"}};
+        QCOMPARE(test::StoreAsOtherProgramsSeeIt(), expected);
+    }
 };
 
 PARTWRIGHT_UI_TEST_MAIN(MainWindowSettingsTest)

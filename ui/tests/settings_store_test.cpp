@@ -41,6 +41,9 @@ private slots:
     }
 
     void storeLivesInTheUsersConfigFolderUnderQuillmark() {
+#ifdef Q_OS_WIN
+        QSKIP("the store is the registry here (main_window_settings_test reads it back)");
+#endif
         SettingsStore store;
         store.Write(QStringLiteral("Split Option"), QStringLiteral("2"));
         const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Quillmark/Partwright.conf");
@@ -48,6 +51,9 @@ private slots:
     }
 
     void handEditedListReadsAsOneText() {
+#ifdef Q_OS_WIN
+        QSKIP("the registry keeps texts as texts: there is no file to hand-edit");
+#endif
         const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Quillmark/Partwright.conf");
         QVERIFY(QDir().mkpath(QFileInfo(file).path()));
         QFile conf(file);
