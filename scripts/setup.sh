@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libbenchmark-dev libcli11-dev
-    qt6-base-dev qt6-base-private-dev qt6-svg-dev
+    qt6-base-dev qt6-base-dev-tools qt6-base-private-dev
     g++-mingw-w64-x86-64 wine wine64
     fonts-liberation xvfb xauth librsvg2-bin
     time

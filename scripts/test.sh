@@ -2,7 +2,8 @@
 # Installs what is missing, then builds and runs every test:
 #  1. the release build (engine, command line, window, file list);
 #  2. the engine and the command line under AddressSanitizer and UndefinedBehaviorSanitizer;
-#  3. the Windows build of the engine and the command line, under Wine;
+#  3. the Windows build (engine, command line, window, file list) and its tests under Wine,
+#     and the window once on Wine's Windows platform under Xvfb;
 #  4. the Debian package and the Windows archive, made from those builds, and what they install.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
