@@ -18,4 +18,7 @@ endfunction()
 function(add_partwright_qt_test name)
     partwright_link_qt_plugins(${name})
     add_test(NAME ${name} COMMAND ${name} -platform offscreen)
+    # A whole Qt Test program is one CTest test; under Wine on a busy machine
+    # the window's run tests take minutes, not the default limit's two.
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
 endfunction()

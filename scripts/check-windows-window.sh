@@ -45,6 +45,10 @@ if ! timeout 180 wine cmd /c exit </dev/null >/dev/null 2>&1; then
     exit 1
 fi
 
+# A fresh prefix has no Arial, the window's font: Wine draws it with the
+# metric-compatible Liberation Sans (fonts-liberation) instead.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f </dev/null >/dev/null 2>&1
+
 exe="$(winepath -w "$build/ui/partwright.exe")"
 check="$build/tests/windows/window_check.exe"
 if [ -z "$shot" ]; then

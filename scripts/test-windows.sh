@@ -38,7 +38,7 @@ fi
 
 cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DPARTWRIGHT_MINGW_QT="$qt" \
-    -DCMAKE_BUILD_TYPE=Release -DPARTWRIGHT_BENCH=OFF -DPARTWRIGHT_TESTS=ON >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DPARTWRIGHT_GUI=ON -DPARTWRIGHT_BENCH=OFF -DPARTWRIGHT_TESTS=ON >/dev/null
 cmake --build "$build" -j "$jobs"
 
 prefix="$(mktemp -d "${TMPDIR:-/tmp}/partwright-wine.XXXXXX")"

