@@ -18,6 +18,12 @@
 
 namespace partwright {
 
+namespace {
+std::atomic<bool> unnamedFilesAllowed{true};
+}  // namespace
+
+void AllowUnnamedFiles(bool allowed) { unnamedFilesAllowed.store(allowed); }
+
 #ifdef _WIN32
 
 namespace {
@@ -343,8 +349,7 @@ bool NativeFile::CreateTemporary(const std::filesystem::path& folder, std::files
     identity_ = {};
 #ifdef O_TMPFILE
     // A file without a name: whatever ends the program, nothing of it is left.
-    static std::atomic<bool> unnamedWorks{true};
-    if (unnamedWorks.load(std::memory_order_relaxed)) {
+    if (unnamedFilesAllowed.load(std::memory_order_relaxed)) {
         do {
             fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         } while (fd_ < 0 && errno == EINTR);

@@ -82,6 +82,10 @@ bool RemoveFile(const std::filesystem::path& path);
 enum class NameKind { Free, File, Link, Folder, Other };
 [[nodiscard]] NameKind KindOfName(const std::filesystem::path& path);
 
+// With false, CreateTemporary always makes a named file, as where the system
+// has no files without a name (for tests of that path).
+void AllowUnnamedFiles(bool allowed);
+
 // Temporary files of pieces being written start with this, and nothing else does.
 inline constexpr std::string_view kTemporaryPrefix = ".partwright-";
 // A fresh name for a temporary file in `folder`: kTemporaryPrefix, 16 random hex digits, ".tmp".

@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #endif
 
+#include "engine/native_file.h"
 #include "engine/tests/temp_folder.h"
 #include "engine/utf8.h"
 #include "engine/utf8_raw.h"
@@ -264,6 +265,49 @@ TEST(PieceWriterTest, deviceTargetIsRefusedAndKept) {
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
 #endif
+
+// Where the system has no files without a name, a piece goes through a named
+// temporary file: the same outcomes, and that file never outlives the piece.
+TEST(PieceWriterTest, namedTemporaryFilesGiveTheSameOutcomesAndNeverStay) {
+    AllowUnnamedFiles(false);
+    TempFolder folder;
+    WriteBytes(folder / "older.txt", "older");
+    WriteBytes(folder / "source.txt", "source");
+    FileIdentitySet sources;
+    sources.Add(folder / "source.txt");
+    const auto temporaries = [&folder] {
+        std::vector<std::filesystem::path> names;
+        for (const auto& name : FilesIn(folder.path())) {
+            if (IsTemporaryName(name)) names.push_back(name);
+        }
+        return names;
+    };
+    Failure failure;
+    EXPECT_TRUE(WriteUTF8File(u"new", folder / "new.txt", failure)) << failure.reason;
+    EXPECT_TRUE(WriteUTF8File(u"newer", folder / "older.txt", failure)) << failure.reason;
+    {
+        PieceWriter writer;
+        ASSERT_TRUE(writer.Open(folder / "source.txt", sources, failure));
+        ASSERT_TRUE(writer.Append(u"piece", failure));
+        EXPECT_EQ(temporaries().size(), 1u);
+        EXPECT_FALSE(writer.Commit(failure));
+        EXPECT_EQ(failure.kind, Failure::Kind::TargetIsSource);
+        ASSERT_TRUE(writer.Open(folder / "abandoned.txt", sources, failure));
+        EXPECT_TRUE(writer.Abandon());
+        ASSERT_TRUE(writer.Open(folder / "signalled.txt", sources, failure));
+        ASSERT_TRUE(writer.Append(u"piece", failure));
+#ifndef _WIN32
+        RemovePiecesInProgress();  // as a signal handler does before the program ends
+        EXPECT_TRUE(temporaries().empty());
+#endif
+    }
+    AllowUnnamedFiles(true);
+    EXPECT_TRUE(temporaries().empty());
+    EXPECT_EQ(ReadBytes(folder / "new.txt"), "new");
+    EXPECT_EQ(ReadBytes(folder / "older.txt"), "newer");
+    EXPECT_EQ(ReadBytes(folder / "source.txt"), "source");
+    EXPECT_EQ(FilesIn(folder.path()), (std::vector<std::filesystem::path>{"new.txt", "older.txt", "source.txt"}));
+}
 
 TEST(PieceWriterTest, abandonedPiecesAreRemoved) {
     TempFolder folder;
