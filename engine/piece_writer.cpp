@@ -188,6 +188,7 @@ struct PieceWriter::Impl {
         case NameKind::Other:
             return Fail(Failure::Kind::WritePiece, target, kNotAFileReason, failure);
         case NameKind::Free:
+            return true;  // nothing there, so no source either
         case NameKind::File:
         case NameKind::Link:
             break;
