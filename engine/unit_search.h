@@ -106,8 +106,11 @@ template <class Unit>
     // is then gone over again below. A stretch spans at most 4 units per pair
     // still to go, so the second pass costs little beside the first.
     constexpr std::int64_t kLanes = 16 / sizeof(Unit);  // units per vector
+    constexpr std::int64_t kMostBlocks = 255;           // a lane counts to 255 at most
     while (remaining >= 64 && to - from > kLanes) {
-        const std::int64_t blocks = std::min<std::int64_t>({255, 4 * remaining / kLanes, (to - from - 1) / kLanes});
+        // `remaining` may be near the 64-bit limit, so it is capped before it is scaled.
+        const std::int64_t reach = 4 * std::min(remaining, kMostBlocks * kLanes) / kLanes;
+        const std::int64_t blocks = std::min<std::int64_t>({kMostBlocks, reach, (to - from - 1) / kLanes});
         __m128i counts = _mm_setzero_si128();
         for (std::int64_t k = 0; k < blocks; ++k) {
             const Unit* at = from + kLanes * k;

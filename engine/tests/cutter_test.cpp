@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,12 @@ std::vector<Piece> Oracle(const CutCase& c) {
     return {};
 }
 
+Text Repeated(TextView text, std::size_t times) {
+    Text repeated;
+    for (std::size_t i = 0; i < times; ++i) repeated += text;
+    return repeated;
+}
+
 const std::vector<CutCase> kCases = {
     {"twoLinesPerPieceWithoutFinalLineEnd", Mode::Lines, u"a\r\nb\r\nc", 2, u"", {u"a\r\nb", u"c"}},
     {"threeLinesFillingTheGroupLeaveAnEmptyPiece", Mode::Lines, u"a\r\nb\r\nc\r\n", 3, u"", {u"a\r\nb\r\nc", u""}},
@@ -76,6 +83,10 @@ const std::vector<CutCase> kCases = {
     {"emptyBlockWithLargeGroup", Mode::Lines, u"", 5, u"", {u""}},
     {"manyGroupsRunStraightThroughTheBlock", Mode::Lines, u"1\r\n2\r\n3\r\n4\r\n5", 2, u"",
      {u"1\r\n2", u"3\r\n4", u"5"}},
+    // Enough line ends for the vector count, in a group as large as a run allows (9e18):
+    // no sum may overflow.
+    {"largestGroupCountHoldsEveryLine", Mode::Lines, Repeated(u"x\r\n", 200), 9'000'000'000'000'000'000,
+     u"", {Repeated(u"x\r\n", 200)}},
     {"separatorBetweenTwoTexts", Mode::Separator, u"x;y", 1, u";", {u"x", u"y\r\n"}},
     {"emptySeparatorGivesTheWholeBlockText", Mode::Separator, u"abc", 1, u"", {u"abc\r\n"}},
     {"separatorThatNeverOccurs", Mode::Separator, u"abc", 1, u"#", {u"abc\r\n"}},

@@ -6,6 +6,7 @@
 // reader can be checked against it. The line end is CR LF unless a rule is
 // given LF.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -58,6 +59,8 @@ inline Text GetLines(const Text& text, const Text& separator, std::int64_t first
                      const Text& joint = kCrLf) {
     const std::vector<Text> segments = SplitAt(text, separator);
     Text result;
+    // Lines past the text add nothing, so a huge `last` need not be walked to its end.
+    last = std::min(last, static_cast<std::int64_t>(segments.size()));
     for (std::int64_t i = first - 1; i <= last - 1; ++i) {
         if (i >= 0 && i < static_cast<std::int64_t>(segments.size()) - 1) {
             result += segments[static_cast<std::size_t>(i)];
