@@ -226,4 +226,25 @@ run_case "6  $((utf8_bytes >> 20)) MiB mixed-script UTF-8, 10000-line, --whole-f
     "$work/utf8/utf8.txt" 'utf8-*' "-l 10000" -- --whole-file --codepage utf-8 --lines 10000
 check_same_pieces "$work/utf8/utf8.txt"
 
+# No split counterpart: a separator search that is linear whatever the text.
+# "a" x 120000 + "b" over "a"s makes every position the start of a near-miss
+# that fails only at its last unit; a search that tried each border of a
+# start held across a chunk end took 44 s here (3 s is the limit).
+mkdir -p "$work/long"
+long_bytes=$((20 * 1000 * 1000 / scale))
+head -c "$long_bytes" /dev/zero | tr '\0' a >"$work/long/long.txt"
+long_separator="$(head -c 120000 /dev/zero | tr '\0' a)b"
+: >"$work/long.times"
+for ((i = 0; i < runs; i++)); do
+    timed "$work/long.times" "$cli" --quiet --whole-file --separator "$long_separator" "$work/long/long.txt"
+    rm -f "$work/long/long-"*
+done
+long_best=$(best_time "$work/long.times")
+printf '%-46s %7s %7s %6s %8s %8s %6s %8s %8s\n' "7  $((long_bytes / 1000000)) MB of a, separator a x 120000 + b" \
+    "$long_best" "-" "-" "$(best_cpu "$work/long.times")" "-" "-" "$(peak_mib "$work/long.times")" "-"
+if awk -v t="$long_best" 'BEGIN { exit !(t >= 3) }'; then
+    echo "   SLOW: the long separator took 3 s or more" >&2
+    mismatch=1
+fi
+
 exit "${mismatch:-0}"

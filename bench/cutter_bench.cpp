@@ -108,6 +108,17 @@ void SeparatorModePathological(benchmark::State& state) {
 BENCHMARK(SeparatorModePathological<char16_t>);
 BENCHMARK(SeparatorModePathological<char>);
 
+// A separator longer than a chunk, over "a"s: a start of it is held across
+// every chunk end and must be carried on, not tried again border by border.
+template <class Unit>
+void SeparatorModeLongerThanAChunk(benchmark::State& state) {
+    auto cutter = BasicPieceCutter<Unit>::Separator(std::basic_string<Unit>(120000, Unit('a')) + Unit('b'));
+    static const std::basic_string<Unit> text(std::size_t{4} << 20, Unit('a'));
+    Cut<Unit>(state, *cutter, text);
+}
+BENCHMARK(SeparatorModeLongerThanAChunk<char16_t>);
+BENCHMARK(SeparatorModeLongerThanAChunk<char>);
+
 template <class Unit>
 void BlankLineMode(benchmark::State& state) {
     auto cutter = BasicPieceCutter<Unit>::BlankLines();

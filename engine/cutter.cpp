@@ -247,26 +247,32 @@ private:
         held_ = 0;
     }
 
-    // The held units are the separator's first held_. An occurrence may start
-    // at any of them whose rest is a border of that prefix; the borders are
-    // tried longest first, that is leftmost start first.
+    // The held units are the separator's first held_. The prefix function
+    // goes on from them into the chunk; whatever falls out of the match at
+    // its front is content. Trying each border of the held units with a
+    // compare of its own instead would cost the square of the separator's
+    // length at every chunk for a separator like "aaa...ab" over "aaa...".
     Held ResolveHeld(View units, std::size_t& from, Sink& sink) {
         const View separator = search_.separator();
-        for (std::size_t matched = held_; matched > 0; matched = search_.border(matched)) {
-            const std::size_t needed = separator.size() - matched;
-            const std::size_t available = std::min(needed, units.size());
-            if (units.substr(0, available) != separator.substr(matched, available)) continue;
-            if (held_ > matched) sink.AppendToPiece(separator.substr(0, held_ - matched));
-            if (available < needed) {
-                held_ = matched + available;
+        const auto [consumed, matched] = search_.Resume(units, held_);
+        // Where the match found or still open starts, counted from the first held unit.
+        const std::size_t start = held_ + consumed - matched;
+        if (matched == separator.size() || matched > consumed) {
+            if (start > 0) sink.AppendToPiece(separator.substr(0, start));
+            if (matched < separator.size()) {
+                held_ = matched;  // all of `units` went over, and the match is still open
                 return Held::StillOpen;
             }
             held_ = 0;
-            from = needed;
+            from = consumed;
             return Cut(sink) ? Held::Resolved : Held::Stopped;
         }
+        // The leftmost possible start lies inside the chunk: what comes before
+        // it is content, and the search takes it from there.
         sink.AppendToPiece(separator.substr(0, held_));
         held_ = 0;
+        from = consumed - matched;
+        if (from > 0) sink.AppendToPiece(units.substr(0, from));
         return Held::Resolved;
     }
 

@@ -33,8 +33,6 @@ public:
     }
 
     [[nodiscard]] View separator() const { return separator_; }
-    // border(k): the longest proper border of the separator's first k units.
-    [[nodiscard]] std::size_t border(std::size_t k) const { return border_[k]; }
 
     // The first whole occurrence in `units` at or after `from`, or npos.
     // The separator must not be empty.
@@ -65,6 +63,25 @@ public:
         }
     }
 
+    // How far a start of the separator seen before `units` gets: with its
+    // first `matched` units already seen, the prefix function goes on unit by
+    // unit until the occurrence is whole (matched == separator length), or
+    // the leftmost start still possible lies inside `units` (matched <=
+    // consumed), or `units` ends. Each unit of `units` is stepped over once,
+    // and the steps back along borders never outnumber the units matched, so
+    // a start held across many chunks costs no more than the chunks.
+    struct Resumed {
+        std::size_t consumed;  // units of `units` gone over
+        std::size_t matched;   // units of the separator that the last units seen match
+    };
+    [[nodiscard]] Resumed Resume(View units, std::size_t matched) {
+        std::size_t consumed = 0;
+        while (matched > consumed && matched < separator_.size() && consumed < units.size()) {
+            matched = Step(matched, units[consumed++]);
+        }
+        return {consumed, matched};
+    }
+
     // The longest end of `units` that is a proper prefix of the separator.
     // `units` holds no whole occurrence, so only its last length - 1 units matter.
     [[nodiscard]] std::size_t LongestPrefixAtEnd(View units) const {
@@ -86,16 +103,21 @@ private:
     // Room for a few failed compares of a long separator near the start of a scan.
     static constexpr std::uint64_t kCompareAllowance = 256;
 
+    // The prefix function's step: from `matched` units matched, on to the next unit.
+    std::size_t Step(std::size_t matched, Unit unit) {
+        while (matched > 0 && separator_[matched] != unit) {
+            matched = border_[matched];
+            ++work_;
+        }
+        ++work_;
+        return separator_[matched] == unit ? matched + 1 : matched;
+    }
+
     std::size_t FindByBorders(View units, std::size_t from) {
         const std::size_t length = separator_.size();
         std::size_t matched = 0;
         for (std::size_t i = from; i < units.size(); ++i) {
-            while (matched > 0 && separator_[matched] != units[i]) {
-                matched = border_[matched];
-                ++work_;
-            }
-            ++work_;
-            if (separator_[matched] == units[i] && ++matched == length) return i + 1 - length;
+            if ((matched = Step(matched, units[i])) == length) return i + 1 - length;
         }
         return View::npos;
     }

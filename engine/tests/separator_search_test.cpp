@@ -70,5 +70,29 @@ TEST(SeparatorSearch, looksAtEachUnitABoundedNumberOfTimesForAPathologicalSepara
     EXPECT_LE(wide.work(), 10 * wideText.size());
 }
 
+// A start of the separator held across chunk ends, as the cutter carries it:
+// trying each border of the held start again at every chunk would look at
+// about 1000 * 1000 / 2 units per chunk; going on with the prefix function
+// looks at each unit a bounded number of times.
+TEST(SeparatorSearch, resumingAHeldStartLooksAtEachUnitABoundedNumberOfTimes) {
+    SeparatorSearch<char> search(std::string(1000, 'a') + "b");
+    const std::string chunk(100, 'a');
+    std::size_t matched = 999;
+    for (int i = 0; i < 1000; ++i) {
+        const auto resumed = search.Resume(chunk, matched);
+        ASSERT_EQ(resumed.consumed, chunk.size());
+        ASSERT_EQ(resumed.matched, 1000u);  // the longest start still open: 1000 "a"s
+        matched = resumed.matched;
+    }
+    EXPECT_LE(search.work(), 3 * 1000 * chunk.size());
+
+    // The "b" completes the occurrence; an "x" leaves no start open, so the chunk takes over.
+    EXPECT_EQ(search.Resume("abz", 999).consumed, 2u);
+    EXPECT_EQ(search.Resume("abz", 999).matched, 1001u);
+    EXPECT_EQ(search.Resume("xaa", 999).consumed, 1u);
+    EXPECT_EQ(search.Resume("xaa", 999).matched, 0u);
+    EXPECT_EQ(search.Resume("", 5).matched, 5u);
+}
+
 }  // namespace
 }  // namespace partwright
