@@ -101,13 +101,11 @@ int ConsoleHost::Finish(const RunReport& report)
         WriteLine(err_, report.pieceRemoved
                             ? "partwright-cli: stopped before the end; the piece being written was removed"
                             : "partwright-cli: stopped before the end");
-        std::fflush(out_);
         return kExitInterrupted;
     }
     if (!quiet_) {
         WriteLine(out_, messages::kDone);
     }
-    std::fflush(out_);
     const bool everythingWritten = report.ok() && report.noticesShown == 0 && problems_ == 0;
     return everythingWritten ? kExitOk : kExitFailed;
 }

@@ -7,6 +7,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/console_host.h"
+#include "cli/standard_streams.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -14,7 +15,7 @@
 
 namespace {
 
-int Run(const std::vector<std::string>& args)
+int Split(const std::vector<std::string>& args)
 {
     // The numeric test reads numbers the way the user's locale writes them.
     std::setlocale(LC_ALL, "");
@@ -26,6 +27,13 @@ int Run(const std::vector<std::string>& args)
         return outcome.exitStatus;
     }
     return partwright::RunCommandLine(*outcome.options, stdout, stderr, partwright::StderrIsTerminal());
+}
+
+// A list or message that never reached standard output is a failure of the run.
+int Run(const std::vector<std::string>& args)
+{
+    partwright::ReserveStandardDescriptors();
+    return partwright::CloseStandardOutput(stdout, stderr, Split(args));
 }
 
 }  // namespace

@@ -71,15 +71,15 @@ protected:
     }
 
     // Runs the program with `args`, under the C locale unless `locale` names another.
-    Result Run(const std::vector<std::string>& args, const std::string& locale = "C")
+    // `stdoutTo`: a shell redirection of standard output in place of the file the test reads back.
+    Result Run(const std::vector<std::string>& args, const std::string& locale = "C", const std::string& stdoutTo = "")
     {
         std::string command = "LC_ALL=" + Quoted(locale) + " " + Quoted(PARTWRIGHT_CLI_PATH);
         for (const std::string& arg : args) {
             command += ' ';
             command += Quoted(arg);
         }
-        command += " >";
-        command += Quoted((output_ / "out").string());
+        command += stdoutTo.empty() ? " >" + Quoted((output_ / "out").string()) : " " + stdoutTo;
         command += " 2>";
         command += Quoted((output_ / "err").string());
         const int raw = std::system(command.c_str());
@@ -295,6 +295,37 @@ TEST_F(CliEndToEndTest, anOutputFolderThatIsAFileIsAUsageError)
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("--output-dir"), std::string::npos) << r.err;
     EXPECT_EQ(Files(), before);
+}
+
+// Output that cannot be written is a failure, whatever the output: a list
+// lost in a full disk must not look like a finished dry run. With standard
+// output closed, nothing meant for it may land in a piece instead.
+TEST_F(CliEndToEndTest, outputThatCannotBeWrittenIsReportedAndFailsTheRun)
+{
+    const auto source = Source("a.txt", "1\r\n2\r\n3\r\n4");
+    const struct {
+        std::vector<std::string> args;
+        const char* stdoutTo;
+        const char* reason;
+    } cases[] = {
+        {{"--dry-run", source.string()}, ">/dev/full", "No space left on device"},
+        {{source.string()}, ">/dev/full", "No space left on device"},
+        {{"--version"}, ">/dev/full", "No space left on device"},
+        {{"--dry-run", source.string()}, ">&-", "Bad file descriptor"},
+        {{"--lines", "1", source.string()}, ">&-", "Bad file descriptor"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args) + " " + c.stdoutTo);
+        const Result r = Run(c.args, "C", c.stdoutTo);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, std::string("partwright-cli: write error on standard output: ") + c.reason + "\n");
+        for (const std::string& name : Files()) {
+            if (name != "a.txt") {
+                EXPECT_EQ(Piece(name).find("Done."), std::string::npos) << name;
+                fs::remove(dir_ / name);
+            }
+        }
+    }
 }
 
 TEST_F(CliEndToEndTest, quietPrintsNothingButFailures)
