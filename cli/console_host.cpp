@@ -4,6 +4,7 @@
 
 #include "cli/arg_text.h"
 #include "cli/cli_options.h"
+#include "cli/console_text.h"
 #include "engine/messages.h"
 
 #ifdef _WIN32
@@ -44,7 +45,7 @@ void ConsoleHost::ShowNotice(Notice notice, const std::filesystem::path& source)
         // The block gives no pieces, so the run did not write everything.
         ++problems_;
         ClearProgress();
-        WriteLine(err_, "partwright-cli: " + PathForConsole(source) + ": " + messages::kLinesNotNumber);
+        WriteLine(err_, "partwright-cli: " + ForTerminal(PathForConsole(source)) + ": " + messages::kLinesNotNumber);
         break;
     }
 }
@@ -53,7 +54,7 @@ void ConsoleHost::ReportFailure(const Failure& failure)
 {
     ++problems_;
     ClearProgress();
-    WriteLine(err_, "partwright-cli: " + Describe(failure));
+    WriteLine(err_, "partwright-cli: " + ForTerminal(Describe(failure)));
     std::fflush(err_);
 }
 
@@ -83,7 +84,7 @@ void ConsoleHost::ReportProgress(const Progress& progress)
 
 void ConsoleHost::PlannedPiece(const std::filesystem::path& target)
 {
-    WriteLine(out_, PathForConsole(target));
+    WriteLine(out_, ForTerminal(PathForConsole(target)));
 }
 
 void ConsoleHost::PieceWritten(const std::filesystem::path& target)

@@ -7,6 +7,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/console_host.h"
+#include "cli/console_text.h"
 #include "cli/standard_streams.h"
 
 #ifdef _WIN32
@@ -23,7 +24,8 @@ int Split(const std::vector<std::string>& args)
     const partwright::ParseOutcome outcome = partwright::ParseCommandLine(args);
     if (!outcome.options) {
         std::fputs(outcome.out.c_str(), stdout);
-        std::fputs(outcome.err.c_str(), stderr);
+        // A usage error may quote an argument, control characters and all.
+        std::fputs(partwright::LinesForTerminal(outcome.err).c_str(), stderr);
         return outcome.exitStatus;
     }
     return partwright::RunCommandLine(*outcome.options, stdout, stderr, partwright::StderrIsTerminal());

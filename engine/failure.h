@@ -9,7 +9,8 @@ namespace partwright {
 // the next piece or source.
 struct Failure {
     enum class Kind {
-        ReadSource,      // the source cannot be opened or read
+        OpenSource,      // the source cannot be opened, or is no file to read
+        ReadSource,      // reading the opened source failed
         WritePiece,      // the piece cannot be created or written
         TargetIsSource,  // the piece's name leads to a source of the same run
         BadNameLength,   // the name length is not a usable whole number

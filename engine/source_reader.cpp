@@ -155,12 +155,12 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
         return nullptr;
     }
     if (!impl->file.OpenForReading(source, reason)) {
-        failure = Failure{Failure::Kind::ReadSource, source, reason};
+        failure = Failure{Failure::Kind::OpenSource, source, reason};
         return nullptr;
     }
     // A device or a pipe has no length to read by and could block for ever.
     if (!impl->file.isRegular()) {
-        failure = Failure{Failure::Kind::ReadSource, source, "not a regular file (a device or a pipe)"};
+        failure = Failure{Failure::Kind::OpenSource, source, "not a regular file (a device or a pipe)"};
         return nullptr;
     }
     impl->size = impl->file.size();

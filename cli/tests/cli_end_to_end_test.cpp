@@ -328,6 +328,26 @@ TEST_F(CliEndToEndTest, outputThatCannotBeWrittenIsReportedAndFailsTheRun)
     }
 }
 
+// An ESC in a file name or an argument must not reach the terminal as a command.
+TEST_F(CliEndToEndTest, controlCharactersInNamesAndArgumentsAreShownEscaped)
+{
+    const auto source = Source("e\x1B[2Jx.txt", "1\r\n2");
+    const std::string shownFolder = dir_.string() + "/";
+
+    Result r = Run({"--lines", "1", "--dry-run", source.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, shownFolder + "e\\x1B[2Jx-0001.txt\n" + shownFolder + "e\\x1B[2Jx-0002.txt\nDone.\n");
+
+    r = Run({(dir_ / "m\x1Bq\n.txt").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "partwright-cli: cannot open " + shownFolder + "m\\x1Bq\\x0A.txt: No such file or directory\n");
+
+    r = Run({"--lines", "\x1B[31m", source.string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("\\x1B[31m"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\x1B'), std::string::npos) << r.err;
+}
+
 TEST_F(CliEndToEndTest, quietPrintsNothingButFailures)
 {
     const auto source = Source("a.txt", "1");

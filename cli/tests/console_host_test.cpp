@@ -69,7 +69,7 @@ TEST(ConsoleHostTest, failuresGoToStderrAsTheyHappenAndTheRunEndsWithStatusOne)
 {
     Capture out, err;
     ConsoleHost host(out.get(), err.get(), false, false);
-    const Failure failure{Failure::Kind::ReadSource, "/d/missing.txt", "No such file or directory"};
+    const Failure failure{Failure::Kind::OpenSource, "/d/missing.txt", "No such file or directory"};
     host.ReportFailure(failure);
     EXPECT_EQ(err.Text(), "partwright-cli: " + Describe(failure) + "\n");  // before the run ends
 

@@ -13,7 +13,8 @@ TEST(Failure, describesWhatWentWrongAndNamesTheFile) {
         Failure failure;
         std::string expected;
     } cases[] = {
-        {{Kind::ReadSource, path, "No such file or directory"}, "cannot open " + shown + ": No such file or directory"},
+        {{Kind::OpenSource, path, "No such file or directory"}, "cannot open " + shown + ": No such file or directory"},
+        {{Kind::ReadSource, path, "Input/output error"}, "cannot read " + shown + ": Input/output error"},
         {{Kind::WritePiece, path, "No space left on device"}, "cannot write " + shown + ": No space left on device"},
         {{Kind::WritePiece, path, ""}, "cannot write " + shown},
         {{Kind::TargetIsSource, path, "it is a source of this run"},
@@ -30,7 +31,7 @@ TEST(Failure, describesWhatWentWrongAndNamesTheFile) {
 }
 
 TEST(Failure, pathsAreGivenInUtf8) {
-    const Failure failure{Failure::Kind::ReadSource, std::filesystem::path(u8"caf\u00e9.txt"), "x"};
+    const Failure failure{Failure::Kind::OpenSource, std::filesystem::path(u8"caf\u00e9.txt"), "x"};
     EXPECT_EQ(Describe(failure), "cannot open caf\xC3\xA9.txt: x");
 }
 
