@@ -54,7 +54,7 @@ void RunSink::NameFromSettings() {
         const Text lengthText = settings.NameLength();
         const std::optional<std::int32_t> length = ToInt32(lengthText);
         if (!length || *length < 0) {
-            Skip({Failure::Kind::BadNameLength, source_, Quoted(lengthText)});
+            Unnamable({Failure::Kind::BadNameLength, source_, Quoted(lengthText)});
             return;
         }
         nameLength_ = *length;
@@ -67,7 +67,7 @@ void RunSink::NameFromSettings() {
         const Text firstText = settings.FirstNumber();
         const std::optional<std::int16_t> first = ToInt16(firstText);
         if (!first) {
-            Skip({Failure::Kind::BadFirstNumber, source_, Quoted(firstText)});
+            Unnamable({Failure::Kind::BadFirstNumber, source_, Quoted(firstText)});
             return;
         }
         target_ = PrefixCounterName(settings.Prefix(), source, *first + pieceIndex_);
@@ -79,6 +79,9 @@ void RunSink::NameFromSettings() {
 void RunSink::AppendToPiece(TextView units) {
     switch (state_) {
     case State::Skipped:
+        return;
+    case State::Unnamable:
+        if (!units.empty()) Skip(unnamable_);
         return;
     case State::Collecting:
         Collect(units);
@@ -96,6 +99,9 @@ void RunSink::AppendToPiece(TextView units) {
 void RunSink::AppendToPiece(std::string_view bytes) {
     switch (state_) {
     case State::Skipped:
+        return;
+    case State::Unnamable:
+        if (!bytes.empty()) Skip(unnamable_);
         return;
     case State::Collecting: {
         // Only the bytes that may make the name are decoded; the rest, once
@@ -225,6 +231,10 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
     switch (state_) {
     case State::Skipped:
         break;
+    case State::Unnamable:
+        // An empty piece of lines mode is not written, so it needs no name.
+        if (writeWhenEmpty) Skip(unnamable_);
+        break;
     case State::Collecting:
         // The piece is shorter than the name length: all of it makes the name.
         target_ = NameFromFirstChars(nameSource_.native(), nameChars_, nameLength_);
@@ -271,6 +281,12 @@ void RunSink::Skip(const Failure& failure) {
     run_.Fail(failure);
     state_ = State::Skipped;
     opened_ = false;
+}
+
+// The piece cannot be named; that is a failure only if it has to be written.
+void RunSink::Unnamable(Failure failure) {
+    unnamable_ = std::move(failure);
+    state_ = State::Unnamable;
 }
 
 bool RunSink::Abandon() {

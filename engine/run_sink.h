@@ -62,7 +62,8 @@ public:
 
 private:
     enum class State {
-        Skipped,        // not written: no usable name, or writing failed
+        Skipped,        // not written: writing failed, or its failure is reported
+        Unnamable,      // no usable name: a failure once the piece turns out to be written
         Named,          // the target is known; the piece is opened on its first content
         Collecting,     // first-characters naming: the name is not known yet
         NamedTemporary  // the name became known while the piece was in a temporary file
@@ -79,6 +80,7 @@ private:
     [[nodiscard]] bool WriteHeader();
     void Commit();
     void Skip(const Failure& failure);
+    void Unnamable(Failure failure);
     void ResetPiece();
 
     RunContext& run_;
@@ -94,6 +96,7 @@ private:
 
     State state_ = State::Skipped;
     std::filesystem::path target_;
+    Failure unnamable_{};  // why a piece in State::Unnamable has no name
     bool opened_ = false;  // created (or, in a dry run, planned)
     PieceWriter writer_;
 

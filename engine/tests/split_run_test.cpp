@@ -145,10 +145,17 @@ TEST(SplitRun, emptyListDoesNothingAndSaysSo) {
     PathList none{};
     RecordingHost host;
     const RunReport report = SplitRun(none, FixedSettings{}, host);
+    // The report alone says "No files added."; the host hears nothing of a run.
     EXPECT_TRUE(report.noFiles);
     EXPECT_FALSE(report.ok());
+    EXPECT_FALSE(report.stopped);
+    EXPECT_TRUE(report.failures.empty());
+    EXPECT_EQ(report.piecesWritten, 0u);
     EXPECT_EQ(host.yields, 0);
-    EXPECT_EQ(std::string(messages::kNoFiles), "No files added.");
+    EXPECT_EQ(host.progressCalls, 0);
+    EXPECT_TRUE(host.failures.empty());
+    EXPECT_TRUE(host.notices.empty());
+    EXPECT_TRUE(host.planned.empty());
 }
 
 TEST(SplitRun, piecesAreNumberedAgainForEveryFile) {
@@ -335,7 +342,7 @@ TEST(SplitRun, unreadableSourceIsReportedAndTheRunGoesOn) {
     RecordingHost host;
     const RunReport report = SplitRun(sources, Lines(u"3"), host);
     ASSERT_EQ(report.failures.size(), 2u);
-    EXPECT_EQ(report.failures[0].kind, Failure::Kind::ReadSource);
+    EXPECT_EQ(report.failures[0].kind, Failure::Kind::OpenSource);
     EXPECT_EQ(report.failures[0].path, sources.paths[0]);
     EXPECT_FALSE(report.failures[0].reason.empty());
     EXPECT_EQ(report.failures[1].path, sources.paths[1]);
@@ -343,31 +350,55 @@ TEST(SplitRun, unreadableSourceIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(folder.Files()["ok-0001.txt"], "fine");
 }
 
+// Only the pieces that would be written are named, so only they can fail:
+// the empty line groups of lines mode are not, the empty pieces of separator
+// mode are.
 TEST(SplitRun, unusableNamingValuesSkipEveryPieceWithAReport) {
     struct Case {
         NamingMode naming;
         Text value;
         Failure::Kind kind;
     };
+    struct Split {
+        FixedSettings settings;
+        std::string source;
+        std::size_t written;
+    };
+    const Split splits[] = {
+        {Separator(u";"), "1;2", 2},
+        {Separator(u";"), ";;2", 3},
+        {Lines(u"1"), "1\r\n2", 2},            // and an empty last group
+        {Lines(u"1"), "1\r\n\r\n\r\n2", 2},  // and three empty groups
+        {Lines(u"2"), "", 0},
+    };
     for (const Case& c : {Case{NamingMode::FirstChars, u"abc", Failure::Kind::BadNameLength},
                           Case{NamingMode::FirstChars, u"-1", Failure::Kind::BadNameLength},
                           Case{NamingMode::FirstChars, u"3e10", Failure::Kind::BadNameLength},
                           Case{NamingMode::Prefix, u"x", Failure::Kind::BadFirstNumber},
                           Case{NamingMode::Prefix, u"32768", Failure::Kind::BadFirstNumber}}) {
-        SCOPED_TRACE(::testing::PrintToString(c.value));
-        Folder folder;
-        PathList sources{folder.Write("a.txt", "1;2")};
-        FixedSettings settings = Separator(u";");
-        settings.naming = c.naming;
-        settings.nameLength = c.value;
-        settings.firstNumber = c.value;
-        RecordingHost host;
-        const RunReport report = SplitRun(sources, settings, host);
-        ASSERT_EQ(report.failures.size(), 2u);
-        EXPECT_EQ(report.failures[0].kind, c.kind);
-        EXPECT_EQ(report.failures[0].path, sources.paths[0]);
-        EXPECT_NE(report.failures[0].reason.find(CUni(c.value)), std::string::npos);
-        EXPECT_EQ(folder.Files().size(), 1u);
+        for (const Split& split : splits) {
+            for (const bool dryRun : {false, true}) {
+                SCOPED_TRACE(::testing::PrintToString(c.value) + " " + ::testing::PrintToString(split.source) +
+                             (dryRun ? " dry run" : ""));
+                Folder folder;
+                PathList sources{folder.Write("a.txt", split.source)};
+                FixedSettings settings = split.settings;
+                settings.naming = c.naming;
+                settings.nameLength = c.value;
+                settings.firstNumber = c.value;
+                RecordingHost host;
+                const RunReport report = SplitRun(sources, settings, host, dryRun ? DryRun() : RunOptions{});
+                ASSERT_EQ(report.failures.size(), split.written);
+                EXPECT_EQ(host.failures.size(), split.written);
+                for (const Failure& failure : report.failures) {
+                    EXPECT_EQ(failure.kind, c.kind);
+                    EXPECT_EQ(failure.path, sources.paths[0]);
+                    EXPECT_NE(failure.reason.find(CUni(c.value)), std::string::npos);
+                }
+                EXPECT_TRUE(host.planned.empty());
+                EXPECT_EQ(folder.Files().size(), 1u);
+            }
+        }
     }
 }
 
