@@ -36,13 +36,17 @@ if [ ! -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ]; then
     rmdir "$qt.unpacking"
 fi
 
+# Tests run through wine-test-run.sh, which starts again a program that Wine
+# failed to start (see there); the retries are listed at the end.
 cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DPARTWRIGHT_MINGW_QT="$qt" \
+    -DPARTWRIGHT_WINE="$here/wine-test-run.sh" \
     -DCMAKE_BUILD_TYPE=Release -DPARTWRIGHT_GUI=ON -DPARTWRIGHT_BENCH=OFF -DPARTWRIGHT_TESTS=ON >/dev/null
 cmake --build "$build" -j "$jobs"
 
 prefix="$(mktemp -d "${TMPDIR:-/tmp}/partwright-wine.XXXXXX")"
 export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all
+export PARTWRIGHT_WINE_RETRY_LOG="$prefix/retries.log"
 # No .NET or HTML engine: nothing here needs them, and Wine would try to
 # install them into the fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -50,6 +54,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
 cleanup() {
+    if [ -s "$PARTWRIGHT_WINE_RETRY_LOG" ]; then
+        echo "test-windows.sh: Wine failed to start a program $(wc -l <"$PARTWRIGHT_WINE_RETRY_LOG") time(s); each was started again:"
+        cat "$PARTWRIGHT_WINE_RETRY_LOG"
+    fi
     # Ends every process of this prefix and the server itself, then waits for it.
     timeout 30 wineserver -k >/dev/null 2>&1 || true
     timeout 30 wineserver -w >/dev/null 2>&1 || true
@@ -62,8 +70,22 @@ trap 'exit 143' TERM
 # A server started first, detached and holding none of our descriptors, keeps
 # CTest from waiting on pipes that a server started by a test would inherit.
 (wineserver -p </dev/null >/dev/null 2>&1 &)
-# Give it a moment to listen, so the next command does not start a server of its own.
-sleep 1
+# Wait until it listens: a program started before that starts a server of its
+# own, one that is not persistent and ends between two tests while a third
+# may be starting. Debian's Wine names the server's folder in the prefix.
+server_socket() {
+    local id
+    id="$(printf 'server-%x-%x' $(stat -c '%d %i' "$prefix"))"
+    if [ -s "$prefix/wineserver" ]; then
+        echo "/tmp/$(cat "$prefix/wineserver")/$id/socket"
+    else
+        echo "/tmp/.wine-$(id -u)/$id/socket"
+    fi
+}
+for ((tries = 0; tries < 300; tries++)); do
+    [ -S "$(server_socket)" ] && break
+    sleep 0.1
+done
 if ! timeout 180 wine cmd /c exit </dev/null >/dev/null 2>&1; then
     echo "test-windows.sh: Wine could not create its prefix in $prefix" >&2
     exit 1

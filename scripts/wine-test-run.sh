@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine for CTest (the cross build's emulator):
+#   wine-test-run.sh PROGRAM.exe [ARGUMENTS...]
+# Under a shared, busy Wine server a program now and then never starts: Wine
+# gives up at once, with a failed status and not one byte of output, while
+# the program itself printed nothing. Only such a run is started again (twice
+# at most); a run that printed anything, passed or failed, stands as it is.
+# Every retry is noted on stderr and, when PARTWRIGHT_WINE_RETRY_LOG names a
+# file, in that file, so the run's log can say that it happened.
+set -u
+work="$(mktemp -d "${TMPDIR:-/tmp}/wine-test-run.XXXXXX")"
+child=0
+finish() {
+    # Whatever was printed goes out, also when CTest ends the run on a timeout.
+    [ "$child" -ne 0 ] && kill "$child" 2>/dev/null
+    cat "$work/out"
+    cat "$work/err" >&2
+    rm -rf "$work"
+}
+trap 'finish; exit 143' TERM
+trap 'finish; exit 130' INT
+
+attempts=3
+for ((attempt = 1; ; attempt++)); do
+    wine "$@" >"$work/out" 2>"$work/err" &
+    child=$!
+    wait "$child"
+    status=$?
+    child=0
+    if [ "$status" -eq 0 ] || [ -s "$work/out" ] || [ -s "$work/err" ] || [ "$attempt" -ge "$attempts" ]; then
+        break
+    fi
+    note="wine-test-run.sh: $* exited with status $status before printing anything; started again ($((attempt + 1)) of $attempts)"
+    echo "$note" >&2
+    if [ -n "${PARTWRIGHT_WINE_RETRY_LOG:-}" ]; then
+        echo "$note" >>"$PARTWRIGHT_WINE_RETRY_LOG"
+    fi
+done
+finish
+exit "$status"
