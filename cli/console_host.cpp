@@ -91,7 +91,7 @@ void ConsoleHost::PieceWritten(const std::filesystem::path& target)
 {
     if (verbose_) {
         ClearProgress();
-        WriteLine(out_, PathForConsole(target));
+        WriteLine(out_, ForTerminal(PathForConsole(target)));
     }
 }
 

@@ -337,6 +337,10 @@ TEST_F(CliEndToEndTest, controlCharactersInNamesAndArgumentsAreShownEscaped)
     Result r = Run({"--lines", "1", "--dry-run", source.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, shownFolder + "e\\x1B[2Jx-0001.txt\n" + shownFolder + "e\\x1B[2Jx-0002.txt\nDone.\n");
+    r = Run({"--lines", "1", "--verbose", source.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, shownFolder + "e\\x1B[2Jx-0001.txt\n" + shownFolder + "e\\x1B[2Jx-0002.txt\nDone.\n");
+    EXPECT_EQ(Piece("e\x1B[2Jx-0002.txt"), "2");
 
     r = Run({(dir_ / "m\x1Bq\n.txt").string()});
     EXPECT_EQ(r.status, 1);
