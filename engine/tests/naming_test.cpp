@@ -163,6 +163,11 @@ TEST(NamingTest, toNativeGivesRealCharactersForAPath) {
     EXPECT_EQ(ToNative(u"\xD83D\xDE00"), "\xF0\x9F\x98\x80");
     EXPECT_EQ(ToNative(u"\xD83Dx"), "\xEF\xBF\xBDx");
     EXPECT_EQ(ToNative(u"\xDE00\xD83D"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+    // Two high halves in a row are two lone halves, not one code point; the
+    // second may still pair with a low half after it.
+    EXPECT_EQ(ToNative(u"\xD83D\xD83D"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(ToNative(u"\xD83D\xD83D\xDE00"), "\xEF\xBF\xBD\xF0\x9F\x98\x80");
+    EXPECT_EQ(PrefixCounterName(u"p\xD83D\xD83D", "/d/a.txt", 1), "/d/p\xEF\xBF\xBD\xEF\xBF\xBD" "1.txt");
 #endif
 }
 
