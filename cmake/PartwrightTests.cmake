@@ -21,5 +21,6 @@ function(add_partwright_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+    # Listing the tests starts the program, which under a busy Wine takes more than the default 5 s.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
 endfunction()
