@@ -38,7 +38,7 @@ public:
     enum class Status { Units, EndOfSource, Error };
 
     // Opens the source. On failure returns null and fills `failure`
-    // (kind ReadSource or BadCodepage, with the path and the reason).
+    // (kind OpenSource, ReadSource or BadCodepage, with the path and the reason).
     [[nodiscard]] static std::unique_ptr<SourceReader> Open(const std::filesystem::path& source,
                                                            const ReadOptions& options, Failure& failure);
     ~SourceReader();
