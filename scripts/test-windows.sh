@@ -96,8 +96,10 @@ wine reg add 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1 /f </dev/null >/
 
 # --foreground keeps CTest in our process group, so Ctrl-C reaches it too.
 status=0
-timeout --foreground --kill-after=10 900 \
-    ctest --test-dir "$build" --output-on-failure --timeout 120 -j "$jobs" || status=$?
+# The limits leave room for a machine shared with other builds: the
+# differential tests take well over a minute each under Wine there.
+timeout --foreground --kill-after=10 2700 \
+    ctest --test-dir "$build" --output-on-failure --timeout 600 -j "$jobs" || status=$?
 
 # The window once on Wine's real Windows platform, with a display of its own.
 "$here/check-windows-window.sh" "$build" || status=1
