@@ -37,11 +37,11 @@ struct Fault {
 Fault& TheFault() {
     static Fault fault = [] {
         Fault f;
-        const char* spec = std::getenv("PARTWRIGHT_FAULT");
-        if (spec == nullptr) return f;
+        const char* plan = std::getenv("PARTWRIGHT_FAULT");
+        if (plan == nullptr) return f;
         char op[16] = {};
         char always[16] = {};
-        if (std::sscanf(spec, "%15[a-z]:%lld:%d:%15s", op, &f.bytes, &f.error, always) < 3) return f;
+        if (std::sscanf(plan, "%15[a-z]:%lld:%d:%15s", op, &f.bytes, &f.error, always) < 3) return f;
         f.op = std::strcmp(op, "write") == 0   ? Op::Write
                : std::strcmp(op, "read") == 0  ? Op::Read
                : std::strcmp(op, "close") == 0 ? Op::Close
