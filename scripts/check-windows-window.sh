@@ -27,23 +27,16 @@ if [ -z "${PARTWRIGHT_CHECK_IN_XVFB:-}" ]; then
     exec env PARTWRIGHT_CHECK_IN_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$build" ${shot:+"$shot"}
 fi
 
+. "$(dirname "$0")/wine-prefix.sh"
 prefix="$(mktemp -d "${TMPDIR:-/tmp}/partwright-wine-window.XXXXXX")"
-export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
-    timeout 30 wineserver -k >/dev/null 2>&1 || true
-    timeout 30 wineserver -w >/dev/null 2>&1 || true
+    wine_prefix_stop
     rm -rf "$prefix"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-
-(wineserver -p </dev/null >/dev/null 2>&1 &)
-sleep 1
-if ! timeout 180 wine cmd /c exit </dev/null >/dev/null 2>&1; then
-    echo "check-windows-window.sh: Wine could not create its prefix in $prefix" >&2
-    exit 1
-fi
+wine_prefix_start "$prefix"
 
 # A fresh prefix has no Arial, the window's font: Wine draws it with the
 # metric-compatible Liberation Sans (fonts-liberation) instead.

@@ -44,12 +44,9 @@ cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release -DPARTWRIGHT_GUI=ON -DPARTWRIGHT_BENCH=OFF -DPARTWRIGHT_TESTS=ON >/dev/null
 cmake --build "$build" -j "$jobs"
 
+. "$here/wine-prefix.sh"
 prefix="$(mktemp -d "${TMPDIR:-/tmp}/partwright-wine.XXXXXX")"
-export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all
 export PARTWRIGHT_WINE_RETRY_LOG="$prefix/retries.log"
-# No .NET or HTML engine: nothing here needs them, and Wine would try to
-# install them into the fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
 # Console programs only: never reach for a display, even when one is set.
 unset DISPLAY WAYLAND_DISPLAY
 
@@ -58,38 +55,13 @@ cleanup() {
         echo "test-windows.sh: Wine failed to start a program $(wc -l <"$PARTWRIGHT_WINE_RETRY_LOG") time(s); each was started again:"
         cat "$PARTWRIGHT_WINE_RETRY_LOG"
     fi
-    # Ends every process of this prefix and the server itself, then waits for it.
-    timeout 30 wineserver -k >/dev/null 2>&1 || true
-    timeout 30 wineserver -w >/dev/null 2>&1 || true
+    wine_prefix_stop
     rm -rf "$prefix"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-
-# A server started first, detached and holding none of our descriptors, keeps
-# CTest from waiting on pipes that a server started by a test would inherit.
-(wineserver -p </dev/null >/dev/null 2>&1 &)
-# Wait until it listens: a program started before that starts a server of its
-# own, one that is not persistent and ends between two tests while a third
-# may be starting. Debian's Wine names the server's folder in the prefix.
-server_socket() {
-    local id
-    id="$(printf 'server-%x-%x' $(stat -c '%d %i' "$prefix"))"
-    if [ -s "$prefix/wineserver" ]; then
-        echo "/tmp/$(cat "$prefix/wineserver")/$id/socket"
-    else
-        echo "/tmp/.wine-$(id -u)/$id/socket"
-    fi
-}
-for ((tries = 0; tries < 300; tries++)); do
-    [ -S "$(server_socket)" ] && break
-    sleep 0.1
-done
-if ! timeout 180 wine cmd /c exit </dev/null >/dev/null 2>&1; then
-    echo "test-windows.sh: Wine could not create its prefix in $prefix" >&2
-    exit 1
-fi
+wine_prefix_start "$prefix"
 # Wine passes no QT_* variable from Linux, and a Qt Test program without a
 # console writes its report to the debugger; this sends it to stderr, for CTest.
 wine reg add 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1 /f </dev/null >/dev/null 2>&1

@@ -9,6 +9,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 packages="${1:-$root/build/package}"
+. "$root/scripts/wine-prefix.sh"
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -28,10 +29,7 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/partwright-install.XXXXXX")"
 window_pid=""
 cleanup() {
     [ -n "$window_pid" ] && kill "$window_pid" 2>/dev/null || true
-    if [ -n "${WINEPREFIX:-}" ]; then
-        timeout 30 wineserver -k >/dev/null 2>&1 || true
-        timeout 30 wineserver -w >/dev/null 2>&1 || true
-    fi
+    wine_prefix_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -145,11 +143,8 @@ held=$(cd "$work/zip" && find . -type f | sort | tr '\n' ' ')
 expected=$(printf "./$(basename "$folder")/%s\n" LICENSE.txt README.md partwright-cli.exe | sort | tr '\n' ' ')
 [ "$held" = "$expected" ] && pass "the archive holds partwright-cli.exe, README.md and LICENSE.txt, nothing else" ||
     fail "the archive holds $held; expected $expected"
-export WINEPREFIX="$work/wine" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-(wineserver -p </dev/null >/dev/null 2>&1 &)
-sleep 1
-timeout 180 wine cmd /c exit </dev/null >/dev/null 2>&1 || fail "Wine could not create its prefix"
+wine_prefix_start "$work/wine" || fail "Wine could not create its prefix"
 mkdir "$work/win"
 write_source "$work/win/notes.txt"
 if timeout 180 wine "$folder/partwright-cli.exe" --quiet --lines 2 --codepage windows-1252 "Z:${work//\//\\}\\win\\notes.txt" </dev/null; then
