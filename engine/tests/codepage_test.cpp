@@ -74,7 +74,9 @@ TEST(CodepageTest, systemCodepageFollowsTheLocaleOrGetAcp) {
 #ifdef _WIN32
     const unsigned acp = GetACP();
     // Set where the test is run under a code page of its choosing (Wine in a Hindi locale: 65001).
-    if (const char* expected = std::getenv("PARTWRIGHT_EXPECT_ACP")) ASSERT_EQ(std::to_string(acp), expected);
+    if (const char* expected = std::getenv("PARTWRIGHT_EXPECT_ACP")) {
+        ASSERT_EQ(std::to_string(acp), expected);
+    }
     if (acp != 1252 && acp != kUtf8Codepage) GTEST_SKIP() << "the system code page is " << acp;
     EXPECT_EQ(SystemCodepage(), acp);
     EXPECT_EQ(DecodeAll(*Decoder(""), "caf\xC3\xA9 \x80"), acp == 1252 ? asWindows1252 : asUtf8);
