@@ -1,10 +1,11 @@
 # Sourced by the scripts that run Windows programs under Wine:
 #   . scripts/wine-prefix.sh
-#   wine_prefix_start FOLDER   makes FOLDER a fresh Wine prefix and exports WINE* for it
+#   wine_prefix_start FOLDER   makes FOLDER (new or empty) a Wine prefix and exports WINE* for it
 #   wine_prefix_stop           ends every process of the prefix, then its server
 # The caller removes FOLDER (after wine_prefix_stop) in its own exit trap.
 
 wine_prefix_start() {
+    mkdir -p "$1"
     export WINEPREFIX="$1" WINEARCH=win64 WINEDEBUG=-all
     # No .NET or HTML engine: nothing here needs them, and Wine would try to
     # install them into the fresh prefix.
