@@ -249,9 +249,6 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     }
     progress.sourceBytes = reader->size();
     std::optional<ByteCoding> coding = run.options.alwaysDecode ? std::nullopt : reader->byteCoding();
-    // The size cut counts bytes one to a unit on the byte path, so it could
-    // cut a UTF-8 character: UTF-8 sources are size-cut as decoded text.
-    if (coding && !coding->table && run.options.maxPieceBytes > 0) coding.reset();
     sink.StartSource(source, coding);
     return coding ? CutSource<char>(run, sink, *reader, source) : CutSource<char16_t>(run, sink, *reader, source);
 }
