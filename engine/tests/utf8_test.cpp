@@ -1,4 +1,5 @@
 #include "engine/utf8.h"
+#include "engine/utf8_source.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,68 @@ TEST(Utf8Test, appendUtf8FindsALoneNonAsciiUnitAnywhereInAnAsciiRun) {
             AppendUtf8(text, actual);
             EXPECT_EQ(actual, expected) << "unit " << std::hex << static_cast<unsigned>(odd) << " at " << std::dec << at;
         }
+    }
+}
+
+// Whether `seq` is one well-formed UTF-8 sequence, by the ranges of
+// Unicode's table of well-formed byte sequences.
+bool WellFormed(std::string_view seq) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(seq[i]); };
+    const auto in = [](unsigned v, unsigned low, unsigned high) { return v >= low && v <= high; };
+    switch (seq.size()) {
+    case 1: return b(0) <= 0x7F;
+    case 2: return in(b(0), 0xC2, 0xDF) && in(b(1), 0x80, 0xBF);
+    case 3:
+        if (!in(b(2), 0x80, 0xBF)) return false;
+        if (b(0) == 0xE0) return in(b(1), 0xA0, 0xBF);
+        if (b(0) == 0xED) return in(b(1), 0x80, 0x9F);
+        return in(b(0), 0xE1, 0xEF) && in(b(1), 0x80, 0xBF);
+    case 4:
+        if (!in(b(2), 0x80, 0xBF) || !in(b(3), 0x80, 0xBF)) return false;
+        if (b(0) == 0xF0) return in(b(1), 0x90, 0xBF);
+        if (b(0) == 0xF4) return in(b(1), 0x80, 0x8F);
+        return in(b(0), 0xF1, 0xF3) && in(b(1), 0x80, 0xBF);
+    default: return false;
+    }
+}
+
+// The length of the longest prefix of `bytes` made of well-formed sequences
+// of at most `longest` bytes.
+std::size_t LiteralPrefix(std::string_view bytes, std::size_t longest) {
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t length = 0;
+        for (std::size_t n = 1; n <= longest && at + n <= bytes.size(); ++n) {
+            if (WellFormed(bytes.substr(at, n))) length = n;
+        }
+        if (length == 0) return at;
+        at += length;
+    }
+}
+
+// Long valid runs of every width with a fault or two put anywhere, for the
+// wide steps of the check: the prefix ends exactly where the literal reading
+// of the table says, and the validator agrees on a whole source.
+TEST(Utf8Test, plainPrefixEndsAtTheFirstFaultWhereverItFalls) {
+    const char* const characters[] = {"a", "\r\n", "0123456789abcdef", "\xC2\x80", "\xDF\xBF", "\xC3\xA9", "\xE0\xA0\x80",
+                                      "\xE4\xB8\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBF"};
+    const char* const faults[] = {"\x80", "\xBF", "\xC0\x80", "\xC1\xBF", "\xC3", "\xE4\xB8", "\xE0\x80\x80",
+                                  "\xE0\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xF0\x9F\x98\x80",
+                                  "\xF4\x8F\xBF\xBF", "\xF5", "\xFF", "\xC3\xA9\xA9", "\xE4\x41\x80"};
+    std::mt19937 random(12);
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes;
+        const std::size_t length = random() % 400;
+        while (bytes.size() < length) bytes += characters[random() % std::size(characters)];
+        for (std::size_t n = random() % 3; n > 0; --n) {
+            bytes.insert(random() % (bytes.size() + 1), faults[random() % std::size(faults)]);
+        }
+        const std::size_t from = random() % 4 == 0 ? random() % (bytes.size() + 1) : 0;
+        const std::string_view view = std::string_view(bytes).substr(from);
+        ASSERT_EQ(PlainUtf8Prefix(view), LiteralPrefix(view, 3)) << "round " << round << [&] { std::string h; for (std::size_t i = 160; i < view.size() && i < 200; ++i) { char t[8]; snprintf(t, 8, " %02X", (unsigned char)view[i]); h += t; } return h; }();
+        Utf8Validator validator;
+        for (std::size_t at = 0; at < view.size(); at += 97) validator.Feed(view.substr(at, 97));
+        ASSERT_EQ(validator.ValidAtEnd(), LiteralPrefix(view, 4) == view.size()) << "round " << round;
     }
 }
 
