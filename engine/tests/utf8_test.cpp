@@ -137,7 +137,7 @@ TEST(Utf8Test, plainPrefixEndsAtTheFirstFaultWhereverItFalls) {
         }
         const std::size_t from = random() % 4 == 0 ? random() % (bytes.size() + 1) : 0;
         const std::string_view view = std::string_view(bytes).substr(from);
-        ASSERT_EQ(PlainUtf8Prefix(view), LiteralPrefix(view, 3)) << "round " << round << [&] { std::string h; for (std::size_t i = 160; i < view.size() && i < 200; ++i) { char t[8]; snprintf(t, 8, " %02X", (unsigned char)view[i]); h += t; } return h; }();
+        ASSERT_EQ(PlainUtf8Prefix(view), LiteralPrefix(view, 3)) << "round " << round;
         Utf8Validator validator;
         for (std::size_t at = 0; at < view.size(); at += 97) validator.Feed(view.substr(at, 97));
         ASSERT_EQ(validator.ValidAtEnd(), LiteralPrefix(view, 4) == view.size()) << "round " << round;
