@@ -212,8 +212,9 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             if (!UseHeader(run, sink, source, header.TakeText(), coding.table, ownLimit)) return Outcome::Done;
         }
         if (!inBlock) {
+            // UTF-8 on the byte path is already the bytes written: a size is a count.
             cutter = CutterForBlock<Unit>(run, source, coding, ownLimit,
-                                          std::is_same_v<Unit, char> ? &byteLengths : nullptr);
+                                          std::is_same_v<Unit, char> && coding.table ? &byteLengths : nullptr);
             inBlock = true;
         }
         if (cutter && !cutter->Feed(units, sink)) return Outcome::Stopped;

@@ -262,12 +262,21 @@ __attribute__((target("avx2"))) const unsigned char* PlainBlocksAvx2(const unsig
                                                 -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, static_cast<char>(0xEF),
                                                 static_cast<char>(0xDF), static_cast<char>(0xBF));
     __m256i previous = _mm256_setzero_si256();
-    for (; end - p >= 32; p += 32) {
+    while (end - p >= 32) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
         if (_mm256_movemask_epi8(v) == 0) {
             // ASCII: at fault only when the block before left a sequence open.
-            if (!_mm256_testz_si256(_mm256_subs_epu8(previous, unfinished), _mm256_subs_epu8(previous, unfinished))) break;
-            previous = v;
+            const __m256i open = _mm256_subs_epu8(previous, unfinished);
+            if (!_mm256_testz_si256(open, open)) break;
+            // The rest of an ASCII run, 128 bytes at a time.
+            for (p += 32; end - p >= 128; p += 128) {
+                const auto* block = reinterpret_cast<const __m256i*>(p);
+                const __m256i any =
+                    _mm256_or_si256(_mm256_or_si256(_mm256_loadu_si256(block), _mm256_loadu_si256(block + 1)),
+                                    _mm256_or_si256(_mm256_loadu_si256(block + 2), _mm256_loadu_si256(block + 3)));
+                if (_mm256_movemask_epi8(any) != 0) break;
+            }
+            previous = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p - 32));
             continue;
         }
         const __m256i before1 = Preceding256<1>(v, previous);
@@ -285,6 +294,7 @@ __attribute__((target("avx2"))) const unsigned char* PlainBlocksAvx2(const unsig
         const __m256i bad = _mm256_or_si256(_mm256_xor_si256(faults, expected), fourByteLead);
         if (!_mm256_testz_si256(bad, bad)) break;
         previous = v;
+        p += 32;
     }
     // C0 and C1 are faults only with the byte after them: one that ends the
     // blocks checked is left to the caller.

@@ -130,8 +130,13 @@ TEST(Utf8Test, plainPrefixEndsAtTheFirstFaultWhereverItFalls) {
     std::mt19937 random(12);
     for (int round = 0; round < 20000; ++round) {
         std::string bytes;
-        const std::size_t length = random() % 400;
-        while (bytes.size() < length) bytes += characters[random() % std::size(characters)];
+        const std::size_t length = random() % 600;
+        // Every other round mostly ASCII, for long runs of it.
+        const bool mostlyAscii = round % 2 == 0;
+        while (bytes.size() < length) {
+            const bool ascii = mostlyAscii && random() % 32 != 0;
+            bytes += characters[random() % (ascii ? 3 : std::size(characters))];
+        }
         for (std::size_t n = random() % 3; n > 0; --n) {
             bytes.insert(random() % (bytes.size() + 1), faults[random() % std::size(faults)]);
         }
