@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Times the window's run against the command line's on the same generated
-# sources and prints, per work, the best wall time of 3 runs of each, the
-# ratio window/command line, the same for CPU time (user + system: less
-# disturbed by other work on a shared machine), and how alive the window stayed (the longest wait for
-# event handling and the longest time without a change of the progress display,
-# both in milliseconds, over the window's runs).
+# sources and prints, per work, the best wall time of 5 runs of each (taken by
+# turns), the ratio window/command line, the same for CPU time (user + system:
+# less disturbed by other work on a shared machine), and how alive the window
+# stayed (the longest wait for event handling and the longest time without a
+# change of the progress display, both in milliseconds, over the window's runs).
 #
 #   bench/window_vs_cli.sh [--quick] [--build DIR]
 #
@@ -40,7 +40,7 @@ command -v xvfb-run >/dev/null || { echo "xvfb-run is missing: scripts/setup.sh 
 
 work="$(mktemp -d /dev/shm/partwright-window-bench.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-runs=3
+runs=5
 
 mkdir -p "$work/short" "$work/long"
 short_lines=$((200000 / scale))
@@ -57,26 +57,25 @@ awk -v total="$long_bytes" 'BEGIN {
 }' >"$work/long/long.txt"
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
-clear_pieces() { find "$1" -type f -name "$2-*" -delete; }
-count_pieces() { find "$1" -type f -name "$2-*" | wc -l; }
 
-# Runs the window's runs inside one Xvfb session: one line per run.
-window_runs() {  # window_runs FOLDER NAME LINES
+# Runs the command line and the window by turns, inside one Xvfb session, so
+# that both meet the same state of the machine (other work, tmpfs) rather than
+# one tool's runs all coming first. Prints one line per run:
+#   cli SECONDS CPU-SECONDS PIECES
+#   window SECONDS CPU-SECONDS EVENT-MS PROGRESS-MS PIECES
+runs_by_turns() {  # runs_by_turns FOLDER NAME LINES
     mkdir -p -m 700 "$work/runtime"
     xvfb-run -a -s "-screen 0 1280x800x24" env QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" bash -c '
-        for ((i = 0; i < '"$runs"'; i++)); do
-            "$0" --lines "$3" "$1/$2.txt" || exit 1
-            find "$1" -type f -name "$2-*" -delete
-        done' "$window" "$1" "$2" "$3"
-}
-
-cli_runs() {  # cli_runs FOLDER NAME LINES: "seconds cpu-seconds pieces" per run
-    local i
-    for ((i = 0; i < runs; i++)); do
-        /usr/bin/time -f "%e %U %S" -o "$work/time.tmp" "$cli" --quiet --lines "$3" "$1/$2.txt"
-        awk -v pieces="$(count_pieces "$1" "$2")" '{ printf "%.3f %.3f %d\n", $1, $2 + $3, pieces }' "$work/time.tmp"
-        clear_pieces "$1" "$2"
-    done
+        cli=$0 window=$1 folder=$2 name=$3 lines=$4 runs=$5 times=$6
+        pieces() { find "$folder" -type f -name "$name-*" | wc -l; }
+        clear() { find "$folder" -type f -name "$name-*" -delete; }
+        for ((i = 0; i < runs; i++)); do
+            /usr/bin/time -f "%e %U %S" -o "$times" "$cli" --quiet --lines "$lines" "$folder/$name.txt" || exit 1
+            awk -v pieces="$(pieces)" "{ printf \"cli %.3f %.3f %d\\n\", \$1, \$2 + \$3, pieces }" "$times"
+            clear
+            echo "window $("$window" --lines "$lines" "$folder/$name.txt")" || exit 1
+            clear
+        done' "$cli" "$window" "$1" "$2" "$3" "$runs" "$work/time.tmp"
 }
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -86,9 +85,10 @@ printf '%-40s %8s %7s %6s %8s %7s %6s %8s %8s %7s\n' "work" "window s" "cli s" "
     "win cpu" "cli cpu" "ratio" "event ms" "progr ms" "pieces"
 
 bench() {  # bench LABEL FOLDER NAME LINES
-    local cli_out window_out
-    cli_out=$(cli_runs "$2" "$3" "$4")
-    window_out=$(window_runs "$2" "$3" "$4")
+    local out cli_out window_out
+    out=$(runs_by_turns "$2" "$3" "$4")
+    cli_out=$(echo "$out" | awk '$1 == "cli" { print $2, $3, $4 }')
+    window_out=$(echo "$out" | awk '$1 == "window" { print $2, $3, $4, $5, $6 }')
     local cli_best window_best cli_cpu window_cpu events progress cli_pieces window_pieces
     cli_best=$(echo "$cli_out" | sort -n | head -1 | cut -d' ' -f1)
     cli_cpu=$(echo "$cli_out" | sort -n -k2 | head -1 | cut -d' ' -f2)
