@@ -225,7 +225,8 @@ __attribute__((target("avx2"))) __m256i Table256(const std::array<std::uint8_t, 
 // Lemire, "Validating UTF-8 In Less Than One Instruction Per Byte"). Each
 // table entry is a set of the faults a pair can show; a pair is at fault
 // when all three lookups share one. Returns the start of the first 32 bytes
-// that break a rule, or of the last fewer than 32.
+// that break a rule, or of the last fewer than 32; a byte earlier when the
+// byte before is C0 or C1, whose fault shows only with the byte after it.
 __attribute__((target("avx2"))) const unsigned char* PlainBlocksAvx2(const unsigned char* const start,
                                                                     const unsigned char* const end) {
     const unsigned char* p = start;
@@ -296,8 +297,7 @@ __attribute__((target("avx2"))) const unsigned char* PlainBlocksAvx2(const unsig
         previous = v;
         p += 32;
     }
-    // C0 and C1 are faults only with the byte after them: one that ends the
-    // blocks checked is left to the caller.
+    // A C0 or C1 that ends the blocks checked is left to the caller.
     if (p != start && (p[-1] & 0xFE) == 0xC0) --p;
     return p;
 }
