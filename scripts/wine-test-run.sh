@@ -3,8 +3,11 @@
 #   wine-test-run.sh PROGRAM.exe [ARGUMENTS...]
 # Under a shared, busy Wine server a program now and then never starts: Wine
 # gives up at once, with a failed status and not one byte of output, while
-# the program itself printed nothing. Only such a run is started again (twice
-# at most); a run that printed anything, passed or failed, stands as it is.
+# the program itself printed nothing; and now and then Wine's own loader
+# fails an assertion as the process ends ("Inconsistency detected by ld.so"),
+# after the program has finished. Only such runs are started again (twice at
+# most), and the new run must pass on its own; any other run, passed or
+# failed, stands as it is.
 # Every retry is noted on stderr and, when PARTWRIGHT_WINE_RETRY_LOG names a
 # file, in that file, so the run's log can say that it happened.
 set -u
@@ -27,10 +30,17 @@ for ((attempt = 1; ; attempt++)); do
     wait "$child"
     status=$?
     child=0
-    if [ "$status" -eq 0 ] || [ -s "$work/out" ] || [ -s "$work/err" ] || [ "$attempt" -ge "$attempts" ]; then
+    if [ "$status" -eq 0 ] || [ "$attempt" -ge "$attempts" ]; then
         break
     fi
-    note="wine-test-run.sh: $* exited with status $status before printing anything; started again ($((attempt + 1)) of $attempts)"
+    if [ ! -s "$work/out" ] && [ ! -s "$work/err" ]; then
+        why="before printing anything"
+    elif grep -q "^Inconsistency detected by ld.so" "$work/err"; then
+        why="as Wine's loader failed an assertion at the end"
+    else
+        break
+    fi
+    note="wine-test-run.sh: $* exited with status $status $why; started again ($((attempt + 1)) of $attempts)"
     echo "$note" >&2
     if [ -n "${PARTWRIGHT_WINE_RETRY_LOG:-}" ]; then
         echo "$note" >>"$PARTWRIGHT_WINE_RETRY_LOG"
