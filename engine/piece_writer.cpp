@@ -57,10 +57,11 @@ std::filesystem::path FolderOf(const std::filesystem::path& target) {
 // filled) or 2 (holds a name to remove).
 struct TrackedName {
     std::atomic<int> state{0};
-    char path[4096];
+    char path[4096] = {};
 };
 constexpr int kTrackedSlots = 8;
-TrackedName tracked[kTrackedSlots];
+// Zeroed before the program starts, with no code run for it at start.
+constinit TrackedName tracked[kTrackedSlots];
 
 int Track([[maybe_unused]] const std::filesystem::path& name) {
 #ifndef _WIN32
@@ -98,8 +99,10 @@ struct PieceWriter::Impl {
     std::filesystem::path temporary;  // the temporary file's name; empty when it has none
     int trackedSlot = -1;
     const FileIdentitySet* sources = nullptr;
-    // Allocated once and never resized, so the steady state allocates nothing.
-    std::vector<char> buffer = std::vector<char>(kFlushBytes + 3 * kEncodeUnits);
+    // Allocated once and never resized, so the steady state allocates nothing;
+    // left unfilled, so a run that writes straight from the read buffer never
+    // touches most of its pages.
+    std::unique_ptr<char[]> buffer{new char[kFlushBytes + 3 * kEncodeUnits]};
     std::size_t used = 0;
 
     // Ends the open piece after a failure: nothing of it stays behind.
@@ -153,7 +156,7 @@ struct PieceWriter::Impl {
 
     bool Flush(Failure& failure) {
         std::string reason;
-        if (used > 0 && !file.Write(buffer.data(), used, reason)) {
+        if (used > 0 && !file.Write(buffer.get(), used, reason)) {
             return Fail(Failure::Kind::WritePiece, FailurePath(), reason, failure);
         }
         used = 0;
@@ -169,7 +172,7 @@ struct PieceWriter::Impl {
         }
         while (!units.empty()) {
             const std::size_t step = std::min(units.size(), kEncodeUnits);
-            used = static_cast<std::size_t>(encode(units.substr(0, step), buffer.data() + used) - buffer.data());
+            used = static_cast<std::size_t>(encode(units.substr(0, step), buffer.get() + used) - buffer.get());
             units.remove_prefix(step);
             if (used >= kFlushBytes && !Flush(failure)) {
                 return false;
