@@ -207,17 +207,7 @@ __attribute__((target("avx2"))) __m256i Preceding256(__m256i v, __m256i previous
 
 // A sixteen-entry table, in both halves of a register for _mm256_shuffle_epi8.
 __attribute__((target("avx2"))) __m256i Table256(const std::array<std::uint8_t, 16>& t) {
-    return _mm256_setr_epi8(static_cast<char>(t[0]), static_cast<char>(t[1]), static_cast<char>(t[2]),
-                            static_cast<char>(t[3]), static_cast<char>(t[4]), static_cast<char>(t[5]),
-                            static_cast<char>(t[6]), static_cast<char>(t[7]), static_cast<char>(t[8]),
-                            static_cast<char>(t[9]), static_cast<char>(t[10]), static_cast<char>(t[11]),
-                            static_cast<char>(t[12]), static_cast<char>(t[13]), static_cast<char>(t[14]),
-                            static_cast<char>(t[15]), static_cast<char>(t[0]), static_cast<char>(t[1]),
-                            static_cast<char>(t[2]), static_cast<char>(t[3]), static_cast<char>(t[4]),
-                            static_cast<char>(t[5]), static_cast<char>(t[6]), static_cast<char>(t[7]),
-                            static_cast<char>(t[8]), static_cast<char>(t[9]), static_cast<char>(t[10]),
-                            static_cast<char>(t[11]), static_cast<char>(t[12]), static_cast<char>(t[13]),
-                            static_cast<char>(t[14]), static_cast<char>(t[15]));
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data())));
 }
 
 // The check of PlainUtf8Prefix, 32 bytes at a time, by table lookups on the
