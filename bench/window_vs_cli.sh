@@ -60,7 +60,9 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 
 # Runs the command line and the window by turns, inside one Xvfb session, so
 # that both meet the same state of the machine (other work, tmpfs) rather than
-# one tool's runs all coming first. Prints one line per run:
+# one tool's runs all coming first. The command line's wall time is read in
+# nanoseconds around GNU time (whose own has 10 ms steps). Prints one line
+# per run:
 #   cli SECONDS CPU-SECONDS PIECES
 #   window SECONDS CPU-SECONDS EVENT-MS PROGRESS-MS PIECES
 runs_by_turns() {  # runs_by_turns FOLDER NAME LINES
@@ -70,10 +72,14 @@ runs_by_turns() {  # runs_by_turns FOLDER NAME LINES
         pieces() { find "$folder" -type f -name "$name-*" | wc -l; }
         clear() { find "$folder" -type f -name "$name-*" -delete; }
         for ((i = 0; i < runs; i++)); do
-            /usr/bin/time -f "%e %U %S" -o "$times" "$cli" --quiet --lines "$lines" "$folder/$name.txt" || exit 1
-            awk -v pieces="$(pieces)" "{ printf \"cli %.3f %.3f %d\\n\", \$1, \$2 + \$3, pieces }" "$times"
+            start=$(date +%s%N)
+            /usr/bin/time -f "%U %S" -o "$times" "$cli" --quiet --lines "$lines" "$folder/$name.txt" || exit 1
+            end=$(date +%s%N)
+            awk -v ns=$((end - start)) -v pieces="$(pieces)" \
+                "{ printf \"cli %.3f %.3f %d\\n\", ns / 1e9, \$1 + \$2, pieces }" "$times"
             clear
-            echo "window $("$window" --lines "$lines" "$folder/$name.txt")" || exit 1
+            window_line=$("$window" --lines "$lines" "$folder/$name.txt") || exit 1
+            echo "window $window_line"
             clear
         done' "$cli" "$window" "$1" "$2" "$3" "$runs" "$work/time.tmp"
 }
