@@ -52,7 +52,7 @@ unset DISPLAY WAYLAND_DISPLAY
 
 cleanup() {
     if [ -s "$PARTWRIGHT_WINE_RETRY_LOG" ]; then
-        echo "test-windows.sh: Wine failed to start a program $(wc -l <"$PARTWRIGHT_WINE_RETRY_LOG") time(s); each was started again:"
+        echo "test-windows.sh: $(wc -l <"$PARTWRIGHT_WINE_RETRY_LOG") program run(s) failed in Wine itself and were started again:"
         cat "$PARTWRIGHT_WINE_RETRY_LOG"
     fi
     wine_prefix_stop

@@ -74,6 +74,19 @@ long long Allowed(Fault& f, long long size) {
     return allowed;
 }
 
+// Passes on as much of the call as the fault allows, or fails it.
+template <class Real, class Data>
+ssize_t Limited(Fault& f, Real real, int fd, Data data, size_t size) {
+    const long long allowed = Allowed(f, static_cast<long long>(size));
+    if (allowed < 0) {
+        errno = f.error;
+        return -1;
+    }
+    const ssize_t n = real(fd, data, static_cast<size_t>(allowed));
+    if (n > 0) f.count += n;
+    return n;
+}
+
 void Stall() {
     const char* mark = std::getenv("PARTWRIGHT_FAULT_MARK");
     if (mark == nullptr) return;
@@ -104,28 +117,14 @@ extern "C" ssize_t write(int fd, const void* data, size_t size) {
         if (n > 0) f.count += n;
         return n;
     }
-    const long long allowed = Allowed(f, static_cast<long long>(size));
-    if (allowed < 0) {
-        errno = f.error;
-        return -1;
-    }
-    const ssize_t n = real(fd, data, static_cast<size_t>(allowed));
-    if (n > 0) f.count += n;
-    return n;
+    return Limited(f, real, fd, data, size);
 }
 
 extern "C" ssize_t read(int fd, void* data, size_t size) {
     static const auto real = Next<ssize_t (*)(int, void*, size_t)>("read");
     Fault& f = TheFault();
     if (f.op != Op::Read || !IsRegularFile(fd)) return real(fd, data, size);
-    const long long allowed = Allowed(f, static_cast<long long>(size));
-    if (allowed < 0) {
-        errno = f.error;
-        return -1;
-    }
-    const ssize_t n = real(fd, data, static_cast<size_t>(allowed));
-    if (n > 0) f.count += n;
-    return n;
+    return Limited(f, real, fd, data, size);
 }
 
 extern "C" int close(int fd) {
