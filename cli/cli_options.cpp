@@ -6,8 +6,8 @@
 
 #include "cli/arg_text.h"
 #include "engine/codepage.h"
-#include "engine/messages.h"
-#include "engine/numeric.h"
+#include "partwright/messages.h"
+#include "partwright/numeric.h"
 
 #ifndef PARTWRIGHT_VERSION
 #define PARTWRIGHT_VERSION "unknown"

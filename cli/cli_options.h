@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/split_run.h"
+#include "partwright/split_run.h"
 
 namespace partwright {
 

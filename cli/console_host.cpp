@@ -5,7 +5,7 @@
 #include "cli/arg_text.h"
 #include "cli/cli_options.h"
 #include "cli/console_text.h"
-#include "engine/messages.h"
+#include "partwright/messages.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "engine/split_run.h"
+#include "partwright/split_run.h"
 
 namespace partwright {
 

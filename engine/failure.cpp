@@ -1,4 +1,4 @@
-#include "engine/failure.h"
+#include "partwright/failure.h"
 
 namespace partwright {
 

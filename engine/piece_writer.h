@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/failure.h"
+#include "partwright/failure.h"
 #include "engine/file_identity.h"
-#include "engine/text.h"
+#include "partwright/text.h"
 #include "engine/utf8_raw.h"
 
 namespace partwright {

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "engine/naming.h"
-#include "engine/numeric.h"
+#include "partwright/numeric.h"
 #include "engine/utf8.h"
 #include "engine/utf8_source.h"
 

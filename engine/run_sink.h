@@ -8,8 +8,8 @@
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
 #include "engine/piece_writer.h"
-#include "engine/split_run.h"
-#include "engine/text.h"
+#include "partwright/split_run.h"
+#include "partwright/text.h"
 #include "engine/utf8_raw.h"
 
 namespace partwright {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/codepage.h"
-#include "engine/failure.h"
-#include "engine/text.h"
+#include "partwright/failure.h"
+#include "partwright/text.h"
 #include "engine/utf8_raw.h"
 
 namespace partwright {

@@ -1,4 +1,4 @@
-#include "engine/split_run.h"
+#include "partwright/split_run.h"
 
 #include <algorithm>
 #include <limits>
@@ -11,7 +11,7 @@
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
 #include "engine/native_file.h"
-#include "engine/numeric.h"
+#include "partwright/numeric.h"
 #include "engine/run_sink.h"
 #include "engine/source_reader.h"
 #include "engine/utf8.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/text.h"
+#include "partwright/text.h"
 
 namespace partwright {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "engine/codepage.h"
-#include "engine/text.h"
+#include "partwright/text.h"
 
 namespace partwright {
 

@@ -1,6 +1,6 @@
 #include "ui/input_checks.h"
 
-#include "engine/numeric.h"
+#include "partwright/numeric.h"
 
 #include <algorithm>
 

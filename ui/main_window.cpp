@@ -1,6 +1,6 @@
 #include "ui/main_window.h"
 
-#include "engine/messages.h"
+#include "partwright/messages.h"
 #include "filelist/add_files.h"
 #include "filelist/file_list.h"
 #include "filelist/pointer_file.h"

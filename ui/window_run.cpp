@@ -1,7 +1,7 @@
 #include "ui/window_run.h"
 
-#include "engine/failure.h"
-#include "engine/messages.h"
+#include "partwright/failure.h"
+#include "partwright/messages.h"
 #include "filelist/file_list.h"
 #include "ui/message_box.h"
 

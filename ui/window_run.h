@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/split_run.h"
+#include "partwright/split_run.h"
 
 #include <QElapsedTimer>
 #include <QString>

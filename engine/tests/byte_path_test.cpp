@@ -10,7 +10,7 @@
 
 #include "engine/codepage.h"
 #include "engine/cutter.h"
-#include "engine/split_run.h"
+#include "partwright/split_run.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
 #include "engine/utf8.h"

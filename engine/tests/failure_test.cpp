@@ -1,4 +1,4 @@
-#include "engine/failure.h"
+#include "partwright/failure.h"
 
 #include <gtest/gtest.h>
 

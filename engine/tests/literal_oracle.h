@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "engine/cutter.h"
-#include "engine/numeric.h"
-#include "engine/text.h"
+#include "partwright/numeric.h"
+#include "partwright/text.h"
 #include "engine/utf8.h"
 
 namespace partwright::oracle {

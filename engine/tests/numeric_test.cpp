@@ -1,4 +1,4 @@
-#include "engine/numeric.h"
+#include "partwright/numeric.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/split_run.h"
+#include "partwright/split_run.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +18,9 @@
 #include <sys/resource.h>
 #endif
 
-#include "engine/messages.h"
+#include "partwright/messages.h"
 #include "engine/naming.h"
-#include "engine/numeric.h"
+#include "partwright/numeric.h"
 #include "engine/piece_writer.h"
 #include "engine/source_reader.h"
 #include "engine/tests/literal_oracle.h"

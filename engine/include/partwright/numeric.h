@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "engine/text.h"
+#include "partwright/text.h"
 
 namespace partwright {
 

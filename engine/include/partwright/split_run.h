@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/cutter.h"
-#include "engine/failure.h"
-#include "engine/text.h"
+#include "partwright/failure.h"
+#include "partwright/text.h"
 
 namespace partwright {
 
