@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "cli/arg_text.h"
-#include "engine/codepage.h"
+#include "partwright/codepage.h"
 #include "partwright/messages.h"
 #include "partwright/numeric.h"
 
@@ -104,7 +104,7 @@ Text CheckedFirstNumber(const std::string& value)
 std::string CheckedCodepage(const std::string& value)
 {
     std::string error;
-    if (!IsAutoCodepage(value) && !TextDecoder::ForCodepage(value, error)) {
+    if (!IsAutoCodepage(value) && !CanReadCodepage(value, error)) {
         throw UsageError{"--codepage: " + (error.empty() ? "\"" + value + "\" is not a known code page" : error)};
     }
     return value;

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cli/console_host.h"
-#include "engine/piece_writer.h"
+#include "partwright/pieces_in_progress.h"
 
 namespace partwright {
 

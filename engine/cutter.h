@@ -6,13 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "partwright/line_end.h"
 #include "partwright/text.h"
 
 namespace partwright {
-
-// What ends a line: the pair CR LF, or a lone LF (a CR before it is then an
-// ordinary unit of its line).
-enum class LineEnd { CrLf, Lf };
 
 // UTF-8 bytes of each byte of a single-byte code page as it is written.
 using ByteUtf8Lengths = std::array<std::uint8_t, 256>;

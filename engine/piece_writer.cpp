@@ -7,6 +7,7 @@
 
 #include "engine/native_file.h"
 #include "engine/utf8_raw.h"
+#include "partwright/pieces_in_progress.h"
 
 #ifndef _WIN32
 #include <unistd.h>

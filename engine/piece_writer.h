@@ -57,11 +57,6 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// Removes the named temporary files of the pieces being written, from a
-// signal handler just before the program ends (async-signal-safe; files
-// without a name need nothing).
-void RemovePiecesInProgress() noexcept;
-
 // Writes `text` to `target` in one go: the literal form of writing a piece.
 [[nodiscard]] bool WriteUTF8File(TextView text, const std::filesystem::path& target, Failure& failure);
 

@@ -6,28 +6,12 @@
 #include <string_view>
 
 #include "engine/cutter.h"
-#include "engine/file_identity.h"
 #include "engine/piece_writer.h"
-#include "partwright/split_run.h"
-#include "partwright/text.h"
+#include "engine/run_context.h"
 #include "engine/utf8_raw.h"
+#include "partwright/text.h"
 
 namespace partwright {
-
-// What one run shares with the sink that names and writes its pieces.
-struct RunContext {
-    const SplitSettings& settings;
-    RunHost& host;
-    const RunOptions& options;
-    const FileIdentitySet& sources;
-    RunReport& report;
-    Progress& progress;
-
-    void Fail(const Failure& failure) {
-        host.ReportFailure(failure);
-        report.failures.push_back(failure);
-    }
-};
 
 // Names and writes the pieces of one source as the cutter hands them over.
 // The naming options are read once per piece, when it begins. Every piece

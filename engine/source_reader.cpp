@@ -4,8 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#include "engine/decoder_factory.h"
 #include "engine/native_file.h"
 #include "engine/utf8_source.h"
+#include "partwright/codepage.h"
 
 namespace partwright {
 
@@ -149,7 +151,7 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
     impl->path = source;
     std::string reason;
     const bool automatic = IsAutoCodepage(options.codepage);
-    auto decoder = TextDecoder::ForCodepage(automatic ? std::string() : options.codepage, reason);
+    auto decoder = MakeDecoder(automatic ? std::string() : options.codepage, reason);
     if (!decoder) {
         failure = Failure{Failure::Kind::BadCodepage, source, reason};
         return nullptr;
@@ -182,7 +184,7 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             impl->stepBytes = impl->streamed ? chunk : kBlockBytes;
             if (!utf16) {
                 if (automatic && !decoder->IsUtf8() && IsValidUtf8File(source, impl->size, chunk)) {
-                    decoder = TextDecoder::ForCodepage("utf-8", reason);
+                    decoder = MakeDecoder("utf-8", reason);
                 }
                 impl->utf8 = decoder->IsUtf8();
                 if (impl->utf8 && impl->streamed) impl->stepBytes = std::max<std::size_t>(chunk, 4);

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/codepage.h"
+#include "engine/text_decoder.h"
 #include "partwright/failure.h"
 #include "partwright/text.h"
 #include "engine/utf8_raw.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/codepage.h"
+#include "engine/text_decoder.h"
 #include "partwright/text.h"
 
 namespace partwright {

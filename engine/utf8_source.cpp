@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/codepage.h"
+#include "engine/text_decoder.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>

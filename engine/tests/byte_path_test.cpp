@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/codepage.h"
+#include "engine/decoder_factory.h"
+#include "partwright/codepage.h"
 #include "engine/cutter.h"
 #include "partwright/split_run.h"
 #include "engine/tests/literal_oracle.h"
@@ -31,7 +32,7 @@ const ByteTable& TableOf(const std::string& codepage) {
     static std::map<std::string, std::unique_ptr<TextDecoder>> decoders;
     auto& decoder = decoders[codepage];
     std::string error;
-    if (!decoder) decoder = TextDecoder::ForCodepage(codepage, error);
+    if (!decoder) decoder = MakeDecoder(codepage, error);
     if (!decoder || !decoder->SingleByteTable()) throw std::runtime_error("no table for " + codepage + error);
     return *decoder->SingleByteTable();
 }

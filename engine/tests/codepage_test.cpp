@@ -1,4 +1,5 @@
-#include "engine/codepage.h"
+#include "engine/decoder_factory.h"
+#include "partwright/codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ namespace {
 
 std::unique_ptr<TextDecoder> Decoder(std::string_view name) {
     std::string error;
-    auto decoder = TextDecoder::ForCodepage(name, error);
+    auto decoder = MakeDecoder(name, error);
     EXPECT_NE(decoder, nullptr) << name << ": " << error;
     return decoder;
 }
@@ -105,11 +106,11 @@ TEST(CodepageTest, namesAreCheckedAndUnknownOnesRefused) {
     for (const std::string_view name : {"windows-1250", "WINDOWS-1258", "Cp1251", "874", "cp932", "936", "949", "950",
                                         "utf-8", "UTF8", "65001", "cp65001"}) {
         std::string error;
-        EXPECT_NE(TextDecoder::ForCodepage(name, error), nullptr) << name << ": " << error;
+        EXPECT_NE(MakeDecoder(name, error), nullptr) << name << ": " << error;
     }
     for (const std::string_view name : {"utf-16", "1259", "cp", "windows-", "12520", "932x", "-932", "latin1", "auto"}) {
         std::string error;
-        EXPECT_EQ(TextDecoder::ForCodepage(name, error), nullptr) << name;
+        EXPECT_EQ(MakeDecoder(name, error), nullptr) << name;
         EXPECT_NE(error.find(std::string(name)), std::string::npos) << "error should name " << name << ": " << error;
     }
 }

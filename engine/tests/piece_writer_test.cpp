@@ -1,4 +1,5 @@
 #include "engine/piece_writer.h"
+#include "partwright/pieces_in_progress.h"
 
 #include <gtest/gtest.h>
 

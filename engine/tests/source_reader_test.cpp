@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/decoder_factory.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
 #include "engine/utf8.h"
@@ -245,7 +246,7 @@ TEST(SourceReaderTest, wholeFileStreamsAnAnsiSourceAsOneBlock) {
     WriteBytes(folder / "s.txt", sjis);
     const auto decoder = [] {
         std::string error;
-        return TextDecoder::ForCodepage("932", error);
+        return MakeDecoder("932", error);
     }();
     ASSERT_NE(decoder, nullptr);
     Text expected;

@@ -44,29 +44,12 @@ public:
     // True for UTF-8, whose valid text is already the UTF-8 pieces are written in.
     [[nodiscard]] bool IsUtf8() const { return utf8_; }
 
-    // The decoder for a code page name: "" is the system's ANSI code page
-    // (SystemCodepage()); otherwise "windows-1250" to "windows-1258", "874",
-    // "932", "936", "949", "950", also written "cpNNNN" or "NNNN", and UTF-8
-    // ("utf-8", "utf8", "65001"). Returns null and sets `error` for an unknown
-    // name ("auto" too: the reader resolves it per source).
-    [[nodiscard]] static std::unique_ptr<TextDecoder> ForCodepage(std::string_view name, std::string& error);
-
 private:
+    // The factory (decoder_factory.h) knows which code page a decoder reads.
+    friend std::unique_ptr<TextDecoder> MakeDecoder(std::string_view name, std::string& error);
+
     std::optional<ByteTable> table_;
     bool utf8_ = false;
 };
-
-inline constexpr unsigned kUtf8Codepage = 65001;
-
-// The system's ANSI code page. On Windows GetACP(); elsewhere the code page
-// of the character set of the user's locale (LC_CTYPE as setlocale(LC_ALL, "")
-// finds it in the environment), or 1252 (windows-1252) when that locale is
-// C/POSIX, is not installed, or names a character set not read here.
-//   LANG=C.UTF-8 -> 65001; LC_ALL=C -> 1252
-[[nodiscard]] unsigned SystemCodepage();
-
-// "auto" (any case): each source is read as UTF-8 when it is valid UTF-8
-// from its first byte to its last, and in the system's ANSI code page otherwise.
-[[nodiscard]] bool IsAutoCodepage(std::string_view name);
 
 }  // namespace partwright

@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "partwright/failure.h"
+#include "partwright/line_end.h"
+#include "partwright/text.h"
+
+namespace partwright {
+
+// What a run is given and what it gives back; SplitRun (split_run.h) runs it.
+
+// The ordered sources of a run. The run takes Count() once, then reads
+// positions 1 to that count, one at a time, as it reaches them.
+class SourceList {
+public:
+    virtual ~SourceList() = default;
+    [[nodiscard]] virtual int Count() const = 0;
+    [[nodiscard]] virtual std::filesystem::path At(int position) const = 0;  // 1-based
+};
+
+// The option values of a run, read when the run needs them (the window reads
+// its controls live, so a change made during a run takes effect at the next
+// reading):
+//  - the split options, the lines per piece and the separator: once per block;
+//  - the naming options, name length, prefix and first counting number: once per piece.
+// Exactly one split option and one naming option are meant to be selected;
+// the naming options are tested in the order first characters, numbered, prefix.
+class SplitSettings {
+public:
+    virtual ~SplitSettings() = default;
+    [[nodiscard]] virtual bool LinesSelected() const = 0;       // cut every N lines
+    [[nodiscard]] virtual Text LinesPerPiece() const = 0;       // N, as typed
+    [[nodiscard]] virtual bool SeparatorSelected() const = 0;   // cut at every occurrence of a text
+    [[nodiscard]] virtual Text SeparatorText() const = 0;       // used unchanged, may be empty
+    [[nodiscard]] virtual bool BlankLinesSelected() const = 0;  // cut at every blank line
+    [[nodiscard]] virtual bool FirstCharsSelected() const = 0;  // name from the piece's first x characters
+    [[nodiscard]] virtual Text NameLength() const = 0;          // x, as typed
+    [[nodiscard]] virtual bool NumberedSelected() const = 0;    // source name + 4-digit counter
+    [[nodiscard]] virtual bool PrefixSelected() const = 0;      // prefix + counting number
+    [[nodiscard]] virtual Text Prefix() const = 0;
+    [[nodiscard]] virtual Text FirstNumber() const = 0;         // as typed
+};
+
+enum class SplitMode { Lines, Separator, BlankLines };
+enum class NamingMode { FirstChars, Numbered, Prefix };
+
+// Settings that do not change during the run: the command line's and the tests'.
+struct FixedSettings final : SplitSettings {
+    SplitMode split = SplitMode::Lines;
+    Text linesPerPiece = u"3";
+    Text separator = u",";
+    NamingMode naming = NamingMode::Numbered;
+    Text nameLength = u"8";
+    Text prefix = u"bob";
+    Text firstNumber = u"1";
+
+    bool LinesSelected() const override { return split == SplitMode::Lines; }
+    Text LinesPerPiece() const override { return linesPerPiece; }
+    bool SeparatorSelected() const override { return split == SplitMode::Separator; }
+    Text SeparatorText() const override { return separator; }
+    bool BlankLinesSelected() const override { return split == SplitMode::BlankLines; }
+    bool FirstCharsSelected() const override { return naming == NamingMode::FirstChars; }
+    Text NameLength() const override { return nameLength; }
+    bool NumberedSelected() const override { return naming == NamingMode::Numbered; }
+    bool PrefixSelected() const override { return naming == NamingMode::Prefix; }
+    Text Prefix() const override { return prefix; }
+    Text FirstNumber() const override { return firstNumber; }
+};
+
+enum class Notice {
+    LinesNotNumber,  // the lines per piece are not a whole number of at least 1: the block gives no pieces
+};
+
+struct Progress {
+    int fileIndex = 0;  // 1-based
+    int fileCount = 0;
+    std::filesystem::path source;
+    std::uint64_t sourceBytes = 0;
+    std::uint64_t bytesRead = 0;       // of the current source
+    std::uint64_t piecesWritten = 0;   // in the whole run so far
+};
+
+// What the run asks of the program that hosts it. Every call is made on the
+// thread that called SplitRun.
+class RunHost {
+public:
+    virtual ~RunHost() = default;
+    // A yield point: once per source, before every block or chunk read, and
+    // once per piece. The window processes its pending events here. Returning
+    // false stops the run at this point; a piece is never left half-written.
+    virtual bool Yield() { return true; }
+    // A message for the user, shown before the run goes on (the window waits for OK).
+    virtual void ShowNotice(Notice, const std::filesystem::path& /*source*/) {}
+    // A failure, as it happens; the run goes on with the next piece or source.
+    virtual void ReportFailure(const Failure&) {}
+    virtual void ReportProgress(const Progress&) {}
+    // Called for every piece in a dry run, in place of writing it.
+    virtual void PlannedPiece(const std::filesystem::path& /*target*/) {}
+    // Called for every piece once it is written whole under its name.
+    virtual void PieceWritten(const std::filesystem::path& /*target*/) {}
+};
+
+struct RunOptions {
+    std::string codepage;  // "" is the system's ANSI code page; "auto" see IsAutoCodepage
+    bool wholeFile = false;
+    bool dryRun = false;
+    // Cut decoded text even where a single-byte code page or UTF-8 lets the
+    // bytes be cut; both give the same pieces (for tests that hold one against the other).
+    bool alwaysDecode = false;
+    // How much a streamed source reads per step; 0 is the reader's own choice
+    // (tests set a few bytes, to put chunk edges everywhere).
+    std::size_t chunkBytes = 0;
+
+    // What ends a line in every cutting rule, and what the run appends to each block.
+    LineEnd lineEnd = LineEnd::CrLf;
+    // When not 0, every block is cut into pieces of whole lines of at most
+    // this many UTF-8 bytes (a longer line is a piece by itself), in place
+    // of the selected split mode.
+    std::uint64_t maxPieceBytes = 0;
+    // When not 0, the first this many lines of each source are its header:
+    // taken out before cutting and written at the head of every piece of the
+    // source, followed by a line end. They must end within the source's first
+    // block; in a single streamed block (UTF-16, whole file), within its
+    // first kMaxHeaderUnits units. Otherwise the source is reported
+    // (kind BadHeader) and gives no pieces.
+    std::int64_t headerLines = 0;
+    // When not empty, pieces go into this folder instead of their source's,
+    // under the names they would have had there.
+    std::filesystem::path outputFolder;
+};
+
+// The longest header a streamed block may have, in code units.
+inline constexpr std::size_t kMaxHeaderUnits = std::size_t{1} << 20;
+
+struct RunReport {
+    bool noFiles = false;   // the list was empty: nothing was done
+    bool stopped = false;   // the host asked the run to stop
+    bool pieceRemoved = false;  // stopping dropped a piece that was being written
+    std::uint64_t piecesWritten = 0;
+    int noticesShown = 0;
+    std::vector<Failure> failures;
+
+    [[nodiscard]] bool ok() const { return !noFiles && !stopped && failures.empty(); }
+};
+
+}  // namespace partwright

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "engine/file_identity.h"
+#include "partwright/failure.h"
+#include "partwright/run_interface.h"
+
+namespace partwright {
+
+// What the steps of one run share with each other and with the sink that
+// names and writes its pieces.
+struct RunContext {
+    const SplitSettings& settings;
+    RunHost& host;
+    const RunOptions& options;
+    const FileIdentitySet& sources;
+    RunReport& report;
+    Progress& progress;
+
+    void Fail(const Failure& failure) {
+        host.ReportFailure(failure);
+        report.failures.push_back(failure);
+    }
+};
+
+}  // namespace partwright
