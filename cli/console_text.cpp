@@ -1,7 +1,8 @@
 #include "cli/console_text.h"
 
-#include <cstdint>
 #include <cstdio>
+
+#include "partwright/code_points.h"
 
 namespace partwright {
 
@@ -14,39 +15,6 @@ void AppendEscape(std::string& out, const char* format, unsigned value)
     out += escape;
 }
 
-// The length of the well-formed sequence at the front of `bytes` (generalised
-// UTF-8: a surrogate's three-byte form counts) and its code point, or 0.
-std::size_t SequenceAt(std::string_view bytes, std::uint32_t& codePoint)
-{
-    const auto lead = static_cast<unsigned char>(bytes[0]);
-    std::size_t length = 0;
-    std::uint32_t least = 0;
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, codePoint = lead & 0x1Fu, least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, codePoint = lead & 0x0Fu, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, codePoint = lead & 0x07u, least = 0x10000;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(bytes[k]);
-        if ((next & 0xC0) != 0x80) {
-            return 0;
-        }
-        codePoint = (codePoint << 6) | (next & 0x3Fu);
-    }
-    return codePoint >= least && codePoint <= 0x10FFFF ? length : 0;
-}
-
 }  // namespace
 
 std::string ForTerminal(std::string_view utf8)
@@ -54,8 +22,8 @@ std::string ForTerminal(std::string_view utf8)
     std::string out;
     out.reserve(utf8.size());
     while (!utf8.empty()) {
-        std::uint32_t codePoint = 0;
-        const std::size_t length = SequenceAt(utf8, codePoint);
+        char32_t codePoint = 0;
+        const std::size_t length = ReadUtf8(utf8, codePoint);
         if (length == 0) {
             AppendEscape(out, "\\x%02X", static_cast<unsigned char>(utf8[0]));
             utf8.remove_prefix(1);

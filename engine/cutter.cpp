@@ -6,7 +6,8 @@
 
 #include "engine/separator_search.h"
 #include "engine/unit_search.h"
-#include "engine/utf8_raw.h"
+#include "engine/byte_coding.h"
+#include "engine/cesu8.h"
 
 namespace partwright {
 
@@ -309,7 +310,7 @@ public:
             if (byteLengths_ == nullptr) return static_cast<std::uint64_t>(to - from);
             for (; from != to; ++from) bytes += (*byteLengths_)[static_cast<unsigned char>(*from)];
         } else {
-            for (; from != to; ++from) bytes += 1u + (*from >= 0x80) + (*from >= 0x800);
+            for (; from != to; ++from) bytes += Cesu8Length(*from);
         }
         return bytes;
     }

@@ -1,18 +1,15 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "engine/byte_coding.h"
 #include "partwright/line_end.h"
 #include "partwright/text.h"
 
 namespace partwright {
-
-// UTF-8 bytes of each byte of a single-byte code page as it is written.
-using ByteUtf8Lengths = std::array<std::uint8_t, 256>;
 
 // Receives the pieces of one block text as they are cut, in order. `Unit` is
 // char16_t for decoded text, or char for the raw bytes of a single-byte code

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "engine/utf8.h"
+#include "partwright/code_points.h"
 
 namespace partwright {
 
@@ -99,19 +99,9 @@ NativeString ToNative(TextView text) {
     // A file name wants real characters: pairs are joined, a lone half becomes U+FFFD.
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        if (unit < 0x80) {
-            out += static_cast<char>(unit);
-        } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                   text[i + 1] <= 0xDFFF) {
-            AppendCodePoint(0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00), out);
-            ++i;
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            AppendCodePoint(0xFFFD, out);
-        } else {
-            AppendCodePoint(unit, out);
-        }
+    for (std::size_t at = 0; at < text.size();) {
+        const char32_t c = NextCodePoint(text, at);
+        AppendUtf8(IsSurrogate(c) ? char32_t{0xFFFD} : c, out);
     }
     return out;
 #endif

@@ -5,6 +5,8 @@
 #include <limits>
 #include <string>
 
+#include "engine/cesu8.h"
+
 namespace partwright {
 
 namespace {
@@ -21,21 +23,10 @@ TextView Trimmed(TextView text) {
 
 // strtod wants bytes; a locale whose decimal separator is not ASCII expects it in UTF-8.
 // Returns false for a unit that can never be part of a number strtod reads (a NUL).
+// (A surrogate is no part of a number: unit by unit is as good as by character.)
 bool ToNarrow(TextView text, std::string& out) {
-    out.reserve(text.size());
-    for (char16_t unit : text) {
-        if (unit == 0) return false;
-        if (unit < 0x80) {
-            out.push_back(static_cast<char>(unit));
-        } else if (unit < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (unit >> 6)));
-            out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (unit >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-        }
-    }
+    if (text.find(u'\0') != TextView::npos) return false;
+    AppendCesu8(text, out);
     return true;
 }
 

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "engine/native_file.h"
-#include "engine/utf8_raw.h"
+#include "engine/byte_coding.h"
+#include "engine/cesu8.h"
 #include "partwright/pieces_in_progress.h"
 
 #ifndef _WIN32
@@ -292,7 +293,7 @@ bool PieceWriter::OpenTemporary(const std::filesystem::path& folder, Failure& fa
 }
 
 bool PieceWriter::Append(TextView units, Failure& failure) {
-    return impl_->Encode(units, failure, [](TextView step, char* out) { return EncodeUtf8(step, out); });
+    return impl_->Encode(units, failure, [](TextView step, char* out) { return EncodeCesu8(step, out); });
 }
 
 bool PieceWriter::Append(std::string_view bytes, const ByteUtf8Forms& forms, Failure& failure) {

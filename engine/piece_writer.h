@@ -8,7 +8,7 @@
 #include "partwright/failure.h"
 #include "engine/file_identity.h"
 #include "partwright/text.h"
-#include "engine/utf8_raw.h"
+#include "engine/byte_coding.h"
 
 namespace partwright {
 

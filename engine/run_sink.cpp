@@ -6,7 +6,7 @@
 
 #include "engine/naming.h"
 #include "partwright/numeric.h"
-#include "engine/utf8.h"
+#include "engine/cesu8.h"
 #include "engine/utf8_source.h"
 
 namespace partwright {
@@ -14,23 +14,20 @@ namespace partwright {
 namespace {
 
 std::string Quoted(TextView text) {
-    return "got \"" + CUni(text) + "\"";
+    return "got \"" + ToCesu8(text) + "\"";
 }
 
 }  // namespace
 
-void RunSink::StartSource(const std::filesystem::path& source, std::optional<ByteCoding> coding) {
+void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding* coding) {
     Abandon();
     source_ = source;
     nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
     header_.clear();
     headerBytes_.clear();
     pieceIndex_ = 0;
-    bytes_ = coding.has_value();
-    if (coding) {
-        coding_ = *coding;
-        forms_ = coding_.table ? Utf8FormsOf(*coding_.table) : VerbatimForms();
-    }
+    bytes_ = coding != nullptr;
+    if (coding) coding_ = *coding;
 }
 
 void RunSink::SetHeader(Text header) { header_ = std::move(header); }
@@ -114,7 +111,7 @@ void RunSink::AppendToPiece(std::string_view bytes) {
             for (std::size_t i = 0; i < take; ++i) decoded_[i] = (*coding_.table)[static_cast<unsigned char>(bytes[i])];
         } else {
             decoded_.clear();
-            take = DecodeUnitUtf8(bytes, wanted, decoded_);
+            take = DecodeCesu8(bytes, wanted, decoded_);
         }
         Collect(decoded_);
         if (take < bytes.size()) AppendToPiece(bytes.substr(take));
@@ -158,7 +155,7 @@ void RunSink::Collect(TextView units) {
 bool RunSink::OpenUnnamed(Failure& failure) {
     if (!writer_.OpenTemporary(nameSource_.parent_path(), failure)) return false;
     if (bytes_ ? headerBytes_.empty() : header_.empty()) return true;
-    return bytes_ ? writer_.Append(headerBytes_, forms_, failure) : writer_.Append(header_, failure);
+    return bytes_ ? writer_.Append(headerBytes_, coding_.forms, failure) : writer_.Append(header_, failure);
 }
 
 // A failure while the name was not known is the named piece's failure.
@@ -210,7 +207,7 @@ bool RunSink::Open() {
 bool RunSink::WriteHeader() {
     if (bytes_ ? headerBytes_.empty() : header_.empty()) return true;
     Failure failure;
-    const bool written = bytes_ ? writer_.Append(headerBytes_, forms_, failure) : writer_.Append(header_, failure);
+    const bool written = bytes_ ? writer_.Append(headerBytes_, coding_.forms, failure) : writer_.Append(header_, failure);
     if (!written) Skip(failure);
     return written;
 }
@@ -224,7 +221,7 @@ void RunSink::Write(TextView units) {
 void RunSink::WriteBytes(std::string_view bytes) {
     if (run_.options.dryRun || bytes.empty()) return;
     Failure failure;
-    if (!writer_.Append(bytes, forms_, failure)) Skip(failure);
+    if (!writer_.Append(bytes, coding_.forms, failure)) Skip(failure);
 }
 
 void RunSink::EndPiece(bool writeWhenEmpty) {

@@ -8,7 +8,7 @@
 #include "engine/cutter.h"
 #include "engine/piece_writer.h"
 #include "engine/run_context.h"
-#include "engine/utf8_raw.h"
+#include "engine/byte_coding.h"
 #include "partwright/text.h"
 
 namespace partwright {
@@ -27,8 +27,8 @@ public:
     explicit RunSink(RunContext& run) : run_(run) {}
 
     // The next source: its piece index starts at 0. `coding` tells how its
-    // bytes stand for units when its pieces come as bytes.
-    void StartSource(const std::filesystem::path& source, std::optional<ByteCoding> coding = std::nullopt);
+    // bytes stand for units when its pieces come as bytes (null: they come decoded).
+    void StartSource(const std::filesystem::path& source, const ByteCoding* coding = nullptr);
 
     // The source's header with its line end, written at the head of every
     // piece from now on; bytes of the source's code page when its pieces come as bytes.
@@ -75,7 +75,6 @@ private:
     std::int64_t pieceIndex_ = 0;
     bool bytes_ = false;   // the pieces of this source come as bytes
     ByteCoding coding_;    // of those bytes
-    ByteUtf8Forms forms_;  // of coding_
     Text decoded_;         // bytes decoded for first-characters naming
 
     State state_ = State::Skipped;

@@ -47,6 +47,7 @@ struct SourceReader::Impl {
     NativeFile file;
     std::unique_ptr<TextDecoder> decoder;  // null for a UTF-16 source
     bool utf8 = false;
+    std::optional<ByteCoding> coding;      // when the source can be cut as bytes
     bool streamed = false;                 // one block handed out in chunks
     bool finished = false;
     std::size_t stepBytes = SourceReader::kBlockBytes;
@@ -189,6 +190,11 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
                 impl->utf8 = decoder->IsUtf8();
                 if (impl->utf8 && impl->streamed) impl->stepBytes = std::max<std::size_t>(chunk, 4);
                 impl->decoder = std::move(decoder);
+                if (impl->utf8) {
+                    impl->coding = ByteCoding::Utf8();
+                } else if (const ByteTable* table = impl->decoder->SingleByteTable()) {
+                    impl->coding = ByteCoding::SingleByte(*table);
+                }
             }
             impl->buffer.resize(impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes);
             // Never resized, so no step pays for filling it.
@@ -232,7 +238,7 @@ SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& ends
         const std::size_t plain = PlainUtf8Prefix(bytes);
         if (plain < bytes.size()) {
             d.unitUtf8.assign(bytes.data(), plain);
-            AppendUnitUtf8(bytes.substr(plain), d.unitUtf8);
+            AppendCesu8OfUtf8(bytes.substr(plain), d.unitUtf8);
             bytes = d.unitUtf8;
         }
     }
@@ -257,11 +263,7 @@ SourceReader::Status SourceReader::NextStep(std::string_view& bytes, bool& endsB
     return Status::Units;
 }
 
-std::optional<ByteCoding> SourceReader::byteCoding() const {
-    if (impl_->utf8) return ByteCoding{};
-    if (const ByteTable* table = singleByteTable()) return ByteCoding{table};
-    return std::nullopt;
-}
+const ByteCoding* SourceReader::byteCoding() const { return impl_->coding ? &*impl_->coding : nullptr; }
 
 const ByteTable* SourceReader::singleByteTable() const {
     return impl_->decoder ? impl_->decoder->SingleByteTable() : nullptr;

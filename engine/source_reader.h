@@ -12,7 +12,7 @@
 #include "engine/text_decoder.h"
 #include "partwright/failure.h"
 #include "partwright/text.h"
-#include "engine/utf8_raw.h"
+#include "engine/byte_coding.h"
 
 namespace partwright {
 
@@ -55,14 +55,15 @@ public:
     // As Next, but undecoded bytes, as byteCoding() tells: only for a source
     // that has one. Valid UTF-8 of characters up to U+FFFF comes straight
     // from the source; what else a UTF-8 source holds comes as the UTF-8 of
-    // its code units (see AppendUnitUtf8).
+    // its code units (see AppendCesu8OfUtf8).
     [[nodiscard]] Status NextBytes(std::string_view& bytes, bool& endsBlock);
 
     // How the bytes of NextBytes stand for code units, when the source can be
     // cut as bytes: a stateless single-byte code page (see
     // TextDecoder::SingleByteTable) or UTF-8. Nothing for UTF-16 and other
     // multi-byte sources.
-    [[nodiscard]] std::optional<ByteCoding> byteCoding() const;
+    // Null for those; valid as long as the reader.
+    [[nodiscard]] const ByteCoding* byteCoding() const;
     [[nodiscard]] const ByteTable* singleByteTable() const;
 
     [[nodiscard]] bool isUtf16() const;

@@ -14,7 +14,8 @@
 #include "partwright/numeric.h"
 #include "engine/run_sink.h"
 #include "engine/source_reader.h"
-#include "engine/utf8.h"
+#include "engine/byte_coding.h"
+#include "engine/cesu8.h"
 
 namespace partwright {
 
@@ -41,7 +42,7 @@ std::basic_string<Unit> SeparatorFor(const Text& separator, const ByteCoding& co
         return separator;
     } else {
         // UTF-8 that is every unit's own form, as the bytes are.
-        if (!coding.table) return CUni(separator);
+        if (!coding.table) return ToCesu8(separator);
         // A separator that cannot occur leaves the block whole, as the empty separator does.
         return SeparatorBytes(separator, *coding.table).value_or(std::string());
     }
@@ -77,9 +78,6 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
     if (settings.BlankLinesSelected()) return BasicPieceCutter<Unit>::BlankLines(lineEnd);
     return nullptr;
 }
-
-// UTF-8 bytes of a unit written on its own.
-std::uint64_t Utf8Length(char16_t unit) { return 1u + (unit >= 0x80) + (unit >= 0x800); }
 
 // Takes the first lines of a source, with the line end after the last of
 // them, off the front of its first block text.
@@ -121,9 +119,9 @@ bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& sour
     std::uint64_t bytes = 0;
     for (const Unit unit : header) {
         if constexpr (sizeof(Unit) == 1) {
-            bytes += table ? Utf8Length((*table)[static_cast<unsigned char>(unit)]) : 1;
+            bytes += table ? Cesu8Length((*table)[static_cast<unsigned char>(unit)]) : 1;
         } else {
-            bytes += Utf8Length(unit);
+            bytes += Cesu8Length(unit);
         }
     }
     const std::uint64_t limit = run.options.maxPieceBytes;
@@ -142,19 +140,13 @@ bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& sour
 // code page lets its bytes be cut (see ByteCoding).
 template <class Unit>
 Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const std::filesystem::path& source) {
-    const ByteCoding coding = reader.byteCoding().value_or(ByteCoding{});
+    // The bytes' coding, on the byte path; unused for decoded text.
+    static const ByteCoding kDecoded;
+    const ByteCoding& coding = reader.byteCoding() ? *reader.byteCoding() : kDecoded;
     constexpr Unit kLineEndUnits[] = {Unit('\r'), Unit('\n')};
     const std::basic_string_view<Unit> lineEnd =
         run.options.lineEnd == LineEnd::Lf ? std::basic_string_view<Unit>(kLineEndUnits + 1, 1)
                                            : std::basic_string_view<Unit>(kLineEndUnits, 2);
-    ByteUtf8Lengths byteLengths{};
-    if constexpr (std::is_same_v<Unit, char>) {
-        for (int byte = 0; byte < 256; ++byte) {
-            // UTF-8 on the byte path is already the bytes written.
-            byteLengths[static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(
-                coding.table ? Utf8Length((*coding.table)[static_cast<std::size_t>(byte)]) : 1);
-        }
-    }
     HeaderTaker<Unit> header(run.options.headerLines, run.options.lineEnd);
     bool headerPastFirstBlock = false;  // the first block ended before the header did
     std::uint64_t ownLimit = run.options.maxPieceBytes;
@@ -214,7 +206,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
         if (!inBlock) {
             // UTF-8 on the byte path is already the bytes written: a size is a count.
             cutter = CutterForBlock<Unit>(run, source, coding, ownLimit,
-                                          std::is_same_v<Unit, char> && coding.table ? &byteLengths : nullptr);
+                                          std::is_same_v<Unit, char> && coding.table ? &coding.forms.length : nullptr);
             inBlock = true;
         }
         if (cutter && !cutter->Feed(units, sink)) return Outcome::Stopped;
@@ -249,7 +241,7 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         return Outcome::Done;
     }
     progress.sourceBytes = reader->size();
-    std::optional<ByteCoding> coding = run.options.alwaysDecode ? std::nullopt : reader->byteCoding();
+    const ByteCoding* coding = run.options.alwaysDecode ? nullptr : reader->byteCoding();
     sink.StartSource(source, coding);
     return coding ? CutSource<char>(run, sink, *reader, source) : CutSource<char16_t>(run, sink, *reader, source);
 }

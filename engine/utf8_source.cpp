@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/cesu8.h"
 #include "engine/text_decoder.h"
+#include "partwright/code_points.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -61,15 +63,6 @@ std::size_t SequenceAt(const unsigned char* p, std::size_t avail, bool& cut) {
     return lead.length;
 }
 
-char32_t CodePointOf(const unsigned char* p, std::size_t length) {
-    switch (length) {
-    case 1: return p[0];
-    case 2: return ((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu);
-    case 3: return ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
-    default: return ((p[0] & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
-    }
-}
-
 // Writes the code units of the sequence at `p` (or of the byte, when
 // `length` is 0) and returns the position after them.
 char16_t* UnitsOf(const unsigned char* p, std::size_t length, char16_t* out) {
@@ -77,26 +70,7 @@ char16_t* UnitsOf(const unsigned char* p, std::size_t length, char16_t* out) {
         *out++ = p[0];
         return out;
     }
-    const char32_t c = CodePointOf(p, length);
-    if (c < 0x10000) {
-        *out++ = static_cast<char16_t>(c);
-    } else {
-        *out++ = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-        *out++ = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    }
-    return out;
-}
-
-void AppendUnit(char16_t unit, std::string& out) {
-    const unsigned v = unit;
-    if (v < 0x800) {
-        out += static_cast<char>(0xC0 | (v >> 6));
-        out += static_cast<char>(0x80 | (v & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (v >> 12));
-        out += static_cast<char>(0x80 | ((v >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (v & 0x3F));
-    }
+    return WriteUtf16(CodePointOfSequence(p, length), out);
 }
 
 class Utf8Decoder final : public TextDecoder {
@@ -300,12 +274,38 @@ bool HasAvx2() {
 
 }  // namespace
 
+bool CanCheckUtf8With(Utf8Check path) {
+    switch (path) {
+    case Utf8Check::Scalar: return true;
+#ifdef PARTWRIGHT_SSE2
+    case Utf8Check::Sse2: return true;
+#endif
+#ifdef PARTWRIGHT_AVX2
+    case Utf8Check::Avx2: return HasAvx2();
+#endif
+    default: return false;
+    }
+}
+
 std::size_t PlainUtf8Prefix(std::string_view bytes) {
+#ifdef PARTWRIGHT_AVX2
+    if (HasAvx2()) return PlainUtf8Prefix(bytes, Utf8Check::Avx2);
+#endif
+#ifdef PARTWRIGHT_SSE2
+    return PlainUtf8Prefix(bytes, Utf8Check::Sse2);
+#else
+    return PlainUtf8Prefix(bytes, Utf8Check::Scalar);
+#endif
+}
+
+std::size_t PlainUtf8Prefix(std::string_view bytes, Utf8Check path) {
     const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = begin + bytes.size();
     const auto* p = begin;
+    if (path == Utf8Check::Scalar) return static_cast<std::size_t>(PlainFrom(p, end) - begin);
 #ifdef PARTWRIGHT_AVX2
-    if (HasAvx2()) p = SequenceStart(begin, PlainBlocksAvx2(p, end));
+    // The wide check runs first; the narrow one takes what it leaves.
+    if (path == Utf8Check::Avx2 && HasAvx2()) p = SequenceStart(begin, PlainBlocksAvx2(p, end));
 #endif
 #ifdef PARTWRIGHT_SSE2
     // Sixteen bytes at a time: a lead of two bytes must be followed by one
@@ -348,7 +348,7 @@ std::size_t PlainUtf8Prefix(std::string_view bytes) {
     return static_cast<std::size_t>(PlainFrom(p, end) - begin);
 }
 
-void AppendUnitUtf8(std::string_view bytes, std::string& out) {
+void AppendCesu8OfUtf8(std::string_view bytes, std::string& out) {
     while (!bytes.empty()) {
         const std::size_t plain = PlainUtf8Prefix(bytes);
         out.append(bytes.data(), plain);
@@ -359,21 +359,9 @@ void AppendUnitUtf8(std::string_view bytes, std::string& out) {
         const std::size_t length = SequenceAt(p, bytes.size(), cut);
         char16_t units[2];
         const char16_t* const unitsEnd = UnitsOf(p, length, units);
-        for (const char16_t* unit = units; unit != unitsEnd; ++unit) AppendUnit(*unit, out);
+        AppendCesu8(TextView(units, static_cast<std::size_t>(unitsEnd - units)), out);
         bytes.remove_prefix(length == 0 ? 1 : length);
     }
-}
-
-std::size_t DecodeUnitUtf8(std::string_view bytes, std::size_t maxUnits, Text& out) {
-    const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* const end = begin + bytes.size();
-    const auto* p = begin;
-    for (std::size_t units = 0; units < maxUnits && p != end; ++units) {
-        const std::size_t length = *p < 0x80 ? 1 : *p < 0xE0 ? 2 : 3;
-        out += static_cast<char16_t>(CodePointOf(p, length));
-        p += length;
-    }
-    return static_cast<std::size_t>(p - begin);
 }
 
 void Utf8Validator::Feed(std::string_view bytes) {

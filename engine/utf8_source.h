@@ -29,17 +29,21 @@ class TextDecoder;
 //   PlainUtf8Prefix("caf\xC3\xA9\xFF") == 5
 [[nodiscard]] std::size_t PlainUtf8Prefix(std::string_view bytes);
 
-// Appends to `out` the UTF-8 the pieces are written in (every code unit on
-// its own, see EncodeUtf8) of the text `bytes` decode to: valid sequences of
-// up to three bytes are copied, one of four bytes becomes the two three-byte
-// forms of its surrogate pair, any other byte the two-byte form of its value.
-// At most two bytes out per byte in.
-void AppendUnitUtf8(std::string_view bytes, std::string& out);
+// Appends to `out` the CESU-8 the pieces are written in (see cesu8.h) of the
+// text `bytes` decode to: valid sequences of up to three bytes are copied,
+// one of four bytes becomes the two three-byte forms of its surrogate pair,
+// any other byte the two-byte form of its value. At most two bytes out per byte in.
+void AppendCesu8OfUtf8(std::string_view bytes, std::string& out);
 
-// Reads the code units of bytes written as EncodeUtf8 writes them (one to
-// three bytes a unit), up to `maxUnits` units; appends them to `out` and
-// returns the number of bytes they took.
-std::size_t DecodeUnitUtf8(std::string_view bytes, std::size_t maxUnits, Text& out);
+// The ways PlainUtf8Prefix can check: byte by byte, 16 bytes at a time
+// (SSE2), or 32 (AVX2, on processors that have it). All give the same length;
+// PlainUtf8Prefix takes the widest the processor runs.
+enum class Utf8Check { Scalar, Sse2, Avx2 };
+// Whether this build has the path and this processor runs it.
+[[nodiscard]] bool CanCheckUtf8With(Utf8Check path);
+// PlainUtf8Prefix by the given path, which must be one CanCheckUtf8With allows
+// (for tests, which hold every path against the literal reading).
+[[nodiscard]] std::size_t PlainUtf8Prefix(std::string_view bytes, Utf8Check path);
 
 // Tells, chunk by chunk, whether a whole source is valid UTF-8.
 class Utf8Validator {

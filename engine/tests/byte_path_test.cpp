@@ -14,8 +14,8 @@
 #include "partwright/split_run.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
-#include "engine/utf8.h"
-#include "engine/utf8_raw.h"
+#include "engine/cesu8.h"
+#include "engine/byte_coding.h"
 
 namespace partwright {
 namespace {
@@ -90,7 +90,7 @@ TEST(BytePath, byteCuttersGiveTheTextCuttersPiecesInAnyChunking) {
         const std::int64_t n = 1 + static_cast<std::int64_t>(random() % 5);
         const LineEnd lineEnd = (round / 4) % 2 == 0 ? LineEnd::CrLf : LineEnd::Lf;  // the text ends with both
         ByteUtf8Lengths lengths{};
-        for (std::size_t byte = 0; byte < 256; ++byte) lengths[byte] = static_cast<std::uint8_t>(CUni(Text(1, table[byte])).size());
+        for (std::size_t byte = 0; byte < 256; ++byte) lengths[byte] = static_cast<std::uint8_t>(ToCesu8(Text(1, table[byte])).size());
 
         std::unique_ptr<BytePieceCutter> byteCutter;
         std::unique_ptr<PieceCutter> textCutter;
@@ -159,7 +159,7 @@ TEST(BytePath, encodingBytesMatchesEncodingTheirUnitsInEveryCodePage) {
             for (const char byte : bytes) units += table[static_cast<unsigned char>(byte)];
             std::string encoded(3 * bytes.size(), '\0');
             encoded.resize(static_cast<std::size_t>(EncodeBytesUtf8(bytes, forms, encoded.data()) - encoded.data()));
-            ASSERT_EQ(encoded, CUni(units)) << codepage << ", round " << round;
+            ASSERT_EQ(encoded, ToCesu8(units)) << codepage << ", round " << round;
         }
     }
 }

@@ -12,8 +12,8 @@
 
 #include "engine/native_file.h"
 #include "engine/tests/temp_folder.h"
-#include "engine/utf8.h"
-#include "engine/utf8_raw.h"
+#include "engine/cesu8.h"
+#include "engine/byte_coding.h"
 
 namespace partwright {
 namespace {
@@ -51,7 +51,7 @@ TEST(PieceWriterTest, writesExactlyTheUtf8BytesOfThePiece) {
         {u"\uFEFFA", "\xEF\xBB\xBF" "A"},
         {u"\xD83D\xDE00", "\xED\xA0\xBD\xED\xB8\x80"},
         {Text(1, u'\0') + u"\u00E9", "\0\xC3\xA9"s},
-        {LongMixedText(), CUni(LongMixedText())},  // several buffer flushes
+        {LongMixedText(), ToCesu8(LongMixedText())},  // several buffer flushes
     };
     TempFolder folder;
     for (const auto& c : cases) {
@@ -87,7 +87,7 @@ TEST(PieceWriterTest, bytePiecesKeepTheirOrderWhetherBufferedOrWrittenThrough) {
             for (const char byte : bytes) units += table[static_cast<unsigned char>(byte)];
         }
         ASSERT_TRUE(writer.Commit(failure)) << failure.reason;
-        EXPECT_EQ(ReadBytes(folder / "piece.txt"), CUni(units)) << "case " << i;
+        EXPECT_EQ(ReadBytes(folder / "piece.txt"), ToCesu8(units)) << "case " << i;
     }
 }
 
@@ -102,7 +102,7 @@ TEST(PieceWriterTest, appendsInStepsGiveTheSameBytes) {
     }
     ASSERT_TRUE(writer.Commit(failure));
     EXPECT_FALSE(writer.isOpen());
-    EXPECT_EQ(ReadBytes(folder / "p.txt"), CUni(text));
+    EXPECT_EQ(ReadBytes(folder / "p.txt"), ToCesu8(text));
 }
 
 TEST(PieceWriterTest, existingLongerFileIsCutToThePiece) {

@@ -24,7 +24,7 @@
 #include "engine/piece_writer.h"
 #include "engine/source_reader.h"
 #include "engine/tests/literal_oracle.h"
-#include "engine/utf8.h"
+#include "engine/cesu8.h"
 
 namespace partwright {
 namespace {
@@ -393,7 +393,7 @@ TEST(SplitRun, unusableNamingValuesSkipEveryPieceWithAReport) {
                 for (const Failure& failure : report.failures) {
                     EXPECT_EQ(failure.kind, c.kind);
                     EXPECT_EQ(failure.path, sources.paths[0]);
-                    EXPECT_NE(failure.reason.find(CUni(c.value)), std::string::npos);
+                    EXPECT_NE(failure.reason.find(ToCesu8(c.value)), std::string::npos);
                 }
                 EXPECT_TRUE(host.planned.empty());
                 EXPECT_EQ(folder.Files().size(), 1u);
@@ -431,7 +431,7 @@ TEST(SplitRun, longPieceWithItsNameStillOpenEndsUpWhole) {
     EXPECT_TRUE(report.ok());
     Files files = folder.Files();
     ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(files["abc.txt"], CUni(text + u"\r\n"));
+    EXPECT_EQ(files["abc.txt"], ToCesu8(text + u"\r\n"));
 }
 
 #ifndef _WIN32
@@ -470,7 +470,7 @@ TEST(SplitRun, stopAtAnyYieldLeavesOnlyWholePieces) {
     const std::u16string text = u"\uFEFF" + std::u16string(1100000, u'-') + u"a;" + std::u16string(1000, u'+') +
                                 u"b;" + std::u16string(300000, u'=') + u"c";
     std::set<std::string> wholePieces;
-    for (const oracle::Piece& piece : oracle::CutAtSeparator(text + u"\r\n", u";")) wholePieces.insert(CUni(piece.text));
+    for (const oracle::Piece& piece : oracle::CutAtSeparator(text + u"\r\n", u";")) wholePieces.insert(ToCesu8(piece.text));
     for (NamingMode naming : {NamingMode::Numbered, NamingMode::FirstChars}) {
         for (int stopAt = 1;; ++stopAt) {
             SCOPED_TRACE(stopAt);
@@ -536,7 +536,7 @@ TEST(SplitRun, wholeFileCutsTheSourceAsOneText) {
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (!pieces[i].text.empty()) {
             const fs::path name = NumberedName(fs::path("w.txt").native(), static_cast<std::int64_t>(i) + 1);
-            expected[name.string()] = CUni(pieces[i].text);
+            expected[name.string()] = ToCesu8(pieces[i].text);
         }
     }
     EXPECT_EQ(folder.Files(), expected);
@@ -609,10 +609,10 @@ public:
                     const auto split = oracle::TakeHeader(blockText, options_.headerLines, options_.lineEnd);
                     if (!split) break;  // the header does not end in the first block: no pieces
                     header = split->header + end;
-                    if (options_.maxPieceBytes > 0 && CUni(header).size() >= options_.maxPieceBytes) break;
+                    if (options_.maxPieceBytes > 0 && ToCesu8(header).size() >= options_.maxPieceBytes) break;
                     blockText = split->rest;
                 }
-                for (const oracle::Piece& piece : Cut(blockText, CUni(header).size())) {
+                for (const oracle::Piece& piece : Cut(blockText, ToCesu8(header).size())) {
                     if (!piece.text.empty() || piece.writeWhenEmpty) Write(source, header, piece.text, index);
                     ++index;
                 }
@@ -741,7 +741,7 @@ bool IsValidUtf8Literally(const std::string& bytes) {
     std::string again;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const bool pair = text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size();
-        AppendCodePoint(pair ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00) : text[i], again);
+        AppendUtf8(pair ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00) : text[i], again);
         i += pair ? 1 : 0;
     }
     return again == bytes;
