@@ -44,11 +44,6 @@ NativeString GetFolder(const NativeString& path) {
     return last == NativeString::npos ? NativeString() : path.substr(0, last + 1);
 }
 
-NativeString GetFolderNoSlash(const NativeString& path) {
-    const std::size_t last = LastSeparator(path);
-    return last == NativeString::npos ? NativeString() : path.substr(0, last);
-}
-
 NativeString GetFileName(const NativeString& path) {
     const std::size_t last = LastSeparator(path);
     return last == NativeString::npos ? path : path.substr(last + 1);
@@ -70,16 +65,6 @@ std::string PadZeros(std::int64_t number, int width) {
         digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
     }
     return digits;
-}
-
-Text KeepChars(TextView text, TextView set) {
-    Text kept;
-    for (const char16_t c : text) {
-        if (set.find(c) != TextView::npos) {
-            kept += c;
-        }
-    }
-    return kept;
 }
 
 Text AlphaNumOnly(TextView text) {

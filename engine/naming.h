@@ -10,7 +10,6 @@ namespace partwright {
 // Path pieces of a source path. The folder separator is the platform's: "/"
 // on POSIX; "\" on Windows, where "/" is accepted as well.
 [[nodiscard]] NativeString GetFolder(const NativeString& path);          // up to and including the last separator; "" when none
-[[nodiscard]] NativeString GetFolderNoSlash(const NativeString& path);   // before the last separator
 [[nodiscard]] NativeString GetFileName(const NativeString& path);        // after the last separator; the whole path when none
 [[nodiscard]] NativeString GetBaseName(const NativeString& fileName);    // before the last "."; the whole name when none
 [[nodiscard]] NativeString GetExtension(const NativeString& fileName);   // after the last "."; "" when none
@@ -18,9 +17,8 @@ namespace partwright {
 // The number in decimal, with "0" put in front until it is `width` long: PadZeros(12, 4) == "0012".
 [[nodiscard]] std::string PadZeros(std::int64_t number, int width);
 
-// The characters of `text`, in order, that occur in `set`.
-[[nodiscard]] Text KeepChars(TextView text, TextView set);
-// KeepChars(text, "A..Za..z0..9").
+// The ASCII letters and digits of `text`, in order.
+//   AlphaNumOnly(u"Hello, world!") == u"Helloworld"
 [[nodiscard]] Text AlphaNumOnly(TextView text);
 
 // UTF-16 text to the platform's path form (UTF-8 on POSIX).

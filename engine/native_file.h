@@ -3,9 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <string>
-#include <string_view>
 
 #include "engine/file_identity.h"
 
@@ -24,17 +22,10 @@ public:
 
     // Opens an existing file for reading; a folder is refused.
     [[nodiscard]] bool OpenForReading(const std::filesystem::path& path, std::string& reason);
-    // Opens for writing without truncating, creating the file when missing;
-    // with `mustBeNew`, an existing file is an error instead.
-    [[nodiscard]] bool OpenForWriting(const std::filesystem::path& path, bool mustBeNew, std::string& reason);
-    // Creates a new, empty regular file; fails with `exists` set when the
-    // name is taken. What this call creates is no file that was there before,
-    // so its identity is left unknown (on POSIX not even asked for).
-    [[nodiscard]] bool CreateNew(const std::filesystem::path& path, bool& exists, std::string& reason);
     // Creates an empty file in `folder` for a piece to be written into and
     // given its name only when whole. Where the system has files without a
     // name (Linux) `name` is left empty; otherwise the file gets a fresh
-    // name that starts with kTemporaryPrefix, created exclusively and never
+    // name that starts with kTemporaryPrefix (temporary_name.h), created exclusively and never
     // through a link.
     [[nodiscard]] bool CreateTemporary(const std::filesystem::path& folder, std::filesystem::path& name,
                                        std::string& reason);
@@ -45,9 +36,11 @@ public:
     // Reads until `size` bytes are in or the file ends; `got` says how many.
     [[nodiscard]] bool Read(char* data, std::size_t size, std::size_t& got, std::string& reason);
     [[nodiscard]] bool Write(const char* data, std::size_t size, std::string& reason);
-    [[nodiscard]] bool Truncate(std::string& reason);
     [[nodiscard]] bool Close(std::string& reason);
-    void Close();
+    void Close() {
+        std::string ignored;
+        (void)Close(ignored);
+    }
 
     [[nodiscard]] bool isOpen() const;
     [[nodiscard]] bool isRegular() const { return regular_; }
@@ -81,17 +74,6 @@ bool RemoveFile(const std::filesystem::path& path);
 // What a name itself is, a link not followed.
 enum class NameKind { Free, File, Link, Folder, Other };
 [[nodiscard]] NameKind KindOfName(const std::filesystem::path& path);
-
-// With false, CreateTemporary always makes a named file, as where the system
-// has no files without a name (for tests of that path).
-void AllowUnnamedFiles(bool allowed);
-
-// Temporary files of pieces being written start with this, and nothing else does.
-inline constexpr std::string_view kTemporaryPrefix = ".partwright-";
-// A fresh name for a temporary file in `folder`: kTemporaryPrefix, 16 random hex digits, ".tmp".
-[[nodiscard]] std::filesystem::path TemporaryName(const std::filesystem::path& folder);
-// Whether the last part of `path` is a name kept for temporary files.
-[[nodiscard]] bool IsTemporaryName(const std::filesystem::path& path);
 
 // The operating system's text for its last error (errno, or GetLastError() on Windows), in UTF-8.
 [[nodiscard]] std::string LastSystemReason();

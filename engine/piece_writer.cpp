@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/native_file.h"
+#include "engine/temporary_name.h"
 #include "engine/byte_coding.h"
 #include "engine/cesu8.h"
 #include "partwright/pieces_in_progress.h"
@@ -337,11 +338,5 @@ bool PieceWriter::CommitAs(const std::filesystem::path& target, const FileIdenti
 bool PieceWriter::Abandon() { return impl_->Drop(); }
 
 bool PieceWriter::isOpen() const { return impl_->file.isOpen(); }
-
-bool WriteUTF8File(TextView text, const std::filesystem::path& target, Failure& failure) {
-    static const FileIdentitySet kNoSources;
-    PieceWriter writer;
-    return writer.Open(target, kNoSources, failure) && writer.Append(text, failure) && writer.Commit(failure);
-}
 
 }  // namespace partwright

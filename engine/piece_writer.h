@@ -57,7 +57,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// Writes `text` to `target` in one go: the literal form of writing a piece.
-[[nodiscard]] bool WriteUTF8File(TextView text, const std::filesystem::path& target, Failure& failure);
-
 }  // namespace partwright

@@ -265,42 +265,9 @@ SourceReader::Status SourceReader::NextStep(std::string_view& bytes, bool& endsB
 
 const ByteCoding* SourceReader::byteCoding() const { return impl_->coding ? &*impl_->coding : nullptr; }
 
-const ByteTable* SourceReader::singleByteTable() const {
-    return impl_->decoder ? impl_->decoder->SingleByteTable() : nullptr;
-}
-
-bool SourceReader::isUtf16() const { return impl_->decoder == nullptr && impl_->size > 0; }
 std::uint64_t SourceReader::size() const { return impl_->size; }
 std::uint64_t SourceReader::bytesRead() const { return impl_->bytesRead; }
 const Failure& SourceReader::error() const { return impl_->error; }
-
-std::optional<std::vector<Text>> ReadFileBlocks(const std::filesystem::path& source, const ReadOptions& options,
-                                                Failure& failure) {
-    auto reader = SourceReader::Open(source, options, failure);
-    if (!reader) {
-        return std::nullopt;
-    }
-    std::vector<Text> blocks;
-    Text block;
-    TextView units;
-    bool endsBlock = false;
-    for (;;) {
-        switch (reader->Next(units, endsBlock)) {
-            case SourceReader::Status::Units:
-                block += units;
-                if (endsBlock) {
-                    blocks.push_back(std::move(block));
-                    block.clear();
-                }
-                break;
-            case SourceReader::Status::EndOfSource:
-                return blocks;
-            case SourceReader::Status::Error:
-                failure = reader->error();
-                return std::nullopt;
-        }
-    }
-}
 
 }  // namespace partwright
 

@@ -64,9 +64,7 @@ public:
     // multi-byte sources.
     // Null for those; valid as long as the reader.
     [[nodiscard]] const ByteCoding* byteCoding() const;
-    [[nodiscard]] const ByteTable* singleByteTable() const;
 
-    [[nodiscard]] bool isUtf16() const;
     [[nodiscard]] std::uint64_t size() const;       // bytes
     [[nodiscard]] std::uint64_t bytesRead() const;
     [[nodiscard]] const Failure& error() const;
@@ -78,10 +76,5 @@ private:
     [[nodiscard]] Status NextStep(std::string_view& bytes, bool& endsBlock);
     std::unique_ptr<Impl> impl_;
 };
-
-// Every block of a source at once, as a list of texts (for tests and small tools;
-// the run streams instead). The literal form of reading a source.
-[[nodiscard]] std::optional<std::vector<Text>> ReadFileBlocks(const std::filesystem::path& source,
-                                                              const ReadOptions& options, Failure& failure);
 
 }  // namespace partwright

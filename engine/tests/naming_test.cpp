@@ -11,7 +11,6 @@ NativeString N(std::string_view ascii) { return NativeString(ascii.begin(), asci
 struct PathCase {
     const char* path;
     const char* folder;
-    const char* folderNoSlash;
     const char* fileName;
     const char* baseName;
     const char* extension;
@@ -19,7 +18,6 @@ struct PathCase {
 
 void ExpectPathPieces(const PathCase& c) {
     EXPECT_EQ(GetFolder(N(c.path)), N(c.folder)) << c.path;
-    EXPECT_EQ(GetFolderNoSlash(N(c.path)), N(c.folderNoSlash)) << c.path;
     const NativeString fileName = GetFileName(N(c.path));
     EXPECT_EQ(fileName, N(c.fileName)) << c.path;
     EXPECT_EQ(GetBaseName(fileName), N(c.baseName)) << c.path;
@@ -48,20 +46,20 @@ struct FirstCharsCase {
 
 TEST(NamingTest, pathPiecesSplitAtTheLastSeparatorAndTheLastDot) {
     const PathCase cases[] = {
-        {"/data/report.txt", "/data/", "/data", "report.txt", "report", "txt"},
-        {"/my.dir/notes.txt", "/my.dir/", "/my.dir", "notes.txt", "notes", "txt"},
-        {"/data/report.final.csv", "/data/", "/data", "report.final.csv", "report.final", "csv"},
-        {"/my.dir/README", "/my.dir/", "/my.dir", "README", "README", ""},
-        {"/x.txt", "/", "", "x.txt", "x", "txt"},
-        {"notes.txt", "", "", "notes.txt", "notes", "txt"},
-        {"/data/trailing.", "/data/", "/data", "trailing.", "trailing", ""},
+        {"/data/report.txt", "/data/", "report.txt", "report", "txt"},
+        {"/my.dir/notes.txt", "/my.dir/", "notes.txt", "notes", "txt"},
+        {"/data/report.final.csv", "/data/", "report.final.csv", "report.final", "csv"},
+        {"/my.dir/README", "/my.dir/", "README", "README", ""},
+        {"/x.txt", "/", "x.txt", "x", "txt"},
+        {"notes.txt", "", "notes.txt", "notes", "txt"},
+        {"/data/trailing.", "/data/", "trailing.", "trailing", ""},
 #ifdef _WIN32
-        {"C:\\data\\report.txt", "C:\\data\\", "C:\\data", "report.txt", "report", "txt"},
-        {"C:\\x.txt", "C:\\", "C:", "x.txt", "x", "txt"},
-        {"C:\\a/b\\c.d", "C:\\a/b\\", "C:\\a/b", "c.d", "c", "d"},
+        {"C:\\data\\report.txt", "C:\\data\\", "report.txt", "report", "txt"},
+        {"C:\\x.txt", "C:\\", "x.txt", "x", "txt"},
+        {"C:\\a/b\\c.d", "C:\\a/b\\", "c.d", "c", "d"},
 #else
         // A backslash is an ordinary character of a POSIX file name.
-        {"/data/a\\b.txt", "/data/", "/data", "a\\b.txt", "a\\b", "txt"},
+        {"/data/a\\b.txt", "/data/", "a\\b.txt", "a\\b", "txt"},
 #endif
     };
     for (const auto& c : cases) {
@@ -149,9 +147,26 @@ TEST(NamingTest, padZerosFillsToWidthButNeverCuts) {
     }
 }
 
-TEST(NamingTest, keepCharsIsExactAndKeepsOrder) {
-    EXPECT_EQ(KeepChars(u"a-b_c.A", u"ca"), u"ac");
-    EXPECT_EQ(KeepChars(u"xyz", u""), u"");
+// The characters of `text`, in order, that occur in `set`: the literal form
+// of keeping a name's characters.
+Text KeepChars(TextView text, TextView set) {
+    Text kept;
+    for (const char16_t c : text) {
+        if (set.find(c) != TextView::npos) kept += c;
+    }
+    return kept;
+}
+
+// Every code unit, alone and among others: exactly the ASCII letters and digits stay, in order.
+TEST(NamingTest, alphaNumOnlyKeepsExactlyTheAsciiLettersAndDigits) {
+    const Text kNameChars = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    Text all;
+    for (char32_t unit = 0; unit <= 0xFFFF; ++unit) {
+        const Text one(1, static_cast<char16_t>(unit));
+        ASSERT_EQ(AlphaNumOnly(one), KeepChars(one, kNameChars)) << std::hex << static_cast<unsigned>(unit);
+        all += static_cast<char16_t>((unit * 7919) & 0xFFFF);  // every unit once, in a scattered order
+    }
+    EXPECT_EQ(AlphaNumOnly(all), KeepChars(all, kNameChars));
     EXPECT_EQ(AlphaNumOnly(u"Zz09 \u00C5\u0660-_"), u"Zz09");
 }
 

@@ -11,7 +11,9 @@
 #endif
 
 #include "engine/native_file.h"
+#include "engine/temporary_name.h"
 #include "engine/tests/temp_folder.h"
+#include "engine/tests/whole_file_io.h"
 #include "engine/cesu8.h"
 #include "engine/byte_coding.h"
 
@@ -56,7 +58,7 @@ TEST(PieceWriterTest, writesExactlyTheUtf8BytesOfThePiece) {
     TempFolder folder;
     for (const auto& c : cases) {
         Failure failure;
-        ASSERT_TRUE(WriteUTF8File(c.text, folder / "piece.txt", failure)) << failure.reason;
+        ASSERT_TRUE(WriteWholePiece(c.text, folder / "piece.txt", failure)) << failure.reason;
         EXPECT_EQ(ReadBytes(folder / "piece.txt"), c.bytes) << c.bytes.size() << " bytes";
     }
 }
@@ -109,7 +111,7 @@ TEST(PieceWriterTest, existingLongerFileIsCutToThePiece) {
     TempFolder folder;
     WriteBytes(folder / "old.txt", std::string(100000, 'x'));
     Failure failure;
-    ASSERT_TRUE(WriteUTF8File(u"new", folder / "old.txt", failure));
+    ASSERT_TRUE(WriteWholePiece(u"new", folder / "old.txt", failure));
     EXPECT_EQ(ReadBytes(folder / "old.txt"), "new");
 }
 
@@ -205,13 +207,13 @@ TEST(PieceWriterTest, unwritableTargetsReportPathAndReasonAndLeaveNothing) {
     };
     for (const auto& target : targets) {
         Failure failure;
-        EXPECT_FALSE(WriteUTF8File(u"abc", target, failure)) << target;
+        EXPECT_FALSE(WriteWholePiece(u"abc", target, failure)) << target;
         EXPECT_EQ(failure.kind, Failure::Kind::WritePiece);
         EXPECT_EQ(failure.path, target);
         EXPECT_FALSE(failure.reason.empty());
     }
     Failure failure;
-    EXPECT_FALSE(WriteUTF8File(u"abc", folder / "missing" / "x.txt", failure));
+    EXPECT_FALSE(WriteWholePiece(u"abc", folder / "missing" / "x.txt", failure));
 #ifndef _WIN32
     EXPECT_NE(failure.reason.find("No such file or directory"), std::string::npos) << failure.reason;
 #endif
@@ -284,8 +286,8 @@ TEST(PieceWriterTest, namedTemporaryFilesGiveTheSameOutcomesAndNeverStay) {
         return names;
     };
     Failure failure;
-    EXPECT_TRUE(WriteUTF8File(u"new", folder / "new.txt", failure)) << failure.reason;
-    EXPECT_TRUE(WriteUTF8File(u"newer", folder / "older.txt", failure)) << failure.reason;
+    EXPECT_TRUE(WriteWholePiece(u"new", folder / "new.txt", failure)) << failure.reason;
+    EXPECT_TRUE(WriteWholePiece(u"newer", folder / "older.txt", failure)) << failure.reason;
     {
         PieceWriter writer;
         ASSERT_TRUE(writer.Open(folder / "source.txt", sources, failure));
@@ -351,7 +353,7 @@ TEST(PieceWriterTest, pathsWithAnyCharactersWork) {
     TempFolder folder;
     const std::filesystem::path target = folder.path() / std::filesystem::path(u8"caf\u00E9 \u4E2D\u6587.txt");
     Failure failure;
-    ASSERT_TRUE(WriteUTF8File(u"ok", target, failure)) << failure.reason;
+    ASSERT_TRUE(WriteWholePiece(u"ok", target, failure)) << failure.reason;
     EXPECT_EQ(ReadBytes(target), "ok");
 }
 

@@ -24,6 +24,7 @@
 #include "engine/piece_writer.h"
 #include "engine/source_reader.h"
 #include "engine/tests/literal_oracle.h"
+#include "engine/tests/whole_file_io.h"
 #include "engine/cesu8.h"
 
 namespace partwright {
@@ -575,7 +576,7 @@ TEST(SplitRun, unwritablePieceIsReportedAndTheRunGoesOn) {
 
 // The whole run against a literal run built from ReadFileBlocks (or, for
 // UTF-8, the literal reading of UTF-8), the literal cutting rules, the naming
-// routines and WriteUTF8File.
+// routines and WriteWholePiece.
 class LiteralRun {
 public:
     LiteralRun(const std::vector<fs::path>& sources, const FixedSettings& settings, const RunOptions& options)
@@ -649,7 +650,7 @@ private:
             if (std::error_code ec; fs::equivalent(other, target, ec)) return;  // never over a source, however spelled
         }
         Failure failure;
-        ASSERT_TRUE(WriteUTF8File(header + text, target, failure)) << Describe(failure);
+        ASSERT_TRUE(WriteWholePiece(header + text, target, failure)) << Describe(failure);
     }
 
     std::vector<fs::path> sources_;

@@ -1,0 +1,230 @@
+// The POSIX half of the platform's files: descriptors.
+#include "engine/native_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "engine/temporary_name.h"
+
+namespace partwright {
+
+std::string LastSystemReason() { return std::system_category().message(errno); }
+
+NativeFile::~NativeFile() { Close(); }
+
+bool NativeFile::isOpen() const { return fd_ >= 0; }
+
+bool NativeFile::Inspect(std::string& reason) {
+    struct stat info {};
+    if (fstat(fd_, &info) != 0) {
+        reason = LastSystemReason();
+        Close();
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        reason = kIsAFolder;
+        Close();
+        return false;
+    }
+    regular_ = S_ISREG(info.st_mode);
+    size_ = regular_ ? static_cast<std::uint64_t>(info.st_size) : 0;
+    identity_.volume = static_cast<std::uint64_t>(info.st_dev);
+    identity_.index = static_cast<std::uint64_t>(info.st_ino);
+    // Opened non-blocking only so that a FIFO cannot hang the open; I/O blocks
+    // as usual. The flag means nothing for a regular file, so spare the calls.
+    if (!regular_) {
+        const int flags = fcntl(fd_, F_GETFL);
+        if (flags != -1) {
+            (void)fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+        }
+    }
+    return true;
+}
+
+bool NativeFile::OpenForReading(const std::filesystem::path& path, std::string& reason) {
+    Close();
+    do {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd_ < 0 && errno == EINTR);
+    if (fd_ < 0) {
+        reason = LastSystemReason();
+        return false;
+    }
+    return Inspect(reason);
+}
+
+bool NativeFile::CreateTemporary(const std::filesystem::path& folder, std::filesystem::path& name,
+                                 std::string& reason) {
+    Close();
+    name.clear();
+    regular_ = true;
+    size_ = 0;
+    identity_ = {};
+#ifdef O_TMPFILE
+    // A file without a name: whatever ends the program, nothing of it is left.
+    if (UnnamedFilesAllowed()) {
+        do {
+            fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        } while (fd_ < 0 && errno == EINTR);
+        if (fd_ >= 0) {
+            return true;
+        }
+        // Older kernels and some file systems have no such files: use a name.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            reason = LastSystemReason();
+            return false;
+        }
+    }
+#endif
+    constexpr int kAttempts = 16;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        name = TemporaryName(folder);
+        do {
+            fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        } while (fd_ < 0 && errno == EINTR);
+        if (fd_ >= 0) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    reason = LastSystemReason();
+    name.clear();
+    return false;
+}
+
+bool NativeFile::LinkAs(const std::filesystem::path& target, bool& taken, std::string& reason) {
+    taken = false;
+#ifdef AT_EMPTY_PATH
+    // Naming a file by its descriptor needs a privilege; the /proc form of
+    // the same call does not. Whichever fails for want of it is not tried again.
+    static std::atomic<bool> byDescriptor{true};
+    if (byDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(fd_, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0) {
+            return true;
+        }
+        if (errno != ENOENT && errno != EPERM) {
+            taken = errno == EEXIST;
+            reason = LastSystemReason();
+            return false;
+        }
+        byDescriptor.store(false, std::memory_order_relaxed);
+    }
+    char self[40];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+    if (::linkat(AT_FDCWD, self, AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return true;
+    }
+    taken = errno == EEXIST;
+#else
+    errno = ENOTSUP;
+#endif
+    reason = LastSystemReason();
+    return false;
+}
+
+bool NativeFile::Read(char* data, std::size_t size, std::size_t& got, std::string& reason) {
+    got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd_, data + got, size - got);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            reason = LastSystemReason();
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool NativeFile::Write(const char* data, std::size_t size, std::string& reason) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            reason = LastSystemReason();
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool NativeFile::Close(std::string& reason) {
+    if (fd_ < 0) {
+        return true;
+    }
+    // The descriptor is gone after close() whatever it returns; EINTR is not retried.
+    const bool closed = ::close(fd_) == 0;
+    if (!closed) {
+        reason = LastSystemReason();
+    }
+    fd_ = -1;
+    return closed;
+}
+
+bool RemoveFile(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
+
+bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to, std::string& reason) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        reason = LastSystemReason();
+        return false;
+    }
+    return true;
+}
+
+bool RenameIfFree(const std::filesystem::path& from, const std::filesystem::path& to, bool& taken,
+                  std::string& reason) {
+    taken = false;
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        taken = errno == EEXIST;
+        reason = LastSystemReason();
+        return false;
+    }
+#endif
+    // No renaming without replacing here: a hard link fails on a taken name.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        (void)::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST) {
+        taken = true;
+        reason = LastSystemReason();
+        return false;
+    }
+    if (KindOfName(to) != NameKind::Free) {
+        taken = true;
+        return false;
+    }
+    return RenameReplacing(from, to, reason);
+}
+
+NameKind KindOfName(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return errno == ENOENT ? NameKind::Free : NameKind::Other;
+    }
+    if (S_ISLNK(info.st_mode)) return NameKind::Link;
+    if (S_ISDIR(info.st_mode)) return NameKind::Folder;
+    return S_ISREG(info.st_mode) ? NameKind::File : NameKind::Other;
+}
+
+}  // namespace partwright

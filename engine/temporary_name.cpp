@@ -1,0 +1,33 @@
+#include "engine/temporary_name.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <random>
+
+namespace partwright {
+
+namespace {
+std::atomic<bool> unnamedFilesAllowed{true};
+}  // namespace
+
+void AllowUnnamedFiles(bool allowed) { unnamedFilesAllowed.store(allowed); }
+bool UnnamedFilesAllowed() { return unnamedFilesAllowed.load(std::memory_order_relaxed); }
+
+std::filesystem::path TemporaryName(const std::filesystem::path& folder) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    char name[48];
+    std::snprintf(name, sizeof name, "%.*s%016llx.tmp", static_cast<int>(kTemporaryPrefix.size()),
+                  kTemporaryPrefix.data(), static_cast<unsigned long long>(random()));
+    return folder / name;
+}
+
+bool IsTemporaryName(const std::filesystem::path& path) {
+    const auto name = path.filename().native();
+    if (name.size() < kTemporaryPrefix.size()) {
+        return false;
+    }
+    return std::equal(kTemporaryPrefix.begin(), kTemporaryPrefix.end(), name.begin());
+}
+
+}  // namespace partwright

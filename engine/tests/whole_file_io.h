@@ -1,0 +1,54 @@
+#pragma once
+
+// Reading a source and writing a piece in one go: the literal forms the
+// tests hold the streaming run against.
+
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "engine/file_identity.h"
+#include "engine/piece_writer.h"
+#include "engine/source_reader.h"
+#include "partwright/failure.h"
+#include "partwright/text.h"
+
+namespace partwright {
+
+// Every block of a source at once, as a list of texts.
+[[nodiscard]] inline std::optional<std::vector<Text>> ReadFileBlocks(const std::filesystem::path& source,
+                                                                     const ReadOptions& options, Failure& failure) {
+    auto reader = SourceReader::Open(source, options, failure);
+    if (!reader) {
+        return std::nullopt;
+    }
+    std::vector<Text> blocks;
+    Text block;
+    TextView units;
+    bool endsBlock = false;
+    for (;;) {
+        switch (reader->Next(units, endsBlock)) {
+            case SourceReader::Status::Units:
+                block += units;
+                if (endsBlock) {
+                    blocks.push_back(std::move(block));
+                    block.clear();
+                }
+                break;
+            case SourceReader::Status::EndOfSource:
+                return blocks;
+            case SourceReader::Status::Error:
+                failure = reader->error();
+                return std::nullopt;
+        }
+    }
+}
+
+// Writes `text` to `target` in one go, as one piece.
+[[nodiscard]] inline bool WriteWholePiece(TextView text, const std::filesystem::path& target, Failure& failure) {
+    static const FileIdentitySet kNoSources;
+    PieceWriter writer;
+    return writer.Open(target, kNoSources, failure) && writer.Append(text, failure) && writer.Commit(failure);
+}
+
+}  // namespace partwright
