@@ -251,7 +251,8 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
         "UTF-8 locale, windows-1252 under the C locale or one whose character set is not read here.\n"
         "Bytes that are not valid UTF-8 in a UTF-8 source are read as the characters of their values.\n"
         "Pieces are written as UTF-8 beside their source, or into --output-dir. Exit status: 0 when every piece was written,\n"
-        "1 when anything failed (each failure is reported on standard error), 2 for a usage error.\n"
+        "1 when anything failed (each failure is reported on standard error), 2 for a usage error,\n"
+        "130 when Ctrl+C, SIGTERM or SIGHUP stopped the run (no piece is left half-written).\n"
         "Numbers may be written as 12, -3, 2.5 or 1E2.");
 
     auto* lines = app.add_option("--lines", raw.lines, "Cut every N lines (the default, N = 3)")->type_name("N");

@@ -107,7 +107,7 @@ int ConsoleHost::Finish(const RunReport& report)
     if (!quiet_) {
         WriteLine(out_, messages::kDone);
     }
-    const bool everythingWritten = report.ok() && report.noticesShown == 0 && problems_ == 0;
+    const bool everythingWritten = report.ok() && report.blocksNotCut == 0 && problems_ == 0;
     return everythingWritten ? kExitOk : kExitFailed;
 }
 

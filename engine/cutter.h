@@ -12,8 +12,9 @@
 namespace partwright {
 
 // Receives the pieces of one block text as they are cut, in order. `Unit` is
-// char16_t for decoded text, or char for the raw bytes of a single-byte code
-// page, where one byte is one code unit.
+// char16_t for decoded text, or char for bytes (see ByteCoding): those of a
+// single-byte code page, one byte a code unit, or the CESU-8 the reader makes
+// of a UTF-8 source, one to three bytes a unit.
 template <class Unit>
 class BasicPieceSink {
 public:

@@ -21,7 +21,8 @@ namespace partwright {
 //   AlphaNumOnly(u"Hello, world!") == u"Helloworld"
 [[nodiscard]] Text AlphaNumOnly(TextView text);
 
-// UTF-16 text to the platform's path form (UTF-8 on POSIX).
+// UTF-16 text to the platform's path form: the units themselves on Windows;
+// UTF-8 on POSIX, where a surrogate pair is joined and a lone half becomes U+FFFD.
 [[nodiscard]] NativeString ToNative(TextView text);
 
 // folder + AlphaNumOnly(first x code units of the piece) + ".txt".
@@ -30,7 +31,7 @@ namespace partwright {
 [[nodiscard]] NativeString NameFromFirstChars(const NativeString& source, TextView pieceStart, std::int32_t x);
 
 // folder + base + "-" + PadZeros(number, 4) + "." + extension; a file name
-// without "." gives folder + name + "-" + counter, with no dot.
+// without "." gives folder + name + "-" + PadZeros(number, 4), with no dot.
 //   NumberedName("C:\data\report.txt", 1) == "C:\data\report-0001.txt"
 [[nodiscard]] NativeString NumberedName(const NativeString& source, std::int64_t number);
 

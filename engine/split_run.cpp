@@ -66,7 +66,7 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
         const double whole = n ? RoundHalfEven(*n) : 0.0;
         if (whole < 1.0) {
             run.host.ShowNotice(Notice::LinesNotNumber, source);
-            ++run.report.noticesShown;
+            ++run.report.blocksNotCut;
             return nullptr;
         }
         constexpr double kMost = 9.0e18;  // more lines than any block can hold

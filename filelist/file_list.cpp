@@ -93,7 +93,7 @@ void FileList::Append(const QString& path) {
 
 int FileList::Count() const { return topLevelItemCount(); }
 
-QString FileList::TextAt(int position) const {
+QString FileList::PathAt(int position) const {
     const QTreeWidgetItem* item = topLevelItem(position - 1);
     return item ? PathOf(item) : QString();
 }

@@ -25,7 +25,7 @@ public:
     // Adds a new last entry holding `path`; nothing is checked.
     void Append(const QString& path);
     [[nodiscard]] int Count() const;
-    [[nodiscard]] QString TextAt(int position) const;  // 1-based
+    [[nodiscard]] QString PathAt(int position) const;  // 1-based
 
     // While a split run works, appends are accepted but removals and reorders
     // are refused, so the run never reads a position that moved or vanished.

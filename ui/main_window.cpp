@@ -127,10 +127,10 @@ void MainWindow::LoadSettings() {
     // separator and first-characters options in turn and write the five text
     // keys back.
     linesPerPieceField_->setText(store_.Read(keys::kNumberOfLines, QStringLiteral("3")));
-    separatorField_->setText(store_.Read(keys::kEveryXCharacter, QStringLiteral(",")));
+    separatorField_->setText(store_.Read(keys::kSeparator, QStringLiteral(",")));
     nameLengthField_->setText(store_.Read(keys::kFirstCharacterSplit, QStringLiteral("8")));
     prefixField_->setText(store_.Read(keys::kStartWithTheseCharacter, QStringLiteral("bob")));
-    firstNumberField_->setText(store_.Read(keys::kEndWithTheseNumbers, QStringLiteral("1")));
+    firstNumberField_->setText(store_.Read(keys::kFirstNumber, QStringLiteral("1")));
 
     // Only the exact texts select; anything else leaves the separator and
     // first-characters options standing from the field changes above.
@@ -209,7 +209,7 @@ void MainWindow::onLinesPerPieceChanged() {
 }
 void MainWindow::onSeparatorChanged() {
     separatorOption_->setChecked(true);
-    store_.Write(keys::kEveryXCharacter, separatorField_->text());
+    store_.Write(keys::kSeparator, separatorField_->text());
 }
 void MainWindow::onNameLengthChanged() {
     firstCharactersOption_->setChecked(true);
@@ -218,7 +218,7 @@ void MainWindow::onNameLengthChanged() {
 // The prefix and first-number fields belong to the prefix option on the screen
 // but do not select it.
 void MainWindow::onPrefixChanged() { store_.Write(keys::kStartWithTheseCharacter, prefixField_->text()); }
-void MainWindow::onFirstNumberChanged() { store_.Write(keys::kEndWithTheseNumbers, firstNumberField_->text()); }
+void MainWindow::onFirstNumberChanged() { store_.Write(keys::kFirstNumber, firstNumberField_->text()); }
 
 void MainWindow::onNameLengthLeft() {
     if (!HasRefusedFileNameChar(nameLengthField_->text())) return;

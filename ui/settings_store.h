@@ -15,10 +15,10 @@ namespace settings_keys {
 inline const QString kSplitOption = QStringLiteral("Split Option");
 inline const QString kSaveOption = QStringLiteral("Save Option");
 inline const QString kNumberOfLines = QStringLiteral("Number Of Lines");
-inline const QString kEveryXCharacter = QStringLiteral("Every X Character");
+inline const QString kSeparator = QStringLiteral("Every X Character");  // the separator text
 inline const QString kFirstCharacterSplit = QStringLiteral("First Character Split");
 inline const QString kStartWithTheseCharacter = QStringLiteral("Start With These Character");
-inline const QString kEndWithTheseNumbers = QStringLiteral("End With These Numbers");
+inline const QString kFirstNumber = QStringLiteral("End With These Numbers");  // the first counting number
 }  // namespace settings_keys
 
 class SettingsStore {

@@ -35,7 +35,7 @@ Text ControlSettings::FirstNumber() const { return FieldText(c_.firstNumberField
 int ListSources::Count() const { return list_.Count(); }
 
 std::filesystem::path ListSources::At(int position) const {
-    return std::filesystem::path(list_.TextAt(position).toStdU16String());
+    return std::filesystem::path(list_.PathAt(position).toStdU16String());
 }
 
 WindowRunHost::WindowRunHost(QWidget* window, std::function<bool()> keepGoing, ProgressView showProgress)
@@ -82,12 +82,12 @@ EndReport FinalReport(const RunReport& report, int maxListed) {
         if (listed < count) end.text += QLatin1Char('\n') + QObject::tr("and %1 more").arg(count - listed);
         end.details = all.join(QLatin1Char('\n'));
     }
-    if (report.noticesShown > 0) {
+    if (report.blocksNotCut > 0) {
         end.text += QStringLiteral("\n\n") +
-                    (report.noticesShown == 1
+                    (report.blocksNotCut == 1
                          ? QObject::tr("1 block gave no pieces: the number of lines was not a number.")
                          : QObject::tr("%1 blocks gave no pieces: the number of lines was not a number.")
-                               .arg(report.noticesShown));
+                               .arg(report.blocksNotCut));
     }
     return end;
 }

@@ -85,7 +85,7 @@ TEST(ConsoleHostTest, aBlockWithoutPiecesIsNotASuccess)
     ConsoleHost host(out.get(), err.get(), true, false);
     host.ShowNotice(Notice::LinesNotNumber, "/d/a.txt");
     RunReport report;
-    report.noticesShown = 1;
+    report.blocksNotCut = 1;
     EXPECT_EQ(host.Finish(report), kExitFailed);
     EXPECT_EQ(out.Text(), "");  // quiet
     EXPECT_EQ(err.Text(), "partwright-cli: /d/a.txt: Every x number of lines, where x can only be a number.\n");

@@ -218,7 +218,7 @@ TEST(SplitRun, linesPerPieceThatIsNoWholeNumberOfAtLeastOneIsRefusedForEveryBloc
         const RunReport report = SplitRun(sources, Lines(n), host);
         // One notice per block: a has one block, b has two.
         EXPECT_EQ(host.notices, (std::vector<fs::path>{sources.paths[0], sources.paths[1], sources.paths[1]}));
-        EXPECT_EQ(report.noticesShown, 3);
+        EXPECT_EQ(report.blocksNotCut, 3);
         EXPECT_EQ(report.piecesWritten, 0u);
         EXPECT_EQ(folder.Files().size(), 2u);
     }

@@ -17,7 +17,7 @@ namespace {
 
 QStringList Texts(const FileList& list) {
     QStringList texts;
-    for (int position = 1; position <= list.Count(); ++position) texts << list.TextAt(position);
+    for (int position = 1; position <= list.Count(); ++position) texts << list.PathAt(position);
     return texts;
 }
 

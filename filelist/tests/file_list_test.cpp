@@ -23,7 +23,7 @@ constexpr int kOutside = -2;
 
 QStringList Texts(const FileList& list) {
     QStringList texts;
-    for (int position = 1; position <= list.Count(); ++position) texts << list.TextAt(position);
+    for (int position = 1; position <= list.Count(); ++position) texts << list.PathAt(position);
     return texts;
 }
 
@@ -133,8 +133,8 @@ void FileListTest::appendKeepsOrderAndDuplicates() {
     Fill({"/data/b.txt", "/data/a.txt", "C:/Data/x.txt", "/data/b.txt"});
     QCOMPARE(Texts(*list_), (QStringList{"/data/b.txt", "/data/a.txt", "C:/Data/x.txt", "/data/b.txt"}));
     QCOMPARE(list_->topLevelItem(2)->text(0), QDir::toNativeSeparators("C:/Data/x.txt"));
-    QCOMPARE(list_->TextAt(0), QString());
-    QCOMPARE(list_->TextAt(5), QString());
+    QCOMPARE(list_->PathAt(0), QString());
+    QCOMPARE(list_->PathAt(5), QString());
 }
 
 void FileListTest::dragExchangesTexts_data() {
@@ -327,7 +327,7 @@ void FileListTest::draggingPastTheBottomEdgeScrollsOnAndBack() {
     QVERIFY(list_->verticalScrollBar()->value() > 0);
     // The scroll put the next entry under the pointer: the drag goes on.
     mouse.MoveTo(lastVisible + 1);
-    QCOMPARE(list_->TextAt(lastVisible + 2), QStringLiteral("entry 00"));
+    QCOMPARE(list_->PathAt(lastVisible + 2), QStringLiteral("entry 00"));
     QVERIFY(fullyVisible(lastVisible + 2));
 
     // Upwards, the entry above comes into view once the top one is reached.
@@ -337,7 +337,7 @@ void FileListTest::draggingPastTheBottomEdgeScrollsOnAndBack() {
     for (int row = lastVisible; row >= topVisible; --row) mouse.MoveTo(row);
     QVERIFY(fullyVisible(topVisible - 1));
     mouse.Release(topVisible);
-    QCOMPARE(list_->TextAt(topVisible + 1), QStringLiteral("entry 00"));
+    QCOMPARE(list_->PathAt(topVisible + 1), QStringLiteral("entry 00"));
 }
 
 QTEST_MAIN(FileListTest)

@@ -37,7 +37,7 @@ private:
 
 QStringList Entries(MainWindow& window) {
     QStringList entries;
-    for (int position = 1; position <= window.List().Count(); ++position) entries << window.List().TextAt(position);
+    for (int position = 1; position <= window.List().Count(); ++position) entries << window.List().PathAt(position);
     return entries;
 }
 

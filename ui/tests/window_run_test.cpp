@@ -291,7 +291,7 @@ private slots:
         QFETCH(int, emptyBlocks);
         QFETCH(QStringList, text);
         partwright::RunReport report;
-        report.noticesShown = emptyBlocks;
+        report.blocksNotCut = emptyBlocks;
         const std::string deep = "/data/" + std::string(300, 'd') + "/";
         for (int i = 0; i < failures; ++i)
             report.failures.push_back(

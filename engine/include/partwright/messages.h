@@ -1,6 +1,7 @@
 #pragma once
 
-// The fixed texts the user sees, shared by the window and the command line.
+// The fixed texts the user sees. The window shows all of them in its boxes;
+// the command line prints kNoFiles, kLinesNotNumber and kDone.
 namespace partwright::messages {
 
 inline constexpr const char* kNoFiles = "No files added.";

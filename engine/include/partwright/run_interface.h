@@ -141,7 +141,9 @@ struct RunReport {
     bool stopped = false;   // the host asked the run to stop
     bool pieceRemoved = false;  // stopping dropped a piece that was being written
     std::uint64_t piecesWritten = 0;
-    int noticesShown = 0;
+    // Blocks left uncut because the lines per piece were no whole number of at
+    // least 1; the host was given Notice::LinesNotNumber for each.
+    int blocksNotCut = 0;
     std::vector<Failure> failures;
 
     [[nodiscard]] bool ok() const { return !noFiles && !stopped && failures.empty(); }
