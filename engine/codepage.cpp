@@ -309,9 +309,14 @@ unsigned SystemCodepage() {
 
 bool IsAutoCodepage(std::string_view name) { return EqualsNoCase(name, "auto"); }
 
+unsigned AutoFallbackCodepage() {
+    const unsigned system = SystemCodepage();
+    return system == kUtf8Codepage ? 1252 : system;
+}
+
 std::unique_ptr<TextDecoder> TextDecoder::ForCodepage(std::string_view name, std::string& error) {
     unsigned codepage = SystemCodepage();
-    if (!name.empty()) {
+    if (!name.empty() && !EqualsNoCase(name, "system")) {
         const auto parsed = ParseCodepageName(name);
         if (!parsed) {
             error = "unknown code page: " + std::string(name);

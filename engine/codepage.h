@@ -44,8 +44,8 @@ public:
     // True for UTF-8, whose valid text is already the UTF-8 pieces are written in.
     [[nodiscard]] bool IsUtf8() const { return utf8_; }
 
-    // The decoder for a code page name: "" is the system's ANSI code page
-    // (SystemCodepage()); otherwise "windows-1250" to "windows-1258", "874",
+    // The decoder for a code page name: "system" (any case) or "" is the
+    // system's ANSI code page (SystemCodepage()); otherwise "windows-1250" to "windows-1258", "874",
     // "932", "936", "949", "950", also written "cpNNNN" or "NNNN", and UTF-8
     // ("utf-8", "utf8", "65001"). Returns null and sets `error` for an unknown
     // name ("auto" too: the reader resolves it per source).
@@ -65,8 +65,15 @@ inline constexpr unsigned kUtf8Codepage = 65001;
 //   LANG=C.UTF-8 -> 65001; LC_ALL=C -> 1252
 [[nodiscard]] unsigned SystemCodepage();
 
-// "auto" (any case): each source is read as UTF-8 when it is valid UTF-8
-// from its first byte to its last, and in the system's ANSI code page otherwise.
+// "auto" (any case), the default: each source is read as UTF-8 when it is
+// valid UTF-8 from its first byte to its last, and otherwise in
+// AutoFallbackCodepage().
 [[nodiscard]] bool IsAutoCodepage(std::string_view name);
+
+// The code page of a source that "auto" finds not to be UTF-8: the system's
+// ANSI code page, unless that is UTF-8 itself (a UTF-8 locale, Windows set
+// to 65001): then windows-1252, as browsers read unlabelled Western text.
+//   LC_ALL=C -> 1252; LANG=C.UTF-8 -> 1252; LANG=ru_RU.KOI8-R -> the locale's
+[[nodiscard]] unsigned AutoFallbackCodepage();
 
 }  // namespace partwright

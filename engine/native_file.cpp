@@ -200,6 +200,16 @@ bool NativeFile::Write(const char* data, std::size_t size, std::string& reason) 
     return true;
 }
 
+bool NativeFile::Seek(std::uint64_t offset, std::string& reason) {
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(AsHandle(handle_), to, nullptr, FILE_BEGIN)) {
+        reason = LastSystemReason();
+        return false;
+    }
+    return true;
+}
+
 bool NativeFile::Truncate(std::string& reason) {
     // A fresh open is at offset 0, and a new file has nothing to cut.
     if (!regular_ || size_ == 0) {
@@ -455,6 +465,14 @@ bool NativeFile::Write(const char* data, std::size_t size, std::string& reason) 
         }
         data += n;
         size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool NativeFile::Seek(std::uint64_t offset, std::string& reason) {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        reason = LastSystemReason();
+        return false;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
@@ -22,6 +23,7 @@ struct RunContext {
     const FileIdentitySet& sources;
     RunReport& report;
     Progress& progress;
+    LineEnd lineEnd;  // of the current source ("auto" resolved)
 
     void Fail(const Failure& failure) {
         host.ReportFailure(failure);
@@ -59,6 +61,13 @@ public:
     // Drops the piece in progress, leaving no file of it behind; false when
     // no piece was being written.
     bool Abandon();
+
+    // From now on keeps the target of every piece written, until the next
+    // source (for a source that may have to be cut again, see RemoveRecorded).
+    void RecordTargets() { recording_ = true; }
+    // The source is cut again from its start: deletes the pieces recorded,
+    // which a second cut may not write again under the same names.
+    void RemoveRecorded();
 
 private:
     enum class State {
@@ -106,6 +115,9 @@ private:
     // A failure of the temporary file before the piece had a name: reported
     // with the name, once it is known.
     std::optional<Failure> unnamedFailure_;
+
+    bool recording_ = false;
+    std::vector<std::filesystem::path> recorded_;
 };
 
 }  // namespace partwright

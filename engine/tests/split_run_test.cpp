@@ -141,6 +141,15 @@ RunOptions WholeFile() {
     return options;
 }
 
+// The seed's reading: 30000-byte blocks in the system's code page, CR LF lines.
+RunOptions Blocks() {
+    RunOptions options;
+    options.wholeFile = false;
+    options.codepage = "system";
+    options.lineEnd = LineEnd::CrLf;
+    return options;
+}
+
 TEST(SplitRun, emptyListDoesNothingAndSaysSo) {
     PathList none{};
     RecordingHost host;
@@ -179,7 +188,7 @@ TEST(SplitRun, blocksOfALargeSourceAreCutApartAndNumberedStraightThrough) {
     for (int i = 0; i < 65000; ++i) bytes.push_back(static_cast<char>('a' + i % 26));
     PathList sources{folder.Write("big.txt", bytes)};
     RecordingHost host;
-    EXPECT_TRUE(SplitRun(sources, Separator(u"#"), host).ok());
+    EXPECT_TRUE(SplitRun(sources, Separator(u"#"), host, Blocks()).ok());
     EXPECT_EQ(folder.Files(), (Files{{"big.txt", bytes},
                                      {"big-0001.txt", bytes.substr(0, 30000) + "\r\n"},
                                      {"big-0002.txt", bytes.substr(30000, 30000) + "\r\n"},
@@ -214,7 +223,7 @@ TEST(SplitRun, linesPerPieceThatIsNoWholeNumberOfAtLeastOneIsRefusedForEveryBloc
         Folder folder;
         PathList sources{folder.Write("a.txt", "1\r\n2"), folder.Write("b.txt", std::string(40000, 'z'))};
         RecordingHost host;
-        const RunReport report = SplitRun(sources, Lines(n), host);
+        const RunReport report = SplitRun(sources, Lines(n), host, Blocks());
         // One notice per block: a has one block, b has two.
         EXPECT_EQ(host.notices, (std::vector<fs::path>{sources.paths[0], sources.paths[1], sources.paths[1]}));
         EXPECT_EQ(report.noticesShown, 3);
@@ -608,6 +617,8 @@ public:
                 if (b == 0 && options_.headerLines > 0) {
                     const auto split = oracle::TakeHeader(blockText, options_.headerLines, options_.lineEnd);
                     if (!split) break;  // the header does not end in the first block: no pieces
+                    // Ended only by the line end appended to a block that is not the last: cut, no pieces.
+                    if (blocks->size() > 1 && oracle::CountLines((*blocks)[0], end) - 1 < options_.headerLines) break;
                     header = split->header + end;
                     if (options_.maxPieceBytes > 0 && CUni(header).size() >= options_.maxPieceBytes) break;
                     blockText = split->rest;
@@ -675,7 +686,7 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
         settings.nameLength = std::vector<Text>{u"0", u"1", u"3", u"12"}[random() % 4];
         settings.prefix = std::vector<Text>{u"", u"p", u"a"}[random() % 3];
         settings.firstNumber = std::vector<Text>{u"1", u"-2", u"0"}[random() % 3];
-        RunOptions options;
+        RunOptions options = Blocks();
         const bool windowRules = round < 50;
         if (!windowRules) {
             options.lineEnd = random() % 2 == 0 ? LineEnd::Lf : LineEnd::CrLf;
@@ -804,7 +815,7 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
             const fs::path source = literal.Write("s" + std::to_string(i) + ".txt", contents[i]);
             if (options.codepage == "auto" && !IsValidUtf8Literally(contents[i])) {
                 RunOptions plain = options;
-                plain.codepage.clear();
+                plain.codepage = std::to_string(AutoFallbackCodepage());
                 (void)SplitRun(PathList{source}, settings, host, plain);
             } else {
                 LiteralRun({source}, settings, options).Utf8().Run();
