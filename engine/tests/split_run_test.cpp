@@ -197,6 +197,50 @@ TEST(SplitRun, blocksOfALargeSourceAreCutApartAndNumberedStraightThrough) {
     EXPECT_EQ(host.lastProgress.sourceBytes, 65000u);
 }
 
+// The header, its line end included, may be kMaxHeaderUnits code units
+// long, however its source is read: UTF-8 bytes (two to a unit here),
+// single bytes, decoded text, UTF-16.
+TEST(SplitRun, headerOfTheLongestLengthIsTakenAndOneUnitMoreIsReported) {
+    struct Case {
+        const char* codepage;
+        bool alwaysDecode;
+        std::string unit;  // the bytes of one unit of the header line
+        bool utf16;
+    };
+    const Case cases[] = {{"utf-8", false, "\xC3\xA9", false}, {"utf-8", true, "\xC3\xA9", false},
+                          {"windows-1252", false, "h", false}, {"windows-1252", true, "h", false},
+                          {"system", false, std::string("h\0", 2), true}};
+    for (const Case& c : cases) {
+        for (const std::size_t units : {kMaxHeaderUnits, kMaxHeaderUnits + 1}) {
+            SCOPED_TRACE(std::string(c.codepage) + (c.alwaysDecode ? " decoded " : " ") + std::to_string(units));
+            const std::string lineEnd = c.utf16 ? std::string("\r\0\n\0", 4) : "\r\n";
+            std::string bytes = c.utf16 ? "\xFF\xFE" : "";  // the byte-order mark is a unit of the header
+            for (std::size_t i = bytes.size() / 2; i + 2 < units; ++i) bytes += c.unit;
+            const std::string header = bytes + lineEnd;
+            bytes = header + (c.utf16 ? std::string("x\0", 2) : "x");
+            Folder folder;
+            PathList sources{folder.Write("h.txt", bytes)};
+            RunOptions options;
+            options.codepage = c.codepage;
+            options.alwaysDecode = c.alwaysDecode;
+            options.headerLines = 1;
+            RecordingHost host;
+            const RunReport report = SplitRun(sources, Lines(u"1"), host, options);
+            const Files files = folder.Files();
+            if (units == kMaxHeaderUnits) {
+                EXPECT_TRUE(report.ok());
+                ASSERT_EQ(files.size(), 2u);
+                EXPECT_EQ(files.at("h-0001.txt").size(),
+                          c.utf16 ? 3 + (units - 3) * 1 + 2 + 1 : header.size() + 1);  // as UTF-8
+            } else {
+                ASSERT_EQ(report.failures.size(), 1u);
+                EXPECT_EQ(report.failures[0].kind, Failure::Kind::BadHeader);
+                EXPECT_EQ(files.size(), 1u);
+            }
+        }
+    }
+}
+
 TEST(SplitRun, emptyLineGroupsAreNotWrittenButTakeTheirNumber) {
     Folder folder;
     PathList sources{folder.Write("s.txt", "a\r\n\r\nb")};
