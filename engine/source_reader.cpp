@@ -31,9 +31,10 @@ public:
             }
             return false;
         }
+        if (bytes.empty()) return false;
         const void* lf = std::memchr(bytes.data(), '\n', bytes.size());
         if (lf == nullptr) {
-            if (!bytes.empty()) previous_ = static_cast<unsigned char>(bytes.back());
+            previous_ = static_cast<unsigned char>(bytes.back());
             return false;
         }
         const auto at = static_cast<std::size_t>(static_cast<const char*>(lf) - bytes.data());
