@@ -148,8 +148,10 @@ rm -f "$work/chunk"
 
 header
 
-run_case "1a $((big_bytes >> 20)) MiB, 10000-line pieces, --whole-file" \
-    "$work/big/big.txt" 'big-*' "-l 10000" -- --whole-file --lines 10000
+# Cases without options of their own run with the defaults: whole sources,
+# code page auto, each source's own line end.
+run_case "1a $((big_bytes >> 20)) MiB, 10000-line pieces" \
+    "$work/big/big.txt" 'big-*' "-l 10000" -- --lines 10000
 # check_same_pieces SOURCE: after 10000-line pieces of SOURCE, both tools
 # must have written every byte of it in as many pieces. Our pieces carry no
 # line end behind their last line, split's do; except our last piece, which
@@ -175,12 +177,12 @@ check_same_pieces "$work/big/big.txt"
 # The blocks rule gives at least one piece per 30000-byte block, 20 times as
 # many files as 1a; split -b 30000 makes about as many files from the same
 # bytes, so its time is the fair reference for that work.
-run_case "1b same source, blocks rule; split -b 30000" \
-    "$work/big/big.txt" 'big-*' "-b 30000" -- --lines 10000
+run_case "1b same source, --blocks; split -b 30000" \
+    "$work/big/big.txt" 'big-*' "-b 30000" -- --blocks --lines 10000
 echo "   pieces: ours $last_ours_files (one or more per 30000-byte block), split $last_split_files"
 
 run_case "2  $short_lines short lines, 1-line pieces (tmpfs)" \
-    "$work/short/short.txt" 'short-*' "-l 1" -- --whole-file --lines 1
+    "$work/short/short.txt" 'short-*' "-l 1" -- --lines 1
 echo "   pieces: ours $last_ours_files, split $last_split_files"
 if [ "$last_ours_files" -ne "$short_lines" ] || [ "$last_split_files" -ne "$short_lines" ]; then
     echo "   MISMATCH: expected $short_lines pieces from each" >&2
@@ -198,8 +200,8 @@ rm -f "$work/big/big.txt"
 lf_bytes=$(stat -c %s "$work/lf/lf.txt")
 lf_lines=$(tr -cd '\n' <"$work/lf/lf.txt" | wc -c)
 
-run_case "4  $((lf_bytes >> 20)) MiB LF, 10000-line pieces, --whole-file" \
-    "$work/lf/lf.txt" 'lf-*' "-l 10000" -- --whole-file --line-end lf --lines 10000
+run_case "4  $((lf_bytes >> 20)) MiB LF, 10000-line pieces" \
+    "$work/lf/lf.txt" 'lf-*' "-l 10000" -- --lines 10000
 dropped=$last_ours_files
 [ $((lf_lines % 10000)) -ne 0 ] && dropped=$((dropped - 1))
 echo "   pieces: ours $last_ours_files, split $last_split_files;" \
@@ -211,8 +213,8 @@ fi
 
 # split -C counts the LF behind a piece's last line, ours does not (it is not
 # written), so ours may hold a line more now and then: the counts differ a little.
-run_case "5  same LF source, pieces of at most 1 MiB, --whole-file" \
-    "$work/lf/lf.txt" 'lf-*' "-C 1M" -- --whole-file --line-end lf --max-bytes 1M
+run_case "5  same LF source, pieces of at most 1 MiB" \
+    "$work/lf/lf.txt" 'lf-*' "-C 1M" -- --max-bytes 1M
 echo "   pieces: ours $last_ours_files (largest $last_ours_largest bytes), split $last_split_files"
 if [ "$last_ours_largest" -gt 1048576 ]; then
     echo "   MISMATCH: a piece of ours is larger than 1 MiB" >&2
@@ -227,9 +229,14 @@ utf8_chunks=$(( (1024 * 1024 * 1024 / scale + utf8_chunk_bytes - 1) / utf8_chunk
 repeat "$work/utf8chunk" "$utf8_chunks" >"$work/utf8/utf8.txt"
 utf8_bytes=$(stat -c %s "$work/utf8/utf8.txt")
 rm -f "$work/utf8chunk"
-run_case "6  $((utf8_bytes >> 20)) MiB mixed-script UTF-8, 10000-line, --whole-file" \
-    "$work/utf8/utf8.txt" 'utf8-*' "-l 10000" -- --whole-file --codepage utf-8 --lines 10000
+run_case "6  $((utf8_bytes >> 20)) MiB mixed-script UTF-8, 10000-line" \
+    "$work/utf8/utf8.txt" 'utf8-*' "-l 10000" -- --lines 10000
 check_same_pieces "$work/utf8/utf8.txt"
+auto_best=$(best_time "$work/ours.times")
+# The same with the code page named, for the cost of recognising UTF-8.
+run_case "6b same source, --codepage utf-8" \
+    "$work/utf8/utf8.txt" 'utf8-*' "-l 10000" -- --codepage utf-8 --lines 10000
+echo "   code page auto / utf-8: $(ratio "$auto_best" "$(best_time "$work/ours.times")")"
 
 # No split counterpart: a separator search that is linear whatever the text.
 # "a" x 120000 + "b" over "a"s makes every position the start of a near-miss
@@ -241,7 +248,7 @@ head -c "$long_bytes" /dev/zero | tr '\0' a >"$work/long/long.txt"
 long_separator="$(head -c 120000 /dev/zero | tr '\0' a)b"
 : >"$work/long.times"
 for ((i = 0; i < runs; i++)); do
-    timed "$work/long.times" "$cli" --quiet --whole-file --separator "$long_separator" "$work/long/long.txt"
+    timed "$work/long.times" "$cli" --quiet --separator "$long_separator" "$work/long/long.txt"
     rm -f "$work/long/long-"*
 done
 long_best=$(best_time "$work/long.times")

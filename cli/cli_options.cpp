@@ -34,6 +34,7 @@ struct RawArguments {
     bool blankLines = false;
     bool numbered = false;
     bool wholeFile = false;
+    bool blocks = false;
     bool dryRun = false;
     bool quiet = false;
     bool verbose = false;
@@ -104,6 +105,9 @@ Text CheckedFirstNumber(const std::string& value)
 std::string CheckedCodepage(const std::string& value)
 {
     std::string error;
+    if (value.empty()) {
+        throw UsageError{"--codepage: the name is empty (use auto, system or a code page)"};
+    }
     if (!IsAutoCodepage(value) && !CanReadCodepage(value, error)) {
         throw UsageError{"--codepage: " + (error.empty() ? "\"" + value + "\" is not a known code page" : error)};
     }
@@ -118,7 +122,10 @@ LineEnd CheckedLineEnd(const std::string& value)
     if (value == "lf") {
         return LineEnd::Lf;
     }
-    throw UsageError{"--line-end: \"" + value + "\" is neither crlf nor lf"};
+    if (value == "auto") {
+        return LineEnd::Auto;
+    }
+    throw UsageError{"--line-end: \"" + value + "\" is none of auto, crlf and lf"};
 }
 
 // A whole number of bytes, with K, M or G for powers of 1024.
@@ -225,7 +232,8 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app)
         options.run.outputFolder = CheckedOutputDir(raw.outputDir);
     }
     options.verbose = raw.verbose;
-    options.run.wholeFile = raw.wholeFile;
+    // --whole-file is the default now and stays accepted for scripts.
+    options.run.wholeFile = !raw.blocks;
     options.run.dryRun = raw.dryRun;
     options.quiet = raw.quiet;
 
@@ -245,11 +253,14 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app)
 void DeclareOptions(CLI::App& app, RawArguments& raw)
 {
     app.footer(
-        "A source whose first byte is FF or FE is UTF-16; any other is read in the code page of\n"
-        "--codepage, by default the system's ANSI code page: on Windows GetACP() (65001 is UTF-8),\n"
-        "elsewhere the character set of the locale (LC_ALL, else LC_CTYPE, else LANG): UTF-8 under a\n"
-        "UTF-8 locale, windows-1252 under the C locale or one whose character set is not read here.\n"
+        "Every source is cut as one text. A source whose first byte is FF or FE is UTF-16; any other is\n"
+        "read in the code page of --codepage. By default (auto) a source that is valid UTF-8 throughout\n"
+        "is read as UTF-8, any other in the system's ANSI code page (system): on Windows GetACP(),\n"
+        "elsewhere the character set of the locale (LC_ALL, else LC_CTYPE, else LANG), windows-1252\n"
+        "under the C locale; where that code page is UTF-8 itself, such a source is read as windows-1252.\n"
         "Bytes that are not valid UTF-8 in a UTF-8 source are read as the characters of their values.\n"
+        "The line end is each source's own (auto) outside Windows and CR LF on Windows.\n"
+        "The first release's reading: --blocks --line-end crlf --codepage system.\n"
         "Pieces are written as UTF-8 beside their source, or into --output-dir. Exit status: 0 when every piece was written,\n"
         "1 when anything failed (each failure is reported on standard error), 2 for a usage error,\n"
         "130 when Ctrl+C, SIGTERM or SIGHUP stopped the run (no piece is left half-written).\n"
@@ -267,11 +278,14 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
     separator->excludes(blank)->excludes(maxBytes);
     blank->excludes(maxBytes);
     app.add_option("--line-end", raw.lineEnd,
-                   "What ends a line: crlf (the default) or lf (a CR before the LF is then part of the line)")
-        ->type_name("crlf|lf");
+                   std::string("What ends a line: auto (the first line end in each source decides: CR LF, or a "
+                               "lone LF; CR LF when it has none), crlf, or lf (a CR before the LF is then part of "
+                               "the line). Default: ") +
+                       (kDefaultLineEnd == LineEnd::CrLf ? "crlf" : "auto"))
+        ->type_name("auto|crlf|lf");
     app.add_option("--header", raw.header,
                    "Repeat the first H lines of each source at the head of each of its pieces "
-                   "(lines and size modes; they must end within the first 30000-byte block)")
+                   "(lines and size modes; at most 1048576 characters, and with --blocks within the first block)")
         ->type_name("H");
 
     auto* numbered = app.add_flag("--numbered", raw.numbered, "Name pieces NAME-0001.EXT, NAME-0002.EXT, ... (the default)");
@@ -284,11 +298,16 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
     firstChars->excludes(prefix);
     start->needs(prefix);
 
-    app.add_flag("--whole-file", raw.wholeFile, "Cut every source as one text instead of 30000-byte blocks");
+    auto* wholeFile =
+        app.add_flag("--whole-file", raw.wholeFile, "Cut every source as one text (the default; kept for scripts)");
+    auto* blocks = app.add_flag("--blocks", raw.blocks,
+                                "Cut every source in blocks of 30000 bytes, each on its own, as the first release "
+                                "did (lines, separators and characters are cut at the block edges)");
+    wholeFile->excludes(blocks);
     app.add_option("--codepage", raw.codepage,
-                   "Code page of sources that are not UTF-16: windows-1250 to windows-1258, 874, 932, 936, "
-                   "949, 950, utf-8, or auto (UTF-8 for a source that is valid UTF-8 throughout, else the "
-                   "default; see below)")
+                   "Code page of sources that are not UTF-16: auto (the default: UTF-8 for a source that is "
+                   "valid UTF-8 throughout, else the system's; see below), system (the system's ANSI code "
+                   "page), windows-1250 to windows-1258, 874, 932, 936, 949, 950 or utf-8")
         ->type_name("NAME");
     app.add_option("--output-dir", raw.outputDir, "Write the pieces into DIR, an existing folder, instead of beside their source")
         ->type_name("DIR");

@@ -80,4 +80,9 @@ unsigned SystemCodepage() {
 
 bool IsAutoCodepage(std::string_view name) { return EqualsNoCase(name, "auto"); }
 
+unsigned AutoFallbackCodepage() {
+    const unsigned system = SystemCodepage();
+    return system == kUtf8Codepage ? 1252 : system;
+}
+
 }  // namespace partwright

@@ -1,5 +1,7 @@
 #include "engine/decoder_factory.h"
 
+#include <algorithm>
+#include <cctype>
 #include <optional>
 #include <span>
 
@@ -33,11 +35,17 @@ std::optional<ByteTable> TableOf(TextDecoder& decoder) {
     return table;
 }
 
+bool IsSystemCodepageName(std::string_view name) {
+    constexpr std::string_view kSystem = "system";
+    return std::equal(name.begin(), name.end(), kSystem.begin(), kSystem.end(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
 }  // namespace
 
 std::unique_ptr<TextDecoder> MakeDecoder(std::string_view name, std::string& error) {
     unsigned codepage = SystemCodepage();
-    if (!name.empty()) {
+    if (!name.empty() && !IsSystemCodepageName(name)) {
         const auto parsed = ParseCodepageName(name);
         if (!parsed) {
             error = "unknown code page: " + std::string(name);

@@ -8,7 +8,7 @@
 
 namespace partwright {
 
-// The decoder for a code page name: "" is the system's ANSI code page
+// The decoder for a code page name: "system" (any case) or "" is the system's ANSI code page
 // (SystemCodepage()); otherwise a name ParseCodepageName reads. Returns null
 // and sets `error` for an unknown name ("auto" too: the reader resolves it
 // per source) or a code page the system cannot convert.

@@ -36,6 +36,8 @@ public:
     // Reads until `size` bytes are in or the file ends; `got` says how many.
     [[nodiscard]] bool Read(char* data, std::size_t size, std::size_t& got, std::string& reason);
     [[nodiscard]] bool Write(const char* data, std::size_t size, std::string& reason);
+    // Moves the read position to `offset` bytes from the start.
+    [[nodiscard]] bool Seek(std::uint64_t offset, std::string& reason);
     [[nodiscard]] bool Close(std::string& reason);
     void Close() {
         std::string ignored;

@@ -164,6 +164,14 @@ bool NativeFile::Write(const char* data, std::size_t size, std::string& reason) 
     return true;
 }
 
+bool NativeFile::Seek(std::uint64_t offset, std::string& reason) {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        reason = LastSystemReason();
+        return false;
+    }
+    return true;
+}
+
 bool NativeFile::Close(std::string& reason) {
     if (fd_ < 0) {
         return true;

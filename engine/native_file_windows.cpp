@@ -150,6 +150,16 @@ bool NativeFile::Write(const char* data, std::size_t size, std::string& reason) 
     return true;
 }
 
+bool NativeFile::Seek(std::uint64_t offset, std::string& reason) {
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(AsHandle(handle_), to, nullptr, FILE_BEGIN)) {
+        reason = LastSystemReason();
+        return false;
+    }
+    return true;
+}
+
 bool NativeFile::Close(std::string& reason) {
     if (!isOpen()) {
         return true;

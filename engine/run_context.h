@@ -15,6 +15,7 @@ struct RunContext {
     const FileIdentitySet& sources;
     RunReport& report;
     Progress& progress;
+    LineEnd lineEnd;  // of the current source ("auto" resolved)
 
     void Fail(const Failure& failure) {
         host.ReportFailure(failure);

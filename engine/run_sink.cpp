@@ -7,6 +7,7 @@
 #include "engine/naming.h"
 #include "partwright/numeric.h"
 #include "engine/cesu8.h"
+#include "engine/native_file.h"
 #include "engine/utf8_source.h"
 
 namespace partwright {
@@ -21,6 +22,8 @@ std::string Quoted(TextView text) {
 
 void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding* coding) {
     Abandon();
+    recording_ = false;
+    recorded_.clear();
     source_ = source;
     nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
     header_.clear();
@@ -269,8 +272,15 @@ void RunSink::Commit() {
         }
         ++run_.report.piecesWritten;
         ++run_.progress.piecesWritten;
+        if (recording_) recorded_.push_back(target_);
         run_.host.PieceWritten(target_);
     }
+}
+
+void RunSink::RemoveRecorded() {
+    Abandon();
+    for (const std::filesystem::path& target : recorded_) (void)RemoveFile(target);
+    recorded_.clear();
 }
 
 void RunSink::Skip(const Failure& failure) {

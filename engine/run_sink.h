@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "engine/cutter.h"
 #include "engine/piece_writer.h"
@@ -43,6 +44,13 @@ public:
     // Drops the piece in progress, leaving no file of it behind; false when
     // no piece was being written.
     bool Abandon();
+
+    // From now on keeps the target of every piece written, until the next
+    // source (for a source that may have to be cut again, see RemoveRecorded).
+    void RecordTargets() { recording_ = true; }
+    // The source is cut again from its start: deletes the pieces recorded,
+    // which a second cut may not write again under the same names.
+    void RemoveRecorded();
 
 private:
     enum class State {
@@ -89,6 +97,9 @@ private:
     // A failure of the temporary file before the piece had a name: reported
     // with the name, once it is known.
     std::optional<Failure> unnamedFailure_;
+
+    bool recording_ = false;
+    std::vector<std::filesystem::path> recorded_;
 };
 
 }  // namespace partwright

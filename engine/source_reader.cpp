@@ -16,24 +16,52 @@ namespace {
 // 30000-byte blocks read at once: about as much as a streamed chunk.
 constexpr std::size_t kBlocksPerRead = 8;
 
-// Whether the whole of a source, from `path`, is valid UTF-8, reading at most
-// `size` bytes a chunk at a time (bounded memory). False when it cannot be read.
-bool IsValidUtf8File(const std::filesystem::path& path, std::uint64_t size, std::size_t chunk) {
-    NativeFile file;
-    std::string reason;
-    if (!file.OpenForReading(path, reason)) return false;
-    std::vector<char> buffer(chunk);
-    Utf8Validator validator;
-    std::uint64_t left = size;
-    while (left > 0 && validator.valid()) {
-        std::size_t got = 0;
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
-        if (!file.Read(buffer.data(), want, got, reason) || got == 0) break;
-        validator.Feed(std::string_view(buffer.data(), got));
-        left -= got;
+// Finds the first LF of a source fed in order, and whether a CR stands before it.
+class LineEndScan {
+public:
+    explicit LineEndScan(bool utf16) : utf16_(utf16) {}
+
+    // Takes the next bytes; true once the first LF is found.
+    bool Feed(std::string_view bytes) {
+        if (utf16_) {
+            for (const char byte : bytes) {
+                if (offset_++ % 2 == 0) {
+                    low_ = static_cast<unsigned char>(byte);
+                } else if (Unit(static_cast<char16_t>(low_ | (static_cast<unsigned char>(byte) << 8)))) {
+                    return true;
+                }
+            }
+            return false;
+        }
+        if (bytes.empty()) return false;
+        const void* lf = std::memchr(bytes.data(), '\n', bytes.size());
+        if (lf == nullptr) {
+            previous_ = static_cast<unsigned char>(bytes.back());
+            return false;
+        }
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(lf) - bytes.data());
+        if (at > 0) previous_ = static_cast<unsigned char>(bytes[at - 1]);
+        return Unit(u'\n');
     }
-    return left == 0 && validator.ValidAtEnd();
-}
+
+    [[nodiscard]] std::optional<LineEnd> found() const { return found_; }
+
+private:
+    bool Unit(char16_t unit) {
+        if (unit == u'\n') {
+            found_ = previous_ == u'\r' ? LineEnd::CrLf : LineEnd::Lf;
+            return true;
+        }
+        previous_ = unit;
+        return false;
+    }
+
+    bool utf16_;
+    std::uint64_t offset_ = 0;
+    unsigned char low_ = 0;
+    char16_t previous_ = 0;
+    std::optional<LineEnd> found_;
+};
 
 std::string ShortfallReason(std::uint64_t got, std::uint64_t measured) {
     return "it ended after " + std::to_string(got) + " of the " + std::to_string(measured) +
@@ -47,7 +75,14 @@ struct SourceReader::Impl {
     NativeFile file;
     std::unique_ptr<TextDecoder> decoder;  // null for a UTF-16 source
     bool utf8 = false;
-    std::optional<ByteCoding> coding;      // when the source can be cut as bytes
+    std::optional<ByteCoding> coding;  // when the source can be cut as bytes
+    // "auto": read as UTF-8 while every byte so far is; `fallback` is the
+    // decoder should a byte turn out not to be. The file stays open until
+    // the last byte is checked, for reading again from its start.
+    bool speculating = false;
+    std::unique_ptr<TextDecoder> fallback;
+    Utf8Validator check;
+    std::size_t stepPlain = std::string_view::npos;  // PlainUtf8Prefix of the step, when known
     bool streamed = false;                 // one block handed out in chunks
     bool finished = false;
     std::size_t stepBytes = SourceReader::kBlockBytes;
@@ -71,44 +106,95 @@ struct SourceReader::Impl {
         return Status::Error;
     }
 
+    [[nodiscard]] bool more() const { return bytesRead < size; }
+
+    // Moves what is left in the buffer to its front and reads behind it,
+    // never past the length measured at opening, so no byte from beyond the end.
+    [[nodiscard]] bool Refill(std::string& reason) {
+        std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+        end -= begin;
+        begin = 0;
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size() - end, size - bytesRead));
+        std::size_t got = 0;
+        if (!file.Read(buffer.data() + end, want, got, reason)) return false;
+        bytesRead += got;
+        end += got;
+        if (got < want) {
+            // Cut short since it was measured: what is left would be a wrong last piece.
+            reason = ShortfallReason(bytesRead, size);
+            return false;
+        }
+        if (!more() && !speculating) file.Close();
+        return true;
+    }
+
     // The next step's bytes, buffer[offset, offset + count): a whole
     // 30000-byte block, or one chunk of a streamed block. Blocks are read
-    // several at a time, to spare system calls; never past the length
-    // measured at opening, so no byte from beyond the end. Sets `last` on
-    // the source's last step.
+    // several at a time, to spare system calls. Sets `last` on the source's last step.
     [[nodiscard]] bool ReadStep(std::size_t& offset, std::size_t& count, bool& last) {
-        if (end - begin < stepBytes && file.isOpen()) {
-            std::memmove(buffer.data(), buffer.data() + begin, end - begin);
-            end -= begin;
-            begin = 0;
-            const std::size_t want =
-                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size() - end, size - bytesRead));
-            std::size_t got = 0;
+        if (end - begin < stepBytes && more()) {
             std::string reason;
-            if (!file.Read(buffer.data() + end, want, got, reason)) {
+            if (!Refill(reason)) {
                 (void)Fail(reason);
                 return false;
             }
-            bytesRead += got;
-            end += got;
-            if (got < want) {
-                // Cut short since it was measured: what is left would be a wrong last piece.
-                (void)Fail(ShortfallReason(bytesRead, size));
-                return false;
-            }
-            if (bytesRead >= size) file.Close();
         }
         offset = begin;
         count = std::min(stepBytes, end - begin);
-        if (utf8 && streamed && (file.isOpen() || count < end - begin)) {
+        if (utf8 && streamed && (more() || count < end - begin)) {
             // Not the last chunk: a character cut at its end waits for the next.
             // (A chunk that is not the last is stepBytes >= 4 bytes long.)
             count -= Utf8CutTailLength(std::string_view(buffer.data() + offset, count));
         }
         begin += count;
-        last = !file.isOpen() && begin == end;
+        last = !more() && begin == end;
         finished = last;
         return true;
+    }
+
+    // "auto": whether the source is still UTF-8 after `step`, its next bytes.
+    // The bytes that are plain UTF-8 are counted once here, for NextBytes too.
+    [[nodiscard]] bool StillUtf8(std::string_view step, bool last) {
+        if (check.atBoundary()) {
+            stepPlain = PlainUtf8Prefix(step);
+            if (stepPlain < step.size()) check.Feed(step.substr(stepPlain));
+        } else {
+            check.Feed(step);
+        }
+        return last ? check.ValidAtEnd() : check.valid();
+    }
+
+    void SetCoding() {
+        coding.reset();
+        if (utf8) {
+            coding = ByteCoding::Utf8();
+        } else if (const ByteTable* table = decoder ? decoder->SingleByteTable() : nullptr) {
+            coding = ByteCoding::SingleByte(*table);
+        }
+    }
+
+    // The source is read in the fallback code page from now on.
+    void UseFallback() {
+        decoder = std::move(fallback);
+        utf8 = false;
+        SetCoding();
+        speculating = false;
+        stepPlain = std::string_view::npos;
+        if (!more()) file.Close();
+    }
+
+    // The source turned out not to be UTF-8 after some of it was handed
+    // out: back to its first byte, in the fallback code page.
+    [[nodiscard]] Status Restart() {
+        std::string reason;
+        if (!file.Seek(0, reason)) return Fail(reason);
+        bytesRead = 0;
+        begin = 0;
+        end = 0;
+        finished = false;
+        UseFallback();
+        return Status::Restart;
     }
 
     // UTF-16LE bytes to units; returns the number of units written to `out`.
@@ -152,7 +238,9 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
     impl->path = source;
     std::string reason;
     const bool automatic = IsAutoCodepage(options.codepage);
-    auto decoder = MakeDecoder(automatic ? std::string() : options.codepage, reason);
+    // "auto" falls back to the system's code page, or to windows-1252 where that is UTF-8.
+    const std::string named = !automatic ? options.codepage : SystemCodepage() == kUtf8Codepage ? "1252" : "";
+    auto decoder = MakeDecoder(named, reason);
     if (!decoder) {
         failure = Failure{Failure::Kind::BadCodepage, source, reason};
         return nullptr;
@@ -184,17 +272,15 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             impl->streamed = utf16 || options.wholeFile;
             impl->stepBytes = impl->streamed ? chunk : kBlockBytes;
             if (!utf16) {
-                if (automatic && !decoder->IsUtf8() && IsValidUtf8File(source, impl->size, chunk)) {
+                if (automatic) {
+                    impl->fallback = std::move(decoder);
                     decoder = MakeDecoder("utf-8", reason);
+                    impl->speculating = true;
                 }
                 impl->utf8 = decoder->IsUtf8();
                 if (impl->utf8 && impl->streamed) impl->stepBytes = std::max<std::size_t>(chunk, 4);
                 impl->decoder = std::move(decoder);
-                if (impl->utf8) {
-                    impl->coding = ByteCoding::Utf8();
-                } else if (const ByteTable* table = impl->decoder->SingleByteTable()) {
-                    impl->coding = ByteCoding::SingleByte(*table);
-                }
+                impl->SetCoding();
             }
             impl->buffer.resize(impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes);
             // Never resized, so no step pays for filling it.
@@ -203,6 +289,22 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             impl->buffer[0] = first;
             impl->end = 1;
             impl->bytesRead = 1;
+            if (impl->speculating) {
+                // The first read is checked before anything is handed out, so
+                // a source that is not UTF-8 there is never read twice.
+                if (!impl->Refill(reason)) {
+                    failure = Failure{Failure::Kind::ReadSource, source, reason};
+                    return nullptr;
+                }
+                Utf8Validator firstRead;
+                firstRead.Feed(std::string_view(impl->buffer.data(), impl->end));
+                if (!(impl->more() ? firstRead.valid() : firstRead.ValidAtEnd())) {
+                    impl->UseFallback();
+                } else if (!impl->more()) {
+                    impl->speculating = false;  // all of it read, and UTF-8
+                    impl->file.Close();
+                }
+            }
         }
     }
     if (impl->size == 0) {
@@ -235,7 +337,7 @@ SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& ends
     if (status == Status::Units && d.utf8) {
         // Valid UTF-8 is cut as it lies; from the first byte that is not
         // its own unit's UTF-8 on, the step is rewritten.
-        const std::size_t plain = PlainUtf8Prefix(bytes);
+        const std::size_t plain = d.stepPlain != std::string_view::npos ? d.stepPlain : PlainUtf8Prefix(bytes);
         if (plain < bytes.size()) {
             d.unitUtf8.assign(bytes.data(), plain);
             AppendCesu8OfUtf8(bytes.substr(plain), d.unitUtf8);
@@ -255,16 +357,62 @@ SourceReader::Status SourceReader::NextStep(std::string_view& bytes, bool& endsB
     std::size_t offset = 0;
     std::size_t count = 0;
     bool last = false;
+    d.stepPlain = std::string_view::npos;
     if (!d.ReadStep(offset, count, last)) {
         return Status::Error;
     }
     bytes = std::string_view(d.buffer.data() + offset, count);
+    if (d.speculating) {
+        if (!d.StillUtf8(bytes, last)) {
+            bytes = {};
+            return d.Restart();
+        }
+        if (last) {
+            d.speculating = false;
+            d.file.Close();
+        }
+    }
     endsBlock = !d.streamed || last;
     return Status::Units;
 }
 
 const ByteCoding* SourceReader::byteCoding() const { return impl_->coding ? &*impl_->coding : nullptr; }
 
+bool SourceReader::FirstLineEnd(std::optional<LineEnd>& found) {
+    Impl& d = *impl_;
+    found.reset();
+    LineEndScan scan(isUtf16());
+    std::string reason;
+    if (d.end < d.buffer.size() && d.more() && !d.Refill(reason)) {
+        (void)d.Fail(reason);
+        return false;
+    }
+    // Before the first step the buffer holds the source from its first byte.
+    if (scan.Feed(std::string_view(d.buffer.data(), d.end)) || !d.more()) {
+        found = scan.found();
+        return true;
+    }
+    // A first line longer than the first read: read on, then back to where the reader stands.
+    std::vector<char> ahead(std::max<std::size_t>(d.buffer.size(), 1 << 16));
+    std::uint64_t at = d.bytesRead;
+    while (at < d.size) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(ahead.size(), d.size - at));
+        std::size_t got = 0;
+        if (!d.file.Read(ahead.data(), want, got, reason)) break;
+        if (got == 0) break;  // shorter than measured: the reading itself reports it
+        at += got;
+        if (scan.Feed(std::string_view(ahead.data(), got))) break;
+    }
+    if (!reason.empty() || !d.file.Seek(d.bytesRead, reason)) {
+        (void)d.Fail(reason);
+        return false;
+    }
+    found = scan.found();
+    return true;
+}
+
+bool SourceReader::mayRestart() const { return impl_->speculating; }
+bool SourceReader::isUtf16() const { return impl_->decoder == nullptr && impl_->size > 0; }
 std::uint64_t SourceReader::size() const { return impl_->size; }
 std::uint64_t SourceReader::bytesRead() const { return impl_->bytesRead; }
 const Failure& SourceReader::error() const { return impl_->error; }

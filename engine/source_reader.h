@@ -9,15 +9,18 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/byte_coding.h"
 #include "engine/text_decoder.h"
 #include "partwright/failure.h"
+#include "partwright/line_end.h"
 #include "partwright/text.h"
-#include "engine/byte_coding.h"
 
 namespace partwright {
 
+// The reader's own defaults are the literal reading of a source (its
+// system code page, 30000-byte blocks); the run's defaults are in RunOptions.
 struct ReadOptions {
-    std::string codepage;               // "" is the system's ANSI code page; "auto" see IsAutoCodepage
+    std::string codepage;               // "" or "system": the system's ANSI code page; "auto" see IsAutoCodepage
     bool wholeFile = false;             // cut an ANSI source as one text instead of 30000-byte blocks
     std::size_t chunkBytes = 1 << 18;   // how much a streamed source reads per step
 };
@@ -31,11 +34,18 @@ struct ReadOptions {
 // whatever the size of the source. In UTF-8, a character whose bytes cross a
 // 30000-byte boundary is cut there, its bytes read as bytes that are not
 // UTF-8; a streamed chunk never ends inside a character.
+//
+// With the code page "auto" the source is read as UTF-8 while its bytes
+// are, checked as they are read (the same open file, no pass of its own).
+// Invalid UTF-8 within the first read switches to the fallback code page
+// before anything is handed out; found later, Next and NextBytes give
+// Restart once: what they gave so far is void, and the source is read again
+// from its first byte in the fallback code page.
 class SourceReader {
 public:
     static constexpr std::size_t kBlockBytes = 30000;
 
-    enum class Status { Units, EndOfSource, Error };
+    enum class Status { Units, EndOfSource, Error, Restart };
 
     // Opens the source. On failure returns null and fills `failure`
     // (kind OpenSource, ReadSource or BadCodepage, with the path and the reason).
@@ -62,9 +72,18 @@ public:
     // cut as bytes: a stateless single-byte code page (see
     // TextDecoder::SingleByteTable) or UTF-8. Nothing for UTF-16 and other
     // multi-byte sources.
-    // Null for those; valid as long as the reader.
+    // Null for those; valid as long as the reader, and changes when Restart comes.
     [[nodiscard]] const ByteCoding* byteCoding() const;
 
+    // What ends the source's first line: CR LF, a lone LF, or nothing when
+    // it has no line end (a CR not followed by LF ends nothing). Only before
+    // the first Next or NextBytes; looks ahead on the same open file when
+    // the first read holds no LF. False when that read fails (error() says why).
+    [[nodiscard]] bool FirstLineEnd(std::optional<LineEnd>& found);
+
+    [[nodiscard]] bool isUtf16() const;
+    // "auto" reads the source as UTF-8 and has not yet seen all of it: Restart may still come.
+    [[nodiscard]] bool mayRestart() const;
     [[nodiscard]] std::uint64_t size() const;       // bytes
     [[nodiscard]] std::uint64_t bytesRead() const;
     [[nodiscard]] const Failure& error() const;

@@ -22,7 +22,7 @@ namespace partwright {
 
 namespace {
 
-enum class Outcome { Done, Stopped };
+enum class Outcome { Done, Stopped, Restart };
 
 // The separator's units as bytes of the code page, or nothing when one of
 // them is no byte's unit: then the separator can never occur.
@@ -57,7 +57,7 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
                                                        const ByteCoding& coding, std::uint64_t ownLimit,
                                                        const ByteUtf8Lengths* byteLengths) {
     const SplitSettings& settings = run.settings;
-    const LineEnd lineEnd = run.options.lineEnd;
+    const LineEnd lineEnd = run.lineEnd;
     if (run.options.maxPieceBytes > 0) return BasicPieceCutter<Unit>::MaxBytes(ownLimit, lineEnd, byteLengths);
     if (settings.LinesSelected()) {
         // N is read once for the whole block: a change in the middle of it
@@ -87,7 +87,9 @@ class HeaderTaker {
 public:
     using View = std::basic_string_view<Unit>;
 
-    HeaderTaker(std::int64_t lines, LineEnd lineEnd) : linesLeft_(lines), lf_(lineEnd == LineEnd::Lf) {}
+    // `utf8`: the units are UTF-8 bytes, several to a code unit.
+    HeaderTaker(std::int64_t lines, LineEnd lineEnd, bool utf8)
+        : linesLeft_(lines), lf_(lineEnd == LineEnd::Lf), utf8_(utf8) {}
 
     [[nodiscard]] bool done() const { return linesLeft_ <= 0; }
     // The header's lines joined by their line ends, and the line end after them once done.
@@ -95,13 +97,19 @@ public:
     // Hands the text over, so that the header is held once.
     [[nodiscard]] std::basic_string<Unit> TakeText() { return std::move(text_); }
 
-    // Takes units until the header is complete; returns how many of `units` it took.
+    // More than kMaxHeaderUnits code units, its line end included.
+    [[nodiscard]] bool tooLong() const { return units_ > kMaxHeaderUnits; }
+
+    // Takes units until the header is complete, or one unit past the longest
+    // header; returns how many of `units` it took.
     std::size_t Take(View units) {
         std::size_t taken = 0;
-        while (!done() && taken < units.size()) {
+        while (!done() && !tooLong() && taken < units.size()) {
             const Unit unit = units[taken++];
             if (unit == Unit('\n') && (lf_ || (!text_.empty() && text_.back() == Unit('\r')))) --linesLeft_;
             text_.push_back(unit);
+            // Bytes on the byte path are each unit's own UTF-8: a unit begins at every byte but a continuation byte.
+            if (sizeof(Unit) == 2 || (static_cast<unsigned char>(unit) & 0xC0) != 0x80 || !utf8_) ++units_;
         }
         return taken;
     }
@@ -109,6 +117,8 @@ public:
 private:
     std::int64_t linesLeft_;
     bool lf_;
+    bool utf8_;
+    std::size_t units_ = 0;
     std::basic_string<Unit> text_;
 };
 
@@ -146,10 +156,13 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
     const ByteCoding& coding = reader.byteCoding() ? *reader.byteCoding() : kDecoded;
     constexpr Unit kLineEndUnits[] = {Unit('\r'), Unit('\n')};
     const std::basic_string_view<Unit> lineEnd =
-        run.options.lineEnd == LineEnd::Lf ? std::basic_string_view<Unit>(kLineEndUnits + 1, 1)
-                                           : std::basic_string_view<Unit>(kLineEndUnits, 2);
-    HeaderTaker<Unit> header(run.options.headerLines, run.options.lineEnd);
-    bool headerPastFirstBlock = false;  // the first block ended before the header did
+        run.lineEnd == LineEnd::Lf ? std::basic_string_view<Unit>(kLineEndUnits + 1, 1)
+                                   : std::basic_string_view<Unit>(kLineEndUnits, 2);
+    HeaderTaker<Unit> header(run.options.headerLines, run.lineEnd, std::is_same_v<Unit, char> && !coding.table);
+    // The first block ended before the header did, or only the line end
+    // appended to it ended the header: then more of the source means the
+    // header's last line was cut at the block's edge.
+    bool headerPastFirstBlock = false;
     std::uint64_t ownLimit = run.options.maxPieceBytes;
     std::unique_ptr<BasicPieceCutter<Unit>> cutter;
     bool inBlock = false;
@@ -174,6 +187,8 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             sink.Abandon();
             run.Fail(reader.error());
             return Outcome::Done;
+        case SourceReader::Status::Restart:
+            return Outcome::Restart;
         case SourceReader::Status::Units:
             break;
         }
@@ -186,17 +201,20 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
         bool lineEndTaken = false;  // the header took the line end appended to the block
         if (!header.done()) {
             units = units.substr(header.Take(units));
-            if (!header.done() && endsBlock) {
+            if (!header.done() && endsBlock && !header.tooLong()) {
                 header.Take(lineEnd);
                 lineEndTaken = true;
+                // At the end of the source the appended line end ends its
+                // last line; a block that follows shows it cut that line.
+                headerPastFirstBlock = header.done();
+            }
+            if (header.tooLong()) {
+                run.Fail({Failure::Kind::BadHeader, source,
+                          "its first " + std::to_string(run.options.headerLines) + " lines are longer than " +
+                              std::to_string(kMaxHeaderUnits) + " characters"});
+                return Outcome::Done;
             }
             if (!header.done()) {
-                if (header.text().size() > kMaxHeaderUnits) {
-                    run.Fail({Failure::Kind::BadHeader, source,
-                              "its first " + std::to_string(run.options.headerLines) + " lines are longer than " +
-                                  std::to_string(kMaxHeaderUnits) + " characters"});
-                    return Outcome::Done;
-                }
                 headerPastFirstBlock = endsBlock;
                 run.progress.bytesRead = reader.bytesRead();
                 run.host.ReportProgress(run.progress);
@@ -222,6 +240,17 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
     }
 }
 
+// Whether cutting a source read as UTF-8 could give pieces of other names
+// than cutting it in a single-byte code page, where both read its ASCII
+// alike: names from the pieces' text, sizes of characters, a separator
+// beyond ASCII. Lines and blank lines fall the same way in both.
+bool CutMayDifferByCodepage(const RunContext& run) {
+    if (run.settings.FirstCharsSelected() || run.options.maxPieceBytes > 0) return true;
+    if (!run.settings.SeparatorSelected()) return false;
+    const Text separator = run.settings.SeparatorText();
+    return std::any_of(separator.begin(), separator.end(), [](char16_t unit) { return unit >= 0x80; });
+}
+
 Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path& source) {
     Progress& progress = run.progress;
     progress.source = source;
@@ -242,9 +271,30 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         return Outcome::Done;
     }
     progress.sourceBytes = reader->size();
-    const ByteCoding* coding = run.options.alwaysDecode ? nullptr : reader->byteCoding();
-    sink.StartSource(source, coding);
-    return coding ? CutSource<char>(run, sink, *reader, source) : CutSource<char16_t>(run, sink, *reader, source);
+    run.lineEnd = run.options.lineEnd;
+    if (run.lineEnd == LineEnd::Auto) {
+        std::optional<LineEnd> first;
+        if (!reader->FirstLineEnd(first)) {
+            run.Fail(reader->error());
+            return Outcome::Done;
+        }
+        run.lineEnd = first.value_or(LineEnd::CrLf);
+    }
+    const std::uint64_t piecesBefore = run.report.piecesWritten;
+    const std::size_t failuresBefore = run.report.failures.size();
+    for (;;) {
+        const ByteCoding* coding = run.options.alwaysDecode ? nullptr : reader->byteCoding();
+        sink.StartSource(source, coding);
+        if (reader->mayRestart() && CutMayDifferByCodepage(run)) sink.RecordTargets();
+        const Outcome outcome =
+            coding ? CutSource<char>(run, sink, *reader, source) : CutSource<char16_t>(run, sink, *reader, source);
+        if (outcome != Outcome::Restart) return outcome;
+        // Not UTF-8 after all: what was cut from it so far is void.
+        sink.RemoveRecorded();
+        run.progress.piecesWritten -= run.report.piecesWritten - piecesBefore;
+        run.report.piecesWritten = piecesBefore;
+        run.report.failures.resize(failuresBefore);
+    }
 }
 
 }  // namespace
@@ -261,7 +311,7 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
 
     Progress progress;
     progress.fileCount = count;
-    RunContext run{settings, host, options, identities, report, progress};
+    RunContext run{settings, host, options, identities, report, progress, options.lineEnd};
     RunSink sink(run);
     for (int position = 1; position <= count; ++position) {
         progress.fileIndex = position;

@@ -53,6 +53,8 @@ public:
     // Whether everything fed is valid UTF-8 and no sequence was left unfinished.
     [[nodiscard]] bool ValidAtEnd() const { return valid_ && heldLength_ == 0; }
     [[nodiscard]] bool valid() const { return valid_; }
+    // No sequence is held unfinished from the last call.
+    [[nodiscard]] bool atBoundary() const { return heldLength_ == 0; }
 
 private:
     bool valid_ = true;

@@ -100,6 +100,11 @@ protected:
     }
 
     std::string Piece(const std::string& name) const { return ReadBytes(dir_ / name); }
+    static std::string NumberedPiece(int number)
+    {
+        std::string digits = std::to_string(number);
+        return "big-" + std::string(4 - std::min<std::size_t>(digits.size(), 4), '0') + digits + ".txt";
+    }
 
     fs::path dir_;
     fs::path output_;
@@ -142,44 +147,80 @@ TEST_F(CliEndToEndTest, unicodeSourceAndAnsiSourceBecomeUtf8)
     EXPECT_EQ(Piece("ansi-0001.txt"), "caf\xC3\xA9 \xE2\x82\xAC");
 }
 
-// UTF-8 sources: read as UTF-8 by default under a UTF-8 locale, with
-// --codepage utf-8 or auto under any; as windows-1252 by default under C.
-TEST_F(CliEndToEndTest, utf8SourceIsReadByLocaleOrByName)
+// By default (auto) a source that is valid UTF-8 is read as UTF-8 under any
+// locale, any other in the locale's code page, or windows-1252 where that is
+// UTF-8; --codepage system is the locale's code page for every source.
+TEST_F(CliEndToEndTest, sourcesAreReadAsUtf8OrTheirLegacyCodePage)
 {
-    const auto source = Source("s.txt", "caf\xC3\xA9\r\nna\xC3\xAFve");
+    const std::string utf8 = "caf\xC3\xA9\r\nna\xC3\xAFve";
+    const std::string utf8AsLatin = "caf\xC3\x83\xC2\xA9\r\nna\xC3\x83\xC2\xAFve";
+    const std::string quotes = "\x93q\x94\r\nx";  // windows-1252 curly quotes
     const struct {
+        std::string source;
         std::vector<std::string> args;
         std::string locale;
-        bool utf8;
+        std::string pieces;  // the two pieces joined by CR LF
     } cases[] = {
-        {{}, "C.UTF-8", true},
-        {{}, "C", false},
-        {{"--codepage", "utf-8"}, "C", true},
-        {{"--codepage", "auto"}, "C", true},
-        {{"--codepage", "AUTO"}, "C.UTF-8", true},
+        {utf8, {}, "C.UTF-8", utf8},
+        {utf8, {}, "C", utf8},
+        {utf8, {"--codepage", "system"}, "C", utf8AsLatin},
+        {utf8, {"--codepage", "SYSTEM"}, "C.UTF-8", utf8},
+        {utf8, {"--codepage", "utf-8"}, "C", utf8},
+        {utf8, {"--codepage", "AUTO"}, "C.UTF-8", utf8},
+        {quotes, {}, "C.UTF-8", "\xE2\x80\x9Cq\xE2\x80\x9D\r\nx"},
+        {quotes, {}, "C", "\xE2\x80\x9Cq\xE2\x80\x9D\r\nx"},
+        {quotes, {"--codepage", "system"}, "C.UTF-8", "\xC2\x93q\xC2\x94\r\nx"},  // the seed's reading
     };
     for (const auto& c : cases) {
+        const auto source = Source("s.txt", c.source);
         std::vector<std::string> args = c.args;
         args.insert(args.end(), {"--lines", "1", source.string()});
         const Result r = Run(args, c.locale);
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(Piece("s-0001.txt"), c.utf8 ? "caf\xC3\xA9" : "caf\xC3\x83\xC2\xA9") << c.locale << " " << args[0];
-        EXPECT_EQ(Piece("s-0002.txt"), c.utf8 ? "na\xC3\xAFve" : "na\xC3\x83\xC2\xAFve") << c.locale << " " << args[0];
+        EXPECT_EQ(Piece("s-0001.txt") + "\r\n" + Piece("s-0002.txt"), c.pieces) << c.locale << " " << args[0];
     }
 }
 
-TEST_F(CliEndToEndTest, wholeFileCutsAcrossTheBlockBoundary)
+TEST_F(CliEndToEndTest, blocksCutAtTheBoundaryAndWholeFileIsTheDefault)
 {
     const auto big = Source("big.txt", std::string(40000, 'x'));
-    Result r = Run({"--separator", ";", big.string()});
+    Result r = Run({"--separator", ";", "--blocks", big.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Piece("big-0001.txt"), std::string(30000, 'x') + "\r\n");
     EXPECT_EQ(Piece("big-0002.txt"), std::string(10000, 'x') + "\r\n");
 
-    r = Run({"--separator", ";", "--prefix", "w", "--whole-file", big.string()});
+    for (const std::string prefix : {"w", "d"}) {
+        std::vector<std::string> args = {"--separator", ";", "--prefix", prefix, big.string()};
+        if (prefix == "w") args.insert(args.begin(), "--whole-file");  // still accepted
+        r = Run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Piece(prefix + "1.txt"), std::string(40000, 'x') + "\r\n");
+        EXPECT_FALSE(fs::exists(dir_ / (prefix + "2.txt")));
+    }
+    EXPECT_EQ(Run({"--blocks", "--whole-file", big.string()}).status, 2);
+}
+
+// 10 MiB of 100-byte CR LF lines, every 10000 lines: 11 pieces whose lines,
+// joined back, are the source (the last piece ends with the source's own
+// final line end, as the empty line after it is its last).
+TEST_F(CliEndToEndTest, largeSourceIsCutIntoWholeLinesByDefault)
+{
+    std::string bytes;
+    for (int line = 0; line < 104858; ++line) {
+        std::string text = std::to_string(line);
+        text.resize(98, static_cast<char>('a' + line % 26));
+        bytes += text + "\r\n";
+    }
+    const auto source = Source("big.txt", bytes);
+    const Result r = Run({"--lines", "10000", source.string()}, "C.UTF-8");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Piece("w1.txt"), std::string(40000, 'x') + "\r\n");
-    EXPECT_FALSE(fs::exists(dir_ / "w2.txt"));
+    std::string joined;
+    int pieces = 0;
+    for (; fs::exists(dir_ / NumberedPiece(pieces + 1)); ++pieces) {
+        joined += (pieces > 0 ? "\r\n" : "") + Piece(NumberedPiece(pieces + 1));
+    }
+    EXPECT_EQ(pieces, 11);
+    EXPECT_TRUE(joined == bytes) << "the pieces joined back differ from the source";
 }
 
 TEST_F(CliEndToEndTest, nonAsciiPathsAndSeparatorsSurvive)
@@ -261,6 +302,14 @@ TEST_F(CliEndToEndTest, lineEndsSizesHeadersAndOutputFolderCutAsDocumented)
          {{"aa.txt", "h\r\naaaa\r\nbb"}, {"cc.txt", "h\r\ncccccccccc"}}},
         {"h1\nh2\n", {"--header", "2", "--line-end", "lf"}, {}},
         {"header\r\nx", {"--header", "1", "--max-bytes", "8"}, {}, 1},  // 8 bytes hold the header alone
+        // The line end is each source's own by default.
+        {"a\nb\nc\nd\ne\nf\ng\n", {"--lines", "3"}, {{"s-0001.txt", "a\nb\nc"}, {"s-0002.txt", "d\ne\nf"}, {"s-0003.txt", "g\n"}}},
+        {"a\r\nb\nc", {"--lines", "1"}, {{"s-0001.txt", "a"}, {"s-0002.txt", "b\nc"}}},
+        {"a\nb\r\nc", {"--lines", "1", "--line-end", "crlf"}, {{"s-0001.txt", "a\nb"}, {"s-0002.txt", "c"}}},
+        // A header whose last line the first 30000-byte block cuts would repeat half a line.
+        {std::string(30000, 'h') + "x\r\ny", {"--blocks", "--header", "1", "--lines", "1"}, {}, 1},
+        {std::string(29998, 'h') + "\r\nx\r\n", {"--blocks", "--header", "1", "--lines", "1"},
+         {{"s-0003.txt", std::string(29998, 'h') + "\r\nx"}}},  // the rest of the first block: two empty pieces
         {"1\r\n2", {"--lines", "1", "--output-dir", (dir_ / "out").string()}, {{"out/s-0001.txt", "1"}, {"out/s-0002.txt", "2"}}},
     };
     for (const Case& c : cases) {

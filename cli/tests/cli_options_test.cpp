@@ -145,6 +145,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--header", "1", "--separator", ";", "a.txt"}, "--header"},
         Refused{{"--header", "1", "--blank-lines", "a.txt"}, "--header"},
         Refused{{"--line-end", "cr", "a.txt"}, "--line-end"},
+        Refused{{"--codepage", "", "a.txt"}, "--codepage"},
+        Refused{{"--blocks", "--whole-file", "a.txt"}, "--whole-file"},
         Refused{{"--output-dir", "no/such/folder/here", "a.txt"}, "--output-dir"},
         Refused{{"--verbose", "--quiet", "a.txt"}, "--quiet"},
         Refused{{"--lines", "3"}, "No files added."},
@@ -163,8 +165,20 @@ TEST(CliOptionsTest, flagsAndCodepageReachTheRun)
 
     const ParseOutcome plain = ParseCommandLine({"a"});
     ASSERT_TRUE(plain.options);
-    EXPECT_FALSE(plain.options->run.wholeFile || plain.options->run.dryRun || plain.options->quiet);
-    EXPECT_EQ(plain.options->run.codepage, "");
+    EXPECT_TRUE(plain.options->run.wholeFile);
+    EXPECT_FALSE(plain.options->run.dryRun || plain.options->quiet);
+    EXPECT_EQ(plain.options->run.codepage, "auto");
+    EXPECT_EQ(plain.options->run.lineEnd, kDefaultLineEnd);
+
+    // The first release's reading, as the documentation gives it.
+    const ParseOutcome seed = ParseCommandLine({"--blocks", "--line-end", "crlf", "--codepage", "system", "a"});
+    ASSERT_TRUE(seed.options) << seed.err;
+    EXPECT_FALSE(seed.options->run.wholeFile);
+    EXPECT_EQ(seed.options->run.lineEnd, LineEnd::CrLf);
+    EXPECT_EQ(seed.options->run.codepage, "system");
+    const ParseOutcome automatic = ParseCommandLine({"--line-end", "auto", "a"});
+    ASSERT_TRUE(automatic.options) << automatic.err;
+    EXPECT_EQ(automatic.options->run.lineEnd, LineEnd::Auto);
 }
 
 TEST(CliOptionsTest, helpAndVersionExitWithoutRunning)

@@ -1,11 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "engine/cutter.h"
+#include "engine/naming.h"
+#include "engine/source_reader.h"
+#include "partwright/split_run.h"
 #include "engine/tests/literal_oracle.h"
+#include "engine/tests/temp_folder.h"
+#include "engine/cesu8.h"
+#include "partwright/codepage.h"
+#include "engine/tests/whole_file_io.h"
 
 namespace partwright {
 namespace {
@@ -54,7 +63,7 @@ TEST(CutterDifferential, linesModeMatchesCountLinesAndGetLines) {
         std::vector<const char*> faults;
         const std::vector<Piece> fast = CutStreamed(*cutter, blockText, random, faults);
         ASSERT_EQ(fast, oracle::CutLines(blockText, static_cast<double>(n), lineEnd))
-            << "round " << round << ", N " << n << ", " << testing::PrintToString(blockText);
+            << "round " << round << ", N " << n << ", " << ::testing::PrintToString(blockText);
         ASSERT_TRUE(faults.empty()) << faults.front();
     }
 }
@@ -73,8 +82,8 @@ TEST(CutterDifferential, separatorModeMatchesTheLiteralCut) {
         std::vector<const char*> faults;
         const std::vector<Piece> fast = CutStreamed(*cutter, blockText, random, faults);
         ASSERT_EQ(fast, oracle::CutAtSeparator(blockText, separator))
-            << "round " << round << ", separator " << testing::PrintToString(separator) << ", "
-            << testing::PrintToString(blockText);
+            << "round " << round << ", separator " << ::testing::PrintToString(separator) << ", "
+            << ::testing::PrintToString(blockText);
         ASSERT_TRUE(faults.empty()) << faults.front();
     }
 }
@@ -109,7 +118,7 @@ TEST(CutterDifferential, blankLineModeMatchesTheLiteralCut) {
         auto cutter = PieceCutter::BlankLines(lineEnd);
         std::vector<const char*> faults;
         ASSERT_EQ(CutStreamed(*cutter, blockText, random, faults), oracle::CutAtBlankLines(blockText, lineEnd))
-            << "round " << round << ", " << testing::PrintToString(blockText);
+            << "round " << round << ", " << ::testing::PrintToString(blockText);
     }
 }
 
@@ -127,7 +136,7 @@ TEST(CutterDifferential, sizeModeMatchesTheLiteralCut) {
         std::vector<const char*> faults;
         const std::vector<Piece> fast = CutStreamed(*cutter, blockText, random, faults);
         ASSERT_EQ(fast, oracle::CutMaxBytes(blockText, limit, lineEnd))
-            << "round " << round << ", limit " << limit << ", " << testing::PrintToString(blockText);
+            << "round " << round << ", limit " << limit << ", " << ::testing::PrintToString(blockText);
         ASSERT_TRUE(faults.empty()) << faults.front();
     }
 }
@@ -159,6 +168,94 @@ TEST(CutterDifferential, largeChunksCrossTheVectorisedScanBoundaries) {
         EXPECT_TRUE(separator->Feed(blockText, separatorSink));
         EXPECT_TRUE(separator->Finish(separatorSink));
         ASSERT_EQ(separatorSink.pieces, oracle::CutAtSeparator(blockText, u"\r\nq")) << "round " << round;
+    }
+}
+
+struct OneSource final : SourceList {
+    explicit OneSource(std::filesystem::path source) : path(std::move(source)) {}
+    int Count() const override { return 1; }
+    std::filesystem::path At(int) const override { return path; }
+    std::filesystem::path path;
+};
+
+std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        files[entry.path().filename().string()] = testing::ReadBytes(entry.path());
+    }
+    return files;
+}
+
+// The whole run with the code page and the line end left to each source
+// ("auto"), read in chunks of a few bytes, against the literal reading: a
+// source that is valid UTF-8 throughout as UTF-8, any other in the fallback
+// code page; the first LF, with or without a CR before it, as the line end.
+// Half the sources hold one invalid sequence, mostly past the first read, so
+// the run meets it after it has cut pieces as UTF-8 and must cut the source
+// again; separators and sizes that fall differently in the two readings
+// leave no piece of the first cut behind.
+TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) {
+    std::mt19937 random(1818);
+    const std::vector<std::string> valid = {"a", "b", ";", " ", "\r\n", "\n", "\r", "\r\n\r\n", "\n\n",
+                                            "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
+    const std::vector<std::string> invalid = {"\xE9", "\x93", "\x94", "\xC3", "\xED\xA0\x80", "\xC0\xAF", "\xF0\x9F\x98"};
+    const std::vector<Text> separators = {u";", u"\u00E9", u"\u00C3\u00A9", u"", u"\r\n"};
+    const std::string fallback = std::to_string(AutoFallbackCodepage());
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        std::string bytes;
+        for (std::size_t i = 0, count = random() % 80; i < count; ++i) bytes += valid[random() % valid.size()];
+        if (round % 2 == 1) {
+            bytes.insert(random() % (bytes.size() + 1), invalid[random() % invalid.size()]);
+        }
+        FixedSettings settings;
+        settings.split = static_cast<SplitMode>(round % 3);
+        settings.linesPerPiece = std::vector<Text>{u"1", u"2", u"3"}[random() % 3];
+        settings.separator = separators[random() % separators.size()];
+        settings.naming = NamingMode::Numbered;
+        RunOptions options;  // "auto" and whole sources are the defaults
+        options.lineEnd = LineEnd::Auto;  // the default outside Windows
+        options.chunkBytes = 1 + random() % 12;
+        options.maxPieceBytes = random() % 4 == 0 ? 3 + random() % 20 : 0;
+        options.alwaysDecode = random() % 3 == 0;
+
+        testing::TempFolder folder;
+        const std::filesystem::path source = folder / "s.txt";
+        testing::WriteBytes(source, bytes);
+        RunHost host;
+        const RunReport report = SplitRun(OneSource(source), settings, host, options);
+        ASSERT_TRUE(report.ok()) << (report.failures.empty() ? "" : Describe(report.failures.front()));
+
+        std::map<std::string, std::string> expected{{"s.txt", bytes}};
+        bool isUtf8 = false;
+        Text text = oracle::DecodeUtf8(bytes, &isUtf8);
+        if (!isUtf8) {
+            Failure failure;
+            const auto blocks = ReadFileBlocks(source, {fallback, true}, failure);
+            ASSERT_TRUE(blocks && blocks->size() == 1) << Describe(failure);
+            text = blocks->front();
+        }
+        const LineEnd lineEnd = oracle::FirstLineEnd(bytes);
+        const Text blockText = text + oracle::LineEndText(lineEnd);
+        std::vector<oracle::Piece> pieces;
+        if (bytes.empty()) {
+        } else if (options.maxPieceBytes > 0) {
+            pieces = oracle::CutMaxBytes(blockText, options.maxPieceBytes, lineEnd);
+        } else if (settings.split == SplitMode::Lines) {
+            pieces = oracle::CutLines(blockText, static_cast<double>(settings.linesPerPiece[0] - u'0'), lineEnd);
+        } else if (settings.split == SplitMode::Separator) {
+            pieces = oracle::CutAtSeparator(blockText, settings.separator);
+        } else {
+            pieces = oracle::CutAtBlankLines(blockText, lineEnd);
+        }
+        for (std::size_t index = 0; index < pieces.size(); ++index) {
+            if (pieces[index].text.empty() && !pieces[index].writeWhenEmpty) continue;
+            const std::filesystem::path name = NumberedName(source.native(), static_cast<std::int64_t>(index) + 1);
+            expected[name.filename().string()] = ToCesu8(pieces[index].text);
+        }
+        ASSERT_EQ(FilesIn(folder.path()), expected)
+            << (isUtf8 ? "UTF-8" : "not UTF-8") << ", chunks of " << options.chunkBytes << ", "
+            << ::testing::PrintToString(bytes);
     }
 }
 

@@ -135,8 +135,9 @@ inline std::optional<HeaderSplit> TakeHeader(const Text& blockText, std::int64_t
 // whose bit patterns (0xxxxxxx, 110xxxxx 10xxxxxx, ...) hold a code point
 // that needs that many bytes, is no surrogate and is at most U+10FFFF gives
 // that code point (two units above U+FFFF); otherwise the byte gives the unit
-// of its own value.
-inline Text DecodeUtf8(std::string_view bytes) {
+// of its own value, and `valid`, when given, becomes false.
+inline Text DecodeUtf8(std::string_view bytes, bool* valid = nullptr) {
+    if (valid) *valid = true;
     const char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
     const unsigned kLeadMask[] = {0, 0x80, 0xE0, 0xF0, 0xF8};
     const unsigned kLeadBits[] = {0, 0x00, 0xC0, 0xE0, 0xF0};
@@ -167,6 +168,7 @@ inline Text DecodeUtf8(std::string_view bytes) {
         if (taken == 0) {
             text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]));
             taken = 1;
+            if (valid) *valid = false;
         }
         i += taken;
     }
@@ -180,6 +182,16 @@ inline std::vector<Text> Utf8Blocks(std::string_view bytes, bool wholeFile) {
     const std::size_t step = wholeFile ? bytes.size() : 30000;
     for (std::size_t at = 0; at < bytes.size(); at += step) blocks.push_back(DecodeUtf8(bytes.substr(at, step)));
     return blocks;
+}
+
+// The line end "auto" takes for a source that is not UTF-16: the first LF
+// decides, CR LF when a CR stands before it, a lone LF otherwise; with no LF
+// at all, CR LF.
+inline LineEnd FirstLineEnd(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n') return i > 0 && bytes[i - 1] == '\r' ? LineEnd::CrLf : LineEnd::Lf;
+    }
+    return LineEnd::CrLf;
 }
 
 // Collects what a PieceCutter hands over; can ask for a stop at a given piece.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/decoder_factory.h"
+#include "partwright/codepage.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
 #include "engine/tests/whole_file_io.h"
@@ -294,6 +295,46 @@ TEST(SourceReaderTest, unreadableSourcesReportPathAndReason) {
     EXPECT_EQ(device.kind, Failure::Kind::OpenSource);
     EXPECT_NE(device.reason.find("not a regular file"), std::string::npos) << device.reason;
 #endif
+}
+
+// "auto" reads the file it opened, also when the source turns out not to be
+// UTF-8 past the first read and is read again from its start: a file put
+// under the source's name meanwhile (a pipe would block) is never opened.
+TEST(SourceReaderTest, autoReadsAgainFromTheFileItOpened) {
+    TempFolder folder;
+    const std::string bytes = "caf\xC3\xA9\r\n" + std::string(40, 'x') + "\x93q\x94";
+    const auto source = folder / "s.txt";
+    WriteBytes(source, bytes);
+    Failure failure;
+    auto reader = SourceReader::Open(source, Options("auto", true, 8), failure);
+    ASSERT_TRUE(reader) << failure.reason;
+    std::optional<LineEnd> lineEnd;
+    ASSERT_TRUE(reader->FirstLineEnd(lineEnd));
+    EXPECT_EQ(lineEnd, LineEnd::CrLf);
+    std::filesystem::remove(source);
+    WriteBytes(source, std::string(bytes.size(), 'z'));
+
+    Text text;
+    TextView units;
+    bool endsBlock = false;
+    int restarts = 0;
+    for (bool more = true; more;) {
+        switch (reader->Next(units, endsBlock)) {
+            case SourceReader::Status::Units: text += units; break;
+            case SourceReader::Status::Restart:
+                ++restarts;
+                text.clear();
+                break;
+            case SourceReader::Status::EndOfSource: more = false; break;
+            case SourceReader::Status::Error: FAIL() << reader->error().reason;
+        }
+    }
+    EXPECT_EQ(restarts, 1);
+    const auto fallback = MakeDecoder(std::to_string(AutoFallbackCodepage()), failure.reason);
+    ASSERT_TRUE(fallback);
+    Text expected;
+    fallback->Decode(bytes, true, expected);
+    EXPECT_EQ(text, expected);
 }
 
 TEST(SourceReaderTest, readingNeverChangesTheSource) {

@@ -18,6 +18,7 @@
 #include <sys/resource.h>
 #endif
 
+#include "partwright/codepage.h"
 #include "partwright/messages.h"
 #include "engine/naming.h"
 #include "partwright/numeric.h"
@@ -142,6 +143,15 @@ RunOptions WholeFile() {
     return options;
 }
 
+// The seed's reading: 30000-byte blocks in the system's code page, CR LF lines.
+RunOptions Blocks() {
+    RunOptions options;
+    options.wholeFile = false;
+    options.codepage = "system";
+    options.lineEnd = LineEnd::CrLf;
+    return options;
+}
+
 TEST(SplitRun, emptyListDoesNothingAndSaysSo) {
     PathList none{};
     RecordingHost host;
@@ -180,13 +190,57 @@ TEST(SplitRun, blocksOfALargeSourceAreCutApartAndNumberedStraightThrough) {
     for (int i = 0; i < 65000; ++i) bytes.push_back(static_cast<char>('a' + i % 26));
     PathList sources{folder.Write("big.txt", bytes)};
     RecordingHost host;
-    EXPECT_TRUE(SplitRun(sources, Separator(u"#"), host).ok());
+    EXPECT_TRUE(SplitRun(sources, Separator(u"#"), host, Blocks()).ok());
     EXPECT_EQ(folder.Files(), (Files{{"big.txt", bytes},
                                      {"big-0001.txt", bytes.substr(0, 30000) + "\r\n"},
                                      {"big-0002.txt", bytes.substr(30000, 30000) + "\r\n"},
                                      {"big-0003.txt", bytes.substr(60000) + "\r\n"}}));
     EXPECT_EQ(host.lastProgress.bytesRead, 65000u);
     EXPECT_EQ(host.lastProgress.sourceBytes, 65000u);
+}
+
+// The header, its line end included, may be kMaxHeaderUnits code units
+// long, however its source is read: UTF-8 bytes (two to a unit here),
+// single bytes, decoded text, UTF-16.
+TEST(SplitRun, headerOfTheLongestLengthIsTakenAndOneUnitMoreIsReported) {
+    struct Case {
+        const char* codepage;
+        bool alwaysDecode;
+        std::string unit;  // the bytes of one unit of the header line
+        bool utf16;
+    };
+    const Case cases[] = {{"utf-8", false, "\xC3\xA9", false}, {"utf-8", true, "\xC3\xA9", false},
+                          {"windows-1252", false, "h", false}, {"windows-1252", true, "h", false},
+                          {"system", false, std::string("h\0", 2), true}};
+    for (const Case& c : cases) {
+        for (const std::size_t units : {kMaxHeaderUnits, kMaxHeaderUnits + 1}) {
+            SCOPED_TRACE(std::string(c.codepage) + (c.alwaysDecode ? " decoded " : " ") + std::to_string(units));
+            const std::string lineEnd = c.utf16 ? std::string("\r\0\n\0", 4) : "\r\n";
+            std::string bytes = c.utf16 ? "\xFF\xFE" : "";  // the byte-order mark is a unit of the header
+            for (std::size_t i = bytes.size() / 2; i + 2 < units; ++i) bytes += c.unit;
+            const std::string header = bytes + lineEnd;
+            bytes = header + (c.utf16 ? std::string("x\0", 2) : "x");
+            Folder folder;
+            PathList sources{folder.Write("h.txt", bytes)};
+            RunOptions options;
+            options.codepage = c.codepage;
+            options.alwaysDecode = c.alwaysDecode;
+            options.headerLines = 1;
+            RecordingHost host;
+            const RunReport report = SplitRun(sources, Lines(u"1"), host, options);
+            const Files files = folder.Files();
+            if (units == kMaxHeaderUnits) {
+                EXPECT_TRUE(report.ok());
+                ASSERT_EQ(files.size(), 2u);
+                EXPECT_EQ(files.at("h-0001.txt").size(),
+                          c.utf16 ? 3 + (units - 3) * 1 + 2 + 1 : header.size() + 1);  // as UTF-8
+            } else {
+                ASSERT_EQ(report.failures.size(), 1u);
+                EXPECT_EQ(report.failures[0].kind, Failure::Kind::BadHeader);
+                EXPECT_EQ(files.size(), 1u);
+            }
+        }
+    }
 }
 
 TEST(SplitRun, emptyLineGroupsAreNotWrittenButTakeTheirNumber) {
@@ -215,7 +269,7 @@ TEST(SplitRun, linesPerPieceThatIsNoWholeNumberOfAtLeastOneIsRefusedForEveryBloc
         Folder folder;
         PathList sources{folder.Write("a.txt", "1\r\n2"), folder.Write("b.txt", std::string(40000, 'z'))};
         RecordingHost host;
-        const RunReport report = SplitRun(sources, Lines(n), host);
+        const RunReport report = SplitRun(sources, Lines(n), host, Blocks());
         // One notice per block: a has one block, b has two.
         EXPECT_EQ(host.notices, (std::vector<fs::path>{sources.paths[0], sources.paths[1], sources.paths[1]}));
         EXPECT_EQ(report.blocksNotCut, 3);
@@ -609,6 +663,8 @@ public:
                 if (b == 0 && options_.headerLines > 0) {
                     const auto split = oracle::TakeHeader(blockText, options_.headerLines, options_.lineEnd);
                     if (!split) break;  // the header does not end in the first block: no pieces
+                    // Ended only by the line end appended to a block that is not the last: cut, no pieces.
+                    if (blocks->size() > 1 && oracle::CountLines((*blocks)[0], end) - 1 < options_.headerLines) break;
                     header = split->header + end;
                     if (options_.maxPieceBytes > 0 && ToCesu8(header).size() >= options_.maxPieceBytes) break;
                     blockText = split->rest;
@@ -676,7 +732,7 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
         settings.nameLength = std::vector<Text>{u"0", u"1", u"3", u"12"}[random() % 4];
         settings.prefix = std::vector<Text>{u"", u"p", u"a"}[random() % 3];
         settings.firstNumber = std::vector<Text>{u"1", u"-2", u"0"}[random() % 3];
-        RunOptions options;
+        RunOptions options = Blocks();
         const bool windowRules = round < 50;
         if (!windowRules) {
             options.lineEnd = random() % 2 == 0 ? LineEnd::Lf : LineEnd::CrLf;
@@ -805,7 +861,7 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
             const fs::path source = literal.Write("s" + std::to_string(i) + ".txt", contents[i]);
             if (options.codepage == "auto" && !IsValidUtf8Literally(contents[i])) {
                 RunOptions plain = options;
-                plain.codepage.clear();
+                plain.codepage = std::to_string(AutoFallbackCodepage());
                 (void)SplitRun(PathList{source}, settings, host, plain);
             } else {
                 LiteralRun({source}, settings, options).Utf8().Run();

@@ -35,6 +35,10 @@ namespace partwright {
                     block.clear();
                 }
                 break;
+            case SourceReader::Status::Restart:
+                blocks.clear();
+                block.clear();
+                break;
             case SourceReader::Status::EndOfSource:
                 return blocks;
             case SourceReader::Status::Error:

@@ -22,12 +22,19 @@ inline constexpr unsigned kUtf8Codepage = 65001;
 //   LANG=C.UTF-8 -> 65001; LC_ALL=C -> 1252
 [[nodiscard]] unsigned SystemCodepage();
 
-// "auto" (any case): each source is read as UTF-8 when it is valid UTF-8
-// from its first byte to its last, and in the system's ANSI code page otherwise.
+// "auto" (any case), the default: each source is read as UTF-8 when it is
+// valid UTF-8 from its first byte to its last, and otherwise in
+// AutoFallbackCodepage().
 [[nodiscard]] bool IsAutoCodepage(std::string_view name);
 
-// Whether sources can be read in the code page `name` names ("" is the
-// system's, see SystemCodepage); when not, `error` says why. "auto" is no
+// The code page of a source that "auto" finds not to be UTF-8: the system's
+// ANSI code page, unless that is UTF-8 itself (a UTF-8 locale, Windows set
+// to 65001): then windows-1252, as browsers read unlabelled Western text.
+//   LC_ALL=C -> 1252; LANG=C.UTF-8 -> 1252; LANG=ru_RU.KOI8-R -> the locale's
+[[nodiscard]] unsigned AutoFallbackCodepage();
+
+// Whether sources can be read in the code page `name` names ("system" or ""
+// is the system's, see SystemCodepage); when not, `error` says why. "auto" is no
 // code page of its own: false.
 [[nodiscard]] bool CanReadCodepage(std::string_view name, std::string& error);
 

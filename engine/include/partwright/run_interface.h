@@ -104,9 +104,15 @@ public:
     virtual void PieceWritten(const std::filesystem::path& /*target*/) {}
 };
 
+// The defaults are the sound ones: every source whole, UTF-8 recognised,
+// each source's own line ends (CR LF on Windows). The seed's reading is
+// {codepage = "system", wholeFile = false, lineEnd = LineEnd::CrLf}.
 struct RunOptions {
-    std::string codepage;  // "" is the system's ANSI code page; "auto" see IsAutoCodepage
-    bool wholeFile = false;
+    // "auto" see IsAutoCodepage; "system" (or "") the system's ANSI code page; or a name MakeDecoder knows.
+    std::string codepage = "auto";
+    // Cut every source as one text, streamed; false: in blocks of 30000 bytes
+    // (SourceReader::kBlockBytes), each cut on its own.
+    bool wholeFile = true;
     bool dryRun = false;
     // Cut decoded text even where a single-byte code page or UTF-8 lets the
     // bytes be cut; both give the same pieces (for tests that hold one against the other).
@@ -116,7 +122,7 @@ struct RunOptions {
     std::size_t chunkBytes = 0;
 
     // What ends a line in every cutting rule, and what the run appends to each block.
-    LineEnd lineEnd = LineEnd::CrLf;
+    LineEnd lineEnd = kDefaultLineEnd;
     // When not 0, every block is cut into pieces of whole lines of at most
     // this many UTF-8 bytes (a longer line is a piece by itself), in place
     // of the selected split mode.
@@ -124,16 +130,17 @@ struct RunOptions {
     // When not 0, the first this many lines of each source are its header:
     // taken out before cutting and written at the head of every piece of the
     // source, followed by a line end. They must end within the source's first
-    // block; in a single streamed block (UTF-16, whole file), within its
-    // first kMaxHeaderUnits units. Otherwise the source is reported
-    // (kind BadHeader) and gives no pieces.
+    // block (the line end the run appends to a 30000-byte block ends them only
+    // at the end of the source), and with their line end be at most
+    // kMaxHeaderUnits code units. Otherwise the source is reported (kind
+    // BadHeader) and gives no pieces.
     std::int64_t headerLines = 0;
     // When not empty, pieces go into this folder instead of their source's,
     // under the names they would have had there.
     std::filesystem::path outputFolder;
 };
 
-// The longest header a streamed block may have, in code units.
+// The longest header, its line end included, in code units.
 inline constexpr std::size_t kMaxHeaderUnits = std::size_t{1} << 20;
 
 struct RunReport {
