@@ -190,13 +190,15 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
                 header.Take(lineEnd);
                 lineEndTaken = true;
             }
+            // Checked whether or not the header ended in these units, so that
+            // the limit does not depend on where the reader's chunks end.
+            if (header.text().size() > kMaxHeaderUnits) {
+                run.Fail({Failure::Kind::BadHeader, source,
+                          "its first " + std::to_string(run.options.headerLines) + " lines are longer than " +
+                              std::to_string(kMaxHeaderUnits) + " characters"});
+                return Outcome::Done;
+            }
             if (!header.done()) {
-                if (header.text().size() > kMaxHeaderUnits) {
-                    run.Fail({Failure::Kind::BadHeader, source,
-                              "its first " + std::to_string(run.options.headerLines) + " lines are longer than " +
-                                  std::to_string(kMaxHeaderUnits) + " characters"});
-                    return Outcome::Done;
-                }
                 headerPastFirstBlock = endsBlock;
                 run.progress.bytesRead = reader.bytesRead();
                 run.host.ReportProgress(run.progress);
