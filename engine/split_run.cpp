@@ -10,7 +10,6 @@
 
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
-#include "engine/native_file.h"
 #include "engine/temporary_name.h"
 #include "partwright/numeric.h"
 #include "engine/run_sink.h"
