@@ -10,7 +10,6 @@
 
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
-#include "engine/native_file.h"
 #include "engine/temporary_name.h"
 #include "partwright/numeric.h"
 #include "engine/run_sink.h"
@@ -209,6 +208,14 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
                 headerPastFirstBlock = header.done();
             }
             if (header.tooLong()) {
+                run.Fail({Failure::Kind::BadHeader, source,
+                          "its first " + std::to_string(run.options.headerLines) + " lines are longer than " +
+                              std::to_string(kMaxHeaderUnits) + " characters"});
+                return Outcome::Done;
+            }
+            // Checked whether or not the header ended in these units, so that
+            // the limit does not depend on where the reader's chunks end.
+            if (header.text().size() > kMaxHeaderUnits) {
                 run.Fail({Failure::Kind::BadHeader, source,
                           "its first " + std::to_string(run.options.headerLines) + " lines are longer than " +
                               std::to_string(kMaxHeaderUnits) + " characters"});

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test:
-#  1. the release build (engine, command line, window, file list);
+#  1. the release build (engine, command line, window, file list), then the
+#     engine's include graph (scripts/check-includes.sh) and the layout of the
+#     C++ files (scripts/check-format.sh);
 #  2. the engine and the command line under AddressSanitizer and UndefinedBehaviorSanitizer;
 #  3. the Windows build (engine, command line, window, file list) and its tests under Wine,
 #     and the window once on Wine's Windows platform under Xvfb;
@@ -16,6 +18,8 @@ jobs=$(nproc)
 echo "== release build and tests"
 "$here/build.sh" "$root/build/release" -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir "$root/build/release" --output-on-failure -j "$jobs"
+"$here/check-includes.sh"
+"$here/check-format.sh"
 
 echo "== engine and command line under ASan and UBSan"
 "$here/build.sh" "$root/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DPARTWRIGHT_SANITIZE=ON \

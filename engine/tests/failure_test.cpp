@@ -2,37 +2,47 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace partwright {
 namespace {
 
-TEST(Failure, describesWhatWentWrongAndNamesTheFile) {
-    using Kind = Failure::Kind;
-    const std::filesystem::path path = std::filesystem::path("data") / "a.txt";
-    const std::string shown = path.string();
-    const struct {
-        Failure failure;
-        std::string expected;
-    } cases[] = {
-        {{Kind::OpenSource, path, "No such file or directory"}, "cannot open " + shown + ": No such file or directory"},
-        {{Kind::ReadSource, path, "Input/output error"}, "cannot read " + shown + ": Input/output error"},
-        {{Kind::WritePiece, path, "No space left on device"}, "cannot write " + shown + ": No space left on device"},
-        {{Kind::WritePiece, path, ""}, "cannot write " + shown},
-        {{Kind::TargetIsSource, path, "it is a source of this run"},
-         shown + ": the piece would overwrite a source of this run; it was not written"},
-        {{Kind::BadNameLength, path, "got \"abc\""},
-         shown + ": piece not written, the name length is not a whole number from 0 to 2147483647: got \"abc\""},
-        {{Kind::BadFirstNumber, path, "got \"40000\""},
-         shown + ": piece not written, the first counting number is not a whole number from -32768 to 32767: got \"40000\""},
-        {{Kind::NameTooLong, path, "more than 4096 letters and digits"},
-         shown + ": piece not written, its name from its first characters would be too long: more than 4096 letters and digits"},
-        {{Kind::BadCodepage, path, "unknown code page: cp1"}, "cannot read " + shown + ": unknown code page: cp1"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(Describe(c.failure), c.expected);
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-TEST(Failure, pathsAreGivenInUtf8) {
-    const Failure failure{Failure::Kind::OpenSource, std::filesystem::path(u8"caf\u00e9.txt"), "x"};
-    EXPECT_EQ(Describe(failure), "cannot open caf\xC3\xA9.txt: x");
+// What every description must do, whatever its wording: name the path in
+// UTF-8, end with the reason when there is one, and read as its own kind (a
+// code page that cannot be read reads as a source that cannot be read).
+TEST(Failure, everyKindNamesItsPathGivesItsReasonAndReadsAsItsOwn) {
+    using Kind = Failure::Kind;
+    const Kind kinds[] = {Kind::OpenSource,    Kind::ReadSource,     Kind::WritePiece,
+                          Kind::TargetIsSource, Kind::BadNameLength, Kind::BadFirstNumber,
+                          Kind::NameTooLong,   Kind::BadCodepage,    Kind::BadHeader};
+    const std::filesystem::path path = std::filesystem::path(u8"d\u00e9j\u00e0") / "a.txt";
+    const std::u8string pathBytes = path.u8string();
+    const std::string shown(pathBytes.begin(), pathBytes.end());
+    ASSERT_NE(shown.find("d\xC3\xA9j\xC3\xA0"), std::string::npos);
+    const std::string reason = "the system's own words";
+
+    std::vector<std::string> leads;
+    for (const Kind kind : kinds) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        const std::string lead = Describe({kind, path, ""});
+        const std::string full = Describe({kind, path, reason});
+        EXPECT_NE(lead.find(shown), std::string::npos) << lead;
+        EXPECT_FALSE(EndsWith(lead, ":") || EndsWith(lead, ": ")) << lead;
+        // A piece that would overwrite a source says so in its own words.
+        if (kind != Kind::TargetIsSource) {
+            EXPECT_EQ(full, lead + ": " + reason);
+        }
+        for (std::size_t other = 0; other < leads.size(); ++other) {
+            const bool bothRead = kinds[other] == Kind::ReadSource && kind == Kind::BadCodepage;
+            EXPECT_EQ(leads[other] == lead, bothRead) << lead;
+        }
+        leads.push_back(lead);
+    }
 }
 
 }  // namespace

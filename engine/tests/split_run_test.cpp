@@ -340,6 +340,62 @@ TEST(SplitRun, pieceThatWouldLandOnASourceIsRefusedAndTheRunGoesOn) {
                                      {"zz.txt", "zz\r\n"}}));
 }
 
+// Sources and pieces the run must refuse, each reported with its kind, its
+// path and its reason, and leaving nothing but the source behind.
+TEST(SplitRun, refusedSourcesPiecesAndHeadersAreReportedExactly) {
+    const std::string longLine(SourceReader::kBlockBytes + 10, 'h');
+    const std::string longHeader(kMaxHeaderUnits + 10, 'h');
+    const struct {
+        const char* name;
+        const char* source;  // the file's name
+        std::string bytes;
+        NamingMode naming;
+        std::int64_t headerLines;
+        bool wholeFile;
+        const char* pieceName;  // the path the failure names: the piece's, or null for the source
+        Failure::Kind kind;
+        std::string reason;
+    } cases[] = {
+        {"a temporary file as a source", ".partwright-0123456789abcdef.tmp", "a\r\nb", NamingMode::Numbered, 0,
+         false, nullptr, Failure::Kind::ReadSource, "a temporary file of an unfinished piece, not a source"},
+        {"a piece under a temporary name", "a.txt", "a", NamingMode::Prefix, 0, false, ".partwright-1.txt",
+         Failure::Kind::WritePiece, "names that start with \".partwright-\" are kept for temporary files"},
+        // The line end the run appends to a block ends a header line too: the
+        // first block holds two lines here, the header asks for three.
+        {"a header past the first block", "h.txt", "top\r\n" + longLine + "\r\nbody", NamingMode::Numbered, 3,
+         false, nullptr, Failure::Kind::BadHeader,
+         "its first 3 lines do not end within its first block of " + std::to_string(SourceReader::kBlockBytes) +
+             " bytes"},
+        {"a header past a first block of one line", "e.txt", std::string(SourceReader::kBlockBytes, 'h') + "body",
+         NamingMode::Numbered, 2, false, nullptr, Failure::Kind::BadHeader,
+         "its first 2 lines do not end within its first block of " + std::to_string(SourceReader::kBlockBytes) +
+             " bytes"},
+        {"a header longer than one text may be", "w.txt", longHeader + "\r\nbody", NamingMode::Numbered, 1, true,
+         nullptr, Failure::Kind::BadHeader,
+         "its first 1 lines are longer than " + std::to_string(kMaxHeaderUnits) + " characters"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder folder;
+        const fs::path source = folder.Write(c.source, c.bytes);
+        FixedSettings settings = Lines(u"1");
+        settings.naming = c.naming;
+        settings.prefix = u".partwright-";
+        RunOptions options;
+        options.headerLines = c.headerLines;
+        options.wholeFile = c.wholeFile;
+        RecordingHost host;
+        const RunReport report = SplitRun(PathList{source}, settings, host, options);
+        ASSERT_EQ(report.failures.size(), 1u);
+        EXPECT_EQ(report.failures[0].kind, c.kind);
+        EXPECT_EQ(report.failures[0].path, c.pieceName ? folder / c.pieceName : source);
+        EXPECT_EQ(report.failures[0].reason, c.reason);
+        EXPECT_EQ(host.failures.size(), 1u);
+        EXPECT_EQ(report.piecesWritten, 0u);
+        EXPECT_EQ(folder.Files(), (Files{{c.source, c.bytes}}));
+    }
+}
+
 // b.txt is not there when the run starts: the first source's first piece
 // creates it. When the second source, b.txt itself, names its piece b.txt,
 // that piece would replace the source it is being cut from.
