@@ -7,6 +7,9 @@
 # button, "Split!" writing the pieces, and the close button ending the program.
 #   scripts/check-windows-window.sh BUILD_FOLDER [SCREENSHOT.png]
 # With a second argument the window is also saved as a PNG picture.
+# PARTWRIGHT_WINDOW_EXE names another partwright.exe to check (an installed
+# one); PARTWRIGHT_WINE_PREFIX an existing Wine prefix to run in, which is
+# kept (its server must not be running).
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 shot="${2:+$(realpath -m "$2")}"
@@ -28,10 +31,12 @@ if [ -z "${PARTWRIGHT_CHECK_IN_XVFB:-}" ]; then
 fi
 
 . "$(dirname "$0")/wine-prefix.sh"
-prefix="$(mktemp -d "${TMPDIR:-/tmp}/partwright-wine-window.XXXXXX")"
+keep_prefix="${PARTWRIGHT_WINE_PREFIX:-}"
+prefix="${keep_prefix:-$(mktemp -d "${TMPDIR:-/tmp}/partwright-wine-window.XXXXXX")}"
 cleanup() {
     wine_prefix_stop
-    rm -rf "$prefix"
+    rm -f "$prefix/partwright-check-go" "$prefix/partwright-check.out"
+    [ -n "$keep_prefix" ] || rm -rf "$prefix"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
@@ -42,7 +47,7 @@ wine_prefix_start "$prefix"
 # metric-compatible Liberation Sans (fonts-liberation) instead.
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f </dev/null >/dev/null 2>&1
 
-exe="$(winepath -w "$build/ui/partwright.exe")"
+exe="$(winepath -w "${PARTWRIGHT_WINDOW_EXE:-$build/ui/partwright.exe}")"
 check="$build/tests/windows/window_check.exe"
 if [ -z "$shot" ]; then
     timeout 300 wine "$check" "$exe" </dev/null
@@ -50,8 +55,8 @@ if [ -z "$shot" ]; then
 fi
 
 # The check waits for a line on its stdin once the window is up: the picture is taken then.
-go="$prefix/go"
-out="$prefix/check.out"
+go="$prefix/partwright-check-go"
+out="$prefix/partwright-check.out"
 mkfifo "$go"
 timeout 300 wine "$check" "$exe" <"$go" >"$out" &
 checker=$!

@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libbenchmark-dev libcli11-dev
     qt6-base-dev qt6-base-dev-tools qt6-base-private-dev
-    g++-mingw-w64-x86-64 wine wine64
+    g++-mingw-w64-x86-64 wine wine64 nsis
     fonts-liberation xvfb xauth librsvg2-bin
     time
     dpkg-dev lintian desktop-file-utils help2man groff-base bsdextrautils file strace unzip
