@@ -4,13 +4,21 @@
 #   qt6-mingw-6.4.2-static.tar.xz   static libraries, for the Windows tests
 #   qt6-mingw-6.4.2-shared.tar.xz   DLLs (stripped), for what users get
 # Each holds one folder, qt6-mingw/, relocatable.
-#   scripts/build-qt-mingw.sh [CACHE]     (default: ~/.cache/partwright)
+#   scripts/build-qt-mingw.sh [--configure-only] [CACHE]     (default: ~/.cache/partwright)
+# --configure-only fetches and prepares the source and configures both builds,
+# then stops: a check, in a few minutes, that the source and the tools fit.
 # Needs deb-src entries in APT's sources (docs/windows.md says how), and
 # g++-mingw-w64-x86-64, qt6-base-dev-tools (moc, rcc, uic for the host),
 # cmake, ninja-build, dpkg-dev and perl (scripts/setup.sh installs them).
 # About 35 minutes on two cores; PARTWRIGHT_JOBS sets the parallel jobs.
-# The sources and build folders live in CACHE/qt-build and are removed at the end.
+# The sources and build folders live in CACHE/qt-build and are removed at the end;
+# a source package already there (its .dsc and files) is used as it is.
 set -euo pipefail
+configure_only=0
+if [ "${1:-}" = --configure-only ]; then
+    configure_only=1
+    shift
+fi
 cache="${1:-${XDG_CACHE_HOME:-$HOME/.cache}/partwright}"
 jobs="${PARTWRIGHT_JOBS:-$(nproc)}"
 package=qt6-base
@@ -25,12 +33,12 @@ done
 
 mkdir -p "$cache"
 work="$cache/qt-build"
-rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
+rm -rf src build-static build-shared install-static install-shared
 
 echo "== the source: Debian's $package $version"
-if ! apt-get source --download-only "$package=$version"; then
+if [ ! -f "${package}_${version}.dsc" ] && ! apt-get source --download-only "$package=$version"; then
     echo "build-qt-mingw.sh: apt-get could not fetch the source of $package $version." >&2
     echo "Enable deb-src (Debian 12: add 'deb-src' to the 'Types:' line of" >&2
     echo "/etc/apt/sources.list.d/debian.sources, then 'apt-get update'), or put" >&2
@@ -82,6 +90,10 @@ for kind in static shared; do
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$work/install-$kind/qt6-mingw" \
         -DQT_HOST_PATH=/usr -DQt6HostInfo_DIR=/usr/lib/x86_64-linux-gnu/cmake/Qt6HostInfo \
         -DBUILD_SHARED_LIBS=$shared -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF "${features[@]}" >/dev/null
+    if [ $configure_only -eq 1 ]; then
+        echo "build-qt-mingw.sh: configured $work/build-$kind in $((SECONDS - started)) s"
+        continue
+    fi
     nice cmake --build "build-$kind" -j "$jobs"
     cmake --install "build-$kind" "${strip[@]}" >/dev/null
     archive="$cache/qt6-mingw-6.4.2-$kind.tar.xz"
@@ -91,5 +103,6 @@ for kind in static shared; do
     echo "build-qt-mingw.sh: $archive, in $(((SECONDS - started) / 60)) minutes"
 done
 
+[ $configure_only -eq 1 ] && exit 0
 cd "$cache"
 rm -rf "$work"
