@@ -42,6 +42,9 @@ install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platform
 install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
 install(FILES $<TARGET_FILE:Qt6::QICOPlugin> DESTINATION imageformats)
 
+# Debian ships them with their symbols (libstdc++ some 24 MB); the folder gets
+# stripped copies, made with the window.
+set(runtime_dlls)
 foreach(dll IN ITEMS libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
                     OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
@@ -49,7 +52,17 @@ foreach(dll IN ITEMS libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
         message(FATAL_ERROR "The MinGW run-time library ${dll} is not where ${CMAKE_CXX_COMPILER} says (${path})")
     endif()
     cmake_path(NORMAL_PATH path)
-    install(FILES ${path} DESTINATION .)
+    set(stripped ${CMAKE_CURRENT_BINARY_DIR}/runtime/${dll})
+    add_custom_command(OUTPUT ${stripped}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/runtime
+        COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${stripped} ${path}
+        DEPENDS ${path}
+        COMMENT "Stripping ${dll}"
+        VERBATIM)
+    list(APPEND runtime_dlls ${stripped})
 endforeach()
+add_custom_target(partwright_runtime_dlls DEPENDS ${runtime_dlls})
+add_dependencies(partwright partwright_runtime_dlls)
+install(FILES ${runtime_dlls} DESTINATION .)
 
 install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/windows/licenses/ DESTINATION licenses)

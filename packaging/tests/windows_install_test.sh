@@ -47,9 +47,12 @@ prefix="$work/wine"
 wine_prefix_start "$prefix"
 
 winvar() { wine cmd /c echo "%$1%" </dev/null 2>/dev/null | tr -d '\r'; }
-regvalue() {  # regvalue KEY NAME: the value's data, or nothing
-    wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
-        sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+regvalue() {  # regvalue KEY NAME: the value's data, or nothing; NAME "" is the default value
+    if [ -z "$2" ]; then
+        wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_[A-Z_]* *//p'
+    else
+        wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+    fi
 }
 haskey() { wine reg query "$1" </dev/null >/dev/null 2>&1; }
 
@@ -91,7 +94,7 @@ install_win="$(winvar LOCALAPPDATA)\\Programs\\Partwright"
     [ "$(regvalue "$uninstall_key" QuietUninstallString)" = "\"$install_win\\uninstall.exe\" /S" ] &&
     pass "the installed-programs entry names Partwright $version and its uninstaller" ||
     fail "the installed-programs entry: $(wine reg query "$uninstall_key" </dev/null 2>&1 | tr -d '\r')"
-[ "$(regvalue "$open_with_key\\shell\\open\\command" '(Default)')" = "\"$install_win\\partwright.exe\" \"%1\"" ] &&
+[ "$(regvalue "$open_with_key\\shell\\open\\command" '')" = "\"$install_win\\partwright.exe\" \"%1\"" ] &&
     haskey "$open_with_list" &&
     pass "\"Open with\" offers the installed partwright.exe for .txt files" ||
     fail "the \"Open with\" keys: $(wine reg query "$open_with_key" /s </dev/null 2>&1 | tr -d '\r')"
@@ -116,6 +119,31 @@ if PARTWRIGHT_WINE_PREFIX="$prefix" PARTWRIGHT_WINDOW_EXE="$install/partwright.e
 else
     fail "the installed partwright.exe's window (check-windows-window.sh above)"
 fi
+unset DISPLAY
+wine_prefix_start "$prefix"
+
+# Which DLLs the installed window loads, as Wine's loader reports them: Qt's
+# Windows platform, the Windows Vista style and the ICO reader, each from the
+# installed folder, not from anywhere else.
+wine_prefix_stop
+loaded="$work/loaddll.log"
+xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+    . "$1/scripts/wine-prefix.sh"
+    wine_prefix_start "$2"
+    WINEDEBUG=+loaddll timeout 120 wine "$3" </dev/null >/dev/null 2>"$4" &
+    for _ in $(seq 240); do
+        grep -q "qico.dll" "$4" 2>/dev/null && break
+        sleep 0.5
+    done
+    sleep 1
+    wine_prefix_stop' _ "$root" "$prefix" "$install/partwright.exe" "$loaded" || true
+missing=()
+for dll in 'platforms\\qwindows.dll' 'styles\\qwindowsvistastyle.dll' 'imageformats\\qico.dll' 'Qt6Widgets.dll'; do
+    grep -qiF "Programs\\\\Partwright\\\\${dll}\"" "$loaded" || missing+=("$dll")
+done
+[ ${#missing[@]} -eq 0 ] &&
+    pass "the installed window loads Qt, its Windows platform, the Vista style and the ICO reader from its folder" ||
+    fail "the installed window did not load ${missing[*]} from its folder: $(grep -ci 'Loaded' "$loaded") DLLs loaded"
 unset DISPLAY
 wine_prefix_start "$prefix"
 

@@ -5,8 +5,8 @@
 //    and starts the window with that path as its one argument, on a UTF-16
 //    command line, as Explorer does for a file dropped on the program's icon;
 // 2. checks the window: caption, client size, a fixed frame with minimize and
-//    close buttons only, its icon (and the icon and version resources of the
-//    .exe and of a partwright-cli.exe beside it), the hand pointer over a picture button, the arrow
+//    close buttons only, the icon and version resources of the .exe (and of a
+//    partwright-cli.exe beside it), the hand pointer over a picture button, the arrow
 //    elsewhere; prints "window LEFT TOP WIDTH HEIGHT" and waits for a line (or
 //    the end) on stdin, so the caller can take a picture of it;
 // 3. clicks "Split!", waits for the message box, checks the pieces beside the
@@ -101,10 +101,6 @@ void CheckWindow(HWND window) {
     if (style & WS_MAXIMIZEBOX) Fail("the title bar has a maximize button");
     if (style & WS_THICKFRAME) Fail("the frame lets the user resize the window");
 
-    // The title bar's and the task bar's icon, which the program sets itself.
-    DWORD_PTR icon = 0;
-    if (!SendMessageTimeoutW(window, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon) || !icon)
-        Fail("the window shows no icon of its own");
 
     // HAND-M.CUR beside the program is the pointer over the picture buttons,
     // and the default one comes back off them. (Cursor handles belong to the
