@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libbenchmark-dev libcli11-dev
     qt6-base-dev qt6-base-dev-tools qt6-base-private-dev
     g++-mingw-w64-x86-64 wine wine64 nsis
-    fonts-liberation xvfb xauth librsvg2-bin
+    fonts-liberation xvfb xauth x11-utils librsvg2-bin python3
     time
     dpkg-dev lintian desktop-file-utils help2man groff-base bsdextrautils file strace unzip
 )

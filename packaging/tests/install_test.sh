@@ -100,6 +100,25 @@ fi
 wait "$tracer" 2>/dev/null || true
 window_pid=""
 
+# On X11 the window shows the icon that the desktop entry names.
+if xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+        QT_QPA_PLATFORM=xcb "$1" &
+        window=$!
+        for _ in $(seq 300); do
+            xprop -name Partwright WM_NAME >/dev/null 2>&1 && break
+            sleep 0.2
+        done
+        python3 "$2" Partwright "$3"
+        status=$?
+        kill $window
+        wait $window 2>/dev/null
+        exit $status' _ "$usr/bin/partwright" "$root/packaging/tests/window_icon_check.py" \
+        "$usr/share/icons/hicolor/32x32/apps/partwright.png"; then
+    pass "the installed window shows the Partwright icon on X11"
+else
+    fail "the installed window's icon on X11"
+fi
+
 desktop="$usr/share/applications/partwright.desktop"
 if desktop-file-validate "$desktop" && grep -qx 'Exec=partwright %F' "$desktop" && grep -qx 'Icon=partwright' "$desktop"; then
     pass "the desktop entry validates, opens the files it is given and names the partwright icon"

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks the icon that an X window shows against our own drawing:
     window_icon_check.py WINDOW_NAME REFERENCE.png
-Reads the window's _NET_WM_ICON with xprop (Wine sets it from the icon the
-program gives its window) and compares its 32 x 32 image with REFERENCE.png,
+Reads the window's _NET_WM_ICON with xprop (Qt sets it on X11 from the
+window's icon) and compares its 32 x 32 image with REFERENCE.png,
 the same drawing rendered at 32 pixels: the same pixels must be see-through
 and the others must have about the same colours. Another icon (Wine's
 default one, say) or none at all fails. Exit status 0 when it matches.
