@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that build for Windows:
 #   . scripts/qt-mingw.sh
 #   qt_mingw_archive static|shared   prints the path of that Qt 6.4.2 for MinGW archive
