@@ -171,12 +171,14 @@ expected=$(printf "./$(basename "$folder")/%s\n" LICENSE.txt README.md partwrigh
 unset DISPLAY WAYLAND_DISPLAY
 wine_prefix_start "$work/wine" || fail "Wine could not create its prefix"
 # Every DLL that a program or DLL of the folder loads is in the folder or is
-# one of Windows' own (as a fresh Wine prefix has them).
+# one of Windows' own (as a fresh Wine prefix has them). api-ms-win-* names are
+# API sets, which the Windows loader (8 and later, as Qt 6 needs) maps itself.
 system32="$WINEPREFIX/drive_c/windows/system32"
 unmet=()
 while IFS= read -r -d '' binary; do
     while IFS= read -r dll; do
-        [ -n "$(find "$folder" -maxdepth 1 -iname "$dll")" ] || [ -n "$(find "$system32" -maxdepth 1 -iname "$dll")" ] ||
+        [[ "${dll,,}" == api-ms-win-* ]] || [ -n "$(find "$folder" -maxdepth 1 -iname "$dll")" ] ||
+            [ -n "$(find "$system32" -maxdepth 1 -iname "$dll")" ] ||
             unmet+=("$(basename "$binary") needs $dll")
     done < <(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^\s*DLL Name: //p')
 done < <(find "$folder" \( -name '*.exe' -o -name '*.dll' \) -print0)
