@@ -13,9 +13,13 @@ set(CMAKE_CXX_COMPILER ${PARTWRIGHT_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${PARTWRIGHT_MINGW_TRIPLET}-windres)
 
 # Everything static, so an .exe runs on a bare Windows (or Wine prefix)
-# without libstdc++, libgcc or winpthread DLLs beside it.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+# without libstdc++, libgcc or winpthread DLLs beside it. A build against a
+# shared Qt sets PARTWRIGHT_MINGW_SHARED_RUNTIME: the Qt DLLs need the
+# run-time DLLs, and the programs must share them with Qt.
+if(NOT PARTWRIGHT_MINGW_SHARED_RUNTIME)
+    set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+    set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+endif()
 
 # Tests, and gtest_discover_tests' listing of them, run through Wine.
 find_program(PARTWRIGHT_WINE wine)

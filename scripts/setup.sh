@@ -6,8 +6,8 @@ packages=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libbenchmark-dev libcli11-dev
     qt6-base-dev qt6-base-dev-tools qt6-base-private-dev
-    g++-mingw-w64-x86-64 wine wine64
-    fonts-liberation xvfb xauth librsvg2-bin
+    g++-mingw-w64-x86-64 wine wine64 nsis
+    fonts-liberation xvfb xauth x11-utils librsvg2-bin python3
     time clang-format
     dpkg-dev lintian desktop-file-utils help2man groff-base bsdextrautils file strace unzip
 )

@@ -5,8 +5,8 @@
 # platform under Xvfb (scripts/check-windows-window.sh).
 #   scripts/test-windows.sh [BUILD_FOLDER]      (default: build/windows)
 # PARTWRIGHT_JOBS sets the parallel build and test jobs (default: all cores).
-# PARTWRIGHT_QT_MINGW_ARCHIVE names the Qt archive (default: the team's copy,
-# ../shared/qt6-mingw/qt6-mingw-6.4.2-static.tar.xz beside the checkout).
+# PARTWRIGHT_QT_MINGW_ARCHIVE names the static Qt archive (default: the team's
+# copy in ../shared/qt6-mingw, else the cache; scripts/qt-mingw.sh says which).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/.." && pwd)"
@@ -21,19 +21,11 @@ for tool in x86_64-w64-mingw32-g++-posix wine wineserver; do
 done
 
 # Qt for MinGW, unpacked once into the build folder (never the source tree).
-qt_archive="${PARTWRIGHT_QT_MINGW_ARCHIVE:-$root/../shared/qt6-mingw/qt6-mingw-6.4.2-static.tar.xz}"
+. "$here/qt-mingw.sh"
 qt="$build/qt6-mingw"
 if [ ! -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ]; then
-    if [ ! -f "$qt_archive" ]; then
-        echo "test-windows.sh: no Qt for MinGW at $qt_archive; set PARTWRIGHT_QT_MINGW_ARCHIVE" >&2
-        exit 1
-    fi
-    # Unpacked aside and moved in whole, so an interrupted unpacking is never taken for a Qt.
-    rm -rf "$qt" "$qt.unpacking"
-    mkdir -p "$qt.unpacking"
-    tar -xJf "$qt_archive" -C "$qt.unpacking"
-    mv "$qt.unpacking/qt6-mingw" "$qt"
-    rmdir "$qt.unpacking"
+    qt_archive="$(qt_mingw_archive static)"
+    qt_mingw_unpack "$qt_archive" "$build"
 fi
 
 # Tests run through wine-test-run.sh, which starts again a program that Wine

@@ -6,7 +6,8 @@
 #  2. the engine and the command line under AddressSanitizer and UndefinedBehaviorSanitizer;
 #  3. the Windows build (engine, command line, window, file list) and its tests under Wine,
 #     and the window once on Wine's Windows platform under Xvfb;
-#  4. the Debian package and the Windows archive, made from those builds, and what they install.
+#  4. the Debian package, the Windows zip and installer, and what they install; the installer
+#     under Wine: a silent install, the installed programs and window, the uninstaller.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$here/.."
@@ -35,3 +36,7 @@ fi
 echo "== packages and what they install"
 "$here/package.sh"
 "$root/packaging/tests/install_test.sh" "$root/build/package"
+if [ -x "$here/test-windows.sh" ]; then
+    echo "== the Windows installer under Wine"
+    "$root/packaging/tests/windows_install_test.sh" "$root/build/package" "$root/build/windows"
+fi

@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -29,13 +28,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("Partwright");
 
-// The window shows no picture where its icon would stand.
-QIcon TransparentIcon() {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    return QIcon(pixmap);
-}
-
 }  // namespace
 
 QPoint CenteredPosition(const QRect& screen, const QSize& outer) {
@@ -48,7 +40,6 @@ MainWindow::MainWindow(QWidget* parent)
       pointer_(std::make_unique<PointerFeedback>(*this)),
       dialogs_(std::make_unique<NativeAddFilesDialogs>()) {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowIcon(TransparentIcon());
     BuildControls();
     SetTabOrder();
     ConnectHandlers();

@@ -4,8 +4,9 @@
 # The .deb is unpacked into a temporary root, where the command line runs a
 # split, the window starts and finds its pointer images under share/partwright,
 # the desktop entry and icons are checked and every option that a program's
-# --help shows is looked up in its manual page. The .zip's partwright-cli.exe
-# runs a split under Wine in a fresh prefix.
+# --help shows is looked up in its manual page. The .zip holds the Windows
+# folder, whose DLLs are all there, and its partwright-cli.exe runs a split
+# under Wine in a fresh prefix (windows_install_test.sh runs its window).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 packages="${1:-$root/build/package}"
@@ -99,6 +100,25 @@ fi
 wait "$tracer" 2>/dev/null || true
 window_pid=""
 
+# On X11 the window shows the icon that the desktop entry names.
+if xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+        QT_QPA_PLATFORM=xcb "$1" &
+        window=$!
+        for _ in $(seq 300); do
+            xprop -name Partwright WM_NAME >/dev/null 2>&1 && break
+            sleep 0.2
+        done
+        python3 "$2" Partwright "$3"
+        status=$?
+        kill $window
+        wait $window 2>/dev/null
+        exit $status' _ "$usr/bin/partwright" "$root/packaging/tests/window_icon_check.py" \
+        "$usr/share/icons/hicolor/32x32/apps/partwright.png"; then
+    pass "the installed window shows the Partwright icon on X11"
+else
+    fail "the installed window's icon on X11"
+fi
+
 desktop="$usr/share/applications/partwright.desktop"
 if desktop-file-validate "$desktop" && grep -qx 'Exec=partwright %F' "$desktop" && grep -qx 'Icon=partwright' "$desktop"; then
     pass "the desktop entry validates, opens the files it is given and names the partwright icon"
@@ -137,14 +157,36 @@ done
 # --- the Windows archive ----------------------------------------------------
 unzip -q "$zip" -d "$work/zip"
 folder="$work/zip/$(basename "$zip" .zip)"
-# The command line only: the window links Qt statically in this build, and
-# Qt's LGPL keeps such a program out of what we ship.
+# The window with the Qt DLLs it loads, the run-time DLLs, the command line, the
+# pointer files and the licences: that list, nothing more and nothing less.
 held=$(cd "$work/zip" && find . -type f | sort | tr '\n' ' ')
-expected=$(printf "./$(basename "$folder")/%s\n" LICENSE.txt README.md partwright-cli.exe | sort | tr '\n' ' ')
-[ "$held" = "$expected" ] && pass "the archive holds partwright-cli.exe, README.md and LICENSE.txt, nothing else" ||
+expected=$(printf "./$(basename "$folder")/%s\n" LICENSE.txt README.md partwright.exe partwright-cli.exe \
+    HAND-M.CUR drag.ico Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll \
+    libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll \
+    platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/qico.dll \
+    licenses/LGPL-3.0.txt licenses/GPL-3.0.txt licenses/Qt-NOTICE.txt licenses/Qt-6.4.2-copyright.txt \
+    licenses/MinGW-GCC-runtime-copyright.txt licenses/MinGW-w64-copyright.txt | sort | tr '\n' ' ')
+[ "$held" = "$expected" ] && pass "the archive holds the window, the command line, their DLLs and the licences, nothing else" ||
     fail "the archive holds $held; expected $expected"
 unset DISPLAY WAYLAND_DISPLAY
 wine_prefix_start "$work/wine" || fail "Wine could not create its prefix"
+# Every DLL that a program or DLL of the folder loads is in the folder or is
+# one of Windows' own (as a fresh Wine prefix has them). api-ms-win-* names are
+# API sets, which the Windows loader (8 and later, as Qt 6 needs) maps itself.
+system32="$WINEPREFIX/drive_c/windows/system32"
+unmet=()
+while IFS= read -r -d '' binary; do
+    while IFS= read -r dll; do
+        [[ "${dll,,}" == api-ms-win-* ]] || [ -n "$(find "$folder" -maxdepth 1 -iname "$dll")" ] ||
+            [ -n "$(find "$system32" -maxdepth 1 -iname "$dll")" ] ||
+            unmet+=("$(basename "$binary") needs $dll")
+    done < <(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^\s*DLL Name: //p')
+done < <(find "$folder" \( -name '*.exe' -o -name '*.dll' \) -print0)
+[ ${#unmet[@]} -eq 0 ] && pass "every DLL the archive's programs and DLLs load is in the folder or in Windows" ||
+    fail "missing DLLs: ${unmet[*]}"
+[ -z "$(x86_64-w64-mingw32-objdump -p "$folder/partwright-cli.exe" | grep -E 'DLL Name: (lib|Qt)')" ] &&
+    pass "partwright-cli.exe needs none of the folder's DLLs, so it also runs copied out alone" ||
+    fail "partwright-cli.exe loads DLLs of the folder"
 mkdir "$work/win"
 write_source "$work/win/notes.txt"
 if timeout 180 wine "$folder/partwright-cli.exe" --quiet --lines 2 --codepage windows-1252 "Z:${work//\//\\}\\win\\notes.txt" </dev/null; then

@@ -5,7 +5,8 @@
 //    and starts the window with that path as its one argument, on a UTF-16
 //    command line, as Explorer does for a file dropped on the program's icon;
 // 2. checks the window: caption, client size, a fixed frame with minimize and
-//    close buttons only, the hand pointer over a picture button, the arrow
+//    close buttons only, the icon and version resources of the .exe (and of a
+//    partwright-cli.exe beside it), the hand pointer over a picture button, the arrow
 //    elsewhere; prints "window LEFT TOP WIDTH HEIGHT" and waits for a line (or
 //    the end) on stdin, so the caller can take a picture of it;
 // 3. clicks "Split!", waits for the message box, checks the pieces beside the
@@ -16,6 +17,7 @@
 #include "tests/windows/win_process.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <exception>
@@ -99,6 +101,7 @@ void CheckWindow(HWND window) {
     if (style & WS_MAXIMIZEBOX) Fail("the title bar has a maximize button");
     if (style & WS_THICKFRAME) Fail("the frame lets the user resize the window");
 
+
     // HAND-M.CUR beside the program is the pointer over the picture buttons,
     // and the default one comes back off them. (Cursor handles belong to the
     // program that loaded them, so they are compared with each other only.)
@@ -107,6 +110,27 @@ void CheckWindow(HWND window) {
     const HCURSOR after = PointerAt(window, kBackground);
     if (!before || before != after) Fail("the pointer over the background changed after a visit to a button");
     if (!overButton || overButton == before) Fail("the pointer over \"Add File(s)\" is not a pointer of its own");
+}
+
+// Explorer shows a program's first icon resource, and its properties the
+// version resource: both must be there, with this build's version.
+void CheckResources(const std::wstring& program) {
+    const std::string name = wt::Utf8(program);
+    if (ExtractIconExW(program.c_str(), -1, nullptr, nullptr, 0) == 0) Fail(name + " holds no icon");
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(program.c_str(), &ignored);
+    std::string info(size, '\0');
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    if (size == 0 || !GetFileVersionInfoW(program.c_str(), 0, size, info.data()) ||
+        !VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed) {
+        Fail(name + " holds no version information");
+        return;
+    }
+    const std::string version = std::to_string(HIWORD(fixed->dwProductVersionMS)) + "." +
+                                std::to_string(LOWORD(fixed->dwProductVersionMS)) + "." +
+                                std::to_string(HIWORD(fixed->dwProductVersionLS));
+    if (version != PARTWRIGHT_VERSION) Fail(name + " says version " + version + ", not " PARTWRIGHT_VERSION);
 }
 
 void CheckPieces(const std::wstring& folder) {
@@ -123,6 +147,10 @@ void CheckPieces(const std::wstring& folder) {
 }
 
 int Run(const std::wstring& program) {
+    CheckResources(program);
+    // Installed, the command line lies beside the window.
+    const std::wstring cli = program.substr(0, program.find_last_of(L"\\/") + 1) + L"partwright-cli.exe";
+    if (GetFileAttributesW(cli.c_str()) != INVALID_FILE_ATTRIBUTES) CheckResources(cli);
     wt::TempFolder temp;
     const std::wstring folder = temp / L"Zürich-東京";
     wt::MakeFolder(folder);
