@@ -6,6 +6,7 @@
 
 #include "engine/naming.h"
 #include "engine/numeric.h"
+#include "engine/settings_check.h"
 #include "engine/utf8.h"
 #include "engine/utf8_source.h"
 
@@ -17,6 +18,16 @@ std::string Quoted(TextView text) {
     return "got \"" + CUni(text) + "\"";
 }
 
+// A file name as the file system compares it.
+NativeString Folded(NativeString name) {
+#if defined(_WIN32) || defined(__APPLE__)
+    for (NativeChar& c : name) {
+        if (c >= NativeChar('A') && c <= NativeChar('Z')) c = static_cast<NativeChar>(c - 'A' + 'a');
+    }
+#endif
+    return name;
+}
+
 }  // namespace
 
 void RunSink::StartSource(const std::filesystem::path& source, std::optional<ByteCoding> coding) {
@@ -26,6 +37,19 @@ void RunSink::StartSource(const std::filesystem::path& source, std::optional<Byt
     header_.clear();
     headerBytes_.clear();
     pieceIndex_ = 0;
+    // Two spellings of one folder, through links or "..", are one folder.
+    std::filesystem::path folder = nameSource_.parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::absolute(folder, error);
+    if (!error) {
+        std::filesystem::path canonical = std::filesystem::weakly_canonical(resolved, error);
+        resolved = error ? resolved.lexically_normal() : std::move(canonical);
+    } else {
+        resolved = folder.lexically_normal();
+    }
+    folderKey_ = Folded(resolved.native());
+    folderKey_ += std::filesystem::path::preferred_separator;
     bytes_ = coding.has_value();
     if (coding) {
         coding_ = *coding;
@@ -42,8 +66,8 @@ bool RunSink::BeginPiece() {
         run_.report.stopped = true;
         return false;
     }
+    current_ = pieceIndex_++;
     NameFromSettings();
-    ++pieceIndex_;
     return true;
 }
 
@@ -52,8 +76,8 @@ void RunSink::NameFromSettings() {
     const NativeString& source = nameSource_.native();
     if (settings.FirstCharsSelected()) {
         const Text lengthText = settings.NameLength();
-        const std::optional<std::int32_t> length = ToInt32(lengthText);
-        if (!length || *length < 0) {
+        const std::optional<std::int32_t> length = NameLengthValue(lengthText);
+        if (!length) {
             Unnamable({Failure::Kind::BadNameLength, source_, Quoted(lengthText)});
             return;
         }
@@ -61,16 +85,21 @@ void RunSink::NameFromSettings() {
         state_ = State::Collecting;
         if (nameLength_ == 0) NameKnown({});
     } else if (settings.NumberedSelected()) {
-        target_ = NumberedName(source, pieceIndex_ + 1);
+        target_ = NumberedName(source, current_ + 1);
         state_ = State::Named;
     } else if (settings.PrefixSelected()) {
+        const Text prefix = settings.Prefix();
+        if (const char* problem = PrefixProblem(prefix)) {
+            Unnamable({Failure::Kind::BadPrefix, source_, std::string(problem) + ", " + Quoted(prefix)});
+            return;
+        }
         const Text firstText = settings.FirstNumber();
-        const std::optional<std::int16_t> first = ToInt16(firstText);
+        const std::optional<std::int16_t> first = FirstNumberValue(firstText);
         if (!first) {
             Unnamable({Failure::Kind::BadFirstNumber, source_, Quoted(firstText)});
             return;
         }
-        target_ = PrefixCounterName(settings.Prefix(), source, *first + pieceIndex_);
+        target_ = PrefixCounterName(prefix, source, *first + current_);
         state_ = State::Named;
     }
     // With no naming option selected there is no name to give: the piece stays skipped.
@@ -173,7 +202,7 @@ bool RunSink::FailedBeforeNamed() {
 
 // The first x units are in: `units` are the ones not passed on yet.
 void RunSink::NameKnown(TextView units) {
-    target_ = NameFromFirstChars(nameSource_.native(), nameChars_, nameLength_);
+    target_ = FirstCharsName(nameSource_.native(), nameChars_, nameLength_, current_ + 1);
     if (FailedBeforeNamed()) return;
     if (writer_.isOpen()) {
         state_ = State::NamedTemporary;
@@ -187,12 +216,15 @@ void RunSink::NameKnown(TextView units) {
 }
 
 bool RunSink::Open() {
+    ClaimTarget();
     if (run_.options.dryRun) {
         const std::optional<FileIdentity> identity = IdentityOf(target_);
         if (identity && run_.sources.Contains(*identity)) {
             Skip({Failure::Kind::TargetIsSource, target_, "it is a source of this run"});
             return false;
         }
+        NoteRenamed();
+        claimedKey_.clear();  // planned: the name stays taken
         run_.host.PlannedPiece(target_);
         opened_ = true;
         return true;
@@ -237,7 +269,7 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
         break;
     case State::Collecting:
         // The piece is shorter than the name length: all of it makes the name.
-        target_ = NameFromFirstChars(nameSource_.native(), nameChars_, nameLength_);
+        target_ = FirstCharsName(nameSource_.native(), nameChars_, nameLength_, current_ + 1);
         if (FailedBeforeNamed()) break;
         if (writer_.isOpen()) {
             state_ = State::NamedTemporary;
@@ -263,6 +295,7 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
 
 void RunSink::Commit() {
     if (!run_.options.dryRun) {
+        if (state_ == State::NamedTemporary) ClaimTarget();
         Failure failure;
         const bool written = state_ == State::NamedTemporary ? writer_.CommitAs(target_, run_.sources, failure)
                                                              : writer_.Commit(failure);
@@ -270,6 +303,8 @@ void RunSink::Commit() {
             Skip(failure);
             return;
         }
+        claimedKey_.clear();  // written: the name stays taken
+        NoteRenamed();
         ++run_.report.piecesWritten;
         ++run_.progress.piecesWritten;
         run_.host.PieceWritten(target_);
@@ -277,6 +312,7 @@ void RunSink::Commit() {
 }
 
 void RunSink::Skip(const Failure& failure) {
+    ReleaseClaim();
     writer_.Abandon();
     run_.Fail(failure);
     state_ = State::Skipped;
@@ -296,6 +332,8 @@ bool RunSink::Abandon() {
 }
 
 void RunSink::ResetPiece() {
+    ReleaseClaim();
+    wanted_.clear();
     state_ = State::Skipped;
     target_.clear();
     opened_ = false;
@@ -303,6 +341,44 @@ void RunSink::ResetPiece() {
     unitsSeen_ = 0;
     nameChars_.clear();
     unnamedFailure_.reset();
+}
+
+NativeString RunSink::KeyOf(const std::filesystem::path& target) const {
+    return folderKey_ + Folded(target.filename().native());
+}
+
+// Gives the piece the name it wanted, or, when a piece of the run took that
+// one, the first copy name none did; the piece holds it from now on.
+void RunSink::ClaimTarget() {
+    ReleaseClaim();
+    wanted_.clear();
+    NativeString key = KeyOf(target_);
+    if (taken_.contains(key)) {
+        const NativeString wantedKey = key;
+        int& copy = lastCopy_[wantedKey];
+        const std::filesystem::path wanted = target_;
+        do {
+            copy = std::max(copy, 1) + 1;
+            target_ = CopyName(wanted.native(), copy);
+            key = KeyOf(target_);
+        } while (taken_.contains(key));
+        wanted_ = wanted;
+    }
+    taken_.insert(key);
+    claimedKey_ = std::move(key);
+}
+
+// A piece that ends up not written gives its name back.
+void RunSink::ReleaseClaim() {
+    if (claimedKey_.empty()) return;
+    taken_.erase(claimedKey_);
+    claimedKey_.clear();
+}
+
+void RunSink::NoteRenamed() {
+    if (wanted_.empty()) return;
+    ++run_.report.piecesRenamed;
+    run_.host.PieceRenamed(wanted_, target_);
 }
 
 }  // namespace partwright

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
@@ -35,6 +37,8 @@ struct RunContext {
 // first characters is written there before its name is known.
 // It takes decoded text, or, for a source in a single-byte code page or in
 // UTF-8, bytes (see ByteCoding), which go to the file without being decoded.
+// A name taken by an earlier piece of the run gives the piece the first free
+// CopyName; a name is taken once its piece is written (or planned).
 class RunSink final : public PieceSink, public BytePieceSink {
 public:
     // More letters and digits than this can never make a file name.
@@ -82,13 +86,18 @@ private:
     void Skip(const Failure& failure);
     void Unnamable(Failure failure);
     void ResetPiece();
+    void ClaimTarget();
+    void ReleaseClaim();
+    void NoteRenamed();
+    [[nodiscard]] NativeString KeyOf(const std::filesystem::path& target) const;
 
     RunContext& run_;
     std::filesystem::path source_;
     std::filesystem::path nameSource_;  // the source as if it lay in the folder the pieces go to
     Text header_;
     std::string headerBytes_;
-    std::int64_t pieceIndex_ = 0;
+    std::int64_t pieceIndex_ = 0;  // of the next piece
+    std::int64_t current_ = 0;     // the piece index of the piece in progress
     bool bytes_ = false;   // the pieces of this source come as bytes
     ByteCoding coding_;    // of those bytes
     ByteUtf8Forms forms_;  // of coding_
@@ -106,6 +115,15 @@ private:
     // A failure of the temporary file before the piece had a name: reported
     // with the name, once it is known.
     std::optional<Failure> unnamedFailure_;
+
+    // Names taken by pieces of the run, as the folder the pieces of the
+    // current source go to, resolved, and the file name (folded to one case
+    // where file names ignore it).
+    NativeString folderKey_;
+    std::unordered_set<NativeString> taken_;
+    std::unordered_map<NativeString, int> lastCopy_;  // by wanted name: the highest copy number given
+    NativeString claimedKey_;          // the piece in progress holds this name
+    std::filesystem::path wanted_;     // the name it wanted, when it holds another
 };
 
 }  // namespace partwright

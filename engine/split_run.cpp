@@ -13,6 +13,7 @@
 #include "engine/native_file.h"
 #include "engine/numeric.h"
 #include "engine/run_sink.h"
+#include "engine/settings_check.h"
 #include "engine/source_reader.h"
 #include "engine/utf8.h"
 
@@ -60,16 +61,13 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
     if (settings.LinesSelected()) {
         // N is read once for the whole block: a change in the middle of it
         // would make its pieces overlap or leave lines out.
-        const std::optional<double> n = ParseNumber(settings.LinesPerPiece());
-        const double whole = n ? RoundHalfEven(*n) : 0.0;
-        if (whole < 1.0) {
+        const std::optional<std::int64_t> n = LinesPerPieceValue(settings.LinesPerPiece());
+        if (!n) {
             run.host.ShowNotice(Notice::LinesNotNumber, source);
             ++run.report.noticesShown;
             return nullptr;
         }
-        constexpr double kMost = 9.0e18;  // more lines than any block can hold
-        return BasicPieceCutter<Unit>::Lines(
-            whole > kMost ? static_cast<std::int64_t>(kMost) : static_cast<std::int64_t>(whole), lineEnd);
+        return BasicPieceCutter<Unit>::Lines(*n, lineEnd);
     }
     if (settings.SeparatorSelected()) {
         return BasicPieceCutter<Unit>::Separator(SeparatorFor<Unit>(settings.SeparatorText(), coding));
@@ -176,7 +174,12 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
         }
         switch (status) {
         case SourceReader::Status::EndOfSource:
-            return Outcome::Done;  // a source whose only block ended inside the header has no lines after it
+            if (!header.done()) {
+                // As when the header does not end within the first block: reported, no pieces.
+                run.Fail({Failure::Kind::BadHeader, source,
+                          "it has fewer than " + std::to_string(run.options.headerLines) + " lines"});
+            }
+            return Outcome::Done;
         case SourceReader::Status::Error:
             sink.Abandon();
             run.Fail(reader.error());

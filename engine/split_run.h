@@ -7,6 +7,7 @@
 
 #include "engine/cutter.h"
 #include "engine/failure.h"
+#include "engine/settings_defaults.h"
 #include "engine/text.h"
 
 namespace partwright {
@@ -49,12 +50,12 @@ enum class NamingMode { FirstChars, Numbered, Prefix };
 // Settings that do not change during the run: the command line's and the tests'.
 struct FixedSettings final : SplitSettings {
     SplitMode split = SplitMode::Lines;
-    Text linesPerPiece = u"3";
-    Text separator = u",";
+    Text linesPerPiece = defaults::kLinesPerPiece;
+    Text separator = defaults::kSeparator;
     NamingMode naming = NamingMode::Numbered;
-    Text nameLength = u"8";
-    Text prefix = u"bob";
-    Text firstNumber = u"1";
+    Text nameLength = defaults::kNameLength;
+    Text prefix = defaults::kPrefix;
+    Text firstNumber = defaults::kFirstNumber;
 
     bool LinesSelected() const override { return split == SplitMode::Lines; }
     Text LinesPerPiece() const override { return linesPerPiece; }
@@ -100,6 +101,9 @@ public:
     virtual void PlannedPiece(const std::filesystem::path& /*target*/) {}
     // Called for every piece once it is written whole under its name.
     virtual void PieceWritten(const std::filesystem::path& /*target*/) {}
+    // Called, before PieceWritten (or PlannedPiece), for a piece whose name an
+    // earlier piece of the run already took: it goes under `given` instead.
+    virtual void PieceRenamed(const std::filesystem::path& /*wanted*/, const std::filesystem::path& /*given*/) {}
 };
 
 struct RunOptions {
@@ -139,6 +143,9 @@ struct RunReport {
     bool stopped = false;   // the host asked the run to stop
     bool pieceRemoved = false;  // stopping dropped a piece that was being written
     std::uint64_t piecesWritten = 0;
+    // Pieces that took "name (2).txt" and the like, their name being taken by
+    // an earlier piece of the run (planned ones too, in a dry run).
+    std::uint64_t piecesRenamed = 0;
     int noticesShown = 0;
     std::vector<Failure> failures;
 
@@ -146,7 +153,12 @@ struct RunReport {
 };
 
 // Splits every source of `sources`, in order, into pieces written as UTF-8
-// beside their source (or into options.outputFolder), named by the selected naming mode.
+// beside their source (or into options.outputFolder), named by the selected
+// naming mode. A piece never replaces a piece of the same run: a name taken
+// earlier in the run gives "name (2).ext", then "name (3).ext", the first of
+// them no piece of the run has taken (a file from before the run is replaced).
+// A prefix that PrefixProblem refuses names no piece (kind BadPrefix), so no
+// piece lands outside its folder.
 [[nodiscard]] RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, RunHost& host,
                                  const RunOptions& options = {});
 

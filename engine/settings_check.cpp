@@ -1,0 +1,70 @@
+#include "engine/settings_check.h"
+
+#include "engine/naming.h"
+#include "engine/numeric.h"
+
+namespace partwright {
+
+std::optional<std::int64_t> LinesPerPieceValue(TextView typed) {
+    const std::optional<double> n = ParseNumber(typed);
+    if (!n) return std::nullopt;
+    const double whole = RoundHalfEven(*n);
+    if (whole < 1.0) return std::nullopt;
+    constexpr double kMost = 9.0e18;  // more lines than any block can hold
+    return whole > kMost ? static_cast<std::int64_t>(kMost) : static_cast<std::int64_t>(whole);
+}
+
+std::optional<std::int32_t> NameLengthValue(TextView typed) {
+    const std::optional<std::int32_t> length = ToInt32(typed);
+    if (!length || *length < 0) return std::nullopt;
+    return length;
+}
+
+std::optional<std::int16_t> FirstNumberValue(TextView typed) { return ToInt16(typed); }
+
+std::optional<FieldProblem> CheckSettings(const SplitSettings& settings) {
+    const auto numberProblem = [](Field field, Text typed) {
+        const bool notANumber = !IsNumeric(typed);
+        return FieldProblem{field, std::move(typed), notANumber, {}};
+    };
+    if (settings.LinesSelected()) {
+        Text lines = settings.LinesPerPiece();
+        if (!LinesPerPieceValue(lines)) return numberProblem(Field::LinesPerPiece, std::move(lines));
+    }
+    if (settings.FirstCharsSelected()) {
+        Text length = settings.NameLength();
+        if (!NameLengthValue(length)) return numberProblem(Field::NameLength, std::move(length));
+    } else if (!settings.NumberedSelected() && settings.PrefixSelected()) {
+        Text prefix = settings.Prefix();
+        if (const char* problem = PrefixProblem(prefix)) {
+            return FieldProblem{Field::Prefix, std::move(prefix), false, problem};
+        }
+        Text first = settings.FirstNumber();
+        if (!FirstNumberValue(first)) return numberProblem(Field::FirstNumber, std::move(first));
+    }
+    return std::nullopt;
+}
+
+const char* FieldName(Field field) {
+    switch (field) {
+    case Field::LinesPerPiece: return "lines per piece";
+    case Field::NameLength: return "name length";
+    case Field::Prefix: return "name prefix";
+    case Field::FirstNumber: return "first counting number";
+    }
+    return "";
+}
+
+const char* FieldAccepts(Field field) {
+    switch (field) {
+    case Field::LinesPerPiece: return "a whole number of at least 1";
+    case Field::NameLength: return "a whole number from 0 to 2147483647";
+    case Field::Prefix:
+        return "text that can begin a file name: no / \\ : * ? \" < > |, no control character, "
+               "not . or .., and no name Windows keeps for a device (CON, NUL, COM1...)";
+    case Field::FirstNumber: return "a whole number from -32768 to 32767";
+    }
+    return "";
+}
+
+}  // namespace partwright
