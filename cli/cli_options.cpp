@@ -64,16 +64,16 @@ Text ArgumentText(const std::string& value, const char* option)
 }
 
 // The option that sets each field of the run's options.
-const char* OptionOf(Field field)
+const char* OptionOf(OptionField field)
 {
     switch (field) {
-    case Field::LinesPerPiece:
+    case OptionField::LinesPerPiece:
         return "--lines";
-    case Field::NameLength:
+    case OptionField::NameLength:
         return "--first-chars";
-    case Field::Prefix:
+    case OptionField::Prefix:
         return "--prefix";
-    case Field::FirstNumber:
+    case OptionField::FirstNumber:
         return "--start";
     }
     return "";
@@ -87,7 +87,7 @@ void CheckFields(const FixedSettings& settings)
         return;
     }
     std::string message = std::string(OptionOf(problem->field)) + ": \"" + ArgumentFromUtf16(problem->typed) + "\" ";
-    if (problem->field == Field::Prefix) {
+    if (problem->field == OptionField::Prefix) {
         message += "cannot begin a file name: " + problem->reason;
     } else if (problem->notANumber) {
         message += "is not a number";

@@ -23,46 +23,46 @@ std::optional<std::int32_t> NameLengthValue(TextView typed) {
 std::optional<std::int16_t> FirstNumberValue(TextView typed) { return ToInt16(typed); }
 
 std::optional<FieldProblem> CheckSettings(const SplitSettings& settings) {
-    const auto numberProblem = [](Field field, Text typed) {
+    const auto numberProblem = [](OptionField field, Text typed) {
         const bool notANumber = !IsNumeric(typed);
         return FieldProblem{field, std::move(typed), notANumber, {}};
     };
     if (settings.LinesSelected()) {
         Text lines = settings.LinesPerPiece();
-        if (!LinesPerPieceValue(lines)) return numberProblem(Field::LinesPerPiece, std::move(lines));
+        if (!LinesPerPieceValue(lines)) return numberProblem(OptionField::LinesPerPiece, std::move(lines));
     }
     if (settings.FirstCharsSelected()) {
         Text length = settings.NameLength();
-        if (!NameLengthValue(length)) return numberProblem(Field::NameLength, std::move(length));
+        if (!NameLengthValue(length)) return numberProblem(OptionField::NameLength, std::move(length));
     } else if (!settings.NumberedSelected() && settings.PrefixSelected()) {
         Text prefix = settings.Prefix();
         if (const char* problem = PrefixProblem(prefix)) {
-            return FieldProblem{Field::Prefix, std::move(prefix), false, problem};
+            return FieldProblem{OptionField::Prefix, std::move(prefix), false, problem};
         }
         Text first = settings.FirstNumber();
-        if (!FirstNumberValue(first)) return numberProblem(Field::FirstNumber, std::move(first));
+        if (!FirstNumberValue(first)) return numberProblem(OptionField::FirstNumber, std::move(first));
     }
     return std::nullopt;
 }
 
-const char* FieldName(Field field) {
+const char* FieldName(OptionField field) {
     switch (field) {
-    case Field::LinesPerPiece: return "lines per piece";
-    case Field::NameLength: return "name length";
-    case Field::Prefix: return "name prefix";
-    case Field::FirstNumber: return "first counting number";
+    case OptionField::LinesPerPiece: return "lines per piece";
+    case OptionField::NameLength: return "name length in characters";
+    case OptionField::Prefix: return "name prefix";
+    case OptionField::FirstNumber: return "first counting number";
     }
     return "";
 }
 
-const char* FieldAccepts(Field field) {
+const char* FieldAccepts(OptionField field) {
     switch (field) {
-    case Field::LinesPerPiece: return "a whole number of at least 1";
-    case Field::NameLength: return "a whole number from 0 to 2147483647";
-    case Field::Prefix:
+    case OptionField::LinesPerPiece: return "a whole number of at least 1";
+    case OptionField::NameLength: return "a whole number from 0 to 2147483647";
+    case OptionField::Prefix:
         return "text that can begin a file name: no / \\ : * ? \" < > |, no control character, "
                "not . or .., and no name Windows keeps for a device (CON, NUL, COM1...)";
-    case Field::FirstNumber: return "a whole number from -32768 to 32767";
+    case OptionField::FirstNumber: return "a whole number from -32768 to 32767";
     }
     return "";
 }

@@ -10,7 +10,7 @@
 namespace partwright {
 
 // The fields of a run's options that hold a value to check.
-enum class Field { LinesPerPiece, NameLength, Prefix, FirstNumber };
+enum class OptionField { LinesPerPiece, NameLength, Prefix, FirstNumber };
 
 // The values the run uses, each from the text as typed. The run reads them
 // through these at its reading points, and the front ends check them through
@@ -24,7 +24,7 @@ enum class Field { LinesPerPiece, NameLength, Prefix, FirstNumber };
 
 // A field whose text the run cannot use.
 struct FieldProblem {
-    Field field;
+    OptionField field;
     Text typed;               // the text as typed
     bool notANumber = false;  // a number field whose text is no number at all
     std::string reason;       // for the prefix: what is wrong with it
@@ -36,8 +36,8 @@ struct FieldProblem {
 [[nodiscard]] std::optional<FieldProblem> CheckSettings(const SplitSettings& settings);
 
 // "lines per piece" and the like.
-[[nodiscard]] const char* FieldName(Field field);
+[[nodiscard]] const char* FieldName(OptionField field);
 // What the field accepts: "a whole number of at least 1" and the like.
-[[nodiscard]] const char* FieldAccepts(Field field);
+[[nodiscard]] const char* FieldAccepts(OptionField field);
 
 }  // namespace partwright
