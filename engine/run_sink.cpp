@@ -223,8 +223,8 @@ bool RunSink::Open() {
             Skip({Failure::Kind::TargetIsSource, target_, "it is a source of this run"});
             return false;
         }
+        TakeName();
         NoteRenamed();
-        claimedKey_.clear();  // planned: the name stays taken
         run_.host.PlannedPiece(target_);
         opened_ = true;
         return true;
@@ -303,7 +303,7 @@ void RunSink::Commit() {
             Skip(failure);
             return;
         }
-        claimedKey_.clear();  // written: the name stays taken
+        TakeName();
         NoteRenamed();
         ++run_.report.piecesWritten;
         ++run_.progress.piecesWritten;
@@ -312,7 +312,6 @@ void RunSink::Commit() {
 }
 
 void RunSink::Skip(const Failure& failure) {
-    ReleaseClaim();
     writer_.Abandon();
     run_.Fail(failure);
     state_ = State::Skipped;
@@ -332,7 +331,7 @@ bool RunSink::Abandon() {
 }
 
 void RunSink::ResetPiece() {
-    ReleaseClaim();
+    targetKey_ = 0;
     wanted_.clear();
     state_ = State::Skipped;
     target_.clear();
@@ -343,36 +342,65 @@ void RunSink::ResetPiece() {
     unnamedFailure_.reset();
 }
 
-NativeString RunSink::KeyOf(const std::filesystem::path& target) const {
-    return folderKey_ + Folded(target.filename().native());
+bool TakenNames::Contains(std::uint64_t hash) const {
+    return !slots_.empty() && slots_[SlotOf(hash)] != 0;
+}
+
+void TakenNames::Insert(std::uint64_t hash) {
+    if (hash == 0) hash = 1;
+    if (2 * (used_ + 1) > slots_.size()) {
+        // Kept at most half full, so a search ends soon at a free slot.
+        std::vector<std::uint64_t> old = std::move(slots_);
+        slots_.assign(std::max<std::size_t>(64, 2 * old.size()), 0);
+        for (const std::uint64_t kept : old) {
+            if (kept != 0) slots_[SlotOf(kept)] = kept;
+        }
+    }
+    std::uint64_t& slot = slots_[SlotOf(hash)];
+    if (slot == 0) {
+        slot = hash;
+        ++used_;
+    }
+}
+
+// The slot that holds `hash`, or the free one where the search for it ends.
+std::size_t TakenNames::SlotOf(std::uint64_t hash) const {
+    if (hash == 0) hash = 1;
+    const std::size_t mask = slots_.size() - 1;  // a power of two
+    std::size_t slot = static_cast<std::size_t>(hash * 0x9E3779B97F4A7C15ull >> 17) & mask;
+    while (slots_[slot] != 0 && slots_[slot] != hash) slot = (slot + 1) & mask;
+    return slot;
+}
+
+std::uint64_t RunSink::KeyOf(const std::filesystem::path& target) const {
+    std::uint64_t key = std::hash<NativeString>{}(folderKey_ + Folded(target.filename().native()));
+    return key == 0 ? 1 : key;
 }
 
 // Gives the piece the name it wanted, or, when a piece of the run took that
-// one, the first copy name none did; the piece holds it from now on.
+// one, the first copy name none did.
 void RunSink::ClaimTarget() {
-    ReleaseClaim();
     wanted_.clear();
-    NativeString key = KeyOf(target_);
-    if (taken_.contains(key)) {
-        const NativeString wantedKey = key;
-        int& copy = lastCopy_[wantedKey];
+    std::uint64_t key = KeyOf(target_);
+    if (taken_.Contains(key)) {
+        wantedKey_ = key;
+        const auto last = lastCopy_.find(key);
+        copy_ = last == lastCopy_.end() ? 1 : last->second;
         const std::filesystem::path wanted = target_;
         do {
-            copy = std::max(copy, 1) + 1;
-            target_ = CopyName(wanted.native(), copy);
+            target_ = CopyName(wanted.native(), ++copy_);
             key = KeyOf(target_);
-        } while (taken_.contains(key));
+        } while (taken_.Contains(key));
         wanted_ = wanted;
     }
-    taken_.insert(key);
-    claimedKey_ = std::move(key);
+    targetKey_ = key;
 }
 
-// A piece that ends up not written gives its name back.
-void RunSink::ReleaseClaim() {
-    if (claimedKey_.empty()) return;
-    taken_.erase(claimedKey_);
-    claimedKey_.clear();
+// The piece is written (or planned): its name is taken for the rest of the run.
+void RunSink::TakeName() {
+    if (targetKey_ == 0) return;
+    taken_.Insert(targetKey_);
+    if (!wanted_.empty()) lastCopy_[wantedKey_] = copy_;
 }
 
 void RunSink::NoteRenamed() {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
+#include <vector>
 
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
@@ -31,6 +31,21 @@ struct RunContext {
     }
 };
 
+// The names taken by the pieces of a run, held as 64-bit hashes in an open
+// table: 16 bytes or less a piece, however long the names. Two names with one
+// hash (about one chance in 10^9 for a million pieces) only give a piece the
+// next copy name when its own was free.
+class TakenNames {
+public:
+    [[nodiscard]] bool Contains(std::uint64_t hash) const;
+    void Insert(std::uint64_t hash);
+
+private:
+    [[nodiscard]] std::size_t SlotOf(std::uint64_t hash) const;
+    std::vector<std::uint64_t> slots_;  // 0 = free
+    std::size_t used_ = 0;
+};
+
 // Names and writes the pieces of one source as the cutter hands them over.
 // The naming options are read once per piece, when it begins. Every piece
 // goes through the writer's temporary file; one whose name depends on its
@@ -38,7 +53,8 @@ struct RunContext {
 // It takes decoded text, or, for a source in a single-byte code page or in
 // UTF-8, bytes (see ByteCoding), which go to the file without being decoded.
 // A name taken by an earlier piece of the run gives the piece the first free
-// CopyName; a name is taken once its piece is written (or planned).
+// CopyName; a name is taken once its piece is written (or planned), so one
+// that fails leaves its name free.
 class RunSink final : public PieceSink, public BytePieceSink {
 public:
     // More letters and digits than this can never make a file name.
@@ -87,9 +103,9 @@ private:
     void Unnamable(Failure failure);
     void ResetPiece();
     void ClaimTarget();
-    void ReleaseClaim();
+    void TakeName();
     void NoteRenamed();
-    [[nodiscard]] NativeString KeyOf(const std::filesystem::path& target) const;
+    [[nodiscard]] std::uint64_t KeyOf(const std::filesystem::path& target) const;
 
     RunContext& run_;
     std::filesystem::path source_;
@@ -120,10 +136,12 @@ private:
     // current source go to, resolved, and the file name (folded to one case
     // where file names ignore it).
     NativeString folderKey_;
-    std::unordered_set<NativeString> taken_;
-    std::unordered_map<NativeString, int> lastCopy_;  // by wanted name: the highest copy number given
-    NativeString claimedKey_;          // the piece in progress holds this name
-    std::filesystem::path wanted_;     // the name it wanted, when it holds another
+    TakenNames taken_;
+    std::unordered_map<std::uint64_t, int> lastCopy_;  // by wanted name: the highest copy number taken
+    std::uint64_t wantedKey_ = 0;                      // of wanted_
+    int copy_ = 0;                                     // the copy number of the name the piece goes under
+    std::uint64_t targetKey_ = 0;   // of the name the piece in progress goes under; 0 before ClaimTarget
+    std::filesystem::path wanted_;  // the name it wanted, when it goes under another
 };
 
 }  // namespace partwright
