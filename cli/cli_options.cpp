@@ -189,6 +189,8 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app)
         settings.separator = ArgumentText(raw.separator, "--separator");
     } else if (raw.blankLines) {
         settings.split = SplitMode::BlankLines;
+    } else if (app.count("--max-bytes") > 0) {
+        settings.split = SplitMode::MaxBytes;
     } else {
         settings.split = SplitMode::Lines;
         if (app.count("--lines") > 0) {
@@ -220,7 +222,7 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app)
         options.run.maxPieceBytes = CheckedMaxBytes(raw.maxBytes);
     }
     if (app.count("--header") > 0) {
-        if (settings.split != SplitMode::Lines) {
+        if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes) {
             throw UsageError{"--header: only with --lines or --max-bytes"};
         }
         options.run.headerLines = CheckedHeader(raw.header);

@@ -27,7 +27,7 @@ std::optional<FieldProblem> CheckSettings(const SplitSettings& settings) {
         const bool notANumber = !IsNumeric(typed);
         return FieldProblem{field, std::move(typed), notANumber, {}};
     };
-    if (settings.LinesSelected()) {
+    if (settings.LinesSelected() && !settings.MaxBytesSelected()) {
         Text lines = settings.LinesPerPiece();
         if (!LinesPerPieceValue(lines)) return numberProblem(OptionField::LinesPerPiece, std::move(lines));
     }

@@ -58,6 +58,7 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
     const SplitSettings& settings = run.settings;
     const LineEnd lineEnd = run.options.lineEnd;
     if (run.options.maxPieceBytes > 0) return BasicPieceCutter<Unit>::MaxBytes(ownLimit, lineEnd, byteLengths);
+    if (settings.MaxBytesSelected()) return nullptr;  // no size given: nothing to cut by
     if (settings.LinesSelected()) {
         // N is read once for the whole block: a change in the middle of it
         // would make its pieces overlap or leave lines out.

@@ -36,6 +36,8 @@ public:
     [[nodiscard]] virtual bool SeparatorSelected() const = 0;   // cut at every occurrence of a text
     [[nodiscard]] virtual Text SeparatorText() const = 0;       // used unchanged, may be empty
     [[nodiscard]] virtual bool BlankLinesSelected() const = 0;  // cut at every blank line
+    // Cut into pieces of whole lines of at most RunOptions::maxPieceBytes bytes.
+    [[nodiscard]] virtual bool MaxBytesSelected() const { return false; }
     [[nodiscard]] virtual bool FirstCharsSelected() const = 0;  // name from the piece's first x characters
     [[nodiscard]] virtual Text NameLength() const = 0;          // x, as typed
     [[nodiscard]] virtual bool NumberedSelected() const = 0;    // source name + 4-digit counter
@@ -44,7 +46,7 @@ public:
     [[nodiscard]] virtual Text FirstNumber() const = 0;         // as typed
 };
 
-enum class SplitMode { Lines, Separator, BlankLines };
+enum class SplitMode { Lines, Separator, BlankLines, MaxBytes };
 enum class NamingMode { FirstChars, Numbered, Prefix };
 
 // Settings that do not change during the run: the command line's and the tests'.
@@ -62,6 +64,7 @@ struct FixedSettings final : SplitSettings {
     bool SeparatorSelected() const override { return split == SplitMode::Separator; }
     Text SeparatorText() const override { return separator; }
     bool BlankLinesSelected() const override { return split == SplitMode::BlankLines; }
+    bool MaxBytesSelected() const override { return split == SplitMode::MaxBytes; }
     bool FirstCharsSelected() const override { return naming == NamingMode::FirstChars; }
     Text NameLength() const override { return nameLength; }
     bool NumberedSelected() const override { return naming == NamingMode::Numbered; }
@@ -119,9 +122,10 @@ struct RunOptions {
 
     // What ends a line in every cutting rule, and what the run appends to each block.
     LineEnd lineEnd = LineEnd::CrLf;
-    // When not 0, every block is cut into pieces of whole lines of at most
-    // this many UTF-8 bytes (a longer line is a piece by itself), in place
-    // of the selected split mode.
+    // The size of the size mode (SplitMode::MaxBytes). When not 0, every
+    // block is cut into pieces of whole lines of at most this many UTF-8 bytes
+    // (a longer line is a piece by itself), also in place of another selected
+    // split mode (a front end whose size is a setting of its own).
     std::uint64_t maxPieceBytes = 0;
     // When not 0, the first this many lines of each source are its header:
     // taken out before cutting and written at the head of every piece of the

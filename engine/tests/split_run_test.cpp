@@ -633,6 +633,7 @@ private:
             return oracle::CutLines(blockText, RoundHalfEven(*ParseNumber(settings_.linesPerPiece)), options_.lineEnd);
         case SplitMode::Separator: return oracle::CutAtSeparator(blockText, settings_.separator);
         case SplitMode::BlankLines: return oracle::CutAtBlankLines(blockText, options_.lineEnd);
+        case SplitMode::MaxBytes: return {};  // with no size, nothing to cut by
         }
         return {};
     }
