@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "engine/naming.h"
-#include "engine/numeric.h"
 #include "engine/settings_check.h"
 #include "engine/utf8.h"
 #include "engine/utf8_source.h"

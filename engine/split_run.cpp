@@ -1,7 +1,6 @@
 #include "engine/split_run.h"
 
 #include <algorithm>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,7 +10,6 @@
 #include "engine/cutter.h"
 #include "engine/file_identity.h"
 #include "engine/native_file.h"
-#include "engine/numeric.h"
 #include "engine/run_sink.h"
 #include "engine/settings_check.h"
 #include "engine/source_reader.h"
