@@ -5,9 +5,11 @@
 #include <algorithm>
 
 #include "cli/arg_text.h"
+#include "cli/console_text.h"
 #include "partwright/codepage.h"
 #include "partwright/messages.h"
 #include "partwright/numeric.h"
+#include "partwright/settings_check.h"
 
 #ifndef PARTWRIGHT_VERSION
 #define PARTWRIGHT_VERSION "unknown"
@@ -49,7 +51,8 @@ ParseOutcome Refuse(const std::string& message)
 {
     ParseOutcome outcome;
     outcome.exitStatus = kExitUsage;
-    outcome.err = std::string(kProgram) + ": " + message + "\nRun with --help for more information.\n";
+    // The message may quote an argument: its line breaks and other controls are shown, not obeyed.
+    outcome.err = std::string(kProgram) + ": " + ForTerminal(message) + "\nRun with --help for more information.\n";
     return outcome;
 }
 
@@ -62,44 +65,38 @@ Text ArgumentText(const std::string& value, const char* option)
     return *text;
 }
 
-// N must be a number that rounds to at least 1: 0, negatives and 0.4 would
-// give no pieces at all.
-Text CheckedLines(const std::string& value)
+// The option that sets each field of the run's options.
+const char* OptionOf(OptionField field)
 {
-    const Text text = ArgumentText(value, "--lines");
-    const auto number = ParseNumber(text);
-    if (!number) {
-        throw UsageError{"--lines: \"" + value + "\" is not a number"};
+    switch (field) {
+    case OptionField::LinesPerPiece:
+        return "--lines";
+    case OptionField::NameLength:
+        return "--first-chars";
+    case OptionField::Prefix:
+        return "--prefix";
+    case OptionField::FirstNumber:
+        return "--start";
     }
-    if (RoundHalfEven(*number) < 1.0) {
-        throw UsageError{"--lines: \"" + value + "\" is less than one line"};
-    }
-    return text;
+    return "";
 }
 
-Text CheckedNameLength(const std::string& value)
+// The engine's field check, the one the window makes before a run.
+void CheckFields(const FixedSettings& settings)
 {
-    const Text text = ArgumentText(value, "--first-chars");
-    if (!ParseNumber(text)) {
-        throw UsageError{"--first-chars: \"" + value + "\" is not a number"};
+    const std::optional<FieldProblem> problem = CheckSettings(settings);
+    if (!problem) {
+        return;
     }
-    const auto length = ToInt32(text);
-    if (!length || *length < 0) {
-        throw UsageError{"--first-chars: \"" + value + "\" is not a length from 0 to 2147483647"};
+    std::string message = std::string(OptionOf(problem->field)) + ": \"" + ArgumentFromUtf16(problem->typed) + "\" ";
+    if (problem->field == OptionField::Prefix) {
+        message += "cannot begin a file name: " + problem->reason;
+    } else if (problem->notANumber) {
+        message += "is not a number";
+    } else {
+        message += "is not " + std::string(FieldAccepts(problem->field));
     }
-    return text;
-}
-
-Text CheckedFirstNumber(const std::string& value)
-{
-    const Text text = ArgumentText(value, "--start");
-    if (!ParseNumber(text)) {
-        throw UsageError{"--start: \"" + value + "\" is not a number"};
-    }
-    if (!ToInt16(text)) {
-        throw UsageError{"--start: \"" + value + "\" is not a whole number from -32768 to 32767"};
-    }
-    return text;
+    throw UsageError{message};
 }
 
 std::string CheckedCodepage(const std::string& value)
@@ -197,21 +194,28 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app)
         settings.separator = ArgumentText(raw.separator, "--separator");
     } else if (raw.blankLines) {
         settings.split = SplitMode::BlankLines;
+    } else if (app.count("--max-bytes") > 0) {
+        settings.split = SplitMode::MaxBytes;
     } else {
         settings.split = SplitMode::Lines;
-        settings.linesPerPiece = app.count("--lines") > 0 ? CheckedLines(raw.lines) : Text(u"3");
+        if (app.count("--lines") > 0) {
+            settings.linesPerPiece = ArgumentText(raw.lines, "--lines");
+        }
     }
 
     if (app.count("--first-chars") > 0) {
         settings.naming = NamingMode::FirstChars;
-        settings.nameLength = CheckedNameLength(raw.firstChars);
+        settings.nameLength = ArgumentText(raw.firstChars, "--first-chars");
     } else if (app.count("--prefix") > 0) {
         settings.naming = NamingMode::Prefix;
         settings.prefix = ArgumentText(raw.prefix, "--prefix");
-        settings.firstNumber = app.count("--start") > 0 ? CheckedFirstNumber(raw.start) : Text(u"1");
+        if (app.count("--start") > 0) {
+            settings.firstNumber = ArgumentText(raw.start, "--start");
+        }
     } else {
         settings.naming = NamingMode::Numbered;
     }
+    CheckFields(settings);
 
     if (app.count("--codepage") > 0) {
         options.run.codepage = CheckedCodepage(raw.codepage);
@@ -223,7 +227,7 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app)
         options.run.maxPieceBytes = CheckedMaxBytes(raw.maxBytes);
     }
     if (app.count("--header") > 0) {
-        if (settings.split != SplitMode::Lines) {
+        if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes) {
             throw UsageError{"--header: only with --lines or --max-bytes"};
         }
         options.run.headerLines = CheckedHeader(raw.header);

@@ -22,9 +22,10 @@ private:
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-// Ctrl+C, SIGTERM and SIGHUP ask the run to stop at its next yield point, so
-// the piece being written is dropped rather than left cut short. A second
-// one ends the program at once, removing a named temporary file first.
+// Every signal whose default action ends the program asks the run to stop at
+// its next yield point, so the piece being written is dropped rather than
+// left cut short (or, without unnamed files, left as a temporary file). A
+// second one ends the program at once, removing a named temporary file first.
 void RequestStop(int signal)
 {
     if (stopRequested == 0) {
@@ -36,14 +37,38 @@ void RequestStop(int signal)
     std::raise(signal);
 }
 
+#ifndef _WIN32
+// A fault of the program itself: nothing can go on, but no temporary file stays behind.
+void EndAfterFault(int signal)
+{
+    RemovePiecesInProgress();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+#endif
+
 void HandleSignals()
 {
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
-#ifdef SIGHUP
-    std::signal(SIGHUP, RequestStop);
+#ifndef _WIN32
+    for (const int stop : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO,
+#ifdef SIGPWR
+                           SIGPWR,
 #endif
-#ifdef SIGXFSZ
+#ifdef SIGSTKFLT
+                           SIGSTKFLT,
+#endif
+                           SIGHUP}) {
+        std::signal(stop, RequestStop);
+    }
+#ifdef SIGRTMIN
+    for (int realTime = SIGRTMIN; realTime <= SIGRTMAX; ++realTime) std::signal(realTime, RequestStop);
+#endif
+    for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGSYS, SIGTRAP}) std::signal(fault, EndAfterFault);
+    // A closed pipe on standard output fails the write instead of ending the
+    // program: the run goes on and the failure is reported at the end.
+    std::signal(SIGPIPE, SIG_IGN);
     // Past a file-size limit a write fails with "File too large" instead of
     // the signal ending the program: the piece is reported and the run goes on.
     std::signal(SIGXFSZ, SIG_IGN);

@@ -87,6 +87,17 @@ void ConsoleHost::PlannedPiece(const std::filesystem::path& target)
     WriteLine(out_, ForTerminal(PathForConsole(target)));
 }
 
+void ConsoleHost::PieceRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given)
+{
+    // Standard output keeps one path a line; the note goes beside it.
+    if (verbose_) {
+        ClearProgress();
+        WriteLine(err_, "partwright-cli: " + ForTerminal(PathForConsole(given)) + ": " +
+                            ForTerminal(PathForConsole(wanted.filename())) +
+                            " was taken by an earlier piece of this run");
+    }
+}
+
 void ConsoleHost::PieceWritten(const std::filesystem::path& target)
 {
     if (verbose_) {
@@ -103,6 +114,12 @@ int ConsoleHost::Finish(const RunReport& report)
                             ? "partwright-cli: stopped before the end; the piece being written was removed"
                             : "partwright-cli: stopped before the end");
         return kExitInterrupted;
+    }
+    if (!quiet_ && report.piecesRenamed > 0) {
+        WriteLine(out_, std::to_string(report.piecesRenamed) +
+                            (report.piecesRenamed == 1 ? " piece was" : " pieces were") +
+                            " given the next free name, \"name (2).ext\" and on: an earlier piece of this run had "
+                            "taken theirs.");
     }
     if (!quiet_) {
         WriteLine(out_, messages::kDone);

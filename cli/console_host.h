@@ -26,6 +26,8 @@ public:
     void ReportProgress(const Progress& progress) override;
     void PlannedPiece(const std::filesystem::path& target) override;
     void PieceWritten(const std::filesystem::path& target) override;
+    // With --verbose, says on stderr which name was taken.
+    void PieceRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given) override;
 
     // Print the path of every piece to stdout once it is written.
     void SetVerbose(bool verbose) { verbose_ = verbose; }

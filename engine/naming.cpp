@@ -9,8 +9,6 @@ namespace partwright {
 
 namespace {
 
-
-
 constexpr NativeChar kDot = NativeChar('.');
 
 bool IsSeparator(NativeChar c) {
@@ -115,6 +113,55 @@ NativeString PrefixCounterName(TextView prefix, const NativeString& source, std:
         name += GetExtension(fileName);
     }
     return name;
+}
+
+NativeString FirstCharsName(const NativeString& source, TextView pieceStart, std::int32_t x, std::int64_t number) {
+    const std::size_t take = x <= 0 ? 0 : std::min(pieceStart.size(), static_cast<std::size_t>(x));
+    const Text name = AlphaNumOnly(pieceStart.substr(0, take));
+    if (!name.empty() && !IsDeviceName(name)) return GetFolder(source) + ToNative(name) + Ascii(".txt");
+    return GetFolder(source) + GetBaseName(GetFileName(source)) + NativeChar('-') + Ascii(PadZeros(number, 4)) +
+           Ascii(".txt");
+}
+
+NativeString CopyName(const NativeString& target, int copy) {
+    const std::size_t nameStart = LastSeparator(target) == NativeString::npos ? 0 : LastSeparator(target) + 1;
+    std::size_t dot = target.rfind(kDot);
+    if (dot == NativeString::npos || dot < nameStart) dot = target.size();
+    return target.substr(0, dot) + Ascii(" (" + std::to_string(copy) + ")") + target.substr(dot);
+}
+
+bool IsDeviceName(TextView fileName) {
+    TextView stem = fileName.substr(0, std::min(fileName.find(u'.'), fileName.size()));
+    while (!stem.empty() && stem.back() == u' ') stem.remove_suffix(1);
+    std::string upper;
+    for (const char16_t c : stem) {
+        if (c > 0x7F) return false;
+        upper += static_cast<char>(c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c);
+    }
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
+        upper == "CONOUT$") {
+        return true;
+    }
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '0' &&
+           upper[3] <= '9';
+}
+
+const char* PrefixProblem(TextView prefix) {
+    if (prefix.find_first_of(u"/\\") != TextView::npos) return "it holds a folder separator (/ or \\)";
+    if (prefix == u"." || prefix == u"..") return "it is \".\" or \"..\"";
+    if (prefix.find_first_of(u":*?\"<>|") != TextView::npos) return "it holds one of : * ? \" < > |";
+    for (const char16_t c : prefix) {
+        if (c < 0x20 || c == 0x7F) return "it holds a control character";
+    }
+    Text upper;
+    for (const char16_t c : prefix) upper += c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+    // Without a dot the counting number ends the stem: only COM and LPT can turn into a device.
+    const bool dotted = prefix.find(u'.') != TextView::npos;
+    if ((dotted && IsDeviceName(prefix)) || upper == u"COM" || upper == u"LPT") {
+        return "with a number after it, it makes a name Windows keeps for a device (CON, NUL, COM1...)";
+    }
+    if (prefix.starts_with(u".partwright-")) return "names that start with \".partwright-\" are kept for temporary files";
+    return nullptr;
 }
 
 }  // namespace partwright

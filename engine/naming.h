@@ -39,4 +39,29 @@ namespace partwright {
 //   PrefixCounterName(u"bob", "C:\data\log.csv", -2) == "C:\data\bob-2.csv"
 [[nodiscard]] NativeString PrefixCounterName(TextView prefix, const NativeString& source, std::int64_t number);
 
+// The name first-characters naming gives a piece: NameFromFirstChars, unless
+// its first x characters hold no letter or digit, or make a name Windows keeps
+// for a device ("con", "nul", "com1"...): then folder + base + "-" +
+// PadZeros(number, 4) + ".txt", the numbered name of the piece with ".txt".
+//   FirstCharsName("/d/a.log", u"--", 2, 3) == "/d/a-0003.txt"
+[[nodiscard]] NativeString FirstCharsName(const NativeString& source, TextView pieceStart, std::int32_t x,
+                                          std::int64_t number);
+
+// The name of the `copy`-th piece of a run that wanted `target` (copy >= 2):
+// " (copy)" put before the file name's last ".", or at its end without one.
+//   CopyName("/d/hellow.txt", 2) == "/d/hellow (2).txt"
+[[nodiscard]] NativeString CopyName(const NativeString& target, int copy);
+
+// Whether Windows keeps `fileName` for a device: CON, PRN, AUX, NUL, COM0 to
+// COM9, LPT0 to LPT9, CONIN$ or CONOUT$, in any case, alone or before a "."
+// (trailing blanks before the dot do not count).
+[[nodiscard]] bool IsDeviceName(TextView fileName);
+
+// Why `prefix` cannot begin the file name of a piece, or nullptr when it can.
+// Refused everywhere, so that names travel between systems: "/" or "\",
+// "." or "..", any of : * ? " < > |, a control character, a name Windows
+// keeps for a device before a dot ("nul.x"; "com" and "lpt" also alone, which
+// a counting number turns into one), and ".partwright-", kept for temporary files.
+[[nodiscard]] const char* PrefixProblem(TextView prefix);
+
 }  // namespace partwright

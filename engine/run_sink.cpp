@@ -8,6 +8,7 @@
 #include "partwright/numeric.h"
 #include "engine/cesu8.h"
 #include "engine/native_file.h"
+#include "partwright/settings_check.h"
 #include "engine/utf8_source.h"
 
 namespace partwright {
@@ -18,17 +19,43 @@ std::string Quoted(TextView text) {
     return "got \"" + ToCesu8(text) + "\"";
 }
 
+// A file name as the file system compares it.
+NativeString Folded(NativeString name) {
+#if defined(_WIN32) || defined(__APPLE__)
+    for (NativeChar& c : name) {
+        if (c >= NativeChar('A') && c <= NativeChar('Z')) c = static_cast<NativeChar>(c - 'A' + 'a');
+    }
+#endif
+    return name;
+}
+
 }  // namespace
 
 void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding* coding) {
     Abandon();
     recording_ = false;
     recorded_.clear();
+    undoable_ = false;
+    takenBySource_.clear();
+    lastCopyBefore_.clear();
     source_ = source;
     nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
     header_.clear();
     headerBytes_.clear();
     pieceIndex_ = 0;
+    // Two spellings of one folder, through links or "..", are one folder.
+    std::filesystem::path folder = nameSource_.parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::absolute(folder, error);
+    if (!error) {
+        std::filesystem::path canonical = std::filesystem::weakly_canonical(resolved, error);
+        resolved = error ? resolved.lexically_normal() : std::move(canonical);
+    } else {
+        resolved = folder.lexically_normal();
+    }
+    folderKey_ = Folded(resolved.native());
+    folderKey_ += std::filesystem::path::preferred_separator;
     bytes_ = coding != nullptr;
     if (coding) coding_ = *coding;
 }
@@ -42,8 +69,8 @@ bool RunSink::BeginPiece() {
         run_.report.stopped = true;
         return false;
     }
+    current_ = pieceIndex_++;
     NameFromSettings();
-    ++pieceIndex_;
     return true;
 }
 
@@ -52,8 +79,8 @@ void RunSink::NameFromSettings() {
     const NativeString& source = nameSource_.native();
     if (settings.FirstCharsSelected()) {
         const Text lengthText = settings.NameLength();
-        const std::optional<std::int32_t> length = ToInt32(lengthText);
-        if (!length || *length < 0) {
+        const std::optional<std::int32_t> length = NameLengthValue(lengthText);
+        if (!length) {
             Unnamable({Failure::Kind::BadNameLength, source_, Quoted(lengthText)});
             return;
         }
@@ -61,16 +88,21 @@ void RunSink::NameFromSettings() {
         state_ = State::Collecting;
         if (nameLength_ == 0) NameKnown({});
     } else if (settings.NumberedSelected()) {
-        target_ = NumberedName(source, pieceIndex_ + 1);
+        target_ = NumberedName(source, current_ + 1);
         state_ = State::Named;
     } else if (settings.PrefixSelected()) {
+        const Text prefix = settings.Prefix();
+        if (const char* problem = PrefixProblem(prefix)) {
+            Unnamable({Failure::Kind::BadPrefix, source_, std::string(problem) + ", " + Quoted(prefix)});
+            return;
+        }
         const Text firstText = settings.FirstNumber();
-        const std::optional<std::int16_t> first = ToInt16(firstText);
+        const std::optional<std::int16_t> first = FirstNumberValue(firstText);
         if (!first) {
             Unnamable({Failure::Kind::BadFirstNumber, source_, Quoted(firstText)});
             return;
         }
-        target_ = PrefixCounterName(settings.Prefix(), source, *first + pieceIndex_);
+        target_ = PrefixCounterName(prefix, source, *first + current_);
         state_ = State::Named;
     }
     // With no naming option selected there is no name to give: the piece stays skipped.
@@ -173,7 +205,7 @@ bool RunSink::FailedBeforeNamed() {
 
 // The first x units are in: `units` are the ones not passed on yet.
 void RunSink::NameKnown(TextView units) {
-    target_ = NameFromFirstChars(nameSource_.native(), nameChars_, nameLength_);
+    target_ = FirstCharsName(nameSource_.native(), nameChars_, nameLength_, current_ + 1);
     if (FailedBeforeNamed()) return;
     if (writer_.isOpen()) {
         state_ = State::NamedTemporary;
@@ -187,12 +219,15 @@ void RunSink::NameKnown(TextView units) {
 }
 
 bool RunSink::Open() {
+    ClaimTarget();
     if (run_.options.dryRun) {
         const std::optional<FileIdentity> identity = IdentityOf(target_);
         if (identity && run_.sources.Contains(*identity)) {
             Skip({Failure::Kind::TargetIsSource, target_, "it is a source of this run"});
             return false;
         }
+        TakeName();
+        NoteRenamed();
         run_.host.PlannedPiece(target_);
         opened_ = true;
         return true;
@@ -237,7 +272,7 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
         break;
     case State::Collecting:
         // The piece is shorter than the name length: all of it makes the name.
-        target_ = NameFromFirstChars(nameSource_.native(), nameChars_, nameLength_);
+        target_ = FirstCharsName(nameSource_.native(), nameChars_, nameLength_, current_ + 1);
         if (FailedBeforeNamed()) break;
         if (writer_.isOpen()) {
             state_ = State::NamedTemporary;
@@ -263,6 +298,7 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
 
 void RunSink::Commit() {
     if (!run_.options.dryRun) {
+        if (state_ == State::NamedTemporary) ClaimTarget();
         Failure failure;
         const bool written = state_ == State::NamedTemporary ? writer_.CommitAs(target_, run_.sources, failure)
                                                              : writer_.Commit(failure);
@@ -270,6 +306,8 @@ void RunSink::Commit() {
             Skip(failure);
             return;
         }
+        TakeName();
+        NoteRenamed();
         ++run_.report.piecesWritten;
         ++run_.progress.piecesWritten;
         if (recording_) recorded_.push_back(target_);
@@ -281,6 +319,17 @@ void RunSink::RemoveRecorded() {
     Abandon();
     for (const std::filesystem::path& target : recorded_) (void)RemoveFile(target);
     recorded_.clear();
+    // The second cut takes its names afresh, as if the first had not been.
+    taken_.Erase(takenBySource_);
+    takenBySource_.clear();
+    for (auto undo = lastCopyBefore_.rbegin(); undo != lastCopyBefore_.rend(); ++undo) {
+        if (undo->second) {
+            lastCopy_[undo->first] = *undo->second;
+        } else {
+            lastCopy_.erase(undo->first);
+        }
+    }
+    lastCopyBefore_.clear();
 }
 
 void RunSink::Skip(const Failure& failure) {
@@ -303,6 +352,8 @@ bool RunSink::Abandon() {
 }
 
 void RunSink::ResetPiece() {
+    targetKey_ = 0;
+    wanted_.clear();
     state_ = State::Skipped;
     target_.clear();
     opened_ = false;
@@ -310,6 +361,98 @@ void RunSink::ResetPiece() {
     unitsSeen_ = 0;
     nameChars_.clear();
     unnamedFailure_.reset();
+}
+
+bool TakenNames::Contains(std::uint64_t hash) const {
+    return !slots_.empty() && slots_[SlotOf(hash)] != 0;
+}
+
+void TakenNames::Insert(std::uint64_t hash) {
+    if (hash == 0) hash = 1;
+    if (2 * (used_ + 1) > slots_.size()) {
+        // Kept at most half full, so a search ends soon at a free slot.
+        std::vector<std::uint64_t> old = std::move(slots_);
+        slots_.assign(std::max<std::size_t>(64, 2 * old.size()), 0);
+        for (const std::uint64_t kept : old) {
+            if (kept != 0) slots_[SlotOf(kept)] = kept;
+        }
+    }
+    std::uint64_t& slot = slots_[SlotOf(hash)];
+    if (slot == 0) {
+        slot = hash;
+        ++used_;
+    }
+}
+
+// The slot that holds `hash`, or the free one where the search for it ends.
+void TakenNames::Erase(const std::vector<std::uint64_t>& hashes) {
+    if (hashes.empty() || slots_.empty()) return;
+    std::vector<std::uint64_t> gone = hashes;
+    for (std::uint64_t& hash : gone) {
+        if (hash == 0) hash = 1;
+    }
+    std::sort(gone.begin(), gone.end());
+    std::vector<std::uint64_t> old = std::move(slots_);
+    slots_.assign(old.size(), 0);
+    used_ = 0;
+    for (const std::uint64_t kept : old) {
+        if (kept == 0 || std::binary_search(gone.begin(), gone.end(), kept)) continue;
+        slots_[SlotOf(kept)] = kept;
+        ++used_;
+    }
+}
+
+std::size_t TakenNames::SlotOf(std::uint64_t hash) const {
+    if (hash == 0) hash = 1;
+    const std::size_t mask = slots_.size() - 1;  // a power of two
+    std::size_t slot = static_cast<std::size_t>(hash * 0x9E3779B97F4A7C15ull >> 17) & mask;
+    while (slots_[slot] != 0 && slots_[slot] != hash) slot = (slot + 1) & mask;
+    return slot;
+}
+
+std::uint64_t RunSink::KeyOf(const std::filesystem::path& target) const {
+    std::uint64_t key = std::hash<NativeString>{}(folderKey_ + Folded(target.filename().native()));
+    return key == 0 ? 1 : key;
+}
+
+// Gives the piece the name it wanted, or, when a piece of the run took that
+// one, the first copy name none did.
+void RunSink::ClaimTarget() {
+    wanted_.clear();
+    std::uint64_t key = KeyOf(target_);
+    if (taken_.Contains(key)) {
+        wantedKey_ = key;
+        const auto last = lastCopy_.find(key);
+        copy_ = last == lastCopy_.end() ? 1 : last->second;
+        const std::filesystem::path wanted = target_;
+        do {
+            target_ = CopyName(wanted.native(), ++copy_);
+            key = KeyOf(target_);
+        } while (taken_.Contains(key));
+        wanted_ = wanted;
+    }
+    targetKey_ = key;
+}
+
+// The piece is written (or planned): its name is taken for the rest of the run.
+void RunSink::TakeName() {
+    if (targetKey_ == 0) return;
+    taken_.Insert(targetKey_);
+    if (undoable_) takenBySource_.push_back(targetKey_);
+    if (!wanted_.empty()) {
+        if (undoable_) {
+            const auto last = lastCopy_.find(wantedKey_);
+            lastCopyBefore_.emplace_back(wantedKey_,
+                                         last == lastCopy_.end() ? std::nullopt : std::optional<int>(last->second));
+        }
+        lastCopy_[wantedKey_] = copy_;
+    }
+}
+
+void RunSink::NoteRenamed() {
+    if (wanted_.empty()) return;
+    ++run_.report.piecesRenamed;
+    run_.host.PieceRenamed(wanted_, target_);
 }
 
 }  // namespace partwright

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/cutter.h"
@@ -14,12 +15,32 @@
 
 namespace partwright {
 
+// The names taken by the pieces of a run, held as 64-bit hashes in an open
+// table: 16 bytes or less a piece, however long the names. Two names with one
+// hash (about one chance in 10^9 for a million pieces) only give a piece the
+// next copy name when its own was free.
+class TakenNames {
+public:
+    [[nodiscard]] bool Contains(std::uint64_t hash) const;
+    void Insert(std::uint64_t hash);
+    // Takes the names back out (the table is built anew without them).
+    void Erase(const std::vector<std::uint64_t>& hashes);
+
+private:
+    [[nodiscard]] std::size_t SlotOf(std::uint64_t hash) const;
+    std::vector<std::uint64_t> slots_;  // 0 = free
+    std::size_t used_ = 0;
+};
+
 // Names and writes the pieces of one source as the cutter hands them over.
 // The naming options are read once per piece, when it begins. Every piece
 // goes through the writer's temporary file; one whose name depends on its
 // first characters is written there before its name is known.
 // It takes decoded text, or, for a source in a single-byte code page or in
 // UTF-8, bytes (see ByteCoding), which go to the file without being decoded.
+// A name taken by an earlier piece of the run gives the piece the first free
+// CopyName; a name is taken once its piece is written (or planned), so one
+// that fails leaves its name free.
 class RunSink final : public PieceSink, public BytePieceSink {
 public:
     // More letters and digits than this can never make a file name.
@@ -49,8 +70,12 @@ public:
     // source (for a source that may have to be cut again, see RemoveRecorded).
     void RecordTargets() { recording_ = true; }
     // The source is cut again from its start: deletes the pieces recorded,
-    // which a second cut may not write again under the same names.
+    // which a second cut may not write again under the same names, and gives
+    // back the names this source's pieces took.
     void RemoveRecorded();
+    // From now on keeps what the names taken by this source's pieces change,
+    // so that RemoveRecorded can give them back (a source that may be cut again).
+    void KeepNamesUndoable() { undoable_ = true; }
 
 private:
     enum class State {
@@ -74,13 +99,18 @@ private:
     void Skip(const Failure& failure);
     void Unnamable(Failure failure);
     void ResetPiece();
+    void ClaimTarget();
+    void TakeName();
+    void NoteRenamed();
+    [[nodiscard]] std::uint64_t KeyOf(const std::filesystem::path& target) const;
 
     RunContext& run_;
     std::filesystem::path source_;
     std::filesystem::path nameSource_;  // the source as if it lay in the folder the pieces go to
     Text header_;
     std::string headerBytes_;
-    std::int64_t pieceIndex_ = 0;
+    std::int64_t pieceIndex_ = 0;  // of the next piece
+    std::int64_t current_ = 0;     // the piece index of the piece in progress
     bool bytes_ = false;   // the pieces of this source come as bytes
     ByteCoding coding_;    // of those bytes
     Text decoded_;         // bytes decoded for first-characters naming
@@ -100,6 +130,21 @@ private:
 
     bool recording_ = false;
     std::vector<std::filesystem::path> recorded_;
+    // Names taken by pieces of the run, as the folder the pieces of the
+    // current source go to, resolved, and the file name (folded to one case
+    // where file names ignore it).
+    NativeString folderKey_;
+    TakenNames taken_;
+    std::unordered_map<std::uint64_t, int> lastCopy_;  // by wanted name: the highest copy number taken
+    std::uint64_t wantedKey_ = 0;                      // of wanted_
+    int copy_ = 0;                                     // the copy number of the name the piece goes under
+    std::uint64_t targetKey_ = 0;   // of the name the piece in progress goes under; 0 before ClaimTarget
+    std::filesystem::path wanted_;  // the name it wanted, when it goes under another
+    // What the current source changed in taken_ and lastCopy_, for
+    // RemoveRecorded to undo when the source is cut again.
+    bool undoable_ = false;
+    std::vector<std::uint64_t> takenBySource_;
+    std::vector<std::pair<std::uint64_t, std::optional<int>>> lastCopyBefore_;
 };
 
 }  // namespace partwright

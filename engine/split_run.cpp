@@ -1,7 +1,6 @@
 #include "partwright/split_run.h"
 
 #include <algorithm>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +12,7 @@
 #include "engine/temporary_name.h"
 #include "partwright/numeric.h"
 #include "engine/run_sink.h"
+#include "partwright/settings_check.h"
 #include "engine/source_reader.h"
 #include "engine/byte_coding.h"
 #include "engine/cesu8.h"
@@ -58,19 +58,17 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
     const SplitSettings& settings = run.settings;
     const LineEnd lineEnd = run.lineEnd;
     if (run.options.maxPieceBytes > 0) return BasicPieceCutter<Unit>::MaxBytes(ownLimit, lineEnd, byteLengths);
+    if (settings.MaxBytesSelected()) return nullptr;  // no size given: nothing to cut by
     if (settings.LinesSelected()) {
         // N is read once for the whole block: a change in the middle of it
         // would make its pieces overlap or leave lines out.
-        const std::optional<double> n = ParseNumber(settings.LinesPerPiece());
-        const double whole = n ? RoundHalfEven(*n) : 0.0;
-        if (whole < 1.0) {
+        const std::optional<std::int64_t> n = LinesPerPieceValue(settings.LinesPerPiece());
+        if (!n) {
             run.host.ShowNotice(Notice::LinesNotNumber, source);
             ++run.report.blocksNotCut;
             return nullptr;
         }
-        constexpr double kMost = 9.0e18;  // more lines than any block can hold
-        return BasicPieceCutter<Unit>::Lines(
-            whole > kMost ? static_cast<std::int64_t>(kMost) : static_cast<std::int64_t>(whole), lineEnd);
+        return BasicPieceCutter<Unit>::Lines(*n, lineEnd);
     }
     if (settings.SeparatorSelected()) {
         return BasicPieceCutter<Unit>::Separator(SeparatorFor<Unit>(settings.SeparatorText(), coding));
@@ -181,7 +179,12 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
         }
         switch (status) {
         case SourceReader::Status::EndOfSource:
-            return Outcome::Done;  // a source whose only block ended inside the header has no lines after it
+            if (!header.done()) {
+                // As when the header does not end within the first block: reported, no pieces.
+                run.Fail({Failure::Kind::BadHeader, source,
+                          "it has fewer than " + std::to_string(run.options.headerLines) + " lines"});
+            }
+            return Outcome::Done;
         case SourceReader::Status::Error:
             sink.Abandon();
             run.Fail(reader.error());
@@ -208,14 +211,6 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
                 headerPastFirstBlock = header.done();
             }
             if (header.tooLong()) {
-                run.Fail({Failure::Kind::BadHeader, source,
-                          "its first " + std::to_string(run.options.headerLines) + " lines are longer than " +
-                              std::to_string(kMaxHeaderUnits) + " characters"});
-                return Outcome::Done;
-            }
-            // Checked whether or not the header ended in these units, so that
-            // the limit does not depend on where the reader's chunks end.
-            if (header.text().size() > kMaxHeaderUnits) {
                 run.Fail({Failure::Kind::BadHeader, source,
                           "its first " + std::to_string(run.options.headerLines) + " lines are longer than " +
                               std::to_string(kMaxHeaderUnits) + " characters"});
@@ -288,11 +283,15 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         run.lineEnd = first.value_or(LineEnd::CrLf);
     }
     const std::uint64_t piecesBefore = run.report.piecesWritten;
+    const std::uint64_t renamedBefore = run.report.piecesRenamed;
     const std::size_t failuresBefore = run.report.failures.size();
     for (;;) {
         const ByteCoding* coding = run.options.alwaysDecode ? nullptr : reader->byteCoding();
         sink.StartSource(source, coding);
-        if (reader->mayRestart() && CutMayDifferByCodepage(run)) sink.RecordTargets();
+        if (reader->mayRestart()) {
+            sink.KeepNamesUndoable();
+            if (CutMayDifferByCodepage(run)) sink.RecordTargets();
+        }
         const Outcome outcome =
             coding ? CutSource<char>(run, sink, *reader, source) : CutSource<char16_t>(run, sink, *reader, source);
         if (outcome != Outcome::Restart) return outcome;
@@ -300,6 +299,7 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         sink.RemoveRecorded();
         run.progress.piecesWritten -= run.report.piecesWritten - piecesBefore;
         run.report.piecesWritten = piecesBefore;
+        run.report.piecesRenamed = renamedBefore;
         run.report.failures.resize(failuresBefore);
     }
 }

@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "partwright/messages.h"
+#include "partwright/settings_defaults.h"
 #include "filelist/add_files.h"
 #include "filelist/file_list.h"
 #include "filelist/pointer_file.h"
@@ -18,6 +19,7 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include <optional>
 #include <utility>
 
 namespace partwright {
@@ -27,6 +29,8 @@ namespace keys = settings_keys;
 namespace {
 
 const QString kTitle = QStringLiteral("Partwright");
+
+QString Default(const char16_t* value) { return QString::fromUtf16(value); }
 
 }  // namespace
 
@@ -117,11 +121,11 @@ void MainWindow::LoadSettings() {
     // Setting the fields runs their change handlers, which select the lines,
     // separator and first-characters options in turn and write the five text
     // keys back.
-    linesPerPieceField_->setText(store_.Read(keys::kNumberOfLines, QStringLiteral("3")));
-    separatorField_->setText(store_.Read(keys::kSeparator, QStringLiteral(",")));
-    nameLengthField_->setText(store_.Read(keys::kFirstCharacterSplit, QStringLiteral("8")));
-    prefixField_->setText(store_.Read(keys::kStartWithTheseCharacter, QStringLiteral("bob")));
-    firstNumberField_->setText(store_.Read(keys::kFirstNumber, QStringLiteral("1")));
+    linesPerPieceField_->setText(store_.Read(keys::kNumberOfLines, Default(defaults::kLinesPerPiece)));
+    separatorField_->setText(store_.Read(keys::kSeparator, Default(defaults::kSeparator)));
+    nameLengthField_->setText(store_.Read(keys::kFirstCharacterSplit, Default(defaults::kNameLength)));
+    prefixField_->setText(store_.Read(keys::kStartWithTheseCharacter, Default(defaults::kPrefix)));
+    firstNumberField_->setText(store_.Read(keys::kFirstNumber, Default(defaults::kFirstNumber)));
 
     // Only the exact texts select; anything else leaves the separator and
     // first-characters options standing from the field changes above.
@@ -307,11 +311,18 @@ void MainWindow::onSplitClicked() {
         ShowMessage(this, QString::fromUtf8(messages::kNoFiles));
         return;
     }
+    // Every field the selected options use is checked once, before anything is
+    // written; the run itself still reads them live and copes with later changes.
+    const ControlSettings settings(Options());
+    if (const std::optional<FieldProblem> problem = CheckSettings(settings)) {
+        ShowMessage(this, FieldProblemText(*problem));
+        if (!closeRequested_) FieldOf(problem->field)->setFocus();
+        return;
+    }
     running_ = true;
     pointer_->BeginBusy();
     fileList_->SetRunActive(true);
 
-    const ControlSettings settings(Options());
     const ListSources sources(*fileList_);
     WindowRunHost host(
         this, [this] { return !closeRequested_; }, [this](const Progress& progress) { ShowProgress(progress); });
@@ -325,6 +336,20 @@ void MainWindow::onSplitClicked() {
         ShowMessage(this, end.text, end.details);
     }
     pointer_->EndBusy();
+}
+
+QLineEdit* MainWindow::FieldOf(OptionField field) const {
+    switch (field) {
+        case OptionField::LinesPerPiece:
+            return linesPerPieceField_;
+        case OptionField::NameLength:
+            return nameLengthField_;
+        case OptionField::Prefix:
+            return prefixField_;
+        case OptionField::FirstNumber:
+            return firstNumberField_;
+    }
+    return linesPerPieceField_;
 }
 
 OptionControls MainWindow::Options() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "partwright/settings_check.h"
 #include "ui/pointer_feedback.h"
 #include "ui/settings_store.h"
 #include "ui/window_run.h"
@@ -78,6 +79,7 @@ private:
     void RunPendingFieldCheck();
     [[nodiscard]] bool IsPictureButton(const QObject* object) const;
     [[nodiscard]] OptionControls Options() const;
+    [[nodiscard]] QLineEdit* FieldOf(OptionField field) const;
     [[nodiscard]] bool IsTabStop(const QWidget* widget) const;
 
     SettingsStore store_;

@@ -82,6 +82,15 @@ EndReport FinalReport(const RunReport& report, int maxListed) {
         if (listed < count) end.text += QLatin1Char('\n') + QObject::tr("and %1 more").arg(count - listed);
         end.details = all.join(QLatin1Char('\n'));
     }
+    if (report.piecesRenamed > 0) {
+        end.text += QStringLiteral("\n\n") +
+                    (report.piecesRenamed == 1
+                         ? QObject::tr("1 piece was given the next free name, \"name (2).txt\" and on: an earlier "
+                                       "piece of this run had taken its name.")
+                         : QObject::tr("%1 pieces were given the next free name, \"name (2).txt\" and on: an earlier "
+                                       "piece of this run had taken their names.")
+                               .arg(report.piecesRenamed));
+    }
     if (report.blocksNotCut > 0) {
         end.text += QStringLiteral("\n\n") +
                     (report.blocksNotCut == 1

@@ -101,8 +101,8 @@ private:
 
 // The box that ends a run. `text` is "Done." when everything was written,
 // otherwise the failures, the list cut after `maxListed` with "and N more";
-// below it, the count of blocks that gave no pieces for want of a number of
-// lines. `details` holds every failure, one a line, in full.
+// below it, the count of pieces that took the next free name, and the count
+// of blocks that gave no pieces for want of a number of lines. `details` holds every failure, one a line, in full.
 struct EndReport {
     QString text;
     QString details;

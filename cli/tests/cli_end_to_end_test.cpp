@@ -258,7 +258,114 @@ TEST_F(CliEndToEndTest, aPieceIsNeverWrittenOverASourceOfTheRun)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find((dir_ / "p2.txt").string()), std::string::npos) << r.err;
     EXPECT_EQ(Piece("p2.txt"), "keep me");
-    EXPECT_EQ(Piece("p1.txt"), "keep me");  // the second source's own first piece
+    EXPECT_EQ(Piece("p1.txt"), "first");
+    EXPECT_EQ(Piece("p1 (2).txt"), "keep me");  // the second source's own first piece, under the next free name
+}
+
+// The faults found around the write path: each row is a command line, its
+// exit status, a text its stdout or stderr must hold, and every file that
+// must be in the folder afterwards (the sources included; "out/" is the
+// output folder).
+TEST_F(CliEndToEndTest, collisionsHostileNamesAndBadValuesAsDocumented)
+{
+    struct Row {
+        const char* what;
+        std::vector<std::string> args;  // "@" stands for the folder, "#" for the output folder
+        int status;
+        std::string err;  // stderr holds this ("" for nothing at all)
+        std::string out;  // stdout holds this
+        std::map<std::string, std::string> files;
+    };
+    const std::string hello = "hello world A\r\nhello world B\r\nhello world C";
+    const std::string seven = "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n";
+    const std::vector<Row> rows = {
+        {"pieces that begin alike", {"--lines", "1", "--first-chars", "7", "@/s.txt"}, 0, "",
+         "2 pieces were given the next free name",
+         {{"s.txt", hello}, {"hellow.txt", "hello world A"}, {"hellow (2).txt", "hello world B"},
+          {"hellow (3).txt", "hello world C"}}},
+        {"verbose names the renamed pieces", {"--verbose", "--lines", "1", "--first-chars", "7", "@/s.txt"}, 0,
+         "hellow (3).txt: hellow.txt was taken by an earlier piece of this run", "hellow (2).txt\n",
+         {{"s.txt", hello}, {"hellow.txt", "hello world A"}, {"hellow (2).txt", "hello world B"},
+          {"hellow (3).txt", "hello world C"}}},
+        {"name length 0", {"--lines", "1", "--first-chars", "0", "@/s.txt"}, 0, "", "Done.",
+         {{"s.txt", hello}, {"s-0001.txt", "hello world A"}, {"s-0002.txt", "hello world B"},
+          {"s-0003.txt", "hello world C"}}},
+        {"two sources of one name into one folder", {"--lines", "5", "--output-dir", "#", "@/a/s.txt", "@/b/s.txt"},
+         0, "", "1 piece was given",
+         {{"a/s.txt", "a"}, {"b/s.txt", "b"}, {"out/s-0001.txt", "a"}, {"out/s-0001 (2).txt", "b"}}},
+        {"a prefix that climbs out", {"--prefix", "../victim", "--output-dir", "#", "@/a/s.txt"}, 2,
+         "--prefix: \"../victim\" cannot begin a file name", "", {{"a/s.txt", "a"}}},
+        {"a prefix with a folder", {"--prefix", "a/b", "@/a/s.txt"}, 2, "--prefix: \"a/b\"", "", {{"a/s.txt", "a"}}},
+        {"a prefix Windows keeps for a device", {"--prefix", "COM", "@/a/s.txt"}, 2, "keeps for a device", "",
+         {{"a/s.txt", "a"}}},
+        {"a prefix with a character names may not travel with", {"--prefix", "a:b", "@/a/s.txt"}, 2, "--prefix", "",
+         {{"a/s.txt", "a"}}},
+        {"a line break in a usage error is shown", {"--output-dir", "no\nsuch", "@/a/s.txt"}, 2,
+         "partwright-cli: --output-dir: \"no\\x0Asuch\" does not exist\nRun with", "", {{"a/s.txt", "a"}}},
+        {"a header longer than the source", {"--header", "100", "@/seven.txt"}, 1, "fewer than 100 lines", "Done.",
+         {{"seven.txt", seven}}},
+        {"an empty code page", {"--codepage", "", "@/a/s.txt"}, 2, "--codepage: the name is empty", "",
+         {{"a/s.txt", "a"}}},
+        {"no lines at all", {"--lines", "0", "@/a/s.txt"}, 2, "--lines: \"0\" is not a whole number of at least 1", "",
+         {{"a/s.txt", "a"}}},
+        {"lines that are no number", {"--lines", "x", "@/a/s.txt"}, 2, "--lines: \"x\" is not a number", "",
+         {{"a/s.txt", "a"}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "a");
+        fs::create_directories(dir_ / "b");
+        fs::create_directories(dir_ / "out");
+        WriteBytes(dir_ / "a/s.txt", "a");
+        WriteBytes(dir_ / "b/s.txt", "b");
+        if (row.files.contains("s.txt")) WriteBytes(dir_ / "s.txt", hello);
+        if (row.files.contains("seven.txt")) WriteBytes(dir_ / "seven.txt", seven);
+        std::vector<std::string> args;
+        for (std::string arg : row.args) {
+            if (arg.starts_with("@")) arg = (dir_ / arg.substr(2)).string();
+            if (arg == "#") arg = (dir_ / "out").string();
+            args.push_back(arg);
+        }
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, row.status) << r.err;
+        if (row.err.empty()) {
+            EXPECT_EQ(r.err, "");
+        }
+        EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+        EXPECT_NE(r.out.find(row.out), std::string::npos) << r.out;
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(fs::temp_directory_path() / dir_.filename())) {
+            if (entry.is_regular_file()) files[fs::relative(entry.path(), dir_).generic_string()] = ReadBytes(entry.path());
+        }
+        std::map<std::string, std::string> expected = row.files;
+        expected.insert({{"a/s.txt", "a"}, {"b/s.txt", "b"}});
+        EXPECT_EQ(files, expected);
+        EXPECT_FALSE(fs::exists(fs::temp_directory_path() / "victim1.txt"));
+    }
+}
+
+// A closed pipe on standard output: the run goes on, writes every piece, and
+// says on standard error that its list did not get through.
+TEST_F(CliEndToEndTest, closedPipeOnStandardOutputIsReportedAndTheRunGoesOn)
+{
+    std::string lines;
+    // One block (under 30000 bytes); the list of pieces, well past what a pipe holds.
+    for (int i = 0; i < 2500; ++i) {
+        lines += 'l';
+        lines += std::to_string(i);
+        lines += "\r\n";
+    }
+    const auto source = Source("many.txt", lines);
+    const std::string command = "{ " + Quoted(PARTWRIGHT_CLI_PATH) + " --verbose --lines 1 " + Quoted(source.string()) +
+                                " 2>" + Quoted((output_ / "err").string()) + "; echo $? >" +
+                                Quoted((output_ / "status").string()) + "; } | head -n 1 >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadBytes(output_ / "status"), "1\n");
+    EXPECT_NE(ReadBytes(output_ / "err").find("write error on standard output: Broken pipe"), std::string::npos)
+        << ReadBytes(output_ / "err");
+    EXPECT_EQ(Piece("many-2500.txt"), "l2499");
+    EXPECT_EQ(Files().size(), 2501u);
 }
 
 TEST_F(CliEndToEndTest, usageErrorsAndDryRunsWriteNothing)

@@ -54,6 +54,7 @@ struct Fault {
     std::string shim;          // PARTWRIGHT_FAULT, or "" for none
     rlim_t fileSizeLimit = 0;  // bytes, or 0 for none
     int signal = 0;            // sent once the shim stalls
+    bool noUnnamedFiles = false;  // the file system has no files without a name (O_TMPFILE)
 };
 
 struct Outcome {
@@ -82,6 +83,7 @@ protected:
                 setenv("PARTWRIGHT_FAULT", fault.shim.c_str(), 1);
                 setenv("PARTWRIGHT_FAULT_MARK", mark.c_str(), 1);
                 setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+                if (fault.noUnnamedFiles) setenv("PARTWRIGHT_FAULT_NO_TMPFILE", "1", 1);
             }
             if (fault.fileSizeLimit != 0) {
                 const rlimit limit{fault.fileSizeLimit, fault.fileSizeLimit};
@@ -137,6 +139,17 @@ TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile)
         // The second piece's first write waits for the signal.
         {"SIGKILL in a big piece", "stall:290000:0", 0, SIGKILL},
         {"SIGHUP in a big piece", "stall:290000:0", 0, SIGHUP},
+        // Without unnamed files the piece has a temporary name: every signal
+        // that would end the program must still leave nothing of it behind.
+        {"SIGTERM, temporary names", "stall:290000:0", 0, SIGTERM, true},
+        {"SIGQUIT, temporary names", "stall:290000:0", 0, SIGQUIT, true},
+        {"SIGUSR1, temporary names", "stall:290000:0", 0, SIGUSR1, true},
+        {"SIGUSR2, temporary names", "stall:290000:0", 0, SIGUSR2, true},
+        {"SIGALRM, temporary names", "stall:290000:0", 0, SIGALRM, true},
+        {"SIGVTALRM, temporary names", "stall:290000:0", 0, SIGVTALRM, true},
+        {"a real-time signal, temporary names", "stall:290000:0", 0, SIGRTMIN + 3, true},
+        // A closed pipe is a failed write to standard output, not an end: the run goes on.
+        {"SIGPIPE, temporary names", "stall:290000:0", 0, SIGPIPE, true},
     };
     const std::string source = Lines(9000, 'a');
     const std::string small = "one\r\ntwo\r\n";
@@ -162,6 +175,11 @@ TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile)
             if (name == "s-0002.txt" && bytes == kOlder) continue;
             ASSERT_TRUE(whole.contains(name)) << name << " is no piece of this run";
             EXPECT_TRUE(bytes == whole.at(name)) << name << " holds " << bytes.size() << " bytes, not the whole piece";
+        }
+        if (fault.signal == SIGPIPE) {
+            EXPECT_EQ(outcome.status, 0) << outcome.err;
+            EXPECT_EQ(files, whole);
+            continue;
         }
         EXPECT_TRUE(files.contains("s-0002.txt") && files.at("s-0002.txt") == kOlder) << "the older file was lost";
         const bool stopped = fault.signal != 0;

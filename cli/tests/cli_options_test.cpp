@@ -77,6 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted{{"--separator", "--lines", "a.txt"}, Separator, u"", u"--lines", Numbered, u"", u""},
         Accepted{{"--separator", "\xE2\x82\xAC;", "a.txt"}, Separator, u"", u"\u20AC;", Numbered, u"", u""},
         Accepted{{"--blank-lines", "--numbered", "a.txt"}, BlankLines, u"", u"", Numbered, u"", u""},
+        Accepted{{"--max-bytes", "64K", "a.txt"}, MaxBytes, u"", u"", Numbered, u"", u""},
+        Accepted{{"--prefix", "con", "a.txt"}, Lines, u"3", u"", Prefix, u"con", u"1"},
         Accepted{{"--first-chars", "8", "a.txt"}, Lines, u"3", u"", FirstChars, u"8", u""},
         Accepted{{"--first-chars", "0", "a.txt"}, Lines, u"3", u"", FirstChars, u"0", u""},
         Accepted{{"--first-chars", "2147483647", "a.txt"}, Lines, u"3", u"", FirstChars, u"2147483647", u""},

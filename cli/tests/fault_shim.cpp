@@ -9,6 +9,8 @@
 //     close  the close of the BYTES-th file written to fails with ERRNO;
 //     stall  once BYTES are written, creates the file PARTWRIGHT_FAULT_MARK
 //            and waits until that file is gone (at most 20 s) before writing on.
+//   PARTWRIGHT_FAULT_NO_TMPFILE=1: opening a file without a name (O_TMPFILE)
+//   fails as on a file system that has none.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +18,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -118,6 +121,38 @@ extern "C" ssize_t write(int fd, const void* data, size_t size) {
         return n;
     }
     return Limited(f, real, fd, data, size);
+}
+
+namespace {
+
+template <class Open>
+int OpenUnlessUnnamed(Open real, const char* path, int flags, va_list rest) {
+    const mode_t mode = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(rest, mode_t) : 0;
+    if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("PARTWRIGHT_FAULT_NO_TMPFILE") != nullptr) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return real(path, flags, mode);
+}
+
+}  // namespace
+
+extern "C" int open(const char* path, int flags, ...) {
+    static const auto real = Next<int (*)(const char*, int, ...)>("open");
+    va_list rest;
+    va_start(rest, flags);
+    const int fd = OpenUnlessUnnamed(real, path, flags, rest);
+    va_end(rest);
+    return fd;
+}
+
+extern "C" int open64(const char* path, int flags, ...) {
+    static const auto real = Next<int (*)(const char*, int, ...)>("open64");
+    va_list rest;
+    va_start(rest, flags);
+    const int fd = OpenUnlessUnnamed(real, path, flags, rest);
+    va_end(rest);
+    return fd;
 }
 
 extern "C" ssize_t read(int fd, void* data, size_t size) {

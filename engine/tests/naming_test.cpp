@@ -8,6 +8,8 @@ namespace {
 // Test paths are written in ASCII; this gives them the platform's string form.
 NativeString N(std::string_view ascii) { return NativeString(ascii.begin(), ascii.end()); }
 
+std::string CUniForTest(TextView text) { return std::string(text.begin(), text.end()); }
+
 struct PathCase {
     const char* path;
     const char* folder;
@@ -184,6 +186,27 @@ TEST(NamingTest, toNativeGivesRealCharactersForAPath) {
     EXPECT_EQ(ToNative(u"\xD83D\xD83D\xDE00"), "\xEF\xBF\xBD\xF0\x9F\x98\x80");
     EXPECT_EQ(PrefixCounterName(u"p\xD83D\xD83D", "/d/a.txt", 1), "/d/p\xEF\xBF\xBD\xEF\xBF\xBD" "1.txt");
 #endif
+}
+
+TEST(NamingTest, copyNamesAndDeviceNames) {
+    const struct {
+        const char* target;
+        int copy;
+        const char* name;
+    } copies[] = {
+        {"/d/hellow.txt", 2, "/d/hellow (2).txt"},
+        {"/d/a.b.csv", 13, "/d/a.b (13).csv"},
+        {"/d.x/noext", 2, "/d.x/noext (2)"},
+        {"rel-0001", 3, "rel-0001 (3)"},
+    };
+    for (const auto& c : copies) EXPECT_EQ(CopyName(N(c.target), c.copy), N(c.name)) << c.target;
+
+    for (const Text name : {u"CON", u"con.txt", u"Nul", u"aux.a.b", u"COM1", u"lpt9.log", u"prn  .x", u"conin$"}) {
+        EXPECT_TRUE(IsDeviceName(name)) << CUniForTest(name);
+    }
+    for (const Text name : {u"", u"CONX", u"COM10", u"COM", u"xcon", u"LPT", u"n ul", u"COM\u00B9x"}) {
+        EXPECT_FALSE(IsDeviceName(name)) << CUniForTest(name);
+    }
 }
 
 }  // namespace

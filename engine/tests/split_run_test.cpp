@@ -295,7 +295,7 @@ TEST(SplitRun, fractionalLinesPerPieceIsRoundedHalfToEven) {
     }
 }
 
-TEST(SplitRun, laterPieceWithTheSameFirstCharactersReplacesTheEarlier) {
+TEST(SplitRun, laterPieceWithTheSameFirstCharactersTakesTheNextCopyName) {
     Folder folder;
     PathList sources{folder.Write("h.log", "Hello;Hel-lo world")};
     FixedSettings settings = Separator(u";");
@@ -305,7 +305,9 @@ TEST(SplitRun, laterPieceWithTheSameFirstCharactersReplacesTheEarlier) {
     const RunReport report = SplitRun(sources, settings, host);
     EXPECT_TRUE(report.ok());
     EXPECT_EQ(report.piecesWritten, 2u);
-    EXPECT_EQ(folder.Files(), (Files{{"h.log", "Hello;Hel-lo world"}, {"Hello.txt", "Hel-lo world\r\n"}}));
+    EXPECT_EQ(report.piecesRenamed, 1u);
+    EXPECT_EQ(folder.Files(),
+              (Files{{"h.log", "Hello;Hel-lo world"}, {"Hello.txt", "Hello"}, {"Hello (2).txt", "Hel-lo world\r\n"}}));
 }
 
 TEST(SplitRun, prefixNamingCountsFromTheFirstNumberForEverySource) {
@@ -358,8 +360,8 @@ TEST(SplitRun, refusedSourcesPiecesAndHeadersAreReportedExactly) {
     } cases[] = {
         {"a temporary file as a source", ".partwright-0123456789abcdef.tmp", "a\r\nb", NamingMode::Numbered, 0,
          false, nullptr, Failure::Kind::ReadSource, "a temporary file of an unfinished piece, not a source"},
-        {"a piece under a temporary name", "a.txt", "a", NamingMode::Prefix, 0, false, ".partwright-1.txt",
-         Failure::Kind::WritePiece, "names that start with \".partwright-\" are kept for temporary files"},
+        {"a prefix that makes temporary names", "a.txt", "a", NamingMode::Prefix, 0, false, nullptr,
+         Failure::Kind::BadPrefix, "names that start with \".partwright-\" are kept for temporary files, got \".partwright-\""},
         // The line end the run appends to a block ends a header line too: the
         // first block holds two lines here, the header asks for three.
         {"a header past the first block", "h.txt", "top\r\n" + longLine + "\r\nbody", NamingMode::Numbered, 3,
@@ -411,10 +413,10 @@ TEST(SplitRun, sourceCreatedByAnEarlierPieceIsNeverReplaced) {
     settings.nameLength = u"1";
     RecordingHost host;
     const RunReport report = SplitRun(sources, settings, host, WholeFile());
-    ASSERT_EQ(report.failures.size(), 1u);
-    EXPECT_EQ(report.failures[0].kind, Failure::Kind::TargetIsSource);
-    EXPECT_EQ(report.failures[0].path, folder / "b.txt");
-    EXPECT_EQ(folder.Files(), (Files{{"a.txt", whole}, {"b.txt", first}, {"r.txt", "rest\r\n"}}));
+    // b.txt, a piece of this run, is not replaced either: the piece of it takes the next copy name.
+    EXPECT_TRUE(report.failures.empty());
+    EXPECT_EQ(folder.Files(),
+              (Files{{"a.txt", whole}, {"b.txt", first}, {"r.txt", "rest\r\n"}, {"b (2).txt", first + "\r\n"}}));
 }
 
 // A source that ends before the length it had when opened: the pieces
@@ -665,9 +667,10 @@ TEST(SplitRun, unwritablePieceIsReportedAndTheRunGoesOn) {
     settings.prefix = u"x";
     RecordingHost firstHost;
     const RunReport first = SplitRun(sources, settings, firstHost);
-    settings.prefix = u"missing/x";
+    RunOptions missing;
+    missing.outputFolder = folder / "missing";
     RecordingHost host;
-    const RunReport second = SplitRun(sources, settings, host);
+    const RunReport second = SplitRun(sources, settings, host, missing);
 
     ASSERT_EQ(second.failures.size(), 3u);
     EXPECT_EQ(second.failures[0].kind, Failure::Kind::WritePiece);
@@ -743,27 +746,49 @@ private:
             return oracle::CutLines(blockText, RoundHalfEven(*ParseNumber(settings_.linesPerPiece)), options_.lineEnd);
         case SplitMode::Separator: return oracle::CutAtSeparator(blockText, settings_.separator);
         case SplitMode::BlankLines: return oracle::CutAtBlankLines(blockText, options_.lineEnd);
+        case SplitMode::MaxBytes: return {};  // with no size, nothing to cut by
         }
         return {};
     }
 
-    void Write(const fs::path& source, const Text& header, const Text& text, std::int64_t index) const {
+    void Write(const fs::path& source, const Text& header, const Text& text, std::int64_t index) {
         const fs::path named =
             options_.outputFolder.empty() ? source : options_.outputFolder / source.filename();
         fs::path target;
         switch (settings_.naming) {
-        case NamingMode::FirstChars: target = NameFromFirstChars(named.native(), text, *ToInt32(settings_.nameLength)); break;
+        case NamingMode::FirstChars:
+            target = NameFromFirstChars(named.native(), text, *ToInt32(settings_.nameLength));
+            // No letter or digit, or a device's name: the numbered name with ".txt".
+            if (target.filename() == ".txt" || IsDeviceName(target.stem().u16string())) {
+                target = target.parent_path() /
+                         (named.stem().string() + "-" + PadZeros(index + 1, 4) + ".txt");
+            }
+            break;
         case NamingMode::Numbered: target = NumberedName(named.native(), index + 1); break;
         case NamingMode::Prefix:
             target = PrefixCounterName(settings_.prefix, named.native(), *ToInt16(settings_.firstNumber) + index);
             break;
+        }
+        // A name an earlier piece took gives "stem (2).ext", "stem (3).ext", ...
+        const fs::path wanted = target;
+        for (int copy = 2; std::find(taken_.begin(), taken_.end(), target) != taken_.end(); ++copy) {
+            target = wanted.parent_path() /
+                     (wanted.stem().string() + " (" + std::to_string(copy) + ")" + wanted.extension().string());
         }
         for (const fs::path& other : sources_) {
             if (std::error_code ec; fs::equivalent(other, target, ec)) return;  // never over a source, however spelled
         }
         Failure failure;
         ASSERT_TRUE(WriteWholePiece(header + text, target, failure)) << Describe(failure);
+        taken_.push_back(target);
+        if (target != wanted) ++renamed;
     }
+
+public:
+    std::uint64_t renamed = 0;
+
+private:
+    std::vector<fs::path> taken_;
 
     std::vector<fs::path> sources_;
     FixedSettings settings_;
@@ -838,8 +863,10 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
         RecordingHost host;
         const RunReport report = SplitRun(fastSources, settings, host, options);
         if (elsewhere) options.outputFolder = literal / "out";
-        LiteralRun(literalSources, settings, options).Run();
+        LiteralRun literalRun(literalSources, settings, options);
+        literalRun.Run();
         ASSERT_EQ(fast.Files(), literal.Files());
+        EXPECT_EQ(report.piecesRenamed, literalRun.renamed);
         for (const Failure& failure : report.failures) {
             EXPECT_TRUE(failure.kind == Failure::Kind::TargetIsSource || failure.kind == Failure::Kind::BadHeader)
                 << Describe(failure);
@@ -908,13 +935,18 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
         Folder fast;
         Folder literal;
         PathList fastSources{};
+        // A folder for each source: the literal runs one source at a time,
+        // so pieces of two sources must not meet under one name.
+        const auto sourceName = [](std::size_t i) { return "d" + std::to_string(i) + "/s" + std::to_string(i) + ".txt"; };
         for (std::size_t i = 0; i < contents.size(); ++i) {
-            fastSources.paths.push_back(fast.Write("s" + std::to_string(i) + ".txt", contents[i]));
+            fs::create_directory(fast / ("d" + std::to_string(i)));
+            fs::create_directory(literal / ("d" + std::to_string(i)));
+            fastSources.paths.push_back(fast.Write(sourceName(i), contents[i]));
         }
         RecordingHost host;
         const RunReport report = SplitRun(fastSources, settings, host, options);
         for (std::size_t i = 0; i < contents.size(); ++i) {
-            const fs::path source = literal.Write("s" + std::to_string(i) + ".txt", contents[i]);
+            const fs::path source = literal.Write(sourceName(i), contents[i]);
             if (options.codepage == "auto" && !IsValidUtf8Literally(contents[i])) {
                 RunOptions plain = options;
                 plain.codepage = std::to_string(AutoFallbackCodepage());

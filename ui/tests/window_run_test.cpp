@@ -81,27 +81,109 @@ private slots:
         QCOMPARE(FilesIn(folder.path()), (QStringList{"a-0001.txt", "a-0002.txt", "a.txt"}));
     }
 
+    // Every field the selected options use is checked before the run: one box
+    // naming the field, the focus in it, nothing written; a field the options
+    // do not use is not checked.
+    void badFieldStopsTheRunBeforeItStarts_data() {
+        QTest::addColumn<QString>("splitOption");
+        QTest::addColumn<QString>("saveOption");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("box");  // "" when the run goes ahead
+        const QString lines = QStringLiteral("Lines per piece: \"%1\" is not a whole number of at least 1.");
+        const QString notice = QStringLiteral("Every x number of lines, where x can only be a number.");
+        const QString prefix = QStringLiteral("Name prefix: \"%1\" cannot begin a file name: %2.");
+        QTest::newRow("lines 0") << "linesOption" << "numberedOption" << "linesPerPieceField" << "0" << lines.arg("0");
+        QTest::newRow("lines -1") << "linesOption" << "numberedOption" << "linesPerPieceField" << "-1" << lines.arg("-1");
+        QTest::newRow("lines 0.4") << "linesOption" << "numberedOption" << "linesPerPieceField" << "0.4"
+                                   << lines.arg("0.4");
+        QTest::newRow("lines abc") << "linesOption" << "numberedOption" << "linesPerPieceField" << "abc" << notice;
+        QTest::newRow("lines empty") << "linesOption" << "numberedOption" << "linesPerPieceField" << "" << notice;
+        QTest::newRow("lines 0, separator mode") << "separatorOption" << "numberedOption" << "linesPerPieceField"
+                                                 << "0" << "";
+        QTest::newRow("name length -1")
+            << "linesOption" << "firstCharactersOption" << "nameLengthField" << "-1"
+            << "Name length in characters: \"-1\" is not a whole number from 0 to 2147483647.";
+        QTest::newRow("name length abc") << "linesOption" << "firstCharactersOption" << "nameLengthField" << "abc"
+                                         << "Name length in characters: \"abc\" is not a number.";
+        QTest::newRow("name length 3e9") << "linesOption" << "firstCharactersOption" << "nameLengthField" << "3e9"
+                                         << "Name length in characters: \"3e9\" is not a whole number from 0 to "
+                                            "2147483647.";
+        QTest::newRow("first number 40000")
+            << "linesOption" << "prefixOption" << "firstNumberField" << "40000"
+            << "First counting number: \"40000\" is not a whole number from -32768 to 32767.";
+        QTest::newRow("first number 7a, numbered") << "linesOption" << "numberedOption" << "firstNumberField" << "7a"
+                                                   << "";
+        QTest::newRow("prefix ../esc") << "linesOption" << "prefixOption" << "prefixField" << "../esc"
+                                       << prefix.arg("../esc", "it holds a folder separator (/ or \\)");
+        QTest::newRow("prefix a\\b") << "linesOption" << "prefixOption" << "prefixField" << "a\\b"
+                                     << prefix.arg("a\\b", "it holds a folder separator (/ or \\)");
+        QTest::newRow("prefix ..") << "linesOption" << "prefixOption" << "prefixField" << ".."
+                                   << prefix.arg("..", "it is \".\" or \"..\"");
+        QTest::newRow("prefix nul.x") << "linesOption" << "prefixOption" << "prefixField" << "nul.x"
+                                      << prefix.arg("nul.x", "with a number after it, it makes a name Windows keeps "
+                                                             "for a device (CON, NUL, COM1...)");
+        QTest::newRow("prefix ../esc, numbered") << "linesOption" << "numberedOption" << "prefixField" << "../esc"
+                                                 << "";
+    }
+    void badFieldStopsTheRunBeforeItStarts() {
+        QFETCH(QString, splitOption);
+        QFETCH(QString, saveOption);
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(QString, box);
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkdir("in"));
+        WriteFile(folder.filePath("in/a.txt"), "1\r\n2\r\n");
+        test::MessageRecorder messages;
+        MainWindow window;
+        window.List().Append(folder.filePath("in/a.txt"));
+        Control<QLineEdit>(window, "linesPerPieceField")->setText("1");
+        Control<QLineEdit>(window, qPrintable(field))->setText(text);
+        Control<QRadioButton>(window, qPrintable(splitOption))->click();
+        Control<QRadioButton>(window, qPrintable(saveOption))->click();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        PressSplit(window);
+        if (box.isEmpty()) {
+            QCOMPARE(messages.Texts(), QStringList{"Done."});
+            QVERIFY(FilesIn(folder.filePath("in")).size() > 1);
+        } else {
+            QCOMPARE(messages.Texts(), QStringList{box});
+            QCOMPARE(FilesIn(folder.filePath("in")), QStringList{"a.txt"});
+            QTRY_VERIFY(Control<QLineEdit>(window, qPrintable(field))->hasFocus());
+        }
+        QCOMPARE(FilesIn(folder.path()), QStringList());  // nothing beside the source's folder
+        QVERIFY(!window.IsRunning());
+    }
+
     void runWritesThePiecesOfEveryListedFile_data() {
         QTest::addColumn<QString>("splitOption");
         QTest::addColumn<QString>("saveOption");
         QTest::addColumn<QString>("linesPerPieceField");
         QTest::addColumn<QString>("separatorField");
         QTest::addColumn<QStringList>("expected");  // name=content per piece, both files
+        QTest::addColumn<QString>("report");
         QTest::newRow("lines, numbered") << "linesOption"
                                          << "numberedOption"
                                          << "2"
                                          << ","
                                          << QStringList{"a-0001.txt=a\r\nb", "a-0002.txt=c", "b-0001.txt=x\r\ny",
-                                                        "b-0002.txt=z"};
-        QTest::newRow("separator, prefix") << "separatorOption"
-                                           << "prefixOption"
-                                           << "2"
-                                           << "b" << QStringList{"bob1.txt=x\r\ny\r\nz\r\n", "bob2.txt=\r\nc\r\n"};
+                                                        "b-0002.txt=z"}
+                                         << "Done.";
+        // The count starts again for b, whose first piece finds bob1.txt taken.
+        QTest::newRow("separator, prefix")
+            << "separatorOption"
+            << "prefixOption"
+            << "2"
+            << "b" << QStringList{"bob1 (2).txt=x\r\ny\r\nz\r\n", "bob1.txt=a\r\n", "bob2.txt=\r\nc\r\n"}
+            << "Done.\n\n1 piece was given the next free name, \"name (2).txt\" and on: an earlier piece of this run "
+               "had taken its name.";
         QTest::newRow("blank lines, numbered")
             << "blankLinesOption"
             << "numberedOption"
             << "2"
-            << "," << QStringList{"a-0001.txt=a\r\nb\r\nc\r\n", "b-0001.txt=x\r\ny\r\nz\r\n"};
+            << "," << QStringList{"a-0001.txt=a\r\nb\r\nc\r\n", "b-0001.txt=x\r\ny\r\nz\r\n"} << "Done.";
     }
     void runWritesThePiecesOfEveryListedFile() {
         QFETCH(QString, splitOption);
@@ -109,6 +191,7 @@ private slots:
         QFETCH(QString, linesPerPieceField);
         QFETCH(QString, separatorField);
         QFETCH(QStringList, expected);
+        QFETCH(QString, report);
         QTemporaryDir folder;
         WriteFile(folder.filePath("a.txt"), "a\r\nb\r\nc");
         WriteFile(folder.filePath("b.txt"), "x\r\ny\r\nz");
@@ -121,7 +204,7 @@ private slots:
         Control<QRadioButton>(window, qPrintable(splitOption))->click();
         Control<QRadioButton>(window, qPrintable(saveOption))->click();
         PressSplit(window);
-        QCOMPARE(messages.Texts(), QStringList{"Done."});
+        QCOMPARE(messages.Texts(), QStringList{report});
 
         QStringList found;
         for (const QString& name : FilesIn(folder.path()))

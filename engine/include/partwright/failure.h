@@ -18,6 +18,7 @@ struct Failure {
         NameTooLong,     // the first-characters name can never be a valid file name
         BadCodepage,     // the requested code page is unknown here
         BadHeader,       // the source's header cannot be taken: it gives no pieces
+        BadPrefix,       // the prefix cannot begin a file name
     };
 
     Kind kind;

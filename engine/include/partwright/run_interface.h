@@ -8,6 +8,7 @@
 #include "partwright/failure.h"
 #include "partwright/line_end.h"
 #include "partwright/text.h"
+#include "partwright/settings_defaults.h"
 
 namespace partwright {
 
@@ -37,6 +38,8 @@ public:
     [[nodiscard]] virtual bool SeparatorSelected() const = 0;   // cut at every occurrence of a text
     [[nodiscard]] virtual Text SeparatorText() const = 0;       // used unchanged, may be empty
     [[nodiscard]] virtual bool BlankLinesSelected() const = 0;  // cut at every blank line
+    // Cut into pieces of whole lines of at most RunOptions::maxPieceBytes bytes.
+    [[nodiscard]] virtual bool MaxBytesSelected() const { return false; }
     [[nodiscard]] virtual bool FirstCharsSelected() const = 0;  // name from the piece's first x characters
     [[nodiscard]] virtual Text NameLength() const = 0;          // x, as typed
     [[nodiscard]] virtual bool NumberedSelected() const = 0;    // source name + 4-digit counter
@@ -45,24 +48,25 @@ public:
     [[nodiscard]] virtual Text FirstNumber() const = 0;         // as typed
 };
 
-enum class SplitMode { Lines, Separator, BlankLines };
+enum class SplitMode { Lines, Separator, BlankLines, MaxBytes };
 enum class NamingMode { FirstChars, Numbered, Prefix };
 
 // Settings that do not change during the run: the command line's and the tests'.
 struct FixedSettings final : SplitSettings {
     SplitMode split = SplitMode::Lines;
-    Text linesPerPiece = u"3";
-    Text separator = u",";
+    Text linesPerPiece = defaults::kLinesPerPiece;
+    Text separator = defaults::kSeparator;
     NamingMode naming = NamingMode::Numbered;
-    Text nameLength = u"8";
-    Text prefix = u"bob";
-    Text firstNumber = u"1";
+    Text nameLength = defaults::kNameLength;
+    Text prefix = defaults::kPrefix;
+    Text firstNumber = defaults::kFirstNumber;
 
     bool LinesSelected() const override { return split == SplitMode::Lines; }
     Text LinesPerPiece() const override { return linesPerPiece; }
     bool SeparatorSelected() const override { return split == SplitMode::Separator; }
     Text SeparatorText() const override { return separator; }
     bool BlankLinesSelected() const override { return split == SplitMode::BlankLines; }
+    bool MaxBytesSelected() const override { return split == SplitMode::MaxBytes; }
     bool FirstCharsSelected() const override { return naming == NamingMode::FirstChars; }
     Text NameLength() const override { return nameLength; }
     bool NumberedSelected() const override { return naming == NamingMode::Numbered; }
@@ -102,6 +106,9 @@ public:
     virtual void PlannedPiece(const std::filesystem::path& /*target*/) {}
     // Called for every piece once it is written whole under its name.
     virtual void PieceWritten(const std::filesystem::path& /*target*/) {}
+    // Called, before PieceWritten (or PlannedPiece), for a piece whose name an
+    // earlier piece of the run already took: it goes under `given` instead.
+    virtual void PieceRenamed(const std::filesystem::path& /*wanted*/, const std::filesystem::path& /*given*/) {}
 };
 
 // The defaults are the sound ones: every source whole, UTF-8 recognised,
@@ -123,9 +130,10 @@ struct RunOptions {
 
     // What ends a line in every cutting rule, and what the run appends to each block.
     LineEnd lineEnd = kDefaultLineEnd;
-    // When not 0, every block is cut into pieces of whole lines of at most
-    // this many UTF-8 bytes (a longer line is a piece by itself), in place
-    // of the selected split mode.
+    // The size of the size mode (SplitMode::MaxBytes). When not 0, every
+    // block is cut into pieces of whole lines of at most this many UTF-8 bytes
+    // (a longer line is a piece by itself), also in place of another selected
+    // split mode (a front end whose size is a setting of its own).
     std::uint64_t maxPieceBytes = 0;
     // When not 0, the first this many lines of each source are its header:
     // taken out before cutting and written at the head of every piece of the
@@ -151,6 +159,9 @@ struct RunReport {
     // Blocks left uncut because the lines per piece were no whole number of at
     // least 1; the host was given Notice::LinesNotNumber for each.
     int blocksNotCut = 0;
+    // Pieces that took "name (2).txt" and the like, their name being taken by
+    // an earlier piece of the run (planned ones too, in a dry run).
+    std::uint64_t piecesRenamed = 0;
     std::vector<Failure> failures;
 
     [[nodiscard]] bool ok() const { return !noFiles && !stopped && failures.empty(); }
