@@ -3,7 +3,7 @@
 #  1. the release build (engine, command line, window, file list), then the
 #     engine's include graph (scripts/check-includes.sh) and the layout of the
 #     C++ files (scripts/check-format.sh);
-#  2. the engine and the command line under AddressSanitizer and UndefinedBehaviorSanitizer;
+#  2. the engine, the command line and the window under AddressSanitizer and UndefinedBehaviorSanitizer;
 #  3. the Windows build (engine, command line, window, file list) and its tests under Wine,
 #     and the window once on Wine's Windows platform under Xvfb;
 #  4. the Debian package, the Windows zip and installer, and what they install; the installer
@@ -22,9 +22,9 @@ ctest --test-dir "$root/build/release" --output-on-failure -j "$jobs"
 "$here/check-includes.sh"
 "$here/check-format.sh"
 
-echo "== engine and command line under ASan and UBSan"
+echo "== engine, command line and window under ASan and UBSan"
 "$here/build.sh" "$root/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DPARTWRIGHT_SANITIZE=ON \
-    -DPARTWRIGHT_GUI=OFF -DPARTWRIGHT_BENCH=OFF
+    -DPARTWRIGHT_GUI=ON -DPARTWRIGHT_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$root/build/sanitize" --output-on-failure -j "$jobs"
 
