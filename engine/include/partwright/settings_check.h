@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "partwright/split_run.h"
+#include "partwright/run_interface.h"
 #include "partwright/text.h"
 
 namespace partwright {
