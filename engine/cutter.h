@@ -11,8 +11,8 @@
 namespace partwright {
 
 // What ends a line: the pair CR LF, or a lone LF (a CR before it is then an
-// ordinary unit of its line).
-enum class LineEnd { CrLf, Lf };
+// ordinary unit of its line); Auto: the first line end of each source decides.
+enum class LineEnd { CrLf, Lf, Auto };
 
 // UTF-8 bytes of each byte of a single-byte code page as it is written.
 using ByteUtf8Lengths = std::array<std::uint8_t, 256>;

@@ -271,6 +271,7 @@ void RunSink::Commit() {
             return;
         }
         ++run_.report.piecesWritten;
+        if (writer_.ReplacedOlder()) ++run_.report.piecesReplaced;
         ++run_.progress.piecesWritten;
         run_.host.PieceWritten(target_);
     }

@@ -139,6 +139,7 @@ struct RunReport {
     bool stopped = false;   // the host asked the run to stop
     bool pieceRemoved = false;  // stopping dropped a piece that was being written
     std::uint64_t piecesWritten = 0;
+    std::uint64_t piecesReplaced = 0;  // of piecesWritten, those that took the place of an existing file
     int noticesShown = 0;
     std::vector<Failure> failures;
 

@@ -253,6 +253,27 @@ TEST(SplitRun, laterPieceWithTheSameFirstCharactersReplacesTheEarlier) {
     EXPECT_EQ(folder.Files(), (Files{{"h.log", "Hello;Hel-lo world"}, {"Hello.txt", "Hel-lo world\r\n"}}));
 }
 
+TEST(SplitRun, countsThePiecesThatTookThePlaceOfExistingFiles) {
+    // Numbered names are known before writing; first-characters names only
+    // once the piece has been written to its temporary file.
+    for (const NamingMode naming : {NamingMode::Numbered, NamingMode::FirstChars}) {
+        SCOPED_TRACE(static_cast<int>(naming));
+        Folder folder;
+        PathList sources{folder.Write("a.txt", "one\r\ntwo\r\nsix")};
+        const bool numbered = naming == NamingMode::Numbered;
+        folder.Write(numbered ? "a-0002.txt" : "two.txt", "older");
+        folder.Write(numbered ? "a-0003.txt" : "six.txt", "older");
+        FixedSettings settings = Lines(u"1");
+        settings.naming = naming;
+        RecordingHost host;
+        const RunReport report = SplitRun(sources, settings, host);
+        EXPECT_TRUE(report.ok());
+        EXPECT_EQ(report.piecesWritten, 3u);
+        EXPECT_EQ(report.piecesReplaced, 2u);
+        EXPECT_EQ(folder.Files().at(numbered ? "a-0002.txt" : "two.txt"), "two");
+    }
+}
+
 TEST(SplitRun, prefixNamingCountsFromTheFirstNumberForEverySource) {
     Folder folder;
     PathList sources{folder.Write("a.csv", "1;2"), folder.Write("b.dat", "3")};
