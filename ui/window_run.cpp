@@ -62,9 +62,19 @@ void WindowRunHost::ShowNotice(Notice notice, const std::filesystem::path& /*sou
 }
 
 void WindowRunHost::ReportProgress(const Progress& progress) {
+    places_.sourcesReached = std::max(places_.sourcesReached, progress.fileIndex);
     if (sinceProgress_.isValid() && sinceProgress_.elapsed() < kProgressIntervalMs) return;
     sinceProgress_.start();
     if (showProgress_) showProgress_(progress);
+}
+
+void WindowRunHost::PieceWritten(const std::filesystem::path& target) {
+    if (places_.severalFolders) return;
+    std::filesystem::path folder = target.parent_path();
+    if (places_.firstFolder.empty())
+        places_.firstFolder = std::move(folder);
+    else if (folder != places_.firstFolder)
+        places_.severalFolders = true;
 }
 
 EndReport FinalReport(const RunReport& report, int maxListed) {

@@ -107,7 +107,7 @@ private slots:
         QTest::mouseClick(window.findChild<QToolButton*>("splitButton"), Qt::LeftButton);
         QCOMPARE(boxes.Texts().size(), 2);
         QCOMPARE(boxes.Texts()[0], kLinesNotice);
-        QCOMPARE(boxes.Texts()[1], "Done.\n\n100 blocks gave no pieces: the number of lines was not a number.");
+        QVERIFY(boxes.Texts()[1].startsWith("Done.\n\n100 blocks gave no pieces: the number of lines was not a number.\n\n"));
         QCOMPARE(boxes.MostAtOnce(), 1);
         QCOMPARE(PiecesIn(folder.path()), QStringList());
     }
@@ -149,7 +149,7 @@ private slots:
         });
         QTest::mouseClick(window.findChild<QToolButton*>("splitButton"), Qt::LeftButton);
         QVERIFY(!boxOutlivedClose);
-        QCOMPARE(boxes.Texts(), QStringList{box});
+        QCOMPARE(test::FirstParagraphs(boxes.Texts()), QStringList{box});
         QVERIFY(!window.isVisible());
         QVERIFY(!window.IsRunning());
         QCOMPARE(VisibleBoxes().size(), 0);
@@ -181,7 +181,7 @@ private slots:
         if (heldMs > 0) QTest::qWait(heldMs);
         QCOMPARE(boxes.Texts(), QStringList());
         QTest::mouseRelease(split, Qt::LeftButton);
-        QTRY_COMPARE(boxes.Texts(), (QStringList{"Non numeric entry.", "Done."}));
+        QTRY_COMPARE(test::FirstParagraphs(boxes.Texts()), (QStringList{"Non numeric entry.", "Done."}));
         QCOMPARE(boxes.MostAtOnce(), 1);
         QCOMPARE(PiecesIn(folder.path()), (QStringList{"a-0001.txt", "a-0002.txt"}));
     }
