@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QProgressBar>
@@ -113,6 +114,7 @@ void MainWindow::WatchPointer() {
     const QList<QPair<QWidget*, PointerKind>> targets = {
         {this, PointerKind::Default},
         {surface_, PointerKind::Default},
+        {menuBar_, PointerKind::Default},
         {splitOptions_, PointerKind::Default},
         {saveOptions_, PointerKind::Default},
         {addFilesButton_, PointerKind::Custom},
