@@ -154,6 +154,7 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     codePageName_->setObjectName(QStringLiteral("codePageName"));
     codePageName_->setAccessibleName(tr("Code page name"));
     codePageName_->setPlaceholderText(tr("such as windows-1250, 932 or utf-8"));
+    codePageName_->setMinimumWidth(codePageName_->fontMetrics().horizontalAdvance(codePageName_->placeholderText()) + 16);
     auto* codePageRow = new QHBoxLayout;
     codePageRow->addWidget(codePage_);
     codePageRow->addWidget(codePageName_);
