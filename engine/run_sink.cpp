@@ -77,6 +77,7 @@ void RunSink::NameFromSettings() {
 }
 
 void RunSink::AppendToPiece(TextView units) {
+    if (run_.options.dryRun) plannedBytes_ += Utf8Size(units);
     switch (state_) {
     case State::Skipped:
         return;
@@ -97,6 +98,11 @@ void RunSink::AppendToPiece(TextView units) {
 }
 
 void RunSink::AppendToPiece(std::string_view bytes) {
+    if (run_.options.dryRun) plannedBytes_ += Utf8Size(bytes);
+    AppendBytes(bytes);
+}
+
+void RunSink::AppendBytes(std::string_view bytes) {
     switch (state_) {
     case State::Skipped:
         return;
@@ -117,7 +123,7 @@ void RunSink::AppendToPiece(std::string_view bytes) {
             take = DecodeUnitUtf8(bytes, wanted, decoded_);
         }
         Collect(decoded_);
-        if (take < bytes.size()) AppendToPiece(bytes.substr(take));
+        if (take < bytes.size()) AppendBytes(bytes.substr(take));
         return;
     }
     case State::Named:
@@ -261,20 +267,37 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
     run_.host.ReportProgress(run_.progress);
 }
 
+// Bytes as EncodeUtf8 writes them: one to three a unit.
+std::uint64_t RunSink::Utf8Size(TextView units) {
+    std::uint64_t size = 0;
+    for (const char16_t unit : units) size += unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+    return size;
+}
+
+std::uint64_t RunSink::Utf8Size(std::string_view bytes) const {
+    if (forms_.verbatim) return bytes.size();
+    std::uint64_t size = 0;
+    for (const char byte : bytes) size += forms_.length[static_cast<unsigned char>(byte)];
+    return size;
+}
+
 void RunSink::Commit() {
-    if (!run_.options.dryRun) {
-        Failure failure;
-        const bool written = state_ == State::NamedTemporary ? writer_.CommitAs(target_, run_.sources, failure)
-                                                             : writer_.Commit(failure);
-        if (!written) {
-            Skip(failure);
-            return;
-        }
-        ++run_.report.piecesWritten;
-        if (writer_.ReplacedOlder()) ++run_.report.piecesReplaced;
-        ++run_.progress.piecesWritten;
-        run_.host.PieceWritten(target_);
+    if (run_.options.dryRun) {
+        const std::uint64_t header = bytes_ ? Utf8Size(headerBytes_) : Utf8Size(header_);
+        run_.host.PlannedPieceSize(target_, header + plannedBytes_);
+        return;
     }
+    Failure failure;
+    const bool written = state_ == State::NamedTemporary ? writer_.CommitAs(target_, run_.sources, failure)
+                                                         : writer_.Commit(failure);
+    if (!written) {
+        Skip(failure);
+        return;
+    }
+    ++run_.report.piecesWritten;
+    if (writer_.ReplacedOlder()) ++run_.report.piecesReplaced;
+    ++run_.progress.piecesWritten;
+    run_.host.PieceWritten(target_);
 }
 
 void RunSink::Skip(const Failure& failure) {
@@ -304,6 +327,7 @@ void RunSink::ResetPiece() {
     unitsSeen_ = 0;
     nameChars_.clear();
     unnamedFailure_.reset();
+    plannedBytes_ = 0;
 }
 
 }  // namespace partwright

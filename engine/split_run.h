@@ -98,6 +98,9 @@ public:
     virtual void ReportProgress(const Progress&) {}
     // Called for every piece in a dry run, in place of writing it.
     virtual void PlannedPiece(const std::filesystem::path& /*target*/) {}
+    // Called in a dry run once a planned piece is complete: the bytes it would
+    // hold, its header included.
+    virtual void PlannedPieceSize(const std::filesystem::path& /*target*/, std::uint64_t /*bytes*/) {}
     // Called for every piece once it is written whole under its name.
     virtual void PieceWritten(const std::filesystem::path& /*target*/) {}
 };
