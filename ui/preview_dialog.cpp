@@ -35,7 +35,13 @@ private:
     std::filesystem::path path_;
 };
 
-enum Column { kName = 0, kNote = 1 };
+enum Column { kName = 0, kSize = 1, kNote = 2 };
+
+QString Size(std::uint64_t bytes) {
+    if (bytes == 1) return PreviewDialog::tr("1 byte");
+    if (bytes < 1024) return PreviewDialog::tr("%1 bytes").arg(bytes);
+    return QLocale().formattedDataSize(static_cast<qint64>(bytes));
+}
 
 }  // namespace
 
@@ -46,12 +52,16 @@ public:
     bool Yield() override {
         // As the window's run does: events at most every 15 ms, not at every piece.
         if (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= 15) {
+            dialog_.ShowTotals();
             QCoreApplication::processEvents();
             sinceEvents_.start();
         }
         return !dialog_.cancelled_;
     }
     void PlannedPiece(const std::filesystem::path& target) override { dialog_.AddPiece(row_, target); }
+    void PlannedPieceSize(const std::filesystem::path& /*target*/, std::uint64_t bytes) override {
+        dialog_.SetPieceSize(row_, bytes);
+    }
     void ReportFailure(const Failure& failure) override {
         dialog_.AddFailure(row_, QString::fromStdString(Describe(failure)));
     }
@@ -79,10 +89,11 @@ PreviewDialog::PreviewDialog(const SourceList& sources, const SplitSettings& set
     plan_ = new QTreeWidget;
     plan_->setObjectName(QStringLiteral("previewList"));
     plan_->setAccessibleName(tr("Pieces each source would give"));
-    plan_->setHeaderLabels({tr("Source and its pieces"), tr("Note")});
+    plan_->setHeaderLabels({tr("Source and its pieces"), tr("Size"), tr("Note")});
     plan_->setUniformRowHeights(true);
     plan_->header()->setStretchLastSection(true);
-    plan_->setColumnWidth(kName, 380);
+    plan_->setColumnWidth(kName, 330);
+    plan_->setColumnWidth(kSize, 90);
     summary_ = new QLabel;
     summary_->setObjectName(QStringLiteral("previewSummary"));
     summary_->setWordWrap(true);
@@ -108,6 +119,7 @@ void PreviewDialog::Plan() {
         Host host(*this, position - 1);
         (void)SplitRun(OneSource(source), settings_, host, options_);
         const int pieces = item->data(kName, Qt::UserRole).toInt();
+        item->setText(kSize, Size(item->data(kSize, Qt::UserRole).toULongLong()));
         if (item->text(kNote).isEmpty())
             item->setText(kNote, pieces == 1 ? tr("1 piece") : tr("%1 pieces").arg(QLocale().toString(pieces)));
         const int shown = item->childCount() - item->data(kNote, Qt::UserRole).toInt();  // less the failure rows
@@ -140,16 +152,25 @@ void PreviewDialog::AddPiece(int sourceRow, const std::filesystem::path& target)
             note = tr("replaces an existing file");
         }
     }
+    lastPiece_ = nullptr;
     if (shownPieces_ >= kShownPieces) return;
     ++shownPieces_;
-    auto* piece = new QTreeWidgetItem(source, {QString::fromStdU16String(target.filename().u16string()), note});
-    piece->setToolTip(kName, path);
+    lastPiece_ = new QTreeWidgetItem(source, {QString::fromStdU16String(target.filename().u16string()), {}, note});
+    lastPiece_->setToolTip(kName, path);
+    lastPiece_->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void PreviewDialog::SetPieceSize(int sourceRow, std::uint64_t bytes) {
+    totals_.bytes += bytes;
+    QTreeWidgetItem* source = plan_->topLevelItem(sourceRow);
+    source->setData(kSize, Qt::UserRole, source->data(kSize, Qt::UserRole).toULongLong() + bytes);
+    if (lastPiece_) lastPiece_->setText(kSize, Size(bytes));
 }
 
 void PreviewDialog::AddFailure(int sourceRow, const QString& text) {
     ++totals_.failures;
     QTreeWidgetItem* source = plan_->topLevelItem(sourceRow);
-    auto* failure = new QTreeWidgetItem(source, {tr("fails"), text});
+    auto* failure = new QTreeWidgetItem(source, {tr("fails"), {}, text});
     failure->setToolTip(kNote, text);
     source->setData(kNote, Qt::UserRole, source->data(kNote, Qt::UserRole).toInt() + 1);
 }
@@ -157,8 +178,8 @@ void PreviewDialog::AddFailure(int sourceRow, const QString& text) {
 void PreviewDialog::ShowTotals() {
     const QLocale locale;
     QStringList parts;
-    parts << tr("%1 pieces from %2 of %3 sources")
-                 .arg(locale.toString(totals_.pieces))
+    parts << tr("%1 pieces (%2) from %3 of %4 sources")
+                 .arg(locale.toString(totals_.pieces), Size(totals_.bytes))
                  .arg(plan_->topLevelItemCount())
                  .arg(sources_.Count());
     parts << tr("%1 would replace existing files").arg(locale.toString(totals_.replacing));

@@ -9,11 +9,12 @@
 class QLabel;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace partwright {
 
 // What Split! would do, from the engine's dry run: for every source the
-// pieces it would write, marking those that would replace an existing file
+// pieces it would write and their sizes, marking those that would replace an existing file
 // and names that more than one piece would take. Nothing is written.
 // Planning yields to the window as a run does; Cancel stops it where it is.
 class PreviewDialog : public QDialog {
@@ -31,6 +32,7 @@ public:
 
     struct Totals {
         std::uint64_t pieces = 0;
+        std::uint64_t bytes = 0;      // that the pieces would hold
         std::uint64_t replacing = 0;  // would take the place of a file that exists now
         std::uint64_t colliding = 0;  // take a name an earlier piece of the run takes, or a source's
         int failures = 0;
@@ -43,6 +45,7 @@ public:
 private:
     class Host;
     void AddPiece(int sourceRow, const std::filesystem::path& target);
+    void SetPieceSize(int sourceRow, std::uint64_t bytes);
     void AddFailure(int sourceRow, const QString& text);
     void ShowTotals();
 
@@ -53,6 +56,7 @@ private:
     bool planning_ = false;
     bool cancelled_ = false;
     int shownPieces_ = 0;
+    QTreeWidgetItem* lastPiece_ = nullptr;  // the row of the piece being planned, when it has one
     QHash<QString, int> namesTaken_;  // target path -> pieces planned under it
     QTreeWidget* plan_ = nullptr;
     QLabel* summary_ = nullptr;

@@ -157,7 +157,8 @@ private slots:
             totals = preview.Summary();
             auto* list = Child<QTreeWidget>(preview, "previewList");
             for (int i = 0; i < list->topLevelItem(0)->childCount(); ++i)
-                rows << list->topLevelItem(0)->child(i)->text(0) + " | " + list->topLevelItem(0)->child(i)->text(1);
+                rows << list->topLevelItem(0)->child(i)->text(0) + " | " + list->topLevelItem(0)->child(i)->text(1) +
+                            " | " + list->topLevelItem(0)->child(i)->text(2);
             // The list is held while the preview is up.
             Child<QToolButton>(window, "addFilesButton")->click();
             addWasRefused = shown == 0;
@@ -168,8 +169,9 @@ private slots:
         QCOMPARE(totals.pieces, 8u);
         QCOMPARE(totals.replacing, 1u);
         QCOMPARE(totals.colliding, 4u);
-        QCOMPARE(rows, (QStringList{"a-0001.txt | ", "a-0002.txt | replaces an existing file", "a-0003.txt | ",
-                                    "a-0004.txt | "}));
+        QCOMPARE(rows, (QStringList{"a-0001.txt | 1 byte | ", "a-0002.txt | 1 byte | replaces an existing file",
+                                    "a-0003.txt | 1 byte | ", "a-0004.txt | 1 byte | "}));
+        QCOMPARE(totals.bytes, 8u);
         QVERIFY(addWasRefused);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), (QStringList{"a-0002.txt", "a.txt"}));
         QCOMPARE(ReadFile(folder.filePath("a-0002.txt")), "older");
