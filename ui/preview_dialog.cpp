@@ -120,6 +120,7 @@ void PreviewDialog::Plan() {
         (void)SplitRun(OneSource(source), settings_, host, options_);
         const int pieces = item->data(kName, Qt::UserRole).toInt();
         item->setText(kSize, Size(item->data(kSize, Qt::UserRole).toULongLong()));
+        item->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
         if (item->text(kNote).isEmpty())
             item->setText(kNote, pieces == 1 ? tr("1 piece") : tr("%1 pieces").arg(QLocale().toString(pieces)));
         const int shown = item->childCount() - item->data(kNote, Qt::UserRole).toInt();  // less the failure rows
