@@ -13,6 +13,7 @@
 #include "filelist/file_list.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
+#include "ui/settings_store.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,6 +75,14 @@ int main(int argc, char** argv) {
     }
     const QString source = QDir(args[3]).absolutePath();
 
+    // The command line's defaults: CR LF, the system's code page, 30000-byte blocks.
+    {
+        namespace keys = partwright::settings_keys;
+        partwright::SettingsStore store;
+        store.Write(keys::kLineEnd, QStringLiteral("crlf"));
+        store.Write(keys::kCodePage, QStringLiteral("system"));
+        store.Write(keys::kWholeSources, QStringLiteral("0"));
+    }
     partwright::MainWindow window;
     window.show();
     // Let the window reach the screen before the clock starts.
@@ -104,7 +113,7 @@ int main(int argc, char** argv) {
     probe.setInterval(5);
     QObject::connect(&probe, &QTimer::timeout, [&] { events.Tick(); });
     GapMeter progress;
-    QObject::connect(window.findChild<QProgressBar*>(), &QProgressBar::valueChanged, [&] { progress.Tick(); });
+    QObject::connect(window.findChild<QProgressBar*>(QStringLiteral("runProgress")), &QProgressBar::valueChanged, [&] { progress.Tick(); });
     QObject::connect(&window, &QWidget::windowTitleChanged, [&] { progress.Tick(); });
 
     auto* split = window.findChild<QToolButton*>("splitButton");
@@ -122,7 +131,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the run ended without its end box\n");
         return 1;
     }
-    if (endText != QLatin1String("Done.")) std::fprintf(stderr, "%s\n", qPrintable(endText));
+    // Below "Done." the box says how many pieces went where.
+    if (endText.section(QStringLiteral("\n\n"), 0, 0) != QLatin1String("Done."))
+        std::fprintf(stderr, "%s\n", qPrintable(endText));
     const QStringList pieces =
         QDir(QFileInfo(source).absolutePath()).entryList({QFileInfo(source).completeBaseName() + "-*"}, QDir::Files);
     std::printf("%.3f %.3f %.1f %.1f %lld\n", seconds, cpu, events.LongestMs(), progress.LongestMs(),

@@ -97,6 +97,7 @@ void RemovePiecesInProgress() noexcept {
 }
 
 struct PieceWriter::Impl {
+    bool replaced = false;  // the last published piece took the place of a file or link
     NativeFile file;
     std::filesystem::path target;     // empty while the piece has no name
     std::filesystem::path temporary;  // the temporary file's name; empty when it has none
@@ -199,6 +200,7 @@ struct PieceWriter::Impl {
         case NameKind::Link:
             break;
         }
+        replaced = true;
         if (sources != nullptr) {
             if (const auto identity = IdentityOf(target); identity && sources->Contains(*identity)) {
                 return Fail(Failure::Kind::TargetIsSource, target, kIsSourceReason, failure);
@@ -225,6 +227,7 @@ struct PieceWriter::Impl {
 
     // Flushes, closes and gives the piece its name `target`.
     bool Publish(Failure& failure) {
+        replaced = false;
         if (!file.isOpen()) {
             failure = Failure{Failure::Kind::WritePiece, target, "no piece is open"};
             return false;
@@ -338,5 +341,7 @@ bool PieceWriter::CommitAs(const std::filesystem::path& target, const FileIdenti
 bool PieceWriter::Abandon() { return impl_->Drop(); }
 
 bool PieceWriter::isOpen() const { return impl_->file.isOpen(); }
+
+bool PieceWriter::ReplacedOlder() const { return impl_->replaced; }
 
 }  // namespace partwright

@@ -52,6 +52,9 @@ public:
 
     [[nodiscard]] bool isOpen() const;
 
+    // Whether the last committed piece took the place of a file or link of its name.
+    [[nodiscard]] bool ReplacedOlder() const;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

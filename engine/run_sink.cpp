@@ -109,6 +109,7 @@ void RunSink::NameFromSettings() {
 }
 
 void RunSink::AppendToPiece(TextView units) {
+    if (run_.options.dryRun) plannedBytes_ += Utf8Size(units);
     switch (state_) {
     case State::Skipped:
         return;
@@ -129,6 +130,11 @@ void RunSink::AppendToPiece(TextView units) {
 }
 
 void RunSink::AppendToPiece(std::string_view bytes) {
+    if (run_.options.dryRun) plannedBytes_ += Utf8Size(bytes);
+    AppendBytes(bytes);
+}
+
+void RunSink::AppendBytes(std::string_view bytes) {
     switch (state_) {
     case State::Skipped:
         return;
@@ -149,7 +155,7 @@ void RunSink::AppendToPiece(std::string_view bytes) {
             take = DecodeCesu8(bytes, wanted, decoded_);
         }
         Collect(decoded_);
-        if (take < bytes.size()) AppendToPiece(bytes.substr(take));
+        if (take < bytes.size()) AppendBytes(bytes.substr(take));
         return;
     }
     case State::Named:
@@ -296,23 +302,41 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
     run_.host.ReportProgress(run_.progress);
 }
 
+// Bytes as EncodeCesu8 writes them: one to three a unit.
+std::uint64_t RunSink::Utf8Size(TextView units) {
+    std::uint64_t size = 0;
+    for (const char16_t unit : units) size += Cesu8Length(unit);
+    return size;
+}
+
+std::uint64_t RunSink::Utf8Size(std::string_view bytes) const {
+    if (coding_.forms.verbatim) return bytes.size();
+    std::uint64_t size = 0;
+    for (const char byte : bytes) size += coding_.forms.length[static_cast<unsigned char>(byte)];
+    return size;
+}
+
 void RunSink::Commit() {
-    if (!run_.options.dryRun) {
-        if (state_ == State::NamedTemporary) ClaimTarget();
-        Failure failure;
-        const bool written = state_ == State::NamedTemporary ? writer_.CommitAs(target_, run_.sources, failure)
-                                                             : writer_.Commit(failure);
-        if (!written) {
-            Skip(failure);
-            return;
-        }
-        TakeName();
-        NoteRenamed();
-        ++run_.report.piecesWritten;
-        ++run_.progress.piecesWritten;
-        if (recording_) recorded_.push_back(target_);
-        run_.host.PieceWritten(target_);
+    if (run_.options.dryRun) {
+        const std::uint64_t header = bytes_ ? Utf8Size(headerBytes_) : Utf8Size(header_);
+        run_.host.PlannedPieceSize(target_, header + plannedBytes_);
+        return;
     }
+    if (state_ == State::NamedTemporary) ClaimTarget();
+    Failure failure;
+    const bool written = state_ == State::NamedTemporary ? writer_.CommitAs(target_, run_.sources, failure)
+                                                         : writer_.Commit(failure);
+    if (!written) {
+        Skip(failure);
+        return;
+    }
+    TakeName();
+    NoteRenamed();
+    ++run_.report.piecesWritten;
+    if (writer_.ReplacedOlder()) ++run_.report.piecesReplaced;
+    ++run_.progress.piecesWritten;
+    if (recording_) recorded_.push_back(target_);
+    run_.host.PieceWritten(target_);
 }
 
 void RunSink::RemoveRecorded() {
@@ -361,6 +385,7 @@ void RunSink::ResetPiece() {
     unitsSeen_ = 0;
     nameChars_.clear();
     unnamedFailure_.reset();
+    plannedBytes_ = 0;
 }
 
 bool TakenNames::Contains(std::uint64_t hash) const {

@@ -86,6 +86,9 @@ private:
         NamedTemporary  // the name became known while the piece was in a temporary file
     };
 
+    void AppendBytes(std::string_view bytes);
+    [[nodiscard]] static std::uint64_t Utf8Size(TextView units);
+    [[nodiscard]] std::uint64_t Utf8Size(std::string_view bytes) const;
     void NameFromSettings();
     void Collect(TextView units);
     void NameKnown(TextView units);
@@ -127,6 +130,7 @@ private:
     // A failure of the temporary file before the piece had a name: reported
     // with the name, once it is known.
     std::optional<Failure> unnamedFailure_;
+    std::uint64_t plannedBytes_ = 0;  // of the piece's own text, in a dry run
 
     bool recording_ = false;
     std::vector<std::filesystem::path> recorded_;

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QMimeData>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QToolTip>
 #include <QUrl>
@@ -68,7 +69,8 @@ FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     setRootIsDecorated(false);
     setSortingEnabled(false);
     setUniformRowHeights(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several entries can be selected from the keyboard, for the Delete key.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Reordering is done by hand on the mouse events; the list takes drops
     // from outside but never starts a drag of its own.
@@ -82,7 +84,8 @@ FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setColumnWidth(0, kColumnWidth);
     setToolTip(tr("Drag and drop files here. Double-click item to remove it. "
-                  "Move bar to right and out of window to reveal full names."));
+                  "Move bar to right and out of window to reveal full names.") +
+               QLatin1Char(' ') + tr("Delete removes the selected items; Clear List empties the list."));
     dragPointerFile_ = ProgramDataFile(QStringLiteral("drag.ico"));
 }
 
@@ -198,6 +201,35 @@ void FileList::RemoveSelectedEntry() {
     clearSelection();
 }
 
+void FileList::RemoveSelectedEntries() {
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    if (selected.isEmpty()) return;
+    if (runActive_) {
+        emit changeRefused();
+        return;
+    }
+    qDeleteAll(selected);
+    clearSelection();
+}
+
+void FileList::RemoveAllEntries() {
+    if (Count() == 0) return;
+    if (runActive_) {
+        emit changeRefused();
+        return;
+    }
+    clear();
+}
+
+void FileList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        RemoveSelectedEntries();
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
 void FileList::RevealNeighbour(int hoverRow, bool movedDown) {
     // Bring the next entry in the direction of the drag into view; near the
     // list's edge this scrolls by one entry, so the drag can go on past it.
@@ -220,7 +252,8 @@ void FileList::dragMoveEvent(QDragMoveEvent* event) { JudgeDrop(event); }
 void FileList::dropEvent(QDropEvent* event) { TakeDrop(event); }
 
 void FileList::JudgeDrop(QDragMoveEvent* event) {
-    if (DroppedPaths(event->mimeData()).isEmpty()) {
+    // No files join the list while a run works.
+    if (runActive_ || DroppedPaths(event->mimeData()).isEmpty()) {
         event->ignore();  // the no-drop pointer shows
         return;
     }
@@ -229,6 +262,11 @@ void FileList::JudgeDrop(QDragMoveEvent* event) {
 
 void FileList::TakeDrop(QDropEvent* event) {
     const QStringList paths = DroppedPaths(event->mimeData());
+    if (runActive_) {
+        event->ignore();
+        emit changeRefused();
+        return;
+    }
     if (paths.isEmpty() || !AcceptAsCopy(event)) {
         event->ignore();
         return;

@@ -27,9 +27,15 @@ public:
     [[nodiscard]] int Count() const;
     [[nodiscard]] QString PathAt(int position) const;  // 1-based
 
-    // While a split run works, appends are accepted but removals and reorders
-    // are refused, so the run never reads a position that moved or vanished.
+    // While a split run works, removals, reorders and drops are refused, so the
+    // run never reads a position that moved or vanished and the list stays as
+    // the run took it; Append still works.
     void SetRunActive(bool active);
+
+    // Remove every selected entry (the Delete key), or every entry. Both are
+    // refused while a run works, as a double-click removal is.
+    void RemoveSelectedEntries();
+    void RemoveAllEntries();
     [[nodiscard]] bool IsRunActive() const { return runActive_; }
 
     // The image shown while an entry is dragged; read again at every press.
@@ -40,8 +46,8 @@ signals:
     // Every pointer move over the list (and, during a press, anywhere); the
     // window applies its hover rule on it.
     void pointerMoved();
-    // A removal or reorder asked for while a run works, and refused; once per
-    // double-click, once per drag.
+    // A removal, reorder or drop asked for while a run works, and refused; once
+    // per double-click, key press, drop or drag.
     void changeRefused();
 
 protected:
@@ -49,6 +55,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -5,18 +5,27 @@
 #include "filelist/add_files.h"
 #include "filelist/file_list.h"
 #include "filelist/pointer_file.h"
+#include "ui/end_report.h"
 #include "ui/input_checks.h"
 #include "ui/message_box.h"
+#include "ui/options_dialog.h"
+#include "ui/preview_dialog.h"
+#include "ui/run_progress.h"
 
 #include <QCloseEvent>
+#include <QAction>
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QToolButton>
 
 #include <optional>
@@ -45,6 +54,7 @@ MainWindow::MainWindow(QWidget* parent)
       dialogs_(std::make_unique<NativeAddFilesDialogs>()) {
     setObjectName(QStringLiteral("mainWindow"));
     BuildControls();
+    BuildMenus();
     SetTabOrder();
     ConnectHandlers();
     WatchPointer();
@@ -82,6 +92,14 @@ void MainWindow::ConnectHandlers() {
     connect(splitButton_, &QToolButton::clicked, this, &MainWindow::onSplitClicked);
     connect(addFolderButton_, &QToolButton::clicked, this, &MainWindow::onAddFolderClicked);
     connect(fileList_, &FileList::changeRefused, this, &MainWindow::onListChangeRefused);
+
+    connect(optionsAction_, &QAction::triggered, this, &MainWindow::onOptionsClicked);
+    connect(previewAction_, &QAction::triggered, this, &MainWindow::onPreviewClicked);
+    connect(removeSelectedAction_, &QAction::triggered, fileList_, &FileList::RemoveSelectedEntries);
+    connect(clearListAction_, &QAction::triggered, fileList_, &FileList::RemoveAllEntries);
+    cancelShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    cancelShortcut_->setEnabled(false);
+    connect(cancelShortcut_, &QShortcut::activated, this, &MainWindow::onCancelRunClicked);
 }
 
 void MainWindow::WatchPointer() {
@@ -90,6 +108,8 @@ void MainWindow::WatchPointer() {
     // them last set it.
     const QList<QPair<QWidget*, PointerKind>> targets = {
         {this, PointerKind::Default},
+        {surface_, PointerKind::Default},
+        {menuBar_, PointerKind::Default},
         {splitOptions_, PointerKind::Default},
         {saveOptions_, PointerKind::Default},
         {addFilesButton_, PointerKind::Custom},
@@ -138,7 +158,9 @@ void MainWindow::LoadSettings() {
     if (save == QLatin1String("2")) firstCharactersOption_->setChecked(true);
     if (save == QLatin1String("3")) prefixOption_->setChecked(true);
 
-    focusHolder_->setFocus();
+    // The window itself holds the focus at first, so that no control shows a
+    // focus mark or a caret before the user acts; it is no tab stop.
+    setFocus();
     loading_ = false;
 }
 
@@ -154,7 +176,7 @@ void MainWindow::showEvent(QShowEvent* event) {
     shownOnce_ = true;
     // The frame's size is known only once the window is shown.
     CenterOnScreen();
-    focusHolder_->setFocus();
+    setFocus();
 }
 
 bool MainWindow::IsTabStop(const QWidget* widget) const {
@@ -247,6 +269,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             // of it would fight it for the focus.
             QMetaObject::invokeMethod(this, &MainWindow::onFieldCheckDue, Qt::QueuedConnection);
         }
+    } else if (event->type() == QEvent::KeyPress && IsPictureButton(watched)) {
+        // Enter presses the focused picture button, as it does a push button.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            static_cast<QToolButton*>(watched)->click();
+            return true;
+        }
     } else if (event->type() == QEvent::MouseButtonRelease && IsPictureButton(watched)) {
         // A press that took the focus from a field and ends off its button
         // clicks nothing; the field's check still comes, after the release.
@@ -282,12 +311,21 @@ void MainWindow::RunPendingFieldCheck() {
 }
 
 void MainWindow::onAddFilesClicked() {
+    // No file joins the list while a run or a preview holds it.
+    if (fileList_->IsRunActive()) {
+        onListChangeRefused();
+        return;
+    }
     RunPendingFieldCheck();
     if (closeRequested_) return;
     AddFilesFromDialog(*fileList_, *dialogs_, this);
 }
 
 void MainWindow::onAddFolderClicked() {
+    if (fileList_->IsRunActive()) {
+        onListChangeRefused();
+        return;
+    }
     RunPendingFieldCheck();
     if (closeRequested_) return;
     AddFolderFromPicker(
@@ -319,21 +357,34 @@ void MainWindow::onSplitClicked() {
         if (!closeRequested_) FieldOf(problem->field)->setFocus();
         return;
     }
-    running_ = true;
+    const std::optional<RunOptions> options = CheckedRunOptionsOrSay();
+    if (!options) return;
+    HoldForRun(true);
     pointer_->BeginBusy();
-    fileList_->SetRunActive(true);
+
+    std::vector<std::uint64_t> sizes;
+    for (int position = 1; position <= fileList_->Count(); ++position)
+        sizes.push_back(static_cast<std::uint64_t>(std::max<qint64>(QFileInfo(fileList_->PathAt(position)).size(), 0)));
+    RunProgressDialog progress(std::move(sizes), this);
+    runDialog_ = &progress;
+    progress.show();
 
     const ListSources sources(*fileList_);
     WindowRunHost host(
-        this, [this] { return !closeRequested_; }, [this](const Progress& progress) { ShowProgress(progress); });
-    const RunReport report = SplitRun(sources, settings, host);
+        this, [this, &progress] { return !closeRequested_ && !progress.CancelRequested(); },
+        [this](const Progress& shown) { ShowProgress(shown); });
+    const RunReport report = SplitRun(sources, settings, host, *options);
 
-    fileList_->SetRunActive(false);
+    runDialog_ = nullptr;
+    progress.hide();
     EndProgress();
-    running_ = false;
+    HoldForRun(false);
     if (!closeRequested_) {  // a closed window ends without it
-        const EndReport end = FinalReport(report);
-        ShowMessage(this, end.text, end.details);
+        RunPlaces places = host.Places();
+        places.sourceCount = sources.Count();
+        if (!report.stopped) places.sourcesReached = places.sourceCount;
+        const EndReport end = ComposeEndReport(report, places);
+        ShowMessage(this, end.text, end.details, end.folder);
     }
     pointer_->EndBusy();
 }
@@ -352,6 +403,58 @@ QLineEdit* MainWindow::FieldOf(OptionField field) const {
     return linesPerPieceField_;
 }
 
+void MainWindow::onCancelRunClicked() {
+    if (runDialog_) runDialog_->RequestCancel();
+}
+
+void MainWindow::HoldForRun(bool hold) {
+    running_ = hold;
+    fileList_->SetRunActive(hold);
+    cancelShortcut_->setEnabled(hold);
+    for (QAction* action : {optionsAction_, previewAction_, removeSelectedAction_, clearListAction_})
+        action->setEnabled(!hold);
+}
+
+std::optional<RunOptions> MainWindow::CheckedRunOptionsOrSay() {
+    const CheckedRunOptions checked = ToRunOptions(ReadRunChoices(store_));
+    if (!checked.options) ShowMessage(this, checked.problem + QLatin1Char(' ') + tr("See Split > Options."));
+    return checked.options;
+}
+
+void MainWindow::onOptionsClicked() {
+    if (running_) return;
+    auto* dialog = new OptionsDialog(store_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+}
+
+void MainWindow::onPreviewClicked() {
+    if (running_) return;
+    RunPendingFieldCheck();
+    if (closeRequested_) return;
+    if (fileList_->Count() < 1) {
+        ShowMessage(this, QString::fromUtf8(messages::kNoFiles));
+        return;
+    }
+    const std::optional<RunOptions> options = CheckedRunOptionsOrSay();
+    if (!options) return;
+    HoldForRun(true);
+    const ControlSettings settings(Options());
+    const ListSources sources(*fileList_);
+    PreviewDialog preview(sources, settings, *options, this);
+    preview_ = &preview;
+    // Not modal: a close request must still reach the window and end the program.
+    preview.show();
+    preview.Plan();
+    if (!closeRequested_ && preview.isVisible()) {
+        QEventLoop loop;
+        connect(&preview, &QDialog::finished, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::DialogExec);
+    }
+    preview_ = nullptr;
+    HoldForRun(false);
+}
+
 OptionControls MainWindow::Options() const {
     return {linesOption_,     separatorOption_, blankLinesOption_,   firstCharactersOption_,
             numberedOption_,  prefixOption_,    linesPerPieceField_, separatorField_,
@@ -367,6 +470,7 @@ void MainWindow::ShowProgress(const Progress& progress) {
         runProgress_->setValue(static_cast<int>(1000.0 * done / progress.fileCount));
     }
     runProgress_->show();
+    if (runDialog_) runDialog_->Show(progress);
     ShowRunTitle();
 }
 
@@ -397,6 +501,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // and a run stops at its next yield.
     closeRequested_ = true;
     CloseOpenMessages();
+    if (runDialog_) runDialog_->hide();
+    if (preview_) {
+        preview_->reject();  // stops the planning
+        preview_->done(QDialog::Rejected);
+    }
+    for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) dialog->close();
     event->accept();
 }
 

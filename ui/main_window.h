@@ -10,18 +10,23 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
+class QAction;
 class QGroupBox;
 class QLineEdit;
+class QMenuBar;
 class QProgressBar;
-class QPushButton;
 class QRadioButton;
+class QShortcut;
 class QToolButton;
 
 namespace partwright {
 
 class AddFilesDialogs;
 class FileList;
+class PreviewDialog;
+class RunProgressDialog;
 
 // The program's one window: the file list, the three picture buttons and the
 // two option groups whose controls the split run reads while it works.
@@ -59,6 +64,9 @@ public slots:
     void onAddFolderClicked();
     void onFieldCheckDue();
     void onListChangeRefused();
+    void onOptionsClicked();
+    void onPreviewClicked();
+    void onCancelRunClicked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -68,6 +76,7 @@ protected:
 
 private:
     void BuildControls();  // main_window_layout.cpp
+    void BuildMenus();     // main_window_layout.cpp
     void SetTabOrder();    // main_window_layout.cpp
     void ConnectHandlers();
     void WatchPointer();
@@ -77,6 +86,11 @@ private:
     void ShowRunTitle();
     void EndProgress();
     void RunPendingFieldCheck();
+    // Begins and ends the time in which the list is held as a run (or a
+    // preview) took it and no second run, preview or options edit can start.
+    void HoldForRun(bool hold);
+    // The run's further options from the store, or nothing after saying what is wrong.
+    [[nodiscard]] std::optional<RunOptions> CheckedRunOptionsOrSay();
     [[nodiscard]] bool IsPictureButton(const QObject* object) const;
     [[nodiscard]] OptionControls Options() const;
     [[nodiscard]] QLineEdit* FieldOf(OptionField field) const;
@@ -96,7 +110,15 @@ private:
     QElapsedTimer listRefusal_;  // since the list last refused a change during a run
     bool shownOnce_ = false;
 
-    QPushButton* focusHolder_ = nullptr;
+    QWidget* surface_ = nullptr;  // the window below its menu bar
+    QMenuBar* menuBar_ = nullptr;
+    QAction* optionsAction_ = nullptr;
+    QAction* previewAction_ = nullptr;
+    QAction* removeSelectedAction_ = nullptr;
+    QAction* clearListAction_ = nullptr;
+    QShortcut* cancelShortcut_ = nullptr;  // Esc during a run
+    RunProgressDialog* runDialog_ = nullptr;  // while a run works
+    PreviewDialog* preview_ = nullptr;        // while a preview is up
     QToolButton* addFilesButton_ = nullptr;
     QToolButton* splitButton_ = nullptr;
     QToolButton* addFolderButton_ = nullptr;

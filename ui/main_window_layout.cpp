@@ -5,6 +5,7 @@
 
 #include "filelist/file_list.h"
 #include "ui/option_frame.h"
+#include "ui/sentence_option.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -14,14 +15,16 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QProgressBar>
 #include <QProxyStyle>
-#include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace partwright {
 
@@ -107,12 +110,20 @@ QToolButton* PictureButton(QWidget* parent, const char* name, const QString& cap
     return button;
 }
 
-QRadioButton* Option(QWidget* frame, const char* name, const QString& caption) {
-    auto* option = new QRadioButton(caption, frame);
+template <class Kind = QRadioButton>
+Kind* Option(QWidget* frame, const char* name, const QString& caption) {
+    auto* option = new Kind(caption, frame);
     option->setObjectName(QString::fromLatin1(name));
     option->setFont(ArialBold(9));
     option->setStyle(SharedOptionStyle());
     return option;
+}
+
+// Room for an option's caption right of its mark.
+int CaptionRoom(const QRadioButton* option) {
+    QStyleOptionButton styleOption;
+    styleOption.initFrom(option);
+    return option->width() - option->style()->subElementRect(QStyle::SE_RadioButtonContents, &styleOption, option).left();
 }
 
 // `spokenName` is what a screen reader says for the field.
@@ -134,35 +145,37 @@ QGroupBox* Frame(QWidget* parent, const char* name, const QString& caption) {
 }  // namespace
 
 void MainWindow::BuildControls() {
-    setFixedSize(Px(7695), Px(5880));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
     setPalette(palette);
     setAutoFillBackground(true);
 
-    // Holds the focus when the window opens, out of sight, so that no visible
-    // control shows a focus mark or a caret before the user acts.
-    focusHolder_ = new QPushButton(this);
-    focusHolder_->setAccessibleName(tr("Partwright"));
-    focusHolder_->setObjectName(QStringLiteral("focusHolder"));
-    Place(focusHolder_, -720, 2640, 615, 495);
+    // The controls stand on a surface of the window's designed client size,
+    // below the menu bar, so the menu bar moves none of them against another.
+    surface_ = new QWidget(this);
+    surface_->setObjectName(QStringLiteral("windowSurface"));
+    surface_->setFixedSize(Px(7695), Px(5880));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(surface_);
+    column->setSizeConstraint(QLayout::SetFixedSize);
 
-    addFilesButton_ = PictureButton(this, "addFilesButton", tr("Add File(s)"), QStringLiteral("add_files"));
-    Place(addFilesButton_, 120, 2040, 2415, 1215);
-    splitButton_ = PictureButton(this, "splitButton", tr("Split!"), QStringLiteral("split"));
-    Place(splitButton_, 5160, 2040, 2415, 1215);
-    addFolderButton_ =
-        PictureButton(this, "addFolderButton", tr("Add All File(s) In Folder"), QStringLiteral("add_folder"));
-    Place(addFolderButton_, 2640, 2040, 2415, 1215);
-
-    fileList_ = new FileList(this);
+    // Made first so that it leads the tab order as it leads the window.
+    fileList_ = new FileList(surface_);
     Place(fileList_, 120, 120, 7455, 1815);
     fileList_->setFont(ArialBold(9));
-    fileList_->setToolTip(
-        tr("Drag and drop files here. Double-click item to remove it. Move bar to right and out of window "
-           "to reveal full names."));
+    fileList_->setAccessibleName(tr("Files to split"));
 
-    splitOptions_ = Frame(this, "splitOptions", tr("Split By Options"));
+    addFilesButton_ = PictureButton(surface_, "addFilesButton", tr("Add File(s)"), QStringLiteral("add_files"));
+    Place(addFilesButton_, 120, 2040, 2415, 1215);
+    splitButton_ = PictureButton(surface_, "splitButton", tr("Split!"), QStringLiteral("split"));
+    Place(splitButton_, 5160, 2040, 2415, 1215);
+    addFolderButton_ =
+        PictureButton(surface_, "addFolderButton", tr("Add All File(s) In Folder"), QStringLiteral("add_folder"));
+    Place(addFolderButton_, 2640, 2040, 2415, 1215);
+
+    splitOptions_ = Frame(surface_, "splitOptions", tr("Split By Options"));
     Place(splitOptions_, 120, 3360, 7455, 950);
     linesOption_ = Option(splitOptions_, "linesOption", tr("Split every x number of lines:"));
     Place(linesOption_, 120, 290, 2775, 255);
@@ -175,7 +188,7 @@ void MainWindow::BuildControls() {
     blankLinesOption_ = Option(splitOptions_, "blankLinesOption", tr("Split every blank line"));
     Place(blankLinesOption_, 120, 600, 2175, 255);
 
-    saveOptions_ = Frame(this, "saveOptions", tr("Save Options"));
+    saveOptions_ = Frame(surface_, "saveOptions", tr("Save Options"));
     Place(saveOptions_, 120, 4440, 7455, 1300);
     firstCharactersOption_ =
         Option(saveOptions_, "firstCharactersOption", tr("Save filename as first x characters of split:"));
@@ -185,8 +198,11 @@ void MainWindow::BuildControls() {
     Place(numberedOption_, 120, 290, 6495, 255);
     nameLengthField_ = Field(saveOptions_, "nameLengthField", tr("Name length in characters"));
     Place(nameLengthField_, 4200, 550, 855, 330);
-    prefixOption_ = Option(saveOptions_, "prefixOption",
-                           tr("Save filename with characters   [Text5]       and these counting numbers   [Text6]"));
+    auto* prefixOption = Option<SentenceOption>(
+        saveOptions_, "prefixOption",
+        tr("Save filename with characters   [Text5]       and these counting numbers   [Text6]"));
+    prefixOption->setAccessibleName(tr("Save filename with characters and these counting numbers"));
+    prefixOption_ = prefixOption;
     Place(prefixOption_, 120, 900, 7125, 255);
     // The prefix and first-number fields stand in front of the prefix option's
     // placeholders, so the line reads as one sentence with two fields in it.
@@ -196,6 +212,10 @@ void MainWindow::BuildControls() {
     Place(firstNumberField_, 6600, 840, 735, 330);
     prefixField_->raise();
     firstNumberField_->raise();
+    prefixOption->SetFields({prefixField_, firstNumberField_});
+    for (QRadioButton* option : {linesOption_, separatorOption_, blankLinesOption_, firstCharactersOption_,
+                                 numberedOption_})
+        FitFontToWidth(option, option->text(), CaptionRoom(option));
 
     // One group per frame: exactly one option of each is selected at any time.
     auto* splitGroup = new QButtonGroup(this);
@@ -209,19 +229,43 @@ void MainWindow::BuildControls() {
 
     // Run progress lives in the bottom margin, below the frames, and shows
     // only while a run works.
-    runProgress_ = new QProgressBar(this);
+    runProgress_ = new QProgressBar(surface_);
     runProgress_->setObjectName(QStringLiteral("runProgress"));
+    runProgress_->setAccessibleName(tr("Split progress"));
     runProgress_->setGeometry(Px(120), Px(5760), Px(7455), 5);
     runProgress_->setTextVisible(false);
     runProgress_->setRange(0, 1000);
     runProgress_->hide();
 }
 
+void MainWindow::BuildMenus() {
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setObjectName(QStringLiteral("menuBar"));
+    layout()->setMenuBar(menuBar_);
+
+    QMenu* split = menuBar_->addMenu(tr("&Split"));
+    previewAction_ = split->addAction(tr("&Preview..."));
+    previewAction_->setObjectName(QStringLiteral("previewAction"));
+    previewAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    optionsAction_ = split->addAction(tr("&Options..."));
+    optionsAction_->setObjectName(QStringLiteral("optionsAction"));
+
+    QMenu* list = menuBar_->addMenu(tr("&List"));
+    // The list takes the Delete key itself; the menu only shows it.
+    removeSelectedAction_ = list->addAction(tr("&Remove Selected") + QStringLiteral("\tDel"));
+    removeSelectedAction_->setObjectName(QStringLiteral("removeSelectedAction"));
+    clearListAction_ = list->addAction(tr("&Clear List"));
+    clearListAction_->setObjectName(QStringLiteral("clearListAction"));
+    fileList_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    fileList_->addActions({removeSelectedAction_, clearListAction_});
+}
+
 void MainWindow::SetTabOrder() {
-    const QList<QWidget*> order = {focusHolder_,      addFilesButton_,        splitButton_,        fileList_,
-                                   addFolderButton_,  linesOption_,           linesPerPieceField_, separatorOption_,
-                                   separatorField_,   firstCharactersOption_, numberedOption_,     nameLengthField_,
-                                   blankLinesOption_, prefixOption_,          prefixField_,        firstNumberField_};
+    // As the window reads: the list, the buttons left to right, then the option groups.
+    const QList<QWidget*> order = {fileList_,          addFilesButton_,        addFolderButton_, splitButton_,
+                                   linesOption_,       linesPerPieceField_,    separatorOption_, separatorField_,
+                                   firstCharactersOption_, numberedOption_,    nameLengthField_, blankLinesOption_,
+                                   prefixOption_,      prefixField_,           firstNumberField_};
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 

@@ -1,9 +1,12 @@
 #include "ui/message_box.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
+#include <QUrl>
 
 #include <utility>
 #include <vector>
@@ -67,12 +70,19 @@ protected:
     }
 };
 
-void ShowBox(QWidget* parent, const QString& text, const QString& details) {
+void ShowBox(QWidget* parent, const QString& text, const QString& details, const QString& folderToOpen) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Partwright"), WithBreakOpportunities(text), QMessageBox::Ok,
                     parent);
     box.setWindowModality(Qt::NonModal);
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (!details.isEmpty()) box.setDetailedText(details);
+    if (!folderToOpen.isEmpty()) {
+        QPushButton* open = box.addButton(QObject::tr("Open folder"), QMessageBox::ActionRole);
+        open->setObjectName(QStringLiteral("openFolderButton"));
+        QObject::connect(open, &QPushButton::clicked, &box,
+                         [folderToOpen] { QDesktopServices::openUrl(QUrl::fromLocalFile(folderToOpen)); });
+        box.setDefaultButton(QMessageBox::Ok);
+    }
 
     OpenBoxes().emplace_back(&box);
     const InputBlock block;
@@ -86,12 +96,12 @@ void ShowBox(QWidget* parent, const QString& text, const QString& details) {
 
 }  // namespace
 
-void ShowMessage(QWidget* parent, const QString& text, const QString& details) {
+void ShowMessage(QWidget* parent, const QString& text, const QString& details, const QString& folderToOpen) {
     if (const MessageSink& sink = InstalledSink()) {
         sink(parent, text, details);
         return;
     }
-    ShowBox(parent, text, details);
+    ShowBox(parent, text, details, folderToOpen);
 }
 
 void CloseOpenMessages() {

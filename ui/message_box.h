@@ -20,7 +20,10 @@ namespace partwright {
 // Tests swap in a recorder so the texts can be checked without a box.
 using MessageSink = std::function<void(QWidget* parent, const QString& text, const QString& details)>;
 
-void ShowMessage(QWidget* parent, const QString& text, const QString& details = {});
+// `folderToOpen`, when not empty, adds an "Open folder" button that shows
+// that folder in the file manager and closes the box.
+void ShowMessage(QWidget* parent, const QString& text, const QString& details = {},
+                 const QString& folderToOpen = {});
 
 void CloseOpenMessages();
 

@@ -19,6 +19,13 @@ inline const QString kSeparator = QStringLiteral("Every X Character");  // the s
 inline const QString kFirstCharacterSplit = QStringLiteral("First Character Split");
 inline const QString kStartWithTheseCharacter = QStringLiteral("Start With These Character");
 inline const QString kFirstNumber = QStringLiteral("End With These Numbers");  // the first counting number
+// The Options dialog's keys (ui/options_dialog.h gives their values).
+inline const QString kLineEnd = QStringLiteral("Line End");
+inline const QString kCodePage = QStringLiteral("Code Page");
+inline const QString kWholeSources = QStringLiteral("Whole Sources");
+inline const QString kOutputFolder = QStringLiteral("Output Folder");
+inline const QString kMaxPieceSize = QStringLiteral("Max Piece Size");
+inline const QString kHeaderLines = QStringLiteral("Header Lines");
 }  // namespace settings_keys
 
 class SettingsStore {

@@ -62,9 +62,19 @@ void WindowRunHost::ShowNotice(Notice notice, const std::filesystem::path& /*sou
 }
 
 void WindowRunHost::ReportProgress(const Progress& progress) {
+    places_.sourcesReached = std::max(places_.sourcesReached, progress.fileIndex);
     if (sinceProgress_.isValid() && sinceProgress_.elapsed() < kProgressIntervalMs) return;
     sinceProgress_.start();
     if (showProgress_) showProgress_(progress);
+}
+
+void WindowRunHost::PieceWritten(const std::filesystem::path& target) {
+    if (places_.severalFolders) return;
+    std::filesystem::path folder = target.parent_path();
+    if (places_.firstFolder.empty())
+        places_.firstFolder = std::move(folder);
+    else if (folder != places_.firstFolder)
+        places_.severalFolders = true;
 }
 
 EndReport FinalReport(const RunReport& report, int maxListed) {
@@ -81,15 +91,6 @@ EndReport FinalReport(const RunReport& report, int maxListed) {
         for (int i = 0; i < listed; ++i) end.text += QLatin1Char('\n') + all[i];
         if (listed < count) end.text += QLatin1Char('\n') + QObject::tr("and %1 more").arg(count - listed);
         end.details = all.join(QLatin1Char('\n'));
-    }
-    if (report.piecesRenamed > 0) {
-        end.text += QStringLiteral("\n\n") +
-                    (report.piecesRenamed == 1
-                         ? QObject::tr("1 piece was given the next free name, \"name (2).txt\" and on: an earlier "
-                                       "piece of this run had taken its name.")
-                         : QObject::tr("%1 pieces were given the next free name, \"name (2).txt\" and on: an earlier "
-                                       "piece of this run had taken their names.")
-                               .arg(report.piecesRenamed));
     }
     if (report.blocksNotCut > 0) {
         end.text += QStringLiteral("\n\n") +

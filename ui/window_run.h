@@ -64,6 +64,14 @@ private:
     const FileList& list_;
 };
 
+// Where a run's pieces went, gathered while it works.
+struct RunPlaces {
+    int sourceCount = 0;                // in the list
+    int sourcesReached = 0;             // that the run began (fewer when it was stopped)
+    std::filesystem::path firstFolder;  // of the first piece written
+    bool severalFolders = false;
+};
+
 // What the window does for a run while it works.
 //
 // The run is driven from the window's own thread, inside the click on Split!,
@@ -89,8 +97,12 @@ public:
     bool Yield() override;
     void ShowNotice(Notice notice, const std::filesystem::path& source) override;
     void ReportProgress(const Progress& progress) override;
+    void PieceWritten(const std::filesystem::path& target) override;
+
+    [[nodiscard]] const RunPlaces& Places() const { return places_; }
 
 private:
+    RunPlaces places_;
     QWidget* window_;
     std::function<bool()> keepGoing_;
     ProgressView showProgress_;
@@ -106,6 +118,7 @@ private:
 struct EndReport {
     QString text;
     QString details;
+    QString folder;  // the one folder every piece went into, for "Open folder"; empty otherwise
 };
 [[nodiscard]] EndReport FinalReport(const RunReport& report, int maxListed = 10);
 

@@ -1,5 +1,7 @@
 #include "partwright/numeric.h"
 
+#include "partwright/byte_size.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -28,6 +30,22 @@ TEST(Numeric, acceptsWhatTheLocaleAwareParserReadsWhole) {
         SCOPED_TRACE(testing::PrintToString(c.text));
         EXPECT_EQ(ParseNumber(c.text), c.expected);
         EXPECT_EQ(IsNumeric(c.text), c.expected.has_value());
+    }
+}
+
+TEST(ByteSize, readsWholeBytesWithABinarySuffix) {
+    const std::pair<std::string_view, std::optional<std::uint64_t>> cases[] = {
+        {"1", 1},           {"4096", 4096},          {"64K", 65536},        {"64k", 65536},
+        {"1M", 1048576},    {"2g", 2147483648ULL},   {"007K", 7168},        {"0", std::nullopt},
+        {"0K", std::nullopt}, {"", std::nullopt},    {"K", std::nullopt},   {"1.5M", std::nullopt},
+        {" 1M", std::nullopt}, {"1M ", std::nullopt}, {"1 M", std::nullopt}, {"-1", std::nullopt},
+        {"1KB", std::nullopt}, {"1T", std::nullopt}, {"4611686018427387904", 4611686018427387904ULL},
+        {"4611686018427387905", std::nullopt},       {"4294967296G", 4611686018427387904ULL},
+        {"4294967297G", std::nullopt}, {"99999999999999999999999", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(ParseByteSize(text), expected);
     }
 }
 

@@ -310,6 +310,27 @@ TEST(SplitRun, laterPieceWithTheSameFirstCharactersTakesTheNextCopyName) {
               (Files{{"h.log", "Hello;Hel-lo world"}, {"Hello.txt", "Hello"}, {"Hello (2).txt", "Hel-lo world\r\n"}}));
 }
 
+TEST(SplitRun, countsThePiecesThatTookThePlaceOfExistingFiles) {
+    // Numbered names are known before writing; first-characters names only
+    // once the piece has been written to its temporary file.
+    for (const NamingMode naming : {NamingMode::Numbered, NamingMode::FirstChars}) {
+        SCOPED_TRACE(static_cast<int>(naming));
+        Folder folder;
+        PathList sources{folder.Write("a.txt", "one\r\ntwo\r\nsix")};
+        const bool numbered = naming == NamingMode::Numbered;
+        folder.Write(numbered ? "a-0002.txt" : "two.txt", "older");
+        folder.Write(numbered ? "a-0003.txt" : "six.txt", "older");
+        FixedSettings settings = Lines(u"1");
+        settings.naming = naming;
+        RecordingHost host;
+        const RunReport report = SplitRun(sources, settings, host);
+        EXPECT_TRUE(report.ok());
+        EXPECT_EQ(report.piecesWritten, 3u);
+        EXPECT_EQ(report.piecesReplaced, 2u);
+        EXPECT_EQ(folder.Files().at(numbered ? "a-0002.txt" : "two.txt"), "two");
+    }
+}
+
 TEST(SplitRun, prefixNamingCountsFromTheFirstNumberForEverySource) {
     Folder folder;
     PathList sources{folder.Write("a.csv", "1;2"), folder.Write("b.dat", "3")};
@@ -624,6 +645,58 @@ TEST(SplitRun, dryRunPlansEveryPieceAndTouchesNothing) {
     EXPECT_EQ(report.failures[0].kind, Failure::Kind::TargetIsSource);
     EXPECT_EQ(report.piecesWritten, 0u);
     EXPECT_EQ(folder.Files(), (Files{{"a.txt", "x\r\n\r\ny"}, {"keep.txt", "keep"}}));
+}
+
+// A dry run's sizes are the sizes a real run writes: on the raw-byte path of a
+// single-byte code page and of UTF-8, on decoded text, with a header, and with
+// names known only after the first characters.
+TEST(SplitRun, dryRunSizesAreTheSizesWritten) {
+    struct SizeHost final : RunHost {
+        std::map<std::string, std::uint64_t> sizes;
+        void PlannedPieceSize(const fs::path& target, std::uint64_t bytes) override {
+            sizes[target.filename().string()] = bytes;
+        }
+    };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string codepage;
+        bool alwaysDecode;
+        std::int64_t header;
+        NamingMode naming;
+    };
+    const std::string ansi = "caf\xE9 \x80uro\r\n\xFFtre\r\nplain\r\n\r\n\xE9t\xE9\r\n";
+    const std::string utf8 = "caf\xC3\xA9 \xE2\x82\xAC\r\n\xF0\x9F\x98\x80 x\r\nplain\r\nend";
+    const Case cases[] = {
+        {"bytes of windows-1252", ansi, "windows-1252", false, 0, NamingMode::Numbered},
+        {"decoded windows-1252 with a header", ansi, "windows-1252", true, 1, NamingMode::Numbered},
+        {"UTF-8 bytes, first characters", utf8, "auto", false, 0, NamingMode::FirstChars},
+        {"UTF-8 decoded with a header", utf8, "utf-8", true, 1, NamingMode::FirstChars},
+        {"UTF-16", Utf16(u"\uFEFFa\u00E9\r\n\u20AC\U0001F600\r\nz"), "", false, 1, NamingMode::Numbered},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder folder;
+        PathList sources{folder.Write("s.txt", c.bytes)};
+        FixedSettings settings = Lines(u"1");
+        settings.naming = c.naming;
+        settings.nameLength = u"3";
+        RunOptions options;
+        options.codepage = c.codepage;
+        options.alwaysDecode = c.alwaysDecode;
+        options.headerLines = c.header;
+        options.dryRun = true;
+        SizeHost planned;
+        EXPECT_TRUE(SplitRun(sources, settings, planned, options).ok());
+        options.dryRun = false;
+        RecordingHost written;
+        EXPECT_TRUE(SplitRun(sources, settings, written, options).ok());
+        std::map<std::string, std::uint64_t> sizes;
+        for (const auto& [name, bytes] : folder.Files())
+            if (name != "s.txt") sizes[name] = bytes.size();
+        EXPECT_GE(sizes.size(), 2u);
+        EXPECT_EQ(planned.sizes, sizes);
+    }
 }
 
 TEST(SplitRun, utf16SourceIsOneBlockWrittenAsUtf8) {

@@ -72,7 +72,7 @@ private slots:
     void dataWithoutLocalFilesIsRefused();
     void dropIsTakenAsCopyEvenWhenMoveIsProposed();
     void dropsStayAcceptedAfterAPressOnAnEntry();
-    void dropsAppendDuringARun();
+    void dropsAreRefusedDuringARunAndTakenAfterIt();
 
 private:
     std::unique_ptr<FileList> list_;
@@ -148,9 +148,12 @@ void FileDropTest::dropsStayAcceptedAfterAPressOnAnEntry() {
     QCOMPARE(Texts(*list_), (QStringList{"/data/a.txt", "/data/b.txt"}));
 }
 
-void FileDropTest::dropsAppendDuringARun() {
-    list_->SetRunActive(true);
+void FileDropTest::dropsAreRefusedDuringARunAndTakenAfterIt() {
     const auto data = FileData({"/data/a.txt", "/data/b.txt"});
+    list_->SetRunActive(true);
+    QVERIFY(!DragAndDrop(*list_, data.get()).dropAccepted);
+    QCOMPARE(list_->Count(), 0);
+    list_->SetRunActive(false);
     QVERIFY(DragAndDrop(*list_, data.get()).dropAccepted);
     QCOMPARE(Texts(*list_), (QStringList{"/data/a.txt", "/data/b.txt"}));
 }

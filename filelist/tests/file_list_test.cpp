@@ -122,7 +122,8 @@ void FileListTest::listIsOneUnsortedColumnWithItsToolTip() {
     QCOMPARE(list_->headerItem()->text(0), QStringLiteral("Text File(s)"));
     QCOMPARE(list_->columnWidth(0), 433);
     QCOMPARE(list_->toolTip(), QStringLiteral("Drag and drop files here. Double-click item to remove it. "
-                                              "Move bar to right and out of window to reveal full names."));
+                                              "Move bar to right and out of window to reveal full names. "
+                                              "Delete removes the selected items; Clear List empties the list."));
     QVERIFY(!list_->isSortingEnabled());
     QVERIFY(!list_->header()->stretchLastSection());
     QVERIFY(!list_->dragEnabled());

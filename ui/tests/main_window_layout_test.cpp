@@ -30,7 +30,13 @@ private slots:
 
     void windowIsFixedAtItsClientSizeWithoutMaximize() {
         MainWindow window;
-        QCOMPARE(window.size(), QSize(513, 392));
+        window.show();
+        // The designed client area lies below the menu bar.
+        auto* surface = window.findChild<QWidget*>("windowSurface");
+        auto* menuBar = window.findChild<QWidget*>("menuBar");
+        QCOMPARE(surface->size(), QSize(513, 392));
+        QCOMPARE(surface->geometry().top(), menuBar->geometry().bottom() + 1);
+        QCOMPARE(window.size(), QSize(513, 392 + menuBar->height()));
         QCOMPARE(window.minimumSize(), window.maximumSize());
         QCOMPARE(window.windowTitle(), QStringLiteral("Partwright"));
         const Qt::WindowFlags flags = window.windowFlags();
@@ -43,7 +49,6 @@ private slots:
     void controlsStandWhereTheLayoutPutsThem_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QRect>("expected");
-        QTest::newRow("focusHolder") << "focusHolder" << Twips(-720, 2640, 615, 495);
         QTest::newRow("addFilesButton") << "addFilesButton" << Twips(120, 2040, 2415, 1215);
         QTest::newRow("addFolderButton") << "addFolderButton" << Twips(2640, 2040, 2415, 1215);
         QTest::newRow("splitButton") << "splitButton" << Twips(5160, 2040, 2415, 1215);
@@ -163,23 +168,24 @@ private slots:
         QCOMPARE(list.columnCount(), 1);
         QCOMPARE(list.headerItem()->text(0), QStringLiteral("Text File(s)"));
         QCOMPARE(list.columnWidth(0), 6500 / 15);
-        QCOMPARE(list.toolTip(), QStringLiteral("Drag and drop files here. Double-click item to remove it. Move bar "
-                                                "to right and out of window to reveal full names."));
+        QVERIFY(list.toolTip().startsWith(QStringLiteral("Drag and drop files here. Double-click item to remove it. "
+                                                           "Move bar to right and out of window to reveal full names.")));
     }
 
     void nothingShowsFocusAtStartAndTabFollowsTheTable() {
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        QCOMPARE(QApplication::focusWidget(), window.findChild<QWidget*>("focusHolder"));
+        // The window itself holds the focus, and is no tab stop.
+        QCOMPARE(QApplication::focusWidget(), &window);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), window.findChild<QWidget*>("addFilesButton"));
+        QCOMPARE(QApplication::focusWidget(), window.findChild<QWidget*>("fileList"));
 
-        const QStringList order = {"addFilesButton",        "splitButton",        "fileList",        "addFolderButton",
-                                   "linesOption",           "linesPerPieceField", "separatorOption", "separatorField",
-                                   "firstCharactersOption", "numberedOption",     "nameLengthField", "blankLinesOption",
-                                   "prefixOption",          "prefixField",        "firstNumberField"};
-        QWidget* widget = window.findChild<QWidget*>("focusHolder");
+        const QStringList order = {"fileList",        "addFilesButton",     "addFolderButton", "splitButton",
+                                   "linesOption",     "linesPerPieceField", "separatorOption", "separatorField",
+                                   "firstCharactersOption", "numberedOption", "nameLengthField", "blankLinesOption",
+                                   "prefixOption",    "prefixField",        "firstNumberField"};
+        QWidget* widget = &window;
         QStringList chain;
         while (chain.size() < order.size()) {
             widget = widget->nextInFocusChain();
@@ -193,14 +199,14 @@ private slots:
         QTest::addColumn<QStringList>("stops");
         QTest::newRow("linesOption and numberedOption")
             << QStringList{"linesOption", "numberedOption"}
-            << QStringList{"addFilesButton",     "splitButton",    "fileList",       "addFolderButton", "linesOption",
-                           "linesPerPieceField", "separatorField", "numberedOption", "nameLengthField", "prefixField",
-                           "firstNumberField",   "focusHolder",    "addFilesButton"};
+            << QStringList{"fileList",           "addFilesButton", "addFolderButton", "splitButton",     "linesOption",
+                           "linesPerPieceField", "separatorField", "numberedOption",  "nameLengthField", "prefixField",
+                           "firstNumberField",   "fileList"};
         QTest::newRow("blankLinesOption and prefixOption")
             << QStringList{"blankLinesOption", "prefixOption"}
-            << QStringList{"addFilesButton",     "splitButton",    "fileList",         "addFolderButton",
+            << QStringList{"fileList",           "addFilesButton", "addFolderButton",  "splitButton",
                            "linesPerPieceField", "separatorField", "nameLengthField",  "blankLinesOption",
-                           "prefixOption",       "prefixField",    "firstNumberField", "focusHolder"};
+                           "prefixOption",       "prefixField",    "firstNumberField", "fileList"};
     }
     void tabEntersAnOptionGroupOnlyAtItsSelectedOption() {
         QFETCH(QStringList, select);

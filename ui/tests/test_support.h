@@ -67,6 +67,14 @@ private:
     MessageSink previous_;
 };
 
+// The first paragraph of every text: the end of a run says "Done." there and
+// what was written in the paragraphs below.
+[[nodiscard]] inline QStringList FirstParagraphs(const QStringList& texts) {
+    QStringList firsts;
+    for (const QString& text : texts) firsts << text.section(QStringLiteral("\n\n"), 0, 0);
+    return firsts;
+}
+
 }  // namespace partwright::test
 
 #define PARTWRIGHT_UI_TEST_MAIN(TestClass)                 \

@@ -104,6 +104,9 @@ public:
     virtual void ReportProgress(const Progress&) {}
     // Called for every piece in a dry run, in place of writing it.
     virtual void PlannedPiece(const std::filesystem::path& /*target*/) {}
+    // Called in a dry run once a planned piece is complete: the bytes it would
+    // hold, its header included.
+    virtual void PlannedPieceSize(const std::filesystem::path& /*target*/, std::uint64_t /*bytes*/) {}
     // Called for every piece once it is written whole under its name.
     virtual void PieceWritten(const std::filesystem::path& /*target*/) {}
     // Called, before PieceWritten (or PlannedPiece), for a piece whose name an
@@ -162,6 +165,8 @@ struct RunReport {
     // Pieces that took "name (2).txt" and the like, their name being taken by
     // an earlier piece of the run (planned ones too, in a dry run).
     std::uint64_t piecesRenamed = 0;
+    // Of piecesWritten, those that took the place of a file from before the run.
+    std::uint64_t piecesReplaced = 0;
     std::vector<Failure> failures;
 
     [[nodiscard]] bool ok() const { return !noFiles && !stopped && failures.empty(); }

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace partwright {
+
+// A whole number of bytes of at least 1, with an optional suffix K, M or G
+// (either case) for KiB, MiB or GiB; no blanks, no sign, no fraction.
+//   ParseByteSize("4096") == 4096, ParseByteSize("64K") == 65536, ParseByteSize("1.5M") == nullopt
+[[nodiscard]] std::optional<std::uint64_t> ParseByteSize(std::string_view text);
+
+}  // namespace partwright

@@ -1,0 +1,277 @@
+#include "ui/options_dialog.h"
+
+#include "partwright/byte_size.h"
+#include "partwright/codepage.h"
+#include "ui/settings_store.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace partwright {
+
+namespace keys = settings_keys;
+
+namespace {
+
+const QString kAuto = QStringLiteral("auto");
+const QString kSystem = QStringLiteral("system");
+const QString kNamed = QStringLiteral("named");
+
+// The engine's default, as the dialog stores it.
+QString DefaultLineEnd() { return kDefaultLineEnd == LineEnd::CrLf ? QStringLiteral("crlf") : kAuto; }
+
+std::optional<std::int64_t> HeaderLineCount(const QString& text) {
+    if (text.isEmpty()) return 0;
+    if (text.size() > 18) return std::nullopt;
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    return text.toLongLong();
+}
+
+QRadioButton* Choice(const QString& caption, const char* name, QButtonGroup* group) {
+    auto* option = new QRadioButton(caption);
+    option->setObjectName(QString::fromLatin1(name));
+    group->addButton(option);
+    return option;
+}
+
+}  // namespace
+
+RunChoices ReadRunChoices(const SettingsStore& store) {
+    RunChoices choices;
+    choices.lineEnd = store.Read(keys::kLineEnd, DefaultLineEnd());
+    choices.codePage = store.Read(keys::kCodePage, kAuto);
+    choices.wholeSources = store.Read(keys::kWholeSources, QStringLiteral("1")) != QLatin1String("0");
+    choices.outputFolder = store.Read(keys::kOutputFolder, QString());
+    choices.maxPieceSize = store.Read(keys::kMaxPieceSize, QString());
+    choices.headerLines = store.Read(keys::kHeaderLines, QStringLiteral("0"));
+    return choices;
+}
+
+void WriteRunChoices(SettingsStore& store, const RunChoices& choices) {
+    store.Write(keys::kLineEnd, choices.lineEnd);
+    store.Write(keys::kCodePage, choices.codePage);
+    store.Write(keys::kWholeSources, choices.wholeSources ? QStringLiteral("1") : QStringLiteral("0"));
+    store.Write(keys::kOutputFolder, choices.outputFolder);
+    store.Write(keys::kMaxPieceSize, choices.maxPieceSize);
+    store.Write(keys::kHeaderLines, choices.headerLines);
+}
+
+CheckedRunOptions ToRunOptions(const RunChoices& choices) {
+    CheckedRunOptions checked;
+    RunOptions options;
+    options.wholeFile = choices.wholeSources;
+
+    if (choices.lineEnd == QLatin1String("crlf")) {
+        options.lineEnd = LineEnd::CrLf;
+    } else if (choices.lineEnd == QLatin1String("lf")) {
+        options.lineEnd = LineEnd::Lf;
+    } else if (choices.lineEnd == kAuto) {
+        options.lineEnd = LineEnd::Auto;
+    } else {
+        checked.problem = QObject::tr("The line end \"%1\" is not one of auto, crlf and lf.").arg(choices.lineEnd);
+        return checked;
+    }
+
+    if (choices.codePage == kAuto) {
+        options.codepage = "auto";
+    } else if (choices.codePage == kSystem) {
+        options.codepage = "system";
+    } else {
+        std::string error;
+        const std::string name = choices.codePage.trimmed().toStdString();
+        if (name.empty() || !CanReadCodepage(name, error)) {
+            checked.problem = QObject::tr("\"%1\" is not a code page this program knows.").arg(choices.codePage);
+            return checked;
+        }
+        options.codepage = name;
+    }
+
+    if (!choices.outputFolder.isEmpty()) {
+        if (!QFileInfo(choices.outputFolder).isDir()) {
+            checked.problem = QObject::tr("The folder for the pieces, \"%1\", does not exist.").arg(choices.outputFolder);
+            return checked;
+        }
+        options.outputFolder = std::filesystem::path(choices.outputFolder.toStdU16String());
+    }
+
+    if (!choices.maxPieceSize.trimmed().isEmpty()) {
+        const auto size = ParseByteSize(choices.maxPieceSize.trimmed().toStdString());
+        if (!size) {
+            checked.problem =
+                QObject::tr("The size cap \"%1\" is not a whole number of bytes such as 4096, 512K, 1M or 2G.")
+                    .arg(choices.maxPieceSize);
+            return checked;
+        }
+        options.maxPieceBytes = *size;
+    }
+
+    const auto header = HeaderLineCount(choices.headerLines.trimmed());
+    if (!header) {
+        checked.problem = QObject::tr("The header lines \"%1\" are not a whole number.").arg(choices.headerLines);
+        return checked;
+    }
+    options.headerLines = *header;
+
+    checked.options = options;
+    return checked;
+}
+
+OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(parent), store_(store) {
+    setObjectName(QStringLiteral("optionsDialog"));
+    setWindowTitle(tr("Options"));
+
+    lineEnd_ = new QComboBox;
+    lineEnd_->setObjectName(QStringLiteral("lineEndChoice"));
+    lineEnd_->addItem(tr("Automatic: the first line end in each source"), kAuto);
+    lineEnd_->addItem(tr("CR LF (Windows)"), QStringLiteral("crlf"));
+    lineEnd_->addItem(tr("LF (Linux, macOS)"), QStringLiteral("lf"));
+
+    codePage_ = new QComboBox;
+    codePage_->setObjectName(QStringLiteral("codePageChoice"));
+    codePage_->addItem(tr("Automatic: UTF-8 when valid, else the system's"), kAuto);
+    codePage_->addItem(tr("The system's code page"), kSystem);
+    codePage_->addItem(tr("This code page:"), kNamed);
+    codePageName_ = new QLineEdit;
+    codePageName_->setObjectName(QStringLiteral("codePageName"));
+    codePageName_->setAccessibleName(tr("Code page name"));
+    codePageName_->setPlaceholderText(tr("such as windows-1250, 932 or utf-8"));
+    codePageName_->setMinimumWidth(codePageName_->fontMetrics().horizontalAdvance(codePageName_->placeholderText()) + 16);
+    auto* codePageRow = new QHBoxLayout;
+    codePageRow->addWidget(codePage_);
+    codePageRow->addWidget(codePageName_);
+
+    auto* cutting = new QButtonGroup(this);
+    wholeSources_ = Choice(tr("Whole sources"), "wholeSourcesOption", cutting);
+    blocks_ = Choice(tr("Blocks of 30000 bytes, each cut on its own"), "blocksOption", cutting);
+    auto* cuttingColumn = new QVBoxLayout;
+    cuttingColumn->addWidget(wholeSources_);
+    cuttingColumn->addWidget(blocks_);
+
+    auto* destination = new QButtonGroup(this);
+    besideSources_ = Choice(tr("Beside each source"), "besideSourcesOption", destination);
+    intoFolder_ = Choice(tr("Into this folder:"), "intoFolderOption", destination);
+    folder_ = new QLineEdit;
+    folder_->setObjectName(QStringLiteral("outputFolderField"));
+    folder_->setAccessibleName(tr("Folder for the pieces"));
+    auto* browse = new QPushButton(tr("Browse..."));
+    browse->setObjectName(QStringLiteral("browseFolderButton"));
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(intoFolder_);
+    folderRow->addWidget(folder_, 1);
+    folderRow->addWidget(browse);
+    auto* destinationColumn = new QVBoxLayout;
+    destinationColumn->addWidget(besideSources_);
+    destinationColumn->addLayout(folderRow);
+
+    maxPieceSize_ = new QLineEdit;
+    maxPieceSize_->setObjectName(QStringLiteral("maxPieceSizeField"));
+    maxPieceSize_->setPlaceholderText(tr("off, or a size such as 512K, 1M or 2G"));
+    maxPieceSize_->setToolTip(tr("Pieces of whole lines of at most this many bytes, in place of the split option "
+                                 "chosen in the window; a longer line is a piece of its own."));
+
+    headerLines_ = new QSpinBox;
+    headerLines_->setObjectName(QStringLiteral("headerLinesField"));
+    headerLines_->setRange(0, 1000000);
+    headerLines_->setSpecialValueText(tr("off"));
+    headerLines_->setToolTip(tr("The first lines of each source, written at the head of every piece of it."));
+
+    problem_ = new QLabel;
+    problem_->setObjectName(QStringLiteral("optionsProblem"));
+    problem_->setWordWrap(true);
+    problem_->setStyleSheet(QStringLiteral("color: #b00000"));
+    problem_->hide();
+
+    auto* form = new QFormLayout;
+    form->addRow(tr("Line ends:"), lineEnd_);
+    form->addRow(tr("Code page:"), codePageRow);
+    form->addRow(tr("Cut:"), cuttingColumn);
+    form->addRow(tr("Pieces go:"), destinationColumn);
+    form->addRow(tr("Size cap per piece:"), maxPieceSize_);
+    form->addRow(tr("Header lines in every piece:"), headerLines_);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(form);
+    column->addWidget(problem_);
+    column->addWidget(buttons);
+
+    connect(buttons, &QDialogButtonBox::accepted, this, &OptionsDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &OptionsDialog::reject);
+    connect(browse, &QPushButton::clicked, this, &OptionsDialog::onBrowseClicked);
+    connect(codePage_, &QComboBox::currentIndexChanged, this, &OptionsDialog::UpdateEnabled);
+    connect(intoFolder_, &QRadioButton::toggled, this, &OptionsDialog::UpdateEnabled);
+    // Typing a folder or a code-page name means choosing it.
+    connect(folder_, &QLineEdit::textEdited, intoFolder_, [this] { intoFolder_->setChecked(true); });
+
+    Show(ReadRunChoices(store_));
+}
+
+void OptionsDialog::Show(const RunChoices& choices) {
+    const int lineEnd = lineEnd_->findData(choices.lineEnd);
+    lineEnd_->setCurrentIndex(lineEnd < 0 ? 0 : lineEnd);
+    const int codePage = codePage_->findData(choices.codePage);
+    codePage_->setCurrentIndex(codePage < 0 ? codePage_->findData(kNamed) : codePage);
+    codePageName_->setText(codePage < 0 ? choices.codePage : QString());
+    (choices.wholeSources ? wholeSources_ : blocks_)->setChecked(true);
+    (choices.outputFolder.isEmpty() ? besideSources_ : intoFolder_)->setChecked(true);
+    folder_->setText(choices.outputFolder);
+    maxPieceSize_->setText(choices.maxPieceSize);
+    const std::int64_t header = HeaderLineCount(choices.headerLines.trimmed()).value_or(0);
+    headerLines_->setValue(static_cast<int>(std::min<std::int64_t>(header, headerLines_->maximum())));
+    UpdateEnabled();
+}
+
+RunChoices OptionsDialog::Shown() const {
+    RunChoices choices;
+    choices.lineEnd = lineEnd_->currentData().toString();
+    choices.codePage = codePage_->currentData().toString();
+    if (choices.codePage == kNamed) choices.codePage = codePageName_->text().trimmed();
+    choices.wholeSources = wholeSources_->isChecked();
+    choices.outputFolder = intoFolder_->isChecked() ? folder_->text().trimmed() : QString();
+    choices.maxPieceSize = maxPieceSize_->text().trimmed();
+    choices.headerLines = QString::number(headerLines_->value());
+    return choices;
+}
+
+void OptionsDialog::UpdateEnabled() {
+    codePageName_->setEnabled(codePage_->currentData().toString() == kNamed);
+}
+
+void OptionsDialog::onBrowseClicked() {
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Folder for the pieces"), folder_->text());
+    if (folder.isEmpty()) return;
+    folder_->setText(folder);
+    intoFolder_->setChecked(true);
+}
+
+void OptionsDialog::accept() {
+    const RunChoices choices = Shown();
+    QString problem;
+    if (intoFolder_->isChecked() && choices.outputFolder.isEmpty())
+        problem = tr("Choose the folder for the pieces, or let them go beside each source.");
+    else
+        problem = ToRunOptions(choices).problem;
+    if (!problem.isEmpty()) {
+        problem_->setText(problem);
+        problem_->show();
+        return;
+    }
+    WriteRunChoices(store_, choices);
+    QDialog::accept();
+}
+
+}  // namespace partwright

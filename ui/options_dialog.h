@@ -1,0 +1,77 @@
+#pragma once
+
+#include "partwright/split_run.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <optional>
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QSpinBox;
+
+namespace partwright {
+
+class SettingsStore;
+
+// The run's further options as the settings store keeps them, each a text:
+//  "Line End"       "auto" | "crlf" | "lf"     (default "crlf" on Windows, "auto" elsewhere)
+//  "Code Page"      "auto" | "system" | a code-page name the command line accepts (default "auto")
+//  "Whole Sources"  "1" | "0"                  (default "1"; "0" cuts 30000-byte blocks on their own)
+//  "Output Folder"  "" beside each source, or a folder
+//  "Max Piece Size" "" off, or a size such as "512K" or "1M"
+//  "Header Lines"   "0" off, or a whole number of lines repeated at the head of every piece
+struct RunChoices {
+    QString lineEnd;
+    QString codePage;
+    bool wholeSources = true;
+    QString outputFolder;
+    QString maxPieceSize;
+    QString headerLines;
+};
+
+[[nodiscard]] RunChoices ReadRunChoices(const SettingsStore& store);
+void WriteRunChoices(SettingsStore& store, const RunChoices& choices);
+
+// The engine's options for the choices, or why they make no run (a hand-edited
+// store, a folder deleted since it was chosen): `problem` is a sentence for the user.
+struct CheckedRunOptions {
+    std::optional<RunOptions> options;
+    QString problem;
+};
+[[nodiscard]] CheckedRunOptions ToRunOptions(const RunChoices& choices);
+
+// Options... : edits the choices above. OK checks them and stores them, or
+// says in the dialog what is wrong and stays open.
+class OptionsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit OptionsDialog(SettingsStore& store, QWidget* parent = nullptr);
+
+    void accept() override;
+
+private:
+    void Show(const RunChoices& choices);
+    [[nodiscard]] RunChoices Shown() const;
+    void onBrowseClicked();
+    void UpdateEnabled();
+
+    SettingsStore& store_;
+    QComboBox* lineEnd_ = nullptr;
+    QComboBox* codePage_ = nullptr;
+    QLineEdit* codePageName_ = nullptr;
+    QRadioButton* wholeSources_ = nullptr;
+    QRadioButton* blocks_ = nullptr;
+    QRadioButton* besideSources_ = nullptr;
+    QRadioButton* intoFolder_ = nullptr;
+    QLineEdit* folder_ = nullptr;
+    QLineEdit* maxPieceSize_ = nullptr;
+    QSpinBox* headerLines_ = nullptr;
+    QLabel* problem_ = nullptr;
+};
+
+}  // namespace partwright

@@ -1,0 +1,208 @@
+#include "ui/preview_dialog.h"
+
+#include "partwright/failure.h"
+#include "partwright/messages.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <system_error>
+
+namespace partwright {
+
+namespace {
+
+QString NativePath(const std::filesystem::path& path) {
+    return QDir::toNativeSeparators(QString::fromStdU16String(path.u16string()));
+}
+
+// One source of the list, planned on its own so each piece is known to be its.
+class OneSource final : public SourceList {
+public:
+    explicit OneSource(std::filesystem::path path) : path_(std::move(path)) {}
+    int Count() const override { return 1; }
+    std::filesystem::path At(int /*position*/) const override { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+enum Column { kName = 0, kSize = 1, kNote = 2 };
+
+QString Size(std::uint64_t bytes) {
+    if (bytes == 1) return PreviewDialog::tr("1 byte");
+    if (bytes < 1024) return PreviewDialog::tr("%1 bytes").arg(bytes);
+    return QLocale().formattedDataSize(static_cast<qint64>(bytes));
+}
+
+}  // namespace
+
+class PreviewDialog::Host final : public RunHost {
+public:
+    Host(PreviewDialog& dialog, int row) : dialog_(dialog), row_(row) {}
+
+    bool Yield() override {
+        // As the window's run does: events at most every 15 ms, not at every piece.
+        if (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= 15) {
+            dialog_.ShowTotals();
+            QCoreApplication::processEvents();
+            sinceEvents_.start();
+        }
+        return !dialog_.cancelled_;
+    }
+    void PlannedPiece(const std::filesystem::path& target) override { dialog_.AddPiece(row_, target); }
+    void PlannedPieceSize(const std::filesystem::path& /*target*/, std::uint64_t bytes) override {
+        dialog_.SetPieceSize(row_, bytes);
+    }
+    void ReportFailure(const Failure& failure) override {
+        dialog_.AddFailure(row_, QString::fromStdString(Describe(failure)));
+    }
+    void ShowNotice(Notice notice, const std::filesystem::path& /*source*/) override {
+        switch (notice) {
+            case Notice::LinesNotNumber:
+                dialog_.AddFailure(row_, QString::fromUtf8(messages::kLinesNotNumber));
+                break;
+        }
+    }
+
+private:
+    PreviewDialog& dialog_;
+    int row_;
+    QElapsedTimer sinceEvents_;
+};
+
+PreviewDialog::PreviewDialog(const SourceList& sources, const SplitSettings& settings, RunOptions options,
+                             QWidget* parent)
+    : QDialog(parent), sources_(sources), settings_(settings), options_(std::move(options)) {
+    setObjectName(QStringLiteral("previewDialog"));
+    setWindowTitle(tr("Preview - Partwright"));
+    options_.dryRun = true;
+
+    plan_ = new QTreeWidget;
+    plan_->setObjectName(QStringLiteral("previewList"));
+    plan_->setAccessibleName(tr("Pieces each source would give"));
+    plan_->setHeaderLabels({tr("Source and its pieces"), tr("Size"), tr("Note")});
+    plan_->setUniformRowHeights(true);
+    plan_->header()->setStretchLastSection(true);
+    plan_->setColumnWidth(kName, 330);
+    plan_->setColumnWidth(kSize, 90);
+    summary_ = new QLabel;
+    summary_->setObjectName(QStringLiteral("previewSummary"));
+    summary_->setWordWrap(true);
+    auto* buttons = new QDialogButtonBox;
+    close_ = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
+    close_->setObjectName(QStringLiteral("previewCloseButton"));
+
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(plan_, 1);
+    column->addWidget(summary_);
+    column->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, this, &PreviewDialog::reject);
+    resize(640, 420);
+}
+
+void PreviewDialog::Plan() {
+    planning_ = true;
+    const int count = sources_.Count();
+    for (int position = 1; position <= count && !cancelled_; ++position) {
+        const std::filesystem::path source = sources_.At(position);
+        auto* item = new QTreeWidgetItem(plan_, {NativePath(source)});
+        item->setExpanded(true);
+        Host host(*this, position - 1);
+        (void)SplitRun(OneSource(source), settings_, host, options_);
+        const int pieces = item->data(kName, Qt::UserRole).toInt();
+        item->setText(kSize, Size(item->data(kSize, Qt::UserRole).toULongLong()));
+        item->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
+        if (item->text(kNote).isEmpty())
+            item->setText(kNote, pieces == 1 ? tr("1 piece") : tr("%1 pieces").arg(QLocale().toString(pieces)));
+        const int shown = item->childCount() - item->data(kNote, Qt::UserRole).toInt();  // less the failure rows
+        if (pieces > shown) {
+            auto* more = new QTreeWidgetItem(item, {tr("and %1 more").arg(QLocale().toString(pieces - shown))});
+            more->setFlags(Qt::ItemIsEnabled);
+        }
+        ShowTotals();
+    }
+    totals_.complete = !cancelled_;
+    planning_ = false;
+    close_->setText(tr("Close"));
+    ShowTotals();
+}
+
+void PreviewDialog::AddPiece(int sourceRow, const std::filesystem::path& target) {
+    ++totals_.pieces;
+    QTreeWidgetItem* source = plan_->topLevelItem(sourceRow);
+    source->setData(kName, Qt::UserRole, source->data(kName, Qt::UserRole).toInt() + 1);
+
+    const QString path = NativePath(target);
+    QString note;
+    if (namesTaken_[path]++ > 0) {
+        ++totals_.colliding;
+        note = tr("name taken by an earlier piece");
+    } else {
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(target, error))) {
+            ++totals_.replacing;
+            note = tr("replaces an existing file");
+        }
+    }
+    lastPiece_ = nullptr;
+    if (shownPieces_ >= kShownPieces) return;
+    ++shownPieces_;
+    lastPiece_ = new QTreeWidgetItem(source, {QString::fromStdU16String(target.filename().u16string()), {}, note});
+    lastPiece_->setToolTip(kName, path);
+    lastPiece_->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void PreviewDialog::SetPieceSize(int sourceRow, std::uint64_t bytes) {
+    totals_.bytes += bytes;
+    QTreeWidgetItem* source = plan_->topLevelItem(sourceRow);
+    source->setData(kSize, Qt::UserRole, source->data(kSize, Qt::UserRole).toULongLong() + bytes);
+    if (lastPiece_) lastPiece_->setText(kSize, Size(bytes));
+}
+
+void PreviewDialog::AddFailure(int sourceRow, const QString& text) {
+    ++totals_.failures;
+    QTreeWidgetItem* source = plan_->topLevelItem(sourceRow);
+    auto* failure = new QTreeWidgetItem(source, {tr("fails"), {}, text});
+    failure->setToolTip(kNote, text);
+    source->setData(kNote, Qt::UserRole, source->data(kNote, Qt::UserRole).toInt() + 1);
+}
+
+void PreviewDialog::ShowTotals() {
+    const QLocale locale;
+    QStringList parts;
+    parts << tr("%1 pieces (%2) from %3 of %4 sources")
+                 .arg(locale.toString(totals_.pieces), Size(totals_.bytes))
+                 .arg(plan_->topLevelItemCount())
+                 .arg(sources_.Count());
+    parts << tr("%1 would replace existing files").arg(locale.toString(totals_.replacing));
+    parts << tr("%1 names are taken twice").arg(locale.toString(totals_.colliding));
+    if (totals_.failures > 0) parts << tr("%1 failures").arg(totals_.failures);
+    QString text = parts.join(QStringLiteral("; ")) + QLatin1Char('.') + QLatin1Char(' ') +
+                   (options_.outputFolder.empty()
+                        ? tr("Pieces go beside their sources.")
+                        : tr("Pieces go into %1.").arg(NativePath(options_.outputFolder)));
+    if (planning_)
+        text += QLatin1Char(' ') + tr("Planning...");
+    else if (!totals_.complete)
+        text += QLatin1Char(' ') + tr("Stopped before the end.");
+    summary_->setText(text);
+}
+
+void PreviewDialog::reject() {
+    if (planning_) {
+        cancelled_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+}  // namespace partwright

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "partwright/split_run.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QString>
+
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace partwright {
+
+// What Split! would do, from the engine's dry run: for every source the
+// pieces it would write and their sizes, marking those that would replace an existing file
+// and names that more than one piece would take. Nothing is written.
+// Planning yields to the window as a run does; Cancel stops it where it is.
+class PreviewDialog : public QDialog {
+    Q_OBJECT
+public:
+    // At most this many pieces get a row of their own, so that huge plans
+    // stay quick to show; the counts cover every piece.
+    static constexpr int kShownPieces = 10000;
+
+    PreviewDialog(const SourceList& sources, const SplitSettings& settings, RunOptions options,
+                  QWidget* parent = nullptr);
+
+    // Runs the dry run, filling the list as it goes; returns when it is done or cancelled.
+    void Plan();
+
+    struct Totals {
+        std::uint64_t pieces = 0;
+        std::uint64_t bytes = 0;      // that the pieces would hold
+        std::uint64_t replacing = 0;  // would take the place of a file that exists now
+        std::uint64_t colliding = 0;  // take a name an earlier piece of the run takes, or a source's
+        int failures = 0;
+        bool complete = false;
+    };
+    [[nodiscard]] const Totals& Summary() const { return totals_; }
+
+    void reject() override;  // while planning: stop planning; afterwards: close
+
+private:
+    class Host;
+    void AddPiece(int sourceRow, const std::filesystem::path& target);
+    void SetPieceSize(int sourceRow, std::uint64_t bytes);
+    void AddFailure(int sourceRow, const QString& text);
+    void ShowTotals();
+
+    const SourceList& sources_;
+    const SplitSettings& settings_;
+    RunOptions options_;
+    Totals totals_;
+    bool planning_ = false;
+    bool cancelled_ = false;
+    int shownPieces_ = 0;
+    QTreeWidgetItem* lastPiece_ = nullptr;  // the row of the piece being planned, when it has one
+    QHash<QString, int> namesTaken_;  // target path -> pieces planned under it
+    QTreeWidget* plan_ = nullptr;
+    QLabel* summary_ = nullptr;
+    QPushButton* close_ = nullptr;
+};
+
+}  // namespace partwright
