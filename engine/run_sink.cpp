@@ -33,8 +33,6 @@ NativeString Folded(NativeString name) {
 
 void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding* coding) {
     Abandon();
-    recording_ = false;
-    recorded_.clear();
     undoable_ = false;
     takenBySource_.clear();
     lastCopyBefore_.clear();
@@ -335,15 +333,11 @@ void RunSink::Commit() {
     ++run_.report.piecesWritten;
     if (writer_.ReplacedOlder()) ++run_.report.piecesReplaced;
     ++run_.progress.piecesWritten;
-    if (recording_) recorded_.push_back(target_);
     run_.host.PieceWritten(target_);
 }
 
-void RunSink::RemoveRecorded() {
+void RunSink::CutAgain() {
     Abandon();
-    for (const std::filesystem::path& target : recorded_) (void)RemoveFile(target);
-    recorded_.clear();
-    // The second cut takes its names afresh, as if the first had not been.
     taken_.Erase(takenBySource_);
     takenBySource_.clear();
     for (auto undo = lastCopyBefore_.rbegin(); undo != lastCopyBefore_.rend(); ++undo) {

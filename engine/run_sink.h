@@ -66,15 +66,12 @@ public:
     // no piece was being written.
     bool Abandon();
 
-    // From now on keeps the target of every piece written, until the next
-    // source (for a source that may have to be cut again, see RemoveRecorded).
-    void RecordTargets() { recording_ = true; }
-    // The source is cut again from its start: deletes the pieces recorded,
-    // which a second cut may not write again under the same names, and gives
-    // back the names this source's pieces took.
-    void RemoveRecorded();
+    // The source is cut again from its start: gives back the names this
+    // source's pieces took, so the second cut's pieces take them again (and
+    // replace the first cut's files).
+    void CutAgain();
     // From now on keeps what the names taken by this source's pieces change,
-    // so that RemoveRecorded can give them back (a source that may be cut again).
+    // so that CutAgain can give them back (a source that may be cut again).
     void KeepNamesUndoable() { undoable_ = true; }
 
 private:
@@ -132,8 +129,6 @@ private:
     std::optional<Failure> unnamedFailure_;
     std::uint64_t plannedBytes_ = 0;  // of the piece's own text, in a dry run
 
-    bool recording_ = false;
-    std::vector<std::filesystem::path> recorded_;
     // Names taken by pieces of the run, as the folder the pieces of the
     // current source go to, resolved, and the file name (folded to one case
     // where file names ignore it).
@@ -145,7 +140,7 @@ private:
     std::uint64_t targetKey_ = 0;   // of the name the piece in progress goes under; 0 before ClaimTarget
     std::filesystem::path wanted_;  // the name it wanted, when it goes under another
     // What the current source changed in taken_ and lastCopy_, for
-    // RemoveRecorded to undo when the source is cut again.
+    // CutAgain to undo when the source is cut again.
     bool undoable_ = false;
     std::vector<std::uint64_t> takenBySource_;
     std::vector<std::pair<std::uint64_t, std::optional<int>>> lastCopyBefore_;

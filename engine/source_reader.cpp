@@ -174,6 +174,30 @@ struct SourceReader::Impl {
         }
     }
 
+    // Reads the rest of the source, past what the buffer holds, through
+    // `check`, then goes back to where the buffer ends. `valid`: all of it is
+    // UTF-8. False when a read or the seek fails (`reason` says why).
+    [[nodiscard]] bool CheckRestIsUtf8(Utf8Validator& check, bool& valid, std::string& reason) {
+        std::vector<char> scratch(std::max<std::size_t>(buffer.size(), std::size_t{1} << 16));
+        std::uint64_t at = bytesRead;
+        valid = check.valid();
+        while (valid && at < size) {
+            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(scratch.size(), size - at));
+            std::size_t got = 0;
+            if (!file.Read(scratch.data(), want, got, reason)) return false;
+            if (got == 0) {
+                reason = ShortfallReason(at, size);
+                return false;
+            }
+            at += got;
+            std::string_view step(scratch.data(), got);
+            if (check.atBoundary()) step.remove_prefix(PlainUtf8Prefix(step));
+            if (!step.empty()) check.Feed(step);
+            valid = at < size ? check.valid() : check.ValidAtEnd();
+        }
+        return file.Seek(bytesRead, reason);
+    }
+
     // The source is read in the fallback code page from now on.
     void UseFallback() {
         decoder = std::move(fallback);
@@ -303,6 +327,17 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
                 } else if (!impl->more()) {
                     impl->speculating = false;  // all of it read, and UTF-8
                     impl->file.Close();
+                } else if (options.checkWholeFirst) {
+                    bool valid = false;
+                    if (!impl->CheckRestIsUtf8(firstRead, valid, reason)) {
+                        failure = Failure{Failure::Kind::ReadSource, source, reason};
+                        return nullptr;
+                    }
+                    if (valid) {
+                        impl->speculating = false;
+                    } else {
+                        impl->UseFallback();
+                    }
                 }
             }
         }

@@ -267,6 +267,7 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     }
     ReadOptions read{run.options.codepage, run.options.wholeFile};
     if (run.options.chunkBytes > 0) read.chunkBytes = run.options.chunkBytes;
+    read.checkWholeFirst = CutMayDifferByCodepage(run);
     const auto reader = SourceReader::Open(source, read, failure);
     if (!reader) {
         run.Fail(failure);
@@ -284,22 +285,23 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     }
     const std::uint64_t piecesBefore = run.report.piecesWritten;
     const std::uint64_t renamedBefore = run.report.piecesRenamed;
+    const std::uint64_t replacedBefore = run.report.piecesReplaced;
     const std::size_t failuresBefore = run.report.failures.size();
     for (;;) {
         const ByteCoding* coding = run.options.alwaysDecode ? nullptr : reader->byteCoding();
         sink.StartSource(source, coding);
-        if (reader->mayRestart()) {
-            sink.KeepNamesUndoable();
-            if (CutMayDifferByCodepage(run)) sink.RecordTargets();
-        }
+        // Cut again from the start, the pieces come under the same names: the
+        // first cut's are replaced, and the names it took are given back.
+        if (reader->mayRestart()) sink.KeepNamesUndoable();
         const Outcome outcome =
             coding ? CutSource<char>(run, sink, *reader, source) : CutSource<char16_t>(run, sink, *reader, source);
         if (outcome != Outcome::Restart) return outcome;
         // Not UTF-8 after all: what was cut from it so far is void.
-        sink.RemoveRecorded();
+        sink.CutAgain();
         run.progress.piecesWritten -= run.report.piecesWritten - piecesBefore;
         run.report.piecesWritten = piecesBefore;
         run.report.piecesRenamed = renamedBefore;
+        run.report.piecesReplaced = replacedBefore;
         run.report.failures.resize(failuresBefore);
     }
 }

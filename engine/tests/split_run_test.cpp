@@ -310,6 +310,41 @@ TEST(SplitRun, laterPieceWithTheSameFirstCharactersTakesTheNextCopyName) {
               (Files{{"h.log", "Hello;Hel-lo world"}, {"Hello.txt", "Hello"}, {"Hello (2).txt", "Hel-lo world\r\n"}}));
 }
 
+// A source that is UTF-8 up to a late byte is read again in the fallback
+// code page. Names that hang on the reading are settled before the first
+// piece, so no piece of the first reading replaces a file only to be
+// deleted; names that do not are taken again, not given copy numbers.
+TEST(SplitRun, aSourceFoundNotUtf8LateKeepsOlderFilesAndTakesItsNamesAgain) {
+    std::string bytes = "caf\xC3\xA9\r\n";
+    for (int line = 0; line < 40; ++line) bytes += "line " + std::to_string(line) + "\r\n";
+    bytes += "\x93q\x94\r\n";
+    for (const NamingMode naming : {NamingMode::FirstChars, NamingMode::Numbered}) {
+        SCOPED_TRACE(static_cast<int>(naming));
+        Folder folder;
+        const fs::path source = folder.Write("s.txt", bytes);
+        folder.Write("caf\xC3\xA9.txt", "keep");  // the UTF-8 reading's name of the first piece
+        FixedSettings settings = Lines(u"1");
+        settings.naming = naming;
+        settings.nameLength = u"4";
+        RunOptions options;
+        options.codepage = "auto";
+        options.chunkBytes = 8;  // the late byte comes long after the first pieces are cut
+        RecordingHost host;
+        const RunReport report = SplitRun(PathList{source}, settings, host, options);
+        EXPECT_TRUE(report.ok());
+        // "line 0" to "line 39" all want line.txt; nothing else collides.
+        EXPECT_EQ(report.piecesRenamed, naming == NamingMode::FirstChars ? 39u : 0u);
+        const Files files = folder.Files();
+        EXPECT_EQ(files.at("caf\xC3\xA9.txt"), "keep");
+        if (naming == NamingMode::Numbered) {
+            EXPECT_EQ(report.piecesWritten, 42u);
+            EXPECT_EQ(files.size(), 2u + 42u);
+            EXPECT_EQ(files.at("s-0001.txt"), "caf\xC3\x83\xC2\xA9");  // windows-1252, as UTF-8
+            EXPECT_EQ(files.at("s-0042.txt"), "\xE2\x80\x9Cq\xE2\x80\x9D");
+        }
+    }
+}
+
 TEST(SplitRun, countsThePiecesThatTookThePlaceOfExistingFiles) {
     // Numbered names are known before writing; first-characters names only
     // once the piece has been written to its temporary file.
