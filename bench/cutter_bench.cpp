@@ -60,7 +60,8 @@ void Cut(benchmark::State& state, BasicPieceCutter<Unit>& cutter, std::basic_str
         benchmark::DoNotOptimize(sink.units);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size() * sizeof(Unit)));
-    state.counters["pieces"] = benchmark::Counter(static_cast<double>(sink.pieces) / static_cast<double>(state.iterations()));
+    state.counters["pieces"] = benchmark::Counter(static_cast<double>(sink.pieces) /
+                                                  static_cast<double>(state.iterations()));
 }
 
 template <class Unit>

@@ -4,12 +4,11 @@
 //   window_run_bench --lines N SOURCE
 //
 // prints "seconds cpu-seconds longest-event-wait-ms longest-progress-gap-ms
-// pieces" on one line; the CPU time (user and system) is the run's alone. The event wait is the longest time a 5 ms timer went without firing
-// (a click or a close request waits as long); the progress gap is the longest
-// time the progress display (bar or title) went without a change. The window
-// runs on the platform Qt picks (set QT_QPA_PLATFORM=xcb under Xvfb: the
-// offscreen platform handles events far more cheaply than a real display).
-// The settings store points at a temporary folder, never the user's own.
+// pieces" on one line; the CPU time (user and system) is the run's alone. The event wait is the longest time a 5 ms
+// timer went without firing (a click or a close request waits as long); the progress gap is the longest time the
+// progress display (bar or title) went without a change. The window runs on the platform Qt picks (set
+// QT_QPA_PLATFORM=xcb under Xvfb: the offscreen platform handles events far more cheaply than a real display). The
+// settings store points at a temporary folder, never the user's own.
 #include "filelist/file_list.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
@@ -113,7 +112,8 @@ int main(int argc, char** argv) {
     probe.setInterval(5);
     QObject::connect(&probe, &QTimer::timeout, [&] { events.Tick(); });
     GapMeter progress;
-    QObject::connect(window.findChild<QProgressBar*>(QStringLiteral("runProgress")), &QProgressBar::valueChanged, [&] { progress.Tick(); });
+    QObject::connect(window.findChild<QProgressBar*>(QStringLiteral("runProgress")), &QProgressBar::valueChanged,
+                     [&] { progress.Tick(); });
     QObject::connect(&window, &QWidget::windowTitleChanged, [&] { progress.Tick(); });
 
     auto* split = window.findChild<QToolButton*>("splitButton");

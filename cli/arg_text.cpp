@@ -4,8 +4,7 @@
 
 namespace partwright {
 
-std::string ArgumentFromUtf16(TextView text)
-{
+std::string ArgumentFromUtf16(TextView text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
@@ -14,8 +13,7 @@ std::string ArgumentFromUtf16(TextView text)
     return out;
 }
 
-std::optional<Text> TextFromArgument(std::string_view utf8)
-{
+std::optional<Text> TextFromArgument(std::string_view utf8) {
     Text out;
     out.reserve(utf8.size());
     while (!utf8.empty()) {
@@ -31,8 +29,7 @@ std::optional<Text> TextFromArgument(std::string_view utf8)
     return out;
 }
 
-std::optional<std::filesystem::path> PathFromArgument(const std::string& utf8)
-{
+std::optional<std::filesystem::path> PathFromArgument(const std::string& utf8) {
 #ifdef _WIN32
     const auto units = TextFromArgument(utf8);
     if (!units) {
@@ -45,8 +42,7 @@ std::optional<std::filesystem::path> PathFromArgument(const std::string& utf8)
 #endif
 }
 
-std::string PathForConsole(const std::filesystem::path& path)
-{
+std::string PathForConsole(const std::filesystem::path& path) {
 #ifdef _WIN32
     const std::wstring& wide = path.native();
     return ArgumentFromUtf16(Text(wide.begin(), wide.end()));

@@ -47,8 +47,7 @@ struct UsageError {
     std::string message;
 };
 
-ParseOutcome Refuse(const std::string& message)
-{
+ParseOutcome Refuse(const std::string& message) {
     ParseOutcome outcome;
     outcome.exitStatus = kExitUsage;
     // The message may quote an argument: its line breaks and other controls are shown, not obeyed.
@@ -56,8 +55,7 @@ ParseOutcome Refuse(const std::string& message)
     return outcome;
 }
 
-Text ArgumentText(const std::string& value, const char* option)
-{
+Text ArgumentText(const std::string& value, const char* option) {
     auto text = TextFromArgument(value);
     if (!text) {
         throw UsageError{std::string(option) + ": the text is not valid UTF-8"};
@@ -66,24 +64,18 @@ Text ArgumentText(const std::string& value, const char* option)
 }
 
 // The option that sets each field of the run's options.
-const char* OptionOf(OptionField field)
-{
+const char* OptionOf(OptionField field) {
     switch (field) {
-    case OptionField::LinesPerPiece:
-        return "--lines";
-    case OptionField::NameLength:
-        return "--first-chars";
-    case OptionField::Prefix:
-        return "--prefix";
-    case OptionField::FirstNumber:
-        return "--start";
+    case OptionField::LinesPerPiece: return "--lines";
+    case OptionField::NameLength: return "--first-chars";
+    case OptionField::Prefix: return "--prefix";
+    case OptionField::FirstNumber: return "--start";
     }
     return "";
 }
 
 // The engine's field check, the one the window makes before a run.
-void CheckFields(const FixedSettings& settings)
-{
+void CheckFields(const FixedSettings& settings) {
     const std::optional<FieldProblem> problem = CheckSettings(settings);
     if (!problem) {
         return;
@@ -99,8 +91,7 @@ void CheckFields(const FixedSettings& settings)
     throw UsageError{message};
 }
 
-std::string CheckedCodepage(const std::string& value)
-{
+std::string CheckedCodepage(const std::string& value) {
     std::string error;
     if (value.empty()) {
         throw UsageError{"--codepage: the name is empty (use auto, system or a code page)"};
@@ -111,8 +102,7 @@ std::string CheckedCodepage(const std::string& value)
     return value;
 }
 
-LineEnd CheckedLineEnd(const std::string& value)
-{
+LineEnd CheckedLineEnd(const std::string& value) {
     if (value == "crlf") {
         return LineEnd::CrLf;
     }
@@ -126,8 +116,7 @@ LineEnd CheckedLineEnd(const std::string& value)
 }
 
 // A whole number of bytes, with K, M or G for powers of 1024.
-std::uint64_t CheckedMaxBytes(const std::string& value)
-{
+std::uint64_t CheckedMaxBytes(const std::string& value) {
     const auto refuse = [&value](const std::string& why) {
         return UsageError{"--max-bytes: \"" + value + "\" " + why};
     };
@@ -163,8 +152,7 @@ std::uint64_t CheckedMaxBytes(const std::string& value)
     return number << shift;
 }
 
-std::int64_t CheckedHeader(const std::string& value)
-{
+std::int64_t CheckedHeader(const std::string& value) {
     const bool digitsOnly = !value.empty() && value.size() <= 18 &&
                             std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
     if (!digitsOnly || std::stoll(value) < 1) {
@@ -173,8 +161,7 @@ std::int64_t CheckedHeader(const std::string& value)
     return std::stoll(value);
 }
 
-std::filesystem::path CheckedOutputDir(const std::string& value)
-{
+std::filesystem::path CheckedOutputDir(const std::string& value) {
     auto path = PathFromArgument(value);
     std::error_code error;
     if (!path || path->empty() || !std::filesystem::is_directory(*path, error)) {
@@ -184,8 +171,7 @@ std::filesystem::path CheckedOutputDir(const std::string& value)
     return *path;
 }
 
-CliOptions Convert(const RawArguments& raw, const CLI::App& app)
-{
+CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     CliOptions options;
     FixedSettings& settings = options.settings;
 
@@ -254,8 +240,7 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app)
     return options;
 }
 
-void DeclareOptions(CLI::App& app, RawArguments& raw)
-{
+void DeclareOptions(CLI::App& app, RawArguments& raw) {
     app.footer(
         "Every source is cut as one text. A source whose first byte is FF or FE is UTF-16; any other is\n"
         "read in the code page of --codepage. By default (auto) a source that is valid UTF-8 throughout\n"
@@ -265,7 +250,8 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
         "Bytes that are not valid UTF-8 in a UTF-8 source are read as the characters of their values.\n"
         "The line end is each source's own (auto) outside Windows and CR LF on Windows.\n"
         "The first release's reading: --blocks --line-end crlf --codepage system.\n"
-        "Pieces are written as UTF-8 beside their source, or into --output-dir. Exit status: 0 when every piece was written,\n"
+        "Pieces are written as UTF-8 beside their source, or into --output-dir. Exit status: 0 when every piece was "
+        "written,\n"
         "1 when anything failed (each failure is reported on standard error), 2 for a usage error,\n"
         "130 when Ctrl+C, SIGTERM or SIGHUP stopped the run (no piece is left half-written).\n"
         "Numbers may be written as 12, -3, 2.5 or 1E2.");
@@ -292,7 +278,8 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
                    "(lines and size modes; at most 1048576 characters, and with --blocks within the first block)")
         ->type_name("H");
 
-    auto* numbered = app.add_flag("--numbered", raw.numbered, "Name pieces NAME-0001.EXT, NAME-0002.EXT, ... (the default)");
+    auto* numbered = app.add_flag("--numbered", raw.numbered,
+                                  "Name pieces NAME-0001.EXT, NAME-0002.EXT, ... (the default)");
     auto* firstChars = app.add_option("--first-chars", raw.firstChars,
                                       "Name pieces after the letters and digits among their first X characters")
                            ->type_name("X");
@@ -302,8 +289,8 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
     firstChars->excludes(prefix);
     start->needs(prefix);
 
-    auto* wholeFile =
-        app.add_flag("--whole-file", raw.wholeFile, "Cut every source as one text (the default; kept for scripts)");
+    auto* wholeFile = app.add_flag("--whole-file", raw.wholeFile,
+                                   "Cut every source as one text (the default; kept for scripts)");
     auto* blocks = app.add_flag("--blocks", raw.blocks,
                                 "Cut every source in blocks of 30000 bytes, each on its own, as the first release "
                                 "did (lines, separators and characters are cut at the block edges)");
@@ -313,7 +300,8 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
                    "valid UTF-8 throughout, else the system's; see below), system (the system's ANSI code "
                    "page), windows-1250 to windows-1258, 874, 932, 936, 949, 950 or utf-8")
         ->type_name("NAME");
-    app.add_option("--output-dir", raw.outputDir, "Write the pieces into DIR, an existing folder, instead of beside their source")
+    app.add_option("--output-dir", raw.outputDir,
+                   "Write the pieces into DIR, an existing folder, instead of beside their source")
         ->type_name("DIR");
     app.add_flag("--dry-run", raw.dryRun, "Print the target of every piece and write nothing");
     auto* quiet = app.add_flag("--quiet", raw.quiet, "Print nothing but failures (and the targets of --dry-run)");
@@ -325,8 +313,7 @@ void DeclareOptions(CLI::App& app, RawArguments& raw)
 // CLI11 takes the arguments last to first. It reads "--separator=" as the
 // option without a value and would then take the next argument (a file) as
 // the value, so an empty value after "=" is passed on explicitly.
-std::vector<std::string> ForCli11(const std::vector<std::string>& args)
-{
+std::vector<std::string> ForCli11(const std::vector<std::string>& args) {
     std::vector<std::string> prepared;
     bool optionsEnded = false;
     for (const std::string& arg : args) {
@@ -344,8 +331,7 @@ std::vector<std::string> ForCli11(const std::vector<std::string>& args)
 
 }  // namespace
 
-ParseOutcome ParseCommandLine(const std::vector<std::string>& args)
-{
+ParseOutcome ParseCommandLine(const std::vector<std::string>& args) {
     CLI::App app{"Splits text files into many smaller text files.", kProgram};
     RawArguments raw;
     DeclareOptions(app, raw);

@@ -9,9 +9,9 @@
 
 namespace partwright {
 
-inline constexpr int kExitOk = 0;      // every piece was written
-inline constexpr int kExitFailed = 1;  // something failed; each failure went to stderr
-inline constexpr int kExitUsage = 2;   // the command line was refused; nothing was touched
+inline constexpr int kExitOk = 0;             // every piece was written
+inline constexpr int kExitFailed = 1;         // something failed; each failure went to stderr
+inline constexpr int kExitUsage = 2;          // the command line was refused; nothing was touched
 inline constexpr int kExitInterrupted = 130;  // stopped by Ctrl+C, SIGTERM or another ending signal (128 + SIGINT)
 
 // What the command line asks for, once it has been checked.

@@ -26,8 +26,7 @@ volatile std::sig_atomic_t stopRequested = 0;
 // its next yield point, so the piece being written is dropped rather than
 // left cut short (or, without unnamed files, left as a temporary file). A
 // second one ends the program at once, removing a named temporary file first.
-void RequestStop(int signal)
-{
+void RequestStop(int signal) {
     if (stopRequested == 0) {
         stopRequested = 1;
         return;
@@ -39,16 +38,14 @@ void RequestStop(int signal)
 
 #ifndef _WIN32
 // A fault of the program itself: nothing can go on, but no temporary file stays behind.
-void EndAfterFault(int signal)
-{
+void EndAfterFault(int signal) {
     RemovePiecesInProgress();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
 #endif
 
-void HandleSignals()
-{
+void HandleSignals() {
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
 #ifndef _WIN32
@@ -65,7 +62,8 @@ void HandleSignals()
 #ifdef SIGRTMIN
     for (int realTime = SIGRTMIN; realTime <= SIGRTMAX; ++realTime) std::signal(realTime, RequestStop);
 #endif
-    for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGSYS, SIGTRAP}) std::signal(fault, EndAfterFault);
+    for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGSYS, SIGTRAP})
+        std::signal(fault, EndAfterFault);
     // A closed pipe on standard output fails the write instead of ending the
     // program: the run goes on and the failure is reported at the end.
     std::signal(SIGPIPE, SIG_IGN);
@@ -77,8 +75,7 @@ void HandleSignals()
 
 }  // namespace
 
-int RunCommandLine(const CliOptions& options, std::FILE* out, std::FILE* err, bool showProgress)
-{
+int RunCommandLine(const CliOptions& options, std::FILE* out, std::FILE* err, bool showProgress) {
     const PathList sources(options.files);
     stopRequested = 0;
     HandleSignals();

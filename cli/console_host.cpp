@@ -19,8 +19,7 @@ namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 
-void WriteLine(std::FILE* stream, const std::string& line)
-{
+void WriteLine(std::FILE* stream, const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stream);
     std::fputc('\n', stream);
 }
@@ -29,17 +28,11 @@ void WriteLine(std::FILE* stream, const std::string& line)
 
 ConsoleHost::ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress,
                          const volatile std::sig_atomic_t* stop)
-    : out_(out), err_(err), quiet_(quiet), showProgress_(showProgress && !quiet), stop_(stop)
-{
-}
+    : out_(out), err_(err), quiet_(quiet), showProgress_(showProgress && !quiet), stop_(stop) {}
 
-bool ConsoleHost::Yield()
-{
-    return stop_ == nullptr || *stop_ == 0;
-}
+bool ConsoleHost::Yield() { return stop_ == nullptr || *stop_ == 0; }
 
-void ConsoleHost::ShowNotice(Notice notice, const std::filesystem::path& source)
-{
+void ConsoleHost::ShowNotice(Notice notice, const std::filesystem::path& source) {
     switch (notice) {
     case Notice::LinesNotNumber:
         // The block gives no pieces, so the run did not write everything.
@@ -50,16 +43,14 @@ void ConsoleHost::ShowNotice(Notice notice, const std::filesystem::path& source)
     }
 }
 
-void ConsoleHost::ReportFailure(const Failure& failure)
-{
+void ConsoleHost::ReportFailure(const Failure& failure) {
     ++problems_;
     ClearProgress();
     WriteLine(err_, "partwright-cli: " + ForTerminal(Describe(failure)));
     std::fflush(err_);
 }
 
-void ConsoleHost::ReportProgress(const Progress& progress)
-{
+void ConsoleHost::ReportProgress(const Progress& progress) {
     if (!showProgress_) {
         return;
     }
@@ -82,13 +73,11 @@ void ConsoleHost::ReportProgress(const Progress& progress)
     std::fflush(err_);
 }
 
-void ConsoleHost::PlannedPiece(const std::filesystem::path& target)
-{
+void ConsoleHost::PlannedPiece(const std::filesystem::path& target) {
     WriteLine(out_, ForTerminal(PathForConsole(target)));
 }
 
-void ConsoleHost::PieceRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given)
-{
+void ConsoleHost::PieceRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given) {
     // Standard output keeps one path a line; the note goes beside it.
     if (verbose_) {
         ClearProgress();
@@ -98,16 +87,14 @@ void ConsoleHost::PieceRenamed(const std::filesystem::path& wanted, const std::f
     }
 }
 
-void ConsoleHost::PieceWritten(const std::filesystem::path& target)
-{
+void ConsoleHost::PieceWritten(const std::filesystem::path& target) {
     if (verbose_) {
         ClearProgress();
         WriteLine(out_, ForTerminal(PathForConsole(target)));
     }
 }
 
-int ConsoleHost::Finish(const RunReport& report)
-{
+int ConsoleHost::Finish(const RunReport& report) {
     ClearProgress();
     if (report.stopped) {
         WriteLine(err_, report.pieceRemoved
@@ -128,8 +115,7 @@ int ConsoleHost::Finish(const RunReport& report)
     return everythingWritten ? kExitOk : kExitFailed;
 }
 
-void ConsoleHost::ClearProgress()
-{
+void ConsoleHost::ClearProgress() {
     if (progressWidth_ == 0) {
         return;
     }
@@ -139,8 +125,7 @@ void ConsoleHost::ClearProgress()
     progressWidth_ = 0;
 }
 
-bool StderrIsTerminal()
-{
+bool StderrIsTerminal() {
 #ifdef _WIN32
     return _isatty(_fileno(stderr)) != 0;
 #else

@@ -8,8 +8,7 @@ namespace partwright {
 
 namespace {
 
-void AppendEscape(std::string& out, const char* format, unsigned value)
-{
+void AppendEscape(std::string& out, const char* format, unsigned value) {
     char escape[8];
     std::snprintf(escape, sizeof escape, format, value);
     out += escape;
@@ -17,8 +16,7 @@ void AppendEscape(std::string& out, const char* format, unsigned value)
 
 }  // namespace
 
-std::string ForTerminal(std::string_view utf8)
-{
+std::string ForTerminal(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     while (!utf8.empty()) {
@@ -41,8 +39,7 @@ std::string ForTerminal(std::string_view utf8)
     return out;
 }
 
-std::string LinesForTerminal(std::string_view utf8)
-{
+std::string LinesForTerminal(std::string_view utf8) {
     std::string out;
     for (std::size_t end; (end = utf8.find('\n')) != std::string_view::npos; utf8.remove_prefix(end + 1)) {
         out += ForTerminal(utf8.substr(0, end));

@@ -16,8 +16,7 @@
 
 namespace {
 
-int Split(const std::vector<std::string>& args)
-{
+int Split(const std::vector<std::string>& args) {
     // The numeric test reads numbers the way the user's locale writes them.
     std::setlocale(LC_ALL, "");
 
@@ -32,8 +31,7 @@ int Split(const std::vector<std::string>& args)
 }
 
 // A list or message that never reached standard output is a failure of the run.
-int Run(const std::vector<std::string>& args)
-{
+int Run(const std::vector<std::string>& args) {
     partwright::ReserveStandardDescriptors();
     return partwright::CloseStandardOutput(stdout, stderr, Split(args));
 }
@@ -43,8 +41,7 @@ int Run(const std::vector<std::string>& args)
 #ifdef _WIN32
 // Taking the arguments as UTF-16 keeps separators, prefixes and file names
 // that the ANSI code page cannot hold.
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     SetConsoleOutputCP(CP_UTF8);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
@@ -54,8 +51,5 @@ int wmain(int argc, wchar_t** argv)
     return Run(args);
 }
 #else
-int main(int argc, char** argv)
-{
-    return Run(std::vector<std::string>(argv + 1, argv + argc));
-}
+int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
 #endif

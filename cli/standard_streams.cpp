@@ -13,8 +13,7 @@
 
 namespace partwright {
 
-void ReserveStandardDescriptors()
-{
+void ReserveStandardDescriptors() {
 #ifndef _WIN32
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
@@ -29,8 +28,7 @@ void ReserveStandardDescriptors()
 #endif
 }
 
-int CloseStandardOutput(std::FILE* out, std::FILE* err, int status)
-{
+int CloseStandardOutput(std::FILE* out, std::FILE* err, int status) {
     errno = 0;
     const bool failedBefore = std::ferror(out) != 0;
     const bool flushFailed = std::fflush(out) != 0;

@@ -125,20 +125,20 @@ private:
 // glibc's iconv names for the Windows code pages.
 const char* IconvName(unsigned codepage) {
     switch (codepage) {
-        case 1250: return "WINDOWS-1250";
-        case 1251: return "WINDOWS-1251";
-        case 1253: return "WINDOWS-1253";
-        case 1254: return "WINDOWS-1254";
-        case 1255: return "WINDOWS-1255";
-        case 1256: return "WINDOWS-1256";
-        case 1257: return "WINDOWS-1257";
-        case 1258: return "WINDOWS-1258";
-        case 874: return "WINDOWS-874";
-        case 932: return "CP932";
-        case 936: return "CP936";
-        case 949: return "CP949";
-        case 950: return "CP950";
-        default: return nullptr;
+    case 1250: return "WINDOWS-1250";
+    case 1251: return "WINDOWS-1251";
+    case 1253: return "WINDOWS-1253";
+    case 1254: return "WINDOWS-1254";
+    case 1255: return "WINDOWS-1255";
+    case 1256: return "WINDOWS-1256";
+    case 1257: return "WINDOWS-1257";
+    case 1258: return "WINDOWS-1258";
+    case 874: return "WINDOWS-874";
+    case 932: return "CP932";
+    case 936: return "CP936";
+    case 949: return "CP949";
+    case 950: return "CP950";
+    default: return nullptr;
     }
 }
 

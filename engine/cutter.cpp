@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <utility>
 
-#include "engine/separator_search.h"
-#include "engine/unit_search.h"
 #include "engine/byte_coding.h"
 #include "engine/cesu8.h"
+#include "engine/separator_search.h"
+#include "engine/unit_search.h"
 
 namespace partwright {
 
@@ -82,7 +82,7 @@ public:
         if (!inPiece_ && !Begin(sink)) return false;
         const Unit* const begin = units.data();
         const Unit* const end = begin + units.size();
-        const Unit* from = begin;        // first unit not passed on yet
+        const Unit* from = begin;  // first unit not passed on yet
         const Unit* scan = begin;
 
         if (pendingCr_) {
@@ -513,12 +513,12 @@ private:
 
     std::uint64_t limit_;
     Utf8Size<Unit> size_;
-    bool oneByte_ = false;          // every unit of the current chunk is one byte
+    bool oneByte_ = false;  // every unit of the current chunk is one byte
     bool inPiece_ = false;
     std::uint64_t pieceBytes_ = 0;  // of the current piece's lines and the line ends between them
     std::int64_t linesInPiece_ = 0;
-    bool lineOpen_ = false;         // a line began in an earlier chunk and has not ended
-    bool lineHeld_ = false;         // ... and whether it joins the current piece is still open
+    bool lineOpen_ = false;  // a line began in an earlier chunk and has not ended
+    bool lineHeld_ = false;  // ... and whether it joins the current piece is still open
     std::uint64_t lineBytes_ = 0;
     std::basic_string<Unit> held_;  // the held line's units so far
     bool pendingCr_ = false;        // CR LF only: the previous chunk ended with a CR

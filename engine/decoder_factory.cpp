@@ -16,9 +16,7 @@ namespace {
 // Code pages with one byte per character and no state between characters
 // (windows-1258 is left out: its converters compose base letters with the
 // tone marks that follow).
-bool IsStatelessSingleByte(unsigned codepage) {
-    return codepage == 874 || (codepage >= 1250 && codepage <= 1257);
-}
+bool IsStatelessSingleByte(unsigned codepage) { return codepage == 874 || (codepage >= 1250 && codepage <= 1257); }
 
 // The table of a stateless single-byte code page, from decoding each byte
 // alone; nothing if a byte does not give exactly one unit or a byte below

@@ -23,12 +23,9 @@ std::string WithReason(std::string lead, const std::string& reason) {
 std::string Describe(const Failure& failure) {
     const std::string path = Utf8Path(failure.path);
     switch (failure.kind) {
-    case Failure::Kind::OpenSource:
-        return WithReason("cannot open " + path, failure.reason);
-    case Failure::Kind::ReadSource:
-        return WithReason("cannot read " + path, failure.reason);
-    case Failure::Kind::WritePiece:
-        return WithReason("cannot write " + path, failure.reason);
+    case Failure::Kind::OpenSource: return WithReason("cannot open " + path, failure.reason);
+    case Failure::Kind::ReadSource: return WithReason("cannot read " + path, failure.reason);
+    case Failure::Kind::WritePiece: return WithReason("cannot write " + path, failure.reason);
     case Failure::Kind::TargetIsSource:
         return path + ": the piece would overwrite a source of this run; it was not written";
     case Failure::Kind::BadNameLength:

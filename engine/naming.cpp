@@ -31,9 +31,7 @@ std::size_t LastSeparator(const NativeString& path) {
 
 NativeString Ascii(std::string_view text) { return NativeString(text.begin(), text.end()); }
 
-bool IsNameChar(char16_t c) {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
-}
+bool IsNameChar(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'); }
 
 }  // namespace
 
@@ -160,7 +158,8 @@ const char* PrefixProblem(TextView prefix) {
     if ((dotted && IsDeviceName(prefix)) || upper == u"COM" || upper == u"LPT") {
         return "with a number after it, it makes a name Windows keeps for a device (CON, NUL, COM1...)";
     }
-    if (prefix.starts_with(u".partwright-")) return "names that start with \".partwright-\" are kept for temporary files";
+    if (prefix.starts_with(u".partwright-"))
+        return "names that start with \".partwright-\" are kept for temporary files";
     return nullptr;
 }
 

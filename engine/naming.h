@@ -9,10 +9,10 @@ namespace partwright {
 
 // Path pieces of a source path. The folder separator is the platform's: "/"
 // on POSIX; "\" on Windows, where "/" is accepted as well.
-[[nodiscard]] NativeString GetFolder(const NativeString& path);          // up to and including the last separator; "" when none
-[[nodiscard]] NativeString GetFileName(const NativeString& path);        // after the last separator; the whole path when none
-[[nodiscard]] NativeString GetBaseName(const NativeString& fileName);    // before the last "."; the whole name when none
-[[nodiscard]] NativeString GetExtension(const NativeString& fileName);   // after the last "."; "" when none
+[[nodiscard]] NativeString GetFolder(const NativeString& path);  // up to and including the last separator; "" when none
+[[nodiscard]] NativeString GetFileName(const NativeString& path);  // after the last separator; the whole path when none
+[[nodiscard]] NativeString GetBaseName(const NativeString& fileName);   // before the last "."; the whole name when none
+[[nodiscard]] NativeString GetExtension(const NativeString& fileName);  // after the last "."; "" when none
 
 // The number in decimal, with "0" put in front until it is `width` long: PadZeros(12, 4) == "0012".
 [[nodiscard]] std::string PadZeros(std::int64_t number, int width);

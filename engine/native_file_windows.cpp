@@ -26,9 +26,9 @@ std::string WideToUtf8(const wchar_t* text, int length) {
 
 std::string ReasonForCode(DWORD code) {
     wchar_t* message = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-        reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
     std::string reason;
     if (length > 0 && message != nullptr) {
         reason = WideToUtf8(message, static_cast<int>(length));
@@ -95,8 +95,8 @@ bool NativeFile::CreateTemporary(const std::filesystem::path& folder, std::files
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         name = TemporaryName(folder);
         // CREATE_NEW never opens what is there, a link included.
-        handle_ = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        handle_ = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
         if (isOpen()) {
             regular_ = true;
             size_ = 0;
@@ -211,8 +211,8 @@ NameKind KindOfName(const std::filesystem::path& path) {
         return NameKind::Folder;
     }
     // A device name such as "nul.txt" has attributes too: ask what it opens.
-    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return NameKind::Other;
     }

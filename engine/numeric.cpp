@@ -60,9 +60,7 @@ std::optional<double> ParseNumber(TextView text) {
     return value;
 }
 
-bool IsNumeric(TextView text) {
-    return ParseNumber(text).has_value();
-}
+bool IsNumeric(TextView text) { return ParseNumber(text).has_value(); }
 
 double RoundHalfEven(double value) {
     if (!std::isfinite(value)) return value;
@@ -73,12 +71,8 @@ double RoundHalfEven(double value) {
     return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
 }
 
-std::optional<std::int32_t> ToInt32(TextView text) {
-    return ToWhole<std::int32_t>(text);
-}
+std::optional<std::int32_t> ToInt32(TextView text) { return ToWhole<std::int32_t>(text); }
 
-std::optional<std::int16_t> ToInt16(TextView text) {
-    return ToWhole<std::int16_t>(text);
-}
+std::optional<std::int16_t> ToInt16(TextView text) { return ToWhole<std::int16_t>(text); }
 
 }  // namespace partwright

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/native_file.h"
-#include "engine/temporary_name.h"
 #include "engine/byte_coding.h"
 #include "engine/cesu8.h"
+#include "engine/native_file.h"
+#include "engine/temporary_name.h"
 #include "partwright/pieces_in_progress.h"
 
 #ifndef _WIN32
@@ -190,15 +190,11 @@ struct PieceWriter::Impl {
     // (through whatever link or spelling leads to it).
     bool MayReplace(Failure& failure) {
         switch (KindOfName(target)) {
-        case NameKind::Folder:
-            return Fail(Failure::Kind::WritePiece, target, kIsAFolder, failure);
-        case NameKind::Other:
-            return Fail(Failure::Kind::WritePiece, target, kNotAFileReason, failure);
-        case NameKind::Free:
-            return true;  // nothing there, so no source either
+        case NameKind::Folder: return Fail(Failure::Kind::WritePiece, target, kIsAFolder, failure);
+        case NameKind::Other: return Fail(Failure::Kind::WritePiece, target, kNotAFileReason, failure);
+        case NameKind::Free: return true;  // nothing there, so no source either
         case NameKind::File:
-        case NameKind::Link:
-            break;
+        case NameKind::Link: break;
         }
         replaced = true;
         if (sources != nullptr) {

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "partwright/failure.h"
-#include "engine/file_identity.h"
-#include "partwright/text.h"
 #include "engine/byte_coding.h"
+#include "engine/file_identity.h"
+#include "partwright/failure.h"
+#include "partwright/text.h"
 
 namespace partwright {
 

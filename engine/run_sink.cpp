@@ -4,20 +4,18 @@
 #include <string>
 #include <utility>
 
-#include "engine/naming.h"
-#include "partwright/numeric.h"
 #include "engine/cesu8.h"
+#include "engine/naming.h"
 #include "engine/native_file.h"
-#include "partwright/settings_check.h"
 #include "engine/utf8_source.h"
+#include "partwright/numeric.h"
+#include "partwright/settings_check.h"
 
 namespace partwright {
 
 namespace {
 
-std::string Quoted(TextView text) {
-    return "got \"" + ToCesu8(text) + "\"";
-}
+std::string Quoted(TextView text) { return "got \"" + ToCesu8(text) + "\""; }
 
 // A file name as the file system compares it.
 NativeString Folded(NativeString name) {
@@ -109,21 +107,16 @@ void RunSink::NameFromSettings() {
 void RunSink::AppendToPiece(TextView units) {
     if (run_.options.dryRun) plannedBytes_ += Utf8Size(units);
     switch (state_) {
-    case State::Skipped:
-        return;
+    case State::Skipped: return;
     case State::Unnamable:
         if (!units.empty()) Skip(unnamable_);
         return;
-    case State::Collecting:
-        Collect(units);
-        return;
+    case State::Collecting: Collect(units); return;
     case State::Named:
         if (!opened_ && !Open()) return;
         Write(units);
         return;
-    case State::NamedTemporary:
-        Write(units);
-        return;
+    case State::NamedTemporary: Write(units); return;
     }
 }
 
@@ -134,8 +127,7 @@ void RunSink::AppendToPiece(std::string_view bytes) {
 
 void RunSink::AppendBytes(std::string_view bytes) {
     switch (state_) {
-    case State::Skipped:
-        return;
+    case State::Skipped: return;
     case State::Unnamable:
         if (!bytes.empty()) Skip(unnamable_);
         return;
@@ -160,9 +152,7 @@ void RunSink::AppendBytes(std::string_view bytes) {
         if (!opened_ && !Open()) return;
         WriteBytes(bytes);
         return;
-    case State::NamedTemporary:
-        WriteBytes(bytes);
-        return;
+    case State::NamedTemporary: WriteBytes(bytes); return;
     }
 }
 
@@ -249,7 +239,8 @@ bool RunSink::Open() {
 bool RunSink::WriteHeader() {
     if (bytes_ ? headerBytes_.empty() : header_.empty()) return true;
     Failure failure;
-    const bool written = bytes_ ? writer_.Append(headerBytes_, coding_.forms, failure) : writer_.Append(header_, failure);
+    const bool written = bytes_ ? writer_.Append(headerBytes_, coding_.forms, failure)
+                                : writer_.Append(header_, failure);
     if (!written) Skip(failure);
     return written;
 }
@@ -268,8 +259,7 @@ void RunSink::WriteBytes(std::string_view bytes) {
 
 void RunSink::EndPiece(bool writeWhenEmpty) {
     switch (state_) {
-    case State::Skipped:
-        break;
+    case State::Skipped: break;
     case State::Unnamable:
         // An empty piece of lines mode is not written, so it needs no name.
         if (writeWhenEmpty) Skip(unnamable_);
@@ -292,9 +282,7 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
         if (!opened_ && (!writeWhenEmpty || !Open())) break;
         Commit();
         break;
-    case State::NamedTemporary:
-        Commit();
-        break;
+    case State::NamedTemporary: Commit(); break;
     }
     ResetPiece();
     run_.host.ReportProgress(run_.progress);
@@ -382,9 +370,7 @@ void RunSink::ResetPiece() {
     plannedBytes_ = 0;
 }
 
-bool TakenNames::Contains(std::uint64_t hash) const {
-    return !slots_.empty() && slots_[SlotOf(hash)] != 0;
-}
+bool TakenNames::Contains(std::uint64_t hash) const { return !slots_.empty() && slots_[SlotOf(hash)] != 0; }
 
 void TakenNames::Insert(std::uint64_t hash) {
     if (hash == 0) hash = 1;

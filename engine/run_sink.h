@@ -7,10 +7,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/byte_coding.h"
 #include "engine/cutter.h"
 #include "engine/piece_writer.h"
 #include "engine/run_context.h"
-#include "engine/byte_coding.h"
 #include "partwright/text.h"
 
 namespace partwright {
@@ -111,9 +111,9 @@ private:
     std::string headerBytes_;
     std::int64_t pieceIndex_ = 0;  // of the next piece
     std::int64_t current_ = 0;     // the piece index of the piece in progress
-    bool bytes_ = false;   // the pieces of this source come as bytes
-    ByteCoding coding_;    // of those bytes
-    Text decoded_;         // bytes decoded for first-characters naming
+    bool bytes_ = false;           // the pieces of this source come as bytes
+    ByteCoding coding_;            // of those bytes
+    Text decoded_;                 // bytes decoded for first-characters naming
 
     State state_ = State::Skipped;
     std::filesystem::path target_;

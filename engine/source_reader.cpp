@@ -83,7 +83,7 @@ struct SourceReader::Impl {
     std::unique_ptr<TextDecoder> fallback;
     Utf8Validator check;
     std::size_t stepPlain = std::string_view::npos;  // PlainUtf8Prefix of the step, when known
-    bool streamed = false;                 // one block handed out in chunks
+    bool streamed = false;                           // one block handed out in chunks
     bool finished = false;
     std::size_t stepBytes = SourceReader::kBlockBytes;
     std::uint64_t size = 0;
@@ -91,7 +91,7 @@ struct SourceReader::Impl {
     std::vector<char> buffer;
     std::unique_ptr<char16_t[]> units;  // the decoded step; room for stepBytes + kSpareUnits
     std::string unitUtf8;               // a UTF-8 step with bytes that are not their units' UTF-8
-    bool haveOddByte = false;  // UTF-16: a low byte whose partner is in the next chunk
+    bool haveOddByte = false;           // UTF-16: a low byte whose partner is in the next chunk
     unsigned char oddByte = 0;
     std::size_t begin = 0;  // buffer[begin, end): read, not handed out yet
     std::size_t end = 0;
@@ -114,8 +114,8 @@ struct SourceReader::Impl {
         std::memmove(buffer.data(), buffer.data() + begin, end - begin);
         end -= begin;
         begin = 0;
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size() - end, size - bytesRead));
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::uint64_t>(buffer.size() - end, size - bytesRead));
         std::size_t got = 0;
         if (!file.Read(buffer.data() + end, want, got, reason)) return false;
         bytesRead += got;
@@ -359,9 +359,9 @@ SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
     // A block ends exactly where the decoder's input ends: 30000-byte blocks
     // are converted on their own, a streamed block at its last chunk.
     Impl& d = *impl_;
-    const std::size_t decoded =
-        d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()), endsBlock, d.units.get())
-                  : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.get());
+    const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()),
+                                                                  endsBlock, d.units.get())
+                                          : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.get());
     units = TextView(d.units.get(), decoded);
     return Status::Units;
 }
@@ -453,4 +453,3 @@ std::uint64_t SourceReader::bytesRead() const { return impl_->bytesRead; }
 const Failure& SourceReader::error() const { return impl_->error; }
 
 }  // namespace partwright
-

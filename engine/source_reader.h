@@ -20,9 +20,9 @@ namespace partwright {
 // The reader's own defaults are the literal reading of a source (its
 // system code page, 30000-byte blocks); the run's defaults are in RunOptions.
 struct ReadOptions {
-    std::string codepage;               // "" or "system": the system's ANSI code page; "auto" see IsAutoCodepage
-    bool wholeFile = false;             // cut an ANSI source as one text instead of 30000-byte blocks
-    std::size_t chunkBytes = 1 << 18;   // how much a streamed source reads per step
+    std::string codepage;              // "" or "system": the system's ANSI code page; "auto" see IsAutoCodepage
+    bool wholeFile = false;            // cut an ANSI source as one text instead of 30000-byte blocks
+    std::size_t chunkBytes = 1 << 18;  // how much a streamed source reads per step
     // "auto": check the whole source before the first step, so that it is
     // never cut twice (Status::Restart does not come). For cuts whose pieces
     // would be named otherwise in the fallback code page: a first cut would
@@ -55,7 +55,7 @@ public:
     // Opens the source. On failure returns null and fills `failure`
     // (kind OpenSource, ReadSource or BadCodepage, with the path and the reason).
     [[nodiscard]] static std::unique_ptr<SourceReader> Open(const std::filesystem::path& source,
-                                                           const ReadOptions& options, Failure& failure);
+                                                            const ReadOptions& options, Failure& failure);
     ~SourceReader();
     SourceReader(const SourceReader&) = delete;
     SourceReader& operator=(const SourceReader&) = delete;
@@ -89,7 +89,7 @@ public:
     [[nodiscard]] bool isUtf16() const;
     // "auto" reads the source as UTF-8 and has not yet seen all of it: Restart may still come.
     [[nodiscard]] bool mayRestart() const;
-    [[nodiscard]] std::uint64_t size() const;       // bytes
+    [[nodiscard]] std::uint64_t size() const;  // bytes
     [[nodiscard]] std::uint64_t bytesRead() const;
     [[nodiscard]] const Failure& error() const;
 

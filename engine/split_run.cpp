@@ -7,15 +7,15 @@
 #include <type_traits>
 #include <utility>
 
-#include "engine/cutter.h"
-#include "engine/file_identity.h"
-#include "engine/temporary_name.h"
-#include "partwright/numeric.h"
-#include "engine/run_sink.h"
-#include "partwright/settings_check.h"
-#include "engine/source_reader.h"
 #include "engine/byte_coding.h"
 #include "engine/cesu8.h"
+#include "engine/cutter.h"
+#include "engine/file_identity.h"
+#include "engine/run_sink.h"
+#include "engine/source_reader.h"
+#include "engine/temporary_name.h"
+#include "partwright/numeric.h"
+#include "partwright/settings_check.h"
 
 namespace partwright {
 
@@ -152,9 +152,9 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
     static const ByteCoding kDecoded;
     const ByteCoding& coding = reader.byteCoding() ? *reader.byteCoding() : kDecoded;
     constexpr Unit kLineEndUnits[] = {Unit('\r'), Unit('\n')};
-    const std::basic_string_view<Unit> lineEnd =
-        run.lineEnd == LineEnd::Lf ? std::basic_string_view<Unit>(kLineEndUnits + 1, 1)
-                                   : std::basic_string_view<Unit>(kLineEndUnits, 2);
+    const std::basic_string_view<Unit> lineEnd = run.lineEnd == LineEnd::Lf
+                                                     ? std::basic_string_view<Unit>(kLineEndUnits + 1, 1)
+                                                     : std::basic_string_view<Unit>(kLineEndUnits, 2);
     HeaderTaker<Unit> header(run.options.headerLines, run.lineEnd, std::is_same_v<Unit, char> && !coding.table);
     // The first block ended before the header did, or only the line end
     // appended to it ended the header: then more of the source means the
@@ -189,15 +189,14 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             sink.Abandon();
             run.Fail(reader.error());
             return Outcome::Done;
-        case SourceReader::Status::Restart:
-            return Outcome::Restart;
-        case SourceReader::Status::Units:
-            break;
+        case SourceReader::Status::Restart: return Outcome::Restart;
+        case SourceReader::Status::Units: break;
         }
         if (headerPastFirstBlock) {
             run.Fail({Failure::Kind::BadHeader, source,
-                      "its first " + std::to_string(run.options.headerLines) + " lines do not end within its first block of " +
-                          std::to_string(SourceReader::kBlockBytes) + " bytes"});
+                      "its first " + std::to_string(run.options.headerLines) +
+                          " lines do not end within its first block of " + std::to_string(SourceReader::kBlockBytes) +
+                          " bytes"});
             return Outcome::Done;
         }
         bool lineEndTaken = false;  // the header took the line end appended to the block
@@ -293,8 +292,8 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         // Cut again from the start, the pieces come under the same names: the
         // first cut's are replaced, and the names it took are given back.
         if (reader->mayRestart()) sink.KeepNamesUndoable();
-        const Outcome outcome =
-            coding ? CutSource<char>(run, sink, *reader, source) : CutSource<char16_t>(run, sink, *reader, source);
+        const Outcome outcome = coding ? CutSource<char>(run, sink, *reader, source)
+                                       : CutSource<char16_t>(run, sink, *reader, source);
         if (outcome != Outcome::Restart) return outcome;
         // Not UTF-8 after all: what was cut from it so far is void.
         sink.CutAgain();

@@ -35,8 +35,7 @@ inline std::uint32_t Mask32(const char16_t* at, __m128i needle) {
 inline std::uint32_t Mask32(const char* at, __m128i needle) {
     const auto* block = reinterpret_cast<const __m128i*>(at);
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(block), needle))) |
-           (static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(block + 1), needle)))
-            << 16);
+           (static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(block + 1), needle))) << 16);
 }
 
 // std::popcount without a POPCNT instruction is a call into the compiler's
@@ -65,7 +64,7 @@ std::int64_t SumLanes(__m128i counts) {
         sums = _mm_sad_epu8(counts, _mm_setzero_si128());
     } else {
         const __m128i pairs = _mm_madd_epi16(counts, _mm_set1_epi16(1));  // four 32-bit sums
-        sums = _mm_add_epi32(pairs, _mm_srli_si128(pairs, 4));              // lanes 0 and 2 hold halves
+        sums = _mm_add_epi32(pairs, _mm_srli_si128(pairs, 4));            // lanes 0 and 2 hold halves
     }
     return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
 }

@@ -168,7 +168,8 @@ __m128i Preceding(__m128i v, __m128i previous) {
 }
 
 __m128i MaskedEquals(__m128i v, int mask, int value) {
-    return _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(mask))), _mm_set1_epi8(static_cast<char>(value)));
+    return _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(mask))),
+                          _mm_set1_epi8(static_cast<char>(value)));
 }
 #endif
 
@@ -192,17 +193,17 @@ __attribute__((target("avx2"))) __m256i Table256(const std::array<std::uint8_t, 
 // that break a rule, or of the last fewer than 32; a byte earlier when the
 // byte before is C0 or C1, whose fault shows only with the byte after it.
 __attribute__((target("avx2"))) const unsigned char* PlainBlocksAvx2(const unsigned char* const start,
-                                                                    const unsigned char* const end) {
+                                                                     const unsigned char* const end) {
     const unsigned char* p = start;
-    constexpr std::uint8_t kTooShort = 1 << 0;    // a lead not followed by a continuation
-    constexpr std::uint8_t kTooLong = 1 << 1;     // a continuation after ASCII
-    constexpr std::uint8_t kOverlong3 = 1 << 2;   // E0 80..9F
-    constexpr std::uint8_t kTooLarge = 1 << 3;    // F4 90..BF, F5..FF
-    constexpr std::uint8_t kSurrogate = 1 << 4;   // ED A0..BF
-    constexpr std::uint8_t kOverlong2 = 1 << 5;   // C0, C1
+    constexpr std::uint8_t kTooShort = 1 << 0;   // a lead not followed by a continuation
+    constexpr std::uint8_t kTooLong = 1 << 1;    // a continuation after ASCII
+    constexpr std::uint8_t kOverlong3 = 1 << 2;  // E0 80..9F
+    constexpr std::uint8_t kTooLarge = 1 << 3;   // F4 90..BF, F5..FF
+    constexpr std::uint8_t kSurrogate = 1 << 4;  // ED A0..BF
+    constexpr std::uint8_t kOverlong2 = 1 << 5;  // C0, C1
     constexpr std::uint8_t kTooLarge1000 = 1 << 6;
-    constexpr std::uint8_t kOverlong4 = 1 << 6;   // F0 80..8F
-    constexpr std::uint8_t kTwoConts = 1 << 7;    // a continuation after a continuation
+    constexpr std::uint8_t kOverlong4 = 1 << 6;  // F0 80..8F
+    constexpr std::uint8_t kTwoConts = 1 << 7;   // a continuation after a continuation
     constexpr std::uint8_t kCarry = kTooShort | kTooLong | kTwoConts;
     constexpr std::uint8_t kLarge = kCarry | kTooLarge | kTooLarge1000;
     // By the high nibble of the first byte of a pair.
@@ -211,9 +212,9 @@ __attribute__((target("avx2"))) const unsigned char* PlainBlocksAvx2(const unsig
                                         kTooShort | kOverlong3 | kSurrogate,
                                         kTooShort | kTooLarge | kTooLarge1000 | kOverlong4});
     // By its low nibble.
-    const __m256i firstLow = Table256({kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,
-                                       kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
-                                       kLarge | kSurrogate, kLarge, kLarge});
+    const __m256i firstLow = Table256({kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry,
+                                       kCarry, kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
+                                       kLarge, kLarge, kLarge | kSurrogate, kLarge, kLarge});
     // By the high nibble of the second byte.
     constexpr std::uint8_t kCont = kTooLong | kOverlong2 | kTwoConts;
     const __m256i secondHigh = Table256({kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
@@ -328,7 +329,8 @@ std::size_t PlainUtf8Prefix(std::string_view bytes, Utf8Check path) {
         const __m128i lead2 = MaskedEquals(v, 0xE0, 0xC0);
         const __m128i lead3 = MaskedEquals(v, 0xF0, 0xE0);
         const __m128i continuation = MaskedEquals(v, 0xC0, 0x80);
-        const __m128i expected = _mm_or_si128(_mm_or_si128(Preceding<1>(lead2, previousLead2), Preceding<1>(lead3, previousLead3)),
+        const __m128i expected = _mm_or_si128(_mm_or_si128(Preceding<1>(lead2, previousLead2),
+                                                           Preceding<1>(lead3, previousLead3)),
                                               Preceding<2>(lead3, previousLead3));
         __m128i bad = _mm_xor_si128(expected, continuation);
         bad = _mm_or_si128(bad, MaskedEquals(v, 0xFE, 0xC0));

@@ -17,19 +17,19 @@ QString Tr(const char* text) { return QCoreApplication::translate("partwright::A
 }  // namespace
 
 QStringList NativeAddFilesDialogs::ChooseFiles(QWidget* parent) {
-    const QString filters = QStringList{Tr("Text Files (*.txt)"), Tr("HTML Files (*.htm *.html)"),
-                                        Tr("All Files (*)")}
+    const QString filters = QStringList{Tr("Text Files (*.txt)"), Tr("HTML Files (*.htm *.html)"), Tr("All Files (*)")}
                                 .join(QStringLiteral(";;"));
-    QStringList files = QFileDialog::getOpenFileNames(
-        parent, Tr("Add File(s) - Use Ctrl & Shift to select multiple files"), QString(), filters);
+    QStringList files = QFileDialog::getOpenFileNames(parent,
+                                                      Tr("Add File(s) - Use Ctrl & Shift to select multiple files"),
+                                                      QString(), filters);
     // Qt hands back "/" on every platform; the list shows paths as the platform writes them.
     for (QString& file : files) file = QDir::toNativeSeparators(file);
     return files;
 }
 
 QString NativeAddFilesDialogs::BrowseForFolder(QWidget* parent) {
-    return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(
-        parent, Tr("Please select folder to add:"), QString(), QFileDialog::ShowDirsOnly));
+    return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(parent, Tr("Please select folder to add:"),
+                                                                      QString(), QFileDialog::ShowDirsOnly));
 }
 
 void AddFilesFromDialog(FileList& list, AddFilesDialogs& dialogs, QWidget* parent) {

@@ -30,8 +30,7 @@ QString Identity(const QString& folder) { return QFileInfo(folder).canonicalFile
 
 // The subfolders of one folder that the walk enters and has not entered yet.
 QStringList NewSubfolders(const QString& folder, QSet<QString>& seen, const std::function<void()>& yield) {
-    const QStringList names =
-        QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+    const QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
     yield();
     QStringList found;
     for (const QString& name : names) {

@@ -8,8 +8,8 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
-#include <QMimeData>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QToolTip>
 #include <QUrl>

@@ -4,9 +4,7 @@ namespace partwright {
 
 namespace {
 
-bool IsSeparator(QChar c, PathStyle style) {
-    return c == u'/' || (style == PathStyle::Windows && c == u'\\');
-}
+bool IsSeparator(QChar c, PathStyle style) { return c == u'/' || (style == PathStyle::Windows && c == u'\\'); }
 
 }  // namespace
 
@@ -16,8 +14,7 @@ QString CollapseSeparators(const QString& path, PathStyle style) {
     QString result = path.left(start);
     result.reserve(path.size());
     for (qsizetype i = start; i < path.size(); ++i) {
-        const bool repeated = IsSeparator(path[i], style) && !result.isEmpty() &&
-                              IsSeparator(result.back(), style);
+        const bool repeated = IsSeparator(path[i], style) && !result.isEmpty() && IsSeparator(result.back(), style);
         if (!repeated) result.append(path[i]);
     }
     return result;

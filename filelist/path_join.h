@@ -22,7 +22,6 @@ enum class PathStyle { Windows, Posix };
 
 // `folder` and `name` joined by one separator: a folder that already ends in
 // one (a drive or file-system root) gets no second.
-[[nodiscard]] QString JoinPath(const QString& folder, const QString& name,
-                               PathStyle style = NativePathStyle());
+[[nodiscard]] QString JoinPath(const QString& folder, const QString& name, PathStyle style = NativePathStyle());
 
 }  // namespace partwright

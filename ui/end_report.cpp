@@ -12,13 +12,9 @@ namespace {
 
 QString Count(std::uint64_t n) { return QLocale().toString(n); }
 
-QString Pieces(std::uint64_t n) {
-    return n == 1 ? QObject::tr("1 piece") : QObject::tr("%1 pieces").arg(Count(n));
-}
+QString Pieces(std::uint64_t n) { return n == 1 ? QObject::tr("1 piece") : QObject::tr("%1 pieces").arg(Count(n)); }
 
-QString Sources(int n) {
-    return n == 1 ? QObject::tr("1 source") : QObject::tr("%1 sources").arg(n);
-}
+QString Sources(int n) { return n == 1 ? QObject::tr("1 source") : QObject::tr("%1 sources").arg(n); }
 
 QString NativePath(const std::filesystem::path& path) {
     return QDir::toNativeSeparators(QString::fromStdU16String(path.u16string()));
@@ -57,9 +53,9 @@ EndReport ComposeEndReport(const RunReport& report, const RunPlaces& places, int
                         ? QObject::tr("1 existing file was replaced.")
                         : QObject::tr("%1 existing files were replaced.").arg(Count(report.piecesReplaced)));
     if (const auto renamed = RenamedPieces(report); renamed && *renamed > 0)
-        summary << (*renamed == 1 ? QObject::tr("1 name was given a number to avoid a collision.")
-                                  : QObject::tr("%1 names were given a number to avoid a collision.")
-                                        .arg(Count(*renamed)));
+        summary << (*renamed == 1
+                        ? QObject::tr("1 name was given a number to avoid a collision.")
+                        : QObject::tr("%1 names were given a number to avoid a collision.").arg(Count(*renamed)));
 
     end.text += QStringLiteral("\n\n") + summary.join(QLatin1Char('\n'));
     return end;

@@ -17,7 +17,8 @@ bool HasRefusedFileNameChar(const QString& text) {
 bool PassesNumericTest(const QString& text) { return IsNumeric(text.toStdU16String()); }
 
 QString FieldProblemText(const FieldProblem& problem) {
-    if (problem.field == OptionField::LinesPerPiece && problem.notANumber) return QString::fromUtf8(messages::kLinesNotNumber);
+    if (problem.field == OptionField::LinesPerPiece && problem.notANumber)
+        return QString::fromUtf8(messages::kLinesNotNumber);
     QString name = QString::fromUtf8(FieldName(problem.field));
     name[0] = name[0].toUpper();
     const QString typed = QString::fromStdU16String(problem.typed);

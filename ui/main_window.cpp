@@ -1,10 +1,10 @@
 #include "ui/main_window.h"
 
-#include "partwright/messages.h"
-#include "partwright/settings_defaults.h"
 #include "filelist/add_files.h"
 #include "filelist/file_list.h"
 #include "filelist/pointer_file.h"
+#include "partwright/messages.h"
+#include "partwright/settings_defaults.h"
 #include "ui/end_report.h"
 #include "ui/input_checks.h"
 #include "ui/message_box.h"
@@ -12,13 +12,13 @@
 #include "ui/preview_dialog.h"
 #include "ui/run_progress.h"
 
-#include <QCloseEvent>
 #include <QAction>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -299,14 +299,9 @@ void MainWindow::onFieldCheckDue() {
 
 void MainWindow::RunPendingFieldCheck() {
     switch (std::exchange(pendingCheck_, FieldCheck::None)) {
-        case FieldCheck::None:
-            break;
-        case FieldCheck::NameLength:
-            onNameLengthLeft();
-            break;
-        case FieldCheck::FirstNumber:
-            onFirstNumberLeft();
-            break;
+    case FieldCheck::None: break;
+    case FieldCheck::NameLength: onNameLengthLeft(); break;
+    case FieldCheck::FirstNumber: onFirstNumberLeft(); break;
     }
 }
 
@@ -391,14 +386,10 @@ void MainWindow::onSplitClicked() {
 
 QLineEdit* MainWindow::FieldOf(OptionField field) const {
     switch (field) {
-        case OptionField::LinesPerPiece:
-            return linesPerPieceField_;
-        case OptionField::NameLength:
-            return nameLengthField_;
-        case OptionField::Prefix:
-            return prefixField_;
-        case OptionField::FirstNumber:
-            return firstNumberField_;
+    case OptionField::LinesPerPiece: return linesPerPieceField_;
+    case OptionField::NameLength: return nameLengthField_;
+    case OptionField::Prefix: return prefixField_;
+    case OptionField::FirstNumber: return firstNumberField_;
     }
     return linesPerPieceField_;
 }

@@ -116,7 +116,7 @@ private:
     QAction* previewAction_ = nullptr;
     QAction* removeSelectedAction_ = nullptr;
     QAction* clearListAction_ = nullptr;
-    QShortcut* cancelShortcut_ = nullptr;  // Esc during a run
+    QShortcut* cancelShortcut_ = nullptr;     // Esc during a run
     RunProgressDialog* runDialog_ = nullptr;  // while a run works
     PreviewDialog* preview_ = nullptr;        // while a preview is up
     QToolButton* addFilesButton_ = nullptr;

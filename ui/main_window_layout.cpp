@@ -123,7 +123,8 @@ Kind* Option(QWidget* frame, const char* name, const QString& caption) {
 int CaptionRoom(const QRadioButton* option) {
     QStyleOptionButton styleOption;
     styleOption.initFrom(option);
-    return option->width() - option->style()->subElementRect(QStyle::SE_RadioButtonContents, &styleOption, option).left();
+    return option->width() -
+           option->style()->subElementRect(QStyle::SE_RadioButtonContents, &styleOption, option).left();
 }
 
 // `spokenName` is what a screen reader says for the field.
@@ -171,8 +172,8 @@ void MainWindow::BuildControls() {
     Place(addFilesButton_, 120, 2040, 2415, 1215);
     splitButton_ = PictureButton(surface_, "splitButton", tr("Split!"), QStringLiteral("split"));
     Place(splitButton_, 5160, 2040, 2415, 1215);
-    addFolderButton_ =
-        PictureButton(surface_, "addFolderButton", tr("Add All File(s) In Folder"), QStringLiteral("add_folder"));
+    addFolderButton_ = PictureButton(surface_, "addFolderButton", tr("Add All File(s) In Folder"),
+                                     QStringLiteral("add_folder"));
     Place(addFolderButton_, 2640, 2040, 2415, 1215);
 
     splitOptions_ = Frame(surface_, "splitOptions", tr("Split By Options"));
@@ -190,8 +191,8 @@ void MainWindow::BuildControls() {
 
     saveOptions_ = Frame(surface_, "saveOptions", tr("Save Options"));
     Place(saveOptions_, 120, 4440, 7455, 1300);
-    firstCharactersOption_ =
-        Option(saveOptions_, "firstCharactersOption", tr("Save filename as first x characters of split:"));
+    firstCharactersOption_ = Option(saveOptions_, "firstCharactersOption",
+                                    tr("Save filename as first x characters of split:"));
     Place(firstCharactersOption_, 120, 600, 3975, 255);
     numberedOption_ = Option(saveOptions_, "numberedOption",
                              tr("Save as [filename]-0001.txt, [filename]-0002.txt, [filename]-0003.txt, etc."));
@@ -213,8 +214,8 @@ void MainWindow::BuildControls() {
     prefixField_->raise();
     firstNumberField_->raise();
     prefixOption->SetFields({prefixField_, firstNumberField_});
-    for (QRadioButton* option : {linesOption_, separatorOption_, blankLinesOption_, firstCharactersOption_,
-                                 numberedOption_})
+    for (QRadioButton* option :
+         {linesOption_, separatorOption_, blankLinesOption_, firstCharactersOption_, numberedOption_})
         FitFontToWidth(option, option->text(), CaptionRoom(option));
 
     // One group per frame: exactly one option of each is selected at any time.
@@ -262,10 +263,11 @@ void MainWindow::BuildMenus() {
 
 void MainWindow::SetTabOrder() {
     // As the window reads: the list, the buttons left to right, then the option groups.
-    const QList<QWidget*> order = {fileList_,          addFilesButton_,        addFolderButton_, splitButton_,
-                                   linesOption_,       linesPerPieceField_,    separatorOption_, separatorField_,
-                                   firstCharactersOption_, numberedOption_,    nameLengthField_, blankLinesOption_,
-                                   prefixOption_,      prefixField_,           firstNumberField_};
+    const QList<QWidget*> order = {fileList_,        addFilesButton_,  addFolderButton_,
+                                   splitButton_,     linesOption_,     linesPerPieceField_,
+                                   separatorOption_, separatorField_,  firstCharactersOption_,
+                                   numberedOption_,  nameLengthField_, blankLinesOption_,
+                                   prefixOption_,    prefixField_,     firstNumberField_};
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 

@@ -46,10 +46,8 @@ bool IsUserInput(QEvent::Type type) {
     case QEvent::TouchEnd:
     case QEvent::TabletPress:
     case QEvent::TabletRelease:
-    case QEvent::TabletMove:
-        return true;
-    default:
-        return false;
+    case QEvent::TabletMove: return true;
+    default: return false;
     }
 }
 

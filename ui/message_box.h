@@ -22,8 +22,7 @@ using MessageSink = std::function<void(QWidget* parent, const QString& text, con
 
 // `folderToOpen`, when not empty, adds an "Open folder" button that shows
 // that folder in the file manager and closes the box.
-void ShowMessage(QWidget* parent, const QString& text, const QString& details = {},
-                 const QString& folderToOpen = {});
+void ShowMessage(QWidget* parent, const QString& text, const QString& details = {}, const QString& folderToOpen = {});
 
 void CloseOpenMessages();
 

@@ -102,7 +102,8 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
 
     if (!choices.outputFolder.isEmpty()) {
         if (!QFileInfo(choices.outputFolder).isDir()) {
-            checked.problem = QObject::tr("The folder for the pieces, \"%1\", does not exist.").arg(choices.outputFolder);
+            checked.problem =
+                QObject::tr("The folder for the pieces, \"%1\", does not exist.").arg(choices.outputFolder);
             return checked;
         }
         options.outputFolder = std::filesystem::path(choices.outputFolder.toStdU16String());
@@ -111,9 +112,9 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
     if (!choices.maxPieceSize.trimmed().isEmpty()) {
         const auto size = ParseByteSize(choices.maxPieceSize.trimmed().toStdString());
         if (!size) {
-            checked.problem =
-                QObject::tr("The size cap \"%1\" is not a whole number of bytes such as 4096, 512K, 1M or 2G.")
-                    .arg(choices.maxPieceSize);
+            checked.problem = QObject::tr(
+                                  "The size cap \"%1\" is not a whole number of bytes such as 4096, 512K, 1M or 2G.")
+                                  .arg(choices.maxPieceSize);
             return checked;
         }
         options.maxPieceBytes = *size;
@@ -149,7 +150,8 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     codePageName_->setObjectName(QStringLiteral("codePageName"));
     codePageName_->setAccessibleName(tr("Code page name"));
     codePageName_->setPlaceholderText(tr("such as windows-1250, 932 or utf-8"));
-    codePageName_->setMinimumWidth(codePageName_->fontMetrics().horizontalAdvance(codePageName_->placeholderText()) + 16);
+    codePageName_->setMinimumWidth(codePageName_->fontMetrics().horizontalAdvance(codePageName_->placeholderText()) +
+                                   16);
     auto* codePageRow = new QHBoxLayout;
     codePageRow->addWidget(codePage_);
     codePageRow->addWidget(codePageName_);
@@ -180,8 +182,9 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     maxPieceSize_ = new QLineEdit;
     maxPieceSize_->setObjectName(QStringLiteral("maxPieceSizeField"));
     maxPieceSize_->setPlaceholderText(tr("off, or a size such as 512K, 1M or 2G"));
-    maxPieceSize_->setToolTip(tr("Pieces of whole lines of at most this many bytes, in place of the split option "
-                                 "chosen in the window; a longer line is a piece of its own."));
+    maxPieceSize_->setToolTip(
+        tr("Pieces of whole lines of at most this many bytes, in place of the split option "
+           "chosen in the window; a longer line is a piece of its own."));
 
     headerLines_ = new QSpinBox;
     headerLines_->setObjectName(QStringLiteral("headerLinesField"));
@@ -247,9 +250,7 @@ RunChoices OptionsDialog::Shown() const {
     return choices;
 }
 
-void OptionsDialog::UpdateEnabled() {
-    codePageName_->setEnabled(codePage_->currentData().toString() == kNamed);
-}
+void OptionsDialog::UpdateEnabled() { codePageName_->setEnabled(codePage_->currentData().toString() == kNamed); }
 
 void OptionsDialog::onBrowseClicked() {
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Folder for the pieces"), folder_->text());

@@ -32,9 +32,9 @@ void PointerFeedback::EndBusy() {
 void PointerFeedback::Apply(PointerKind kind) {
     kind_ = kind;
     switch (kind) {
-        case PointerKind::Default: window_.unsetCursor(); break;
-        case PointerKind::Hourglass: window_.setCursor(Qt::WaitCursor); break;
-        case PointerKind::Custom: window_.setCursor(hand_); break;
+    case PointerKind::Default: window_.unsetCursor(); break;
+    case PointerKind::Hourglass: window_.setCursor(Qt::WaitCursor); break;
+    case PointerKind::Custom: window_.setCursor(hand_); break;
     }
     // Entry fields keep their text cursor of their own, which would hide the
     // hourglass over them; while busy they show the window's pointer too.

@@ -67,9 +67,7 @@ public:
     }
     void ShowNotice(Notice notice, const std::filesystem::path& /*source*/) override {
         switch (notice) {
-            case Notice::LinesNotNumber:
-                dialog_.AddFailure(row_, QString::fromUtf8(messages::kLinesNotNumber));
-                break;
+        case Notice::LinesNotNumber: dialog_.AddFailure(row_, QString::fromUtf8(messages::kLinesNotNumber)); break;
         }
     }
 
@@ -187,9 +185,8 @@ void PreviewDialog::ShowTotals() {
     parts << tr("%1 names are taken twice").arg(locale.toString(totals_.colliding));
     if (totals_.failures > 0) parts << tr("%1 failures").arg(totals_.failures);
     QString text = parts.join(QStringLiteral("; ")) + QLatin1Char('.') + QLatin1Char(' ') +
-                   (options_.outputFolder.empty()
-                        ? tr("Pieces go beside their sources.")
-                        : tr("Pieces go into %1.").arg(NativePath(options_.outputFolder)));
+                   (options_.outputFolder.empty() ? tr("Pieces go beside their sources.")
+                                                  : tr("Pieces go into %1.").arg(NativePath(options_.outputFolder)));
     if (planning_)
         text += QLatin1Char(' ') + tr("Planning...");
     else if (!totals_.complete)

@@ -57,7 +57,7 @@ private:
     bool cancelled_ = false;
     int shownPieces_ = 0;
     QTreeWidgetItem* lastPiece_ = nullptr;  // the row of the piece being planned, when it has one
-    QHash<QString, int> namesTaken_;  // target path -> pieces planned under it
+    QHash<QString, int> namesTaken_;        // target path -> pieces planned under it
     QTreeWidget* plan_ = nullptr;
     QLabel* summary_ = nullptr;
     QPushButton* close_ = nullptr;

@@ -87,11 +87,13 @@ void RunProgressDialog::Show(const Progress& progress) {
         const int room = source_->contentsRect().width() > 0 ? source_->contentsRect().width() : minimumWidth() - 24;
         source_->setText(lead + metrics.elidedText(path, Qt::ElideMiddle, room - metrics.horizontalAdvance(lead)));
     }
-    pieces_->setText(progress.piecesWritten == 1 ? tr("1 piece written")
-                                                 : tr("%1 pieces written").arg(locale.toString(progress.piecesWritten)));
+    pieces_->setText(progress.piecesWritten == 1
+                         ? tr("1 piece written")
+                         : tr("%1 pieces written").arg(locale.toString(progress.piecesWritten)));
     const std::uint64_t done = BytesDone(progress);
     const std::uint64_t total = TotalBytes();
-    bar_->setValue(total == 0 ? 0 : static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * kBarSteps));
+    bar_->setValue(total == 0 ? 0
+                              : static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * kBarSteps));
     bytes_->setText(tr("%1 of %2 read")
                         .arg(locale.formattedDataSize(static_cast<qint64>(done)),
                              locale.formattedDataSize(static_cast<qint64>(total))));

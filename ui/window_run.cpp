@@ -1,8 +1,8 @@
 #include "ui/window_run.h"
 
+#include "filelist/file_list.h"
 #include "partwright/failure.h"
 #include "partwright/messages.h"
-#include "filelist/file_list.h"
 #include "ui/message_box.h"
 
 #include <QCoreApplication>
@@ -52,10 +52,10 @@ bool WindowRunHost::Yield() {
 void WindowRunHost::ShowNotice(Notice notice, const std::filesystem::path& /*source*/) {
     if (!keepGoing_()) return;  // the window has closed; the run stops at its next yield
     switch (notice) {
-        case Notice::LinesNotNumber:
-            if (std::exchange(linesNoticeShown_, true)) return;
-            ShowMessage(window_, QString::fromUtf8(messages::kLinesNotNumber));
-            break;
+    case Notice::LinesNotNumber:
+        if (std::exchange(linesNoticeShown_, true)) return;
+        ShowMessage(window_, QString::fromUtf8(messages::kLinesNotNumber));
+        break;
     }
     // The box may have taken long; the window was alive all the while.
     sinceEvents_.start();

@@ -5,8 +5,7 @@
 namespace partwright {
 namespace {
 
-TEST(ArgTextTest, decodesUtf8OfEveryLength)
-{
+TEST(ArgTextTest, decodesUtf8OfEveryLength) {
     EXPECT_EQ(TextFromArgument("a"), Text(u"a"));
     EXPECT_EQ(TextFromArgument(""), Text(u""));
     EXPECT_EQ(TextFromArgument("\xC3\xA9"), Text(u"\u00E9"));
@@ -15,16 +14,14 @@ TEST(ArgTextTest, decodesUtf8OfEveryLength)
     EXPECT_EQ(TextFromArgument("\xED\xA0\x80"), Text(1, char16_t(0xD800)));  // a lone surrogate survives
 }
 
-TEST(ArgTextTest, refusesMalformedUtf8)
-{
-    for (const char* bad : {"\x80", "\xFF", "a\xC3", "\xE2\x82", "\xC0\xAF", "\xE0\x80\xAF", "\xF4\x90\x80\x80",
-                            "\xC3\x28"}) {
+TEST(ArgTextTest, refusesMalformedUtf8) {
+    for (const char* bad :
+         {"\x80", "\xFF", "a\xC3", "\xE2\x82", "\xC0\xAF", "\xE0\x80\xAF", "\xF4\x90\x80\x80", "\xC3\x28"}) {
         EXPECT_FALSE(TextFromArgument(bad)) << "accepted: " << bad;
     }
 }
 
-TEST(ArgTextTest, utf16RoundTripsThroughArgumentsExactly)
-{
+TEST(ArgTextTest, utf16RoundTripsThroughArgumentsExactly) {
     const Text cases[] = {
         u"plain",
         u"\u00E9t\u00E9 \u20AC",

@@ -26,19 +26,14 @@ struct Result {
     std::string err;
 };
 
-std::string ReadBytes(const fs::path& path)
-{
+std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteBytes(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteBytes(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-std::string Quoted(const std::string& arg)
-{
+std::string Quoted(const std::string& arg) {
     std::string quoted = "'";
     for (const char c : arg) {
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -48,8 +43,7 @@ std::string Quoted(const std::string& arg)
 
 class CliEndToEndTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         static std::atomic<int> serial{0};
         dir_ = fs::temp_directory_path() /
                ("partwright-cli-test-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
@@ -58,22 +52,20 @@ protected:
         output_ = fs::temp_directory_path() / (dir_.filename().string() + "-output");
         fs::create_directories(output_);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fs::remove_all(dir_);
         fs::remove_all(output_);
     }
 
-    fs::path Source(const std::string& name, const std::string& bytes)
-    {
+    fs::path Source(const std::string& name, const std::string& bytes) {
         WriteBytes(dir_ / name, bytes);
         return dir_ / name;
     }
 
     // Runs the program with `args`, under the C locale unless `locale` names another.
     // `stdoutTo`: a shell redirection of standard output in place of the file the test reads back.
-    Result Run(const std::vector<std::string>& args, const std::string& locale = "C", const std::string& stdoutTo = "")
-    {
+    Result Run(const std::vector<std::string>& args, const std::string& locale = "C",
+               const std::string& stdoutTo = "") {
         std::string command = "LC_ALL=" + Quoted(locale) + " " + Quoted(PARTWRIGHT_CLI_PATH);
         for (const std::string& arg : args) {
             command += ' ';
@@ -90,8 +82,7 @@ protected:
         return result;
     }
 
-    std::set<std::string> Files() const
-    {
+    std::set<std::string> Files() const {
         std::set<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir_)) {
             names.insert(entry.path().filename().string());
@@ -100,8 +91,7 @@ protected:
     }
 
     std::string Piece(const std::string& name) const { return ReadBytes(dir_ / name); }
-    static std::string NumberedPiece(int number)
-    {
+    static std::string NumberedPiece(int number) {
         std::string digits = std::to_string(number);
         return "big-" + std::string(4 - std::min<std::size_t>(digits.size(), 4), '0') + digits + ".txt";
     }
@@ -110,8 +100,7 @@ protected:
     fs::path output_;
 };
 
-TEST_F(CliEndToEndTest, everySplitModeWritesItsPieces)
-{
+TEST_F(CliEndToEndTest, everySplitModeWritesItsPieces) {
     const auto lines = Source("lines.txt", "a\r\nb\r\nc\r\nd");
     const auto semi = Source("semi.csv", "x;y");
     const auto blank = Source("blank.txt", "Hello one\r\n\r\nWorld two\r\n");
@@ -135,14 +124,17 @@ TEST_F(CliEndToEndTest, everySplitModeWritesItsPieces)
     EXPECT_EQ(Piece(".txt"), "");  // the empty last piece has no characters to name it by
 }
 
-TEST_F(CliEndToEndTest, unicodeSourceAndAnsiSourceBecomeUtf8)
-{
+TEST_F(CliEndToEndTest, unicodeSourceAndAnsiSourceBecomeUtf8) {
     // FF FE, then "a" CR LF and the euro sign in UTF-16LE.
-    const auto wide = Source("wide.txt", std::string("\xFF\xFE" "a\0\r\0\n\0\xAC\x20", 10));
+    const auto wide = Source("wide.txt", std::string("\xFF\xFE"
+                                                     "a\0\r\0\n\0\xAC\x20",
+                                                     10));
     const auto ansi = Source("ansi.txt", "caf\xE9 \x80");  // windows-1252
     Result r = Run({"--lines", "1", wide.string(), ansi.string()});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Piece("wide-0001.txt"), "\xEF\xBB\xBF" "a");  // the byte-order mark is part of the text
+    EXPECT_EQ(Piece("wide-0001.txt"),
+              "\xEF\xBB\xBF"
+              "a");  // the byte-order mark is part of the text
     EXPECT_EQ(Piece("wide-0002.txt"), "\xE2\x82\xAC");
     EXPECT_EQ(Piece("ansi-0001.txt"), "caf\xC3\xA9 \xE2\x82\xAC");
 }
@@ -150,8 +142,7 @@ TEST_F(CliEndToEndTest, unicodeSourceAndAnsiSourceBecomeUtf8)
 // By default (auto) a source that is valid UTF-8 is read as UTF-8 under any
 // locale, any other in the locale's code page, or windows-1252 where that is
 // UTF-8; --codepage system is the locale's code page for every source.
-TEST_F(CliEndToEndTest, sourcesAreReadAsUtf8OrTheirLegacyCodePage)
-{
+TEST_F(CliEndToEndTest, sourcesAreReadAsUtf8OrTheirLegacyCodePage) {
     const std::string utf8 = "caf\xC3\xA9\r\nna\xC3\xAFve";
     const std::string utf8AsLatin = "caf\xC3\x83\xC2\xA9\r\nna\xC3\x83\xC2\xAFve";
     const std::string quotes = "\x93q\x94\r\nx";  // windows-1252 curly quotes
@@ -181,8 +172,7 @@ TEST_F(CliEndToEndTest, sourcesAreReadAsUtf8OrTheirLegacyCodePage)
     }
 }
 
-TEST_F(CliEndToEndTest, blocksCutAtTheBoundaryAndWholeFileIsTheDefault)
-{
+TEST_F(CliEndToEndTest, blocksCutAtTheBoundaryAndWholeFileIsTheDefault) {
     const auto big = Source("big.txt", std::string(40000, 'x'));
     Result r = Run({"--separator", ";", "--blocks", big.string()});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -203,8 +193,7 @@ TEST_F(CliEndToEndTest, blocksCutAtTheBoundaryAndWholeFileIsTheDefault)
 // 10 MiB of 100-byte CR LF lines, every 10000 lines: 11 pieces whose lines,
 // joined back, are the source (the last piece ends with the source's own
 // final line end, as the empty line after it is its last).
-TEST_F(CliEndToEndTest, largeSourceIsCutIntoWholeLinesByDefault)
-{
+TEST_F(CliEndToEndTest, largeSourceIsCutIntoWholeLinesByDefault) {
     std::string bytes;
     for (int line = 0; line < 104858; ++line) {
         std::string text = std::to_string(line);
@@ -223,18 +212,20 @@ TEST_F(CliEndToEndTest, largeSourceIsCutIntoWholeLinesByDefault)
     EXPECT_TRUE(joined == bytes) << "the pieces joined back differ from the source";
 }
 
-TEST_F(CliEndToEndTest, nonAsciiPathsAndSeparatorsSurvive)
-{
+TEST_F(CliEndToEndTest, nonAsciiPathsAndSeparatorsSurvive) {
     fs::create_directories(dir_ / "\xC3\xBCn\xC3\xAF");
     const auto source = Source("\xC3\xBCn\xC3\xAF/d\xC3\xA4t\xC3\xA4.txt", "one\xA7two");  // 0xA7 is the section sign
     Result r = Run({"--separator", "\xC2\xA7", "--prefix", "\xE2\x82\xAC", source.string()});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Piece("\xC3\xBCn\xC3\xAF/\xE2\x82\xAC" "1.txt"), "one");
-    EXPECT_EQ(Piece("\xC3\xBCn\xC3\xAF/\xE2\x82\xAC" "2.txt"), "two\r\n");
+    EXPECT_EQ(Piece("\xC3\xBCn\xC3\xAF/\xE2\x82\xAC"
+                    "1.txt"),
+              "one");
+    EXPECT_EQ(Piece("\xC3\xBCn\xC3\xAF/\xE2\x82\xAC"
+                    "2.txt"),
+              "two\r\n");
 }
 
-TEST_F(CliEndToEndTest, failuresAreReportedAndTheRunGoesOn)
-{
+TEST_F(CliEndToEndTest, failuresAreReportedAndTheRunGoesOn) {
     const auto missing = dir_ / "missing.txt";
     const auto good = Source("good.txt", "1\r\n2");
     const auto blocked = Source("blocked.txt", "3\r\n4");
@@ -250,8 +241,7 @@ TEST_F(CliEndToEndTest, failuresAreReportedAndTheRunGoesOn)
     EXPECT_EQ(Piece("good-0002.txt"), "2");
 }
 
-TEST_F(CliEndToEndTest, aPieceIsNeverWrittenOverASourceOfTheRun)
-{
+TEST_F(CliEndToEndTest, aPieceIsNeverWrittenOverASourceOfTheRun) {
     const auto source = Source("a.txt", "first\r\nsecond");
     const auto victim = Source("p2.txt", "keep me");
     Result r = Run({"--lines", "1", "--prefix", "p", source.string(), victim.string()});
@@ -266,8 +256,7 @@ TEST_F(CliEndToEndTest, aPieceIsNeverWrittenOverASourceOfTheRun)
 // exit status, a text its stdout or stderr must hold, and every file that
 // must be in the folder afterwards (the sources included; "out/" is the
 // output folder).
-TEST_F(CliEndToEndTest, collisionsHostileNamesAndBadValuesAsDocumented)
-{
+TEST_F(CliEndToEndTest, collisionsHostileNamesAndBadValuesAsDocumented) {
     struct Row {
         const char* what;
         std::vector<std::string> args;  // "@" stands for the folder, "#" for the output folder
@@ -279,36 +268,87 @@ TEST_F(CliEndToEndTest, collisionsHostileNamesAndBadValuesAsDocumented)
     const std::string hello = "hello world A\r\nhello world B\r\nhello world C";
     const std::string seven = "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n";
     const std::vector<Row> rows = {
-        {"pieces that begin alike", {"--lines", "1", "--first-chars", "7", "@/s.txt"}, 0, "",
+        {"pieces that begin alike",
+         {"--lines", "1", "--first-chars", "7", "@/s.txt"},
+         0,
+         "",
          "2 pieces were given the next free name",
-         {{"s.txt", hello}, {"hellow.txt", "hello world A"}, {"hellow (2).txt", "hello world B"},
+         {{"s.txt", hello},
+          {"hellow.txt", "hello world A"},
+          {"hellow (2).txt", "hello world B"},
           {"hellow (3).txt", "hello world C"}}},
-        {"verbose names the renamed pieces", {"--verbose", "--lines", "1", "--first-chars", "7", "@/s.txt"}, 0,
-         "hellow (3).txt: hellow.txt was taken by an earlier piece of this run", "hellow (2).txt\n",
-         {{"s.txt", hello}, {"hellow.txt", "hello world A"}, {"hellow (2).txt", "hello world B"},
+        {"verbose names the renamed pieces",
+         {"--verbose", "--lines", "1", "--first-chars", "7", "@/s.txt"},
+         0,
+         "hellow (3).txt: hellow.txt was taken by an earlier piece of this run",
+         "hellow (2).txt\n",
+         {{"s.txt", hello},
+          {"hellow.txt", "hello world A"},
+          {"hellow (2).txt", "hello world B"},
           {"hellow (3).txt", "hello world C"}}},
-        {"name length 0", {"--lines", "1", "--first-chars", "0", "@/s.txt"}, 0, "", "Done.",
-         {{"s.txt", hello}, {"s-0001.txt", "hello world A"}, {"s-0002.txt", "hello world B"},
+        {"name length 0",
+         {"--lines", "1", "--first-chars", "0", "@/s.txt"},
+         0,
+         "",
+         "Done.",
+         {{"s.txt", hello},
+          {"s-0001.txt", "hello world A"},
+          {"s-0002.txt", "hello world B"},
           {"s-0003.txt", "hello world C"}}},
-        {"two sources of one name into one folder", {"--lines", "5", "--output-dir", "#", "@/a/s.txt", "@/b/s.txt"},
-         0, "", "1 piece was given",
+        {"two sources of one name into one folder",
+         {"--lines", "5", "--output-dir", "#", "@/a/s.txt", "@/b/s.txt"},
+         0,
+         "",
+         "1 piece was given",
          {{"a/s.txt", "a"}, {"b/s.txt", "b"}, {"out/s-0001.txt", "a"}, {"out/s-0001 (2).txt", "b"}}},
-        {"a prefix that climbs out", {"--prefix", "../victim", "--output-dir", "#", "@/a/s.txt"}, 2,
-         "--prefix: \"../victim\" cannot begin a file name", "", {{"a/s.txt", "a"}}},
+        {"a prefix that climbs out",
+         {"--prefix", "../victim", "--output-dir", "#", "@/a/s.txt"},
+         2,
+         "--prefix: \"../victim\" cannot begin a file name",
+         "",
+         {{"a/s.txt", "a"}}},
         {"a prefix with a folder", {"--prefix", "a/b", "@/a/s.txt"}, 2, "--prefix: \"a/b\"", "", {{"a/s.txt", "a"}}},
-        {"a prefix Windows keeps for a device", {"--prefix", "COM", "@/a/s.txt"}, 2, "keeps for a device", "",
+        {"a prefix Windows keeps for a device",
+         {"--prefix", "COM", "@/a/s.txt"},
+         2,
+         "keeps for a device",
+         "",
          {{"a/s.txt", "a"}}},
-        {"a prefix with a character names may not travel with", {"--prefix", "a:b", "@/a/s.txt"}, 2, "--prefix", "",
+        {"a prefix with a character names may not travel with",
+         {"--prefix", "a:b", "@/a/s.txt"},
+         2,
+         "--prefix",
+         "",
          {{"a/s.txt", "a"}}},
-        {"a line break in a usage error is shown", {"--output-dir", "no\nsuch", "@/a/s.txt"}, 2,
-         "partwright-cli: --output-dir: \"no\\x0Asuch\" does not exist\nRun with", "", {{"a/s.txt", "a"}}},
-        {"a header longer than the source", {"--header", "100", "@/seven.txt"}, 1, "fewer than 100 lines", "Done.",
+        {"a line break in a usage error is shown",
+         {"--output-dir", "no\nsuch", "@/a/s.txt"},
+         2,
+         "partwright-cli: --output-dir: \"no\\x0Asuch\" does not exist\nRun with",
+         "",
+         {{"a/s.txt", "a"}}},
+        {"a header longer than the source",
+         {"--header", "100", "@/seven.txt"},
+         1,
+         "fewer than 100 lines",
+         "Done.",
          {{"seven.txt", seven}}},
-        {"an empty code page", {"--codepage", "", "@/a/s.txt"}, 2, "--codepage: the name is empty", "",
+        {"an empty code page",
+         {"--codepage", "", "@/a/s.txt"},
+         2,
+         "--codepage: the name is empty",
+         "",
          {{"a/s.txt", "a"}}},
-        {"no lines at all", {"--lines", "0", "@/a/s.txt"}, 2, "--lines: \"0\" is not a whole number of at least 1", "",
+        {"no lines at all",
+         {"--lines", "0", "@/a/s.txt"},
+         2,
+         "--lines: \"0\" is not a whole number of at least 1",
+         "",
          {{"a/s.txt", "a"}}},
-        {"lines that are no number", {"--lines", "x", "@/a/s.txt"}, 2, "--lines: \"x\" is not a number", "",
+        {"lines that are no number",
+         {"--lines", "x", "@/a/s.txt"},
+         2,
+         "--lines: \"x\" is not a number",
+         "",
          {{"a/s.txt", "a"}}},
     };
     for (const Row& row : rows) {
@@ -336,7 +376,8 @@ TEST_F(CliEndToEndTest, collisionsHostileNamesAndBadValuesAsDocumented)
         EXPECT_NE(r.out.find(row.out), std::string::npos) << r.out;
         std::map<std::string, std::string> files;
         for (const auto& entry : fs::recursive_directory_iterator(fs::temp_directory_path() / dir_.filename())) {
-            if (entry.is_regular_file()) files[fs::relative(entry.path(), dir_).generic_string()] = ReadBytes(entry.path());
+            if (entry.is_regular_file())
+                files[fs::relative(entry.path(), dir_).generic_string()] = ReadBytes(entry.path());
         }
         std::map<std::string, std::string> expected = row.files;
         expected.insert({{"a/s.txt", "a"}, {"b/s.txt", "b"}});
@@ -347,8 +388,7 @@ TEST_F(CliEndToEndTest, collisionsHostileNamesAndBadValuesAsDocumented)
 
 // A closed pipe on standard output: the run goes on, writes every piece, and
 // says on standard error that its list did not get through.
-TEST_F(CliEndToEndTest, closedPipeOnStandardOutputIsReportedAndTheRunGoesOn)
-{
+TEST_F(CliEndToEndTest, closedPipeOnStandardOutputIsReportedAndTheRunGoesOn) {
     std::string lines;
     // One block (under 30000 bytes); the list of pieces, well past what a pipe holds.
     for (int i = 0; i < 2500; ++i) {
@@ -368,8 +408,7 @@ TEST_F(CliEndToEndTest, closedPipeOnStandardOutputIsReportedAndTheRunGoesOn)
     EXPECT_EQ(Files().size(), 2501u);
 }
 
-TEST_F(CliEndToEndTest, usageErrorsAndDryRunsWriteNothing)
-{
+TEST_F(CliEndToEndTest, usageErrorsAndDryRunsWriteNothing) {
     const auto source = Source("a.txt", "1\r\n2\r\n3\r\n4");
     const std::set<std::string> before = Files();
 
@@ -387,8 +426,7 @@ TEST_F(CliEndToEndTest, usageErrorsAndDryRunsWriteNothing)
 
 // Line ends, size caps, headers and the output folder, each case on a fresh
 // source: the pieces written (and nothing else), the exit status and stdout.
-TEST_F(CliEndToEndTest, lineEndsSizesHeadersAndOutputFolderCutAsDocumented)
-{
+TEST_F(CliEndToEndTest, lineEndsSizesHeadersAndOutputFolderCutAsDocumented) {
     struct Case {
         std::string source;
         std::vector<std::string> args;
@@ -397,27 +435,43 @@ TEST_F(CliEndToEndTest, lineEndsSizesHeadersAndOutputFolderCutAsDocumented)
     };
     fs::create_directory(dir_ / "out");
     const std::vector<Case> cases = {
-        {"a\nb\nc\nd\ne", {"--line-end", "lf", "--lines", "2"}, {{"s-0001.txt", "a\nb"}, {"s-0002.txt", "c\nd"}, {"s-0003.txt", "e"}}},
-        {"a\r\nb\nc\n", {"--line-end", "lf", "--lines", "1"}, {{"s-0001.txt", "a\r"}, {"s-0002.txt", "b"}, {"s-0003.txt", "c"}}},
-        {"p\n\nq\n\n\nr", {"--line-end", "lf", "--blank-lines"}, {{"s-0001.txt", "p"}, {"s-0002.txt", "q"}, {"s-0003.txt", "\nr\n"}}},
-        {"aaaa\r\nbbbb\r\ncccc\r\ndd", {"--max-bytes", "10"}, {{"s-0001.txt", "aaaa\r\nbbbb"}, {"s-0002.txt", "cccc\r\ndd"}}},
-        {"a\xE9\nbb\nccccccc\nd", {"--max-bytes", "4", "--line-end", "lf", "--codepage", "windows-1252"},
+        {"a\nb\nc\nd\ne",
+         {"--line-end", "lf", "--lines", "2"},
+         {{"s-0001.txt", "a\nb"}, {"s-0002.txt", "c\nd"}, {"s-0003.txt", "e"}}},
+        {"a\r\nb\nc\n",
+         {"--line-end", "lf", "--lines", "1"},
+         {{"s-0001.txt", "a\r"}, {"s-0002.txt", "b"}, {"s-0003.txt", "c"}}},
+        {"p\n\nq\n\n\nr",
+         {"--line-end", "lf", "--blank-lines"},
+         {{"s-0001.txt", "p"}, {"s-0002.txt", "q"}, {"s-0003.txt", "\nr\n"}}},
+        {"aaaa\r\nbbbb\r\ncccc\r\ndd",
+         {"--max-bytes", "10"},
+         {{"s-0001.txt", "aaaa\r\nbbbb"}, {"s-0002.txt", "cccc\r\ndd"}}},
+        {"a\xE9\nbb\nccccccc\nd",
+         {"--max-bytes", "4", "--line-end", "lf", "--codepage", "windows-1252"},
          {{"s-0001.txt", "a\xC3\xA9"}, {"s-0002.txt", "bb"}, {"s-0003.txt", "ccccccc"}, {"s-0004.txt", "d"}}},
-        {"id,name\r\n1,a\r\n2,b\r\n3,c", {"--header", "1", "--lines", "2"},
+        {"id,name\r\n1,a\r\n2,b\r\n3,c",
+         {"--header", "1", "--lines", "2"},
          {{"s-0001.txt", "id,name\r\n1,a\r\n2,b"}, {"s-0002.txt", "id,name\r\n3,c"}}},
-        {"h\r\naaaa\r\nbb\r\ncccccccccc", {"--header", "1", "--max-bytes", "12", "--first-chars", "2"},
+        {"h\r\naaaa\r\nbb\r\ncccccccccc",
+         {"--header", "1", "--max-bytes", "12", "--first-chars", "2"},
          {{"aa.txt", "h\r\naaaa\r\nbb"}, {"cc.txt", "h\r\ncccccccccc"}}},
         {"h1\nh2\n", {"--header", "2", "--line-end", "lf"}, {}},
         {"header\r\nx", {"--header", "1", "--max-bytes", "8"}, {}, 1},  // 8 bytes hold the header alone
         // The line end is each source's own by default.
-        {"a\nb\nc\nd\ne\nf\ng\n", {"--lines", "3"}, {{"s-0001.txt", "a\nb\nc"}, {"s-0002.txt", "d\ne\nf"}, {"s-0003.txt", "g\n"}}},
+        {"a\nb\nc\nd\ne\nf\ng\n",
+         {"--lines", "3"},
+         {{"s-0001.txt", "a\nb\nc"}, {"s-0002.txt", "d\ne\nf"}, {"s-0003.txt", "g\n"}}},
         {"a\r\nb\nc", {"--lines", "1"}, {{"s-0001.txt", "a"}, {"s-0002.txt", "b\nc"}}},
         {"a\nb\r\nc", {"--lines", "1", "--line-end", "crlf"}, {{"s-0001.txt", "a\nb"}, {"s-0002.txt", "c"}}},
         // A header whose last line the first 30000-byte block cuts would repeat half a line.
         {std::string(30000, 'h') + "x\r\ny", {"--blocks", "--header", "1", "--lines", "1"}, {}, 1},
-        {std::string(29998, 'h') + "\r\nx\r\n", {"--blocks", "--header", "1", "--lines", "1"},
+        {std::string(29998, 'h') + "\r\nx\r\n",
+         {"--blocks", "--header", "1", "--lines", "1"},
          {{"s-0003.txt", std::string(29998, 'h') + "\r\nx"}}},  // the rest of the first block: two empty pieces
-        {"1\r\n2", {"--lines", "1", "--output-dir", (dir_ / "out").string()}, {{"out/s-0001.txt", "1"}, {"out/s-0002.txt", "2"}}},
+        {"1\r\n2",
+         {"--lines", "1", "--output-dir", (dir_ / "out").string()},
+         {{"out/s-0001.txt", "1"}, {"out/s-0002.txt", "2"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -441,8 +495,7 @@ TEST_F(CliEndToEndTest, lineEndsSizesHeadersAndOutputFolderCutAsDocumented)
     }
 }
 
-TEST_F(CliEndToEndTest, anOutputFolderThatIsAFileIsAUsageError)
-{
+TEST_F(CliEndToEndTest, anOutputFolderThatIsAFileIsAUsageError) {
     const auto source = Source("a.txt", "1\r\n2");
     const auto file = Source("not-a-folder", "");
     const std::set<std::string> before = Files();
@@ -456,8 +509,7 @@ TEST_F(CliEndToEndTest, anOutputFolderThatIsAFileIsAUsageError)
 // Output that cannot be written is a failure, whatever the output: a list
 // lost in a full disk must not look like a finished dry run. With standard
 // output closed, nothing meant for it may land in a piece instead.
-TEST_F(CliEndToEndTest, outputThatCannotBeWrittenIsReportedAndFailsTheRun)
-{
+TEST_F(CliEndToEndTest, outputThatCannotBeWrittenIsReportedAndFailsTheRun) {
     const auto source = Source("a.txt", "1\r\n2\r\n3\r\n4");
     const struct {
         std::vector<std::string> args;
@@ -485,8 +537,7 @@ TEST_F(CliEndToEndTest, outputThatCannotBeWrittenIsReportedAndFailsTheRun)
 }
 
 // An ESC in a file name or an argument must not reach the terminal as a command.
-TEST_F(CliEndToEndTest, controlCharactersInNamesAndArgumentsAreShownEscaped)
-{
+TEST_F(CliEndToEndTest, controlCharactersInNamesAndArgumentsAreShownEscaped) {
     const auto source = Source("e\x1B[2Jx.txt", "1\r\n2");
     const std::string shownFolder = dir_.string() + "/";
 
@@ -508,8 +559,7 @@ TEST_F(CliEndToEndTest, controlCharactersInNamesAndArgumentsAreShownEscaped)
     EXPECT_EQ(r.err.find('\x1B'), std::string::npos) << r.err;
 }
 
-TEST_F(CliEndToEndTest, quietPrintsNothingButFailures)
-{
+TEST_F(CliEndToEndTest, quietPrintsNothingButFailures) {
     const auto source = Source("a.txt", "1");
     Result r = Run({"--quiet", source.string()});
     EXPECT_EQ(r.status, 0);
@@ -523,8 +573,7 @@ TEST_F(CliEndToEndTest, quietPrintsNothingButFailures)
     EXPECT_NE(r.err.find("nope.txt"), std::string::npos);
 }
 
-TEST_F(CliEndToEndTest, anInterruptedRunLeavesNoPieceCutShort)
-{
+TEST_F(CliEndToEndTest, anInterruptedRunLeavesNoPieceCutShort) {
     // 20000 pieces of 100 lines each; the run is interrupted wherever it has
     // got to, so the test holds whatever the timing: the exit status says
     // stopped (or finished, on a fast machine), and every piece on disk is whole.
@@ -535,8 +584,9 @@ TEST_F(CliEndToEndTest, anInterruptedRunLeavesNoPieceCutShort)
         text += "line " + std::to_string(i) + "\r\n";
     }
     const auto source = Source("long.txt", text);
-    const std::string command = "timeout --foreground --preserve-status -s INT 0.5 " + Quoted(PARTWRIGHT_CLI_PATH) + " --whole-file --lines 100 " +
-                                Quoted(source.string()) + " >/dev/null 2>" + Quoted((output_ / "err").string());
+    const std::string command = "timeout --foreground --preserve-status -s INT 0.5 " + Quoted(PARTWRIGHT_CLI_PATH) +
+                                " --whole-file --lines 100 " + Quoted(source.string()) + " >/dev/null 2>" +
+                                Quoted((output_ / "err").string());
     const int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw));
     const int status = WEXITSTATUS(raw);
@@ -560,8 +610,7 @@ TEST_F(CliEndToEndTest, anInterruptedRunLeavesNoPieceCutShort)
     }
 }
 
-TEST_F(CliEndToEndTest, noArgumentsShowsHelp)
-{
+TEST_F(CliEndToEndTest, noArgumentsShowsHelp) {
     Result r = Run({});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--blank-lines"), std::string::npos);

@@ -28,20 +28,15 @@ using Files = std::map<std::string, std::string>;
 
 constexpr const char* kOlder = "an older file of this name, to be kept";
 
-std::string ReadBytes(const fs::path& path)
-{
+std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteBytes(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteBytes(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 // Every file in `folder` by name with its bytes, temporary files included.
-Files FilesIn(const fs::path& folder)
-{
+Files FilesIn(const fs::path& folder) {
     Files files;
     for (const auto& entry : fs::directory_iterator(folder)) {
         files[entry.path().filename().string()] = ReadBytes(entry.path());
@@ -51,9 +46,9 @@ Files FilesIn(const fs::path& folder)
 
 struct Fault {
     const char* name;
-    std::string shim;          // PARTWRIGHT_FAULT, or "" for none
-    rlim_t fileSizeLimit = 0;  // bytes, or 0 for none
-    int signal = 0;            // sent once the shim stalls
+    std::string shim;             // PARTWRIGHT_FAULT, or "" for none
+    rlim_t fileSizeLimit = 0;     // bytes, or 0 for none
+    int signal = 0;               // sent once the shim stalls
     bool noUnnamedFiles = false;  // the file system has no files without a name (O_TMPFILE)
 };
 
@@ -64,16 +59,14 @@ struct Outcome {
 
 class CliFaultTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         std::random_device seed;
         dir_ = fs::temp_directory_path() / ("partwright-fault-" + std::to_string(std::mt19937_64(seed())()));
         ASSERT_TRUE(fs::create_directories(dir_ / "run"));
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    Outcome Launch(const Fault& fault, const std::vector<std::string>& args)
-    {
+    Outcome Launch(const Fault& fault, const std::vector<std::string>& args) {
         const fs::path mark = dir_ / "stalled";
         fs::remove(mark);
         const pid_t child = fork();
@@ -118,15 +111,13 @@ protected:
 
 // Lines of 100 bytes; 3000 of them make a piece of 299998 bytes (the last
 // line end goes with the cut), and s.txt makes three pieces.
-std::string Lines(int count, char fill)
-{
+std::string Lines(int count, char fill) {
     std::string text;
     for (int i = 0; i < count; ++i) text += std::string(98, static_cast<char>(fill + i / 3000)) + "\r\n";
     return text;
 }
 
-TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile)
-{
+TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile) {
     // The faults strike inside the second piece of s.txt (bytes 300000 to
     // 600000 of what is written or read: the reader reads ahead 262144 bytes
     // at a time); g.txt follows it in the list.
@@ -196,9 +187,9 @@ TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile)
         } else if (fault.shim.rfind("read", 0) == 0) {
             EXPECT_NE(outcome.err.find("s.txt: Input/output error"), std::string::npos) << outcome.err;
         } else {
-            const char* reason = fault.fileSizeLimit != 0          ? "File too large"
+            const char* reason = fault.fileSizeLimit != 0                      ? "File too large"
                                  : fault.shim.find(":28") != std::string::npos ? "No space left on device"
-                                                                                : "Input/output error";
+                                                                               : "Input/output error";
             EXPECT_NE(outcome.err.find("s-0002.txt: " + std::string(reason)), std::string::npos) << outcome.err;
         }
     }

@@ -14,16 +14,15 @@ using Args = std::vector<std::string>;
 struct Accepted {
     Args args;
     SplitMode split;
-    Text lines;       // checked when split is Lines
-    Text separator;   // checked when split is Separator
+    Text lines;      // checked when split is Lines
+    Text separator;  // checked when split is Separator
     NamingMode naming;
     Text nameOrPrefix;  // name length for FirstChars, prefix for Prefix
     Text firstNumber;   // checked when naming is Prefix
 };
 
 // The arguments as the test's parameter, so a failing case names its command line.
-void PrintArgs(const Args& args, std::ostream* os)
-{
+void PrintArgs(const Args& args, std::ostream* os) {
     for (const std::string& arg : args) *os << '[' << arg << ']';
 }
 
@@ -31,8 +30,7 @@ void PrintTo(const Accepted& c, std::ostream* os) { PrintArgs(c.args, os); }
 
 class AcceptedArguments : public testing::TestWithParam<Accepted> {};
 
-TEST_P(AcceptedArguments, giveTheSettingsAsked)
-{
+TEST_P(AcceptedArguments, giveTheSettingsAsked) {
     const Accepted& c = GetParam();
     const ParseOutcome outcome = ParseCommandLine(c.args);
     ASSERT_TRUE(outcome.options) << outcome.err;
@@ -98,8 +96,7 @@ void PrintTo(const Refused& c, std::ostream* os) { PrintArgs(c.args, os); }
 
 class RefusedArguments : public testing::TestWithParam<Refused> {};
 
-TEST_P(RefusedArguments, areUsageErrors)
-{
+TEST_P(RefusedArguments, areUsageErrors) {
     const Refused& c = GetParam();
     const ParseOutcome outcome = ParseCommandLine(c.args);
     EXPECT_FALSE(outcome.options);
@@ -111,16 +108,12 @@ TEST_P(RefusedArguments, areUsageErrors)
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, RefusedArguments,
     testing::Values(
-        Refused{{"--lines", "0", "a.txt"}, "--lines"},
-        Refused{{"--lines", "-3", "a.txt"}, "--lines"},
+        Refused{{"--lines", "0", "a.txt"}, "--lines"}, Refused{{"--lines", "-3", "a.txt"}, "--lines"},
         Refused{{"--lines", "0.4", "a.txt"}, "--lines"},
         Refused{{"--lines", "0.5", "a.txt"}, "--lines"},  // rounds to even, 0
-        Refused{{"--lines", "abc", "a.txt"}, "--lines"},
-        Refused{{"--lines", "", "a.txt"}, "--lines"},
-        Refused{{"--lines=", "a.txt", "b.txt"}, "--lines"},
-        Refused{{"--lines", "0x10", "a.txt"}, "--lines"},
-        Refused{{"--lines", "inf", "a.txt"}, "--lines"},
-        Refused{{"--first-chars", "-1", "a.txt"}, "--first-chars"},
+        Refused{{"--lines", "abc", "a.txt"}, "--lines"}, Refused{{"--lines", "", "a.txt"}, "--lines"},
+        Refused{{"--lines=", "a.txt", "b.txt"}, "--lines"}, Refused{{"--lines", "0x10", "a.txt"}, "--lines"},
+        Refused{{"--lines", "inf", "a.txt"}, "--lines"}, Refused{{"--first-chars", "-1", "a.txt"}, "--first-chars"},
         Refused{{"--first-chars", "2147483648", "a.txt"}, "--first-chars"},
         Refused{{"--first-chars", "eight", "a.txt"}, "--first-chars"},
         Refused{{"--prefix", "p", "--start", "32768", "a.txt"}, "--start"},
@@ -134,30 +127,24 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--first-chars", "3", "--prefix", "p", "a.txt"}, "--prefix"},
         Refused{{"--numbered", "--first-chars", "3", "a.txt"}, "--first-chars"},
         Refused{{"--codepage", "klingon", "a.txt"}, "--codepage"},
-        Refused{{"--separator", "\xFF", "a.txt"}, "--separator"},
-        Refused{{"--bogus", "a.txt"}, "--bogus"},
-        Refused{{"--max-bytes", "0", "a.txt"}, "--max-bytes"},
-        Refused{{"--max-bytes", "1X", "a.txt"}, "--max-bytes"},
+        Refused{{"--separator", "\xFF", "a.txt"}, "--separator"}, Refused{{"--bogus", "a.txt"}, "--bogus"},
+        Refused{{"--max-bytes", "0", "a.txt"}, "--max-bytes"}, Refused{{"--max-bytes", "1X", "a.txt"}, "--max-bytes"},
         Refused{{"--max-bytes", "-5", "a.txt"}, "--max-bytes"},
         Refused{{"--max-bytes", "99999999999G", "a.txt"}, "--max-bytes"},
         Refused{{"--max-bytes", "10", "--lines", "3", "a.txt"}, "--max-bytes"},
         Refused{{"--max-bytes", "10", "--separator", ";", "a.txt"}, "--max-bytes"},
-        Refused{{"--header", "0", "a.txt"}, "--header"},
-        Refused{{"--header", "1.5", "a.txt"}, "--header"},
+        Refused{{"--header", "0", "a.txt"}, "--header"}, Refused{{"--header", "1.5", "a.txt"}, "--header"},
         Refused{{"--header", "1", "--separator", ";", "a.txt"}, "--header"},
         Refused{{"--header", "1", "--blank-lines", "a.txt"}, "--header"},
-        Refused{{"--line-end", "cr", "a.txt"}, "--line-end"},
-        Refused{{"--codepage", "", "a.txt"}, "--codepage"},
+        Refused{{"--line-end", "cr", "a.txt"}, "--line-end"}, Refused{{"--codepage", "", "a.txt"}, "--codepage"},
         Refused{{"--blocks", "--whole-file", "a.txt"}, "--whole-file"},
         Refused{{"--output-dir", "no/such/folder/here", "a.txt"}, "--output-dir"},
-        Refused{{"--verbose", "--quiet", "a.txt"}, "--quiet"},
-        Refused{{"--lines", "3"}, "No files added."},
+        Refused{{"--verbose", "--quiet", "a.txt"}, "--quiet"}, Refused{{"--lines", "3"}, "No files added."},
         Refused{{"--dry-run", "--quiet"}, "No files added."}));
 
-TEST(CliOptionsTest, flagsAndCodepageReachTheRun)
-{
-    const ParseOutcome outcome =
-        ParseCommandLine({"--whole-file", "--dry-run", "--quiet", "--codepage", "windows-1250", "a", "b"});
+TEST(CliOptionsTest, flagsAndCodepageReachTheRun) {
+    const ParseOutcome outcome = ParseCommandLine(
+        {"--whole-file", "--dry-run", "--quiet", "--codepage", "windows-1250", "a", "b"});
     ASSERT_TRUE(outcome.options) << outcome.err;
     EXPECT_TRUE(outcome.options->run.wholeFile);
     EXPECT_TRUE(outcome.options->run.dryRun);
@@ -183,8 +170,7 @@ TEST(CliOptionsTest, flagsAndCodepageReachTheRun)
     EXPECT_EQ(automatic.options->run.lineEnd, LineEnd::Auto);
 }
 
-TEST(CliOptionsTest, helpAndVersionExitWithoutRunning)
-{
+TEST(CliOptionsTest, helpAndVersionExitWithoutRunning) {
     for (const Args& args : {Args{}, Args{"--help"}, Args{"--lines", "3", "--help", "a.txt"}}) {
         const ParseOutcome outcome = ParseCommandLine(args);
         EXPECT_FALSE(outcome.options);

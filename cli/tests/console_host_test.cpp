@@ -17,8 +17,7 @@ namespace {
 // test. (std::tmpfile would use the drive's root folder on Windows.)
 class Capture {
 public:
-    Capture()
-    {
+    Capture() {
         static int serial = 0;
         path_ = std::filesystem::temp_directory_path() /
                 ("partwright-console-host-test-" + std::to_string(std::random_device{}()) + "-" +
@@ -28,16 +27,14 @@ public:
             throw std::runtime_error("cannot create " + path_.string());
         }
     }
-    ~Capture()
-    {
+    ~Capture() {
         std::fclose(file_);
         std::filesystem::remove(path_);
     }
     Capture(const Capture&) = delete;
     Capture& operator=(const Capture&) = delete;
     [[nodiscard]] std::FILE* get() const { return file_; }
-    [[nodiscard]] std::string Text() const
-    {
+    [[nodiscard]] std::string Text() const {
         std::fflush(file_);
         std::rewind(file_);
         std::string text;
@@ -53,8 +50,7 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-TEST(ConsoleHostTest, cleanRunSaysDoneAndExitsZero)
-{
+TEST(ConsoleHostTest, cleanRunSaysDoneAndExitsZero) {
     Capture out, err;
     ConsoleHost host(out.get(), err.get(), false, false);
     host.PlannedPiece("/d/a-0001.txt");
@@ -65,8 +61,7 @@ TEST(ConsoleHostTest, cleanRunSaysDoneAndExitsZero)
     EXPECT_EQ(err.Text(), "");
 }
 
-TEST(ConsoleHostTest, failuresGoToStderrAsTheyHappenAndTheRunEndsWithStatusOne)
-{
+TEST(ConsoleHostTest, failuresGoToStderrAsTheyHappenAndTheRunEndsWithStatusOne) {
     Capture out, err;
     ConsoleHost host(out.get(), err.get(), false, false);
     const Failure failure{Failure::Kind::OpenSource, "/d/missing.txt", "No such file or directory"};
@@ -79,8 +74,7 @@ TEST(ConsoleHostTest, failuresGoToStderrAsTheyHappenAndTheRunEndsWithStatusOne)
     EXPECT_EQ(out.Text(), "Done.\n");
 }
 
-TEST(ConsoleHostTest, aBlockWithoutPiecesIsNotASuccess)
-{
+TEST(ConsoleHostTest, aBlockWithoutPiecesIsNotASuccess) {
     Capture out, err;
     ConsoleHost host(out.get(), err.get(), true, false);
     host.ShowNotice(Notice::LinesNotNumber, "/d/a.txt");
@@ -91,8 +85,7 @@ TEST(ConsoleHostTest, aBlockWithoutPiecesIsNotASuccess)
     EXPECT_EQ(err.Text(), "partwright-cli: /d/a.txt: Every x number of lines, where x can only be a number.\n");
 }
 
-TEST(ConsoleHostTest, aStopRequestStopsTheRunWhichIsThenNotDone)
-{
+TEST(ConsoleHostTest, aStopRequestStopsTheRunWhichIsThenNotDone) {
     Capture out, err;
     volatile std::sig_atomic_t stop = 0;
     ConsoleHost host(out.get(), err.get(), false, false, &stop);
@@ -111,8 +104,7 @@ TEST(ConsoleHostTest, aStopRequestStopsTheRunWhichIsThenNotDone)
     EXPECT_NE(err.Text().find("the piece being written was removed"), std::string::npos);
 }
 
-TEST(ConsoleHostTest, progressLineIsClearedBeforeAFailureAndAtTheEnd)
-{
+TEST(ConsoleHostTest, progressLineIsClearedBeforeAFailureAndAtTheEnd) {
     Capture out, err;
     ConsoleHost host(out.get(), err.get(), false, true);
     Progress progress;

@@ -33,8 +33,8 @@ struct Fault {
     int error = 0;
     bool always = false;
     bool done = false;
-    long long count = 0;       // bytes so far, or files closed
-    bool written[1024] = {};   // descriptors written to since opened
+    long long count = 0;      // bytes so far, or files closed
+    bool written[1024] = {};  // descriptors written to since opened
 };
 
 Fault& TheFault() {
@@ -49,7 +49,7 @@ Fault& TheFault() {
                : std::strcmp(op, "read") == 0  ? Op::Read
                : std::strcmp(op, "close") == 0 ? Op::Close
                : std::strcmp(op, "stall") == 0 ? Op::Stall
-                                                : Op::None;
+                                               : Op::None;
         f.always = std::strcmp(always, "always") == 0;
         return f;
     }();

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/decoder_factory.h"
-#include "partwright/codepage.h"
+#include "engine/byte_coding.h"
+#include "engine/cesu8.h"
 #include "engine/cutter.h"
-#include "partwright/split_run.h"
+#include "engine/decoder_factory.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
-#include "engine/cesu8.h"
-#include "engine/byte_coding.h"
+#include "partwright/codepage.h"
+#include "partwright/split_run.h"
 
 namespace partwright {
 namespace {
@@ -25,8 +25,8 @@ using partwright::testing::ReadBytes;
 using partwright::testing::TempFolder;
 using partwright::testing::WriteBytes;
 
-const std::vector<std::string> kCodepages = {"windows-1252", "windows-1250", "windows-1251", "windows-1253", "874",
-                                             "windows-1257"};
+const std::vector<std::string> kCodepages = {"windows-1252", "windows-1250", "windows-1251",
+                                             "windows-1253", "874",          "windows-1257"};
 
 const ByteTable& TableOf(const std::string& codepage) {
     static std::map<std::string, std::unique_ptr<TextDecoder>> decoders;
@@ -90,14 +90,24 @@ TEST(BytePath, byteCuttersGiveTheTextCuttersPiecesInAnyChunking) {
         const std::int64_t n = 1 + static_cast<std::int64_t>(random() % 5);
         const LineEnd lineEnd = (round / 4) % 2 == 0 ? LineEnd::CrLf : LineEnd::Lf;  // the text ends with both
         ByteUtf8Lengths lengths{};
-        for (std::size_t byte = 0; byte < 256; ++byte) lengths[byte] = static_cast<std::uint8_t>(ToCesu8(Text(1, table[byte])).size());
+        for (std::size_t byte = 0; byte < 256; ++byte)
+            lengths[byte] = static_cast<std::uint8_t>(ToCesu8(Text(1, table[byte])).size());
 
         std::unique_ptr<BytePieceCutter> byteCutter;
         std::unique_ptr<PieceCutter> textCutter;
         switch (round % 4) {
-        case 0: byteCutter = BytePieceCutter::Lines(n, lineEnd); textCutter = PieceCutter::Lines(n, lineEnd); break;
-        case 1: byteCutter = BytePieceCutter::Separator(separator); textCutter = PieceCutter::Separator(separatorText); break;
-        case 2: byteCutter = BytePieceCutter::BlankLines(lineEnd); textCutter = PieceCutter::BlankLines(lineEnd); break;
+        case 0:
+            byteCutter = BytePieceCutter::Lines(n, lineEnd);
+            textCutter = PieceCutter::Lines(n, lineEnd);
+            break;
+        case 1:
+            byteCutter = BytePieceCutter::Separator(separator);
+            textCutter = PieceCutter::Separator(separatorText);
+            break;
+        case 2:
+            byteCutter = BytePieceCutter::BlankLines(lineEnd);
+            textCutter = PieceCutter::BlankLines(lineEnd);
+            break;
         default:
             byteCutter = BytePieceCutter::MaxBytes(static_cast<std::uint64_t>(n * n), lineEnd, &lengths);
             textCutter = PieceCutter::MaxBytes(static_cast<std::uint64_t>(n * n), lineEnd);
@@ -139,7 +149,8 @@ TEST(BytePath, manyLinesPerPieceCutWhereTheTextCutterCuts) {
         oracle::RecordingSink textSink;
         FeedInChunks<char>(*byteCutter, bytes, chunk, byteSink);
         FeedInChunks<char16_t>(*textCutter, text, chunk, textSink);
-        ASSERT_EQ(textSink.pieces, oracle::CutLines(text, static_cast<double>(n), lineEnd)) << "round " << round << ", N " << n;
+        ASSERT_EQ(textSink.pieces, oracle::CutLines(text, static_cast<double>(n), lineEnd))
+            << "round " << round << ", N " << n;
         ASSERT_EQ(byteSink.inner.pieces, textSink.pieces) << "round " << round << ", N " << n;
     }
 }
@@ -164,10 +175,10 @@ TEST(BytePath, encodingBytesMatchesEncodingTheirUnitsInEveryCodePage) {
     }
 }
 
-
 std::map<std::string, std::string> FilesIn(const fs::path& folder) {
     std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(folder)) files[entry.path().filename().string()] = ReadBytes(entry.path());
+    for (const auto& entry : fs::directory_iterator(folder))
+        files[entry.path().filename().string()] = ReadBytes(entry.path());
     return files;
 }
 
@@ -183,7 +194,8 @@ TEST(BytePath, wholeRunsGiveTheSamePiecesUnderTheSameNamesAsDecodedRuns) {
     std::mt19937 random(20261207);
     // Separators with units that some of the code pages cannot produce (é, €, U+4E00) or
     // produce from an undefined byte (U+0081).
-    const std::vector<Text> separators = {u";", u"", u"\r\n", u"\u00E9", u"\u20AC", u"a\u20AC", u"\u4E00", u"\u0081", u"a\r"};
+    const std::vector<Text> separators = {u";",       u"",       u"\r\n",   u"\u00E9", u"\u20AC",
+                                          u"a\u20AC", u"\u4E00", u"\u0081", u"a\r"};
     for (int round = 0; round < 240; ++round) {
         SCOPED_TRACE(round);
         FixedSettings settings;
@@ -203,7 +215,8 @@ TEST(BytePath, wholeRunsGiveTheSamePiecesUnderTheSameNamesAsDecodedRuns) {
             if (random() % 6 == 0) {
                 // Half of them pure ASCII, whose long runs are written without a copy.
                 const unsigned anyOdds = random() % 2 == 0 ? 64 : 0xFFFFFFFFu;
-                contents.push_back(RandomBytes(random, 29990 + random() % 40, std::string(300, 'a') + "\r\n;", anyOdds));
+                contents.push_back(
+                    RandomBytes(random, 29990 + random() % 40, std::string(300, 'a') + "\r\n;", anyOdds));
             } else {
                 contents.push_back(RandomBytes(random, random() % 80, "\r\na;\xE9\x80\x81 "));
             }

@@ -1,5 +1,5 @@
-#include "engine/decoder_factory.h"
 #include "partwright/codepage.h"
+#include "engine/decoder_factory.h"
 
 #include <gtest/gtest.h>
 
@@ -36,13 +36,12 @@ TEST(CodepageTest, windows1252MapsEveryByteIncludingTheUndefinedOnes) {
     // with the code point the published code page gives it; the five it
     // leaves undefined keep their own value. Then a few bytes elsewhere.
     const ByteCase cases[] = {
-        {0x80, 0x20AC}, {0x81, 0x0081}, {0x82, 0x201A}, {0x83, 0x0192}, {0x84, 0x201E}, {0x85, 0x2026},
-        {0x86, 0x2020}, {0x87, 0x2021}, {0x88, 0x02C6}, {0x89, 0x2030}, {0x8A, 0x0160}, {0x8B, 0x2039},
-        {0x8C, 0x0152}, {0x8D, 0x008D}, {0x8E, 0x017D}, {0x8F, 0x008F}, {0x90, 0x0090}, {0x91, 0x2018},
-        {0x92, 0x2019}, {0x93, 0x201C}, {0x94, 0x201D}, {0x95, 0x2022}, {0x96, 0x2013}, {0x97, 0x2014},
-        {0x98, 0x02DC}, {0x99, 0x2122}, {0x9A, 0x0161}, {0x9B, 0x203A}, {0x9C, 0x0153}, {0x9D, 0x009D},
-        {0x9E, 0x017E}, {0x9F, 0x0178},
-        {0x00, 0x0000}, {0x41, 0x0041}, {0x7F, 0x007F}, {0xA0, 0x00A0}, {0xE9, 0x00E9}, {0xFF, 0x00FF},
+        {0x80, 0x20AC}, {0x81, 0x0081}, {0x82, 0x201A}, {0x83, 0x0192}, {0x84, 0x201E}, {0x85, 0x2026}, {0x86, 0x2020},
+        {0x87, 0x2021}, {0x88, 0x02C6}, {0x89, 0x2030}, {0x8A, 0x0160}, {0x8B, 0x2039}, {0x8C, 0x0152}, {0x8D, 0x008D},
+        {0x8E, 0x017D}, {0x8F, 0x008F}, {0x90, 0x0090}, {0x91, 0x2018}, {0x92, 0x2019}, {0x93, 0x201C}, {0x94, 0x201D},
+        {0x95, 0x2022}, {0x96, 0x2013}, {0x97, 0x2014}, {0x98, 0x02DC}, {0x99, 0x2122}, {0x9A, 0x0161}, {0x9B, 0x203A},
+        {0x9C, 0x0153}, {0x9D, 0x009D}, {0x9E, 0x017E}, {0x9F, 0x0178}, {0x00, 0x0000}, {0x41, 0x0041}, {0x7F, 0x007F},
+        {0xA0, 0x00A0}, {0xE9, 0x00E9}, {0xFF, 0x00FF},
     };
     for (const std::string_view name : {"windows-1252", "cp1252", "1252"}) {
         auto decoder = Decoder(name);
@@ -91,8 +90,7 @@ TEST(CodepageTest, systemCodepageFollowsTheLocaleOrGetAcp) {
     for (const auto& c : cases) {
         ::setenv("LC_ALL", c.locale, 1);
         EXPECT_EQ(SystemCodepage(), c.codepage) << c.locale;
-        EXPECT_EQ(DecodeAll(*Decoder(""), "caf\xC3\xA9 \x80"), c.codepage == 1252 ? asWindows1252 : asUtf8)
-            << c.locale;
+        EXPECT_EQ(DecodeAll(*Decoder(""), "caf\xC3\xA9 \x80"), c.codepage == 1252 ? asWindows1252 : asUtf8) << c.locale;
     }
     if (saved) {
         ::setenv("LC_ALL", kept.c_str(), 1);
@@ -108,7 +106,8 @@ TEST(CodepageTest, namesAreCheckedAndUnknownOnesRefused) {
         std::string error;
         EXPECT_NE(MakeDecoder(name, error), nullptr) << name << ": " << error;
     }
-    for (const std::string_view name : {"utf-16", "1259", "cp", "windows-", "12520", "932x", "-932", "latin1", "auto"}) {
+    for (const std::string_view name :
+         {"utf-16", "1259", "cp", "windows-", "12520", "932x", "-932", "latin1", "auto"}) {
         std::string error;
         EXPECT_EQ(MakeDecoder(name, error), nullptr) << name;
         EXPECT_NE(error.find(std::string(name)), std::string::npos) << "error should name " << name << ": " << error;
@@ -126,13 +125,20 @@ const PageCase kPageCases[] = {
     {"1250", "\x8A\xE8", u"\u0160\u010D"},
     {"1253", "\xC1\xE2", u"\u0391\u03B2"},
     {"874", "\xA1\xC1", u"\u0E01\u0E21"},
-    {"932", "A\x82\xA0" "B\x93\xFA\x96\x7B" "C\xB1", u"A\u3042B\u65E5\u672CC\uFF71"},
+    {"932",
+     "A\x82\xA0"
+     "B\x93\xFA\x96\x7B"
+     "C\xB1",
+     u"A\u3042B\u65E5\u672CC\uFF71"},
     {"936", "x\xD6\xD0\xCE\xC4y", u"x\u4E2D\u6587y"},
     {"949", "\xC7\xD1\xB1\xDB!", u"\uD55C\uAE00!"},
     {"950", "\xA4\xA4\xA4\xE5.", u"\u4E2D\u6587."},
     // Characters of one to four bytes, a mark, then bytes that are not UTF-8,
     // each its own unit: overlong, encoded surrogate, past U+10FFFF, cut short.
-    {"utf-8", "\xEF\xBB\xBF" "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" "\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82",
+    {"utf-8",
+     "\xEF\xBB\xBF"
+     "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"
+     "\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82",
      u"\uFEFFa\u00E9\u20AC\U0001F600\u00C0\u00AF\u00ED\u00A0\u0080\u00F4\u0090\u0080\u0080\u00E2\u0082"},
 };
 
@@ -172,11 +178,17 @@ TEST(CodepageTest, unmappableBytesBecomeTheirOwnValue) {
         std::string bytes;
         Text text;
     } cases[] = {
-        {"1253", "a\xAA" "b", u"a\u00AAb"},             // undefined in windows-1253
-        {"932", "\x82", u"\u0082"},                     // lead byte cut off by the end of input
+        {"1253",
+         "a\xAA"
+         "b",
+         u"a\u00AAb"},               // undefined in windows-1253
+        {"932", "\x82", u"\u0082"},  // lead byte cut off by the end of input
         {"932", "\x82\xA0\x82", u"\u3042\u0082"},
         {"936", "\xD6", u"\u00D6"},
-        {"1258", "a\x81" "b", u"a\u0081b"},         // the character held for combining survives
+        {"1258",
+         "a\x81"
+         "b",
+         u"a\u0081b"},  // the character held for combining survives
     };
     for (const auto& c : cases) {
         auto decoder = Decoder(c.codepage);
@@ -194,9 +206,8 @@ TEST(CodepageTest, singleByteTablesDecodeTextAsTheDecoderDoes) {
         const char* codepage;
         bool table;
     } cases[] = {
-        {"1250", true}, {"1251", true}, {"1252", true}, {"1253", true},
-        {"1254", true}, {"1255", true}, {"1256", true}, {"1257", true}, {"874", true},
-        {"1258", false}, {"932", false}, {"936", false}, {"949", false}, {"950", false},
+        {"1250", true}, {"1251", true}, {"1252", true},  {"1253", true}, {"1254", true}, {"1255", true}, {"1256", true},
+        {"1257", true}, {"874", true},  {"1258", false}, {"932", false}, {"936", false}, {"949", false}, {"950", false},
     };
     std::string everyByte;
     for (int round = 0; round < 4; ++round) {

@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "engine/cesu8.h"
 #include "engine/cutter.h"
 #include "engine/naming.h"
 #include "engine/source_reader.h"
-#include "partwright/split_run.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
-#include "engine/cesu8.h"
-#include "partwright/codepage.h"
 #include "engine/tests/whole_file_io.h"
+#include "partwright/codepage.h"
+#include "partwright/split_run.h"
 
 namespace partwright {
 namespace {
@@ -70,8 +70,8 @@ TEST(CutterDifferential, linesModeMatchesCountLinesAndGetLines) {
 
 TEST(CutterDifferential, separatorModeMatchesTheLiteralCut) {
     std::mt19937 random(7);
-    const std::vector<Text> separators = {u"",       u";",      u"a",      u"\r",   u"\n",     u"\r\n",
-                                          u"aa",     u"ab",     u"aba",    u"abab", u"aab",    u"\n\r",
+    const std::vector<Text> separators = {u"",         u";",      u"a",    u"\r",    u"\n",     u"\r\n",
+                                          u"aa",       u"ab",     u"aba",  u"abab",  u"aab",    u"\n\r",
                                           u"\r\n\r\n", u"a\r\na", u"aaaa", u"abaab", u"\r\r\n", u"ababababb"};
     for (int round = 0; round < 8000; ++round) {
         const Text& alphabet = kAlphabets[static_cast<std::size_t>(round) % kAlphabets.size()];
@@ -126,7 +126,8 @@ TEST(CutterDifferential, sizeModeMatchesTheLiteralCut) {
     // Units of 1, 2 and 3 UTF-8 bytes and surrogate halves (3 each), lines
     // shorter and longer than the limit, limits down to 1 byte.
     std::mt19937 random(1010);
-    const std::vector<Text> alphabets = {u"ab\r\n", u"a\r\n\r\n", u"a\u00e9\u20ac\r\n", u"\r\nab\U0001F600", u"\n\n\ra"};
+    const std::vector<Text> alphabets = {u"ab\r\n", u"a\r\n\r\n", u"a\u00e9\u20ac\r\n", u"\r\nab\U0001F600",
+                                         u"\n\n\ra"};
     for (int round = 0; round < 8000; ++round) {
         const Text& alphabet = alphabets[static_cast<std::size_t>(round) % alphabets.size()];
         const LineEnd lineEnd = (round / 5) % 2 == 0 ? LineEnd::Lf : LineEnd::CrLf;
@@ -161,7 +162,8 @@ TEST(CutterDifferential, largeChunksCrossTheVectorisedScanBoundaries) {
         RecordingSink lfSink;
         EXPECT_TRUE(lfLines->Feed(lfText, lfSink));
         EXPECT_TRUE(lfLines->Finish(lfSink));
-        ASSERT_EQ(lfSink.pieces, oracle::CutLines(lfText, static_cast<double>(n * 40), LineEnd::Lf)) << "round " << round;
+        ASSERT_EQ(lfSink.pieces, oracle::CutLines(lfText, static_cast<double>(n * 40), LineEnd::Lf))
+            << "round " << round;
 
         auto separator = PieceCutter::Separator(u"\r\nq");
         RecordingSink separatorSink;
@@ -196,9 +198,10 @@ std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder) 
 // leave no piece of the first cut behind.
 TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) {
     std::mt19937 random(1818);
-    const std::vector<std::string> valid = {"a", "b", ";", " ", "\r\n", "\n", "\r", "\r\n\r\n", "\n\n",
-                                            "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
-    const std::vector<std::string> invalid = {"\xE9", "\x93", "\x94", "\xC3", "\xED\xA0\x80", "\xC0\xAF", "\xF0\x9F\x98"};
+    const std::vector<std::string> valid = {"a",  "b",        ";",    " ",        "\r\n",         "\n",
+                                            "\r", "\r\n\r\n", "\n\n", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
+    const std::vector<std::string> invalid = {"\xE9",         "\x93",     "\x94",        "\xC3",
+                                              "\xED\xA0\x80", "\xC0\xAF", "\xF0\x9F\x98"};
     const std::vector<Text> separators = {u";", u"\u00E9", u"\u00C3\u00A9", u"", u"\r\n"};
     const std::string fallback = std::to_string(AutoFallbackCodepage());
     for (int round = 0; round < 300; ++round) {
@@ -213,7 +216,7 @@ TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) 
         settings.linesPerPiece = std::vector<Text>{u"1", u"2", u"3"}[random() % 3];
         settings.separator = separators[random() % separators.size()];
         settings.naming = NamingMode::Numbered;
-        RunOptions options;  // "auto" and whole sources are the defaults
+        RunOptions options;               // "auto" and whole sources are the defaults
         options.lineEnd = LineEnd::Auto;  // the default outside Windows
         options.chunkBytes = 1 + random() % 12;
         options.maxPieceBytes = random() % 4 == 0 ? 3 + random() % 20 : 0;
@@ -253,9 +256,8 @@ TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) 
             const std::filesystem::path name = NumberedName(source.native(), static_cast<std::int64_t>(index) + 1);
             expected[name.filename().string()] = ToCesu8(pieces[index].text);
         }
-        ASSERT_EQ(FilesIn(folder.path()), expected)
-            << (isUtf8 ? "UTF-8" : "not UTF-8") << ", chunks of " << options.chunkBytes << ", "
-            << ::testing::PrintToString(bytes);
+        ASSERT_EQ(FilesIn(folder.path()), expected) << (isUtf8 ? "UTF-8" : "not UTF-8") << ", chunks of "
+                                                    << options.chunkBytes << ", " << ::testing::PrintToString(bytes);
     }
 }
 

@@ -81,12 +81,20 @@ const std::vector<CutCase> kCases = {
     {"lineFeedBeforeLineEndStaysInTheLine", Mode::Lines, u"a\n\r\nb", 1, u"", {u"a\n", u"b", u""}},
     {"emptyBlockGivesTwoEmptyLinesPieces", Mode::Lines, u"", 1, u"", {u"", u""}},
     {"emptyBlockWithLargeGroup", Mode::Lines, u"", 5, u"", {u""}},
-    {"manyGroupsRunStraightThroughTheBlock", Mode::Lines, u"1\r\n2\r\n3\r\n4\r\n5", 2, u"",
+    {"manyGroupsRunStraightThroughTheBlock",
+     Mode::Lines,
+     u"1\r\n2\r\n3\r\n4\r\n5",
+     2,
+     u"",
      {u"1\r\n2", u"3\r\n4", u"5"}},
     // Enough line ends for the vector count, in a group as large as a run allows (9e18):
     // no sum may overflow.
-    {"largestGroupCountHoldsEveryLine", Mode::Lines, Repeated(u"x\r\n", 200), 9'000'000'000'000'000'000,
-     u"", {Repeated(u"x\r\n", 200)}},
+    {"largestGroupCountHoldsEveryLine",
+     Mode::Lines,
+     Repeated(u"x\r\n", 200),
+     9'000'000'000'000'000'000,
+     u"",
+     {Repeated(u"x\r\n", 200)}},
     {"separatorBetweenTwoTexts", Mode::Separator, u"x;y", 1, u";", {u"x", u"y\r\n"}},
     {"emptySeparatorGivesTheWholeBlockText", Mode::Separator, u"abc", 1, u"", {u"abc\r\n"}},
     {"separatorThatNeverOccurs", Mode::Separator, u"abc", 1, u"#", {u"abc\r\n"}},
@@ -97,8 +105,7 @@ const std::vector<CutCase> kCases = {
     {"occurrencesFoundLeftToRight", Mode::Separator, u"abababa", 1, u"aba", {u"", u"b", u"\r\n"}},
     {"separatorMayTakeTheAppendedLineEnd", Mode::Separator, u"abc", 1, u"c\r", {u"ab", u"\n"}},
     {"caseCounts", Mode::Separator, u"aAa", 1, u"A", {u"a", u"a\r\n"}},
-    {"longSeparatorWithRepeatsInside", Mode::Separator, u"xabcabcabdyabcabd", 1, u"abcabd",
-     {u"xabc", u"y", u"\r\n"}},
+    {"longSeparatorWithRepeatsInside", Mode::Separator, u"xabcabcabdyabcabd", 1, u"abcabd", {u"xabc", u"y", u"\r\n"}},
     {"separatorIsTheWholeBlockText", Mode::Separator, u"ab", 1, u"ab\r\n", {u"", u""}},
     {"blankLinesCutParagraphs", Mode::BlankLines, u"p1\r\n\r\np2\r\n", 1, u"", {u"p1", u"p2", u""}},
     {"blockWithoutBlankLineIsOnePiece", Mode::BlankLines, u"a\r\nb", 1, u"", {u"a\r\nb\r\n"}},
@@ -166,7 +173,10 @@ public:
     bool BeginPiece() override { return true; }
     void AppendToPiece(TextView units) override {
         const bool inside = units.data() >= fed_.data() && units.data() + units.size() <= fed_.data() + fed_.size();
-        if (inside) ++viewsIntoFed; else unitsFromElsewhere += units.size();
+        if (inside)
+            ++viewsIntoFed;
+        else
+            unitsFromElsewhere += units.size();
     }
     void EndPiece(bool) override {}
     int viewsIntoFed = 0;

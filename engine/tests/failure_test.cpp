@@ -17,9 +17,9 @@ bool EndsWith(const std::string& text, const std::string& end) {
 // code page that cannot be read reads as a source that cannot be read).
 TEST(Failure, everyKindNamesItsPathGivesItsReasonAndReadsAsItsOwn) {
     using Kind = Failure::Kind;
-    const Kind kinds[] = {Kind::OpenSource,    Kind::ReadSource,     Kind::WritePiece,
+    const Kind kinds[] = {Kind::OpenSource,     Kind::ReadSource,    Kind::WritePiece,
                           Kind::TargetIsSource, Kind::BadNameLength, Kind::BadFirstNumber,
-                          Kind::NameTooLong,   Kind::BadCodepage,    Kind::BadHeader};
+                          Kind::NameTooLong,    Kind::BadCodepage,   Kind::BadHeader};
     const std::filesystem::path path = std::filesystem::path(u8"d\u00e9j\u00e0") / "a.txt";
     const std::u8string pathBytes = path.u8string();
     const std::string shown(pathBytes.begin(), pathBytes.end());

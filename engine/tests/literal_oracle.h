@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/cesu8.h"
 #include "engine/cutter.h"
 #include "partwright/numeric.h"
 #include "partwright/text.h"
-#include "engine/cesu8.h"
 
 namespace partwright::oracle {
 
@@ -107,7 +107,8 @@ inline std::vector<Piece> CutMaxBytes(const Text& blockText, std::uint64_t limit
     std::vector<Piece> pieces;
     for (std::size_t i = 0; i < lines.size();) {
         Text piece = lines[i++];
-        while (i < lines.size() && overhead + ToCesu8(piece + end + lines[i]).size() <= limit) piece += end + lines[i++];
+        while (i < lines.size() && overhead + ToCesu8(piece + end + lines[i]).size() <= limit)
+            piece += end + lines[i++];
         pieces.push_back({piece, false});
     }
     return pieces;

@@ -142,7 +142,8 @@ TEST(NamingTest, padZerosFillsToWidthButNeverCuts) {
         int width;
         const char* text;
     } cases[] = {
-        {1, 4, "0001"}, {123, 4, "0123"}, {10000, 4, "10000"}, {0, 4, "0000"}, {7, 0, "7"}, {2147483648LL, 4, "2147483648"},
+        {1, 4, "0001"}, {123, 4, "0123"}, {10000, 4, "10000"},
+        {0, 4, "0000"}, {7, 0, "7"},      {2147483648LL, 4, "2147483648"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(PadZeros(c.number, c.width), c.text) << c.number;
@@ -184,7 +185,9 @@ TEST(NamingTest, toNativeGivesRealCharactersForAPath) {
     // second may still pair with a low half after it.
     EXPECT_EQ(ToNative(u"\xD83D\xD83D"), "\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(ToNative(u"\xD83D\xD83D\xDE00"), "\xEF\xBF\xBD\xF0\x9F\x98\x80");
-    EXPECT_EQ(PrefixCounterName(u"p\xD83D\xD83D", "/d/a.txt", 1), "/d/p\xEF\xBF\xBD\xEF\xBF\xBD" "1.txt");
+    EXPECT_EQ(PrefixCounterName(u"p\xD83D\xD83D", "/d/a.txt", 1),
+              "/d/p\xEF\xBF\xBD\xEF\xBF\xBD"
+              "1.txt");
 #endif
 }
 

@@ -17,14 +17,39 @@ struct ParseCase {
 
 TEST(Numeric, acceptsWhatTheLocaleAwareParserReadsWhole) {
     const ParseCase cases[] = {
-        {u"12", 12.0},      {u" 12", 12.0},     {u"12 ", 12.0},   {u"\t7\t", 7.0},   {u"-3", -3.0},
-        {u"+4", 4.0},       {u"2.5", 2.5},      {u".5", 0.5},     {u"1E2", 100.0},   {u"1e-2", 0.01},
-        {u"007", 7.0},      {u"0", 0.0},        {u"", std::nullopt}, {u"   ", std::nullopt},
-        {u"7a", std::nullopt}, {u"a7", std::nullopt}, {u"1 2", std::nullopt}, {u"- 3", std::nullopt},
-        {u"0x10", std::nullopt}, {u"0X1p3", std::nullopt}, {u"inf", std::nullopt},
-        {u"-Infinity", std::nullopt}, {u"nan", std::nullopt}, {u"1e999", std::nullopt},
-        {u"1,5", std::nullopt}, {u"\uff11", std::nullopt}, {Text(u"1\0" "2", 3), std::nullopt},
-        {u"1.", 1.0},       {u"e5", std::nullopt}, {u".", std::nullopt},
+        {u"12", 12.0},
+        {u" 12", 12.0},
+        {u"12 ", 12.0},
+        {u"\t7\t", 7.0},
+        {u"-3", -3.0},
+        {u"+4", 4.0},
+        {u"2.5", 2.5},
+        {u".5", 0.5},
+        {u"1E2", 100.0},
+        {u"1e-2", 0.01},
+        {u"007", 7.0},
+        {u"0", 0.0},
+        {u"", std::nullopt},
+        {u"   ", std::nullopt},
+        {u"7a", std::nullopt},
+        {u"a7", std::nullopt},
+        {u"1 2", std::nullopt},
+        {u"- 3", std::nullopt},
+        {u"0x10", std::nullopt},
+        {u"0X1p3", std::nullopt},
+        {u"inf", std::nullopt},
+        {u"-Infinity", std::nullopt},
+        {u"nan", std::nullopt},
+        {u"1e999", std::nullopt},
+        {u"1,5", std::nullopt},
+        {u"\uff11", std::nullopt},
+        {Text(u"1\0"
+              "2",
+              3),
+         std::nullopt},
+        {u"1.", 1.0},
+        {u"e5", std::nullopt},
+        {u".", std::nullopt},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.text));
@@ -35,13 +60,29 @@ TEST(Numeric, acceptsWhatTheLocaleAwareParserReadsWhole) {
 
 TEST(ByteSize, readsWholeBytesWithABinarySuffix) {
     const std::pair<std::string_view, std::optional<std::uint64_t>> cases[] = {
-        {"1", 1},           {"4096", 4096},          {"64K", 65536},        {"64k", 65536},
-        {"1M", 1048576},    {"2g", 2147483648ULL},   {"007K", 7168},        {"0", std::nullopt},
-        {"0K", std::nullopt}, {"", std::nullopt},    {"K", std::nullopt},   {"1.5M", std::nullopt},
-        {" 1M", std::nullopt}, {"1M ", std::nullopt}, {"1 M", std::nullopt}, {"-1", std::nullopt},
-        {"1KB", std::nullopt}, {"1T", std::nullopt}, {"4611686018427387904", 4611686018427387904ULL},
-        {"4611686018427387905", std::nullopt},       {"4294967296G", 4611686018427387904ULL},
-        {"4294967297G", std::nullopt}, {"99999999999999999999999", std::nullopt},
+        {"1", 1},
+        {"4096", 4096},
+        {"64K", 65536},
+        {"64k", 65536},
+        {"1M", 1048576},
+        {"2g", 2147483648ULL},
+        {"007K", 7168},
+        {"0", std::nullopt},
+        {"0K", std::nullopt},
+        {"", std::nullopt},
+        {"K", std::nullopt},
+        {"1.5M", std::nullopt},
+        {" 1M", std::nullopt},
+        {"1M ", std::nullopt},
+        {"1 M", std::nullopt},
+        {"-1", std::nullopt},
+        {"1KB", std::nullopt},
+        {"1T", std::nullopt},
+        {"4611686018427387904", 4611686018427387904ULL},
+        {"4611686018427387905", std::nullopt},
+        {"4294967296G", 4611686018427387904ULL},
+        {"4294967297G", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
     };
     for (const auto& [text, expected] : cases) {
         SCOPED_TRACE(text);
@@ -51,8 +92,19 @@ TEST(ByteSize, readsWholeBytesWithABinarySuffix) {
 
 TEST(Numeric, roundsHalvesToTheEvenNeighbour) {
     const std::pair<double, double> cases[] = {
-        {2.5, 2.0},   {3.5, 4.0},   {0.5, 0.0},   {1.5, 2.0},    {-0.5, 0.0}, {-1.5, -2.0}, {-2.5, -2.0},
-        {2.4999, 2.0}, {2.5001, 3.0}, {0.4, 0.0}, {-3.0, -3.0}, {1e300, 1e300}, {4503599627370497.0, 4503599627370497.0},
+        {2.5, 2.0},
+        {3.5, 4.0},
+        {0.5, 0.0},
+        {1.5, 2.0},
+        {-0.5, 0.0},
+        {-1.5, -2.0},
+        {-2.5, -2.0},
+        {2.4999, 2.0},
+        {2.5001, 3.0},
+        {0.4, 0.0},
+        {-3.0, -3.0},
+        {1e300, 1e300},
+        {4503599627370497.0, 4503599627370497.0},
     };
     for (auto [value, expected] : cases) {
         SCOPED_TRACE(value);

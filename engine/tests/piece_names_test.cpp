@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "partwright/split_run.h"
 #include "engine/tests/temp_folder.h"
+#include "partwright/split_run.h"
 
 namespace partwright {
 namespace {
@@ -51,12 +51,12 @@ struct Row {
     const char* what;
     std::vector<Source> sources;
     FixedSettings settings;
-    RunOptions options;           // outputFolder is taken from the root folder
-    Files before;                 // files there before the run
-    Files after;                  // every file under the root afterwards
+    RunOptions options;  // outputFolder is taken from the root folder
+    Files before;        // files there before the run
+    Files after;         // every file under the root afterwards
     std::uint64_t renamed = 0;
     std::vector<Failure::Kind> failures;
-    bool runTwice = false;        // the second run must leave the same files
+    bool runTwice = false;  // the second run must leave the same files
 };
 
 FixedSettings Settings(SplitMode split, const Text& lines, NamingMode naming) {
@@ -96,40 +96,88 @@ const std::string kHello = "hello world A\r\nhello world B\r\nhello world C";
 std::vector<Row> Rows() {
     return {
         {"pieces that begin alike get name (2), name (3)",
-         {{"s.txt", kHello}}, FirstChars(u"7"), {}, {},
-         {{"s.txt", kHello}, {"hellow.txt", "hello world A"}, {"hellow (2).txt", "hello world B"},
+         {{"s.txt", kHello}},
+         FirstChars(u"7"),
+         {},
+         {},
+         {{"s.txt", kHello},
+          {"hellow.txt", "hello world A"},
+          {"hellow (2).txt", "hello world B"},
           {"hellow (3).txt", "hello world C"}},
-         2, {}},
+         2,
+         {}},
         {"name length 0 gives the numbered name with .txt",
-         {{"s.log", "a\r\nb"}}, FirstChars(u"0"), {}, {},
-         {{"s.log", "a\r\nb"}, {"s-0001.txt", "a"}, {"s-0002.txt", "b"}}, 0, {}},
+         {{"s.log", "a\r\nb"}},
+         FirstChars(u"0"),
+         {},
+         {},
+         {{"s.log", "a\r\nb"}, {"s-0001.txt", "a"}, {"s-0002.txt", "b"}},
+         0,
+         {}},
         {"first characters without a letter or digit, or a device's name",
-         {{"s.txt", "-- --\r\ncon\r\nCon"}}, FirstChars(u"3"), {}, {},
+         {{"s.txt", "-- --\r\ncon\r\nCon"}},
+         FirstChars(u"3"),
+         {},
+         {},
          {{"s.txt", "-- --\r\ncon\r\nCon"}, {"s-0001.txt", "-- --"}, {"s-0002.txt", "con"}, {"s-0003.txt", "Con"}},
-         0, {}},
+         0,
+         {}},
         {"two sources of one name into one output folder",
-         {{"a/s.txt", "1\r\n2"}, {"b/s.txt", "3"}}, Settings(SplitMode::Lines, u"1", NamingMode::Numbered),
-         Into("out"), {},
-         {{"a/s.txt", "1\r\n2"}, {"b/s.txt", "3"}, {"out/s-0001.txt", "1"}, {"out/s-0002.txt", "2"},
+         {{"a/s.txt", "1\r\n2"}, {"b/s.txt", "3"}},
+         Settings(SplitMode::Lines, u"1", NamingMode::Numbered),
+         Into("out"),
+         {},
+         {{"a/s.txt", "1\r\n2"},
+          {"b/s.txt", "3"},
+          {"out/s-0001.txt", "1"},
+          {"out/s-0002.txt", "2"},
           {"out/s-0001 (2).txt", "3"}},
-         1, {}},
+         1,
+         {}},
         {"the prefix's count restarts for a second source in the same folder",
-         {{"a.txt", "1"}, {"b.txt", "2"}}, Prefix(u"p"), {}, {},
-         {{"a.txt", "1"}, {"b.txt", "2"}, {"p1.txt", "1"}, {"p1 (2).txt", "2"}}, 1, {}},
+         {{"a.txt", "1"}, {"b.txt", "2"}},
+         Prefix(u"p"),
+         {},
+         {},
+         {{"a.txt", "1"}, {"b.txt", "2"}, {"p1.txt", "1"}, {"p1 (2).txt", "2"}},
+         1,
+         {}},
         {"a file from before the run is replaced, not renamed around; a second run gives the same files",
-         {{"s.txt", kHello}}, FirstChars(u"7"), {},
+         {{"s.txt", kHello}},
+         FirstChars(u"7"),
+         {},
          {{"hellow.txt", "old"}, {"hellow (2).txt", "old"}},
-         {{"s.txt", kHello}, {"hellow.txt", "hello world A"}, {"hellow (2).txt", "hello world B"},
+         {{"s.txt", kHello},
+          {"hellow.txt", "hello world A"},
+          {"hellow (2).txt", "hello world B"},
           {"hellow (3).txt", "hello world C"}},
-         2, {}, true},
+         2,
+         {},
+         true},
         {"a prefix that climbs out of the folder writes nothing",
-         {{"in/s.txt", "1\r\n2"}}, Prefix(u"../victim"), Into("in"), {}, {{"in/s.txt", "1\r\n2"}}, 0,
+         {{"in/s.txt", "1\r\n2"}},
+         Prefix(u"../victim"),
+         Into("in"),
+         {},
+         {{"in/s.txt", "1\r\n2"}},
+         0,
          {Failure::Kind::BadPrefix, Failure::Kind::BadPrefix}},
         {"a prefix with a folder in it writes nothing",
-         {{"s.txt", "1"}}, Prefix(u"a/b"), {}, {}, {{"s.txt", "1"}}, 0, {Failure::Kind::BadPrefix}},
+         {{"s.txt", "1"}},
+         Prefix(u"a/b"),
+         {},
+         {},
+         {{"s.txt", "1"}},
+         0,
+         {Failure::Kind::BadPrefix}},
         {"a header longer than a short source is reported",
-         {{"s.txt", "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n"}}, Settings(SplitMode::Lines, u"1", NamingMode::Numbered),
-         Header(100), {}, {{"s.txt", "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n"}}, 0, {Failure::Kind::BadHeader}},
+         {{"s.txt", "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n"}},
+         Settings(SplitMode::Lines, u"1", NamingMode::Numbered),
+         Header(100),
+         {},
+         {{"s.txt", "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n"}},
+         0,
+         {Failure::Kind::BadHeader}},
     };
 }
 
@@ -173,8 +221,9 @@ TEST(PieceNames, noPieceOfARunIsLostAndNoneLeavesItsFolder) {
 TEST(PieceNames, hostileNamesNeverLeaveTheFolderNorLoseAPiece) {
     // The prefixes that can begin a name: "con" gives con1, con2... which Windows does not keep.
     const std::vector<Text> accepted = {u"", u"p.q", u" ", u"con", u"x.."};
-    const std::vector<Text> refused = {u"../x", u"..", u".", u"a/b", u"/abs", u"\\x", u"c:x", u"a*b", u"x\n",
-                                       u"nul.a", u"COM", u"lpt", u".partwright-x", u"..\\..\\y", u"a?", u"\x7F"};
+    const std::vector<Text> refused = {u"../x",          u"..",        u".",   u"a/b",   u"/abs", u"\\x",
+                                       u"c:x",           u"a*b",       u"x\n", u"nul.a", u"COM",  u"lpt",
+                                       u".partwright-x", u"..\\..\\y", u"a?",  u"\x7F"};
     std::vector<Text> prefixes = accepted;
     prefixes.insert(prefixes.end(), refused.begin(), refused.end());
     const std::string hostileText =

@@ -10,12 +10,12 @@
 #include <sys/resource.h>
 #endif
 
+#include "engine/byte_coding.h"
+#include "engine/cesu8.h"
 #include "engine/native_file.h"
 #include "engine/temporary_name.h"
 #include "engine/tests/temp_folder.h"
 #include "engine/tests/whole_file_io.h"
-#include "engine/cesu8.h"
-#include "engine/byte_coding.h"
 
 namespace partwright {
 namespace {
@@ -50,7 +50,9 @@ TEST(PieceWriterTest, writesExactlyTheUtf8BytesOfThePiece) {
         {u"abc", "abc"},
         {u"a\r\nb\r\n", "a\r\nb\r\n"},
         {u"", ""},
-        {u"\uFEFFA", "\xEF\xBB\xBF" "A"},
+        {u"\uFEFFA",
+         "\xEF\xBB\xBF"
+         "A"},
         {u"\xD83D\xDE00", "\xED\xA0\xBD\xED\xB8\x80"},
         {Text(1, u'\0') + u"\u00E9", "\0\xC3\xA9"s},
         {LongMixedText(), ToCesu8(LongMixedText())},  // several buffer flushes
@@ -166,8 +168,8 @@ TEST(PieceWriterTest, linksAtPieceNamesAreReplacedButNeverLeadToASource) {
     } cases[] = {
         {"via-link.txt", "file.txt", true},  // via-link.txt -> file.txt
         {"file.txt", "via-link.txt", true},
-        {nullptr, "via-link.txt", false},    // the link goes, file.txt stays
-        {nullptr, "dangling.txt", false},    // the file it names is never created
+        {nullptr, "via-link.txt", false},  // the link goes, file.txt stays
+        {nullptr, "dangling.txt", false},  // the file it names is never created
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target);

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/cesu8.h"
 #include "engine/decoder_factory.h"
-#include "partwright/codepage.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
 #include "engine/tests/whole_file_io.h"
-#include "engine/cesu8.h"
+#include "partwright/codepage.h"
 
 namespace partwright {
 namespace {
@@ -213,7 +213,8 @@ TEST(SourceReaderTest, streamedUtf16EqualsTheWholeBlockForAnyChunkSize) {
 TEST(SourceReaderTest, streamedUtf8IsTheLiteralReadingForAnyChunkSize) {
     TempFolder folder;
     std::string bytes;
-    const char* const pieces[] = {"ab\r\n", "\xC3\xA9", "\xE4\xB8\x80", "\xF0\x9F\x98\x80", "\xFF", "\xE2\x82", "\xED\xA0\x80"};
+    const char* const pieces[] = {"ab\r\n", "\xC3\xA9", "\xE4\xB8\x80", "\xF0\x9F\x98\x80",
+                                  "\xFF",   "\xE2\x82", "\xED\xA0\x80"};
     for (std::size_t i = 0; bytes.size() < 5000; ++i) bytes += pieces[(i * 7 + i / 5) % 7];
     bytes += "\xF0\x9F";  // cut at the very end
     WriteBytes(folder / "u.txt", bytes);
@@ -255,10 +256,7 @@ TEST(SourceReaderTest, wholeFileStreamsAnAnsiSourceAsOneBlock) {
     decoder->Decode(std::span<const char>(sjis.data(), sjis.size()), true, expected);
     for (const std::size_t chunk : {1u, 2u, 3u, 7u, 4096u, 30000u, 1u << 18}) {
         std::size_t count = 0;
-        EXPECT_EQ(StreamedBlock(folder / "s.txt", Options("932", true, chunk),
-                                count),
-                  expected)
-            << "chunk " << chunk;
+        EXPECT_EQ(StreamedBlock(folder / "s.txt", Options("932", true, chunk), count), expected) << "chunk " << chunk;
         EXPECT_EQ(count, 1u);
     }
     EXPECT_EQ(Blocks(folder / "s.txt", Options("932", true)), std::vector<Text>{expected});
@@ -320,13 +318,13 @@ TEST(SourceReaderTest, autoReadsAgainFromTheFileItOpened) {
     int restarts = 0;
     for (bool more = true; more;) {
         switch (reader->Next(units, endsBlock)) {
-            case SourceReader::Status::Units: text += units; break;
-            case SourceReader::Status::Restart:
-                ++restarts;
-                text.clear();
-                break;
-            case SourceReader::Status::EndOfSource: more = false; break;
-            case SourceReader::Status::Error: FAIL() << reader->error().reason;
+        case SourceReader::Status::Units: text += units; break;
+        case SourceReader::Status::Restart:
+            ++restarts;
+            text.clear();
+            break;
+        case SourceReader::Status::EndOfSource: more = false; break;
+        case SourceReader::Status::Error: FAIL() << reader->error().reason;
         }
     }
     EXPECT_EQ(restarts, 1);

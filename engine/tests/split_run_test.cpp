@@ -18,15 +18,15 @@
 #include <sys/resource.h>
 #endif
 
-#include "partwright/codepage.h"
-#include "partwright/messages.h"
+#include "engine/cesu8.h"
 #include "engine/naming.h"
-#include "partwright/numeric.h"
 #include "engine/piece_writer.h"
 #include "engine/source_reader.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/whole_file_io.h"
-#include "engine/cesu8.h"
+#include "partwright/codepage.h"
+#include "partwright/messages.h"
+#include "partwright/numeric.h"
 
 namespace partwright {
 namespace {
@@ -176,8 +176,12 @@ TEST(SplitRun, piecesAreNumberedAgainForEveryFile) {
     const RunReport report = SplitRun(sources, Lines(u"1"), host);
     EXPECT_TRUE(report.ok());
     EXPECT_EQ(report.piecesWritten, 5u);
-    EXPECT_EQ(folder.Files(), (Files{{"a.txt", "x\r\ny"}, {"b.csv", "p\r\nq\r\nr"}, {"a-0001.txt", "x"},
-                                     {"a-0002.txt", "y"}, {"b-0001.csv", "p"}, {"b-0002.csv", "q"},
+    EXPECT_EQ(folder.Files(), (Files{{"a.txt", "x\r\ny"},
+                                     {"b.csv", "p\r\nq\r\nr"},
+                                     {"a-0001.txt", "x"},
+                                     {"a-0002.txt", "y"},
+                                     {"b-0001.csv", "p"},
+                                     {"b-0002.csv", "q"},
                                      {"b-0003.csv", "r"}}));
     EXPECT_EQ(host.lastProgress.fileIndex, 2);
     EXPECT_EQ(host.lastProgress.fileCount, 2);
@@ -209,8 +213,10 @@ TEST(SplitRun, headerOfTheLongestLengthIsTakenAndOneUnitMoreIsReported) {
         std::string unit;  // the bytes of one unit of the header line
         bool utf16;
     };
-    const Case cases[] = {{"utf-8", false, "\xC3\xA9", false}, {"utf-8", true, "\xC3\xA9", false},
-                          {"windows-1252", false, "h", false}, {"windows-1252", true, "h", false},
+    const Case cases[] = {{"utf-8", false, "\xC3\xA9", false},
+                          {"utf-8", true, "\xC3\xA9", false},
+                          {"windows-1252", false, "h", false},
+                          {"windows-1252", true, "h", false},
                           {"system", false, std::string("h\0", 2), true}};
     for (const Case& c : cases) {
         for (const std::size_t units : {kMaxHeaderUnits, kMaxHeaderUnits + 1}) {
@@ -259,8 +265,8 @@ TEST(SplitRun, emptyBlankLinePieceIsWrittenAsAnEmptyFile) {
     settings.split = SplitMode::BlankLines;
     RecordingHost host;
     EXPECT_TRUE(SplitRun(sources, settings, host).ok());
-    EXPECT_EQ(folder.Files(), (Files{{"p.txt", "p1\r\n\r\np2\r\n"}, {"p-0001.txt", "p1"}, {"p-0002.txt", "p2"},
-                                     {"p-0003.txt", ""}}));
+    EXPECT_EQ(folder.Files(),
+              (Files{{"p.txt", "p1\r\n\r\np2\r\n"}, {"p-0001.txt", "p1"}, {"p-0002.txt", "p2"}, {"p-0003.txt", ""}}));
 }
 
 TEST(SplitRun, linesPerPieceThatIsNoWholeNumberOfAtLeastOneIsRefusedForEveryBlock) {
@@ -282,8 +288,12 @@ TEST(SplitRun, fractionalLinesPerPieceIsRoundedHalfToEven) {
     for (const auto& [n, expected] : std::vector<std::pair<Text, Files>>{
              {u"2.5", {{"a-0001.txt", "1\r\n2"}, {"a-0002.txt", "3\r\n4"}, {"a-0003.txt", "5"}}},
              {u"3.5", {{"a-0001.txt", "1\r\n2\r\n3\r\n4"}, {"a-0002.txt", "5"}}},
-             {u" 1E0", {{"a-0001.txt", "1"}, {"a-0002.txt", "2"}, {"a-0003.txt", "3"}, {"a-0004.txt", "4"},
-                       {"a-0005.txt", "5"}}}}) {
+             {u" 1E0",
+              {{"a-0001.txt", "1"},
+               {"a-0002.txt", "2"},
+               {"a-0003.txt", "3"},
+               {"a-0004.txt", "4"},
+               {"a-0005.txt", "5"}}}}) {
         SCOPED_TRACE(::testing::PrintToString(n));
         Folder folder;
         PathList sources{folder.Write("a.txt", "1\r\n2\r\n3\r\n4\r\n5")};
@@ -375,8 +385,9 @@ TEST(SplitRun, prefixNamingCountsFromTheFirstNumberForEverySource) {
     settings.firstNumber = u"4.5";
     RecordingHost host;
     EXPECT_TRUE(SplitRun(sources, settings, host).ok());
-    EXPECT_EQ(folder.Files(), (Files{{"a.csv", "1;2"}, {"b.dat", "3"}, {"part4.csv", "1"}, {"part5.csv", "2\r\n"},
-                                     {"part4.dat", "3\r\n"}}));
+    EXPECT_EQ(
+        folder.Files(),
+        (Files{{"a.csv", "1;2"}, {"b.dat", "3"}, {"part4.csv", "1"}, {"part5.csv", "2\r\n"}, {"part4.dat", "3\r\n"}}));
 }
 
 TEST(SplitRun, pieceThatWouldLandOnASourceIsRefusedAndTheRunGoesOn) {
@@ -394,8 +405,8 @@ TEST(SplitRun, pieceThatWouldLandOnASourceIsRefusedAndTheRunGoesOn) {
     EXPECT_EQ(report.failures[0].path, keep);
     EXPECT_EQ(host.failures.size(), 1u);
     EXPECT_FALSE(report.ok());
-    EXPECT_EQ(folder.Files(), (Files{{"data.txt", "keep;abc"}, {"keep.txt", "zz"}, {"abc.txt", "abc\r\n"},
-                                     {"zz.txt", "zz\r\n"}}));
+    EXPECT_EQ(folder.Files(),
+              (Files{{"data.txt", "keep;abc"}, {"keep.txt", "zz"}, {"abc.txt", "abc\r\n"}, {"zz.txt", "zz\r\n"}}));
 }
 
 // Sources and pieces the run must refuse, each reported with its kind, its
@@ -414,14 +425,15 @@ TEST(SplitRun, refusedSourcesPiecesAndHeadersAreReportedExactly) {
         Failure::Kind kind;
         std::string reason;
     } cases[] = {
-        {"a temporary file as a source", ".partwright-0123456789abcdef.tmp", "a\r\nb", NamingMode::Numbered, 0,
-         false, nullptr, Failure::Kind::ReadSource, "a temporary file of an unfinished piece, not a source"},
+        {"a temporary file as a source", ".partwright-0123456789abcdef.tmp", "a\r\nb", NamingMode::Numbered, 0, false,
+         nullptr, Failure::Kind::ReadSource, "a temporary file of an unfinished piece, not a source"},
         {"a prefix that makes temporary names", "a.txt", "a", NamingMode::Prefix, 0, false, nullptr,
-         Failure::Kind::BadPrefix, "names that start with \".partwright-\" are kept for temporary files, got \".partwright-\""},
+         Failure::Kind::BadPrefix,
+         "names that start with \".partwright-\" are kept for temporary files, got \".partwright-\""},
         // The line end the run appends to a block ends a header line too: the
         // first block holds two lines here, the header asks for three.
-        {"a header past the first block", "h.txt", "top\r\n" + longLine + "\r\nbody", NamingMode::Numbered, 3,
-         false, nullptr, Failure::Kind::BadHeader,
+        {"a header past the first block", "h.txt", "top\r\n" + longLine + "\r\nbody", NamingMode::Numbered, 3, false,
+         nullptr, Failure::Kind::BadHeader,
          "its first 3 lines do not end within its first block of " + std::to_string(SourceReader::kBlockBytes) +
              " bytes"},
         {"a header past a first block of one line", "e.txt", std::string(SourceReader::kBlockBytes, 'h') + "body",
@@ -536,7 +548,7 @@ TEST(SplitRun, unusableNamingValuesSkipEveryPieceWithAReport) {
     const Split splits[] = {
         {Separator(u";"), "1;2", 2},
         {Separator(u";"), ";;2", 3},
-        {Lines(u"1"), "1\r\n2", 2},            // and an empty last group
+        {Lines(u"1"), "1\r\n2", 2},          // and an empty last group
         {Lines(u"1"), "1\r\n\r\n\r\n2", 2},  // and three empty groups
         {Lines(u"2"), "", 0},
     };
@@ -636,10 +648,11 @@ TEST(SplitRun, stopAtAnyYieldLeavesOnlyWholePieces) {
     // A UTF-16 source is one block read in several chunks, so a stop can fall
     // inside a piece; the first piece is long enough to go through a temporary
     // file when its name waits for its first characters.
-    const std::u16string text = u"\uFEFF" + std::u16string(1100000, u'-') + u"a;" + std::u16string(1000, u'+') +
-                                u"b;" + std::u16string(300000, u'=') + u"c";
+    const std::u16string text = u"\uFEFF" + std::u16string(1100000, u'-') + u"a;" + std::u16string(1000, u'+') + u"b;" +
+                                std::u16string(300000, u'=') + u"c";
     std::set<std::string> wholePieces;
-    for (const oracle::Piece& piece : oracle::CutAtSeparator(text + u"\r\n", u";")) wholePieces.insert(ToCesu8(piece.text));
+    for (const oracle::Piece& piece : oracle::CutAtSeparator(text + u"\r\n", u";"))
+        wholePieces.insert(ToCesu8(piece.text));
     for (NamingMode naming : {NamingMode::Numbered, NamingMode::FirstChars}) {
         for (int stopAt = 1;; ++stopAt) {
             SCOPED_TRACE(stopAt);
@@ -739,7 +752,9 @@ TEST(SplitRun, utf16SourceIsOneBlockWrittenAsUtf8) {
     PathList sources{folder.Write("u.txt", Utf16(u"\uFEFFa\r\nb\u20AC\r\n"))};
     RecordingHost host;
     EXPECT_TRUE(SplitRun(sources, Lines(u"1"), host).ok());
-    EXPECT_EQ(folder.Files()["u-0001.txt"], "\xEF\xBB\xBF" "a");
+    EXPECT_EQ(folder.Files()["u-0001.txt"],
+              "\xEF\xBB\xBF"
+              "a");
     EXPECT_EQ(folder.Files()["u-0002.txt"], "b\xE2\x82\xAC");
     EXPECT_EQ(folder.Files().count("u-0003.txt"), 0u);
 }
@@ -860,16 +875,14 @@ private:
     }
 
     void Write(const fs::path& source, const Text& header, const Text& text, std::int64_t index) {
-        const fs::path named =
-            options_.outputFolder.empty() ? source : options_.outputFolder / source.filename();
+        const fs::path named = options_.outputFolder.empty() ? source : options_.outputFolder / source.filename();
         fs::path target;
         switch (settings_.naming) {
         case NamingMode::FirstChars:
             target = NameFromFirstChars(named.native(), text, *ToInt32(settings_.nameLength));
             // No letter or digit, or a device's name: the numbered name with ".txt".
             if (target.filename() == ".txt" || IsDeviceName(target.stem().u16string())) {
-                target = target.parent_path() /
-                         (named.stem().string() + "-" + PadZeros(index + 1, 4) + ".txt");
+                target = target.parent_path() / (named.stem().string() + "-" + PadZeros(index + 1, 4) + ".txt");
             }
             break;
         case NamingMode::Numbered: target = NumberedName(named.native(), index + 1); break;
@@ -908,7 +921,8 @@ private:
 // tiny chunks or whole; line ends, sizes, headers and an output folder.
 TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
     std::mt19937 random(424242);
-    const std::vector<std::string> alphabets = {"ab\r\n", "\r\n;x", "a\r\n\r\n", "Ab1 ;\r\n\xe9", "ab\n\n\r", "a\xe9\n"};
+    const std::vector<std::string> alphabets = {"ab\r\n",        "\r\n;x",   "a\r\n\r\n",
+                                                "Ab1 ;\r\n\xe9", "ab\n\n\r", "a\xe9\n"};
     const std::vector<Text> separators = {u";", u"", u"\r\n", u"a\r", u"ab", u";;"};
     // Each round writes its pieces as files: few rounds, as under Wine every file costs.
     for (int round = 0; round < 150; ++round) {
@@ -948,7 +962,8 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
             }
             if (!windowRules && random() % 5 == 0) {
                 Text text = u"\xFEFF";
-                for (const char byte : bytes) text += byte == 'b' ? u'\u0416' : static_cast<char16_t>(static_cast<unsigned char>(byte));
+                for (const char byte : bytes)
+                    text += byte == 'b' ? u'\u0416' : static_cast<char16_t>(static_cast<unsigned char>(byte));
                 bytes = Utf16(text);
             }
             contents.push_back(bytes);
@@ -1004,12 +1019,28 @@ bool IsValidUtf8Literally(const std::string& bytes) {
 TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
     std::mt19937 random(65001);
     constexpr std::size_t kValidTokens = 10;  // the first ones
-    const std::vector<std::string> tokens = {
-        "a", "b", ";", "\r\n", "\r\n", "\xC3\xA9", "\xE2\x82\xAC", "\xE4\xB8\x80", "\xF0\x9F\x98\x80",
-        "\xEF\xBB\xBF", "\x80", "\xE9", "\xFF", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-        "\xE2\x82", "\xF0\x9F\x98", "\xC2"};
-    const std::vector<Text> separators = {u";", u"\u00E9", u"\u20AC", u"a\u00E9", u"\U0001F600", u"\xD83D",
-                                          u"\u00C3", u"\r\n\u20AC", u""};
+    const std::vector<std::string> tokens = {"a",
+                                             "b",
+                                             ";",
+                                             "\r\n",
+                                             "\r\n",
+                                             "\xC3\xA9",
+                                             "\xE2\x82\xAC",
+                                             "\xE4\xB8\x80",
+                                             "\xF0\x9F\x98\x80",
+                                             "\xEF\xBB\xBF",
+                                             "\x80",
+                                             "\xE9",
+                                             "\xFF",
+                                             "\xC0\xAF",
+                                             "\xE0\x80\xAF",
+                                             "\xED\xA0\x80",
+                                             "\xF4\x90\x80\x80",
+                                             "\xE2\x82",
+                                             "\xF0\x9F\x98",
+                                             "\xC2"};
+    const std::vector<Text> separators = {u";",      u"\u00E9", u"\u20AC",     u"a\u00E9", u"\U0001F600",
+                                          u"\xD83D", u"\u00C3", u"\r\n\u20AC", u""};
     for (int round = 0; round < 160; ++round) {
         SCOPED_TRACE(round);
         FixedSettings settings;
@@ -1045,7 +1076,9 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
         PathList fastSources{};
         // A folder for each source: the literal runs one source at a time,
         // so pieces of two sources must not meet under one name.
-        const auto sourceName = [](std::size_t i) { return "d" + std::to_string(i) + "/s" + std::to_string(i) + ".txt"; };
+        const auto sourceName = [](std::size_t i) {
+            return "d" + std::to_string(i) + "/s" + std::to_string(i) + ".txt";
+        };
         for (std::size_t i = 0; i < contents.size(); ++i) {
             fs::create_directory(fast / ("d" + std::to_string(i)));
             fs::create_directory(literal / ("d" + std::to_string(i)));
@@ -1063,8 +1096,8 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
                 LiteralRun({source}, settings, options).Utf8().Run();
             }
         }
-        ASSERT_EQ(fast.Files(), literal.Files()) << options.codepage << (options.wholeFile ? " whole" : "")
-                                                 << (options.alwaysDecode ? " decoded" : "");
+        ASSERT_EQ(fast.Files(), literal.Files())
+            << options.codepage << (options.wholeFile ? " whole" : "") << (options.alwaysDecode ? " decoded" : "");
         for (const Failure& failure : report.failures) {
             EXPECT_TRUE(failure.kind == Failure::Kind::TargetIsSource || failure.kind == Failure::Kind::BadHeader)
                 << Describe(failure);

@@ -15,7 +15,8 @@ std::string UnitBytesLiterally(char16_t unit) {
     const unsigned v = unit;
     if (v <= 0x7F) return std::string(1, static_cast<char>(v));
     if (v <= 0x7FF) return {static_cast<char>(0xC0 + v / 64), static_cast<char>(0x80 + v % 64)};
-    return {static_cast<char>(0xE0 + v / 4096), static_cast<char>(0x80 + v / 64 % 64), static_cast<char>(0x80 + v % 64)};
+    return {static_cast<char>(0xE0 + v / 4096), static_cast<char>(0x80 + v / 64 % 64),
+            static_cast<char>(0x80 + v % 64)};
 }
 
 struct UnitCase {
@@ -25,18 +26,9 @@ struct UnitCase {
 
 TEST(Utf8Test, eachUnitIsWrittenOnItsOwnAtEveryRangeBoundary) {
     const UnitCase cases[] = {
-        {0x0000, std::string(1, '\0')},
-        {0x0041, "\x41"},
-        {0x007F, "\x7F"},
-        {0x0080, "\xC2\x80"},
-        {0x00E9, "\xC3\xA9"},
-        {0x07FF, "\xDF\xBF"},
-        {0x0800, "\xE0\xA0\x80"},
-        {0x20AC, "\xE2\x82\xAC"},
-        {0xD83D, "\xED\xA0\xBD"},
-        {0xDE00, "\xED\xB8\x80"},
-        {0xFEFF, "\xEF\xBB\xBF"},
-        {0xFFFF, "\xEF\xBF\xBF"},
+        {0x0000, std::string(1, '\0')}, {0x0041, "\x41"},         {0x007F, "\x7F"},         {0x0080, "\xC2\x80"},
+        {0x00E9, "\xC3\xA9"},           {0x07FF, "\xDF\xBF"},     {0x0800, "\xE0\xA0\x80"}, {0x20AC, "\xE2\x82\xAC"},
+        {0xD83D, "\xED\xA0\xBD"},       {0xDE00, "\xED\xB8\x80"}, {0xFEFF, "\xEF\xBB\xBF"}, {0xFFFF, "\xEF\xBF\xBF"},
     };
     for (const auto& c : cases) {
         char out[3];
@@ -63,9 +55,9 @@ TEST(Utf8Test, appendCesu8MatchesUnitByUnitEncodingOnMixedText) {
         const int length = static_cast<int>(random() % 40);
         for (int i = 0; i < length; ++i) {
             const unsigned kind = random() % 8;
-            text += kind < 5 ? static_cast<char16_t>(random() % 0x80)
-                  : kind == 5 ? static_cast<char16_t>(0x80 + random() % 0x780)
-                              : static_cast<char16_t>(0x800 + random() % 0xF800);
+            text += kind < 5    ? static_cast<char16_t>(random() % 0x80)
+                    : kind == 5 ? static_cast<char16_t>(0x80 + random() % 0x780)
+                                : static_cast<char16_t>(0x800 + random() % 0xF800);
         }
         std::string expected = "prefix";
         for (const char16_t unit : text) {
@@ -89,7 +81,8 @@ TEST(Utf8Test, appendCesu8FindsALoneNonAsciiUnitAnywhereInAnAsciiRun) {
             }
             std::string actual;
             AppendCesu8(text, actual);
-            EXPECT_EQ(actual, expected) << "unit " << std::hex << static_cast<unsigned>(odd) << " at " << std::dec << at;
+            EXPECT_EQ(actual, expected) << "unit " << std::hex << static_cast<unsigned>(odd) << " at " << std::dec
+                                        << at;
         }
     }
 }
@@ -140,9 +133,7 @@ std::vector<Utf8Check> Paths() {
 }
 
 #if defined(__x86_64__) || defined(_M_X64)
-TEST(Utf8Test, everyX86MachineChecksWithSse2) {
-    EXPECT_TRUE(CanCheckUtf8With(Utf8Check::Sse2));
-}
+TEST(Utf8Test, everyX86MachineChecksWithSse2) { EXPECT_TRUE(CanCheckUtf8With(Utf8Check::Sse2)); }
 #endif
 
 // A lead byte cut off by ASCII at every place around the ends of the 16- and
@@ -154,7 +145,8 @@ TEST(Utf8Test, cutLeadAtTheTailOfAStepEndsThePrefixOnEveryPath) {
         for (const char* lead : cutLeads) {
             for (std::size_t at = 0; at < 100; ++at) {
                 for (const char after : {'a', '\xC3'}) {
-                    const std::string bytes = std::string(at, 'a') + lead + std::string(1, after) + std::string(40, 'a');
+                    const std::string bytes = std::string(at, 'a') + lead + std::string(1, after) +
+                                              std::string(40, 'a');
                     ASSERT_EQ(PlainUtf8Prefix(bytes, path), at)
                         << "path " << static_cast<int>(path) << ", lead " << std::hex
                         << static_cast<unsigned>(static_cast<unsigned char>(lead[0])) << std::dec << " at " << at;
@@ -173,12 +165,15 @@ TEST(Utf8Test, cutLeadAtTheTailOfAStepEndsThePrefixOnEveryPath) {
 // wide steps of the check: the prefix ends exactly where the literal reading
 // of the table says, and the validator agrees on a whole source.
 TEST(Utf8Test, plainPrefixEndsAtTheFirstFaultWhereverItFalls) {
-    const char* const characters[] = {"a", "\r\n", "0123456789abcdef", "\xC2\x80", "\xDF\xBF", "\xC3\xA9", "\xE0\xA0\x80",
-                                      "\xE4\xB8\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBF"};
-    const char* const faults[] = {"\x80", "\xBF", "\xC0\x80", "\xC1\xBF", "\xC3", "\xE4\xB8", "\xE0\x80\x80",
-                                  "\xE0\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xF0\x9F\x98\x80",
-                                  "\xF4\x8F\xBF\xBF", "\xF5", "\xFF", "\xC3\xA9\xA9", "\xE4\x41\x80",
-                                  "\xC2", "\xE0\xA0", "\xF0\x90\x80"};  // the smallest cut lead of each length
+    const char* const characters[] = {"a",           "\r\n",         "0123456789abcdef", "\xC2\x80",     "\xDF\xBF",
+                                      "\xC3\xA9",    "\xE0\xA0\x80", "\xE4\xB8\x80",     "\xED\x9F\xBF", "\xEE\x80\x80",
+                                      "\xEF\xBF\xBF"};
+    const char* const faults[] = {
+        "\x80",         "\xBF",         "\xC0\x80",         "\xC1\xBF",
+        "\xC3",         "\xE4\xB8",     "\xE0\x80\x80",     "\xE0\x9F\xBF",
+        "\xED\xA0\x80", "\xED\xBF\xBF", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
+        "\xF5",         "\xFF",         "\xC3\xA9\xA9",     "\xE4\x41\x80",
+        "\xC2",         "\xE0\xA0",     "\xF0\x90\x80"};  // the smallest cut lead of each length
     std::mt19937 random(12);
     for (int round = 0; round < 20000; ++round) {
         std::string bytes;

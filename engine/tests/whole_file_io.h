@@ -28,22 +28,19 @@ namespace partwright {
     bool endsBlock = false;
     for (;;) {
         switch (reader->Next(units, endsBlock)) {
-            case SourceReader::Status::Units:
-                block += units;
-                if (endsBlock) {
-                    blocks.push_back(std::move(block));
-                    block.clear();
-                }
-                break;
-            case SourceReader::Status::Restart:
-                blocks.clear();
+        case SourceReader::Status::Units:
+            block += units;
+            if (endsBlock) {
+                blocks.push_back(std::move(block));
                 block.clear();
-                break;
-            case SourceReader::Status::EndOfSource:
-                return blocks;
-            case SourceReader::Status::Error:
-                failure = reader->error();
-                return std::nullopt;
+            }
+            break;
+        case SourceReader::Status::Restart:
+            blocks.clear();
+            block.clear();
+            break;
+        case SourceReader::Status::EndOfSource: return blocks;
+        case SourceReader::Status::Error: failure = reader->error(); return std::nullopt;
         }
     }
 }

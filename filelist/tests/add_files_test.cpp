@@ -68,8 +68,7 @@ void AddFilesTest::collapseSeparators_data() {
     QTest::newRow("clean windows path") << "C:\\Data\\a.txt" << win << "C:\\Data\\a.txt";
     QTest::newRow("doubled after drive root") << "C:\\\\a.txt" << win << "C:\\a.txt";
     QTest::newRow("doubled in the middle") << "C:\\Data\\\\sub\\\\\\a.txt" << win << "C:\\Data\\sub\\a.txt";
-    QTest::newRow("network share keeps its pair") << "\\\\server\\share\\\\a.txt" << win
-                                                  << "\\\\server\\share\\a.txt";
+    QTest::newRow("network share keeps its pair") << "\\\\server\\share\\\\a.txt" << win << "\\\\server\\share\\a.txt";
     QTest::newRow("network share, forward") << "//server/share//a.txt" << win << "//server/share/a.txt";
     QTest::newRow("mixed separators") << "C:/Data\\/a.txt" << win << "C:/Data\\a.txt";
     QTest::newRow("posix doubled") << "/home//me///a.txt" << posix << "/home/me/a.txt";
@@ -93,15 +92,24 @@ void AddFilesTest::joinPath_data() {
     QTest::addColumn<QString>("expected");
     const auto win = PathStyle::Windows;
     const auto posix = PathStyle::Posix;
-    QTest::newRow("folder") << "C:/Data" << "a.txt" << win << "C:/Data/a.txt";
-    QTest::newRow("drive root") << "C:/" << "a.txt" << win << "C:/a.txt";
-    QTest::newRow("drive root, backslash") << "C:\\" << "a.txt" << win << "C:\\a.txt";
-    QTest::newRow("backslashed folder") << "C:\\Data" << "a.txt" << win << "C:\\Data\\a.txt";
-    QTest::newRow("network share") << "\\\\server\\share" << "a.txt" << win << "\\\\server\\share\\a.txt";
-    QTest::newRow("network share root") << "//server/share/" << "a.txt" << win << "//server/share/a.txt";
-    QTest::newRow("posix folder") << "/home/me" << "a.txt" << posix << "/home/me/a.txt";
-    QTest::newRow("posix root") << "/" << "a.txt" << posix << "/a.txt";
-    QTest::newRow("posix trailing separator") << "/home/me/" << "~a.txt" << posix << "/home/me/~a.txt";
+    QTest::newRow("folder") << "C:/Data"
+                            << "a.txt" << win << "C:/Data/a.txt";
+    QTest::newRow("drive root") << "C:/"
+                                << "a.txt" << win << "C:/a.txt";
+    QTest::newRow("drive root, backslash") << "C:\\"
+                                           << "a.txt" << win << "C:\\a.txt";
+    QTest::newRow("backslashed folder") << "C:\\Data"
+                                        << "a.txt" << win << "C:\\Data\\a.txt";
+    QTest::newRow("network share") << "\\\\server\\share"
+                                   << "a.txt" << win << "\\\\server\\share\\a.txt";
+    QTest::newRow("network share root") << "//server/share/"
+                                        << "a.txt" << win << "//server/share/a.txt";
+    QTest::newRow("posix folder") << "/home/me"
+                                  << "a.txt" << posix << "/home/me/a.txt";
+    QTest::newRow("posix root") << "/"
+                                << "a.txt" << posix << "/a.txt";
+    QTest::newRow("posix trailing separator") << "/home/me/"
+                                              << "~a.txt" << posix << "/home/me/~a.txt";
 }
 
 void AddFilesTest::joinPath() {

@@ -68,8 +68,8 @@ QStringList FolderWalkFilesWithoutRoot(const QString& picked) {
     if (child == 0) {
         close(fds[0]);
         const bool dropped = setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0 && geteuid() != 0;
-        const QByteArray listed =
-            dropped ? FolderWalkFiles(picked, kNoYield).join(u'\n').toUtf8() : QByteArray("!cannot give root up");
+        const QByteArray listed = dropped ? FolderWalkFiles(picked, kNoYield).join(u'\n').toUtf8()
+                                          : QByteArray("!cannot give root up");
         for (qsizetype at = 0; at < listed.size();) {
             const ssize_t wrote = write(fds[1], listed.constData() + at, static_cast<size_t>(listed.size() - at));
             if (wrote <= 0) _exit(1);

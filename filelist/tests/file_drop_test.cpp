@@ -39,7 +39,8 @@ struct DropResult {
 
 // Passes `data` over the list's middle and lets it go there, as a file
 // manager's drag would.
-DropResult DragAndDrop(FileList& list, const QMimeData* data, Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction) {
+DropResult DragAndDrop(FileList& list, const QMimeData* data,
+                       Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction) {
     QWidget* viewport = list.viewport();
     const QPoint middle = viewport->rect().center();
     DropResult result;
@@ -136,8 +137,8 @@ void FileDropTest::dropsStayAcceptedAfterAPressOnAnEntry() {
     list_->Append("/data/a.txt");
     QWidget* viewport = list_->viewport();
     const QPoint onEntry = list_->visualItemRect(list_->topLevelItem(0)).center();
-    QMouseEvent press(QEvent::MouseButtonPress, onEntry, viewport->mapToGlobal(onEntry), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, onEntry, viewport->mapToGlobal(onEntry), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QApplication::sendEvent(viewport, &press);
     QMouseEvent release(QEvent::MouseButtonRelease, onEntry, viewport->mapToGlobal(onEntry), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);

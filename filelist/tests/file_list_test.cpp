@@ -148,19 +148,18 @@ void FileListTest::dragExchangesTexts_data() {
     const QStringList abcd{"A", "B", "C", "D"};
     QTest::newRow("slow drag over B") << abcd << 0 << QList<int>{1} << QStringList{"B", "A", "C", "D"} << 1;
     QTest::newRow("slow drag over B, C") << abcd << 0 << QList<int>{1, 2} << QStringList{"B", "C", "A", "D"} << 2;
-    QTest::newRow("slow drag over B, C, D")
-        << abcd << 0 << QList<int>{1, 2, 3} << QStringList{"B", "C", "D", "A"} << 3;
+    QTest::newRow("slow drag over B, C, D") << abcd << 0 << QList<int>{1, 2, 3} << QStringList{"B", "C", "D", "A"} << 3;
     QTest::newRow("jump from A onto D") << abcd << 0 << QList<int>{3} << QStringList{"D", "B", "C", "A"} << 3;
     QTest::newRow("jump from D onto A") << abcd << 3 << QList<int>{0} << QStringList{"D", "B", "C", "A"} << 0;
     QTest::newRow("down and back again") << abcd << 0 << QList<int>{1, 2, 1, 0} << abcd << 0;
     QTest::newRow("staying on the pressed entry") << abcd << 1 << QList<int>{1, 1} << abcd << 1;
-    QTest::newRow("equal texts stay") << QStringList{"A", "A", "B"} << 0 << QList<int>{1}
-                                      << QStringList{"A", "A", "B"} << 0;
+    QTest::newRow("equal texts stay") << QStringList{"A", "A", "B"} << 0 << QList<int>{1} << QStringList{"A", "A", "B"}
+                                      << 0;
     QTest::newRow("letter case differs") << QStringList{"a.txt", "A.txt"} << 0 << QList<int>{1}
                                          << QStringList{"A.txt", "a.txt"} << 1;
     QTest::newRow("empty area and outside") << abcd << 0 << QList<int>{kEmptyArea, kOutside} << abcd << 0;
-    QTest::newRow("outside, then onto C") << abcd << 0 << QList<int>{kOutside, 2}
-                                          << QStringList{"C", "B", "A", "D"} << 2;
+    QTest::newRow("outside, then onto C")
+        << abcd << 0 << QList<int>{kOutside, 2} << QStringList{"C", "B", "A", "D"} << 2;
     QTest::newRow("plain click") << abcd << 2 << QList<int>{} << abcd << 2;
 }
 

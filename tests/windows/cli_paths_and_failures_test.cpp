@@ -17,19 +17,14 @@ namespace {
 
 using Contents = std::map<std::wstring, Bytes>;
 
-std::wstring WithForwardSlashes(std::wstring path)
-{
+std::wstring WithForwardSlashes(std::wstring path) {
     std::replace(path.begin(), path.end(), L'\\', L'/');
     return path;
 }
 
-bool Mentions(const std::string& text, std::wstring_view what)
-{
-    return text.find(Utf8(what)) != std::string::npos;
-}
+bool Mentions(const std::string& text, std::wstring_view what) { return text.find(Utf8(what)) != std::string::npos; }
 
-TEST(CliOnWindows, numberingRestartsForEverySource)
-{
+TEST(CliOnWindows, numberingRestartsForEverySource) {
     const TempFolder folder;
     WriteBytes(folder / L"a.txt", "1\r\n2");
     WriteBytes(folder / L"b.txt", "3");
@@ -44,8 +39,7 @@ TEST(CliOnWindows, numberingRestartsForEverySource)
                                                        {L"b-0001.txt", "3"}}));
 }
 
-TEST(CliOnWindows, laterSourceReplacesPieceOfSameName)
-{
+TEST(CliOnWindows, laterSourceReplacesPieceOfSameName) {
     const TempFolder folder;
     WriteBytes(folder / L"a.txt", "x1\r\nx2");
     WriteBytes(folder / L"b.txt", "y1");
@@ -57,8 +51,7 @@ TEST(CliOnWindows, laterSourceReplacesPieceOfSameName)
               (Contents{{L"a.txt", "x1\r\nx2"}, {L"b.txt", "y1"}, {L"p1.txt", "y1"}, {L"p2.txt", "x2"}}));
 }
 
-TEST(CliOnWindows, existingLongerTargetHoldsExactlyThePiece)
-{
+TEST(CliOnWindows, existingLongerTargetHoldsExactlyThePiece) {
     const TempFolder folder;
     WriteBytes(folder / L"a.txt", "short");
     WriteBytes(folder / L"a-0001.txt", Bytes(100000, 'o'));
@@ -69,8 +62,7 @@ TEST(CliOnWindows, existingLongerTargetHoldsExactlyThePiece)
     EXPECT_EQ(ReadBytes(folder / L"a-0001.txt"), "short");
 }
 
-TEST(CliOnWindows, folderAndFileNamesOutsideTheAnsiCodePage)
-{
+TEST(CliOnWindows, folderAndFileNamesOutsideTheAnsiCodePage) {
     const TempFolder outer;
     const std::wstring folder = outer / L"Zürich-東京";
     MakeFolder(folder);
@@ -85,8 +77,7 @@ TEST(CliOnWindows, folderAndFileNamesOutsideTheAnsiCodePage)
                                                 {L"données-ß-😀-0002.txt", "b"}}));
 }
 
-TEST(CliOnWindows, separatorAndPrefixOutsideTheAnsiCodePageSurvive)
-{
+TEST(CliOnWindows, separatorAndPrefixOutsideTheAnsiCodePageSurvive) {
     const TempFolder folder;
     WriteBytes(folder / L"u.txt", "\xFF\xFE" + Utf16Le(u"a😀b東c"));
 
@@ -94,12 +85,15 @@ TEST(CliOnWindows, separatorAndPrefixOutsideTheAnsiCodePageSurvive)
 
     EXPECT_EQ(run.exitCode, 0u) << Describe(run);
     EXPECT_EQ(FolderContents(folder.path()), (Contents{{L"u.txt", "\xFF\xFE" + Utf16Le(u"a😀b東c")},
-                                                       {L"東京-1.txt", "\xEF\xBB\xBF" "a"},
-                                                       {L"東京-2.txt", "b\xE6\x9D\xB1" "c\r\n"}}));
+                                                       {L"東京-1.txt",
+                                                        "\xEF\xBB\xBF"
+                                                        "a"},
+                                                       {L"東京-2.txt",
+                                                        "b\xE6\x9D\xB1"
+                                                        "c\r\n"}}));
 }
 
-TEST(CliOnWindows, everySpellingOfTheSourcePathNamesTheSameFolder)
-{
+TEST(CliOnWindows, everySpellingOfTheSourcePathNamesTheSameFolder) {
     const TempFolder folder;
     MakeFolder(folder / L"sub");
     const std::wstring source = folder / L"sub\\x.txt";
@@ -121,8 +115,7 @@ TEST(CliOnWindows, everySpellingOfTheSourcePathNamesTheSameFolder)
     }
 }
 
-TEST(CliOnWindows, bareFileNameWritesIntoTheWorkingFolder)
-{
+TEST(CliOnWindows, bareFileNameWritesIntoTheWorkingFolder) {
     const TempFolder folder;
     WriteBytes(folder / L"x.txt", "a");
 
@@ -132,8 +125,7 @@ TEST(CliOnWindows, bareFileNameWritesIntoTheWorkingFolder)
     EXPECT_EQ(FolderContents(folder.path()), (Contents{{L"x.txt", "a"}, {L"x-0001.txt", "a"}}));
 }
 
-TEST(CliOnWindows, sourceAtDriveRootGivesPiecesInTheRoot)
-{
+TEST(CliOnWindows, sourceAtDriveRootGivesPiecesInTheRoot) {
     const std::wstring name = L"pw-root-" + std::to_wstring(GetCurrentProcessId());
     const std::wstring source = L"C:\\" + name + L".txt";
     const std::wstring piece = L"C:\\" + name + L"-0001.txt";
@@ -154,8 +146,7 @@ TEST(CliOnWindows, sourceAtDriveRootGivesPiecesInTheRoot)
     RemoveTree(source);
 }
 
-TEST(CliOnWindows, dryRunPrintsEveryTargetAndWritesNothing)
-{
+TEST(CliOnWindows, dryRunPrintsEveryTargetAndWritesNothing) {
     const TempFolder outer;
     const std::wstring folder = outer / L"Zürich-東京";
     MakeFolder(folder);
@@ -170,8 +161,7 @@ TEST(CliOnWindows, dryRunPrintsEveryTargetAndWritesNothing)
 }
 
 // Each case leaves the folder as it was: a refused command line writes nothing.
-TEST(CliOnWindows, usageErrorsExitWithTwoAndWriteNothing)
-{
+TEST(CliOnWindows, usageErrorsExitWithTwoAndWriteNothing) {
     const std::vector<std::vector<std::wstring>> refused = {
         {L"--bogus"},
         {L"--lines", L"0"},
@@ -198,8 +188,7 @@ TEST(CliOnWindows, usageErrorsExitWithTwoAndWriteNothing)
     }
 }
 
-TEST(CliOnWindows, pieceLandingOnAFolderFailsAndTheRunGoesOn)
-{
+TEST(CliOnWindows, pieceLandingOnAFolderFailsAndTheRunGoesOn) {
     const TempFolder folder;
     WriteBytes(folder / L"x.txt", "a\r\nb");
     MakeFolder(folder / L"x-0001.txt");
@@ -214,8 +203,7 @@ TEST(CliOnWindows, pieceLandingOnAFolderFailsAndTheRunGoesOn)
     EXPECT_EQ(FolderContents(folder / L"x-0001.txt"), Contents{});
 }
 
-TEST(CliOnWindows, readOnlyTargetFailsAndKeepsItsBytes)
-{
+TEST(CliOnWindows, readOnlyTargetFailsAndKeepsItsBytes) {
     const TempFolder folder;
     WriteBytes(folder / L"x.txt", "a\r\nb");
     WriteBytes(folder / L"x-0001.txt", "old");
@@ -235,8 +223,7 @@ TEST(CliOnWindows, readOnlyTargetFailsAndKeepsItsBytes)
 }
 
 // Another program holding the target open without sharing it: the piece fails, the file is untouched.
-TEST(CliOnWindows, lockedTargetFailsAndKeepsItsBytes)
-{
+TEST(CliOnWindows, lockedTargetFailsAndKeepsItsBytes) {
     const TempFolder folder;
     WriteBytes(folder / L"x.txt", "a\r\nb");
     WriteBytes(folder / L"x-0002.txt", "old");
@@ -255,8 +242,7 @@ TEST(CliOnWindows, lockedTargetFailsAndKeepsItsBytes)
 
 // "nul.txt" names the null device, not a file: a piece written there would be
 // lost while the run reported success.
-TEST(CliOnWindows, pieceNamedAfterADeviceFails)
-{
+TEST(CliOnWindows, pieceNamedAfterADeviceFails) {
     const TempFolder folder;
     WriteBytes(folder / L"x.log", "nul\r\nok");
 
@@ -268,8 +254,7 @@ TEST(CliOnWindows, pieceNamedAfterADeviceFails)
 }
 
 // On NTFS "a:b1.txt" would put the piece in a hidden data stream of a file "a".
-TEST(CliOnWindows, prefixWithAColonIsRefusedRatherThanHidden)
-{
+TEST(CliOnWindows, prefixWithAColonIsRefusedRatherThanHidden) {
     const TempFolder folder;
     WriteBytes(folder / L"x.txt", "a");
 
@@ -280,8 +265,7 @@ TEST(CliOnWindows, prefixWithAColonIsRefusedRatherThanHidden)
     EXPECT_EQ(FolderContents(folder.path()), (Contents{{L"x.txt", "a"}}));
 }
 
-TEST(CliOnWindows, nameTheFileSystemRefusesFailsAndTheRunGoesOn)
-{
+TEST(CliOnWindows, nameTheFileSystemRefusesFailsAndTheRunGoesOn) {
     const TempFolder folder;
     WriteBytes(folder / L"x.txt", "a");
     WriteBytes(folder / L"y.txt", "b");
@@ -295,8 +279,7 @@ TEST(CliOnWindows, nameTheFileSystemRefusesFailsAndTheRunGoesOn)
     EXPECT_EQ(FolderContents(folder.path()), (Contents{{L"x.txt", "a"}, {L"y.txt", "b"}, {L"ok1.txt", "b"}}));
 }
 
-TEST(CliOnWindows, unreadableSourcesAreReportedAndTheRunGoesOn)
-{
+TEST(CliOnWindows, unreadableSourcesAreReportedAndTheRunGoesOn) {
     const TempFolder folder;
     MakeFolder(folder / L"dir.txt");
     WriteBytes(folder / L"b.txt", "b");
@@ -311,8 +294,7 @@ TEST(CliOnWindows, unreadableSourcesAreReportedAndTheRunGoesOn)
 }
 
 // Windows names are case-blind, so a differently spelled target can still be the source itself.
-TEST(CliOnWindows, pieceIsNeverWrittenOverASourceHoweverSpelled)
-{
+TEST(CliOnWindows, pieceIsNeverWrittenOverASourceHoweverSpelled) {
     const TempFolder folder;
     WriteBytes(folder / L"bob1.txt", "a\r\nb");
 

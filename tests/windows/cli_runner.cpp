@@ -17,8 +17,7 @@ namespace {
 // Generous: Wine can take a few seconds to start a program when the machine is busy.
 constexpr unsigned long kCliTimeoutMs = 60000;
 
-std::wstring OwnFolder()
-{
+std::wstring OwnFolder() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -36,8 +35,7 @@ std::wstring OwnFolder()
 
 }  // namespace
 
-std::wstring CliPath()
-{
+std::wstring CliPath() {
     static const std::wstring path = [] {
         const std::wstring joined = OwnFolder() + Wide(PARTWRIGHT_CLI_RELATIVE);
         std::wstring full(32768, L'\0');
@@ -51,13 +49,11 @@ std::wstring CliPath()
     return path;
 }
 
-ProcessResult RunCli(const std::vector<std::wstring>& arguments, const std::wstring& workingFolder)
-{
+ProcessResult RunCli(const std::vector<std::wstring>& arguments, const std::wstring& workingFolder) {
     return RunProcess(CliPath(), arguments, workingFolder, kCliTimeoutMs);
 }
 
-std::vector<std::string> StdoutLines(const ProcessResult& run)
-{
+std::vector<std::string> StdoutLines(const ProcessResult& run) {
     std::vector<std::string> lines;
     std::string line;
     for (const char c : run.out) {
@@ -77,14 +73,12 @@ std::vector<std::string> StdoutLines(const ProcessResult& run)
     return lines;
 }
 
-std::string Describe(const ProcessResult& run)
-{
+std::string Describe(const ProcessResult& run) {
     return "exit status " + std::to_string(run.exitCode) + (run.timedOut ? " (timed out)" : "") + "\nstdout:\n" +
            run.out + "\nstderr:\n" + run.err;
 }
 
-std::string Utf16Le(std::u16string_view text)
-{
+std::string Utf16Le(std::u16string_view text) {
     std::string bytes;
     bytes.reserve(text.size() * 2);
     for (const char16_t unit : text) {

@@ -11,8 +11,7 @@ namespace partwright::wintest {
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, const std::wstring& path)
-{
+[[noreturn]] void Fail(const char* what, const std::wstring& path) {
     const DWORD code = GetLastError();
     throw std::runtime_error(std::string(what) + " " + Utf8(path) + ": Windows error " + std::to_string(code));
 }
@@ -21,8 +20,7 @@ namespace {
 class Handle {
 public:
     explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle()
-    {
+    ~Handle() {
         if (valid()) {
             CloseHandle(handle_);
         }
@@ -36,8 +34,7 @@ private:
     HANDLE handle_;
 };
 
-std::wstring TempRoot()
-{
+std::wstring TempRoot() {
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     const DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
     if (length == 0 || length >= buffer.size()) {
@@ -54,8 +51,7 @@ std::wstring TempRoot()
 
 }  // namespace
 
-TempFolder::TempFolder()
-{
+TempFolder::TempFolder() {
     static std::atomic<unsigned> counter{0};
     const std::wstring root = TempRoot();
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -72,8 +68,7 @@ TempFolder::TempFolder()
     throw std::runtime_error("no free temporary folder name under " + Utf8(root));
 }
 
-TempFolder::~TempFolder()
-{
+TempFolder::~TempFolder() {
     try {
         RemoveTree(path_);
     } catch (const std::exception&) {
@@ -81,14 +76,11 @@ TempFolder::~TempFolder()
     }
 }
 
-std::wstring TempFolder::operator/(std::wstring_view name) const
-{
-    return path_ + L"\\" + std::wstring(name);
-}
+std::wstring TempFolder::operator/(std::wstring_view name) const { return path_ + L"\\" + std::wstring(name); }
 
-void WriteBytes(const std::wstring& path, std::string_view bytes)
-{
-    const Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+void WriteBytes(const std::wstring& path, std::string_view bytes) {
+    const Handle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
         Fail("cannot create", path);
     }
@@ -103,8 +95,7 @@ void WriteBytes(const std::wstring& path, std::string_view bytes)
     }
 }
 
-Bytes ReadBytes(const std::wstring& path)
-{
+Bytes ReadBytes(const std::wstring& path) {
     const Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
@@ -124,15 +115,13 @@ Bytes ReadBytes(const std::wstring& path)
     }
 }
 
-void MakeFolder(const std::wstring& path)
-{
+void MakeFolder(const std::wstring& path) {
     if (!CreateDirectoryW(path.c_str(), nullptr)) {
         Fail("cannot create folder", path);
     }
 }
 
-void SetReadOnly(const std::wstring& path, bool readOnly)
-{
+void SetReadOnly(const std::wstring& path, bool readOnly) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         Fail("cannot find", path);
@@ -143,8 +132,7 @@ void SetReadOnly(const std::wstring& path, bool readOnly)
     }
 }
 
-void RemoveTree(const std::wstring& path)
-{
+void RemoveTree(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return;
@@ -168,13 +156,9 @@ void RemoveTree(const std::wstring& path)
     }
 }
 
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool CanOpenForWriting(const std::wstring& path)
-{
+bool CanOpenForWriting(const std::wstring& path) {
     const Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.valid();
@@ -182,20 +166,15 @@ bool CanOpenForWriting(const std::wstring& path)
 
 ExclusiveLock::ExclusiveLock(const std::wstring& path)
     : handle_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                          nullptr))
-{
+                          nullptr)) {
     if (handle_ == INVALID_HANDLE_VALUE) {
         Fail("cannot lock", path);
     }
 }
 
-ExclusiveLock::~ExclusiveLock()
-{
-    CloseHandle(handle_);
-}
+ExclusiveLock::~ExclusiveLock() { CloseHandle(handle_); }
 
-std::map<std::wstring, Bytes> FolderContents(const std::wstring& folder)
-{
+std::map<std::wstring, Bytes> FolderContents(const std::wstring& folder) {
     std::map<std::wstring, Bytes> contents;
     WIN32_FIND_DATAW entry;
     const std::wstring pattern = folder + L"\\*";
@@ -218,19 +197,18 @@ std::map<std::wstring, Bytes> FolderContents(const std::wstring& folder)
     return contents;
 }
 
-std::string Utf8(std::wstring_view text)
-{
+std::string Utf8(std::wstring_view text) {
     if (text.empty()) {
         return {};
     }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                         nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
 }
 
-std::wstring Wide(std::string_view utf8)
-{
+std::wstring Wide(std::string_view utf8) {
     if (utf8.empty()) {
         return {};
     }

@@ -11,8 +11,7 @@ namespace partwright::wintest {
 
 namespace {
 
-void CloseIfOpen(HANDLE& handle)
-{
+void CloseIfOpen(HANDLE& handle) {
     if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
         CloseHandle(handle);
     }
@@ -21,8 +20,7 @@ void CloseIfOpen(HANDLE& handle)
 
 // Both pipes are drained while the child runs, so a child that fills one of
 // them never blocks waiting for the test.
-void Drain(HANDLE pipe, std::string& into)
-{
+void Drain(HANDLE pipe, std::string& into) {
     char buffer[4096];
     DWORD got = 0;
     while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
@@ -32,8 +30,7 @@ void Drain(HANDLE pipe, std::string& into)
 
 }  // namespace
 
-std::wstring QuoteArgument(std::wstring_view argument)
-{
+std::wstring QuoteArgument(std::wstring_view argument) {
     if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring_view::npos) {
         return std::wstring(argument);
     }
@@ -59,8 +56,7 @@ std::wstring QuoteArgument(std::wstring_view argument)
     return quoted;
 }
 
-std::wstring BuildCommandLine(const std::wstring& program, const std::vector<std::wstring>& arguments)
-{
+std::wstring BuildCommandLine(const std::wstring& program, const std::vector<std::wstring>& arguments) {
     std::wstring line = QuoteArgument(program);
     for (const std::wstring& argument : arguments) {
         line += L' ';
@@ -70,8 +66,7 @@ std::wstring BuildCommandLine(const std::wstring& program, const std::vector<std
 }
 
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                         const std::wstring& workingFolder, unsigned long timeoutMs)
-{
+                         const std::wstring& workingFolder, unsigned long timeoutMs) {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
     if (!CreatePipe(&outRead, &outWrite, &inheritable, 0) || !CreatePipe(&errRead, &errWrite, &inheritable, 0)) {

@@ -14,8 +14,7 @@
 namespace partwright::wintest {
 namespace {
 
-std::vector<std::wstring> ParsedByWindows(const std::wstring& commandLine)
-{
+std::vector<std::wstring> ParsedByWindows(const std::wstring& commandLine) {
     int count = 0;
     wchar_t** parsed = CommandLineToArgvW(commandLine.c_str(), &count);
     std::vector<std::wstring> arguments(parsed, parsed + count);
@@ -23,11 +22,21 @@ std::vector<std::wstring> ParsedByWindows(const std::wstring& commandLine)
     return arguments;
 }
 
-TEST(QuoteArgument, windowsParsesEveryArgumentBackUnchanged)
-{
+TEST(QuoteArgument, windowsParsesEveryArgumentBackUnchanged) {
     const std::vector<std::wstring> arguments = {
-        L"plain", L"", L"two words", L"tab\there", L"say \"hi\"", L"\"", L"trailing\\", L"C:\\dir with space\\",
-        L"a\\\\\"b", L"--separator=--", L"Zürich-東京", L"😀", L"\\\\server\\share\\x.txt",
+        L"plain",
+        L"",
+        L"two words",
+        L"tab\there",
+        L"say \"hi\"",
+        L"\"",
+        L"trailing\\",
+        L"C:\\dir with space\\",
+        L"a\\\\\"b",
+        L"--separator=--",
+        L"Zürich-東京",
+        L"😀",
+        L"\\\\server\\share\\x.txt",
     };
     const std::vector<std::wstring> parsed = ParsedByWindows(BuildCommandLine(L"C:\\prog.exe", arguments));
 

@@ -101,7 +101,6 @@ void CheckWindow(HWND window) {
     if (style & WS_MAXIMIZEBOX) Fail("the title bar has a maximize button");
     if (style & WS_THICKFRAME) Fail("the frame lets the user resize the window");
 
-
     // HAND-M.CUR beside the program is the pointer over the picture buttons,
     // and the default one comes back off them. (Cursor handles belong to the
     // program that loaded them, so they are compared with each other only.)
@@ -143,7 +142,8 @@ void CheckPieces(const std::wstring& folder) {
     const std::map<std::wstring, wt::Bytes> found = wt::FolderContents(folder);
     if (found == expected) return;
     Fail("the pieces beside the source are not the expected two; found:");
-    for (const auto& [name, bytes] : found) std::fprintf(stderr, "  %s (%zu bytes)\n", wt::Utf8(name).c_str(), bytes.size());
+    for (const auto& [name, bytes] : found)
+        std::fprintf(stderr, "  %s (%zu bytes)\n", wt::Utf8(name).c_str(), bytes.size());
 }
 
 int Run(const std::wstring& program) {

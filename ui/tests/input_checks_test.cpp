@@ -1,5 +1,5 @@
-#include "ui/main_window.h"
 #include "ui/input_checks.h"
+#include "ui/main_window.h"
 #include "ui/tests/test_support.h"
 
 #include <QLineEdit>
@@ -61,7 +61,8 @@ private slots:
 
     void leavingNameLengthFieldWithARefusedCharacterComplainsAndReturns_data() {
         QTest::addColumn<QString>("text");
-        for (const QChar refused : kRefused) QTest::addRow("%s", qPrintable(QString(refused))) << "ab" + QString(refused);
+        for (const QChar refused : kRefused)
+            QTest::addRow("%s", qPrintable(QString(refused))) << "ab" + QString(refused);
     }
     void leavingNameLengthFieldWithARefusedCharacterComplainsAndReturns() {
         QFETCH(QString, text);
@@ -82,11 +83,16 @@ private slots:
     void leavingFirstNumberFieldChecksTheNumber_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << "" << "Non numeric entry.";
-        QTest::newRow("7a") << "7a" << "Non numeric entry.";
-        QTest::newRow("7") << "7" << "";
-        QTest::newRow("-2") << "-2" << "";
-        QTest::newRow("2.5") << "2.5" << "";
+        QTest::newRow("empty") << ""
+                               << "Non numeric entry.";
+        QTest::newRow("7a") << "7a"
+                            << "Non numeric entry.";
+        QTest::newRow("7") << "7"
+                           << "";
+        QTest::newRow("-2") << "-2"
+                            << "";
+        QTest::newRow("2.5") << "2.5"
+                             << "";
     }
     void leavingFirstNumberFieldChecksTheNumber() {
         QFETCH(QString, text);

@@ -87,7 +87,8 @@ private slots:
         QCOMPARE(test::FirstParagraphs(messages.Texts()), QStringList{"Done."});
         const QString first = QStringLiteral("Grüße ✓-0001.txt");
         const QString second = QStringLiteral("Grüße ✓-0002.txt");
-        QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), (QStringList{first, second, QStringLiteral("Grüße ✓.txt")}));
+        QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name),
+                 (QStringList{first, second, QStringLiteral("Grüße ✓.txt")}));
         const std::pair<QString, QByteArray> pieces[] = {{first, "1\r\n2"}, {second, "3\r\n4"}};
         for (const auto& [name, bytes] : pieces) {
             QFile piece(QDir(folder).filePath(name));

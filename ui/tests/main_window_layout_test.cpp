@@ -168,8 +168,9 @@ private slots:
         QCOMPARE(list.columnCount(), 1);
         QCOMPARE(list.headerItem()->text(0), QStringLiteral("Text File(s)"));
         QCOMPARE(list.columnWidth(0), 6500 / 15);
-        QVERIFY(list.toolTip().startsWith(QStringLiteral("Drag and drop files here. Double-click item to remove it. "
-                                                           "Move bar to right and out of window to reveal full names.")));
+        QVERIFY(
+            list.toolTip().startsWith(QStringLiteral("Drag and drop files here. Double-click item to remove it. "
+                                                     "Move bar to right and out of window to reveal full names.")));
     }
 
     void nothingShowsFocusAtStartAndTabFollowsTheTable() {
@@ -181,10 +182,11 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), window.findChild<QWidget*>("fileList"));
 
-        const QStringList order = {"fileList",        "addFilesButton",     "addFolderButton", "splitButton",
-                                   "linesOption",     "linesPerPieceField", "separatorOption", "separatorField",
-                                   "firstCharactersOption", "numberedOption", "nameLengthField", "blankLinesOption",
-                                   "prefixOption",    "prefixField",        "firstNumberField"};
+        const QStringList order = {"fileList",        "addFilesButton",  "addFolderButton",
+                                   "splitButton",     "linesOption",     "linesPerPieceField",
+                                   "separatorOption", "separatorField",  "firstCharactersOption",
+                                   "numberedOption",  "nameLengthField", "blankLinesOption",
+                                   "prefixOption",    "prefixField",     "firstNumberField"};
         QWidget* widget = &window;
         QStringList chain;
         while (chain.size() < order.size()) {
@@ -199,9 +201,9 @@ private slots:
         QTest::addColumn<QStringList>("stops");
         QTest::newRow("linesOption and numberedOption")
             << QStringList{"linesOption", "numberedOption"}
-            << QStringList{"fileList",           "addFilesButton", "addFolderButton", "splitButton",     "linesOption",
-                           "linesPerPieceField", "separatorField", "numberedOption",  "nameLengthField", "prefixField",
-                           "firstNumberField",   "fileList"};
+            << QStringList{"fileList",        "addFilesButton",     "addFolderButton",  "splitButton",
+                           "linesOption",     "linesPerPieceField", "separatorField",   "numberedOption",
+                           "nameLengthField", "prefixField",        "firstNumberField", "fileList"};
         QTest::newRow("blankLinesOption and prefixOption")
             << QStringList{"blankLinesOption", "prefixOption"}
             << QStringList{"fileList",           "addFilesButton", "addFolderButton",  "splitButton",

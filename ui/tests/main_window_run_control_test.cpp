@@ -113,9 +113,9 @@ private slots:
         dialog->accept();
         QVERIFY(!dialog->isVisible());
 
-        const QMap<QString, QString> expected = {
-            {keys::kLineEnd, "lf"},          {keys::kCodePage, "auto"},      {keys::kWholeSources, "0"},
-            {keys::kOutputFolder, out.path()}, {keys::kMaxPieceSize, ""},   {keys::kHeaderLines, "1"}};
+        const QMap<QString, QString> expected = {{keys::kLineEnd, "lf"},     {keys::kCodePage, "auto"},
+                                                 {keys::kWholeSources, "0"}, {keys::kOutputFolder, out.path()},
+                                                 {keys::kMaxPieceSize, ""},  {keys::kHeaderLines, "1"}};
         for (auto it = expected.begin(); it != expected.end(); ++it)
             QCOMPARE(test::StoredValue(it.key()), std::optional<QString>(it.value()));
 

@@ -1,5 +1,5 @@
-#include "ui/main_window.h"
 #include "ui/pointer_feedback.h"
+#include "ui/main_window.h"
 #include "ui/tests/test_support.h"
 
 #include <QAbstractScrollArea>

@@ -1,8 +1,8 @@
 #include "ui/settings_store.h"
 #include "ui/tests/test_support.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 using partwright::SettingsStore;

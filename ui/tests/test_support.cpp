@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #ifdef _WIN32
-#include <QUuid>
 #include <windows.h>
+#include <QUuid>
 #endif
 
 namespace partwright::test {
@@ -25,8 +25,8 @@ ScopedConfigHome::ScopedConfigHome()
                    .arg(GetCurrentProcessId())
                    .arg(QUuid::createUuid().toString(QUuid::WithoutBraces))) {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, Wide(userKey_), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, Wide(userKey_), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
         std::abort();
     // The system keeps its own handle to the stand-in key.
     const LSTATUS overridden = RegOverridePredefKey(HKEY_CURRENT_USER, key);

@@ -77,11 +77,11 @@ private:
 
 }  // namespace partwright::test
 
-#define PARTWRIGHT_UI_TEST_MAIN(TestClass)                 \
-    int main(int argc, char** argv) {                      \
-        partwright::test::ScopedConfigHome configHome;     \
-        QApplication app(argc, argv);                      \
-        QApplication::setQuitOnLastWindowClosed(false);    \
-        TestClass tc;                                      \
-        return QTest::qExec(&tc, argc, argv);              \
+#define PARTWRIGHT_UI_TEST_MAIN(TestClass)              \
+    int main(int argc, char** argv) {                   \
+        partwright::test::ScopedConfigHome configHome;  \
+        QApplication app(argc, argv);                   \
+        QApplication::setQuitOnLastWindowClosed(false); \
+        TestClass tc;                                   \
+        return QTest::qExec(&tc, argc, argv);           \
     }

@@ -1,7 +1,7 @@
+#include "ui/window_run.h"
 #include "filelist/file_list.h"
 #include "ui/main_window.h"
 #include "ui/tests/test_support.h"
-#include "ui/window_run.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,37 +93,82 @@ private slots:
         const QString lines = QStringLiteral("Lines per piece: \"%1\" is not a whole number of at least 1.");
         const QString notice = QStringLiteral("Every x number of lines, where x can only be a number.");
         const QString prefix = QStringLiteral("Name prefix: \"%1\" cannot begin a file name: %2.");
-        QTest::newRow("lines 0") << "linesOption" << "numberedOption" << "linesPerPieceField" << "0" << lines.arg("0");
-        QTest::newRow("lines -1") << "linesOption" << "numberedOption" << "linesPerPieceField" << "-1" << lines.arg("-1");
-        QTest::newRow("lines 0.4") << "linesOption" << "numberedOption" << "linesPerPieceField" << "0.4"
-                                   << lines.arg("0.4");
-        QTest::newRow("lines abc") << "linesOption" << "numberedOption" << "linesPerPieceField" << "abc" << notice;
-        QTest::newRow("lines empty") << "linesOption" << "numberedOption" << "linesPerPieceField" << "" << notice;
-        QTest::newRow("lines 0, separator mode") << "separatorOption" << "numberedOption" << "linesPerPieceField"
-                                                 << "0" << "";
+        QTest::newRow("lines 0") << "linesOption"
+                                 << "numberedOption"
+                                 << "linesPerPieceField"
+                                 << "0" << lines.arg("0");
+        QTest::newRow("lines -1") << "linesOption"
+                                  << "numberedOption"
+                                  << "linesPerPieceField"
+                                  << "-1" << lines.arg("-1");
+        QTest::newRow("lines 0.4") << "linesOption"
+                                   << "numberedOption"
+                                   << "linesPerPieceField"
+                                   << "0.4" << lines.arg("0.4");
+        QTest::newRow("lines abc") << "linesOption"
+                                   << "numberedOption"
+                                   << "linesPerPieceField"
+                                   << "abc" << notice;
+        QTest::newRow("lines empty") << "linesOption"
+                                     << "numberedOption"
+                                     << "linesPerPieceField"
+                                     << "" << notice;
+        QTest::newRow("lines 0, separator mode") << "separatorOption"
+                                                 << "numberedOption"
+                                                 << "linesPerPieceField"
+                                                 << "0"
+                                                 << "";
         QTest::newRow("name length -1")
-            << "linesOption" << "firstCharactersOption" << "nameLengthField" << "-1"
+            << "linesOption"
+            << "firstCharactersOption"
+            << "nameLengthField"
+            << "-1"
             << "Name length in characters: \"-1\" is not a whole number from 0 to 2147483647.";
-        QTest::newRow("name length abc") << "linesOption" << "firstCharactersOption" << "nameLengthField" << "abc"
+        QTest::newRow("name length abc") << "linesOption"
+                                         << "firstCharactersOption"
+                                         << "nameLengthField"
+                                         << "abc"
                                          << "Name length in characters: \"abc\" is not a number.";
-        QTest::newRow("name length 3e9") << "linesOption" << "firstCharactersOption" << "nameLengthField" << "3e9"
+        QTest::newRow("name length 3e9") << "linesOption"
+                                         << "firstCharactersOption"
+                                         << "nameLengthField"
+                                         << "3e9"
                                          << "Name length in characters: \"3e9\" is not a whole number from 0 to "
                                             "2147483647.";
         QTest::newRow("first number 40000")
-            << "linesOption" << "prefixOption" << "firstNumberField" << "40000"
+            << "linesOption"
+            << "prefixOption"
+            << "firstNumberField"
+            << "40000"
             << "First counting number: \"40000\" is not a whole number from -32768 to 32767.";
-        QTest::newRow("first number 7a, numbered") << "linesOption" << "numberedOption" << "firstNumberField" << "7a"
+        QTest::newRow("first number 7a, numbered") << "linesOption"
+                                                   << "numberedOption"
+                                                   << "firstNumberField"
+                                                   << "7a"
                                                    << "";
-        QTest::newRow("prefix ../esc") << "linesOption" << "prefixOption" << "prefixField" << "../esc"
-                                       << prefix.arg("../esc", "it holds a folder separator (/ or \\)");
-        QTest::newRow("prefix a\\b") << "linesOption" << "prefixOption" << "prefixField" << "a\\b"
-                                     << prefix.arg("a\\b", "it holds a folder separator (/ or \\)");
-        QTest::newRow("prefix ..") << "linesOption" << "prefixOption" << "prefixField" << ".."
-                                   << prefix.arg("..", "it is \".\" or \"..\"");
-        QTest::newRow("prefix nul.x") << "linesOption" << "prefixOption" << "prefixField" << "nul.x"
-                                      << prefix.arg("nul.x", "with a number after it, it makes a name Windows keeps "
-                                                             "for a device (CON, NUL, COM1...)");
-        QTest::newRow("prefix ../esc, numbered") << "linesOption" << "numberedOption" << "prefixField" << "../esc"
+        QTest::newRow("prefix ../esc") << "linesOption"
+                                       << "prefixOption"
+                                       << "prefixField"
+                                       << "../esc" << prefix.arg("../esc", "it holds a folder separator (/ or \\)");
+        QTest::newRow("prefix a\\b") << "linesOption"
+                                     << "prefixOption"
+                                     << "prefixField"
+                                     << "a\\b" << prefix.arg("a\\b", "it holds a folder separator (/ or \\)");
+        QTest::newRow("prefix ..") << "linesOption"
+                                   << "prefixOption"
+                                   << "prefixField"
+                                   << ".." << prefix.arg("..", "it is \".\" or \"..\"");
+        QTest::newRow("prefix nul.x") << "linesOption"
+                                      << "prefixOption"
+                                      << "prefixField"
+                                      << "nul.x"
+                                      << prefix.arg("nul.x",
+                                                    "with a number after it, it makes a name Windows keeps "
+                                                    "for a device (CON, NUL, COM1...)");
+        QTest::newRow("prefix ../esc, numbered") << "linesOption"
+                                                 << "numberedOption"
+                                                 << "prefixField"
+                                                 << "../esc"
                                                  << "";
     }
     void badFieldStopsTheRunBeforeItStarts() {
@@ -163,7 +208,7 @@ private slots:
         QTest::addColumn<QString>("linesPerPieceField");
         QTest::addColumn<QString>("separatorField");
         QTest::addColumn<QStringList>("expected");  // name=content per piece, both files
-        QTest::addColumn<QString>("report");  // a line the end report must hold, or "" for no renaming line
+        QTest::addColumn<QString>("report");        // a line the end report must hold, or "" for no renaming line
         QTest::newRow("lines, numbered") << "linesOption"
                                          << "numberedOption"
                                          << "2"
@@ -364,13 +409,25 @@ private slots:
         QTest::addColumn<QStringList>("text");
         QTest::newRow("none") << 0 << 0 << QStringList{"Done."};
         QTest::newRow("one") << 1 << 0 << QStringList{"Done, but 1 thing failed:", "f0"};
-        QTest::newRow("ten") << 10 << 0
-                             << QStringList{"Done, but 10 things failed:", "f0", "f1", "f2", "f3", "f4", "f5", "f6",
-                                            "f7", "f8", "f9"};
+        QTest::newRow("ten")
+            << 10 << 0
+            << QStringList{"Done, but 10 things failed:", "f0", "f1", "f2", "f3", "f4", "f5", "f6", "f7", "f8", "f9"};
         QTest::newRow("twelve, one empty block")
             << 12 << 1
-            << QStringList{"Done, but 12 things failed:", "f0", "f1", "f2", "f3", "f4", "f5", "f6", "f7", "f8", "f9",
-                           "and 2 more", "", "1 block gave no pieces: the number of lines was not a number."};
+            << QStringList{"Done, but 12 things failed:",
+                           "f0",
+                           "f1",
+                           "f2",
+                           "f3",
+                           "f4",
+                           "f5",
+                           "f6",
+                           "f7",
+                           "f8",
+                           "f9",
+                           "and 2 more",
+                           "",
+                           "1 block gave no pieces: the number of lines was not a number."};
         QTest::newRow("empty blocks only")
             << 0 << 3 << QStringList{"Done.", "", "3 blocks gave no pieces: the number of lines was not a number."};
     }

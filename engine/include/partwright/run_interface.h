@@ -7,8 +7,8 @@
 
 #include "partwright/failure.h"
 #include "partwright/line_end.h"
-#include "partwright/text.h"
 #include "partwright/settings_defaults.h"
+#include "partwright/text.h"
 
 namespace partwright {
 
@@ -45,7 +45,7 @@ public:
     [[nodiscard]] virtual bool NumberedSelected() const = 0;    // source name + 4-digit counter
     [[nodiscard]] virtual bool PrefixSelected() const = 0;      // prefix + counting number
     [[nodiscard]] virtual Text Prefix() const = 0;
-    [[nodiscard]] virtual Text FirstNumber() const = 0;         // as typed
+    [[nodiscard]] virtual Text FirstNumber() const = 0;  // as typed
 };
 
 enum class SplitMode { Lines, Separator, BlankLines, MaxBytes };
@@ -84,8 +84,8 @@ struct Progress {
     int fileCount = 0;
     std::filesystem::path source;
     std::uint64_t sourceBytes = 0;
-    std::uint64_t bytesRead = 0;       // of the current source
-    std::uint64_t piecesWritten = 0;   // in the whole run so far
+    std::uint64_t bytesRead = 0;      // of the current source
+    std::uint64_t piecesWritten = 0;  // in the whole run so far
 };
 
 // What the run asks of the program that hosts it. Every call is made on the
@@ -155,8 +155,8 @@ struct RunOptions {
 inline constexpr std::size_t kMaxHeaderUnits = std::size_t{1} << 20;
 
 struct RunReport {
-    bool noFiles = false;   // the list was empty: nothing was done
-    bool stopped = false;   // the host asked the run to stop
+    bool noFiles = false;       // the list was empty: nothing was done
+    bool stopped = false;       // the host asked the run to stop
     bool pieceRemoved = false;  // stopping dropped a piece that was being written
     std::uint64_t piecesWritten = 0;
     // Blocks left uncut because the lines per piece were no whole number of at
