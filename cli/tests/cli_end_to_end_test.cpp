@@ -160,7 +160,7 @@ TEST_F(CliEndToEndTest, sourcesAreReadAsUtf8OrTheirLegacyCodePage) {
         {utf8, {"--codepage", "AUTO"}, "C.UTF-8", utf8},
         {quotes, {}, "C.UTF-8", "\xE2\x80\x9Cq\xE2\x80\x9D\r\nx"},
         {quotes, {}, "C", "\xE2\x80\x9Cq\xE2\x80\x9D\r\nx"},
-        {quotes, {"--codepage", "system"}, "C.UTF-8", "\xC2\x93q\xC2\x94\r\nx"},  // the seed's reading
+        {quotes, {"--codepage", "system"}, "C.UTF-8", "\xC2\x93q\xC2\x94\r\nx"},  // 1.0.0's reading
     };
     for (const auto& c : cases) {
         const auto source = Source("s.txt", c.source);

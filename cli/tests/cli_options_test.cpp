@@ -160,11 +160,11 @@ TEST(CliOptionsTest, flagsAndCodepageReachTheRun) {
     EXPECT_EQ(plain.options->run.lineEnd, kDefaultLineEnd);
 
     // The first release's reading, as the documentation gives it.
-    const ParseOutcome seed = ParseCommandLine({"--blocks", "--line-end", "crlf", "--codepage", "system", "a"});
-    ASSERT_TRUE(seed.options) << seed.err;
-    EXPECT_FALSE(seed.options->run.wholeFile);
-    EXPECT_EQ(seed.options->run.lineEnd, LineEnd::CrLf);
-    EXPECT_EQ(seed.options->run.codepage, "system");
+    const ParseOutcome first = ParseCommandLine({"--blocks", "--line-end", "crlf", "--codepage", "system", "a"});
+    ASSERT_TRUE(first.options) << first.err;
+    EXPECT_FALSE(first.options->run.wholeFile);
+    EXPECT_EQ(first.options->run.lineEnd, LineEnd::CrLf);
+    EXPECT_EQ(first.options->run.codepage, "system");
     const ParseOutcome automatic = ParseCommandLine({"--line-end", "auto", "a"});
     ASSERT_TRUE(automatic.options) << automatic.err;
     EXPECT_EQ(automatic.options->run.lineEnd, LineEnd::Auto);

@@ -143,7 +143,7 @@ RunOptions WholeFile() {
     return options;
 }
 
-// The seed's reading: 30000-byte blocks in the system's code page, CR LF lines.
+// 1.0.0's reading: 30000-byte blocks in the system's code page, CR LF lines.
 RunOptions Blocks() {
     RunOptions options;
     options.wholeFile = false;

@@ -86,7 +86,7 @@ private slots:
         WriteFile(out.filePath("data-0002.txt"), "older");
         test::MessageRecorder messages;
         MainWindow window;
-        const QStringList seedKeys = test::StoredKeys();
+        const QStringList keysBefore = test::StoredKeys();
 
         Child<QAction>(window, "optionsAction")->trigger();
         auto* dialog = window.findChild<partwright::OptionsDialog*>();
@@ -108,7 +108,7 @@ private slots:
         dialog->accept();
         QVERIFY(dialog->isVisible());
         QVERIFY(Child<QLabel>(*dialog, "optionsProblem")->text().contains("1.5M"));
-        QCOMPARE(test::StoredKeys(), seedKeys);
+        QCOMPARE(test::StoredKeys(), keysBefore);
         Child<QLineEdit>(*dialog, "maxPieceSizeField")->setText("");
         dialog->accept();
         QVERIFY(!dialog->isVisible());

@@ -115,7 +115,7 @@ public:
 };
 
 // The defaults are the sound ones: every source whole, UTF-8 recognised,
-// each source's own line ends (CR LF on Windows). The seed's reading is
+// each source's own line ends (CR LF on Windows). 1.0.0's reading is
 // {codepage = "system", wholeFile = false, lineEnd = LineEnd::CrLf}.
 struct RunOptions {
     // "auto" see IsAutoCodepage; "system" (or "") the system's ANSI code page; or a name MakeDecoder knows.
