@@ -229,7 +229,12 @@ TEST(PieceNames, hostileNamesNeverLeaveTheFolderNorLoseAPiece) {
     const std::string hostileText =
         "../../x\r\n..\\..\\y\r\n/etc/passwd\r\n.\r\ncon\r\nNUL.txt\r\ncom1\r\n:*?<>|\r\n\x01\x02\r\n"
         "a.b.c\r\nA\r\na\r\n";
+#ifdef _WIN32
+    // Windows drops a name's last dot, so "x." cannot be a source's name there.
+    const std::vector<std::string> sourceNames = {"s.txt", "..x", "noext", "a.b.c", ".hidden"};
+#else
     const std::vector<std::string> sourceNames = {"s.txt", "..x", "x.", "noext", "a.b.c", ".hidden"};
+#endif
     for (const bool elsewhere : {false, true}) {
         for (const bool dryRun : {false, true}) {
             for (int mode = 0; mode < 3; ++mode) {

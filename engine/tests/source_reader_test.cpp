@@ -299,6 +299,9 @@ TEST(SourceReaderTest, unreadableSourcesReportPathAndReason) {
 // UTF-8 past the first read and is read again from its start: a file put
 // under the source's name meanwhile (a pipe would block) is never opened.
 TEST(SourceReaderTest, autoReadsAgainFromTheFileItOpened) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a name whose file is open cannot be given to a new file until it is closed";
+#endif
     TempFolder folder;
     const std::string bytes = "caf\xC3\xA9\r\n" + std::string(40, 'x') + "\x93q\x94";
     const auto source = folder / "s.txt";
