@@ -39,7 +39,8 @@ TEST(CliOnWindows, numberingRestartsForEverySource) {
                                                        {L"b-0001.txt", "3"}}));
 }
 
-TEST(CliOnWindows, laterSourceReplacesPieceOfSameName) {
+// A piece never replaces a piece of the same run: b's first piece takes the next free name.
+TEST(CliOnWindows, laterSourceGetsTheNextFreeName) {
     const TempFolder folder;
     WriteBytes(folder / L"a.txt", "x1\r\nx2");
     WriteBytes(folder / L"b.txt", "y1");
@@ -47,8 +48,11 @@ TEST(CliOnWindows, laterSourceReplacesPieceOfSameName) {
     const ProcessResult run = RunCli({L"--lines", L"1", L"--prefix", L"p", folder / L"a.txt", folder / L"b.txt"});
 
     EXPECT_EQ(run.exitCode, 0u) << Describe(run);
-    EXPECT_EQ(FolderContents(folder.path()),
-              (Contents{{L"a.txt", "x1\r\nx2"}, {L"b.txt", "y1"}, {L"p1.txt", "y1"}, {L"p2.txt", "x2"}}));
+    EXPECT_EQ(FolderContents(folder.path()), (Contents{{L"a.txt", "x1\r\nx2"},
+                                                       {L"b.txt", "y1"},
+                                                       {L"p1.txt", "x1"},
+                                                       {L"p2.txt", "x2"},
+                                                       {L"p1 (2).txt", "y1"}}));
 }
 
 TEST(CliOnWindows, existingLongerTargetHoldsExactlyThePiece) {
@@ -241,16 +245,16 @@ TEST(CliOnWindows, lockedTargetFailsAndKeepsItsBytes) {
 }
 
 // "nul.txt" names the null device, not a file: a piece written there would be
-// lost while the run reported success.
-TEST(CliOnWindows, pieceNamedAfterADeviceFails) {
+// lost, so it takes its numbered name instead.
+TEST(CliOnWindows, pieceNamedAfterADeviceTakesItsNumberedName) {
     const TempFolder folder;
     WriteBytes(folder / L"x.log", "nul\r\nok");
 
     const ProcessResult run = RunCli({L"--lines", L"1", L"--first-chars", L"3", folder / L"x.log"});
 
-    EXPECT_EQ(run.exitCode, 1u) << Describe(run);
-    EXPECT_TRUE(Mentions(run.err, L"nul.txt")) << Describe(run);
-    EXPECT_EQ(FolderContents(folder.path()), (Contents{{L"x.log", "nul\r\nok"}, {L"ok.txt", "ok"}}));
+    EXPECT_EQ(run.exitCode, 0u) << Describe(run);
+    EXPECT_EQ(FolderContents(folder.path()),
+              (Contents{{L"x.log", "nul\r\nok"}, {L"x-0001.txt", "nul"}, {L"ok.txt", "ok"}}));
 }
 
 // On NTFS "a:b1.txt" would put the piece in a hidden data stream of a file "a".
@@ -260,12 +264,12 @@ TEST(CliOnWindows, prefixWithAColonIsRefusedRatherThanHidden) {
 
     const ProcessResult run = RunCli({L"--prefix", L"a:b", folder / L"x.txt"});
 
-    EXPECT_EQ(run.exitCode, 1u) << Describe(run);
-    EXPECT_TRUE(Mentions(run.err, L"a:b1.txt")) << Describe(run);
+    EXPECT_EQ(run.exitCode, 2u) << Describe(run);
+    EXPECT_TRUE(Mentions(run.err, L"a:b")) << Describe(run);
     EXPECT_EQ(FolderContents(folder.path()), (Contents{{L"x.txt", "a"}}));
 }
 
-TEST(CliOnWindows, nameTheFileSystemRefusesFailsAndTheRunGoesOn) {
+TEST(CliOnWindows, prefixTheFileSystemRefusesIsAUsageError) {
     const TempFolder folder;
     WriteBytes(folder / L"x.txt", "a");
     WriteBytes(folder / L"y.txt", "b");
@@ -273,8 +277,8 @@ TEST(CliOnWindows, nameTheFileSystemRefusesFailsAndTheRunGoesOn) {
     const ProcessResult run = RunCli({L"--prefix", L"a?b", folder / L"x.txt"});
     const ProcessResult next = RunCli({L"--prefix", L"ok", folder / L"y.txt"});
 
-    EXPECT_EQ(run.exitCode, 1u) << Describe(run);
-    EXPECT_TRUE(Mentions(run.err, L"a?b1.txt")) << Describe(run);
+    EXPECT_EQ(run.exitCode, 2u) << Describe(run);
+    EXPECT_TRUE(Mentions(run.err, L"a?b")) << Describe(run);
     EXPECT_EQ(next.exitCode, 0u) << Describe(next);
     EXPECT_EQ(FolderContents(folder.path()), (Contents{{L"x.txt", "a"}, {L"y.txt", "b"}, {L"ok1.txt", "b"}}));
 }

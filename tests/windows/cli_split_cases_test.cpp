@@ -92,7 +92,7 @@ const std::vector<SplitCase>& Cases() {
         {"LinesNumberRunsOnAcrossBlocks",
          L"r.txt",
          LineEndClosingFirstBlock(),
-         {L"--lines", L"1"},
+         {L"--lines", L"1", L"--blocks"},
          {{L"r-0001.txt", Bytes(29998, 'a')}, {L"r-0004.txt", "bc"}}},
         {"WholeFileCutsOverTheBlockBoundary",
          L"r.txt",
@@ -125,7 +125,7 @@ const std::vector<SplitCase>& Cases() {
         {"SeparatorPiecesNeverSpanBlocks",
          L"s.txt",
          ThreeBlocks(),
-         {L"--separator", L";"},
+         {L"--separator", L";", L"--blocks"},
          {{L"s-0001.txt", Bytes(30000, 'a') + "\r\n"},
           {L"s-0002.txt", Bytes(30000, 'a') + "\r\n"},
           {L"s-0003.txt", Bytes(5000, 'a') + "\r\n"}}},
@@ -151,7 +151,8 @@ const std::vector<SplitCase>& Cases() {
          "Hello, world!\r\nsecond line",
          {L"--lines", L"1", L"--first-chars", L"8"},
          {{L"Hellow.txt", "Hello, world!"}, {L"secondl.txt", "second line"}}},
-        {"FirstCharsZeroLeavesOnlyTheExtension", L"a.log", "abc", {L"--first-chars", L"0"}, {{L".txt", "abc"}}},
+        // A name of no characters at all is no name: the piece takes its numbered one.
+        {"FirstCharsZeroGivesTheNumberedName", L"a.log", "abc", {L"--first-chars", L"0"}, {{L"a-0001.txt", "abc"}}},
         {"PrefixCountsFromOneByDefault",
          L"log.csv",
          "a\r\nb",
@@ -197,7 +198,7 @@ const std::vector<SplitCase>& Cases() {
          L"bom.txt",
          "\xEF\xBB\xBF"
          "a",
-         {L"--separator", L""},
+         {L"--separator", L"", L"--codepage", L"system"},
          {{L"bom-0001.txt",
            "\xC3\xAF\xC2\xBB\xC2\xBF"
            "a\r\n"}}},
