@@ -29,11 +29,17 @@ namespace {
 
 constexpr wchar_t kCaption[] = L"Partwright";
 constexpr LONG kClientWidth = 513;   // 7695 twips at 96 dpi
-constexpr LONG kClientHeight = 392;  // 5880 twips
-// Middles of two picture buttons and a spot on the bare background, in client pixels.
+constexpr LONG kClientHeight = 392;  // 5880 twips, below the menu bar
+constexpr LONG kMostMenuHeight = 40;
+// Middles of two picture buttons and a spot on the bare background, in
+// pixels of the designed area (below the menu bar).
 constexpr POINT kAddFilesButton = {8 + 161 / 2, 136 + 81 / 2};
 constexpr POINT kSplitButton = {344 + 161 / 2, 136 + 81 / 2};
 constexpr POINT kBackground = {4, 131};
+LONG menuHeight = 0;  // measured by CheckWindow
+
+// A point of the designed area in client pixels.
+POINT Below(POINT point) { return {point.x, point.y + menuHeight}; }
 
 int failures = 0;
 
@@ -90,9 +96,11 @@ void CheckWindow(HWND window) {
 
     RECT client{};
     GetClientRect(window, &client);
-    if (client.right != kClientWidth || client.bottom != kClientHeight)
+    // The designed 513 x 392 lies below a menu bar of the window's own.
+    menuHeight = client.bottom - kClientHeight;
+    if (client.right != kClientWidth || menuHeight <= 0 || menuHeight > kMostMenuHeight)
         Fail("the client area is " + std::to_string(client.right) + " x " + std::to_string(client.bottom) +
-             ", not 513 x 392");
+             ", not 513 x 392 below a menu bar");
 
     const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
     if (!(style & WS_CAPTION)) Fail("the window has no title bar");
@@ -104,9 +112,9 @@ void CheckWindow(HWND window) {
     // HAND-M.CUR beside the program is the pointer over the picture buttons,
     // and the default one comes back off them. (Cursor handles belong to the
     // program that loaded them, so they are compared with each other only.)
-    const HCURSOR before = PointerAt(window, kBackground);
-    const HCURSOR overButton = PointerAt(window, kAddFilesButton);
-    const HCURSOR after = PointerAt(window, kBackground);
+    const HCURSOR before = PointerAt(window, Below(kBackground));
+    const HCURSOR overButton = PointerAt(window, Below(kAddFilesButton));
+    const HCURSOR after = PointerAt(window, Below(kBackground));
     if (!before || before != after) Fail("the pointer over the background changed after a visit to a button");
     if (!overButton || overButton == before) Fail("the pointer over \"Add File(s)\" is not a pointer of its own");
 }
@@ -185,7 +193,7 @@ int Run(const std::wstring& program) {
     }
 
     // The argument is the list's one entry: "Split!" cuts it into 3-line pieces (the defaults).
-    Click(window, kSplitButton);
+    Click(window, Below(kSplitButton));
     HWND box = FindWindowOf(started.dwProcessId, window, 60000);
     if (!box) Fail("no message box after \"Split!\"");
     CheckPieces(folder);
