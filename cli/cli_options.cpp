@@ -6,6 +6,7 @@
 
 #include "cli/arg_text.h"
 #include "cli/console_text.h"
+#include "partwright/byte_size.h"
 #include "partwright/codepage.h"
 #include "partwright/messages.h"
 #include "partwright/numeric.h"
@@ -117,39 +118,9 @@ LineEnd CheckedLineEnd(const std::string& value) {
 
 // A whole number of bytes, with K, M or G for powers of 1024.
 std::uint64_t CheckedMaxBytes(const std::string& value) {
-    const auto refuse = [&value](const std::string& why) {
-        return UsageError{"--max-bytes: \"" + value + "\" " + why};
-    };
-    std::size_t digits = 0;
-    while (digits < value.size() && value[digits] >= '0' && value[digits] <= '9') {
-        ++digits;
-    }
-    if (digits == 0) {
-        throw refuse("is not a whole number of bytes (such as 4096, 64K, 1M or 2G)");
-    }
-    int shift = 0;
-    const std::string suffix = value.substr(digits);
-    if (suffix == "K" || suffix == "k") {
-        shift = 10;
-    } else if (suffix == "M" || suffix == "m") {
-        shift = 20;
-    } else if (suffix == "G" || suffix == "g") {
-        shift = 30;
-    } else if (!suffix.empty()) {
-        throw refuse("has an unknown suffix: use K, M or G");
-    }
-    constexpr std::uint64_t kMost = std::uint64_t{1} << 62;
-    std::uint64_t number = 0;
-    for (std::size_t i = 0; i < digits; ++i) {
-        number = number * 10 + static_cast<std::uint64_t>(value[i] - '0');
-        if (number > (kMost >> shift)) {
-            throw refuse("is too large");
-        }
-    }
-    if (number == 0) {
-        throw refuse("is less than one byte");
-    }
-    return number << shift;
+    std::string why;
+    if (const auto bytes = ParseByteSize(value, &why)) return *bytes;
+    throw UsageError{"--max-bytes: \"" + value + "\" " + why};
 }
 
 std::int64_t CheckedHeader(const std::string& value) {

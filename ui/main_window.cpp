@@ -334,25 +334,31 @@ void MainWindow::onAddFolderClicked() {
         [] { QCoreApplication::processEvents(); });
 }
 
-void MainWindow::onSplitClicked() {
+// What Split! and Preview check before they start, each saying in one box
+// what stops them: a run under way, a field just left, an empty list, a field
+// the selected options use, the Options. The run itself still reads the
+// fields live and copes with later changes.
+std::optional<RunOptions> MainWindow::ReadyToRun(const ControlSettings& settings) {
     // The button has sprung back already; a press while a run yields starts nothing.
-    if (running_) return;
+    if (running_) return std::nullopt;
     // The message of a field just left comes first; after its OK the run goes on.
     RunPendingFieldCheck();
-    if (closeRequested_) return;
+    if (closeRequested_) return std::nullopt;
     if (fileList_->Count() < 1) {
         ShowMessage(this, QString::fromUtf8(messages::kNoFiles));
-        return;
+        return std::nullopt;
     }
-    // Every field the selected options use is checked once, before anything is
-    // written; the run itself still reads them live and copes with later changes.
-    const ControlSettings settings(Options());
     if (const std::optional<FieldProblem> problem = CheckSettings(settings)) {
         ShowMessage(this, FieldProblemText(*problem));
         if (!closeRequested_) FieldOf(problem->field)->setFocus();
-        return;
+        return std::nullopt;
     }
-    const std::optional<RunOptions> options = CheckedRunOptionsOrSay();
+    return CheckedRunOptionsOrSay();
+}
+
+void MainWindow::onSplitClicked() {
+    const ControlSettings settings(Options());
+    const std::optional<RunOptions> options = ReadyToRun(settings);
     if (!options) return;
     HoldForRun(true);
     pointer_->BeginBusy();
@@ -420,17 +426,10 @@ void MainWindow::onOptionsClicked() {
 }
 
 void MainWindow::onPreviewClicked() {
-    if (running_) return;
-    RunPendingFieldCheck();
-    if (closeRequested_) return;
-    if (fileList_->Count() < 1) {
-        ShowMessage(this, QString::fromUtf8(messages::kNoFiles));
-        return;
-    }
-    const std::optional<RunOptions> options = CheckedRunOptionsOrSay();
+    const ControlSettings settings(Options());
+    const std::optional<RunOptions> options = ReadyToRun(settings);
     if (!options) return;
     HoldForRun(true);
-    const ControlSettings settings(Options());
     const ListSources sources(*fileList_);
     PreviewDialog preview(sources, settings, *options, this);
     preview_ = &preview;

@@ -91,6 +91,7 @@ private:
     void HoldForRun(bool hold);
     // The run's further options from the store, or nothing after saying what is wrong.
     [[nodiscard]] std::optional<RunOptions> CheckedRunOptionsOrSay();
+    [[nodiscard]] std::optional<RunOptions> ReadyToRun(const ControlSettings& settings);
     [[nodiscard]] bool IsPictureButton(const QObject* object) const;
     [[nodiscard]] OptionControls Options() const;
     [[nodiscard]] QLineEdit* FieldOf(OptionField field) const;

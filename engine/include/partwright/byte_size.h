@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace partwright {
@@ -9,6 +10,7 @@ namespace partwright {
 // A whole number of bytes of at least 1, with an optional suffix K, M or G
 // (either case) for KiB, MiB or GiB; no blanks, no sign, no fraction.
 //   ParseByteSize("4096") == 4096, ParseByteSize("64K") == 65536, ParseByteSize("1.5M") == nullopt
-[[nodiscard]] std::optional<std::uint64_t> ParseByteSize(std::string_view text);
+// When it refuses the text, `why` (if given) says why, for a message that quotes the text before it.
+[[nodiscard]] std::optional<std::uint64_t> ParseByteSize(std::string_view text, std::string* why = nullptr);
 
 }  // namespace partwright
