@@ -10,6 +10,7 @@
 // QT_QPA_PLATFORM=xcb under Xvfb: the offscreen platform handles events far more cheaply than a real display). The
 // settings store points at a temporary folder, never the user's own.
 #include "filelist/file_list.h"
+#include "partwright/line_end.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
 #include "ui/settings_store.h"
@@ -74,13 +75,14 @@ int main(int argc, char** argv) {
     }
     const QString source = QDir(args[3]).absolutePath();
 
-    // The command line's defaults: CR LF, the system's code page, 30000-byte blocks.
+    // The command line's defaults: the platform's line end, code page auto, whole sources.
     {
         namespace keys = partwright::settings_keys;
         partwright::SettingsStore store;
-        store.Write(keys::kLineEnd, QStringLiteral("crlf"));
-        store.Write(keys::kCodePage, QStringLiteral("system"));
-        store.Write(keys::kWholeSources, QStringLiteral("0"));
+        store.Write(keys::kLineEnd, partwright::kDefaultLineEnd == partwright::LineEnd::CrLf ? QStringLiteral("crlf")
+                                                                                             : QStringLiteral("auto"));
+        store.Write(keys::kCodePage, QStringLiteral("auto"));
+        store.Write(keys::kWholeSources, QStringLiteral("1"));
     }
     partwright::MainWindow window;
     window.show();
