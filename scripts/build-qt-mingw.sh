@@ -7,7 +7,8 @@
 #   scripts/build-qt-mingw.sh [--configure-only] [CACHE]     (default: ~/.cache/partwright)
 # --configure-only fetches and prepares the source and configures both builds,
 # then stops: a check, in a few minutes, that the source and the tools fit.
-# Needs deb-src entries in APT's sources (docs/windows.md says how), and
+# Fetches the source with APT (adding deb-src in a private APT state when the
+# system's sources have none), and needs
 # g++-mingw-w64-x86-64, qt6-base-dev-tools (moc, rcc, uic for the host),
 # cmake, ninja-build, dpkg-dev and perl (scripts/setup.sh installs them).
 # About 35 minutes on two cores; PARTWRIGHT_JOBS sets the parallel jobs.
@@ -37,8 +38,26 @@ mkdir -p "$work"
 cd "$work"
 rm -rf src build-static build-shared install-static install-shared
 
+# Fetches the source package with APT's own sources and deb-src added, in a
+# private APT state: the system's sources and lists are left as they are.
+fetch_with_deb_src() {
+    local apt="$work/apt" sources
+    rm -rf "$apt"
+    mkdir -p "$apt/sources" "$apt/lists/partial"
+    for sources in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$sources" ] || continue
+        sed 's/^Types: deb$/Types: deb deb-src/' "$sources" >"$apt/sources/$(basename "$sources")"
+    done
+    [ -f /etc/apt/sources.list ] && sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list >"$apt/sources.list"
+    touch "$apt/sources.list"
+    local options=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/sources"
+                   -o "Dir::State::Lists=$apt/lists")
+    apt-get "${options[@]}" update >/dev/null && apt-get "${options[@]}" source --download-only "$package=$version"
+}
+
 echo "== the source: Debian's $package $version"
-if [ ! -f "${package}_${version}.dsc" ] && ! apt-get source --download-only "$package=$version"; then
+if [ ! -f "${package}_${version}.dsc" ] && ! apt-get source --download-only "$package=$version" 2>/dev/null &&
+    ! fetch_with_deb_src; then
     echo "build-qt-mingw.sh: apt-get could not fetch the source of $package $version." >&2
     echo "Enable deb-src (Debian 12: add 'deb-src' to the 'Types:' line of" >&2
     echo "/etc/apt/sources.list.d/debian.sources, then 'apt-get update'), or put" >&2
