@@ -26,20 +26,11 @@
 
 using partwright::MainWindow;
 namespace test = partwright::test;
+using partwright::test::ReadFile;
+using partwright::test::WriteFile;
 namespace keys = partwright::settings_keys;
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 template <class T>
 T* Child(QObject& parent, const char* name) {

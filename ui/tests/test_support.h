@@ -3,6 +3,7 @@
 #include "ui/message_box.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMap>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -73,6 +74,18 @@ private:
     QStringList firsts;
     for (const QString& text : texts) firsts << text.section(QStringLiteral("\n\n"), 0, 0);
     return firsts;
+}
+
+// Test files, written and read back whole.
+inline void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+inline QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 }  // namespace partwright::test

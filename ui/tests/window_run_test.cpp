@@ -15,20 +15,10 @@
 using partwright::MainWindow;
 using partwright::PointerKind;
 namespace test = partwright::test;
+using partwright::test::ReadFile;
+using partwright::test::WriteFile;
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return "<missing>";
-    return file.readAll();
-}
 
 QStringList FilesIn(const QString& folder) {
     QStringList names = QDir(folder).entryList(QDir::Files);
