@@ -34,6 +34,7 @@ struct RawArguments {
     std::string maxBytes;
     std::string header;
     std::string outputDir;
+    std::string threads;
     bool blankLines = false;
     bool numbered = false;
     bool wholeFile = false;
@@ -132,6 +133,13 @@ std::int64_t CheckedHeader(const std::string& value) {
     return std::stoll(value);
 }
 
+int CheckedThreads(const std::string& value) {
+    if (value.size() != 1 || value[0] < '0' || value[0] > '8') {
+        throw UsageError{"--threads: \"" + value + "\" is not a whole number from 0 to 8"};
+    }
+    return value[0] - '0';
+}
+
 std::filesystem::path CheckedOutputDir(const std::string& value) {
     auto path = PathFromArgument(value);
     std::error_code error;
@@ -191,6 +199,9 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     }
     if (app.count("--output-dir") > 0) {
         options.run.outputFolder = CheckedOutputDir(raw.outputDir);
+    }
+    if (app.count("--threads") > 0) {
+        options.run.writerThreads = CheckedThreads(raw.threads);
     }
     options.verbose = raw.verbose;
     // --whole-file is the default now and stays accepted for scripts.
@@ -274,6 +285,10 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
     app.add_option("--output-dir", raw.outputDir,
                    "Write the pieces into DIR, an existing folder, instead of beside their source")
         ->type_name("DIR");
+    app.add_option("--threads", raw.threads,
+                   "Write pieces on N threads beside the one that cuts them (0: on that one; default: " +
+                       std::to_string(DefaultWriterThreads()) + " on this machine)")
+        ->type_name("N");
     app.add_flag("--dry-run", raw.dryRun, "Print the target of every piece and write nothing");
     auto* quiet = app.add_flag("--quiet", raw.quiet, "Print nothing but failures (and the targets of --dry-run)");
     app.add_flag("--verbose", raw.verbose, "Print the path of every piece as it is written")->excludes(quiet);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "engine/file_identity.h"
 #include "partwright/failure.h"
 #include "partwright/run_interface.h"
@@ -16,8 +18,16 @@ struct RunContext {
     RunReport& report;
     Progress& progress;
     LineEnd lineEnd;  // of the current source ("auto" resolved)
+    // Settles the pieces still being written, so that what is reported next
+    // comes after them.
+    std::function<void()> settle;
 
     void Fail(const Failure& failure) {
+        if (settle) settle();
+        Report(failure);
+    }
+    // Reports a failure as it is, in whatever order it comes.
+    void Report(const Failure& failure) {
         host.ReportFailure(failure);
         report.failures.push_back(failure);
     }

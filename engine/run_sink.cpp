@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "engine/cesu8.h"
@@ -29,8 +30,26 @@ NativeString Folded(NativeString name) {
 
 }  // namespace
 
+namespace {
+
+int WriterThreads(const RunOptions& options) {
+    if (options.dryRun) return 0;
+    return options.writerThreads < 0 ? DefaultWriterThreads() : options.writerThreads;
+}
+
+}  // namespace
+
+int DefaultWriterThreads() {
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(cores - 1, 1, 2);
+}
+
+RunSink::RunSink(RunContext& run) : run_(run), queue_(WriterThreads(run.options)) {}
+
 void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding* coding) {
     Abandon();
+    // The pieces of the last source are written before its names and coding are let go.
+    Settle();
     undoable_ = false;
     takenBySource_.clear();
     lastCopyBefore_.clear();
@@ -171,37 +190,27 @@ void RunSink::Collect(TextView units) {
         NameKnown(units);
         return;
     }
-    if (run_.options.dryRun || units.empty() || unnamedFailure_) return;
-    Failure failure;
-    if (!writer_.isOpen() && !OpenUnnamed(failure)) {
-        unnamedFailure_ = failure;
-        return;
-    }
-    if (!writer_.Append(units, failure)) unnamedFailure_ = failure;
+    if (run_.options.dryRun || units.empty()) return;
+    if (!queue_.pieceOpen()) OpenUnnamed();
+    queue_.Append(units);
 }
 
 // The piece's temporary file, opened before its name is known, with the header.
-bool RunSink::OpenUnnamed(Failure& failure) {
-    if (!writer_.OpenTemporary(nameSource_.parent_path(), failure)) return false;
-    if (bytes_ ? headerBytes_.empty() : header_.empty()) return true;
-    return bytes_ ? writer_.Append(headerBytes_, coding_.forms, failure) : writer_.Append(header_, failure);
-}
-
-// A failure while the name was not known is the named piece's failure.
-bool RunSink::FailedBeforeNamed() {
-    if (!unnamedFailure_) return false;
-    Failure failure = std::move(*unnamedFailure_);
-    unnamedFailure_.reset();
-    failure.path = target_;
-    Skip(failure);
-    return true;
+void RunSink::OpenUnnamed() {
+    queue_.OpenTemporary(nameSource_.parent_path());
+    if (bytes_) {
+        queue_.Append(headerBytes_, coding_.forms);
+    } else {
+        queue_.Append(header_);
+    }
 }
 
 // The first x units are in: `units` are the ones not passed on yet.
 void RunSink::NameKnown(TextView units) {
     target_ = FirstCharsName(nameSource_.native(), nameChars_, nameLength_, current_ + 1);
-    if (FailedBeforeNamed()) return;
-    if (writer_.isOpen()) {
+    if (queue_.pieceOpen()) {
+        // A failure of its temporary file so far is reported under this name.
+        queue_.Name(target_);
         state_ = State::NamedTemporary;
         Write(units);
         return;
@@ -220,41 +229,35 @@ bool RunSink::Open() {
             Skip({Failure::Kind::TargetIsSource, target_, "it is a source of this run"});
             return false;
         }
-        TakeName();
-        NoteRenamed();
+        TakeName({target_, targetKey_, wanted_, wantedKey_, copy_});
+        NoteRenamed(wanted_, target_);
         run_.host.PlannedPiece(target_);
         opened_ = true;
         return true;
     }
-    Failure failure;
-    if (!writer_.Open(target_, run_.sources, failure)) {
-        Skip(failure);
-        return false;
-    }
+    queue_.Open(target_, run_.sources);
     opened_ = true;
-    return WriteHeader();
+    WriteHeader();
+    return true;
 }
 
 // The header goes first into every piece file, before the piece's own text.
-bool RunSink::WriteHeader() {
-    if (bytes_ ? headerBytes_.empty() : header_.empty()) return true;
-    Failure failure;
-    const bool written = bytes_ ? writer_.Append(headerBytes_, coding_.forms, failure)
-                                : writer_.Append(header_, failure);
-    if (!written) Skip(failure);
-    return written;
+void RunSink::WriteHeader() {
+    if (bytes_) {
+        queue_.Append(headerBytes_, coding_.forms);
+    } else {
+        queue_.Append(header_);
+    }
 }
 
 void RunSink::Write(TextView units) {
-    if (run_.options.dryRun || units.empty()) return;
-    Failure failure;
-    if (!writer_.Append(units, failure)) Skip(failure);
+    if (run_.options.dryRun) return;
+    queue_.Append(units);
 }
 
 void RunSink::WriteBytes(std::string_view bytes) {
-    if (run_.options.dryRun || bytes.empty()) return;
-    Failure failure;
-    if (!writer_.Append(bytes, coding_.forms, failure)) Skip(failure);
+    if (run_.options.dryRun) return;
+    queue_.Append(bytes, coding_.forms);
 }
 
 void RunSink::EndPiece(bool writeWhenEmpty) {
@@ -267,8 +270,8 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
     case State::Collecting:
         // The piece is shorter than the name length: all of it makes the name.
         target_ = FirstCharsName(nameSource_.native(), nameChars_, nameLength_, current_ + 1);
-        if (FailedBeforeNamed()) break;
-        if (writer_.isOpen()) {
+        if (queue_.pieceOpen()) {
+            queue_.Name(target_);
             state_ = State::NamedTemporary;
             Commit();
             break;
@@ -309,23 +312,59 @@ void RunSink::Commit() {
         return;
     }
     if (state_ == State::NamedTemporary) ClaimTarget();
-    Failure failure;
-    const bool written = state_ == State::NamedTemporary ? writer_.CommitAs(target_, run_.sources, failure)
-                                                         : writer_.Commit(failure);
-    if (!written) {
-        Skip(failure);
+    queue_.Commit(state_ == State::NamedTemporary ? &target_ : nullptr, run_.sources);
+    endings_.push_back({target_, targetKey_, wanted_, wantedKey_, copy_});
+    ++pending_[PendingSlot(targetKey_)];
+    Settle(false);
+    // A bounded number of pieces is in flight, however small they are.
+    PieceQueue::Outcome outcome;
+    while (endings_.size() > kMaxPiecesInFlight && queue_.TakeOutcome(outcome, true)) {
+        const Ending ending = std::move(endings_.front());
+        endings_.pop_front();
+        Settled(ending, outcome);
+    }
+}
+
+void RunSink::Settle() { Settle(true); }
+
+// Settles the outcomes of the pieces ended, in their order: all of them, or
+// (without `wait`) those already written.
+void RunSink::Settle(bool wait) {
+    PieceQueue::Outcome outcome;
+    while (!endings_.empty() && queue_.TakeOutcome(outcome, wait)) {
+        const Ending ending = std::move(endings_.front());
+        endings_.pop_front();
+        Settled(ending, outcome);
+    }
+}
+
+void RunSink::Settled(const Ending& ending, PieceQueue::Outcome& outcome) {
+    if (outcome.committed) {
+        --pending_[PendingSlot(ending.targetKey)];
+    } else {
+        abandonedFile_ = outcome.hadFile;
+    }
+    if (!outcome.written) {
+        if (outcome.failure && ending.reportFailure) run_.Report(*outcome.failure);
         return;
     }
-    TakeName();
-    NoteRenamed();
+    TakeName(ending);
+    NoteRenamed(ending.wanted, ending.target);
     ++run_.report.piecesWritten;
-    if (writer_.ReplacedOlder()) ++run_.report.piecesReplaced;
+    if (outcome.replacedOlder) ++run_.report.piecesReplaced;
     ++run_.progress.piecesWritten;
-    run_.host.PieceWritten(target_);
+    run_.host.PieceWritten(ending.target);
+}
+
+// Whether a piece ended and not settled goes under the name of `key`.
+bool RunSink::Pending(std::uint64_t key) const {
+    if (pending_[PendingSlot(key)] == 0) return false;
+    return std::any_of(endings_.begin(), endings_.end(), [key](const Ending& ending) { return ending.targetKey == key; });
 }
 
 void RunSink::CutAgain() {
     Abandon();
+    Settle();
     taken_.Erase(takenBySource_);
     takenBySource_.clear();
     for (auto undo = lastCopyBefore_.rbegin(); undo != lastCopyBefore_.rend(); ++undo) {
@@ -339,7 +378,12 @@ void RunSink::CutAgain() {
 }
 
 void RunSink::Skip(const Failure& failure) {
-    writer_.Abandon();
+    if (queue_.pieceOpen()) {
+        // What became of its file so far is not told: this failure is the piece's.
+        queue_.Abandon();
+        endings_.push_back({});
+        endings_.back().reportFailure = false;
+    }
     run_.Fail(failure);
     state_ = State::Skipped;
     opened_ = false;
@@ -352,9 +396,14 @@ void RunSink::Unnamable(Failure failure) {
 }
 
 bool RunSink::Abandon() {
-    const bool dropped = writer_.Abandon();
+    abandonedFile_ = false;
+    if (queue_.pieceOpen()) {
+        queue_.Abandon();
+        endings_.push_back({});
+        Settle();
+    }
     ResetPiece();
-    return dropped;
+    return abandonedFile_;
 }
 
 void RunSink::ResetPiece() {
@@ -366,7 +415,6 @@ void RunSink::ResetPiece() {
     nameLength_ = 0;
     unitsSeen_ = 0;
     nameChars_.clear();
-    unnamedFailure_.reset();
     plannedBytes_ = 0;
 }
 
@@ -425,6 +473,8 @@ std::uint64_t RunSink::KeyOf(const std::filesystem::path& target) const {
 void RunSink::ClaimTarget() {
     wanted_.clear();
     std::uint64_t key = KeyOf(target_);
+    // Whether a name is taken is known once the pieces that want it are written.
+    if (Pending(key)) Settle();
     if (taken_.Contains(key)) {
         wantedKey_ = key;
         const auto last = lastCopy_.find(key);
@@ -433,6 +483,12 @@ void RunSink::ClaimTarget() {
         do {
             target_ = CopyName(wanted.native(), ++copy_);
             key = KeyOf(target_);
+            if (Pending(key)) {
+                Settle();
+                const auto settled = lastCopy_.find(wantedKey_);
+                copy_ = std::max(copy_ - 1, settled == lastCopy_.end() ? 1 : settled->second);
+                continue;
+            }
         } while (taken_.Contains(key));
         wanted_ = wanted;
     }
@@ -440,24 +496,24 @@ void RunSink::ClaimTarget() {
 }
 
 // The piece is written (or planned): its name is taken for the rest of the run.
-void RunSink::TakeName() {
-    if (targetKey_ == 0) return;
-    taken_.Insert(targetKey_);
-    if (undoable_) takenBySource_.push_back(targetKey_);
-    if (!wanted_.empty()) {
+void RunSink::TakeName(const Ending& ending) {
+    if (ending.targetKey == 0) return;
+    taken_.Insert(ending.targetKey);
+    if (undoable_) takenBySource_.push_back(ending.targetKey);
+    if (!ending.wanted.empty()) {
         if (undoable_) {
-            const auto last = lastCopy_.find(wantedKey_);
-            lastCopyBefore_.emplace_back(wantedKey_,
+            const auto last = lastCopy_.find(ending.wantedKey);
+            lastCopyBefore_.emplace_back(ending.wantedKey,
                                          last == lastCopy_.end() ? std::nullopt : std::optional<int>(last->second));
         }
-        lastCopy_[wantedKey_] = copy_;
+        lastCopy_[ending.wantedKey] = ending.copy;
     }
 }
 
-void RunSink::NoteRenamed() {
-    if (wanted_.empty()) return;
+void RunSink::NoteRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given) {
+    if (wanted.empty()) return;
     ++run_.report.piecesRenamed;
-    run_.host.PieceRenamed(wanted_, target_);
+    run_.host.PieceRenamed(wanted, given);
 }
 
 }  // namespace partwright

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -9,7 +11,7 @@
 
 #include "engine/byte_coding.h"
 #include "engine/cutter.h"
-#include "engine/piece_writer.h"
+#include "engine/piece_queue.h"
 #include "engine/run_context.h"
 #include "partwright/text.h"
 
@@ -40,13 +42,18 @@ private:
 // UTF-8, bytes (see ByteCoding), which go to the file without being decoded.
 // A name taken by an earlier piece of the run gives the piece the first free
 // CopyName; a name is taken once its piece is written (or planned), so one
-// that fails leaves its name free.
+// that fails leaves its name free. Pieces are written on the PieceQueue's
+// threads; their outcomes (names taken, failures, the host's calls) are
+// settled on the run's thread in piece order, and a piece that wants a name
+// whose piece is still being written waits for that outcome first.
 class RunSink final : public PieceSink, public BytePieceSink {
 public:
     // More letters and digits than this can never make a file name.
     static constexpr std::size_t kMaxNameChars = 4096;
+    // Pieces handed to the writers and not settled, at most.
+    static constexpr std::size_t kMaxPiecesInFlight = 256;
 
-    explicit RunSink(RunContext& run) : run_(run) {}
+    explicit RunSink(RunContext& run);
 
     // The next source: its piece index starts at 0. `coding` tells how its
     // bytes stand for units when its pieces come as bytes (null: they come decoded).
@@ -65,6 +72,10 @@ public:
     // Drops the piece in progress, leaving no file of it behind; false when
     // no piece was being written.
     bool Abandon();
+
+    // Waits for every piece handed to the writers and settles its outcome:
+    // before anything else is reported, and at the end of the run.
+    void Settle();
 
     // The source is cut again from its start: gives back the names this
     // source's pieces took, so the second cut's pieces take them again (and
@@ -89,19 +100,31 @@ private:
     void NameFromSettings();
     void Collect(TextView units);
     void NameKnown(TextView units);
-    [[nodiscard]] bool OpenUnnamed(Failure& failure);
-    [[nodiscard]] bool FailedBeforeNamed();
+    void OpenUnnamed();
     [[nodiscard]] bool Open();
     void Write(TextView units);
     void WriteBytes(std::string_view bytes);
-    [[nodiscard]] bool WriteHeader();
+    void WriteHeader();
     void Commit();
+    // What the run still has to do for a piece once its outcome is known.
+    struct Ending {
+        std::filesystem::path target;
+        std::uint64_t targetKey = 0;
+        std::filesystem::path wanted;
+        std::uint64_t wantedKey = 0;
+        int copy = 0;
+        bool reportFailure = true;  // false for a piece dropped for a failure of its own, already reported
+    };
+    void Settle(bool wait);
+    void Settled(const Ending& ending, PieceQueue::Outcome& outcome);
     void Skip(const Failure& failure);
     void Unnamable(Failure failure);
     void ResetPiece();
     void ClaimTarget();
-    void TakeName();
-    void NoteRenamed();
+    void TakeName(const Ending& ending);
+    void NoteRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given);
+    [[nodiscard]] bool Pending(std::uint64_t key) const;
+    [[nodiscard]] static std::size_t PendingSlot(std::uint64_t key) { return (key >> 40) & 4095; }
     [[nodiscard]] std::uint64_t KeyOf(const std::filesystem::path& target) const;
 
     RunContext& run_;
@@ -119,14 +142,16 @@ private:
     std::filesystem::path target_;
     Failure unnamable_{};  // why a piece in State::Unnamable has no name
     bool opened_ = false;  // created (or, in a dry run, planned)
-    PieceWriter writer_;
+    PieceQueue queue_;
+    std::deque<Ending> endings_;  // of the pieces ended and not settled, oldest first
+    // Of the pieces in endings_ that were committed, how many have a name key
+    // in each slot: a quick no for most names.
+    std::array<std::uint16_t, 4096> pending_{};
+    bool abandonedFile_ = false;  // the last piece abandoned had a file open
 
     std::int32_t nameLength_ = 0;
     std::int64_t unitsSeen_ = 0;  // of the first nameLength_ units
     Text nameChars_;
-    // A failure of the temporary file before the piece had a name: reported
-    // with the name, once it is known.
-    std::optional<Failure> unnamedFailure_;
     std::uint64_t plannedBytes_ = 0;  // of the piece's own text, in a dry run
 
     // Names taken by pieces of the run, as the folder the pieces of the

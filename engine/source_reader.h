@@ -22,7 +22,7 @@ namespace partwright {
 struct ReadOptions {
     std::string codepage;              // "" or "system": the system's ANSI code page; "auto" see IsAutoCodepage
     bool wholeFile = false;            // cut an ANSI source as one text instead of 30000-byte blocks
-    std::size_t chunkBytes = 1 << 18;  // how much a streamed source reads per step
+    std::size_t chunkBytes = 1 << 16;  // how much a streamed source reads per step
     // "auto": check the whole source before the first step, so that it is
     // never cut twice (Status::Restart does not come). For cuts whose pieces
     // would be named otherwise in the fallback code page: a first cut would

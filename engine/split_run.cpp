@@ -64,6 +64,7 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
         // would make its pieces overlap or leave lines out.
         const std::optional<std::int64_t> n = LinesPerPieceValue(settings.LinesPerPiece());
         if (!n) {
+            if (run.settle) run.settle();
             run.host.ShowNotice(Notice::LinesNotNumber, source);
             ++run.report.blocksNotCut;
             return nullptr;
@@ -319,8 +320,9 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
 
     Progress progress;
     progress.fileCount = count;
-    RunContext run{settings, host, options, identities, report, progress, options.lineEnd};
+    RunContext run{settings, host, options, identities, report, progress, options.lineEnd, {}};
     RunSink sink(run);
+    run.settle = [&sink] { sink.Settle(); };
     for (int position = 1; position <= count; ++position) {
         progress.fileIndex = position;
         if (!host.Yield()) {
@@ -329,6 +331,7 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
         }
         if (SplitSource(run, sink, sources.At(position)) == Outcome::Stopped) break;
     }
+    sink.Settle();
     return report;
 }
 

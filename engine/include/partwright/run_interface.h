@@ -149,7 +149,14 @@ struct RunOptions {
     // When not empty, pieces go into this folder instead of their source's,
     // under the names they would have had there.
     std::filesystem::path outputFolder;
+    // Threads that create, fill and name the pieces while the run cuts the
+    // next ones; 0 writes them on the run's own thread, -1 picks the number
+    // for the machine (see DefaultWriterThreads).
+    int writerThreads = -1;
 };
+
+// The writer threads a run uses by default on this machine.
+[[nodiscard]] int DefaultWriterThreads();
 
 // The longest header, its line end included, in code units.
 inline constexpr std::size_t kMaxHeaderUnits = std::size_t{1} << 20;

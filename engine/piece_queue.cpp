@@ -1,0 +1,341 @@
+#include "engine/piece_queue.h"
+
+#include <cstring>
+#include <exception>
+#include <thread>
+#include <utility>
+
+#include "engine/piece_writer.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
+namespace partwright {
+
+namespace {
+
+// Steps gathered before they are handed to a writer: a long piece goes over
+// in parts of about kBatchBytes, small ones up to kBatchPieces at a time, so
+// that a writer is woken once for many of them.
+constexpr std::size_t kBatchBytes = 256 * 1024;
+constexpr std::size_t kBatchPieces = 32;
+
+}  // namespace
+
+struct PieceQueue::Op {
+    enum class Kind : std::uint8_t { Open, OpenTemporary, Name, Units, Bytes, Commit, Abandon };
+    Kind kind = Kind::Open;
+    std::filesystem::path path;  // Open, OpenTemporary, Name; Commit: the name given at the end, if any
+    const FileIdentitySet* sources = nullptr;
+    const ByteUtf8Forms* forms = nullptr;
+    std::string data;  // Bytes; Units: the units' bytes
+    Slot* slot = nullptr;
+};
+
+// One writer: its thread's queue of batches and the piece it writes.
+struct PieceQueue::Writer {
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<Batch> batches;  // under mutex
+    bool quit = false;          // under mutex
+
+    // The writing thread's own.
+    PieceWriter writer;
+    Outcome unused;
+    bool failed = false;
+    bool beforeName = false;  // the failure came before the piece's name was known
+    Failure failure;
+
+    void Fail() {
+        failed = true;
+        writer.Abandon();
+    }
+
+    // Does one step; fills `outcome` when the piece ends.
+    void Do(const Op& op, Outcome& outcome) {
+        switch (op.kind) {
+        case Op::Kind::Open:
+        case Op::Kind::OpenTemporary:
+            failed = false;
+            beforeName = op.kind == Op::Kind::OpenTemporary;
+            if (!(beforeName ? writer.OpenTemporary(op.path, failure) : writer.Open(op.path, *op.sources, failure))) {
+                Fail();
+            }
+            return;
+        case Op::Kind::Name:
+            if (failed && beforeName) failure.path = op.path;
+            beforeName = false;
+            return;
+        case Op::Kind::Units:
+            if (!failed && !writer.Append(TextView(reinterpret_cast<const char16_t*>(op.data.data()),
+                                                   op.data.size() / sizeof(char16_t)),
+                                          failure)) {
+                Fail();
+            }
+            return;
+        case Op::Kind::Bytes:
+            if (!failed && !writer.Append(op.data, *op.forms, failure)) Fail();
+            return;
+        case Op::Kind::Commit:
+            outcome = Outcome{};
+            outcome.committed = true;
+            if (!failed) {
+                outcome.written = op.path.empty() ? writer.Commit(failure)
+                                                  : writer.CommitAs(op.path, *op.sources, failure);
+                if (!outcome.written) failed = true;
+                outcome.replacedOlder = outcome.written && writer.ReplacedOlder();
+            }
+            if (failed) outcome.failure = failure;
+            failed = false;
+            return;
+        case Op::Kind::Abandon:
+            outcome = Outcome{};
+            outcome.hadFile = writer.Abandon();
+            if (failed) outcome.failure = failure;
+            failed = false;
+            return;
+        }
+    }
+
+    // As Do, with anything thrown (out of memory) made the piece's failure.
+    void DoSafely(const Op& op, Outcome& outcome) {
+        try {
+            Do(op, outcome);
+        } catch (const std::exception& error) {
+            failure = Failure{Failure::Kind::WritePiece, op.path, error.what()};
+            Fail();
+            if (op.kind == Op::Kind::Commit || op.kind == Op::Kind::Abandon) {
+                outcome = Outcome{};
+                outcome.committed = op.kind == Op::Kind::Commit;
+                outcome.failure = failure;
+                failed = false;
+            }
+        }
+    }
+};
+
+PieceQueue::PieceQueue(int writers) {
+    if (writers <= 0) {
+        inline_ = std::make_unique<Writer>();
+        return;
+    }
+    for (int n = 0; n < writers; ++n) writers_.push_back(std::make_unique<Writer>());
+    for (auto& writer : writers_) {
+        Writer& w = *writer;
+        w.thread = std::thread([this, &w] { Run(w); });
+    }
+}
+
+PieceQueue::~PieceQueue() {
+    if (open_) Abandon();
+    for (auto& writer : writers_) {
+        {
+            std::lock_guard<std::mutex> lock(writer->mutex);
+            writer->quit = true;
+        }
+        writer->wake.notify_one();
+    }
+    for (auto& writer : writers_) writer->thread.join();
+}
+
+void PieceQueue::Run(Writer& writer) {
+#ifndef _WIN32
+    // Signals are the run's thread's to handle: it stops the run at a piece's edge.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+#endif
+    for (;;) {
+        Batch batch;
+        {
+            std::unique_lock<std::mutex> lock(writer.mutex);
+            writer.wake.wait(lock, [&] { return writer.quit || !writer.batches.empty(); });
+            if (writer.batches.empty()) return;
+            batch = std::move(writer.batches.front());
+            writer.batches.pop_front();
+        }
+        std::size_t bytes = 0;
+        for (Op& op : batch) {
+            // The outcome is filled here, and told below under the lock.
+            writer.DoSafely(op, op.slot ? op.slot->outcome : writer.unused);
+            bytes += op.data.size();
+        }
+        {
+            std::lock_guard<std::mutex> lock(doneMutex_);
+            bytesInFlight_ -= bytes;
+            for (const Op& op : batch) {
+                if (op.slot) op.slot->done = true;
+            }
+        }
+        doneChanged_.notify_all();
+    }
+}
+
+void PieceQueue::Open(const std::filesystem::path& target, const FileIdentitySet& sources) {
+    if (open_) Abandon();
+    open_ = true;
+    Op op;
+    op.kind = Op::Kind::Open;
+    op.path = target;
+    op.sources = &sources;
+    Add(std::move(op));
+}
+
+void PieceQueue::OpenTemporary(const std::filesystem::path& folder) {
+    if (open_) Abandon();
+    open_ = true;
+    Op op;
+    op.kind = Op::Kind::OpenTemporary;
+    op.path = folder.empty() ? std::filesystem::path(".") : folder;
+    Add(std::move(op));
+}
+
+void PieceQueue::Name(const std::filesystem::path& target) {
+    Op op;
+    op.kind = Op::Kind::Name;
+    op.path = target;
+    Add(std::move(op));
+}
+
+void PieceQueue::Append(TextView units) {
+    if (!open_ || units.empty()) return;
+    if (inline_) {
+        Failure& failure = inline_->failure;
+        if (!inline_->failed && !inline_->writer.Append(units, failure)) inline_->Fail();
+        return;
+    }
+    const auto* bytes = reinterpret_cast<const char*>(units.data());
+    const std::size_t size = units.size() * sizeof(char16_t);
+    if (!batch_.empty() && batch_.back().kind == Op::Kind::Units) {
+        WaitForRoom();
+        batch_.back().data.append(bytes, size);
+        batchBytes_ += size;
+        if (batchBytes_ >= kBatchBytes) Send();
+        return;
+    }
+    Op op;
+    op.kind = Op::Kind::Units;
+    op.data.assign(bytes, size);
+    Add(std::move(op));
+}
+
+void PieceQueue::Append(std::string_view bytes, const ByteUtf8Forms& forms) {
+    if (!open_ || bytes.empty()) return;
+    if (inline_) {
+        Failure& failure = inline_->failure;
+        if (!inline_->failed && !inline_->writer.Append(bytes, forms, failure)) inline_->Fail();
+        return;
+    }
+    if (!batch_.empty() && batch_.back().kind == Op::Kind::Bytes && batch_.back().forms == &forms) {
+        WaitForRoom();
+        batch_.back().data.append(bytes);
+        batchBytes_ += bytes.size();
+        if (batchBytes_ >= kBatchBytes) Send();
+        return;
+    }
+    Op op;
+    op.kind = Op::Kind::Bytes;
+    op.forms = &forms;
+    op.data.assign(bytes);
+    Add(std::move(op));
+}
+
+void PieceQueue::Commit(const std::filesystem::path* target, const FileIdentitySet& sources) {
+    if (!open_) return;
+    Op op;
+    op.kind = Op::Kind::Commit;
+    if (target) op.path = *target;
+    op.sources = &sources;
+    End(std::move(op));
+}
+
+void PieceQueue::Abandon() {
+    if (!open_) return;
+    Op op;
+    op.kind = Op::Kind::Abandon;
+    End(std::move(op));
+}
+
+// A step of the current piece: done at once, or gathered for its writer.
+void PieceQueue::Add(Op op) {
+    if (inline_) {
+        Outcome unused;
+        inline_->DoSafely(op, unused);
+        return;
+    }
+    if (current_ == nullptr) {
+        current_ = writers_[next_].get();
+        next_ = (next_ + 1) % writers_.size();
+    }
+    if (!op.data.empty()) WaitForRoom();
+    batchBytes_ += op.data.size();
+    batch_.push_back(std::move(op));
+    if (batchBytes_ >= kBatchBytes) Send();
+}
+
+// The last step of the current piece, which gives its outcome.
+void PieceQueue::End(Op op) {
+    open_ = false;
+    slots_.emplace_back();
+    Slot& slot = slots_.back();
+    if (inline_) {
+        inline_->DoSafely(op, slot.outcome);
+        slot.done = true;
+        return;
+    }
+    op.slot = &slot;
+    Add(std::move(op));
+    // A long piece's writer is free for the next soonest; small ones go
+    // to the writers by turns, a batch at a time.
+    const bool sentInParts = sentInParts_;
+    sentInParts_ = false;
+    if (sentInParts || ++batchPieces_ >= kBatchPieces) Send();
+}
+
+// Hands the gathered steps to the current piece's writer.
+void PieceQueue::Send() {
+    if (batch_.empty() || current_ == nullptr) return;
+    {
+        std::lock_guard<std::mutex> lock(doneMutex_);
+        bytesInFlight_ += batchBytes_;
+    }
+    {
+        std::lock_guard<std::mutex> lock(current_->mutex);
+        current_->batches.push_back(std::move(batch_));
+    }
+    current_->wake.notify_one();
+    batch_ = Batch();
+    batchBytes_ = 0;
+    batchPieces_ = 0;
+    if (open_) {
+        sentInParts_ = true;
+    } else {
+        current_ = nullptr;
+    }
+}
+
+// Waits while the writers hold as much as they may.
+void PieceQueue::WaitForRoom() {
+    std::unique_lock<std::mutex> lock(doneMutex_);
+    doneChanged_.wait(lock, [&] { return bytesInFlight_ + batchBytes_ < kMaxBytesInFlight; });
+}
+
+bool PieceQueue::TakeOutcome(Outcome& outcome, bool wait) {
+    if (slots_.empty()) return false;
+    Slot& oldest = slots_.front();
+    if (!inline_) {
+        if (wait) Send();
+        std::unique_lock<std::mutex> lock(doneMutex_);
+        if (!oldest.done) {
+            if (!wait) return false;
+            doneChanged_.wait(lock, [&] { return oldest.done; });
+        }
+    }
+    outcome = std::move(oldest.outcome);
+    slots_.pop_front();
+    return true;
+}
+
+}  // namespace partwright

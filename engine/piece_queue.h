@@ -1,0 +1,102 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "engine/byte_coding.h"
+#include "engine/file_identity.h"
+#include "partwright/failure.h"
+#include "partwright/text.h"
+
+namespace partwright {
+
+// Writes pieces through PieceWriter on threads of its own, so that creating,
+// filling and naming files goes on while the run cuts the next pieces. The
+// run's thread hands over the steps of one piece at a time; each piece is
+// written whole by one writer, and the outcomes come back in the order the
+// pieces were handed over. What is handed over and not yet written is held
+// in copies of at most kMaxBytesInFlight bytes: the run's thread waits when
+// there is more. With no writer threads, every step is done at once on the
+// calling thread, and an outcome is known as soon as its piece ends.
+class PieceQueue {
+public:
+    // How a piece ended.
+    struct Outcome {
+        bool committed = false;      // ended by Commit (else Abandon)
+        bool written = false;        // committed and published whole under its name
+        bool replacedOlder = false;  // written in the place of a file of its name
+        bool hadFile = false;        // abandoned with a file of it open
+        std::optional<Failure> failure;
+    };
+
+    static constexpr std::size_t kMaxBytesInFlight = std::size_t{8} << 20;
+
+    // `writers` threads; 0 writes on the calling thread.
+    explicit PieceQueue(int writers);
+    ~PieceQueue();  // abandons a piece in progress and waits for the rest
+    PieceQueue(const PieceQueue&) = delete;
+    PieceQueue& operator=(const PieceQueue&) = delete;
+
+    // The steps of one piece, as PieceWriter's; a step after a failure does
+    // nothing, and the failure comes with the piece's outcome.
+    void Open(const std::filesystem::path& target, const FileIdentitySet& sources);
+    void OpenTemporary(const std::filesystem::path& folder);
+    // The name of a piece opened with OpenTemporary is known: a failure so far is the named piece's.
+    void Name(const std::filesystem::path& target);
+    void Append(TextView units);
+    // `forms` must stay as they are until the piece's outcome is taken.
+    void Append(std::string_view bytes, const ByteUtf8Forms& forms);
+    // Ends the piece: published under the name given to Open, or under `target` when not null.
+    void Commit(const std::filesystem::path* target, const FileIdentitySet& sources);
+    // Ends the piece, leaving nothing of it.
+    void Abandon();
+    // A piece was opened and not ended yet.
+    [[nodiscard]] bool pieceOpen() const { return open_; }
+    // Pieces ended whose outcome is not taken yet.
+    [[nodiscard]] std::size_t piecesEnded() const { return slots_.size(); }
+
+    // Takes the outcome of the oldest piece ended: false when there is none,
+    // or, without `wait`, when it is still being written.
+    [[nodiscard]] bool TakeOutcome(Outcome& outcome, bool wait);
+
+private:
+    struct Op;
+    struct Writer;
+    struct Slot {
+        bool done = false;  // under doneMutex_
+        Outcome outcome;
+    };
+    using Batch = std::vector<Op>;
+
+    void Add(Op op);
+    void End(Op op);
+    void Send();
+    void WaitForRoom();
+    void Run(Writer& writer);
+
+    std::vector<std::unique_ptr<Writer>> writers_;
+    std::unique_ptr<Writer> inline_;  // with no writer threads
+    // The run's thread only.
+    std::deque<Slot> slots_;  // of pieces ended, oldest first
+    Batch batch_;             // steps of the current piece not handed over yet
+    std::size_t batchBytes_ = 0;
+    std::size_t batchPieces_ = 0;  // pieces ended in batch_
+    bool sentInParts_ = false;     // part of the current piece was handed over
+    Writer* current_ = nullptr;  // the writer of the current piece
+    std::size_t next_ = 0;       // the writer of the next piece
+    bool open_ = false;
+    // Shared with the writers.
+    std::mutex doneMutex_;
+    std::condition_variable doneChanged_;
+    std::size_t bytesInFlight_ = 0;  // under doneMutex_
+};
+
+}  // namespace partwright
