@@ -13,6 +13,8 @@ namespace partwright {
 
 namespace {
 
+// How much a streamed source reads per step, unless the options say.
+constexpr std::size_t kChunkBytes = std::size_t{1} << 18;
 // 30000-byte blocks read at once: about as much as a streamed chunk.
 constexpr std::size_t kBlocksPerRead = 8;
 
@@ -279,7 +281,7 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
         return nullptr;
     }
     impl->size = impl->file.size();
-    const std::size_t chunk = std::max<std::size_t>(options.chunkBytes, 1);
+    const std::size_t chunk = options.chunkBytes > 0 ? options.chunkBytes : kChunkBytes;
     if (impl->size > 0) {
         char first = 0;
         std::size_t got = 0;

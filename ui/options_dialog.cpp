@@ -73,7 +73,7 @@ void WriteRunChoices(SettingsStore& store, const RunChoices& choices) {
 CheckedRunOptions ToRunOptions(const RunChoices& choices) {
     CheckedRunOptions checked;
     RunOptions options;
-    options.wholeFile = choices.wholeSources;
+    options.reading.wholeFile = choices.wholeSources;
 
     if (choices.lineEnd == QLatin1String("crlf")) {
         options.lineEnd = LineEnd::CrLf;
@@ -87,9 +87,9 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
     }
 
     if (choices.codePage == kAuto) {
-        options.codepage = "auto";
+        options.reading.codepage = "auto";
     } else if (choices.codePage == kSystem) {
-        options.codepage = "system";
+        options.reading.codepage = "system";
     } else {
         std::string error;
         const std::string name = choices.codePage.trimmed().toStdString();
@@ -97,7 +97,7 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
             checked.problem = QObject::tr("\"%1\" is not a code page this program knows.").arg(choices.codePage);
             return checked;
         }
-        options.codepage = name;
+        options.reading.codepage = name;
     }
 
     if (!choices.outputFolder.isEmpty()) {
