@@ -30,8 +30,10 @@ const QString kAuto = QStringLiteral("auto");
 const QString kSystem = QStringLiteral("system");
 const QString kNamed = QStringLiteral("named");
 
-// The engine's default, as the dialog stores it.
+// The engine's defaults, as the dialog stores them.
 QString DefaultLineEnd() { return kDefaultLineEnd == LineEnd::CrLf ? QStringLiteral("crlf") : kAuto; }
+QString DefaultCodePage() { return QString::fromStdString(SourceReading{}.codepage); }
+QString DefaultWholeSources() { return SourceReading{}.wholeFile ? QStringLiteral("1") : QStringLiteral("0"); }
 
 std::optional<std::int64_t> HeaderLineCount(const QString& text) {
     if (text.isEmpty()) return 0;
@@ -53,8 +55,8 @@ QRadioButton* Choice(const QString& caption, const char* name, QButtonGroup* gro
 RunChoices ReadRunChoices(const SettingsStore& store) {
     RunChoices choices;
     choices.lineEnd = store.Read(keys::kLineEnd, DefaultLineEnd());
-    choices.codePage = store.Read(keys::kCodePage, kAuto);
-    choices.wholeSources = store.Read(keys::kWholeSources, QStringLiteral("1")) != QLatin1String("0");
+    choices.codePage = store.Read(keys::kCodePage, DefaultCodePage());
+    choices.wholeSources = store.Read(keys::kWholeSources, DefaultWholeSources()) != QLatin1String("0");
     choices.outputFolder = store.Read(keys::kOutputFolder, QString());
     choices.maxPieceSize = store.Read(keys::kMaxPieceSize, QString());
     choices.headerLines = store.Read(keys::kHeaderLines, QStringLiteral("0"));
