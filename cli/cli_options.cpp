@@ -164,18 +164,18 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     } else {
         settings.split = SplitMode::Lines;
         if (app.count("--lines") > 0) {
-            settings.linesPerPiece = ArgumentText(raw.lines, "--lines");
+            settings.linesPerPiece = ReadLinesPerPiece(ArgumentText(raw.lines, "--lines"));
         }
     }
 
     if (app.count("--first-chars") > 0) {
         settings.naming = NamingMode::FirstChars;
-        settings.nameLength = ArgumentText(raw.firstChars, "--first-chars");
+        settings.nameLength = ReadNameLength(ArgumentText(raw.firstChars, "--first-chars"));
     } else if (app.count("--prefix") > 0) {
         settings.naming = NamingMode::Prefix;
         settings.prefix = ArgumentText(raw.prefix, "--prefix");
         if (app.count("--start") > 0) {
-            settings.firstNumber = ArgumentText(raw.start, "--start");
+            settings.firstNumber = ReadFirstNumber(ArgumentText(raw.start, "--start"));
         }
     } else {
         settings.naming = NamingMode::Numbered;
@@ -183,7 +183,7 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     CheckFields(settings);
 
     if (app.count("--codepage") > 0) {
-        options.run.codepage = CheckedCodepage(raw.codepage);
+        options.run.reading.codepage = CheckedCodepage(raw.codepage);
     }
     if (app.count("--line-end") > 0) {
         options.run.lineEnd = CheckedLineEnd(raw.lineEnd);
@@ -205,7 +205,7 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     }
     options.verbose = raw.verbose;
     // --whole-file is the default now and stays accepted for scripts.
-    options.run.wholeFile = !raw.blocks;
+    options.run.reading.wholeFile = !raw.blocks;
     options.run.dryRun = raw.dryRun;
     options.quiet = raw.quiet;
 

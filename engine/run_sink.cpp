@@ -10,7 +10,6 @@
 #include "engine/native_file.h"
 #include "engine/utf8_source.h"
 #include "partwright/numeric.h"
-#include "partwright/settings_check.h"
 
 namespace partwright {
 
@@ -93,13 +92,12 @@ void RunSink::NameFromSettings() {
     const SplitSettings& settings = run_.settings;
     const NativeString& source = nameSource_.native();
     if (settings.FirstCharsSelected()) {
-        const Text lengthText = settings.NameLength();
-        const std::optional<std::int32_t> length = NameLengthValue(lengthText);
-        if (!length) {
-            Unnamable({Failure::Kind::BadNameLength, source_, Quoted(lengthText)});
+        const TypedField<std::int32_t> length = settings.NameLength();
+        if (!length.value) {
+            Unnamable({Failure::Kind::BadNameLength, source_, Quoted(length.typed)});
             return;
         }
-        nameLength_ = *length;
+        nameLength_ = *length.value;
         state_ = State::Collecting;
         if (nameLength_ == 0) NameKnown({});
     } else if (settings.NumberedSelected()) {
@@ -111,13 +109,12 @@ void RunSink::NameFromSettings() {
             Unnamable({Failure::Kind::BadPrefix, source_, std::string(problem) + ", " + Quoted(prefix)});
             return;
         }
-        const Text firstText = settings.FirstNumber();
-        const std::optional<std::int16_t> first = FirstNumberValue(firstText);
-        if (!first) {
-            Unnamable({Failure::Kind::BadFirstNumber, source_, Quoted(firstText)});
+        const TypedField<std::int16_t> first = settings.FirstNumber();
+        if (!first.value) {
+            Unnamable({Failure::Kind::BadFirstNumber, source_, Quoted(first.typed)});
             return;
         }
-        target_ = PrefixCounterName(prefix, source, *first + current_);
+        target_ = PrefixCounterName(prefix, source, *first.value + current_);
         state_ = State::Named;
     }
     // With no naming option selected there is no name to give: the piece stays skipped.

@@ -1,26 +1,11 @@
 #include "partwright/settings_check.h"
 
+#include <utility>
+
 #include "engine/naming.h"
 #include "partwright/numeric.h"
 
 namespace partwright {
-
-std::optional<std::int64_t> LinesPerPieceValue(TextView typed) {
-    const std::optional<double> n = ParseNumber(typed);
-    if (!n) return std::nullopt;
-    const double whole = RoundHalfEven(*n);
-    if (whole < 1.0) return std::nullopt;
-    constexpr double kMost = 9.0e18;  // more lines than any block can hold
-    return whole > kMost ? static_cast<std::int64_t>(kMost) : static_cast<std::int64_t>(whole);
-}
-
-std::optional<std::int32_t> NameLengthValue(TextView typed) {
-    const std::optional<std::int32_t> length = ToInt32(typed);
-    if (!length || *length < 0) return std::nullopt;
-    return length;
-}
-
-std::optional<std::int16_t> FirstNumberValue(TextView typed) { return ToInt16(typed); }
 
 std::optional<FieldProblem> CheckSettings(const SplitSettings& settings) {
     const auto numberProblem = [](OptionField field, Text typed) {
@@ -28,19 +13,19 @@ std::optional<FieldProblem> CheckSettings(const SplitSettings& settings) {
         return FieldProblem{field, std::move(typed), notANumber, {}};
     };
     if (settings.LinesSelected() && !settings.MaxBytesSelected()) {
-        Text lines = settings.LinesPerPiece();
-        if (!LinesPerPieceValue(lines)) return numberProblem(OptionField::LinesPerPiece, std::move(lines));
+        auto lines = settings.LinesPerPiece();
+        if (!lines.value) return numberProblem(OptionField::LinesPerPiece, std::move(lines.typed));
     }
     if (settings.FirstCharsSelected()) {
-        Text length = settings.NameLength();
-        if (!NameLengthValue(length)) return numberProblem(OptionField::NameLength, std::move(length));
+        auto length = settings.NameLength();
+        if (!length.value) return numberProblem(OptionField::NameLength, std::move(length.typed));
     } else if (!settings.NumberedSelected() && settings.PrefixSelected()) {
         Text prefix = settings.Prefix();
         if (const char* problem = PrefixProblem(prefix)) {
             return FieldProblem{OptionField::Prefix, std::move(prefix), false, problem};
         }
-        Text first = settings.FirstNumber();
-        if (!FirstNumberValue(first)) return numberProblem(OptionField::FirstNumber, std::move(first));
+        auto first = settings.FirstNumber();
+        if (!first.value) return numberProblem(OptionField::FirstNumber, std::move(first.typed));
     }
     return std::nullopt;
 }

@@ -13,16 +13,14 @@
 #include "engine/text_decoder.h"
 #include "partwright/failure.h"
 #include "partwright/line_end.h"
+#include "partwright/run_interface.h"
 #include "partwright/text.h"
 
 namespace partwright {
 
-// The reader's own defaults are the literal reading of a source (its
-// system code page, 30000-byte blocks); the run's defaults are in RunOptions.
-struct ReadOptions {
-    std::string codepage;              // "" or "system": the system's ANSI code page; "auto" see IsAutoCodepage
-    bool wholeFile = false;            // cut an ANSI source as one text instead of 30000-byte blocks
-    std::size_t chunkBytes = 1 << 16;  // how much a streamed source reads per step
+// What the run asks of the reader (see SourceReading), and what the run
+// works out for each source.
+struct ReadOptions : SourceReading {
     // "auto": check the whole source before the first step, so that it is
     // never cut twice (Status::Restart does not come). For cuts whose pieces
     // would be named otherwise in the fallback code page: a first cut would

@@ -14,8 +14,6 @@
 #include "engine/run_sink.h"
 #include "engine/source_reader.h"
 #include "engine/temporary_name.h"
-#include "partwright/numeric.h"
-#include "partwright/settings_check.h"
 
 namespace partwright {
 
@@ -62,7 +60,7 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
     if (settings.LinesSelected()) {
         // N is read once for the whole block: a change in the middle of it
         // would make its pieces overlap or leave lines out.
-        const std::optional<std::int64_t> n = LinesPerPieceValue(settings.LinesPerPiece());
+        const std::optional<std::int64_t> n = settings.LinesPerPiece().value;
         if (!n) {
             if (run.settle) run.settle();
             run.host.ShowNotice(Notice::LinesNotNumber, source);
@@ -265,9 +263,7 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         run.Fail({Failure::Kind::ReadSource, source, "a temporary file of an unfinished piece, not a source"});
         return Outcome::Done;
     }
-    ReadOptions read{run.options.codepage, run.options.wholeFile};
-    if (run.options.chunkBytes > 0) read.chunkBytes = run.options.chunkBytes;
-    read.checkWholeFirst = CutMayDifferByCodepage(run);
+    const ReadOptions read{run.options.reading, CutMayDifferByCodepage(run)};
     const auto reader = SourceReader::Open(source, read, failure);
     if (!reader) {
         run.Fail(failure);

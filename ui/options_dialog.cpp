@@ -30,8 +30,10 @@ const QString kAuto = QStringLiteral("auto");
 const QString kSystem = QStringLiteral("system");
 const QString kNamed = QStringLiteral("named");
 
-// The engine's default, as the dialog stores it.
+// The engine's defaults, as the dialog stores them.
 QString DefaultLineEnd() { return kDefaultLineEnd == LineEnd::CrLf ? QStringLiteral("crlf") : kAuto; }
+QString DefaultCodePage() { return QString::fromStdString(SourceReading{}.codepage); }
+QString DefaultWholeSources() { return SourceReading{}.wholeFile ? QStringLiteral("1") : QStringLiteral("0"); }
 
 std::optional<std::int64_t> HeaderLineCount(const QString& text) {
     if (text.isEmpty()) return 0;
@@ -53,8 +55,8 @@ QRadioButton* Choice(const QString& caption, const char* name, QButtonGroup* gro
 RunChoices ReadRunChoices(const SettingsStore& store) {
     RunChoices choices;
     choices.lineEnd = store.Read(keys::kLineEnd, DefaultLineEnd());
-    choices.codePage = store.Read(keys::kCodePage, kAuto);
-    choices.wholeSources = store.Read(keys::kWholeSources, QStringLiteral("1")) != QLatin1String("0");
+    choices.codePage = store.Read(keys::kCodePage, DefaultCodePage());
+    choices.wholeSources = store.Read(keys::kWholeSources, DefaultWholeSources()) != QLatin1String("0");
     choices.outputFolder = store.Read(keys::kOutputFolder, QString());
     choices.maxPieceSize = store.Read(keys::kMaxPieceSize, QString());
     choices.headerLines = store.Read(keys::kHeaderLines, QStringLiteral("0"));
@@ -73,7 +75,7 @@ void WriteRunChoices(SettingsStore& store, const RunChoices& choices) {
 CheckedRunOptions ToRunOptions(const RunChoices& choices) {
     CheckedRunOptions checked;
     RunOptions options;
-    options.wholeFile = choices.wholeSources;
+    options.reading.wholeFile = choices.wholeSources;
 
     if (choices.lineEnd == QLatin1String("crlf")) {
         options.lineEnd = LineEnd::CrLf;
@@ -87,9 +89,9 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
     }
 
     if (choices.codePage == kAuto) {
-        options.codepage = "auto";
+        options.reading.codepage = "auto";
     } else if (choices.codePage == kSystem) {
-        options.codepage = "system";
+        options.reading.codepage = "system";
     } else {
         std::string error;
         const std::string name = choices.codePage.trimmed().toStdString();
@@ -97,7 +99,7 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
             checked.problem = QObject::tr("\"%1\" is not a code page this program knows.").arg(choices.codePage);
             return checked;
         }
-        options.codepage = name;
+        options.reading.codepage = name;
     }
 
     if (!choices.outputFolder.isEmpty()) {

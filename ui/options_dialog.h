@@ -28,7 +28,7 @@ class SettingsStore;
 struct RunChoices {
     QString lineEnd;
     QString codePage;
-    bool wholeSources = true;
+    bool wholeSources = SourceReading{}.wholeFile;
     QString outputFolder;
     QString maxPieceSize;
     QString headerLines;

@@ -21,16 +21,20 @@ Text FieldText(const QLineEdit* field) { return field->text().toStdU16String(); 
 }  // namespace
 
 bool ControlSettings::LinesSelected() const { return c_.linesOption->isChecked(); }
-Text ControlSettings::LinesPerPiece() const { return FieldText(c_.linesPerPieceField); }
+TypedField<std::int64_t> ControlSettings::LinesPerPiece() const {
+    return ReadLinesPerPiece(FieldText(c_.linesPerPieceField));
+}
 bool ControlSettings::SeparatorSelected() const { return c_.separatorOption->isChecked(); }
 Text ControlSettings::SeparatorText() const { return FieldText(c_.separatorField); }
 bool ControlSettings::BlankLinesSelected() const { return c_.blankLinesOption->isChecked(); }
 bool ControlSettings::FirstCharsSelected() const { return c_.firstCharactersOption->isChecked(); }
-Text ControlSettings::NameLength() const { return FieldText(c_.nameLengthField); }
+TypedField<std::int32_t> ControlSettings::NameLength() const { return ReadNameLength(FieldText(c_.nameLengthField)); }
 bool ControlSettings::NumberedSelected() const { return c_.numberedOption->isChecked(); }
 bool ControlSettings::PrefixSelected() const { return c_.prefixOption->isChecked(); }
 Text ControlSettings::Prefix() const { return FieldText(c_.prefixField); }
-Text ControlSettings::FirstNumber() const { return FieldText(c_.firstNumberField); }
+TypedField<std::int16_t> ControlSettings::FirstNumber() const {
+    return ReadFirstNumber(FieldText(c_.firstNumberField));
+}
 
 int ListSources::Count() const { return list_.Count(); }
 

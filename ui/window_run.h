@@ -32,22 +32,24 @@ struct OptionControls {
 };
 
 // The run's options, read from the controls each time the run asks, so a
-// change made while the run yields counts from its next reading.
+// change made while the run yields counts from its next reading. A number
+// field is read as the command line reads its option (ReadLinesPerPiece and
+// the like), at every reading.
 class ControlSettings final : public SplitSettings {
 public:
     explicit ControlSettings(const OptionControls& controls) : c_(controls) {}
 
     bool LinesSelected() const override;
-    Text LinesPerPiece() const override;
+    TypedField<std::int64_t> LinesPerPiece() const override;
     bool SeparatorSelected() const override;
     Text SeparatorText() const override;
     bool BlankLinesSelected() const override;
     bool FirstCharsSelected() const override;
-    Text NameLength() const override;
+    TypedField<std::int32_t> NameLength() const override;
     bool NumberedSelected() const override;
     bool PrefixSelected() const override;
     Text Prefix() const override;
-    Text FirstNumber() const override;
+    TypedField<std::int16_t> FirstNumber() const override;
 
 private:
     OptionControls c_;

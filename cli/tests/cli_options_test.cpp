@@ -38,18 +38,21 @@ TEST_P(AcceptedArguments, giveTheSettingsAsked) {
     const FixedSettings& s = outcome.options->settings;
     EXPECT_EQ(s.split, c.split);
     if (c.split == SplitMode::Lines) {
-        EXPECT_EQ(s.linesPerPiece, c.lines);
+        EXPECT_EQ(s.linesPerPiece.typed, c.lines);
+        EXPECT_TRUE(s.linesPerPiece.value);
     }
     if (c.split == SplitMode::Separator) {
         EXPECT_EQ(s.separator, c.separator);
     }
     EXPECT_EQ(s.naming, c.naming);
     if (c.naming == NamingMode::FirstChars) {
-        EXPECT_EQ(s.nameLength, c.nameOrPrefix);
+        EXPECT_EQ(s.nameLength.typed, c.nameOrPrefix);
+        EXPECT_TRUE(s.nameLength.value);
     }
     if (c.naming == NamingMode::Prefix) {
         EXPECT_EQ(s.prefix, c.nameOrPrefix);
-        EXPECT_EQ(s.firstNumber, c.firstNumber);
+        EXPECT_EQ(s.firstNumber.typed, c.firstNumber);
+        EXPECT_TRUE(s.firstNumber.value);
     }
     ASSERT_EQ(outcome.options->files.size(), 1u);
     EXPECT_EQ(outcome.options->files[0], std::filesystem::path(c.args.back()));
@@ -146,25 +149,25 @@ TEST(CliOptionsTest, flagsAndCodepageReachTheRun) {
     const ParseOutcome outcome = ParseCommandLine(
         {"--whole-file", "--dry-run", "--quiet", "--codepage", "windows-1250", "a", "b"});
     ASSERT_TRUE(outcome.options) << outcome.err;
-    EXPECT_TRUE(outcome.options->run.wholeFile);
+    EXPECT_TRUE(outcome.options->run.reading.wholeFile);
     EXPECT_TRUE(outcome.options->run.dryRun);
     EXPECT_TRUE(outcome.options->quiet);
-    EXPECT_EQ(outcome.options->run.codepage, "windows-1250");
+    EXPECT_EQ(outcome.options->run.reading.codepage, "windows-1250");
     EXPECT_EQ(outcome.options->files, (std::vector<std::filesystem::path>{"a", "b"}));
 
     const ParseOutcome plain = ParseCommandLine({"a"});
     ASSERT_TRUE(plain.options);
-    EXPECT_TRUE(plain.options->run.wholeFile);
+    EXPECT_TRUE(plain.options->run.reading.wholeFile);
     EXPECT_FALSE(plain.options->run.dryRun || plain.options->quiet);
-    EXPECT_EQ(plain.options->run.codepage, "auto");
+    EXPECT_EQ(plain.options->run.reading.codepage, "auto");
     EXPECT_EQ(plain.options->run.lineEnd, kDefaultLineEnd);
 
     // The first release's reading, as the documentation gives it.
     const ParseOutcome first = ParseCommandLine({"--blocks", "--line-end", "crlf", "--codepage", "system", "a"});
     ASSERT_TRUE(first.options) << first.err;
-    EXPECT_FALSE(first.options->run.wholeFile);
+    EXPECT_FALSE(first.options->run.reading.wholeFile);
     EXPECT_EQ(first.options->run.lineEnd, LineEnd::CrLf);
-    EXPECT_EQ(first.options->run.codepage, "system");
+    EXPECT_EQ(first.options->run.reading.codepage, "system");
     const ParseOutcome automatic = ParseCommandLine({"--line-end", "auto", "a"});
     ASSERT_TRUE(automatic.options) << automatic.err;
     EXPECT_EQ(automatic.options->run.lineEnd, LineEnd::Auto);

@@ -200,13 +200,13 @@ TEST(BytePath, wholeRunsGiveTheSamePiecesUnderTheSameNamesAsDecodedRuns) {
         SCOPED_TRACE(round);
         FixedSettings settings;
         settings.split = static_cast<SplitMode>(round % 3);
-        settings.linesPerPiece = std::vector<Text>{u"1", u"2", u"3", u"10000"}[random() % 4];
+        settings.linesPerPiece = ReadLinesPerPiece(std::vector<Text>{u"1", u"2", u"3", u"10000"}[random() % 4]);
         settings.separator = separators[random() % separators.size()];
         settings.naming = static_cast<NamingMode>((round / 3) % 3);
-        settings.nameLength = std::vector<Text>{u"0", u"1", u"5", u"40"}[random() % 4];
+        settings.nameLength = ReadNameLength(std::vector<Text>{u"0", u"1", u"5", u"40"}[random() % 4]);
         RunOptions options;
-        options.codepage = kCodepages[random() % kCodepages.size()];
-        options.wholeFile = random() % 2 == 0;
+        options.reading.codepage = kCodepages[random() % kCodepages.size()];
+        options.reading.wholeFile = random() % 2 == 0;
 
         std::vector<std::string> contents;
         for (int file = 0; file < 2; ++file) {

@@ -213,12 +213,12 @@ TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) 
         }
         FixedSettings settings;
         settings.split = static_cast<SplitMode>(round % 3);
-        settings.linesPerPiece = std::vector<Text>{u"1", u"2", u"3"}[random() % 3];
+        settings.linesPerPiece = ReadLinesPerPiece(std::vector<Text>{u"1", u"2", u"3"}[random() % 3]);
         settings.separator = separators[random() % separators.size()];
         settings.naming = NamingMode::Numbered;
         RunOptions options;               // "auto" and whole sources are the defaults
         options.lineEnd = LineEnd::Auto;  // the default outside Windows
-        options.chunkBytes = 1 + random() % 12;
+        options.reading.chunkBytes = 1 + random() % 12;
         options.maxPieceBytes = random() % 4 == 0 ? 3 + random() % 20 : 0;
         options.alwaysDecode = random() % 3 == 0;
 
@@ -245,7 +245,7 @@ TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) 
         } else if (options.maxPieceBytes > 0) {
             pieces = oracle::CutMaxBytes(blockText, options.maxPieceBytes, lineEnd);
         } else if (settings.split == SplitMode::Lines) {
-            pieces = oracle::CutLines(blockText, static_cast<double>(settings.linesPerPiece[0] - u'0'), lineEnd);
+            pieces = oracle::CutLines(blockText, static_cast<double>(settings.linesPerPiece.typed[0] - u'0'), lineEnd);
         } else if (settings.split == SplitMode::Separator) {
             pieces = oracle::CutAtSeparator(blockText, settings.separator);
         } else {
@@ -256,8 +256,9 @@ TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) 
             const std::filesystem::path name = NumberedName(source.native(), static_cast<std::int64_t>(index) + 1);
             expected[name.filename().string()] = ToCesu8(pieces[index].text);
         }
-        ASSERT_EQ(FilesIn(folder.path()), expected) << (isUtf8 ? "UTF-8" : "not UTF-8") << ", chunks of "
-                                                    << options.chunkBytes << ", " << ::testing::PrintToString(bytes);
+        ASSERT_EQ(FilesIn(folder.path()), expected)
+            << (isUtf8 ? "UTF-8" : "not UTF-8") << ", chunks of " << options.reading.chunkBytes << ", "
+            << ::testing::PrintToString(bytes);
     }
 }
 

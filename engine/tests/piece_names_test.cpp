@@ -62,14 +62,14 @@ struct Row {
 FixedSettings Settings(SplitMode split, const Text& lines, NamingMode naming) {
     FixedSettings settings;
     settings.split = split;
-    settings.linesPerPiece = lines;
+    settings.linesPerPiece = ReadLinesPerPiece(lines);
     settings.naming = naming;
     return settings;
 }
 
 FixedSettings FirstChars(const Text& length) {
     FixedSettings settings = Settings(SplitMode::Lines, u"1", NamingMode::FirstChars);
-    settings.nameLength = length;
+    settings.nameLength = ReadNameLength(length);
     return settings;
 }
 
@@ -98,7 +98,7 @@ std::vector<Row> Rows() {
         {"pieces that begin alike get name (2), name (3)",
          {{"s.txt", kHello}},
          FirstChars(u"7"),
-         {},
+         RunOptions(),
          {},
          {{"s.txt", kHello},
           {"hellow.txt", "hello world A"},
@@ -109,7 +109,7 @@ std::vector<Row> Rows() {
         {"name length 0 gives the numbered name with .txt",
          {{"s.log", "a\r\nb"}},
          FirstChars(u"0"),
-         {},
+         RunOptions(),
          {},
          {{"s.log", "a\r\nb"}, {"s-0001.txt", "a"}, {"s-0002.txt", "b"}},
          0,
@@ -117,7 +117,7 @@ std::vector<Row> Rows() {
         {"first characters without a letter or digit, or a device's name",
          {{"s.txt", "-- --\r\ncon\r\nCon"}},
          FirstChars(u"3"),
-         {},
+         RunOptions(),
          {},
          {{"s.txt", "-- --\r\ncon\r\nCon"}, {"s-0001.txt", "-- --"}, {"s-0002.txt", "con"}, {"s-0003.txt", "Con"}},
          0,
@@ -137,7 +137,7 @@ std::vector<Row> Rows() {
         {"the prefix's count restarts for a second source in the same folder",
          {{"a.txt", "1"}, {"b.txt", "2"}},
          Prefix(u"p"),
-         {},
+         RunOptions(),
          {},
          {{"a.txt", "1"}, {"b.txt", "2"}, {"p1.txt", "1"}, {"p1 (2).txt", "2"}},
          1,
@@ -145,7 +145,7 @@ std::vector<Row> Rows() {
         {"a file from before the run is replaced, not renamed around; a second run gives the same files",
          {{"s.txt", kHello}},
          FirstChars(u"7"),
-         {},
+         RunOptions(),
          {{"hellow.txt", "old"}, {"hellow (2).txt", "old"}},
          {{"s.txt", kHello},
           {"hellow.txt", "hello world A"},
@@ -165,7 +165,7 @@ std::vector<Row> Rows() {
         {"a prefix with a folder in it writes nothing",
          {{"s.txt", "1"}},
          Prefix(u"a/b"),
-         {},
+         RunOptions(),
          {},
          {{"s.txt", "1"}},
          0,
@@ -254,7 +254,7 @@ TEST(PieceNames, hostileNamesNeverLeaveTheFolderNorLoseAPiece) {
                         before["deep/in/" + name] = hostileText;
                     }
                     FixedSettings settings = Settings(SplitMode::Lines, u"1", static_cast<NamingMode>(mode));
-                    settings.nameLength = u"12";
+                    settings.nameLength = ReadNameLength(u"12");
                     settings.prefix = prefixes[p];
                     RunOptions options;
                     options.dryRun = dryRun;

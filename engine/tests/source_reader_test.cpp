@@ -16,7 +16,7 @@ using testing::TempFolder;
 using testing::WriteBytes;
 using namespace std::string_literals;
 
-ReadOptions Options(std::string codepage, bool wholeFile = false, std::size_t chunkBytes = ReadOptions{}.chunkBytes) {
+ReadOptions Options(std::string codepage, bool wholeFile = false, std::size_t chunkBytes = 0) {
     ReadOptions options;
     options.codepage = std::move(codepage);
     options.wholeFile = wholeFile;
@@ -24,7 +24,7 @@ ReadOptions Options(std::string codepage, bool wholeFile = false, std::size_t ch
     return options;
 }
 
-std::vector<Text> Blocks(const std::filesystem::path& source, const ReadOptions& options = {}) {
+std::vector<Text> Blocks(const std::filesystem::path& source, const ReadOptions& options = Options("")) {
     Failure failure;
     auto blocks = ReadFileBlocks(source, options, failure);
     EXPECT_TRUE(blocks.has_value()) << failure.reason;
@@ -92,8 +92,7 @@ TEST(SourceReaderTest, emptySourceHasNoBlocks) {
     TempFolder folder;
     WriteBytes(folder / "empty.txt", "");
     for (const bool wholeFile : {false, true}) {
-        ReadOptions options;
-        options.wholeFile = wholeFile;
+        const ReadOptions options = Options("", wholeFile);
         EXPECT_TRUE(Blocks(folder / "empty.txt", options).empty());
         Failure failure;
         auto reader = SourceReader::Open(folder / "empty.txt", options, failure);

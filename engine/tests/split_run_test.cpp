@@ -109,7 +109,7 @@ struct RecordingHost final : RunHost {
 FixedSettings Lines(const Text& n) {
     FixedSettings settings;
     settings.split = SplitMode::Lines;
-    settings.linesPerPiece = n;
+    settings.linesPerPiece = ReadLinesPerPiece(n);
     return settings;
 }
 
@@ -139,15 +139,15 @@ RunOptions DryRun() {
 
 RunOptions WholeFile() {
     RunOptions options;
-    options.wholeFile = true;
+    options.reading.wholeFile = true;
     return options;
 }
 
 // 1.0.0's reading: 30000-byte blocks in the system's code page, CR LF lines.
 RunOptions Blocks() {
     RunOptions options;
-    options.wholeFile = false;
-    options.codepage = "system";
+    options.reading.wholeFile = false;
+    options.reading.codepage = "system";
     options.lineEnd = LineEnd::CrLf;
     return options;
 }
@@ -229,7 +229,7 @@ TEST(SplitRun, headerOfTheLongestLengthIsTakenAndOneUnitMoreIsReported) {
             Folder folder;
             PathList sources{folder.Write("h.txt", bytes)};
             RunOptions options;
-            options.codepage = c.codepage;
+            options.reading.codepage = c.codepage;
             options.alwaysDecode = c.alwaysDecode;
             options.headerLines = 1;
             RecordingHost host;
@@ -310,7 +310,7 @@ TEST(SplitRun, laterPieceWithTheSameFirstCharactersTakesTheNextCopyName) {
     PathList sources{folder.Write("h.log", "Hello;Hel-lo world")};
     FixedSettings settings = Separator(u";");
     settings.naming = NamingMode::FirstChars;
-    settings.nameLength = u"6";
+    settings.nameLength = ReadNameLength(u"6");
     RecordingHost host;
     const RunReport report = SplitRun(sources, settings, host);
     EXPECT_TRUE(report.ok());
@@ -336,10 +336,10 @@ TEST(SplitRun, aSourceFoundNotUtf8LateKeepsOlderFilesAndTakesItsNamesAgain) {
         std::ofstream(older, std::ios::binary) << "keep";
         FixedSettings settings = Lines(u"1");
         settings.naming = naming;
-        settings.nameLength = u"4";
+        settings.nameLength = ReadNameLength(u"4");
         RunOptions options;
-        options.codepage = "auto";
-        options.chunkBytes = 8;  // the late byte comes long after the first pieces are cut
+        options.reading.codepage = "auto";
+        options.reading.chunkBytes = 8;  // the late byte comes long after the first pieces are cut
         RecordingHost host;
         const RunReport report = SplitRun(PathList{source}, settings, host, options);
         EXPECT_TRUE(report.ok());
@@ -384,7 +384,7 @@ TEST(SplitRun, prefixNamingCountsFromTheFirstNumberForEverySource) {
     FixedSettings settings = Separator(u";");
     settings.naming = NamingMode::Prefix;
     settings.prefix = u"part";
-    settings.firstNumber = u"4.5";
+    settings.firstNumber = ReadFirstNumber(u"4.5");
     RecordingHost host;
     EXPECT_TRUE(SplitRun(sources, settings, host).ok());
     EXPECT_EQ(
@@ -399,7 +399,7 @@ TEST(SplitRun, pieceThatWouldLandOnASourceIsRefusedAndTheRunGoesOn) {
     PathList sources{folder.Write("data.txt", "keep;abc"), folder.path() / "." / "keep.txt"};
     FixedSettings settings = Separator(u";");
     settings.naming = NamingMode::FirstChars;
-    settings.nameLength = u"4";
+    settings.nameLength = ReadNameLength(u"4");
     RecordingHost host;
     const RunReport report = SplitRun(sources, settings, host);
     ASSERT_EQ(report.failures.size(), 1u);
@@ -455,7 +455,7 @@ TEST(SplitRun, refusedSourcesPiecesAndHeadersAreReportedExactly) {
         settings.prefix = u".partwright-";
         RunOptions options;
         options.headerLines = c.headerLines;
-        options.wholeFile = c.wholeFile;
+        options.reading.wholeFile = c.wholeFile;
         RecordingHost host;
         const RunReport report = SplitRun(PathList{source}, settings, host, options);
         ASSERT_EQ(report.failures.size(), 1u);
@@ -480,7 +480,7 @@ TEST(SplitRun, sourceCreatedByAnEarlierPieceIsNeverReplaced) {
     PathList sources{folder.Write("a.txt", whole), folder / "b.txt"};
     FixedSettings settings = Separator(u";");
     settings.naming = NamingMode::FirstChars;
-    settings.nameLength = u"1";
+    settings.nameLength = ReadNameLength(u"1");
     RecordingHost host;
     const RunReport report = SplitRun(sources, settings, host, WholeFile());
     // b.txt, a piece of this run, is not replaced either: the piece of it takes the next copy name.
@@ -567,8 +567,8 @@ TEST(SplitRun, unusableNamingValuesSkipEveryPieceWithAReport) {
                 PathList sources{folder.Write("a.txt", split.source)};
                 FixedSettings settings = split.settings;
                 settings.naming = c.naming;
-                settings.nameLength = c.value;
-                settings.firstNumber = c.value;
+                settings.nameLength = ReadNameLength(c.value);
+                settings.firstNumber = ReadFirstNumber(c.value);
                 RecordingHost host;
                 const RunReport report = SplitRun(sources, settings, host, dryRun ? DryRun() : RunOptions{});
                 ASSERT_EQ(report.failures.size(), split.written);
@@ -590,7 +590,7 @@ TEST(SplitRun, firstCharactersNameThatCanNeverBeAFileNameIsReported) {
     PathList sources{folder.Write("a.txt", std::string(5000, 'q') + ";short")};
     FixedSettings settings = Separator(u";");
     settings.naming = NamingMode::FirstChars;
-    settings.nameLength = u"100000";
+    settings.nameLength = ReadNameLength(u"100000");
     RecordingHost host;
     const RunReport report = SplitRun(sources, settings, host);
     ASSERT_EQ(report.failures.size(), 1u);
@@ -608,7 +608,7 @@ TEST(SplitRun, longPieceWithItsNameStillOpenEndsUpWhole) {
     PathList sources{folder.Write("u.txt", Utf16(text))};
     FixedSettings settings = Separator(u"#");
     settings.naming = NamingMode::FirstChars;
-    settings.nameLength = u"2000000";
+    settings.nameLength = ReadNameLength(u"2000000");
     RecordingHost host;
     const RunReport report = SplitRun(sources, settings, host);
     EXPECT_TRUE(report.ok());
@@ -626,7 +626,7 @@ TEST(SplitRun, failureBeforeThePieceHasItsNameIsReportedUnderThatName) {
     PathList sources{folder.Write("s.txt", "ab" + std::string(1200000, '-'))};
     FixedSettings settings = Separator(u";");
     settings.naming = NamingMode::FirstChars;
-    settings.nameLength = u"1100000";
+    settings.nameLength = ReadNameLength(u"1100000");
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -662,7 +662,7 @@ TEST(SplitRun, stopAtAnyYieldLeavesOnlyWholePieces) {
             PathList sources{folder.Write("w.txt", Utf16(text))};
             FixedSettings settings = Separator(u";");
             settings.naming = naming;
-            settings.nameLength = u"2000000";
+            settings.nameLength = ReadNameLength(u"2000000");
             RecordingHost host;
             host.stopAtYield = stopAt;
             const RunReport report = SplitRun(sources, settings, host);
@@ -687,7 +687,7 @@ TEST(SplitRun, dryRunPlansEveryPieceAndTouchesNothing) {
     PathList sources{folder.Write("a.txt", "x\r\n\r\ny"), folder.Write("keep.txt", "keep")};
     FixedSettings settings = Lines(u"1");
     settings.naming = NamingMode::FirstChars;
-    settings.nameLength = u"9";
+    settings.nameLength = ReadNameLength(u"9");
     RecordingHost host;
     const RunReport report = SplitRun(sources, settings, host, DryRun());
     EXPECT_EQ(host.planned, (std::vector<fs::path>{folder / "x.txt", folder / "y.txt"}));
@@ -730,9 +730,9 @@ TEST(SplitRun, dryRunSizesAreTheSizesWritten) {
         PathList sources{folder.Write("s.txt", c.bytes)};
         FixedSettings settings = Lines(u"1");
         settings.naming = c.naming;
-        settings.nameLength = u"3";
+        settings.nameLength = ReadNameLength(u"3");
         RunOptions options;
-        options.codepage = c.codepage;
+        options.reading.codepage = c.codepage;
         options.alwaysDecode = c.alwaysDecode;
         options.headerLines = c.header;
         options.dryRun = true;
@@ -835,9 +835,11 @@ public:
             const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
             const bool utf16 = !bytes.empty() && (bytes[0] == '\xFF' || bytes[0] == '\xFE');
             if (utf8_ && !utf16) {
-                blocks = oracle::Utf8Blocks(bytes, options_.wholeFile);
+                blocks = oracle::Utf8Blocks(bytes, options_.reading.wholeFile);
             } else {
-                blocks = ReadFileBlocks(source, {options_.codepage, options_.wholeFile}, failure);
+                ReadOptions read{options_.reading, false};
+                read.chunkBytes = 0;  // the reader's own steps, whatever the run's
+                blocks = ReadFileBlocks(source, read, failure);
             }
             ASSERT_TRUE(blocks.has_value());
             std::int64_t index = 0;
@@ -868,7 +870,8 @@ private:
         }
         switch (settings_.split) {
         case SplitMode::Lines:
-            return oracle::CutLines(blockText, RoundHalfEven(*ParseNumber(settings_.linesPerPiece)), options_.lineEnd);
+            return oracle::CutLines(blockText, RoundHalfEven(*ParseNumber(settings_.linesPerPiece.typed)),
+                                    options_.lineEnd);
         case SplitMode::Separator: return oracle::CutAtSeparator(blockText, settings_.separator);
         case SplitMode::BlankLines: return oracle::CutAtBlankLines(blockText, options_.lineEnd);
         case SplitMode::MaxBytes: return {};  // with no size, nothing to cut by
@@ -881,7 +884,7 @@ private:
         fs::path target;
         switch (settings_.naming) {
         case NamingMode::FirstChars:
-            target = NameFromFirstChars(named.native(), text, *ToInt32(settings_.nameLength));
+            target = NameFromFirstChars(named.native(), text, *ToInt32(settings_.nameLength.typed));
             // No letter or digit, or a device's name: the numbered name with ".txt".
             if (target.filename() == ".txt" || IsDeviceName(target.stem().u16string())) {
                 target = target.parent_path() / (named.stem().string() + "-" + PadZeros(index + 1, 4) + ".txt");
@@ -889,7 +892,7 @@ private:
             break;
         case NamingMode::Numbered: target = NumberedName(named.native(), index + 1); break;
         case NamingMode::Prefix:
-            target = PrefixCounterName(settings_.prefix, named.native(), *ToInt16(settings_.firstNumber) + index);
+            target = PrefixCounterName(settings_.prefix, named.native(), *ToInt16(settings_.firstNumber.typed) + index);
             break;
         }
         // A name an earlier piece took gives "stem (2).ext", "stem (3).ext", ...
@@ -931,21 +934,21 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
         SCOPED_TRACE(round);
         FixedSettings settings;
         settings.split = static_cast<SplitMode>(round % 3);
-        settings.linesPerPiece = std::vector<Text>{u"1", u"2", u"3", u"2.5", u"7"}[random() % 5];
+        settings.linesPerPiece = ReadLinesPerPiece(std::vector<Text>{u"1", u"2", u"3", u"2.5", u"7"}[random() % 5]);
         settings.separator = separators[random() % separators.size()];
         settings.naming = static_cast<NamingMode>((round / 3) % 3);
-        settings.nameLength = std::vector<Text>{u"0", u"1", u"3", u"12"}[random() % 4];
+        settings.nameLength = ReadNameLength(std::vector<Text>{u"0", u"1", u"3", u"12"}[random() % 4]);
         settings.prefix = std::vector<Text>{u"", u"p", u"a"}[random() % 3];
-        settings.firstNumber = std::vector<Text>{u"1", u"-2", u"0"}[random() % 3];
+        settings.firstNumber = ReadFirstNumber(std::vector<Text>{u"1", u"-2", u"0"}[random() % 3]);
         RunOptions options = Blocks();
         const bool windowRules = round < 50;
         if (!windowRules) {
             options.lineEnd = random() % 2 == 0 ? LineEnd::Lf : LineEnd::CrLf;
             options.maxPieceBytes = random() % 3 == 0 ? 0 : 1 + random() % 40;
             options.headerLines = random() % 2 == 0 ? 0 : 1 + random() % 3;
-            options.codepage = random() % 3 == 0 ? "windows-1251" : "";
-            options.wholeFile = random() % 4 == 0;
-            options.chunkBytes = random() % 2 == 0 ? 0 : 1 + random() % 9;
+            options.reading.codepage = random() % 3 == 0 ? "windows-1251" : "";
+            options.reading.wholeFile = random() % 4 == 0;
+            options.reading.chunkBytes = random() % 2 == 0 ? 0 : 1 + random() % 9;
             options.alwaysDecode = random() % 3 == 0;  // the decoded path of a single-byte code page
         }
 
@@ -955,7 +958,7 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
             // Now and then a source over one block long, so pieces meet the block
             // boundary; mostly plain letters there, to keep the number of files small.
             // (Never with tiny chunks: thousands of reads cost too much under Wine.)
-            const bool large = random() % 9 == 0 && options.chunkBytes == 0;
+            const bool large = random() % 9 == 0 && options.reading.chunkBytes == 0;
             const std::size_t length = large ? 30000 + random() % 200 : random() % 60;
             std::string bytes;
             for (std::size_t i = 0; i < length; ++i) {
@@ -1047,19 +1050,20 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
         SCOPED_TRACE(round);
         FixedSettings settings;
         settings.split = static_cast<SplitMode>(round % 3);
-        settings.linesPerPiece = std::vector<Text>{u"1", u"2", u"5"}[random() % 3];
+        settings.linesPerPiece = ReadLinesPerPiece(std::vector<Text>{u"1", u"2", u"5"}[random() % 3]);
         settings.separator = separators[random() % separators.size()];
         settings.naming = static_cast<NamingMode>((round / 3) % 3);
-        settings.nameLength = std::vector<Text>{u"0", u"1", u"2", u"5"}[random() % 4];
+        settings.nameLength = ReadNameLength(std::vector<Text>{u"0", u"1", u"2", u"5"}[random() % 4]);
         RunOptions options;
-        options.codepage = random() % 4 == 0 ? "auto" : "utf-8";
-        options.wholeFile = random() % 2 == 0;
+        options.reading.codepage = random() % 4 == 0 ? "auto" : "utf-8";
+        options.reading.wholeFile = random() % 2 == 0;
         options.alwaysDecode = random() % 3 == 0;
-        options.chunkBytes = random() % 2 == 0 ? 0 : 1 + random() % 9;  // characters cut between chunks
+        options.reading.chunkBytes = random() % 2 == 0 ? 0 : 1 + random() % 9;  // characters cut between chunks
         options.lineEnd = random() % 4 == 0 ? LineEnd::Lf : LineEnd::CrLf;
         options.headerLines = random() % 4 == 0 ? 1 : 0;
         options.maxPieceBytes = random() % 5 == 0 ? 4 + random() % 30 : 0;
-        const std::size_t tokenCount = options.codepage == "auto" && random() % 2 == 0 ? kValidTokens : tokens.size();
+        const std::size_t tokenCount = options.reading.codepage == "auto" && random() % 2 == 0 ? kValidTokens
+                                                                                               : tokens.size();
 
         std::vector<std::string> contents;
         for (int file = 0; file < 2; ++file) {
@@ -1090,16 +1094,17 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
         const RunReport report = SplitRun(fastSources, settings, host, options);
         for (std::size_t i = 0; i < contents.size(); ++i) {
             const fs::path source = literal.Write(sourceName(i), contents[i]);
-            if (options.codepage == "auto" && !IsValidUtf8Literally(contents[i])) {
+            if (options.reading.codepage == "auto" && !IsValidUtf8Literally(contents[i])) {
                 RunOptions plain = options;
-                plain.codepage = std::to_string(AutoFallbackCodepage());
+                plain.reading.codepage = std::to_string(AutoFallbackCodepage());
                 (void)SplitRun(PathList{source}, settings, host, plain);
             } else {
                 LiteralRun({source}, settings, options).Utf8().Run();
             }
         }
         ASSERT_EQ(fast.Files(), literal.Files())
-            << options.codepage << (options.wholeFile ? " whole" : "") << (options.alwaysDecode ? " decoded" : "");
+            << options.reading.codepage << (options.reading.wholeFile ? " whole" : "")
+            << (options.alwaysDecode ? " decoded" : "");
         for (const Failure& failure : report.failures) {
             EXPECT_TRUE(failure.kind == Failure::Kind::TargetIsSource || failure.kind == Failure::Kind::BadHeader)
                 << Describe(failure);

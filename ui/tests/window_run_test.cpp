@@ -1,5 +1,6 @@
 #include "ui/window_run.h"
 #include "filelist/file_list.h"
+#include "partwright/failure.h"
 #include "ui/main_window.h"
 #include "ui/tests/test_support.h"
 
@@ -11,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+
+#include <filesystem>
 
 using partwright::MainWindow;
 using partwright::PointerKind;
@@ -37,6 +40,50 @@ void PressSplit(MainWindow& window) { QTest::mouseClick(Control<QToolButton>(win
 
 // Runs `action` at the run's first yield: a zero timer fires inside processEvents.
 void AtFirstYield(std::function<void()> action) { QTimer::singleShot(0, std::move(action)); }
+
+partwright::OptionControls ControlsOf(MainWindow& window) {
+    return {.linesOption = Control<QRadioButton>(window, "linesOption"),
+            .separatorOption = Control<QRadioButton>(window, "separatorOption"),
+            .blankLinesOption = Control<QRadioButton>(window, "blankLinesOption"),
+            .firstCharactersOption = Control<QRadioButton>(window, "firstCharactersOption"),
+            .numberedOption = Control<QRadioButton>(window, "numberedOption"),
+            .prefixOption = Control<QRadioButton>(window, "prefixOption"),
+            .linesPerPieceField = Control<QLineEdit>(window, "linesPerPieceField"),
+            .separatorField = Control<QLineEdit>(window, "separatorField"),
+            .nameLengthField = Control<QLineEdit>(window, "nameLengthField"),
+            .prefixField = Control<QLineEdit>(window, "prefixField"),
+            .firstNumberField = Control<QLineEdit>(window, "firstNumberField")};
+}
+
+class OneSource final : public partwright::SourceList {
+public:
+    explicit OneSource(std::filesystem::path path) : path_(std::move(path)) {}
+    int Count() const override { return 1; }
+    std::filesystem::path At(int /*position*/) const override { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// What a dry run of `source` plans, step by step: piece names and sizes, notices, failures.
+QStringList PlanOf(const partwright::SplitSettings& settings, const std::filesystem::path& source) {
+    struct Recorder final : partwright::RunHost {
+        QStringList steps;
+        void ShowNotice(partwright::Notice, const std::filesystem::path& /*source*/) override { steps << "notice"; }
+        void PlannedPiece(const std::filesystem::path& target) override {
+            steps << QString::fromStdU16String(target.filename().u16string());
+        }
+        void PlannedPieceSize(const std::filesystem::path& /*target*/, std::uint64_t bytes) override {
+            steps << QString::number(bytes);
+        }
+    } host;
+    partwright::RunOptions options;
+    options.dryRun = true;
+    const partwright::RunReport report = partwright::SplitRun(OneSource(source), settings, host, options);
+    for (const partwright::Failure& failure : report.failures)
+        host.steps << QString::fromStdString(partwright::Describe(failure));
+    return host.steps;
+}
 
 }  // namespace
 
@@ -251,6 +298,53 @@ private slots:
             if (name != QLatin1String("a.txt") && name != QLatin1String("b.txt"))
                 found << name + "=" + QString::fromUtf8(ReadFile(folder.filePath(name)));
         QCOMPARE(found, expected);
+    }
+
+    // The window reads its number fields as the command line reads its
+    // arguments: whatever is typed, a run plans the same pieces under the same
+    // names, with the same notices and failures.
+    void typedNumbersPlanWhatTheCommandLinePlans_data() {
+        QTest::addColumn<QString>("typed");
+        for (const char* typed :
+             {"3",     " 2",    "2 ",     "+4",     "2.5",        "3.5",        "1e1",  "0",      "0.4",
+              "-1",    "",      "abc",    "0x10",   "nan",        "inf",        "1,5",  "\u0663", "1\u00A0",
+              "32767", "32768", "-32768", "-32769", "2147483647", "2147483648", "9e18", "1e300"})
+            QTest::newRow(typed) << QString::fromUtf8(typed);
+    }
+    void typedNumbersPlanWhatTheCommandLinePlans() {
+        QFETCH(QString, typed);
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("s.txt"), "alpha 1\r\nbeta 2\r\ngamma 3\r\ndelta 4\r\nepsilon 5\r\nzeta 6\r\neta 7");
+        const std::filesystem::path source(folder.filePath("s.txt").toStdU16String());
+        MainWindow window;
+        const partwright::ControlSettings live(ControlsOf(window));
+        const struct {
+            const char* field;
+            const char* naming;
+            partwright::NamingMode mode;
+        } cases[] = {{"linesPerPieceField", "numberedOption", partwright::NamingMode::Numbered},
+                     {"nameLengthField", "firstCharactersOption", partwright::NamingMode::FirstChars},
+                     {"firstNumberField", "prefixOption", partwright::NamingMode::Prefix}};
+        for (const auto& c : cases) {
+            // The fields the case does not try hold numbers both sides read alike.
+            const auto text = [&](const char* field) {
+                return qstrcmp(field, c.field) == 0 ? typed : QStringLiteral("2");
+            };
+            for (const char* field : {"linesPerPieceField", "nameLengthField", "firstNumberField"})
+                Control<QLineEdit>(window, field)->setText(text(field));
+            Control<QRadioButton>(window, "linesOption")->setChecked(true);
+            Control<QRadioButton>(window, c.naming)->setChecked(true);
+
+            partwright::FixedSettings fixed;
+            fixed.naming = c.mode;
+            fixed.linesPerPiece = partwright::ReadLinesPerPiece(text("linesPerPieceField").toStdU16String());
+            fixed.nameLength = partwright::ReadNameLength(text("nameLengthField").toStdU16String());
+            fixed.firstNumber = partwright::ReadFirstNumber(text("firstNumberField").toStdU16String());
+
+            const QStringList plan = PlanOf(live, source);
+            QVERIFY2(!plan.isEmpty(), c.field);  // pieces, a notice or failures: the run did something
+            QCOMPARE(plan, PlanOf(fixed, source));
+        }
     }
 
     void controlsAreReadWhileTheRunWorks() {

@@ -7,6 +7,7 @@
 
 #include "partwright/failure.h"
 #include "partwright/line_end.h"
+#include "partwright/setting_fields.h"
 #include "partwright/settings_defaults.h"
 #include "partwright/text.h"
 
@@ -30,49 +31,57 @@ public:
 //  - the naming options, name length, prefix and first counting number: once per piece.
 // Exactly one split option and one naming option are meant to be selected;
 // the naming options are tested in the order first characters, numbered, prefix.
+// A number option comes as its text as typed and the value read from it (see
+// TypedField); a text that gives no value behaves at each reading point as
+// the reading point says.
 class SplitSettings {
 public:
     virtual ~SplitSettings() = default;
-    [[nodiscard]] virtual bool LinesSelected() const = 0;       // cut every N lines
-    [[nodiscard]] virtual Text LinesPerPiece() const = 0;       // N, as typed
+    [[nodiscard]] virtual bool LinesSelected() const = 0;  // cut every N lines
+    // N; no value: the block gives no pieces (Notice::LinesNotNumber).
+    [[nodiscard]] virtual TypedField<std::int64_t> LinesPerPiece() const = 0;
     [[nodiscard]] virtual bool SeparatorSelected() const = 0;   // cut at every occurrence of a text
     [[nodiscard]] virtual Text SeparatorText() const = 0;       // used unchanged, may be empty
     [[nodiscard]] virtual bool BlankLinesSelected() const = 0;  // cut at every blank line
     // Cut into pieces of whole lines of at most RunOptions::maxPieceBytes bytes.
     [[nodiscard]] virtual bool MaxBytesSelected() const { return false; }
     [[nodiscard]] virtual bool FirstCharsSelected() const = 0;  // name from the piece's first x characters
-    [[nodiscard]] virtual Text NameLength() const = 0;          // x, as typed
-    [[nodiscard]] virtual bool NumberedSelected() const = 0;    // source name + 4-digit counter
-    [[nodiscard]] virtual bool PrefixSelected() const = 0;      // prefix + counting number
+    // x; no value: the piece is not written (Failure::Kind::BadNameLength).
+    [[nodiscard]] virtual TypedField<std::int32_t> NameLength() const = 0;
+    [[nodiscard]] virtual bool NumberedSelected() const = 0;  // source name + 4-digit counter
+    [[nodiscard]] virtual bool PrefixSelected() const = 0;    // prefix + counting number
     [[nodiscard]] virtual Text Prefix() const = 0;
-    [[nodiscard]] virtual Text FirstNumber() const = 0;  // as typed
+    // No value: the piece is not written (Failure::Kind::BadFirstNumber).
+    [[nodiscard]] virtual TypedField<std::int16_t> FirstNumber() const = 0;
 };
 
 enum class SplitMode { Lines, Separator, BlankLines, MaxBytes };
 enum class NamingMode { FirstChars, Numbered, Prefix };
 
-// Settings that do not change during the run: the command line's and the tests'.
+// Settings that do not change during the run: the command line's and the
+// tests'. The number options are read once, when they are set:
+//   settings.linesPerPiece = ReadLinesPerPiece(u"10");
 struct FixedSettings final : SplitSettings {
     SplitMode split = SplitMode::Lines;
-    Text linesPerPiece = defaults::kLinesPerPiece;
+    TypedField<std::int64_t> linesPerPiece = ReadLinesPerPiece(defaults::kLinesPerPiece);
     Text separator = defaults::kSeparator;
     NamingMode naming = NamingMode::Numbered;
-    Text nameLength = defaults::kNameLength;
+    TypedField<std::int32_t> nameLength = ReadNameLength(defaults::kNameLength);
     Text prefix = defaults::kPrefix;
-    Text firstNumber = defaults::kFirstNumber;
+    TypedField<std::int16_t> firstNumber = ReadFirstNumber(defaults::kFirstNumber);
 
     bool LinesSelected() const override { return split == SplitMode::Lines; }
-    Text LinesPerPiece() const override { return linesPerPiece; }
+    TypedField<std::int64_t> LinesPerPiece() const override { return linesPerPiece; }
     bool SeparatorSelected() const override { return split == SplitMode::Separator; }
     Text SeparatorText() const override { return separator; }
     bool BlankLinesSelected() const override { return split == SplitMode::BlankLines; }
     bool MaxBytesSelected() const override { return split == SplitMode::MaxBytes; }
     bool FirstCharsSelected() const override { return naming == NamingMode::FirstChars; }
-    Text NameLength() const override { return nameLength; }
+    TypedField<std::int32_t> NameLength() const override { return nameLength; }
     bool NumberedSelected() const override { return naming == NamingMode::Numbered; }
     bool PrefixSelected() const override { return naming == NamingMode::Prefix; }
     Text Prefix() const override { return prefix; }
-    Text FirstNumber() const override { return firstNumber; }
+    TypedField<std::int16_t> FirstNumber() const override { return firstNumber; }
 };
 
 enum class Notice {
@@ -114,22 +123,27 @@ public:
     virtual void PieceRenamed(const std::filesystem::path& /*wanted*/, const std::filesystem::path& /*given*/) {}
 };
 
-// The defaults are the sound ones: every source whole, UTF-8 recognised,
-// each source's own line ends (CR LF on Windows). 1.0.0's reading is
-// {codepage = "system", wholeFile = false, lineEnd = LineEnd::CrLf}.
-struct RunOptions {
+// How a run reads its sources. The defaults are the sound ones: every source
+// whole, UTF-8 recognised.
+struct SourceReading {
     // "auto" see IsAutoCodepage; "system" (or "") the system's ANSI code page; or a name MakeDecoder knows.
     std::string codepage = "auto";
-    // Cut every source as one text, streamed; false: in blocks of 30000 bytes
-    // (SourceReader::kBlockBytes), each cut on its own.
+    // Cut every source as one text, streamed; false: in blocks of 30000 bytes, each cut on its own.
     bool wholeFile = true;
+    // How much a streamed source reads per step; 0 is the reader's own choice
+    // (tests set a few bytes, to put chunk edges everywhere).
+    std::size_t chunkBytes = 0;
+};
+
+// The defaults are the sound ones: see SourceReading, and each source's own
+// line ends (CR LF on Windows). 1.0.0's reading is {reading = {codepage =
+// "system", wholeFile = false}, lineEnd = LineEnd::CrLf}.
+struct RunOptions {
+    SourceReading reading;
     bool dryRun = false;
     // Cut decoded text even where a single-byte code page or UTF-8 lets the
     // bytes be cut; both give the same pieces (for tests that hold one against the other).
     bool alwaysDecode = false;
-    // How much a streamed source reads per step; 0 is the reader's own choice
-    // (tests set a few bytes, to put chunk edges everywhere).
-    std::size_t chunkBytes = 0;
 
     // What ends a line in every cutting rule, and what the run appends to each block.
     LineEnd lineEnd = kDefaultLineEnd;
