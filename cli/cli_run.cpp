@@ -1,5 +1,6 @@
 #include "cli/cli_run.h"
 
+#include <atomic>
 #include <csignal>
 #include <vector>
 
@@ -20,17 +21,16 @@ private:
     const std::vector<std::filesystem::path>& paths_;
 };
 
-volatile std::sig_atomic_t stopRequested = 0;
+// Set by a signal handler and read by the run's threads.
+std::atomic<int> stopRequested{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
 
 // Every signal whose default action ends the program asks the run to stop at
 // its next yield point, so the piece being written is dropped rather than
 // left cut short (or, without unnamed files, left as a temporary file). A
 // second one ends the program at once, removing a named temporary file first.
 void RequestStop(int signal) {
-    if (stopRequested == 0) {
-        stopRequested = 1;
-        return;
-    }
+    if (stopRequested.exchange(1) == 0) return;
     RemovePiecesInProgress();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
@@ -77,7 +77,7 @@ void HandleSignals() {
 
 int RunCommandLine(const CliOptions& options, std::FILE* out, std::FILE* err, bool showProgress) {
     const PathList sources(options.files);
-    stopRequested = 0;
+    stopRequested.store(0);
     HandleSignals();
     ConsoleHost host(out, err, options.quiet, showProgress, &stopRequested);
     host.SetVerbose(options.verbose);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <chrono>
-#include <csignal>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 
@@ -17,9 +17,10 @@ public:
     // sensible when stderr is a terminal). `stop`: when it becomes non-zero
     // (set by a signal handler), the run stops at its next yield point.
     ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress,
-                const volatile std::sig_atomic_t* stop = nullptr);
+                const std::atomic<int>* stop = nullptr);
 
     bool Yield() override;
+    [[nodiscard]] bool StopRequested() const override;
 
     void ShowNotice(Notice notice, const std::filesystem::path& source) override;
     void ReportFailure(const Failure& failure) override;
@@ -45,7 +46,7 @@ private:
     bool quiet_;
     bool showProgress_;
     bool verbose_ = false;
-    const volatile std::sig_atomic_t* stop_;
+    const std::atomic<int>* stop_;
     int problems_ = 0;
     std::size_t progressWidth_ = 0;  // characters of the progress line now on screen
     std::chrono::steady_clock::time_point lastProgress_{};

@@ -1,5 +1,6 @@
 #include "engine/piece_queue.h"
 
+#include <chrono>
 #include <cstring>
 #include <exception>
 #include <thread>
@@ -41,9 +42,12 @@ struct PieceQueue::Writer {
     std::deque<Batch> batches;  // under mutex
     bool quit = false;          // under mutex
 
+    const PieceQueue* queue = nullptr;
     // The writing thread's own.
     PieceWriter writer;
     Outcome unused;
+    bool stopped = false;  // the piece was dropped by a stop
+    bool stoppedWithFile = false;
     bool failed = false;
     bool beforeName = false;  // the failure came before the piece's name was known
     Failure failure;
@@ -55,6 +59,21 @@ struct PieceQueue::Writer {
 
     // Does one step; fills `outcome` when the piece ends.
     void Do(const Op& op, Outcome& outcome) {
+        if (op.kind == Op::Kind::Open || op.kind == Op::Kind::OpenTemporary) stopped = false;
+        if (!stopped && queue->Stopping()) {
+            stopped = true;
+            stoppedWithFile = writer.Abandon();
+        }
+        if (stopped) {
+            if (op.kind == Op::Kind::Commit || op.kind == Op::Kind::Abandon) {
+                outcome = Outcome{};
+                outcome.committed = op.kind == Op::Kind::Commit;
+                outcome.dropped = true;
+                outcome.hadFile = stoppedWithFile;
+                failed = false;
+            }
+            return;
+        }
         switch (op.kind) {
         case Op::Kind::Open:
         case Op::Kind::OpenTemporary:
@@ -116,12 +135,17 @@ struct PieceQueue::Writer {
     }
 };
 
-PieceQueue::PieceQueue(int writers) {
+PieceQueue::PieceQueue(int writers, std::function<bool()> keepGoing, std::function<bool()> stopAsked)
+    : keepGoing_(std::move(keepGoing)), stopAsked_(std::move(stopAsked)) {
     if (writers <= 0) {
         inline_ = std::make_unique<Writer>();
+        inline_->queue = this;
         return;
     }
-    for (int n = 0; n < writers; ++n) writers_.push_back(std::make_unique<Writer>());
+    for (int n = 0; n < writers; ++n) {
+        writers_.push_back(std::make_unique<Writer>());
+        writers_.back()->queue = this;
+    }
     for (auto& writer : writers_) {
         Writer& w = *writer;
         w.thread = std::thread([this, &w] { Run(w); });
@@ -203,7 +227,7 @@ void PieceQueue::Append(TextView units) {
     if (!open_ || units.empty()) return;
     if (inline_) {
         Failure& failure = inline_->failure;
-        if (!inline_->failed && !inline_->writer.Append(units, failure)) inline_->Fail();
+        if (!inline_->failed && !inline_->stopped && !inline_->writer.Append(units, failure)) inline_->Fail();
         return;
     }
     const auto* bytes = reinterpret_cast<const char*>(units.data());
@@ -225,7 +249,7 @@ void PieceQueue::Append(std::string_view bytes, const ByteUtf8Forms& forms) {
     if (!open_ || bytes.empty()) return;
     if (inline_) {
         Failure& failure = inline_->failure;
-        if (!inline_->failed && !inline_->writer.Append(bytes, forms, failure)) inline_->Fail();
+        if (!inline_->failed && !inline_->stopped && !inline_->writer.Append(bytes, forms, failure)) inline_->Fail();
         return;
     }
     if (!batch_.empty() && batch_.back().kind == Op::Kind::Bytes && batch_.back().forms == &forms) {
@@ -319,8 +343,24 @@ void PieceQueue::Send() {
 // Waits while the writers hold as much as they may.
 void PieceQueue::WaitForRoom() {
     std::unique_lock<std::mutex> lock(doneMutex_);
-    doneChanged_.wait(lock, [&] { return bytesInFlight_ + batchBytes_ < kMaxBytesInFlight; });
+    WaitUntil(lock, [&] { return bytesInFlight_ + batchBytes_ < kMaxBytesInFlight; });
 }
+
+template <class Ready>
+void PieceQueue::WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready) {
+    constexpr auto kAskEvery = std::chrono::milliseconds(20);
+    while (!doneChanged_.wait_for(lock, kAskEvery, ready)) {
+        if (stop_.load() || !keepGoing_) continue;
+        lock.unlock();
+        const bool goOn = keepGoing_();
+        lock.lock();
+        if (!goOn) stop_.store(true);
+    }
+}
+
+void PieceQueue::Stop() { stop_.store(true); }
+
+bool PieceQueue::Stopping() const { return stop_.load() || (stopAsked_ && stopAsked_()); }
 
 bool PieceQueue::TakeOutcome(Outcome& outcome, bool wait) {
     if (slots_.empty()) return false;
@@ -330,7 +370,7 @@ bool PieceQueue::TakeOutcome(Outcome& outcome, bool wait) {
         std::unique_lock<std::mutex> lock(doneMutex_);
         if (!oldest.done) {
             if (!wait) return false;
-            doneChanged_.wait(lock, [&] { return oldest.done; });
+            WaitUntil(lock, [&] { return oldest.done; });
         }
     }
     outcome = std::move(oldest.outcome);

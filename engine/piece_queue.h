@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -33,14 +35,19 @@ public:
         bool committed = false;      // ended by Commit (else Abandon)
         bool written = false;        // committed and published whole under its name
         bool replacedOlder = false;  // written in the place of a file of its name
-        bool hadFile = false;        // abandoned with a file of it open
+        bool hadFile = false;        // abandoned, or dropped by a stop, with a file of it open
+        bool dropped = false;        // not written because the run was stopping
         std::optional<Failure> failure;
     };
 
     static constexpr std::size_t kMaxBytesInFlight = std::size_t{8} << 20;
 
-    // `writers` threads; 0 writes on the calling thread.
-    explicit PieceQueue(int writers);
+    // `writers` threads; 0 writes on the calling thread. While the calling
+    // thread waits for the writers, it calls `keepGoing` every few
+    // milliseconds; once that gives false, the queue stops (see Stop). The
+    // writers call `stopAsked`, which must be safe on any thread, before
+    // every step: once it gives true, they stop as Stop makes them.
+    PieceQueue(int writers, std::function<bool()> keepGoing, std::function<bool()> stopAsked);
     ~PieceQueue();  // abandons a piece in progress and waits for the rest
     PieceQueue(const PieceQueue&) = delete;
     PieceQueue& operator=(const PieceQueue&) = delete;
@@ -58,6 +65,13 @@ public:
     void Commit(const std::filesystem::path* target, const FileIdentitySet& sources);
     // Ends the piece, leaving nothing of it.
     void Abandon();
+    // Pieces not published yet are dropped, leaving nothing of them, and so
+    // is every piece handed over from now on (Outcome::dropped).
+    void Stop();
+
+    // Stop was called, or stopAsked says so.
+    [[nodiscard]] bool Stopping() const;
+
     // A piece was opened and not ended yet.
     [[nodiscard]] bool pieceOpen() const { return open_; }
     // Pieces ended whose outcome is not taken yet.
@@ -80,6 +94,9 @@ private:
     void End(Op op);
     void Send();
     void WaitForRoom();
+    // Waits on doneChanged_ until `ready`, asking keepGoing_ every few milliseconds.
+    template <class Ready>
+    void WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready);
     void Run(Writer& writer);
 
     std::vector<std::unique_ptr<Writer>> writers_;
@@ -97,6 +114,9 @@ private:
     std::mutex doneMutex_;
     std::condition_variable doneChanged_;
     std::size_t bytesInFlight_ = 0;  // under doneMutex_
+    std::atomic<bool> stop_{false};
+    std::function<bool()> keepGoing_;
+    std::function<bool()> stopAsked_;
 };
 
 }  // namespace partwright

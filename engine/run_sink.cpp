@@ -43,7 +43,22 @@ int DefaultWriterThreads() {
     return std::clamp(cores - 1, 1, 2);
 }
 
-RunSink::RunSink(RunContext& run) : run_(run), queue_(WriterThreads(run.options)) {}
+RunSink::RunSink(RunContext& run)
+    : run_(run), queue_(WriterThreads(run.options), [this] {
+          if (run_.report.stopped || !run_.host.Yield()) {
+              run_.report.stopped = true;
+              return false;
+          }
+          return true;
+      },
+      [this] { return run_.host.StopRequested(); }) {}
+
+void RunSink::Stop() {
+    run_.report.stopped = true;
+    queue_.Stop();
+    if (Abandon()) run_.report.pieceRemoved = true;
+    Settle();
+}
 
 void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding* coding) {
     Abandon();
@@ -79,8 +94,8 @@ void RunSink::SetHeader(std::string header) { headerBytes_ = std::move(header); 
 
 bool RunSink::BeginPiece() {
     ResetPiece();
-    if (!run_.host.Yield()) {
-        run_.report.stopped = true;
+    if (run_.report.stopped || !run_.host.Yield()) {
+        Stop();
         return false;
     }
     current_ = pieceIndex_++;
@@ -322,7 +337,11 @@ void RunSink::Commit() {
     }
 }
 
-void RunSink::Settle() { Settle(true); }
+void RunSink::Settle() {
+    if (endings_.empty()) return;
+    Settle(true);
+    run_.host.ReportProgress(run_.progress);
+}
 
 // Settles the outcomes of the pieces ended, in their order: all of them, or
 // (without `wait`) those already written.
@@ -341,6 +360,7 @@ void RunSink::Settled(const Ending& ending, PieceQueue::Outcome& outcome) {
     } else {
         abandonedFile_ = outcome.hadFile;
     }
+    if (outcome.dropped && outcome.hadFile) run_.report.pieceRemoved = true;
     if (!outcome.written) {
         if (outcome.failure && ending.reportFailure) run_.Report(*outcome.failure);
         return;

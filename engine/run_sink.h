@@ -73,6 +73,10 @@ public:
     // no piece was being written.
     bool Abandon();
 
+    // The run stops: the piece in progress and the pieces handed to the
+    // writers and not yet written are dropped, leaving nothing of them.
+    void Stop();
+
     // Waits for every piece handed to the writers and settles its outcome:
     // before anything else is reported, and at the end of the run.
     void Settle();

@@ -165,9 +165,8 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
     std::basic_string_view<Unit> units;
     bool endsBlock = false;
     for (;;) {
-        if (!run.host.Yield()) {
-            run.report.pieceRemoved = sink.Abandon();
-            run.report.stopped = true;
+        if (run.report.stopped || !run.host.Yield()) {
+            sink.Stop();
             return Outcome::Stopped;
         }
         SourceReader::Status status;
@@ -321,10 +320,12 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
     run.settle = [&sink] { sink.Settle(); };
     for (int position = 1; position <= count; ++position) {
         progress.fileIndex = position;
-        if (!host.Yield()) {
-            report.stopped = true;
+        if (report.stopped || !host.Yield()) {
+            sink.Stop();
             break;
         }
+        // The pieces of the sources before are written first: a source may be one of them.
+        sink.Settle();
         if (SplitSource(run, sink, sources.At(position)) == Outcome::Stopped) break;
     }
     sink.Settle();

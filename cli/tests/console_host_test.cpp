@@ -1,3 +1,4 @@
+#include <atomic>
 #include "cli/console_host.h"
 
 #include <gtest/gtest.h>
@@ -87,11 +88,13 @@ TEST(ConsoleHostTest, aBlockWithoutPiecesIsNotASuccess) {
 
 TEST(ConsoleHostTest, aStopRequestStopsTheRunWhichIsThenNotDone) {
     Capture out, err;
-    volatile std::sig_atomic_t stop = 0;
+    std::atomic<int> stop{0};
     ConsoleHost host(out.get(), err.get(), false, false, &stop);
     EXPECT_TRUE(host.Yield());
-    stop = 1;
+    EXPECT_FALSE(host.StopRequested());
+    stop.store(1);
     EXPECT_FALSE(host.Yield());
+    EXPECT_TRUE(host.StopRequested());
 
     // Between pieces nothing was removed, and the message does not say so.
     RunReport report;

@@ -106,6 +106,10 @@ public:
     // once per piece. The window processes its pending events here. Returning
     // false stops the run at this point; a piece is never left half-written.
     virtual bool Yield() { return true; }
+    // Whether a stop was asked for, as Yield returning false: the one call
+    // made from other threads too (the writers ask it before every step of a
+    // piece), so it must be safe on any thread and cheap.
+    [[nodiscard]] virtual bool StopRequested() const { return false; }
     // A message for the user, shown before the run goes on (the window waits for OK).
     virtual void ShowNotice(Notice, const std::filesystem::path& /*source*/) {}
     // A failure, as it happens; the run goes on with the next piece or source.
