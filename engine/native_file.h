@@ -36,6 +36,14 @@ public:
     // Reads until `size` bytes are in or the file ends; `got` says how many.
     [[nodiscard]] bool Read(char* data, std::size_t size, std::size_t& got, std::string& reason);
     [[nodiscard]] bool Write(const char* data, std::size_t size, std::string& reason);
+    // Appends `size` bytes of `source` from `offset` on (its read position
+    // stays), in the kernel where the system can; `short` is set when the
+    // source ends first. False, with nothing done, where the system has no
+    // way to read at an offset (see kCanAppendFrom).
+    [[nodiscard]] bool AppendFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size, bool& cutShort,
+                                  std::string& reason);
+    // Opens another handle to the file `other` has open, for reading at offsets.
+    [[nodiscard]] bool DuplicateOf(const NativeFile& other, std::string& reason);
     // Moves the read position to `offset` bytes from the start.
     [[nodiscard]] bool Seek(std::uint64_t offset, std::string& reason);
     [[nodiscard]] bool Close(std::string& reason);
@@ -62,6 +70,13 @@ private:
     std::uint64_t size_ = 0;
     FileIdentity identity_;
 };
+
+// Whether NativeFile::AppendFrom and DuplicateOf work on this system.
+#ifdef _WIN32
+inline constexpr bool kCanAppendFrom = false;
+#else
+inline constexpr bool kCanAppendFrom = true;
+#endif
 
 // Deletes a file; false when it could not be deleted.
 bool RemoveFile(const std::filesystem::path& path);

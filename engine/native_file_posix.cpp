@@ -1,6 +1,7 @@
 // The POSIX half of the platform's files: descriptors.
 #include "engine/native_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -161,6 +162,61 @@ bool NativeFile::Write(const char* data, std::size_t size, std::string& reason) 
         data += n;
         size -= static_cast<std::size_t>(n);
     }
+    return true;
+}
+
+bool NativeFile::AppendFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size, bool& cutShort,
+                            std::string& reason) {
+    cutShort = false;
+    auto from = static_cast<off_t>(offset);
+#ifdef __linux__
+    // One copy in the kernel, from the source's cache to the piece.
+    while (size > 0) {
+        const ssize_t n = ::copy_file_range(source.fd_, &from, fd_, nullptr, size, 0);
+        if (n > 0) {
+            size -= static_cast<std::uint64_t>(n);
+            continue;
+        }
+        if (n == 0) {
+            cutShort = true;
+            return false;
+        }
+        if (errno == EINTR) continue;
+        // Across file systems, or where the kernel cannot: copied below.
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) break;
+        reason = LastSystemReason();
+        return false;
+    }
+#endif
+    char buffer[1 << 14];
+    while (size > 0) {
+        const ssize_t n = ::pread(source.fd_, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof buffer)), from);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            reason = LastSystemReason();
+            return false;
+        }
+        if (n == 0) {
+            cutShort = true;
+            return false;
+        }
+        if (!Write(buffer, static_cast<std::size_t>(n), reason)) return false;
+        from += n;
+        size -= static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool NativeFile::DuplicateOf(const NativeFile& other, std::string& reason) {
+    Close();
+    fd_ = ::fcntl(other.fd_, F_DUPFD_CLOEXEC, 0);
+    if (fd_ < 0) {
+        reason = LastSystemReason();
+        return false;
+    }
+    regular_ = other.regular_;
+    size_ = other.size_;
+    identity_ = other.identity_;
     return true;
 }
 

@@ -150,6 +150,17 @@ bool NativeFile::Write(const char* data, std::size_t size, std::string& reason) 
     return true;
 }
 
+bool NativeFile::AppendFrom(const NativeFile&, std::uint64_t, std::uint64_t, bool& cutShort, std::string& reason) {
+    cutShort = false;
+    reason = "not supported here";
+    return false;
+}
+
+bool NativeFile::DuplicateOf(const NativeFile&, std::string& reason) {
+    reason = "not supported here";
+    return false;
+}
+
 bool NativeFile::Seek(std::uint64_t offset, std::string& reason) {
     LARGE_INTEGER to{};
     to.QuadPart = static_cast<LONGLONG>(offset);

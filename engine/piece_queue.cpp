@@ -25,12 +25,15 @@ constexpr std::size_t kBatchPieces = 32;
 }  // namespace
 
 struct PieceQueue::Op {
-    enum class Kind : std::uint8_t { Open, OpenTemporary, Name, Units, Bytes, Commit, Abandon };
+    enum class Kind : std::uint8_t { Open, OpenTemporary, Name, Units, Bytes, Range, Commit, Abandon };
     Kind kind = Kind::Open;
     std::filesystem::path path;  // Open, OpenTemporary, Name; Commit: the name given at the end, if any
     const FileIdentitySet* sources = nullptr;
     const ByteUtf8Forms* forms = nullptr;
     std::string data;  // Bytes; Units: the units' bytes
+    std::shared_ptr<const NativeFile> source;  // Range: from `offset`, `size` bytes
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
     Slot* slot = nullptr;
 };
 
@@ -96,6 +99,9 @@ struct PieceQueue::Writer {
             return;
         case Op::Kind::Bytes:
             if (!failed && !writer.Append(op.data, *op.forms, failure)) Fail();
+            return;
+        case Op::Kind::Range:
+            if (!failed && !writer.AppendFrom(*op.source, op.offset, op.size, failure)) Fail();
             return;
         case Op::Kind::Commit:
             outcome = Outcome{};
@@ -236,7 +242,8 @@ void PieceQueue::Append(TextView units) {
         WaitForRoom();
         batch_.back().data.append(bytes, size);
         batchBytes_ += size;
-        if (batchBytes_ >= kBatchBytes) Send();
+        batchWork_ += size;
+        if (batchWork_ >= kBatchBytes) Send();
         return;
     }
     Op op;
@@ -256,13 +263,41 @@ void PieceQueue::Append(std::string_view bytes, const ByteUtf8Forms& forms) {
         WaitForRoom();
         batch_.back().data.append(bytes);
         batchBytes_ += bytes.size();
-        if (batchBytes_ >= kBatchBytes) Send();
+        batchWork_ += bytes.size();
+        if (batchWork_ >= kBatchBytes) Send();
         return;
     }
     Op op;
     op.kind = Op::Kind::Bytes;
     op.forms = &forms;
     op.data.assign(bytes);
+    Add(std::move(op));
+}
+
+void PieceQueue::AppendFrom(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
+                            std::uint64_t size) {
+    if (!open_ || size == 0) return;
+    if (inline_) {
+        Failure& failure = inline_->failure;
+        if (!inline_->failed && !inline_->stopped && !inline_->writer.AppendFrom(*source, offset, size, failure)) {
+            inline_->Fail();
+        }
+        return;
+    }
+    if (!batch_.empty()) {
+        Op& last = batch_.back();
+        if (last.kind == Op::Kind::Range && last.source == source && last.offset + last.size == offset) {
+            last.size += size;
+            batchWork_ += size;
+            if (batchWork_ >= kBatchBytes) Send();
+            return;
+        }
+    }
+    Op op;
+    op.kind = Op::Kind::Range;
+    op.source = source;
+    op.offset = offset;
+    op.size = size;
     Add(std::move(op));
 }
 
@@ -295,8 +330,9 @@ void PieceQueue::Add(Op op) {
     }
     if (!op.data.empty()) WaitForRoom();
     batchBytes_ += op.data.size();
+    batchWork_ += op.data.size() + op.size;
     batch_.push_back(std::move(op));
-    if (batchBytes_ >= kBatchBytes) Send();
+    if (batchWork_ >= kBatchBytes) Send();
 }
 
 // The last step of the current piece, which gives its outcome.
@@ -332,6 +368,7 @@ void PieceQueue::Send() {
     current_->wake.notify_one();
     batch_ = Batch();
     batchBytes_ = 0;
+    batchWork_ = 0;
     batchPieces_ = 0;
     if (open_) {
         sentInParts_ = true;

@@ -20,6 +20,8 @@
 
 namespace partwright {
 
+class NativeFile;
+
 // Writes pieces through PieceWriter on threads of its own, so that creating,
 // filling and naming files goes on while the run cuts the next pieces. The
 // run's thread hands over the steps of one piece at a time; each piece is
@@ -61,6 +63,9 @@ public:
     void Append(TextView units);
     // `forms` must stay as they are until the piece's outcome is taken.
     void Append(std::string_view bytes, const ByteUtf8Forms& forms);
+    // `size` bytes of `source` from `offset` on, which are already what the
+    // piece holds: the writer reads them itself, so they are held nowhere.
+    void AppendFrom(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size);
     // Ends the piece: published under the name given to Open, or under `target` when not null.
     void Commit(const std::filesystem::path* target, const FileIdentitySet& sources);
     // Ends the piece, leaving nothing of it.
@@ -104,7 +109,8 @@ private:
     // The run's thread only.
     std::deque<Slot> slots_;  // of pieces ended, oldest first
     Batch batch_;             // steps of the current piece not handed over yet
-    std::size_t batchBytes_ = 0;
+    std::size_t batchBytes_ = 0;     // held in batch_
+    std::uint64_t batchWork_ = 0;    // to write in batch_, read from sources too
     std::size_t batchPieces_ = 0;  // pieces ended in batch_
     bool sentInParts_ = false;     // part of the current piece was handed over
     Writer* current_ = nullptr;  // the writer of the current piece

@@ -319,6 +319,21 @@ bool PieceWriter::Append(std::string_view bytes, const ByteUtf8Forms& forms, Fai
                          [&forms](std::string_view step, char* out) { return EncodeBytesUtf8(step, forms, out); });
 }
 
+bool PieceWriter::AppendFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size, Failure& failure) {
+    if (!impl_->file.isOpen()) {
+        failure = Failure{Failure::Kind::WritePiece, impl_->FailurePath(), "no piece is open"};
+        return false;
+    }
+    if (!impl_->Flush(failure)) return false;
+    std::string reason;
+    bool cutShort = false;
+    if (!impl_->file.AppendFrom(source, offset, size, cutShort, reason)) {
+        return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(),
+                           cutShort ? "its source became shorter while it was split" : reason, failure);
+    }
+    return true;
+}
+
 bool PieceWriter::Commit(Failure& failure) {
     if (impl_->target.empty()) {
         failure = Failure{Failure::Kind::WritePiece, {}, "the piece has no name"};

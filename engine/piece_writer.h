@@ -12,6 +12,8 @@
 
 namespace partwright {
 
+class NativeFile;
+
 // Writes one piece as UTF-8 (code unit by code unit, no byte-order mark),
 // buffered, into a temporary file in the target's folder, and gives it its
 // name only when it is whole: a name never holds part of a piece. Publishing
@@ -38,6 +40,11 @@ public:
     // Raw bytes of a single-byte code page, written through their UTF-8 forms
     // (as they are, for verbatim forms).
     [[nodiscard]] bool Append(std::string_view bytes, const ByteUtf8Forms& forms, Failure& failure);
+
+    // `size` bytes of the open file `source` from `offset` on, which are
+    // already what the piece holds (UTF-8 as it is written), copied file to file.
+    [[nodiscard]] bool AppendFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size,
+                                  Failure& failure);
 
     // Flushes, closes and publishes the piece under the name given to Open.
     // On failure nothing of the piece is left and an older file is kept.

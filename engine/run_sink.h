@@ -13,6 +13,7 @@
 #include "engine/cutter.h"
 #include "engine/piece_queue.h"
 #include "engine/run_context.h"
+#include "engine/source_reader.h"
 #include "partwright/text.h"
 
 namespace partwright {
@@ -48,6 +49,8 @@ private:
 // whose piece is still being written waits for that outcome first.
 class RunSink final : public PieceSink, public BytePieceSink {
 public:
+    // Runs of the source's bytes at least this long go to the writers as places in the source.
+    static constexpr std::size_t kRangeBytes = 4096;
     // More letters and digits than this can never make a file name.
     static constexpr std::size_t kMaxNameChars = 4096;
     // Pieces handed to the writers and not settled, at most.
@@ -56,8 +59,11 @@ public:
     explicit RunSink(RunContext& run);
 
     // The next source: its piece index starts at 0. `coding` tells how its
-    // bytes stand for units when its pieces come as bytes (null: they come decoded).
-    void StartSource(const std::filesystem::path& source, const ByteCoding* coding = nullptr);
+    // bytes stand for units when its pieces come as bytes (null: they come
+    // decoded). With `reader`, the source's own bytes that a piece holds as
+    // they are go to the writers as places in the source, which they read themselves.
+    void StartSource(const std::filesystem::path& source, const ByteCoding* coding = nullptr,
+                     SourceReader* reader = nullptr);
 
     // The source's header with its line end, written at the head of every
     // piece from now on; bytes of the source's code page when its pieces come as bytes.
@@ -147,6 +153,9 @@ private:
     Failure unnamable_{};  // why a piece in State::Unnamable has no name
     bool opened_ = false;  // created (or, in a dry run, planned)
     PieceQueue queue_;
+    bool threaded_ = false;  // the queue has writer threads
+    const SourceReader* reader_ = nullptr;
+    std::shared_ptr<const NativeFile> sourceFile_;  // for pieces that copy from it
     std::deque<Ending> endings_;  // of the pieces ended and not settled, oldest first
     // Of the pieces in endings_ that were committed, how many have a name key
     // in each slot: a quick no for most names.

@@ -94,6 +94,7 @@ struct SourceReader::Impl {
     std::uint64_t size = 0;
     std::uint64_t bytesRead = 0;
     std::vector<char> buffer;
+    std::shared_ptr<NativeFile> shared;  // a second handle to the file, for SharedFile
     std::unique_ptr<char16_t[]> units;  // the decoded step; room for stepBytes + kSpareUnits
     std::string unitUtf8;               // a UTF-8 step with bytes that are not their units' UTF-8
     bool haveOddByte = false;           // UTF-16: a low byte whose partner is in the next chunk
@@ -452,6 +453,27 @@ bool SourceReader::FirstLineEnd(std::optional<LineEnd>& found) {
 }
 
 bool SourceReader::mayRestart() const { return impl_->speculating; }
+
+std::shared_ptr<const NativeFile> SourceReader::SharedFile() {
+    Impl& d = *impl_;
+    if (!kCanAppendFrom) return nullptr;
+    if (!d.shared) {
+        auto shared = std::make_shared<NativeFile>();
+        std::string reason;
+        // Opened before the reader's own handle closes: a source fully read is closed.
+        if (!d.file.isOpen() || !shared->DuplicateOf(d.file, reason)) return nullptr;
+        d.shared = std::move(shared);
+    }
+    return d.shared;
+}
+
+std::optional<std::uint64_t> SourceReader::OffsetOf(std::string_view bytes) const {
+    const Impl& d = *impl_;
+    const char* base = d.buffer.data();
+    if (bytes.data() < base || bytes.data() + bytes.size() > base + d.end) return std::nullopt;
+    // buffer[0, end) holds the bytes read last, up to bytesRead.
+    return d.bytesRead - d.end + static_cast<std::uint64_t>(bytes.data() - base);
+}
 bool SourceReader::isUtf16() const { return impl_->decoder == nullptr && impl_->size > 0; }
 std::uint64_t SourceReader::size() const { return impl_->size; }
 std::uint64_t SourceReader::bytesRead() const { return impl_->bytesRead; }

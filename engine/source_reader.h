@@ -18,6 +18,8 @@
 
 namespace partwright {
 
+class NativeFile;
+
 // What the run asks of the reader (see SourceReading), and what the run
 // works out for each source.
 struct ReadOptions : SourceReading {
@@ -83,6 +85,13 @@ public:
     // the first Next or NextBytes; looks ahead on the same open file when
     // the first read holds no LF. False when that read fails (error() says why).
     [[nodiscard]] bool FirstLineEnd(std::optional<LineEnd>& found);
+
+    // The source file, open for reading at offsets by other threads for as
+    // long as they hold it; null where the system cannot (kCanAppendFrom).
+    [[nodiscard]] std::shared_ptr<const NativeFile> SharedFile();
+    // Where `bytes`, part of the last step NextBytes gave, lie in the source:
+    // nothing when they are not the source's own bytes (rewritten UTF-8).
+    [[nodiscard]] std::optional<std::uint64_t> OffsetOf(std::string_view bytes) const;
 
     [[nodiscard]] bool isUtf16() const;
     // "auto" reads the source as UTF-8 and has not yet seen all of it: Restart may still come.

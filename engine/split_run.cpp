@@ -284,7 +284,7 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     const std::size_t failuresBefore = run.report.failures.size();
     for (;;) {
         const ByteCoding* coding = run.options.alwaysDecode ? nullptr : reader->byteCoding();
-        sink.StartSource(source, coding);
+        sink.StartSource(source, coding, reader.get());
         // Cut again from the start, the pieces come under the same names: the
         // first cut's are replaced, and the names it took are given back.
         if (reader->mayRestart()) sink.KeepNamesUndoable();

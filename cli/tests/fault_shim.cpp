@@ -13,6 +13,7 @@
 //   fails as on a file system that has none.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -66,6 +67,14 @@ Fn Next(const char* name) {
     return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
 }
 
+// The program writes pieces on several threads: the counts are shared.
+pthread_mutex_t countLock = PTHREAD_MUTEX_INITIALIZER;
+
+struct CountLock {
+    CountLock() { pthread_mutex_lock(&countLock); }
+    ~CountLock() { pthread_mutex_unlock(&countLock); }
+};
+
 // How much of `size` may go through before the fault; -1 when the call fails.
 long long Allowed(Fault& f, long long size) {
     if (f.done && !f.always) return size;
@@ -78,15 +87,25 @@ long long Allowed(Fault& f, long long size) {
 }
 
 // Passes on as much of the call as the fault allows, or fails it.
-template <class Real, class Data>
-ssize_t Limited(Fault& f, Real real, int fd, Data data, size_t size) {
-    const long long allowed = Allowed(f, static_cast<long long>(size));
-    if (allowed < 0) {
-        errno = f.error;
-        return -1;
+// `call(size)` makes the real call with a size. What may go through is
+// counted before the call, so that calls on other threads meanwhile count after it.
+template <class Call>
+ssize_t Limited(Fault& f, size_t size, Call call) {
+    long long allowed = 0;
+    {
+        CountLock lock;
+        allowed = Allowed(f, static_cast<long long>(size));
+        if (allowed < 0) {
+            errno = f.error;
+            return -1;
+        }
+        f.count += allowed;
     }
-    const ssize_t n = real(fd, data, static_cast<size_t>(allowed));
-    if (n > 0) f.count += n;
+    const ssize_t n = call(static_cast<size_t>(allowed));
+    if (n < allowed) {
+        CountLock lock;
+        f.count -= allowed - (n > 0 ? n : 0);
+    }
     return n;
 }
 
@@ -101,26 +120,48 @@ void Stall() {
     }
 }
 
+// Counts a write of `size` bytes to `fd` as the fault asks, and makes it through `call(size)`.
+template <class Call>
+ssize_t Written(int fd, size_t size, Call call) {
+    Fault& f = TheFault();
+    if (f.op == Op::None || f.op == Op::Read || !IsRegularFile(fd)) return call(size);
+    if (f.op == Op::Close) {
+        if (fd < 1024) {
+            CountLock lock;
+            f.written[fd] = true;
+        }
+        return call(size);
+    }
+    if (f.op == Op::Stall) {
+        bool stall = false;
+        {
+            CountLock lock;
+            if (!f.done && f.count >= f.bytes) stall = f.done = true;
+        }
+        if (stall) Stall();
+        const ssize_t n = call(size);
+        if (n > 0) {
+            CountLock lock;
+            f.count += n;
+        }
+        return n;
+    }
+    return Limited(f, size, call);
+}
+
+
 }  // namespace
 
 extern "C" ssize_t write(int fd, const void* data, size_t size) {
     static const auto real = Next<ssize_t (*)(int, const void*, size_t)>("write");
-    Fault& f = TheFault();
-    if (f.op == Op::None || f.op == Op::Read || !IsRegularFile(fd)) return real(fd, data, size);
-    if (f.op == Op::Close) {
-        if (fd < 1024) f.written[fd] = true;
-        return real(fd, data, size);
-    }
-    if (f.op == Op::Stall) {
-        if (!f.done && f.count >= f.bytes) {
-            f.done = true;
-            Stall();
-        }
-        const ssize_t n = real(fd, data, size);
-        if (n > 0) f.count += n;
-        return n;
-    }
-    return Limited(f, real, fd, data, size);
+    return Written(fd, size, [&](size_t allowed) { return real(fd, data, allowed); });
+}
+
+// Pieces copied file to file count as written.
+extern "C" ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* outOffset, size_t size,
+                                   unsigned flags) {
+    static const auto real = Next<ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned)>("copy_file_range");
+    return Written(out, size, [&](size_t allowed) { return real(in, inOffset, out, outOffset, allowed, flags); });
 }
 
 namespace {
@@ -159,7 +200,7 @@ extern "C" ssize_t read(int fd, void* data, size_t size) {
     static const auto real = Next<ssize_t (*)(int, void*, size_t)>("read");
     Fault& f = TheFault();
     if (f.op != Op::Read || !IsRegularFile(fd)) return real(fd, data, size);
-    return Limited(f, real, fd, data, size);
+    return Limited(f, size, [&](size_t allowed) { return real(fd, data, allowed); });
 }
 
 extern "C" int close(int fd) {
@@ -167,6 +208,7 @@ extern "C" int close(int fd) {
     Fault& f = TheFault();
     if (f.op != Op::Close || fd < 0 || fd >= 1024) return real(fd);
     const int result = real(fd);
+    CountLock lock;
     if (f.written[fd]) {
         f.written[fd] = false;
         if (++f.count == f.bytes || (f.always && f.count > f.bytes)) {
