@@ -26,8 +26,7 @@ void WriteLine(std::FILE* stream, const std::string& line) {
 
 }  // namespace
 
-ConsoleHost::ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress,
-                         const std::atomic<int>* stop)
+ConsoleHost::ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress, const std::atomic<int>* stop)
     : out_(out), err_(err), quiet_(quiet), showProgress_(showProgress && !quiet), stop_(stop) {}
 
 bool ConsoleHost::Yield() { return !StopRequested(); }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -16,8 +16,7 @@ public:
     // `showProgress`: keep one overwritten progress line on stderr (only
     // sensible when stderr is a terminal). `stop`: when it becomes non-zero
     // (set by a signal handler), the run stops at its next yield point.
-    ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress,
-                const std::atomic<int>* stop = nullptr);
+    ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress, const std::atomic<int>* stop = nullptr);
 
     bool Yield() override;
     [[nodiscard]] bool StopRequested() const override;

@@ -190,7 +190,8 @@ bool NativeFile::AppendFrom(const NativeFile& source, std::uint64_t offset, std:
 #endif
     char buffer[1 << 14];
     while (size > 0) {
-        const ssize_t n = ::pread(source.fd_, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof buffer)), from);
+        const ssize_t n = ::pread(source.fd_, buffer,
+                                  static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof buffer)), from);
         if (n < 0) {
             if (errno == EINTR) continue;
             reason = LastSystemReason();

@@ -30,7 +30,7 @@ struct PieceQueue::Op {
     std::filesystem::path path;  // Open, OpenTemporary, Name; Commit: the name given at the end, if any
     const FileIdentitySet* sources = nullptr;
     const ByteUtf8Forms* forms = nullptr;
-    std::string data;  // Bytes; Units: the units' bytes
+    std::string data;                          // Bytes; Units: the units' bytes
     std::shared_ptr<const NativeFile> source;  // Range: from `offset`, `size` bytes
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
@@ -274,8 +274,7 @@ void PieceQueue::Append(std::string_view bytes, const ByteUtf8Forms& forms) {
     Add(std::move(op));
 }
 
-void PieceQueue::AppendFrom(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
-                            std::uint64_t size) {
+void PieceQueue::AppendFrom(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size) {
     if (!open_ || size == 0) return;
     if (inline_) {
         Failure& failure = inline_->failure;

@@ -107,14 +107,14 @@ private:
     std::vector<std::unique_ptr<Writer>> writers_;
     std::unique_ptr<Writer> inline_;  // with no writer threads
     // The run's thread only.
-    std::deque<Slot> slots_;  // of pieces ended, oldest first
-    Batch batch_;             // steps of the current piece not handed over yet
-    std::size_t batchBytes_ = 0;     // held in batch_
-    std::uint64_t batchWork_ = 0;    // to write in batch_, read from sources too
+    std::deque<Slot> slots_;       // of pieces ended, oldest first
+    Batch batch_;                  // steps of the current piece not handed over yet
+    std::size_t batchBytes_ = 0;   // held in batch_
+    std::uint64_t batchWork_ = 0;  // to write in batch_, read from sources too
     std::size_t batchPieces_ = 0;  // pieces ended in batch_
     bool sentInParts_ = false;     // part of the current piece was handed over
-    Writer* current_ = nullptr;  // the writer of the current piece
-    std::size_t next_ = 0;       // the writer of the next piece
+    Writer* current_ = nullptr;    // the writer of the current piece
+    std::size_t next_ = 0;         // the writer of the next piece
     bool open_ = false;
     // Shared with the writers.
     std::mutex doneMutex_;

@@ -43,8 +43,7 @@ public:
 
     // `size` bytes of the open file `source` from `offset` on, which are
     // already what the piece holds (UTF-8 as it is written), copied file to file.
-    [[nodiscard]] bool AppendFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size,
-                                  Failure& failure);
+    [[nodiscard]] bool AppendFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size, Failure& failure);
 
     // Flushes, closes and publishes the piece under the name given to Open.
     // On failure nothing of the piece is left and an older file is kept.

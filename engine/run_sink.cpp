@@ -48,14 +48,17 @@ int DefaultWriterThreads() {
 }
 
 RunSink::RunSink(RunContext& run)
-    : run_(run), queue_(WriterThreads(run.options), [this] {
-          if (run_.report.stopped || !run_.host.Yield()) {
-              run_.report.stopped = true;
-              return false;
-          }
-          return true;
-      },
-      [this] { return run_.host.StopRequested(); }),
+    : run_(run),
+      queue_(
+          WriterThreads(run.options),
+          [this] {
+              if (run_.report.stopped || !run_.host.Yield()) {
+                  run_.report.stopped = true;
+                  return false;
+              }
+              return true;
+          },
+          [this] { return run_.host.StopRequested(); }),
       threaded_(WriterThreads(run.options) > 0) {}
 
 void RunSink::Stop() {
@@ -391,7 +394,8 @@ void RunSink::Settled(const Ending& ending, PieceQueue::Outcome& outcome) {
 // Whether a piece ended and not settled goes under the name of `key`.
 bool RunSink::Pending(std::uint64_t key) const {
     if (pending_[PendingSlot(key)] == 0) return false;
-    return std::any_of(endings_.begin(), endings_.end(), [key](const Ending& ending) { return ending.targetKey == key; });
+    return std::any_of(endings_.begin(), endings_.end(),
+                       [key](const Ending& ending) { return ending.targetKey == key; });
 }
 
 void RunSink::CutAgain() {

@@ -156,7 +156,7 @@ private:
     bool threaded_ = false;  // the queue has writer threads
     const SourceReader* reader_ = nullptr;
     std::shared_ptr<const NativeFile> sourceFile_;  // for pieces that copy from it
-    std::deque<Ending> endings_;  // of the pieces ended and not settled, oldest first
+    std::deque<Ending> endings_;                    // of the pieces ended and not settled, oldest first
     // Of the pieces in endings_ that were committed, how many have a name key
     // in each slot: a quick no for most names.
     std::array<std::uint16_t, 4096> pending_{};

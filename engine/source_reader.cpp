@@ -95,9 +95,9 @@ struct SourceReader::Impl {
     std::uint64_t bytesRead = 0;
     std::vector<char> buffer;
     std::shared_ptr<NativeFile> shared;  // a second handle to the file, for SharedFile
-    std::unique_ptr<char16_t[]> units;  // the decoded step; room for stepBytes + kSpareUnits
-    std::string unitUtf8;               // a UTF-8 step with bytes that are not their units' UTF-8
-    bool haveOddByte = false;           // UTF-16: a low byte whose partner is in the next chunk
+    std::unique_ptr<char16_t[]> units;   // the decoded step; room for stepBytes + kSpareUnits
+    std::string unitUtf8;                // a UTF-8 step with bytes that are not their units' UTF-8
+    bool haveOddByte = false;            // UTF-16: a low byte whose partner is in the next chunk
     unsigned char oddByte = 0;
     std::size_t begin = 0;  // buffer[begin, end): read, not handed out yet
     std::size_t end = 0;

@@ -149,7 +149,6 @@ ssize_t Written(int fd, size_t size, Call call) {
     return Limited(f, size, call);
 }
 
-
 }  // namespace
 
 extern "C" ssize_t write(int fd, const void* data, size_t size) {
