@@ -1,5 +1,6 @@
 #include "engine/piece_queue.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -30,7 +31,8 @@ struct PieceQueue::Op {
     std::filesystem::path path;  // Open, OpenTemporary, Name; Commit: the name given at the end, if any
     const FileIdentitySet* sources = nullptr;
     const ByteUtf8Forms* forms = nullptr;
-    std::string data;                          // Bytes; Units: the units' bytes
+    std::uint64_t piece = 0;  // Open, OpenTemporary: the piece's number, counted from 0 in the order opened
+    std::string data;         // Bytes; Units: the units' bytes
     std::shared_ptr<const NativeFile> source;  // Range: from `offset`, `size` bytes
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
@@ -45,11 +47,12 @@ struct PieceQueue::Writer {
     std::deque<Batch> batches;  // under mutex
     bool quit = false;          // under mutex
 
-    const PieceQueue* queue = nullptr;
+    PieceQueue* queue = nullptr;
     // The writing thread's own.
     PieceWriter writer;
     Outcome unused;
-    bool stopped = false;  // the piece was dropped by a stop
+    std::uint64_t piece = 0;  // the number of the piece being written
+    bool stopped = false;     // the piece was dropped by a stop
     bool stoppedWithFile = false;
     bool failed = false;
     bool beforeName = false;  // the failure came before the piece's name was known
@@ -62,8 +65,12 @@ struct PieceQueue::Writer {
 
     // Does one step; fills `outcome` when the piece ends.
     void Do(const Op& op, Outcome& outcome) {
-        if (op.kind == Op::Kind::Open || op.kind == Op::Kind::OpenTemporary) stopped = false;
-        if (!stopped && queue->Stopping()) {
+        if (op.kind == Op::Kind::Open || op.kind == Op::Kind::OpenTemporary) {
+            stopped = false;
+            piece = op.piece;
+        }
+        const bool goOn = op.kind == Op::Kind::Commit ? queue->MayPublish(piece) : queue->KeepWriting(piece);
+        if (!stopped && !goOn) {
             stopped = true;
             stoppedWithFile = writer.Abandon();
         }
@@ -208,6 +215,7 @@ void PieceQueue::Open(const std::filesystem::path& target, const FileIdentitySet
     open_ = true;
     Op op;
     op.kind = Op::Kind::Open;
+    op.piece = nextPiece_++;
     op.path = target;
     op.sources = &sources;
     Add(std::move(op));
@@ -218,6 +226,7 @@ void PieceQueue::OpenTemporary(const std::filesystem::path& folder) {
     open_ = true;
     Op op;
     op.kind = Op::Kind::OpenTemporary;
+    op.piece = nextPiece_++;
     op.path = folder.empty() ? std::filesystem::path(".") : folder;
     Add(std::move(op));
 }
@@ -397,6 +406,22 @@ void PieceQueue::WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready) {
 void PieceQueue::Stop() { stop_.store(true); }
 
 bool PieceQueue::Stopping() const { return stop_.load() || (stopAsked_ && stopAsked_()); }
+
+// Pieces are published out of order on several writers. Once the run stops,
+// a piece is published only if one after it was: so the pieces published are
+// the first ones, with no gap but failures, and the rest are dropped.
+bool PieceQueue::MayPublish(std::uint64_t piece) {
+    std::lock_guard<std::mutex> lock(publishMutex_);
+    if (Stopping() && piece >= publishedBelow_) return false;
+    publishedBelow_ = std::max(publishedBelow_, piece + 1);
+    return true;
+}
+
+bool PieceQueue::KeepWriting(std::uint64_t piece) {
+    if (!Stopping()) return true;
+    std::lock_guard<std::mutex> lock(publishMutex_);
+    return piece < publishedBelow_;
+}
 
 bool PieceQueue::TakeOutcome(Outcome& outcome, bool wait) {
     if (slots_.empty()) return false;

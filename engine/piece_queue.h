@@ -76,6 +76,9 @@ public:
 
     // Stop was called, or stopAsked says so.
     [[nodiscard]] bool Stopping() const;
+    // Whether a writer may publish the piece numbered `piece`, or go on writing it.
+    [[nodiscard]] bool MayPublish(std::uint64_t piece);
+    [[nodiscard]] bool KeepWriting(std::uint64_t piece);
 
     // A piece was opened and not ended yet.
     [[nodiscard]] bool pieceOpen() const { return open_; }
@@ -121,6 +124,9 @@ private:
     std::condition_variable doneChanged_;
     std::size_t bytesInFlight_ = 0;  // under doneMutex_
     std::atomic<bool> stop_{false};
+    std::mutex publishMutex_;
+    std::uint64_t publishedBelow_ = 0;  // under publishMutex_: 1 + the last piece let publish
+    std::uint64_t nextPiece_ = 0;       // the run's thread's: the number of the next piece opened
     std::function<bool()> keepGoing_;
     std::function<bool()> stopAsked_;
 };

@@ -1,5 +1,5 @@
-#include <atomic>
 #include "cli/console_host.h"
+#include <atomic>
 
 #include <gtest/gtest.h>
 
