@@ -190,6 +190,15 @@ TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile) {
                 continue;
             }
             EXPECT_EQ(outcome.status, stopped ? 130 : 1) << outcome.err;
+            if (stopped) {
+                // The pieces kept are the first ones: none is dropped before one that is kept.
+                bool gap = false;
+                for (const char* name : {"s-0001.txt", "s-0002.txt", "s-0003.txt"}) {
+                    const bool kept = files.contains(name) && files.at(name) == whole.at(name);
+                    EXPECT_FALSE(kept && gap) << name << " was kept after a piece before it was dropped";
+                    gap = gap || !kept;
+                }
+            }
             if (writers > 1) {
                 // Some piece failed or was dropped, and the run says so.
                 EXPECT_NE(outcome.err.find(stopped ? "stopped before the end" : "partwright-cli: "), std::string::npos)
