@@ -39,9 +39,14 @@ public:
     // Appends `size` bytes of `source` from `offset` on (its read position
     // stays), in the kernel where the system can; `short` is set when the
     // source ends first. False, with nothing done, where the system has no
-    // way to read at an offset (see kCanAppendFrom).
+    // way to read at an offset (see kCanReadAtOffsets).
     [[nodiscard]] bool AppendFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size, bool& cutShort,
                                   std::string& reason);
+    // Reads until `size` bytes from `offset` on are in or the file ends,
+    // leaving the read position where it is; safe beside other such reads of
+    // the file on other threads. Not where the system cannot (kCanReadAtOffsets).
+    [[nodiscard]] bool ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got,
+                              std::string& reason) const;
     // Opens another handle to the file `other` has open, for reading at offsets.
     [[nodiscard]] bool DuplicateOf(const NativeFile& other, std::string& reason);
     // Moves the read position to `offset` bytes from the start.
@@ -71,11 +76,11 @@ private:
     FileIdentity identity_;
 };
 
-// Whether NativeFile::AppendFrom and DuplicateOf work on this system.
+// Whether NativeFile::ReadAt, AppendFrom and DuplicateOf work on this system.
 #ifdef _WIN32
-inline constexpr bool kCanAppendFrom = false;
+inline constexpr bool kCanReadAtOffsets = false;
 #else
-inline constexpr bool kCanAppendFrom = true;
+inline constexpr bool kCanReadAtOffsets = true;
 #endif
 
 // Deletes a file; false when it could not be deleted.

@@ -208,6 +208,22 @@ bool NativeFile::AppendFrom(const NativeFile& source, std::uint64_t offset, std:
     return true;
 }
 
+bool NativeFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got,
+                        std::string& reason) const {
+    got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd_, data + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            reason = LastSystemReason();
+            return false;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool NativeFile::DuplicateOf(const NativeFile& other, std::string& reason) {
     Close();
     fd_ = ::fcntl(other.fd_, F_DUPFD_CLOEXEC, 0);

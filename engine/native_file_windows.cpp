@@ -156,6 +156,12 @@ bool NativeFile::AppendFrom(const NativeFile&, std::uint64_t, std::uint64_t, boo
     return false;
 }
 
+bool NativeFile::ReadAt(std::uint64_t, char*, std::size_t, std::size_t& got, std::string& reason) const {
+    got = 0;
+    reason = "not supported here";
+    return false;
+}
+
 bool NativeFile::DuplicateOf(const NativeFile&, std::string& reason) {
     reason = "not supported here";
     return false;

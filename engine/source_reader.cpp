@@ -1,8 +1,10 @@
 #include "engine/source_reader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
+#include <thread>
 
 #include "engine/decoder_factory.h"
 #include "engine/native_file.h"
@@ -13,6 +15,8 @@ namespace partwright {
 
 namespace {
 
+// A check of the whole source this long or longer goes on two threads.
+constexpr std::uint64_t kTwoThreadCheckBytes = std::uint64_t{16} << 20;
 // How much a streamed source reads per step, unless the options say. Small
 // enough that a step's bytes are still in the core's cache when they are
 // cut and written: 64 KiB steps cut a 300 MB source in 10000-line pieces
@@ -184,6 +188,8 @@ struct SourceReader::Impl {
     // `check`, then goes back to where the buffer ends. `valid`: all of it is
     // UTF-8. False when a read or the seek fails (`reason` says why).
     [[nodiscard]] bool CheckRestIsUtf8(Utf8Validator& check, bool& valid, std::string& reason) {
+        if (kCanReadAtOffsets && size - bytesRead >= kTwoThreadCheckBytes)
+            return CheckRestOnTwoThreads(check, valid, reason);
         std::vector<char> scratch(std::max<std::size_t>(buffer.size(), std::size_t{1} << 16));
         std::uint64_t at = bytesRead;
         valid = check.valid();
@@ -202,6 +208,64 @@ struct SourceReader::Impl {
             valid = at < size ? check.valid() : check.ValidAtEnd();
         }
         return file.Seek(bytesRead, reason);
+    }
+
+    // Checks the bytes [from, to) of the source by reads at their offsets,
+    // through `check`, which must be at a character's start at `to`.
+    // `abandon`: another thread found the source is not UTF-8.
+    [[nodiscard]] bool CheckRange(std::uint64_t from, std::uint64_t to, Utf8Validator& check, bool& valid,
+                                  std::atomic<bool>& abandon, std::string& reason) const {
+        std::vector<char> scratch(std::size_t{1} << 16);
+        valid = check.valid();
+        while (valid && from < to && !abandon.load(std::memory_order_relaxed)) {
+            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(scratch.size(), to - from));
+            std::size_t got = 0;
+            if (!file.ReadAt(from, scratch.data(), want, got, reason)) return false;
+            if (got < want) {
+                reason = ShortfallReason(from + got, size);
+                return false;
+            }
+            from += got;
+            std::string_view step(scratch.data(), got);
+            if (check.atBoundary()) step.remove_prefix(PlainUtf8Prefix(step));
+            if (!step.empty()) check.Feed(step);
+            valid = check.valid();
+        }
+        valid = valid && check.ValidAtEnd();
+        if (!valid) abandon.store(true, std::memory_order_relaxed);
+        return true;
+    }
+
+    // As CheckRestIsUtf8, the two halves side by side: the second begins at
+    // the first character that starts at or after the middle, so that in
+    // valid UTF-8 no character crosses from one half to the other.
+    [[nodiscard]] bool CheckRestOnTwoThreads(Utf8Validator& check, bool& valid, std::string& reason) const {
+        std::uint64_t middle = bytesRead + (size - bytesRead) / 2;
+        char probe[4] = {};
+        std::size_t got = 0;
+        if (!file.ReadAt(middle, probe, sizeof probe, got, reason)) return false;
+        std::size_t skip = 0;
+        while (skip < got && (static_cast<unsigned char>(probe[skip]) & 0xC0) == 0x80) ++skip;
+        if (skip == sizeof probe) {
+            valid = false;  // four continuation bytes in a row
+            return true;
+        }
+        middle += skip;
+        std::atomic<bool> abandon{false};
+        Utf8Validator second;
+        bool secondValid = false;
+        bool secondRead = false;
+        std::string secondReason;
+        std::thread other([&] { secondRead = CheckRange(middle, size, second, secondValid, abandon, secondReason); });
+        const bool firstRead = CheckRange(bytesRead, middle, check, valid, abandon, reason);
+        other.join();
+        if (!firstRead) return false;
+        if (valid && !secondRead) {
+            reason = secondReason;
+            return false;
+        }
+        valid = valid && secondValid;
+        return true;
     }
 
     // The source is read in the fallback code page from now on.
@@ -456,7 +520,7 @@ bool SourceReader::mayRestart() const { return impl_->speculating; }
 
 std::shared_ptr<const NativeFile> SourceReader::SharedFile() {
     Impl& d = *impl_;
-    if (!kCanAppendFrom) return nullptr;
+    if (!kCanReadAtOffsets) return nullptr;
     if (!d.shared) {
         auto shared = std::make_shared<NativeFile>();
         std::string reason;

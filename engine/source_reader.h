@@ -87,7 +87,7 @@ public:
     [[nodiscard]] bool FirstLineEnd(std::optional<LineEnd>& found);
 
     // The source file, open for reading at offsets by other threads for as
-    // long as they hold it; null where the system cannot (kCanAppendFrom).
+    // long as they hold it; null where the system cannot (kCanReadAtOffsets).
     [[nodiscard]] std::shared_ptr<const NativeFile> SharedFile();
     // Where `bytes`, part of the last step NextBytes gave, lie in the source:
     // nothing when they are not the source's own bytes (rewritten UTF-8).

@@ -349,3 +349,54 @@ TEST(SourceReaderTest, readingNeverChangesTheSource) {
 
 }  // namespace
 }  // namespace partwright
+
+namespace partwright {
+namespace {
+
+// "auto" with the whole source checked first, as cuts whose names depend on
+// the reading ask: read as UTF-8 exactly when every byte is, wherever the one
+// byte that is not lies. A source this long is checked in two halves side by
+// side, the second from the first character that starts at or after the
+// middle: here every character is three bytes, so the middle falls inside one.
+TEST(SourceReaderTest, wholeSourceCheckFindsTheOneBadByteAnywhere) {
+    constexpr std::size_t kChars = (17u << 20) / 3;
+    std::string valid;
+    valid.reserve(3 * kChars);
+    for (std::size_t i = 0; i < kChars; ++i) valid += "\xE2\x82\xAC";
+    const std::size_t middle = valid.size() / 2;
+    struct Case {
+        const char* name;
+        std::size_t at;  // where a byte is changed
+        char byte;
+        bool utf8;
+    };
+    const Case cases[] = {
+        {"no bad byte", 0, '\xE2', true},
+        {"a bad byte in the first half", 100000, '\xFF', false},
+        {"a lead byte cut off just before the middle", middle - 1, '\xE2', false},
+        {"a bad byte at the middle", middle, '\xFF', false},
+        {"a lead byte where the middle character's last byte was", middle + 1, '\xE2', false},
+        {"a continuation byte in the place of a lead after the middle", (middle / 3 + 1) * 3, '\x82', false},
+        {"a bad last byte", valid.size() - 1, '\xFF', false},
+        {"a last character cut short", valid.size() - 1, 'x', false},
+    };
+    TempFolder folder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes = valid;
+        bytes[c.at] = c.byte;
+        if (std::string_view(c.name) == "a last character cut short") bytes.resize(bytes.size() - 1);
+        WriteBytes(folder / "s.txt", bytes);
+        ReadOptions options = Options("auto", true);
+        options.checkWholeFirst = true;
+        Failure failure;
+        auto reader = SourceReader::Open(folder / "s.txt", options, failure);
+        ASSERT_TRUE(reader) << failure.reason;
+        EXPECT_FALSE(reader->mayRestart());
+        const ByteCoding* coding = reader->byteCoding();
+        EXPECT_EQ(coding != nullptr && coding->table == nullptr, c.utf8);
+    }
+}
+
+}  // namespace
+}  // namespace partwright
