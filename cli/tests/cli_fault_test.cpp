@@ -175,6 +175,10 @@ TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile) {
             const Files files = FilesIn(dir_ / "run");
             for (const auto& [name, bytes] : files) {
                 if (name == "s-0002.txt" && bytes == kOlder) continue;
+                // Nothing removes the temporary name a piece takes for a moment
+                // to replace an older file when the program is killed: with
+                // several writers, one may be at that moment when the kill comes.
+                if (fault.signal == SIGKILL && writers > 1 && name.starts_with(".partwright-")) continue;
                 ASSERT_TRUE(whole.contains(name)) << name << " is no piece of this run";
                 EXPECT_TRUE(bytes == whole.at(name))
                     << name << " holds " << bytes.size() << " bytes, not the whole piece";
@@ -199,7 +203,12 @@ TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile) {
                     gap = gap || !kept;
                 }
             }
-            if (writers > 1) {
+            // Several writers write pieces side by side; a stop reaches the
+            // writers when the run's thread has handled the signal, which may
+            // come after the stalled piece was finished. Exact outcomes hold
+            // where one thread writes the pieces in turn and nothing depends
+            // on when a signal is handled.
+            if (writers > 1 || (writers == 1 && stopped)) {
                 // Some piece failed or was dropped, and the run says so.
                 EXPECT_NE(outcome.err.find(stopped ? "stopped before the end" : "partwright-cli: "), std::string::npos)
                     << outcome.err;
