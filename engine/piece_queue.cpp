@@ -391,10 +391,17 @@ void PieceQueue::WaitForRoom() {
     WaitUntil(lock, [&] { return bytesInFlight_ + batchBytes_ < kMaxBytesInFlight; });
 }
 
+// Asks keepGoing_ every kAskEvery of waiting, also over many short waits in a row.
 template <class Ready>
 void PieceQueue::WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready) {
     constexpr auto kAskEvery = std::chrono::milliseconds(20);
-    while (!doneChanged_.wait_for(lock, kAskEvery, ready)) {
+    using Clock = std::chrono::steady_clock;
+    if (!waiting_) lastAsked_ = Clock::now();
+    waiting_ = true;
+    while (!ready()) {
+        doneChanged_.wait_until(lock, lastAsked_ + kAskEvery);
+        if (ready() || Clock::now() < lastAsked_ + kAskEvery) continue;
+        lastAsked_ = Clock::now();
         if (stop_.load() || !keepGoing_) continue;
         lock.unlock();
         const bool goOn = keepGoing_();
@@ -436,6 +443,8 @@ bool PieceQueue::TakeOutcome(Outcome& outcome, bool wait) {
     }
     outcome = std::move(oldest.outcome);
     slots_.pop_front();
+    // Taking outcomes without waiting ends a stretch of waiting.
+    if (!wait) waiting_ = false;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -128,6 +129,9 @@ private:
     std::uint64_t publishedBelow_ = 0;  // under publishMutex_: 1 + the last piece let publish
     std::uint64_t nextPiece_ = 0;       // the run's thread's: the number of the next piece opened
     std::function<bool()> keepGoing_;
+    // The run's thread's: whether it has been waiting since keepGoing_ was last asked, and when that was.
+    bool waiting_ = false;
+    std::chrono::steady_clock::time_point lastAsked_;
     std::function<bool()> stopAsked_;
 };
 

@@ -369,6 +369,8 @@ void RunSink::Settle(bool wait) {
         const Ending ending = std::move(endings_.front());
         endings_.pop_front();
         Settled(ending, outcome);
+        // Waiting for the writers, the host still sees the pieces come.
+        if (wait) run_.host.ReportProgress(run_.progress);
     }
 }
 
