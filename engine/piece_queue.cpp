@@ -150,11 +150,10 @@ struct PieceQueue::Writer {
 
 PieceQueue::PieceQueue(int writers, std::function<bool()> keepGoing, std::function<bool()> stopAsked)
     : keepGoing_(std::move(keepGoing)), stopAsked_(std::move(stopAsked)) {
-    if (writers <= 0) {
-        inline_ = std::make_unique<Writer>();
-        inline_->queue = this;
-        return;
-    }
+    inline_ = std::make_unique<Writer>();
+    inline_->queue = this;
+    here_ = writers <= 0;
+    if (here_) return;
     for (int n = 0; n < writers; ++n) {
         writers_.push_back(std::make_unique<Writer>());
         writers_.back()->queue = this;
@@ -240,7 +239,7 @@ void PieceQueue::Name(const std::filesystem::path& target) {
 
 void PieceQueue::Append(TextView units) {
     if (!open_ || units.empty()) return;
-    if (inline_) {
+    if (here_) {
         Failure& failure = inline_->failure;
         if (!inline_->failed && !inline_->stopped && !inline_->writer.Append(units, failure)) inline_->Fail();
         return;
@@ -263,7 +262,7 @@ void PieceQueue::Append(TextView units) {
 
 void PieceQueue::Append(std::string_view bytes, const ByteUtf8Forms& forms) {
     if (!open_ || bytes.empty()) return;
-    if (inline_) {
+    if (here_) {
         Failure& failure = inline_->failure;
         if (!inline_->failed && !inline_->stopped && !inline_->writer.Append(bytes, forms, failure)) inline_->Fail();
         return;
@@ -285,7 +284,7 @@ void PieceQueue::Append(std::string_view bytes, const ByteUtf8Forms& forms) {
 
 void PieceQueue::AppendFrom(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size) {
     if (!open_ || size == 0) return;
-    if (inline_) {
+    if (here_) {
         Failure& failure = inline_->failure;
         if (!inline_->failed && !inline_->stopped && !inline_->writer.AppendFrom(*source, offset, size, failure)) {
             inline_->Fail();
@@ -327,7 +326,7 @@ void PieceQueue::Abandon() {
 
 // A step of the current piece: done at once, or gathered for its writer.
 void PieceQueue::Add(Op op) {
-    if (inline_) {
+    if (here_) {
         Outcome unused;
         inline_->DoSafely(op, unused);
         return;
@@ -348,7 +347,7 @@ void PieceQueue::End(Op op) {
     open_ = false;
     slots_.emplace_back();
     Slot& slot = slots_.back();
-    if (inline_) {
+    if (here_) {
         inline_->DoSafely(op, slot.outcome);
         slot.done = true;
         return;
@@ -412,6 +411,11 @@ void PieceQueue::WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready) {
 
 void PieceQueue::Stop() { stop_.store(true); }
 
+void PieceQueue::WriteHere(bool here) {
+    if (open_ || !slots_.empty()) return;
+    here_ = here || writers_.empty();
+}
+
 bool PieceQueue::Stopping() const { return stop_.load() || (stopAsked_ && stopAsked_()); }
 
 // Pieces are published out of order on several writers. Once the run stops,
@@ -433,7 +437,7 @@ bool PieceQueue::KeepWriting(std::uint64_t piece) {
 bool PieceQueue::TakeOutcome(Outcome& outcome, bool wait) {
     if (slots_.empty()) return false;
     Slot& oldest = slots_.front();
-    if (!inline_) {
+    if (!here_) {
         if (wait) Send();
         std::unique_lock<std::mutex> lock(doneMutex_);
         if (!oldest.done) {

@@ -75,6 +75,11 @@ public:
     // is every piece handed over from now on (Outcome::dropped).
     void Stop();
 
+    // From the next piece on, pieces are written on the calling thread
+    // (`here`), or on the writer threads where there are any. Nothing
+    // changes while a piece is open or an outcome is not taken.
+    void WriteHere(bool here);
+
     // Stop was called, or stopAsked says so.
     [[nodiscard]] bool Stopping() const;
     // Whether a writer may publish the piece numbered `piece`, or go on writing it.
@@ -109,7 +114,8 @@ private:
     void Run(Writer& writer);
 
     std::vector<std::unique_ptr<Writer>> writers_;
-    std::unique_ptr<Writer> inline_;  // with no writer threads
+    std::unique_ptr<Writer> inline_;  // writes on the calling thread while here_
+    bool here_ = true;
     // The run's thread only.
     std::deque<Slot> slots_;       // of pieces ended, oldest first
     Batch batch_;                  // steps of the current piece not handed over yet

@@ -23,11 +23,14 @@ using testing::ReadBytes;
 using testing::TempFolder;
 using testing::WriteBytes;
 
-struct OneSource final : SourceList {
+// The source, the same text in UTF-16 (written on the run's own thread
+// whatever the writers), and the source again, whose pieces take the first
+// cut's names after theirs.
+struct Sources final : SourceList {
     fs::path path;
-    int Count() const override { return 2; }
-    // The source twice: its second cut names its pieces after the first's.
-    fs::path At(int) const override { return path; }
+    fs::path wide;
+    int Count() const override { return 3; }
+    fs::path At(int position) const override { return position == 2 ? wide : path; }
 };
 
 // Everything the run tells the host, with paths from the run's folder.
@@ -82,9 +85,13 @@ std::string MakeText(std::mt19937& random) {
 
 Result RunWith(const std::string& text, const FixedSettings& settings, int writers, bool obstacles) {
     TempFolder folder;
-    OneSource sources;
+    Sources sources;
     sources.path = folder / "s.txt";
+    sources.wide = folder / "w.txt";
     WriteBytes(sources.path, text);
+    std::string wide = "\xFF\xFE";
+    for (const char c : text) wide += std::string{c, '\0'};
+    WriteBytes(sources.wide, wide);
     if (obstacles) {
         // An older file to replace, a folder a piece cannot replace, an older copy name.
         WriteBytes(folder / "a.txt", "older");
