@@ -239,73 +239,63 @@ void PieceQueue::Name(const std::filesystem::path& target) {
 
 void PieceQueue::Append(TextView units) {
     if (!open_ || units.empty()) return;
-    if (here_) {
-        Failure& failure = inline_->failure;
-        if (!inline_->failed && !inline_->stopped && !inline_->writer.Append(units, failure)) inline_->Fail();
-        return;
-    }
-    const auto* bytes = reinterpret_cast<const char*>(units.data());
-    const std::size_t size = units.size() * sizeof(char16_t);
-    if (!batch_.empty() && batch_.back().kind == Op::Kind::Units) {
-        WaitForRoom();
-        batch_.back().data.append(bytes, size);
-        batchBytes_ += size;
-        batchWork_ += size;
-        if (batchWork_ >= kBatchBytes) Send();
-        return;
-    }
+    if (WrittenHere([&](PieceWriter& writer, Failure& failure) { return writer.Append(units, failure); })) return;
     Op op;
     op.kind = Op::Kind::Units;
-    op.data.assign(bytes, size);
-    Add(std::move(op));
+    Gather(std::move(op), {reinterpret_cast<const char*>(units.data()), units.size() * sizeof(char16_t)});
 }
 
 void PieceQueue::Append(std::string_view bytes, const ByteUtf8Forms& forms) {
     if (!open_ || bytes.empty()) return;
-    if (here_) {
-        Failure& failure = inline_->failure;
-        if (!inline_->failed && !inline_->stopped && !inline_->writer.Append(bytes, forms, failure)) inline_->Fail();
-        return;
-    }
-    if (!batch_.empty() && batch_.back().kind == Op::Kind::Bytes && batch_.back().forms == &forms) {
-        WaitForRoom();
-        batch_.back().data.append(bytes);
-        batchBytes_ += bytes.size();
-        batchWork_ += bytes.size();
-        if (batchWork_ >= kBatchBytes) Send();
+    if (WrittenHere([&](PieceWriter& writer, Failure& failure) { return writer.Append(bytes, forms, failure); })) {
         return;
     }
     Op op;
     op.kind = Op::Kind::Bytes;
     op.forms = &forms;
-    op.data.assign(bytes);
-    Add(std::move(op));
+    Gather(std::move(op), bytes);
 }
 
 void PieceQueue::AppendFrom(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size) {
     if (!open_ || size == 0) return;
-    if (here_) {
-        Failure& failure = inline_->failure;
-        if (!inline_->failed && !inline_->stopped && !inline_->writer.AppendFrom(*source, offset, size, failure)) {
-            inline_->Fail();
-        }
+    if (WrittenHere(
+            [&](PieceWriter& writer, Failure& failure) { return writer.AppendFrom(*source, offset, size, failure); })) {
         return;
-    }
-    if (!batch_.empty()) {
-        Op& last = batch_.back();
-        if (last.kind == Op::Kind::Range && last.source == source && last.offset + last.size == offset) {
-            last.size += size;
-            batchWork_ += size;
-            if (batchWork_ >= kBatchBytes) Send();
-            return;
-        }
     }
     Op op;
     op.kind = Op::Kind::Range;
     op.source = source;
     op.offset = offset;
     op.size = size;
-    Add(std::move(op));
+    Gather(std::move(op), {});
+}
+
+// Writes part of the current piece on this thread, when the queue writes here.
+template <class Write>
+bool PieceQueue::WrittenHere(Write write) {
+    if (!here_) return false;
+    Writer& here = *inline_;
+    if (!here.failed && !here.stopped && !write(here.writer, here.failure)) here.Fail();
+    return true;
+}
+
+// Gathers part of the current piece (`data` its bytes, if any), as more of
+// the last step gathered where it continues that step.
+void PieceQueue::Gather(Op op, std::string_view data) {
+    if (!data.empty()) WaitForRoom();
+    Op* last = batch_.empty() ? nullptr : &batch_.back();
+    const bool continues = last != nullptr && last->kind == op.kind && last->forms == op.forms &&
+                           last->source == op.source && last->offset + last->size == op.offset;
+    if (!continues) {
+        op.data.assign(data);
+        Add(std::move(op));
+        return;
+    }
+    last->data.append(data);
+    last->size += op.size;
+    batchBytes_ += data.size();
+    batchWork_ += data.size() + op.size;
+    if (batchWork_ >= kBatchBytes) Send();
 }
 
 void PieceQueue::Commit(const std::filesystem::path* target, const FileIdentitySet& sources) {
@@ -335,7 +325,6 @@ void PieceQueue::Add(Op op) {
         current_ = writers_[next_].get();
         next_ = (next_ + 1) % writers_.size();
     }
-    if (!op.data.empty()) WaitForRoom();
     batchBytes_ += op.data.size();
     batchWork_ += op.data.size() + op.size;
     batch_.push_back(std::move(op));

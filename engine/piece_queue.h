@@ -22,6 +22,7 @@
 namespace partwright {
 
 class NativeFile;
+class PieceWriter;
 
 // Writes pieces through PieceWriter on threads of its own, so that creating,
 // filling and naming files goes on while the run cuts the next pieces. The
@@ -105,6 +106,9 @@ private:
     using Batch = std::vector<Op>;
 
     void Add(Op op);
+    void Gather(Op op, std::string_view data);
+    template <class Write>
+    bool WrittenHere(Write write);
     void End(Op op);
     void Send();
     void WaitForRoom();
