@@ -8,6 +8,7 @@
 #include "engine/byte_coding.h"
 #include "engine/cesu8.h"
 #include "engine/native_file.h"
+#include "engine/page_buffer.h"
 #include "engine/temporary_name.h"
 #include "partwright/pieces_in_progress.h"
 
@@ -106,7 +107,7 @@ struct PieceWriter::Impl {
     // Allocated once and never resized, so the steady state allocates nothing;
     // left unfilled, so a run that writes straight from the read buffer never
     // touches most of its pages.
-    std::unique_ptr<char[]> buffer{new char[kFlushBytes + 3 * kEncodeUnits]};
+    PageBuffer<char> buffer{kFlushBytes + 3 * kEncodeUnits};
     std::size_t used = 0;
 
     // Ends the open piece after a failure: nothing of it stays behind.
@@ -160,7 +161,7 @@ struct PieceWriter::Impl {
 
     bool Flush(Failure& failure) {
         std::string reason;
-        if (used > 0 && !file.Write(buffer.get(), used, reason)) {
+        if (used > 0 && !file.Write(buffer.data(), used, reason)) {
             return Fail(Failure::Kind::WritePiece, FailurePath(), reason, failure);
         }
         used = 0;
@@ -176,7 +177,7 @@ struct PieceWriter::Impl {
         }
         while (!units.empty()) {
             const std::size_t step = std::min(units.size(), kEncodeUnits);
-            used = static_cast<std::size_t>(encode(units.substr(0, step), buffer.get() + used) - buffer.get());
+            used = static_cast<std::size_t>(encode(units.substr(0, step), buffer.data() + used) - buffer.data());
             units.remove_prefix(step);
             if (used >= kFlushBytes && !Flush(failure)) {
                 return false;

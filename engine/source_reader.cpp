@@ -8,6 +8,7 @@
 
 #include "engine/decoder_factory.h"
 #include "engine/native_file.h"
+#include "engine/page_buffer.h"
 #include "engine/utf8_source.h"
 #include "partwright/codepage.h"
 
@@ -72,6 +73,22 @@ private:
     std::optional<LineEnd> found_;
 };
 
+// Scratch room for reads that run through a source past the reader's buffer.
+constexpr std::size_t kScratchBytes = std::size_t{1} << 16;
+
+// Where the bytes of the source from offset `at` go in a PageBuffer of
+// kScratchBytes, and how many of those up to `to` fit: at an index that
+// agrees with their offset modulo a page, so that the reads after the first
+// start on a page of the file and of the buffer.
+struct ScratchStep {
+    std::size_t lead;
+    std::size_t count;
+};
+ScratchStep ScratchStepAt(std::uint64_t at, std::uint64_t to) {
+    const auto lead = static_cast<std::size_t>(at % kPageBytes);
+    return {lead, static_cast<std::size_t>(std::min<std::uint64_t>(kScratchBytes - lead, to - at))};
+}
+
 std::string ShortfallReason(std::uint64_t got, std::uint64_t measured) {
     return "it ended after " + std::to_string(got) + " of the " + std::to_string(measured) +
            " bytes it had when opened";
@@ -97,9 +114,12 @@ struct SourceReader::Impl {
     std::size_t stepBytes = SourceReader::kBlockBytes;
     std::uint64_t size = 0;
     std::uint64_t bytesRead = 0;
-    std::vector<char> buffer;
+    // Room for readBytes and a page, so that every byte read lands at an index
+    // that agrees with its offset in the file modulo a page (see PageBuffer).
+    PageBuffer<char> buffer;
+    std::size_t readBytes = 0;  // read at once, at most
     std::shared_ptr<NativeFile> shared;  // a second handle to the file, for SharedFile
-    std::unique_ptr<char16_t[]> units;   // the decoded step; room for stepBytes + kSpareUnits
+    PageBuffer<char16_t> units;          // the decoded step; room for stepBytes + kSpareUnits
     std::string unitUtf8;                // a UTF-8 step with bytes that are not their units' UTF-8
     bool haveOddByte = false;            // UTF-16: a low byte whose partner is in the next chunk
     unsigned char oddByte = 0;
@@ -119,13 +139,21 @@ struct SourceReader::Impl {
     [[nodiscard]] bool more() const { return bytesRead < size; }
 
     // Moves what is left in the buffer to its front and reads behind it,
-    // never past the length measured at opening, so no byte from beyond the end.
+    // never past the length measured at opening, so no byte from beyond the
+    // end. The bytes kept move to where the next byte read lands at an index
+    // that agrees with its offset in the file modulo a page, and a read ends
+    // on a page of the file where the step still fits, so the next one starts on one.
     [[nodiscard]] bool Refill(std::string& reason) {
-        std::memmove(buffer.data(), buffer.data() + begin, end - begin);
-        end -= begin;
-        begin = 0;
-        const std::size_t want = static_cast<std::size_t>(
-            std::min<std::uint64_t>(buffer.size() - end, size - bytesRead));
+        const std::size_t left = end - begin;
+        std::size_t at = static_cast<std::size_t>(bytesRead % kPageBytes);
+        while (at < left) at += kPageBytes;
+        std::memmove(buffer.data() + at - left, buffer.data() + begin, left);
+        begin = at - left;
+        end = at;
+        auto want = static_cast<std::size_t>(
+            std::min<std::uint64_t>({buffer.size() - end, readBytes, size - bytesRead}));
+        const auto past = static_cast<std::size_t>((bytesRead + want) % kPageBytes);
+        if (want > past && left + want - past >= stepBytes) want -= past;  // never at the cost of a whole step
         std::size_t got = 0;
         if (!file.Read(buffer.data() + end, want, got, reason)) return false;
         bytesRead += got;
@@ -190,19 +218,19 @@ struct SourceReader::Impl {
     [[nodiscard]] bool CheckRestIsUtf8(Utf8Validator& check, bool& valid, std::string& reason) {
         if (kCanReadAtOffsets && size - bytesRead >= kTwoThreadCheckBytes)
             return CheckRestOnTwoThreads(check, valid, reason);
-        std::vector<char> scratch(std::max<std::size_t>(buffer.size(), std::size_t{1} << 16));
+        PageBuffer<char> scratch(kScratchBytes);
         std::uint64_t at = bytesRead;
         valid = check.valid();
         while (valid && at < size) {
-            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(scratch.size(), size - at));
+            const ScratchStep place = ScratchStepAt(at, size);
             std::size_t got = 0;
-            if (!file.Read(scratch.data(), want, got, reason)) return false;
+            if (!file.Read(scratch.data() + place.lead, place.count, got, reason)) return false;
             if (got == 0) {
                 reason = ShortfallReason(at, size);
                 return false;
             }
             at += got;
-            std::string_view step(scratch.data(), got);
+            std::string_view step(scratch.data() + place.lead, got);
             if (check.atBoundary()) step.remove_prefix(PlainUtf8Prefix(step));
             if (!step.empty()) check.Feed(step);
             valid = at < size ? check.valid() : check.ValidAtEnd();
@@ -215,18 +243,18 @@ struct SourceReader::Impl {
     // `abandon`: another thread found the source is not UTF-8.
     [[nodiscard]] bool CheckRange(std::uint64_t from, std::uint64_t to, Utf8Validator& check, bool& valid,
                                   std::atomic<bool>& abandon, std::string& reason) const {
-        std::vector<char> scratch(std::size_t{1} << 16);
+        PageBuffer<char> scratch(kScratchBytes);
         valid = check.valid();
         while (valid && from < to && !abandon.load(std::memory_order_relaxed)) {
-            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(scratch.size(), to - from));
+            const ScratchStep place = ScratchStepAt(from, to);
             std::size_t got = 0;
-            if (!file.ReadAt(from, scratch.data(), want, got, reason)) return false;
-            if (got < want) {
+            if (!file.ReadAt(from, scratch.data() + place.lead, place.count, got, reason)) return false;
+            if (got < place.count) {
                 reason = ShortfallReason(from + got, size);
                 return false;
             }
             from += got;
-            std::string_view step(scratch.data(), got);
+            std::string_view step(scratch.data() + place.lead, got);
             if (check.atBoundary()) step.remove_prefix(PlainUtf8Prefix(step));
             if (!step.empty()) check.Feed(step);
             valid = check.valid();
@@ -376,9 +404,9 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
                 impl->decoder = std::move(decoder);
                 impl->SetCoding();
             }
-            impl->buffer.resize(impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes);
-            // Never resized, so no step pays for filling it.
-            impl->units.reset(new char16_t[impl->stepBytes + TextDecoder::kSpareUnits]);
+            impl->readBytes = impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes;
+            impl->buffer = PageBuffer<char>(impl->readBytes + kPageBytes);
+            impl->units = PageBuffer<char16_t>(impl->stepBytes + TextDecoder::kSpareUnits);
             // The probed byte opens the first step.
             impl->buffer[0] = first;
             impl->end = 1;
@@ -430,9 +458,9 @@ SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
     // are converted on their own, a streamed block at its last chunk.
     Impl& d = *impl_;
     const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()),
-                                                                  endsBlock, d.units.get())
-                                          : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.get());
-    units = TextView(d.units.get(), decoded);
+                                                                  endsBlock, d.units.data())
+                                          : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.data());
+    units = TextView(d.units.data(), decoded);
     return Status::Units;
 }
 
@@ -488,7 +516,7 @@ bool SourceReader::FirstLineEnd(std::optional<LineEnd>& found) {
     found.reset();
     LineEndScan scan(isUtf16());
     std::string reason;
-    if (d.end < d.buffer.size() && d.more() && !d.Refill(reason)) {
+    if (d.end - d.begin < d.readBytes && d.more() && !d.Refill(reason)) {
         (void)d.Fail(reason);
         return false;
     }
@@ -498,15 +526,15 @@ bool SourceReader::FirstLineEnd(std::optional<LineEnd>& found) {
         return true;
     }
     // A first line longer than the first read: read on, then back to where the reader stands.
-    std::vector<char> ahead(std::max<std::size_t>(d.buffer.size(), 1 << 16));
+    PageBuffer<char> ahead(kScratchBytes);
     std::uint64_t at = d.bytesRead;
     while (at < d.size) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(ahead.size(), d.size - at));
+        const ScratchStep place = ScratchStepAt(at, d.size);
         std::size_t got = 0;
-        if (!d.file.Read(ahead.data(), want, got, reason)) break;
+        if (!d.file.Read(ahead.data() + place.lead, place.count, got, reason)) break;
         if (got == 0) break;  // shorter than measured: the reading itself reports it
         at += got;
-        if (scan.Feed(std::string_view(ahead.data(), got))) break;
+        if (scan.Feed(std::string_view(ahead.data() + place.lead, got))) break;
     }
     if (!reason.empty() || !d.file.Seek(d.bytesRead, reason)) {
         (void)d.Fail(reason);
