@@ -26,14 +26,14 @@ constexpr std::size_t kBatchPieces = 32;
 }  // namespace
 
 struct PieceQueue::Op {
-    enum class Kind : std::uint8_t { Open, OpenTemporary, Name, Units, Bytes, Range, Commit, Abandon };
+    enum class Kind : std::uint8_t { Open, OpenTemporary, Name, Units, Bytes, Range, Utf16Range, Commit, Abandon };
     Kind kind = Kind::Open;
     std::filesystem::path path;  // Open, OpenTemporary, Name; Commit: the name given at the end, if any
     const FileIdentitySet* sources = nullptr;
     const ByteUtf8Forms* forms = nullptr;
     std::uint64_t piece = 0;  // Open, OpenTemporary: the piece's number, counted from 0 in the order opened
     std::string data;         // Bytes; Units: the units' bytes
-    std::shared_ptr<const NativeFile> source;  // Range: from `offset`, `size` bytes
+    std::shared_ptr<const NativeFile> source;  // Range, Utf16Range: from `offset`, `size` bytes
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
     Slot* slot = nullptr;
@@ -109,6 +109,9 @@ struct PieceQueue::Writer {
             return;
         case Op::Kind::Range:
             if (!failed && !writer.AppendFrom(*op.source, op.offset, op.size, failure)) Fail();
+            return;
+        case Op::Kind::Utf16Range:
+            if (!failed && !writer.AppendUtf16From(*op.source, op.offset, op.size, failure)) Fail();
             return;
         case Op::Kind::Commit:
             outcome = Outcome{};
@@ -262,8 +265,24 @@ void PieceQueue::AppendFrom(const std::shared_ptr<const NativeFile>& source, std
             [&](PieceWriter& writer, Failure& failure) { return writer.AppendFrom(*source, offset, size, failure); })) {
         return;
     }
+    GatherRange(false, source, offset, size);
+}
+
+void PieceQueue::AppendUtf16From(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
+                                 std::uint64_t size) {
+    if (!open_ || size == 0) return;
+    if (WrittenHere([&](PieceWriter& writer, Failure& failure) {
+            return writer.AppendUtf16From(*source, offset, size, failure);
+        })) {
+        return;
+    }
+    GatherRange(true, source, offset, size);
+}
+
+void PieceQueue::GatherRange(bool utf16, const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
+                             std::uint64_t size) {
     Op op;
-    op.kind = Op::Kind::Range;
+    op.kind = utf16 ? Op::Kind::Utf16Range : Op::Kind::Range;
     op.source = source;
     op.offset = offset;
     op.size = size;

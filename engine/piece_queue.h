@@ -68,6 +68,8 @@ public:
     // `size` bytes of `source` from `offset` on, which are already what the
     // piece holds: the writer reads them itself, so they are held nowhere.
     void AppendFrom(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size);
+    // As AppendFrom, for `size` bytes of UTF-16LE units, which the writer encodes.
+    void AppendUtf16From(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size);
     // Ends the piece: published under the name given to Open, or under `target` when not null.
     void Commit(const std::filesystem::path* target, const FileIdentitySet& sources);
     // Ends the piece, leaving nothing of it.
@@ -107,6 +109,9 @@ private:
 
     void Add(Op op);
     void Gather(Op op, std::string_view data);
+    // Gathers a range of the source: UTF-16 units (`utf16`) or bytes as they are written.
+    void GatherRange(bool utf16, const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
+                     std::uint64_t size);
     template <class Write>
     bool WrittenHere(Write write);
     void End(Op op);

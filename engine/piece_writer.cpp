@@ -109,6 +109,7 @@ struct PieceWriter::Impl {
     // touches most of its pages.
     PageBuffer<char> buffer{kFlushBytes + 3 * kEncodeUnits};
     std::size_t used = 0;
+    PageBuffer<char16_t> sourceUnits;  // UTF-16 units read from a source; allocated on first use
 
     // Ends the open piece after a failure: nothing of it stays behind.
     bool Fail(Failure::Kind kind, const std::filesystem::path& path, std::string reason, Failure& failure) {
@@ -331,6 +332,30 @@ bool PieceWriter::AppendFrom(const NativeFile& source, std::uint64_t offset, std
     if (!impl_->file.AppendFrom(source, offset, size, cutShort, reason)) {
         return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(),
                            cutShort ? "its source became shorter while it was split" : reason, failure);
+    }
+    return true;
+}
+
+bool PieceWriter::AppendUtf16From(const NativeFile& source, std::uint64_t offset, std::uint64_t size,
+                                  Failure& failure) {
+    PageBuffer<char16_t>& units = impl_->sourceUnits;
+    if (units.size() == 0) units = PageBuffer<char16_t>(kEncodeUnits);
+    char* const room = reinterpret_cast<char*>(units.data());
+    const std::size_t roomBytes = units.size() * sizeof(char16_t);
+    while (size > 0) {
+        // At the offset's place in a page, so that the reads after the first start on one (see PageBuffer).
+        const auto lead = static_cast<std::size_t>(offset % kPageBytes) & ~std::size_t{1};
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size, roomBytes - lead));
+        std::string reason;
+        std::size_t got = 0;
+        if (!source.ReadAt(offset, room + lead, want, got, reason) || got < want) {
+            return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(),
+                               got < want && reason.empty() ? "its source became shorter while it was split" : reason,
+                               failure);
+        }
+        if (!Append(TextView(units.data() + lead / 2, want / 2), failure)) return false;
+        offset += want;
+        size -= want;
     }
     return true;
 }

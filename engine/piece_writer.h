@@ -44,6 +44,9 @@ public:
     // `size` bytes of the open file `source` from `offset` on, which are
     // already what the piece holds (UTF-8 as it is written), copied file to file.
     [[nodiscard]] bool AppendFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size, Failure& failure);
+    // As AppendFrom, for `size` bytes of UTF-16LE units, read and written as UTF-8.
+    [[nodiscard]] bool AppendUtf16From(const NativeFile& source, std::uint64_t offset, std::uint64_t size,
+                                       Failure& failure);
 
     // Flushes, closes and publishes the piece under the name given to Open.
     // On failure nothing of the piece is left and an older file is kept.

@@ -122,6 +122,10 @@ struct SourceReader::Impl {
     PageBuffer<char16_t> units;          // the decoded step; room for stepBytes + kSpareUnits
     std::string unitUtf8;                // a UTF-8 step with bytes that are not their units' UTF-8
     bool haveOddByte = false;            // UTF-16: a low byte whose partner is in the next chunk
+    // UTF-16 on a little-endian machine: the offset in the source of units[0]
+    // of the last step, and how many of its units are the source's own bytes.
+    std::optional<std::uint64_t> unitsOffset;
+    std::size_t unitsFromSource = 0;
     unsigned char oddByte = 0;
     std::size_t begin = 0;  // buffer[begin, end): read, not handed out yet
     std::size_t end = 0;
@@ -457,6 +461,13 @@ SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
     // A block ends exactly where the decoder's input ends: 30000-byte blocks
     // are converted on their own, a streamed block at its last chunk.
     Impl& d = *impl_;
+    if (!d.decoder && std::endian::native == std::endian::little) {
+        // A low byte kept from the step before makes the first unit, one byte before this step.
+        const std::uint64_t carried = d.haveOddByte ? 1 : 0;
+        const std::optional<std::uint64_t> at = OffsetOf(bytes);
+        d.unitsOffset = at ? std::optional<std::uint64_t>(*at - carried) : std::nullopt;
+        d.unitsFromSource = static_cast<std::size_t>((bytes.size() + carried) / 2);
+    }
     const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()),
                                                                   endsBlock, d.units.data())
                                           : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.data());
@@ -565,6 +576,14 @@ std::optional<std::uint64_t> SourceReader::OffsetOf(std::string_view bytes) cons
     if (bytes.data() < base || bytes.data() + bytes.size() > base + d.end) return std::nullopt;
     // buffer[0, end) holds the bytes read last, up to bytesRead.
     return d.bytesRead - d.end + static_cast<std::uint64_t>(bytes.data() - base);
+}
+std::optional<std::uint64_t> SourceReader::OffsetOfUnits(TextView units) const {
+    const Impl& d = *impl_;
+    const char16_t* base = d.units.data();
+    if (!d.unitsOffset || units.data() < base || units.data() + units.size() > base + d.unitsFromSource) {
+        return std::nullopt;
+    }
+    return *d.unitsOffset + 2 * static_cast<std::uint64_t>(units.data() - base);
 }
 bool SourceReader::isUtf16() const { return impl_->decoder == nullptr && impl_->size > 0; }
 std::uint64_t SourceReader::size() const { return impl_->size; }

@@ -92,6 +92,10 @@ public:
     // Where `bytes`, part of the last step NextBytes gave, lie in the source:
     // nothing when they are not the source's own bytes (rewritten UTF-8).
     [[nodiscard]] std::optional<std::uint64_t> OffsetOf(std::string_view bytes) const;
+    // Where `units`, part of the last step Next gave of a UTF-16 source on a
+    // little-endian machine, lie in the source as its UTF-16LE bytes; nothing
+    // for other sources and for the unit made of an odd-length source's last byte.
+    [[nodiscard]] std::optional<std::uint64_t> OffsetOfUnits(TextView units) const;
 
     [[nodiscard]] bool isUtf16() const;
     // "auto" reads the source as UTF-8 and has not yet seen all of it: Restart may still come.

@@ -23,9 +23,9 @@ using testing::ReadBytes;
 using testing::TempFolder;
 using testing::WriteBytes;
 
-// The source, the same text in UTF-16 (written on the run's own thread
-// whatever the writers), and the source again, whose pieces take the first
-// cut's names after theirs.
+// The source, the same text in UTF-16 (whose long runs of units the writers
+// read from the file themselves), and the source again, whose pieces take the
+// first cut's names after theirs.
 struct Sources final : SourceList {
     fs::path path;
     fs::path wide;
@@ -83,7 +83,17 @@ std::string MakeText(std::mt19937& random) {
     return text;
 }
 
-Result RunWith(const std::string& text, const FixedSettings& settings, int writers, bool obstacles) {
+// How a run reads its sources: in steps of an odd number of bytes, which
+// put the two bytes of a UTF-16 unit in two steps now and then, and with a
+// long last line in the UTF-16 source that ends in an odd byte, which makes
+// a unit of its own.
+struct Reading {
+    std::size_t chunkBytes = 0;
+    bool oddWideEnd = false;
+};
+
+Result RunWith(const std::string& text, const FixedSettings& settings, int writers, bool obstacles,
+               Reading reading) {
     TempFolder folder;
     Sources sources;
     sources.path = folder / "s.txt";
@@ -91,6 +101,11 @@ Result RunWith(const std::string& text, const FixedSettings& settings, int write
     WriteBytes(sources.path, text);
     std::string wide = "\xFF\xFE";
     for (const char c : text) wide += std::string{c, '\0'};
+    if (reading.oddWideEnd) {
+        // A long last line, so that the odd byte's unit comes with units the writers may read from the file.
+        for (int unit = 0; unit < 5000; ++unit) wide += std::string{'l', '\0'};
+        wide += 'z';
+    }
     WriteBytes(sources.wide, wide);
     if (obstacles) {
         // An older file to replace, a folder a piece cannot replace, an older copy name.
@@ -103,6 +118,7 @@ Result RunWith(const std::string& text, const FixedSettings& settings, int write
     LoggingHost host(folder.path());
     RunOptions options;
     options.writerThreads = writers;
+    options.reading.chunkBytes = reading.chunkBytes;
     Result result;
     result.report = SplitRun(sources, settings, host, options);
     result.files = FilesIn(folder.path());
@@ -133,11 +149,12 @@ TEST(WriterThreads, giveTheSameFilesReportsAndHostCallsAsTheRunsOwnThread) {
             settings.naming = NamingMode::Numbered;
         }
         const bool obstacles = round % 5 != 0;
+        const Reading reading{round % 2 == 0 ? std::size_t{8191} : 0, round % 4 < 2};
         SCOPED_TRACE("round " + std::to_string(round));
-        const Result own = RunWith(text, settings, 0, obstacles);
+        const Result own = RunWith(text, settings, 0, obstacles, reading);
         for (const int writers : {1, 2, 4}) {
             SCOPED_TRACE(std::to_string(writers) + " writer threads");
-            const Result threaded = RunWith(text, settings, writers, obstacles);
+            const Result threaded = RunWith(text, settings, writers, obstacles, reading);
             EXPECT_EQ(threaded.files, own.files);
             EXPECT_EQ(threaded.log, own.log);
             EXPECT_EQ(threaded.report.piecesWritten, own.report.piecesWritten);
