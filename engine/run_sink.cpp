@@ -97,6 +97,10 @@ void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding*
     bytes_ = coding != nullptr;
     if (coding) coding_ = *coding;
     reader_ = reader;
+    undecided_ = reader && reader->undecided();
+    undecidedPieces_ = 0;
+    undecidedWritten_.clear();
+    discarding_ = false;
     // The writers read the source's own UTF-8 bytes, and its UTF-16 units,
     // from the file themselves.
     const bool utf16Ranges = !bytes_ && reader && reader->isUtf16() && std::endian::native == std::endian::little;
@@ -119,6 +123,10 @@ bool RunSink::BeginPiece() {
         return false;
     }
     current_ = pieceIndex_++;
+    if (discarding_) {
+        state_ = State::Skipped;
+        return true;
+    }
     NameFromSettings();
     return true;
 }
@@ -255,6 +263,10 @@ void RunSink::NameKnown(TextView units) {
 
 bool RunSink::Open() {
     ClaimTarget();
+    if (!MayGoUndecided()) {
+        Discard();
+        return false;
+    }
     if (run_.options.dryRun) {
         const std::optional<FileIdentity> identity = IdentityOf(target_);
         if (identity && run_.sources.Contains(*identity)) {
@@ -357,7 +369,13 @@ void RunSink::Commit() {
         run_.host.PlannedPieceSize(target_, header + plannedBytes_);
         return;
     }
-    if (state_ == State::NamedTemporary) ClaimTarget();
+    if (state_ == State::NamedTemporary) {
+        ClaimTarget();
+        if (!MayGoUndecided()) {
+            Discard();
+            return;
+        }
+    }
     queue_.Commit(state_ == State::NamedTemporary ? &target_ : nullptr, run_.sources);
     endings_.push_back({target_, targetKey_, wanted_, wantedKey_, copy_});
     ++pending_[PendingSlot(targetKey_)];
@@ -403,6 +421,9 @@ void RunSink::Settled(const Ending& ending, PieceQueue::Outcome& outcome) {
     }
     TakeName(ending);
     NoteRenamed(ending.wanted, ending.target);
+    // One that took an older file's place (which only another program can
+    // have put there since it was named) stays, whatever comes.
+    if (undecided_ && !outcome.replacedOlder) undecidedWritten_.push_back(ending.target);
     ++run_.report.piecesWritten;
     if (outcome.replacedOlder) ++run_.report.piecesReplaced;
     ++run_.progress.piecesWritten;
@@ -419,6 +440,19 @@ bool RunSink::Pending(std::uint64_t key) const {
 void RunSink::CutAgain() {
     Abandon();
     Settle();
+    // Pieces of a reading given up, under names the new one may not take again.
+    for (const std::filesystem::path& written : undecidedWritten_) {
+        std::error_code error;
+        std::filesystem::remove(written, error);
+        if (error) {
+            run_.Report({Failure::Kind::WritePiece, written,
+                         "a piece of the source read as UTF-8, which it is not, could not be removed: " +
+                             error.message()});
+        }
+    }
+    undecidedWritten_.clear();
+    undecided_ = false;
+    discarding_ = false;
     taken_.Erase(takenBySource_);
     takenBySource_.clear();
     for (auto undo = lastCopyBefore_.rbegin(); undo != lastCopyBefore_.rend(); ++undo) {
@@ -429,6 +463,38 @@ void RunSink::CutAgain() {
         }
     }
     lastCopyBefore_.clear();
+}
+
+// While the source's code page is undecided, a piece goes only under a free
+// name, and only so many of them, or else the rest of the source is checked
+// first: no older file is replaced by a piece that a second cut, in another
+// code page, would not give. False when the source is not UTF-8 after all
+// (or could not be read to its end): the piece is not to be written.
+bool RunSink::MayGoUndecided() {
+    if (!undecided_) return true;
+    if (++undecidedPieces_ <= kMaxUndecidedPieces) {
+        std::error_code error;
+        if (std::filesystem::symlink_status(target_, error).type() == std::filesystem::file_type::not_found) {
+            return true;
+        }
+    }
+    if (!reader_->DecideNow()) return false;
+    undecided_ = false;
+    undecidedWritten_.clear();
+    return true;
+}
+
+// Drops the piece in progress and the rest of the cut, which the source's
+// next step starts again (Restart) or ends (Error).
+void RunSink::Discard() {
+    if (queue_.pieceOpen()) {
+        queue_.Abandon();
+        endings_.push_back({});
+        endings_.back().reportFailure = false;
+    }
+    state_ = State::Skipped;
+    opened_ = false;
+    discarding_ = true;
 }
 
 void RunSink::Skip(const Failure& failure) {

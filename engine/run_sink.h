@@ -55,6 +55,9 @@ public:
     static constexpr std::size_t kMaxNameChars = 4096;
     // Pieces handed to the writers and not settled, at most.
     static constexpr std::size_t kMaxPiecesInFlight = 256;
+    // Pieces cut from a source whose code page is undecided before the rest
+    // of it is checked, at most: every one is removed should it not be UTF-8.
+    static constexpr std::size_t kMaxUndecidedPieces = 1024;
 
     explicit RunSink(RunContext& run);
 
@@ -89,7 +92,8 @@ public:
 
     // The source is cut again from its start: gives back the names this
     // source's pieces took, so the second cut's pieces take them again (and
-    // replace the first cut's files).
+    // replace the first cut's files), and removes the pieces cut while its
+    // code page was undecided.
     void CutAgain();
     // From now on keeps what the names taken by this source's pieces change,
     // so that CutAgain can give them back (a source that may be cut again).
@@ -128,6 +132,8 @@ private:
     void Settle(bool wait);
     void Settled(const Ending& ending, PieceQueue::Outcome& outcome);
     void Skip(const Failure& failure);
+    [[nodiscard]] bool MayGoUndecided();
+    void Discard();
     void Unnamable(Failure failure);
     void ResetPiece();
     void ClaimTarget();
@@ -154,13 +160,19 @@ private:
     bool opened_ = false;  // created (or, in a dry run, planned)
     PieceQueue queue_;
     bool threaded_ = false;  // the queue has writer threads
-    const SourceReader* reader_ = nullptr;
+    SourceReader* reader_ = nullptr;
     std::shared_ptr<const NativeFile> sourceFile_;  // for pieces that copy from it
     std::deque<Ending> endings_;                    // of the pieces ended and not settled, oldest first
     // Of the pieces in endings_ that were committed, how many have a name key
     // in each slot: a quick no for most names.
     std::array<std::uint16_t, 4096> pending_{};
     bool abandonedFile_ = false;  // the last piece abandoned had a file open
+    // The source's code page is undecided (SourceReader::undecided): its
+    // pieces go only under free names, and are removed should it not be UTF-8.
+    bool undecided_ = false;
+    std::size_t undecidedPieces_ = 0;                   // named so far
+    std::vector<std::filesystem::path> undecidedWritten_;  // settled as written
+    bool discarding_ = false;  // it is not UTF-8: the rest of this cut is dropped
 
     std::int32_t nameLength_ = 0;
     std::int64_t unitsSeen_ = 0;  // of the first nameLength_ units

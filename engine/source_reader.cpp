@@ -106,6 +106,8 @@ struct SourceReader::Impl {
     // decoder should a byte turn out not to be. The file stays open until
     // the last byte is checked, for reading again from its start.
     bool speculating = false;
+    bool decideLate = false;      // see ReadOptions::decideBeforeReplacing
+    bool restartPending = false;  // DecideNow found a byte that is not UTF-8
     std::unique_ptr<TextDecoder> fallback;
     Utf8Validator check;
     std::size_t stepPlain = std::string_view::npos;  // PlainUtf8Prefix of the step, when known
@@ -429,6 +431,8 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
                 } else if (!impl->more()) {
                     impl->speculating = false;  // all of it read, and UTF-8
                     impl->file.Close();
+                } else if (options.decideBeforeReplacing) {
+                    impl->decideLate = true;
                 } else if (options.checkWholeFirst) {
                     bool valid = false;
                     if (!impl->CheckRestIsUtf8(firstRead, valid, reason)) {
@@ -495,6 +499,10 @@ SourceReader::Status SourceReader::NextStep(std::string_view& bytes, bool& endsB
     Impl& d = *impl_;
     bytes = {};
     endsBlock = false;
+    if (d.restartPending) {
+        d.restartPending = false;
+        return d.Restart();
+    }
     if (d.finished) {
         return d.failed ? Status::Error : Status::EndOfSource;
     }
@@ -556,6 +564,28 @@ bool SourceReader::FirstLineEnd(std::optional<LineEnd>& found) {
 }
 
 bool SourceReader::mayRestart() const { return impl_->speculating; }
+bool SourceReader::undecided() const { return impl_->speculating && impl_->decideLate; }
+
+bool SourceReader::DecideNow() {
+    Impl& d = *impl_;
+    if (!undecided()) return !d.restartPending && !d.failed;
+    // What is read and not handed out yet, then the rest of the file.
+    Utf8Validator check = d.check;
+    if (d.end > d.begin) check.Feed(std::string_view(d.buffer.data() + d.begin, d.end - d.begin));
+    bool valid = d.more() ? check.valid() : check.ValidAtEnd();
+    std::string reason;
+    if (valid && d.more() && !d.CheckRestIsUtf8(check, valid, reason)) {
+        (void)d.Fail(reason);
+        return false;
+    }
+    if (valid) {
+        d.speculating = false;
+        if (!d.more()) d.file.Close();
+    } else {
+        d.restartPending = true;
+    }
+    return valid;
+}
 
 std::shared_ptr<const NativeFile> SourceReader::SharedFile() {
     Impl& d = *impl_;

@@ -24,10 +24,17 @@ class NativeFile;
 // works out for each source.
 struct ReadOptions : SourceReading {
     // "auto": check the whole source before the first step, so that it is
-    // never cut twice (Status::Restart does not come). For cuts whose pieces
-    // would be named otherwise in the fallback code page: a first cut would
-    // have to delete its pieces, and with them any file they had replaced.
+    // never cut twice (Status::Restart does not come). For a dry run of cuts
+    // whose pieces would be named otherwise in the fallback code page, which
+    // plans each piece once.
     bool checkWholeFirst = false;
+    // "auto", for such cuts when pieces are written: the source is cut as
+    // UTF-8 while undecided(), and the run calls DecideNow before a piece
+    // would take the place of an older file, which a cut in the fallback code
+    // page might not replace again. Pieces under free names are removed
+    // should a Restart come. So the source is read once when it is UTF-8 and
+    // nothing is in the way.
+    bool decideBeforeReplacing = false;
 };
 
 // Reads one source as the texts the run cuts. A source whose first byte is
@@ -100,6 +107,13 @@ public:
     [[nodiscard]] bool isUtf16() const;
     // "auto" reads the source as UTF-8 and has not yet seen all of it: Restart may still come.
     [[nodiscard]] bool mayRestart() const;
+    // "auto" with decideBeforeReplacing: the source is cut as UTF-8 and not
+    // all of it has been checked yet.
+    [[nodiscard]] bool undecided() const;
+    // Checks the rest of an undecided source now. True when it is UTF-8
+    // throughout, and no Restart comes; false when it is not (the next step
+    // gives Restart) or when it could not be read (the next step gives Error).
+    [[nodiscard]] bool DecideNow();
     [[nodiscard]] std::uint64_t size() const;  // bytes
     [[nodiscard]] std::uint64_t bytesRead() const;
     [[nodiscard]] const Failure& error() const;

@@ -262,7 +262,9 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         run.Fail({Failure::Kind::ReadSource, source, "a temporary file of an unfinished piece, not a source"});
         return Outcome::Done;
     }
-    const ReadOptions read{run.options.reading, CutMayDifferByCodepage(run)};
+    // A dry run plans every piece once: the code page is decided before the first.
+    const bool mayDiffer = CutMayDifferByCodepage(run);
+    const ReadOptions read{run.options.reading, mayDiffer && run.options.dryRun, mayDiffer && !run.options.dryRun};
     const auto reader = SourceReader::Open(source, read, failure);
     if (!reader) {
         run.Fail(failure);

@@ -325,34 +325,40 @@ TEST(SplitRun, laterPieceWithTheSameFirstCharactersTakesTheNextCopyName) {
 // piece, so no piece of the first reading replaces a file only to be
 // deleted; names that do not are taken again, not given copy numbers.
 TEST(SplitRun, aSourceFoundNotUtf8LateKeepsOlderFilesAndTakesItsNamesAgain) {
-    std::string bytes = "caf\xC3\xA9\r\n";
+    // The second line names its piece "12" read as UTF-8 ("\u00E912"), and
+    // "1" read in windows-1252 ("\u00C3\u00A91"): an older 12.txt is no
+    // piece's once the source turns out not to be UTF-8.
+    std::string bytes = "caf\xC3\xA9\r\n\xC3\xA9" "12\r\n";
     for (int line = 0; line < 40; ++line) bytes += "line " + std::to_string(line) + "\r\n";
     bytes += "\x93q\x94\r\n";
     for (const NamingMode naming : {NamingMode::FirstChars, NamingMode::Numbered}) {
         SCOPED_TRACE(static_cast<int>(naming));
         Folder folder;
         const fs::path source = folder.Write("s.txt", bytes);
-        const fs::path older = folder / "" / fs::path(u8"caf\u00E9.txt");  // the UTF-8 reading's first name
+        const fs::path older = folder / "12.txt";
         std::ofstream(older, std::ios::binary) << "keep";
         FixedSettings settings = Lines(u"1");
         settings.naming = naming;
-        settings.nameLength = ReadNameLength(u"4");
+        settings.nameLength = ReadNameLength(u"3");
         RunOptions options;
         options.reading.codepage = "auto";
         options.reading.chunkBytes = 8;  // the late byte comes long after the first pieces are cut
         RecordingHost host;
         const RunReport report = SplitRun(PathList{source}, settings, host, options);
         EXPECT_TRUE(report.ok());
-        // "line 0" to "line 39" all want line.txt; nothing else collides.
+        // "line 0" to "line 39" all want lin.txt; nothing else collides.
         EXPECT_EQ(report.piecesRenamed, naming == NamingMode::FirstChars ? 39u : 0u);
         const Files files = folder.Files();
-        std::ifstream kept(older, std::ios::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+        EXPECT_EQ(files.at("12.txt"), "keep");
+        EXPECT_EQ(files.size(), 2u + 43u);  // the source, the older file and the pieces of one reading
         if (naming == NamingMode::Numbered) {
-            EXPECT_EQ(report.piecesWritten, 42u);
-            EXPECT_EQ(files.size(), 2u + 42u);
+            EXPECT_EQ(report.piecesWritten, 43u);
             EXPECT_EQ(files.at("s-0001.txt"), "caf\xC3\x83\xC2\xA9");  // windows-1252, as UTF-8
-            EXPECT_EQ(files.at("s-0042.txt"), "\xE2\x80\x9Cq\xE2\x80\x9D");
+            EXPECT_EQ(files.at("s-0043.txt"), "\xE2\x80\x9Cq\xE2\x80\x9D");
+        } else {
+            // The first reading's pieces were removed, so none of the second's replaced a file.
+            EXPECT_EQ(report.piecesReplaced, 0u);
+            EXPECT_EQ(files.at("1.txt"), "\xC3\x83\xC2\xA9" "12");
         }
     }
 }
