@@ -74,6 +74,8 @@ void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding*
     // The pieces of the last source are written before its names and coding are let go.
     Settle();
     undoable_ = false;
+    if (!cutAgain_) firstCutFresh_.clear();
+    cutAgain_ = false;
     takenBySource_.clear();
     lastCopyBefore_.clear();
     source_ = source;
@@ -377,7 +379,7 @@ void RunSink::Commit() {
         }
     }
     queue_.Commit(state_ == State::NamedTemporary ? &target_ : nullptr, run_.sources);
-    endings_.push_back({target_, targetKey_, wanted_, wantedKey_, copy_});
+    endings_.push_back({target_, targetKey_, wanted_, wantedKey_, copy_, true, current_});
     ++pending_[PendingSlot(targetKey_)];
     Settle(false);
     // A bounded number of pieces is in flight, however small they are.
@@ -425,6 +427,13 @@ void RunSink::Settled(const Ending& ending, PieceQueue::Outcome& outcome) {
     // have put there since it was named) stays, whatever comes.
     if (undecided_ && !outcome.replacedOlder) undecidedWritten_.push_back(ending.target);
     ++run_.report.piecesWritten;
+    const auto piece = static_cast<std::size_t>(ending.piece);
+    if (undoable_) {
+        if (firstCutFresh_.size() <= piece) firstCutFresh_.resize(piece + 1);
+        firstCutFresh_[piece] = !outcome.replacedOlder;
+    } else if (outcome.replacedOlder && piece < firstCutFresh_.size() && firstCutFresh_[piece]) {
+        outcome.replacedOlder = false;  // the first cut's own piece
+    }
     if (outcome.replacedOlder) ++run_.report.piecesReplaced;
     ++run_.progress.piecesWritten;
     run_.host.PieceWritten(ending.target);
@@ -450,9 +459,12 @@ void RunSink::CutAgain() {
                              error.message()});
         }
     }
+    // Then the second cut meets none of the first cut's pieces.
+    if (undecided_) firstCutFresh_.clear();
     undecidedWritten_.clear();
     undecided_ = false;
     discarding_ = false;
+    cutAgain_ = true;
     taken_.Erase(takenBySource_);
     takenBySource_.clear();
     for (auto undo = lastCopyBefore_.rbegin(); undo != lastCopyBefore_.rend(); ++undo) {

@@ -128,6 +128,7 @@ private:
         std::uint64_t wantedKey = 0;
         int copy = 0;
         bool reportFailure = true;  // false for a piece dropped for a failure of its own, already reported
+        std::int64_t piece = -1;    // its index in its source; -1 for a piece dropped
     };
     void Settle(bool wait);
     void Settled(const Ending& ending, PieceQueue::Outcome& outcome);
@@ -192,6 +193,11 @@ private:
     // What the current source changed in taken_ and lastCopy_, for
     // CutAgain to undo when the source is cut again.
     bool undoable_ = false;
+    // Of each piece of a source's first cut, whether it was written under a
+    // free name: the same piece of the second cut replaces that file, which
+    // is no older file. Kept from CutAgain to the end of the second cut.
+    std::vector<bool> firstCutFresh_;
+    bool cutAgain_ = false;
     std::vector<std::uint64_t> takenBySource_;
     std::vector<std::pair<std::uint64_t, std::optional<int>>> lastCopyBefore_;
 };
