@@ -499,23 +499,23 @@ bool RunSink::MayGoUndecided() {
 // Drops the piece in progress and the rest of the cut, which the source's
 // next step starts again (Restart) or ends (Error).
 void RunSink::Discard() {
-    if (queue_.pieceOpen()) {
-        queue_.Abandon();
-        endings_.push_back({});
-        endings_.back().reportFailure = false;
-    }
+    DropOpenPiece();
     state_ = State::Skipped;
     opened_ = false;
     discarding_ = true;
 }
 
+// Abandons the piece the queue has open, if any, and tells nothing of what
+// became of its file: its failure, if any, is reported otherwise.
+void RunSink::DropOpenPiece() {
+    if (!queue_.pieceOpen()) return;
+    queue_.Abandon();
+    endings_.push_back({});
+    endings_.back().reportFailure = false;
+}
+
 void RunSink::Skip(const Failure& failure) {
-    if (queue_.pieceOpen()) {
-        // What became of its file so far is not told: this failure is the piece's.
-        queue_.Abandon();
-        endings_.push_back({});
-        endings_.back().reportFailure = false;
-    }
+    DropOpenPiece();
     run_.Fail(failure);
     state_ = State::Skipped;
     opened_ = false;

@@ -46,7 +46,10 @@ private:
 // that fails leaves its name free. Pieces are written on the PieceQueue's
 // threads; their outcomes (names taken, failures, the host's calls) are
 // settled on the run's thread in piece order, and a piece that wants a name
-// whose piece is still being written waits for that outcome first.
+// whose piece is still being written waits for that outcome first. While a
+// source's code page is undecided (code page auto, cuts that differ by code
+// page), its pieces go only under free names, and are removed should the
+// source be cut again in another code page.
 class RunSink final : public PieceSink, public BytePieceSink {
 public:
     // Runs of the source's bytes at least this long go to the writers as places in the source.
@@ -133,6 +136,7 @@ private:
     void Settle(bool wait);
     void Settled(const Ending& ending, PieceQueue::Outcome& outcome);
     void Skip(const Failure& failure);
+    void DropOpenPiece();
     [[nodiscard]] bool MayGoUndecided();
     void Discard();
     void Unnamable(Failure failure);
