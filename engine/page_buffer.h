@@ -27,7 +27,7 @@ class PageBuffer {
 public:
     PageBuffer() = default;
     explicit PageBuffer(std::size_t count)
-        : data_(static_cast<T*>(::operator new(count * sizeof(T), std::align_val_t{kPageBytes}))), size_(count) {}
+        : data_(static_cast<T*>(::operator new (count * sizeof(T), std::align_val_t{kPageBytes}))), size_(count) {}
 
     [[nodiscard]] T* data() { return data_.get(); }
     [[nodiscard]] const T* data() const { return data_.get(); }
@@ -36,7 +36,7 @@ public:
 
 private:
     struct Free {
-        void operator()(T* p) const { ::operator delete(p, std::align_val_t{kPageBytes}); }
+        void operator()(T* p) const { ::operator delete (p, std::align_val_t{kPageBytes}); }
     };
     std::unique_ptr<T[], Free> data_;
     std::size_t size_ = 0;

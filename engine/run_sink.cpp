@@ -107,7 +107,7 @@ void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding*
     // from the file themselves.
     const bool utf16Ranges = !bytes_ && reader && reader->isUtf16() && std::endian::native == std::endian::little;
     sourceFile_ = threaded_ && reader && ((bytes_ && coding_.forms.verbatim) || utf16Ranges) ? reader->SharedFile()
-                                                                                              : nullptr;
+                                                                                             : nullptr;
     // Other decoded text would go to a writer as a copy of its units, twice
     // the bytes of a single-byte source: written here it is encoded straight
     // from them (a 200 MB UTF-16 source handed over as units: 133 ms here,
@@ -454,9 +454,9 @@ void RunSink::CutAgain() {
         std::error_code error;
         std::filesystem::remove(written, error);
         if (error) {
-            run_.Report({Failure::Kind::WritePiece, written,
-                         "a piece of the source read as UTF-8, which it is not, could not be removed: " +
-                             error.message()});
+            run_.Report(
+                {Failure::Kind::WritePiece, written,
+                 "a piece of the source read as UTF-8, which it is not, could not be removed: " + error.message()});
         }
     }
     // Then the second cut meets none of the first cut's pieces.

@@ -175,9 +175,9 @@ private:
     // The source's code page is undecided (SourceReader::undecided): its
     // pieces go only under free names, and are removed should it not be UTF-8.
     bool undecided_ = false;
-    std::size_t undecidedPieces_ = 0;                   // named so far
+    std::size_t undecidedPieces_ = 0;                      // named so far
     std::vector<std::filesystem::path> undecidedWritten_;  // settled as written
-    bool discarding_ = false;  // it is not UTF-8: the rest of this cut is dropped
+    bool discarding_ = false;                              // it is not UTF-8: the rest of this cut is dropped
 
     std::int32_t nameLength_ = 0;
     std::int64_t unitsSeen_ = 0;  // of the first nameLength_ units

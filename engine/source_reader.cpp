@@ -119,7 +119,7 @@ struct SourceReader::Impl {
     // Room for readBytes and a page, so that every byte read lands at an index
     // that agrees with its offset in the file modulo a page (see PageBuffer).
     PageBuffer<char> buffer;
-    std::size_t readBytes = 0;  // read at once, at most
+    std::size_t readBytes = 0;           // read at once, at most
     std::shared_ptr<NativeFile> shared;  // a second handle to the file, for SharedFile
     PageBuffer<char16_t> units;          // the decoded step; room for stepBytes + kSpareUnits
     std::string unitUtf8;                // a UTF-8 step with bytes that are not their units' UTF-8

@@ -328,7 +328,9 @@ TEST(SplitRun, aSourceFoundNotUtf8LateKeepsOlderFilesAndTakesItsNamesAgain) {
     // The second line names its piece "12" read as UTF-8 ("\u00E912"), and
     // "1" read in windows-1252 ("\u00C3\u00A91"): an older 12.txt is no
     // piece's once the source turns out not to be UTF-8.
-    std::string bytes = "caf\xC3\xA9\r\n\xC3\xA9" "12\r\n";
+    std::string bytes =
+        "caf\xC3\xA9\r\n\xC3\xA9"
+        "12\r\n";
     for (int line = 0; line < 40; ++line) bytes += "line " + std::to_string(line) + "\r\n";
     bytes += "\x93q\x94\r\n";
     for (const NamingMode naming : {NamingMode::FirstChars, NamingMode::Numbered}) {
@@ -359,10 +361,14 @@ TEST(SplitRun, aSourceFoundNotUtf8LateKeepsOlderFilesAndTakesItsNamesAgain) {
         EXPECT_EQ(files.size(), (numbered ? 2u : 3u) + 43u);  // the source, the older files, one reading's pieces
         if (numbered) {
             EXPECT_EQ(files.at("s-0001.txt"), "caf\xC3\x83\xC2\xA9");  // windows-1252, as UTF-8
-            EXPECT_EQ(files.at("s-0002.txt"), "\xC3\x83\xC2\xA9" "12");
+            EXPECT_EQ(files.at("s-0002.txt"),
+                      "\xC3\x83\xC2\xA9"
+                      "12");
             EXPECT_EQ(files.at("s-0043.txt"), "\xE2\x80\x9Cq\xE2\x80\x9D");
         } else {
-            EXPECT_EQ(files.at("1.txt"), "\xC3\x83\xC2\xA9" "12");
+            EXPECT_EQ(files.at("1.txt"),
+                      "\xC3\x83\xC2\xA9"
+                      "12");
         }
     }
 }

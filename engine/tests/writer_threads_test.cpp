@@ -92,8 +92,7 @@ struct Reading {
     bool oddWideEnd = false;
 };
 
-Result RunWith(const std::string& text, const FixedSettings& settings, int writers, bool obstacles,
-               Reading reading) {
+Result RunWith(const std::string& text, const FixedSettings& settings, int writers, bool obstacles, Reading reading) {
     TempFolder folder;
     Sources sources;
     sources.path = folder / "s.txt";
