@@ -110,6 +110,27 @@ struct PieceWriter::Impl {
     PageBuffer<char> buffer{kFlushBytes + 3 * kEncodeUnits};
     std::size_t used = 0;
     PageBuffer<char16_t> sourceUnits;  // UTF-16 units read from a source; allocated on first use
+    // FolderOf the last target, and that target up to its last separator:
+    // pieces that go to one folder build its path once.
+    std::filesystem::path folder;
+    std::filesystem::path::string_type folderKey;
+
+    const std::filesystem::path& FolderFor(const std::filesystem::path& target) {
+        using String = std::filesystem::path::string_type;
+        const String& whole = target.native();
+#ifdef _WIN32
+        constexpr String::value_type kSeparators[] = {L'/', L'\\', L':', 0};  // "C:name" lies in "C:"
+#else
+        constexpr String::value_type kSeparators[] = {'/', 0};
+#endif
+        const std::size_t last = whole.find_last_of(kSeparators);
+        const std::size_t keyLength = last == String::npos ? 0 : last + 1;
+        if (folder.empty() || folderKey.size() != keyLength || whole.compare(0, keyLength, folderKey) != 0) {
+            folder = FolderOf(target);
+            folderKey.assign(whole, 0, keyLength);
+        }
+        return folder;
+    }
 
     // Ends the open piece after a failure: nothing of it stays behind.
     bool Fail(Failure::Kind kind, const std::filesystem::path& path, std::string reason, Failure& failure) {
@@ -284,7 +305,7 @@ bool PieceWriter::Open(const std::filesystem::path& target, const FileIdentitySe
     }
     impl_->target = target;
     impl_->sources = &sources;
-    return impl_->Start(FolderOf(target), target, failure);
+    return impl_->Start(impl_->FolderFor(target), target, failure);
 }
 
 bool PieceWriter::OpenTemporary(const std::filesystem::path& folder, Failure& failure) {

@@ -23,11 +23,19 @@ std::filesystem::path TemporaryName(const std::filesystem::path& folder) {
 }
 
 bool IsTemporaryName(const std::filesystem::path& path) {
-    const auto name = path.filename().native();
-    if (name.size() < kTemporaryPrefix.size()) {
+    // The last component, read off the path's own string: no path is built for it.
+    const auto& whole = path.native();
+#ifdef _WIN32
+    const std::size_t last = whole.find_last_of(L"/\\:");  // "C:name" is "name" in "C:"
+#else
+    const std::size_t last = whole.find_last_of('/');
+#endif
+    const std::size_t start = last == std::filesystem::path::string_type::npos ? 0 : last + 1;
+    if (whole.size() - start < kTemporaryPrefix.size()) {
         return false;
     }
-    return std::equal(kTemporaryPrefix.begin(), kTemporaryPrefix.end(), name.begin());
+    return std::equal(kTemporaryPrefix.begin(), kTemporaryPrefix.end(),
+                      whole.begin() + static_cast<std::ptrdiff_t>(start));
 }
 
 }  // namespace partwright
