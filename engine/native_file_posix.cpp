@@ -190,20 +190,18 @@ bool NativeFile::AppendFrom(const NativeFile& source, std::uint64_t offset, std:
 #endif
     char buffer[1 << 14];
     while (size > 0) {
-        const ssize_t n = ::pread(source.fd_, buffer,
-                                  static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof buffer)), from);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            reason = LastSystemReason();
+        std::size_t got = 0;
+        if (!source.ReadAt(static_cast<std::uint64_t>(from), buffer,
+                           static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof buffer)), got, reason)) {
             return false;
         }
-        if (n == 0) {
+        if (got == 0) {
             cutShort = true;
             return false;
         }
-        if (!Write(buffer, static_cast<std::size_t>(n), reason)) return false;
-        from += n;
-        size -= static_cast<std::uint64_t>(n);
+        if (!Write(buffer, got, reason)) return false;
+        from += static_cast<off_t>(got);
+        size -= got;
     }
     return true;
 }
