@@ -10,6 +10,7 @@
 #include "engine/native_file.h"
 #include "engine/page_buffer.h"
 #include "engine/temporary_name.h"
+#include "partwright/path_text.h"
 #include "partwright/pieces_in_progress.h"
 
 #ifndef _WIN32
@@ -116,15 +117,8 @@ struct PieceWriter::Impl {
     std::filesystem::path::string_type folderKey;
 
     const std::filesystem::path& FolderFor(const std::filesystem::path& target) {
-        using String = std::filesystem::path::string_type;
-        const String& whole = target.native();
-#ifdef _WIN32
-        constexpr String::value_type kSeparators[] = {L'/', L'\\', L':', 0};  // "C:name" lies in "C:"
-#else
-        constexpr String::value_type kSeparators[] = {'/', 0};
-#endif
-        const std::size_t last = whole.find_last_of(kSeparators);
-        const std::size_t keyLength = last == String::npos ? 0 : last + 1;
+        const std::filesystem::path::string_type& whole = target.native();
+        const std::size_t keyLength = FolderTextLength(target);
         if (folder.empty() || folderKey.size() != keyLength || whole.compare(0, keyLength, folderKey) != 0) {
             folder = FolderOf(target);
             folderKey.assign(whole, 0, keyLength);

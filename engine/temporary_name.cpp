@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <random>
 
+#include "partwright/path_text.h"
+
 namespace partwright {
 
 namespace {
@@ -25,12 +27,7 @@ std::filesystem::path TemporaryName(const std::filesystem::path& folder) {
 bool IsTemporaryName(const std::filesystem::path& path) {
     // The last component, read off the path's own string: no path is built for it.
     const auto& whole = path.native();
-#ifdef _WIN32
-    const std::size_t last = whole.find_last_of(L"/\\:");  // "C:name" is "name" in "C:"
-#else
-    const std::size_t last = whole.find_last_of('/');
-#endif
-    const std::size_t start = last == std::filesystem::path::string_type::npos ? 0 : last + 1;
+    const std::size_t start = FolderTextLength(path);
     if (whole.size() - start < kTemporaryPrefix.size()) {
         return false;
     }

@@ -3,6 +3,7 @@
 #include "filelist/file_list.h"
 #include "partwright/failure.h"
 #include "partwright/messages.h"
+#include "partwright/path_text.h"
 #include "ui/message_box.h"
 
 #include <QCoreApplication>
@@ -74,11 +75,19 @@ void WindowRunHost::ReportProgress(const Progress& progress) {
 
 void WindowRunHost::PieceWritten(const std::filesystem::path& target) {
     if (places_.severalFolders) return;
+    // Pieces come folder by folder: a path is built for the folder only when
+    // the text before the piece's name changes.
+    const std::size_t folderText = FolderTextLength(target);
+    if (!places_.firstFolder.empty() && places_.firstFolderText.size() == folderText &&
+        target.native().compare(0, folderText, places_.firstFolderText) == 0) {
+        return;
+    }
     std::filesystem::path folder = target.parent_path();
     if (places_.firstFolder.empty())
         places_.firstFolder = std::move(folder);
     else if (folder != places_.firstFolder)
         places_.severalFolders = true;
+    places_.firstFolderText.assign(target.native(), 0, folderText);
 }
 
 EndReport FinalReport(const RunReport& report, int maxListed) {

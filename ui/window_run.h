@@ -72,6 +72,9 @@ struct RunPlaces {
     int sourcesReached = 0;             // that the run began (fewer when it was stopped)
     std::filesystem::path firstFolder;  // of the first piece written
     bool severalFolders = false;
+    // The text of the last piece's path before its name (FolderTextLength),
+    // when that piece lay in firstFolder.
+    std::filesystem::path::string_type firstFolderText;
 };
 
 // What the window does for a run while it works.
