@@ -22,6 +22,9 @@ namespace {
 // that a writer is woken once for many of them.
 constexpr std::size_t kBatchBytes = 256 * 1024;
 constexpr std::size_t kBatchPieces = 32;
+// Room for the steps of a batch of small pieces (open, text, commit), made
+// once per batch: the steps are not moved again as the batch grows.
+constexpr std::size_t kBatchSteps = 4 * kBatchPieces;
 
 }  // namespace
 
@@ -157,6 +160,7 @@ PieceQueue::PieceQueue(int writers, std::function<bool()> keepGoing, std::functi
     inline_->queue = this;
     here_ = writers <= 0;
     if (here_) return;
+    batch_.reserve(kBatchSteps);
     for (int n = 0; n < writers; ++n) {
         writers_.push_back(std::make_unique<Writer>());
         writers_.back()->queue = this;
@@ -382,6 +386,7 @@ void PieceQueue::Send() {
     }
     current_->wake.notify_one();
     batch_ = Batch();
+    batch_.reserve(kBatchSteps);
     batchBytes_ = 0;
     batchWork_ = 0;
     batchPieces_ = 0;

@@ -4,6 +4,7 @@
 #include <bit>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <utility>
 
 #include "engine/cesu8.h"
@@ -11,6 +12,7 @@
 #include "engine/native_file.h"
 #include "engine/utf8_source.h"
 #include "partwright/numeric.h"
+#include "partwright/path_text.h"
 
 namespace partwright {
 
@@ -18,14 +20,26 @@ namespace {
 
 std::string Quoted(TextView text) { return "got \"" + ToCesu8(text) + "\""; }
 
-// A file name as the file system compares it.
-NativeString Folded(NativeString name) {
+using NativeStringView = std::basic_string_view<NativeChar>;
+
+constexpr std::uint64_t kFnvOffset = 0xCBF29CE484222325ull;
+
+// A character of a file name as the file system compares it.
+NativeChar Folded(NativeChar c) {
 #if defined(_WIN32) || defined(__APPLE__)
-    for (NativeChar& c : name) {
-        if (c >= NativeChar('A') && c <= NativeChar('Z')) c = static_cast<NativeChar>(c - 'A' + 'a');
-    }
+    if (c >= NativeChar('A') && c <= NativeChar('Z')) return static_cast<NativeChar>(c - 'A' + 'a');
 #endif
-    return name;
+    return c;
+}
+
+// 64-bit FNV-1a, continued from `hash` over `text`'s characters as the file
+// system compares them: a name's key is built without a copy of the name.
+std::uint64_t HashFolded(std::uint64_t hash, NativeStringView text) {
+    for (const NativeChar c : text) {
+        hash ^= static_cast<std::make_unsigned_t<NativeChar>>(Folded(c));
+        hash *= 0x100000001B3ull;
+    }
+    return hash;
 }
 
 }  // namespace
@@ -94,8 +108,8 @@ void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding*
     } else {
         resolved = folder.lexically_normal();
     }
-    folderKey_ = Folded(resolved.native());
-    folderKey_ += std::filesystem::path::preferred_separator;
+    folderHash_ = HashFolded(kFnvOffset, resolved.native());
+    folderHash_ = HashFolded(folderHash_, NativeStringView(&std::filesystem::path::preferred_separator, 1));
     bytes_ = coding != nullptr;
     if (coding) coding_ = *coding;
     reader_ = reader;
@@ -379,7 +393,8 @@ void RunSink::Commit() {
         }
     }
     queue_.Commit(state_ == State::NamedTemporary ? &target_ : nullptr, run_.sources);
-    endings_.push_back({target_, targetKey_, wanted_, wantedKey_, copy_, true, current_});
+    // The piece's names go with its ending: ResetPiece clears them next.
+    endings_.push_back({std::move(target_), targetKey_, std::move(wanted_), wantedKey_, copy_, true, current_});
     ++pending_[PendingSlot(targetKey_)];
     Settle(false);
     // A bounded number of pieces is in flight, however small they are.
@@ -596,7 +611,7 @@ std::size_t TakenNames::SlotOf(std::uint64_t hash) const {
 }
 
 std::uint64_t RunSink::KeyOf(const std::filesystem::path& target) const {
-    std::uint64_t key = std::hash<NativeString>{}(folderKey_ + Folded(target.filename().native()));
+    const std::uint64_t key = HashFolded(folderHash_, NativeStringView(target.native()).substr(FolderTextLength(target)));
     return key == 0 ? 1 : key;
 }
 

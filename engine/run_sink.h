@@ -184,10 +184,10 @@ private:
     Text nameChars_;
     std::uint64_t plannedBytes_ = 0;  // of the piece's own text, in a dry run
 
-    // Names taken by pieces of the run, as the folder the pieces of the
-    // current source go to, resolved, and the file name (folded to one case
-    // where file names ignore it).
-    NativeString folderKey_;
+    // Names taken by pieces of the run, as a hash of the folder the pieces of
+    // the current source go to, resolved, and the file name (folded to one
+    // case where file names ignore it). folderHash_ is the folder's part.
+    std::uint64_t folderHash_ = 0;
     TakenNames taken_;
     std::unordered_map<std::uint64_t, int> lastCopy_;  // by wanted name: the highest copy number taken
     std::uint64_t wantedKey_ = 0;                      // of wanted_
