@@ -9,6 +9,29 @@
 
 namespace partwright {
 
+// A folder that files are created and named in, held open where the system
+// allows (a descriptor on POSIX), so that a run of pieces into one folder does
+// not walk the folder's path for each of them. Where it cannot be held open
+// (or on Windows), NativeFile's calls go by its path, as they would without it.
+class NativeFolder {
+public:
+    NativeFolder() = default;
+    ~NativeFolder();
+    NativeFolder(const NativeFolder&) = delete;
+    NativeFolder& operator=(const NativeFolder&) = delete;
+
+    // Takes `folder` ("." for the current one), letting go of the last.
+    void Use(const std::filesystem::path& folder);
+    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+
+private:
+    friend class NativeFile;
+    std::filesystem::path path_;
+#ifndef _WIN32
+    int fd_ = -1;
+#endif
+};
+
 // A thin owner of one operating-system file (a descriptor on POSIX, a handle
 // on Windows, opened through the wide-character API), so that the reader and
 // the writer hold no platform code of their own. Failing calls fill `reason`
@@ -27,11 +50,11 @@ public:
     // name (Linux) `name` is left empty; otherwise the file gets a fresh
     // name that starts with kTemporaryPrefix (temporary_name.h), created exclusively and never
     // through a link.
-    [[nodiscard]] bool CreateTemporary(const std::filesystem::path& folder, std::filesystem::path& name,
-                                       std::string& reason);
-    // Gives a file created without a name the name `target`, unless that
-    // name is taken: then `taken` is set and nothing changes.
-    [[nodiscard]] bool LinkAs(const std::filesystem::path& target, bool& taken, std::string& reason);
+    [[nodiscard]] bool CreateTemporary(const NativeFolder& folder, std::filesystem::path& name, std::string& reason);
+    // Gives a file created without a name the name `target`, which lies in
+    // `folder`, unless that name is taken: then `taken` is set and nothing changes.
+    [[nodiscard]] bool LinkAs(const NativeFolder& folder, const std::filesystem::path& target, bool& taken,
+                              std::string& reason);
 
     // Reads until `size` bytes are in or the file ends; `got` says how many.
     [[nodiscard]] bool Read(char* data, std::size_t size, std::size_t& got, std::string& reason);

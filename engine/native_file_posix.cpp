@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "engine/temporary_name.h"
+#include "partwright/path_text.h"
 
 namespace partwright {
 
@@ -59,8 +60,20 @@ bool NativeFile::OpenForReading(const std::filesystem::path& path, std::string& 
     return Inspect(reason);
 }
 
-bool NativeFile::CreateTemporary(const std::filesystem::path& folder, std::filesystem::path& name,
-                                 std::string& reason) {
+NativeFolder::~NativeFolder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void NativeFolder::Use(const std::filesystem::path& folder) {
+    if (fd_ >= 0) ::close(fd_);
+    path_ = folder;
+    // Not held open (fd_ -1), the calls go by the path, and report what is wrong with it.
+    do {
+        fd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    } while (fd_ < 0 && errno == EINTR);
+}
+
+bool NativeFile::CreateTemporary(const NativeFolder& folder, std::filesystem::path& name, std::string& reason) {
     Close();
     name.clear();
     regular_ = true;
@@ -70,7 +83,8 @@ bool NativeFile::CreateTemporary(const std::filesystem::path& folder, std::files
     // A file without a name: whatever ends the program, nothing of it is left.
     if (UnnamedFilesAllowed()) {
         do {
-            fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            fd_ = folder.fd_ >= 0 ? ::openat(folder.fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)
+                                  : ::open(folder.path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         } while (fd_ < 0 && errno == EINTR);
         if (fd_ >= 0) {
             return true;
@@ -84,7 +98,7 @@ bool NativeFile::CreateTemporary(const std::filesystem::path& folder, std::files
 #endif
     constexpr int kAttempts = 16;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        name = TemporaryName(folder);
+        name = TemporaryName(folder.path());
         do {
             fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         } while (fd_ < 0 && errno == EINTR);
@@ -100,14 +114,18 @@ bool NativeFile::CreateTemporary(const std::filesystem::path& folder, std::files
     return false;
 }
 
-bool NativeFile::LinkAs(const std::filesystem::path& target, bool& taken, std::string& reason) {
+bool NativeFile::LinkAs(const NativeFolder& folder, const std::filesystem::path& target, bool& taken,
+                        std::string& reason) {
     taken = false;
+    // Within the folder held open, the name alone; else the whole path.
+    const int at = folder.fd_ >= 0 ? folder.fd_ : AT_FDCWD;
+    const char* const name = folder.fd_ >= 0 ? target.c_str() + FolderTextLength(target) : target.c_str();
 #ifdef AT_EMPTY_PATH
     // Naming a file by its descriptor needs a privilege; the /proc form of
     // the same call does not. Whichever fails for want of it is not tried again.
     static std::atomic<bool> byDescriptor{true};
     if (byDescriptor.load(std::memory_order_relaxed)) {
-        if (::linkat(fd_, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0) {
+        if (::linkat(fd_, "", at, name, AT_EMPTY_PATH) == 0) {
             return true;
         }
         if (errno != ENOENT && errno != EPERM) {
@@ -119,7 +137,7 @@ bool NativeFile::LinkAs(const std::filesystem::path& target, bool& taken, std::s
     }
     char self[40];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
-    if (::linkat(AT_FDCWD, self, AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    if (::linkat(AT_FDCWD, self, at, name, AT_SYMLINK_FOLLOW) == 0) {
         return true;
     }
     taken = errno == EEXIST;

@@ -88,12 +88,15 @@ bool NativeFile::OpenForReading(const std::filesystem::path& path, std::string& 
     return Inspect(reason);
 }
 
-bool NativeFile::CreateTemporary(const std::filesystem::path& folder, std::filesystem::path& name,
-                                 std::string& reason) {
+NativeFolder::~NativeFolder() = default;
+
+void NativeFolder::Use(const std::filesystem::path& folder) { path_ = folder; }
+
+bool NativeFile::CreateTemporary(const NativeFolder& folder, std::filesystem::path& name, std::string& reason) {
     Close();
     constexpr int kAttempts = 16;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        name = TemporaryName(folder);
+        name = TemporaryName(folder.path());
         // CREATE_NEW never opens what is there, a link included.
         handle_ = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
@@ -113,7 +116,7 @@ bool NativeFile::CreateTemporary(const std::filesystem::path& folder, std::files
     return false;
 }
 
-bool NativeFile::LinkAs(const std::filesystem::path&, bool& taken, std::string& reason) {
+bool NativeFile::LinkAs(const NativeFolder&, const std::filesystem::path&, bool& taken, std::string& reason) {
     taken = false;
     reason = "files without a name are not made here";
     return false;

@@ -111,17 +111,29 @@ struct PieceWriter::Impl {
     PageBuffer<char> buffer{kFlushBytes + 3 * kEncodeUnits};
     std::size_t used = 0;
     PageBuffer<char16_t> sourceUnits;  // UTF-16 units read from a source; allocated on first use
-    // FolderOf the last target, and that target up to its last separator:
-    // pieces that go to one folder build its path once.
-    std::filesystem::path folder;
+    // The folder of the last piece, held open, and its path's text up to and
+    // with a last separator: pieces that go to one folder build its path and
+    // open it once.
+    NativeFolder folder;
     std::filesystem::path::string_type folderKey;
 
-    const std::filesystem::path& FolderFor(const std::filesystem::path& target) {
+    const NativeFolder& FolderFor(const std::filesystem::path& target) {
         const std::filesystem::path::string_type& whole = target.native();
         const std::size_t keyLength = FolderTextLength(target);
-        if (folder.empty() || folderKey.size() != keyLength || whole.compare(0, keyLength, folderKey) != 0) {
-            folder = FolderOf(target);
+        if (folder.path().empty() || folderKey.size() != keyLength || whole.compare(0, keyLength, folderKey) != 0) {
+            folder.Use(FolderOf(target));
             folderKey.assign(whole, 0, keyLength);
+        }
+        return folder;
+    }
+
+    // As FolderFor, for the folder itself.
+    const NativeFolder& FolderAt(const std::filesystem::path& path) {
+        std::filesystem::path::string_type key = path.native();
+        key += std::filesystem::path::preferred_separator;
+        if (folder.path().empty() || key != folderKey) {
+            folder.Use(path);
+            folderKey = std::move(key);
         }
         return folder;
     }
@@ -155,13 +167,13 @@ struct PieceWriter::Impl {
         if (!temporary.empty()) trackedSlot = Track(temporary);
     }
 
-    bool Start(const std::filesystem::path& folder, const std::filesystem::path& failurePath, Failure& failure) {
+    bool Start(const NativeFolder& in, const std::filesystem::path& failurePath, Failure& failure) {
         Drop();
         std::filesystem::path name;
         std::string reason;
-        if (!file.CreateTemporary(folder, name, reason)) {
+        if (!file.CreateTemporary(in, name, reason)) {
             failure = Failure{Failure::Kind::WritePiece, failurePath,
-                              "cannot create a temporary file in " + Utf8(folder) + ": " + reason};
+                              "cannot create a temporary file in " + Utf8(in.path()) + ": " + reason};
             return false;
         }
         SetTemporary(std::move(name));
@@ -224,12 +236,12 @@ struct PieceWriter::Impl {
 
     // Gives a file without a name a temporary one, so that it can be renamed over a taken name.
     bool NameTheUnnamed(Failure& failure) {
-        const std::filesystem::path folder = FolderOf(target);
+        const NativeFolder& in = FolderFor(target);
         std::string reason;
         for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-            std::filesystem::path name = TemporaryName(folder);
+            std::filesystem::path name = TemporaryName(in.path());
             bool taken = false;
-            if (file.LinkAs(name, taken, reason)) {
+            if (file.LinkAs(in, name, taken, reason)) {
                 SetTemporary(std::move(name));
                 return true;
             }
@@ -258,7 +270,7 @@ struct PieceWriter::Impl {
 #else
         if (temporary.empty()) {
             // The usual case, a free name: one call makes the whole piece appear.
-            if (file.LinkAs(target, taken, reason)) {
+            if (file.LinkAs(FolderFor(target), target, taken, reason)) {
                 if (!file.Close(reason)) {
                     RemoveFile(target);
                     return Fail(Failure::Kind::WritePiece, target, reason, failure);
@@ -306,7 +318,7 @@ bool PieceWriter::OpenTemporary(const std::filesystem::path& folder, Failure& fa
     Abandon();
     impl_->target.clear();
     impl_->sources = nullptr;
-    return impl_->Start(folder.empty() ? std::filesystem::path(".") : folder, folder, failure);
+    return impl_->Start(impl_->FolderAt(folder.empty() ? std::filesystem::path(".") : folder), folder, failure);
 }
 
 bool PieceWriter::Append(TextView units, Failure& failure) {
