@@ -32,9 +32,9 @@ constexpr std::string_view kPiece = "line 000001\r\n";
 std::filesystem::path FreshFolder() {
     static std::atomic<int> runs{0};
     const std::filesystem::path base = std::filesystem::exists("/dev/shm") ? std::filesystem::path("/dev/shm")
-                                                                          : std::filesystem::temp_directory_path();
-    std::filesystem::path folder =
-        base / ("partwright-publish-bench-" + std::to_string(::getpid()) + "-" + std::to_string(runs++));
+                                                                           : std::filesystem::temp_directory_path();
+    std::filesystem::path folder = base / ("partwright-publish-bench-" + std::to_string(::getpid()) + "-" +
+                                           std::to_string(runs++));
     std::filesystem::create_directory(folder);
     return folder;
 }
@@ -68,8 +68,8 @@ void PieceWriterPublishes(benchmark::State& state) {
     Failure failure;
     std::int64_t piece = 0;
     for (auto _ : state) {
-        if (!writer.Open(folder / NameOf(state, piece++), sources, failure) ||
-            !writer.Append(kPiece, forms, failure) || !writer.Commit(failure)) {
+        if (!writer.Open(folder / NameOf(state, piece++), sources, failure) || !writer.Append(kPiece, forms, failure) ||
+            !writer.Commit(failure)) {
             state.SkipWithError(failure.reason.c_str());
             break;
         }
@@ -115,7 +115,7 @@ void NamedFileFilled(benchmark::State& state) {
 // 60000 pieces a run, as in case 2s of bench/compare.sh, on one thread or
 // shared by two; timed by the wall clock.
 constexpr std::int64_t kPieces = 60000;
-#define PARTWRIGHT_PUBLISH_BENCH(function)                                     \
+#define PARTWRIGHT_PUBLISH_BENCH(function)                               \
     BENCHMARK(function)->Iterations(kPieces)->Threads(1)->UseRealTime(); \
     BENCHMARK(function)->Iterations(kPieces / 2)->Threads(2)->UseRealTime()
 PARTWRIGHT_PUBLISH_BENCH(PieceWriterPublishes);

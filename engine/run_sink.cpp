@@ -611,7 +611,8 @@ std::size_t TakenNames::SlotOf(std::uint64_t hash) const {
 }
 
 std::uint64_t RunSink::KeyOf(const std::filesystem::path& target) const {
-    const std::uint64_t key = HashFolded(folderHash_, NativeStringView(target.native()).substr(FolderTextLength(target)));
+    const std::uint64_t key = HashFolded(folderHash_,
+                                         NativeStringView(target.native()).substr(FolderTextLength(target)));
     return key == 0 ? 1 : key;
 }
 
