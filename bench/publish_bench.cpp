@@ -13,7 +13,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -30,26 +29,21 @@ namespace {
 constexpr std::string_view kPiece = "line 000001\r\n";
 
 std::filesystem::path FreshFolder() {
-    static std::atomic<int> runs{0};
+    static int runs = 0;
     const std::filesystem::path base = std::filesystem::exists("/dev/shm") ? std::filesystem::path("/dev/shm")
                                                                            : std::filesystem::temp_directory_path();
-    std::filesystem::path folder = base / ("partwright-publish-bench-" + std::to_string(::getpid()) + "-" +
-                                           std::to_string(runs++));
-    std::filesystem::create_directory(folder);
-    return folder;
+    std::filesystem::path made = base / ("partwright-publish-bench-" + std::to_string(::getpid()) + "-" +
+                                         std::to_string(runs++));
+    std::filesystem::create_directory(made);
+    return made;
 }
 
-// The folder of the current run, made by thread 0 before the timed loop
-// (which starts on all threads together) and removed by it after.
+// The folder of the current run: made before its threads start, removed after they end.
 std::filesystem::path folder;
 
-void Prepare(const benchmark::State& state) {
-    if (state.thread_index() == 0) folder = FreshFolder();
-}
+void MakeFolder(const benchmark::State&) { folder = FreshFolder(); }
 
-void Finish(benchmark::State& state) {
-    state.SetItemsProcessed(state.iterations());
-    if (state.thread_index() != 0) return;
+void RemoveFolder(const benchmark::State&) {
     std::error_code error;
     std::filesystem::remove_all(folder, error);
 }
@@ -61,7 +55,6 @@ std::string NameOf(const benchmark::State& state, std::int64_t piece) {
 }
 
 void PieceWriterPublishes(benchmark::State& state) {
-    Prepare(state);
     PieceWriter writer;
     const FileIdentitySet sources;
     const ByteUtf8Forms forms = VerbatimForms();
@@ -74,11 +67,10 @@ void PieceWriterPublishes(benchmark::State& state) {
             break;
         }
     }
-    Finish(state);
+    state.SetItemsProcessed(state.iterations());
 }
 
 void UnnamedFileLinked(benchmark::State& state) {
-    Prepare(state);
     const int dir = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     std::int64_t piece = 0;
     for (auto _ : state) {
@@ -92,11 +84,10 @@ void UnnamedFileLinked(benchmark::State& state) {
         }
     }
     ::close(dir);
-    Finish(state);
+    state.SetItemsProcessed(state.iterations());
 }
 
 void NamedFileFilled(benchmark::State& state) {
-    Prepare(state);
     const int dir = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     std::int64_t piece = 0;
     for (auto _ : state) {
@@ -109,15 +100,15 @@ void NamedFileFilled(benchmark::State& state) {
         }
     }
     ::close(dir);
-    Finish(state);
+    state.SetItemsProcessed(state.iterations());
 }
 
 // 60000 pieces a run, as in case 2s of bench/compare.sh, on one thread or
 // shared by two; timed by the wall clock.
 constexpr std::int64_t kPieces = 60000;
-#define PARTWRIGHT_PUBLISH_BENCH(function)                               \
-    BENCHMARK(function)->Iterations(kPieces)->Threads(1)->UseRealTime(); \
-    BENCHMARK(function)->Iterations(kPieces / 2)->Threads(2)->UseRealTime()
+#define PARTWRIGHT_PUBLISH_BENCH(function)                                                                          \
+    BENCHMARK(function)->Setup(MakeFolder)->Teardown(RemoveFolder)->Iterations(kPieces)->Threads(1)->UseRealTime(); \
+    BENCHMARK(function)->Setup(MakeFolder)->Teardown(RemoveFolder)->Iterations(kPieces / 2)->Threads(2)->UseRealTime()
 PARTWRIGHT_PUBLISH_BENCH(PieceWriterPublishes);
 PARTWRIGHT_PUBLISH_BENCH(UnnamedFileLinked);
 PARTWRIGHT_PUBLISH_BENCH(NamedFileFilled);
