@@ -70,16 +70,14 @@ void PieceWriterPublishes(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
-void UnnamedFileLinked(benchmark::State& state) {
+// Publishes a piece a turn by `publish(folder descriptor, name)` with the bare calls; `calls` names them for a failure.
+template <class Publish>
+void PublishByCalls(benchmark::State& state, const char* calls, Publish publish) {
     const int dir = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     std::int64_t piece = 0;
     for (auto _ : state) {
-        const int fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        const bool done = fd >= 0 && ::write(fd, kPiece.data(), kPiece.size()) == static_cast<ssize_t>(kPiece.size()) &&
-                          ::linkat(fd, "", dir, NameOf(state, piece++).c_str(), AT_EMPTY_PATH) == 0;
-        if (fd >= 0) ::close(fd);
-        if (!done) {
-            state.SkipWithError("open(O_TMPFILE), write or linkat failed");
+        if (!publish(dir, NameOf(state, piece++).c_str())) {
+            state.SkipWithError((std::string(calls) + " failed").c_str());
             break;
         }
     }
@@ -87,20 +85,24 @@ void UnnamedFileLinked(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+bool WrittenInto(int fd) { return ::write(fd, kPiece.data(), kPiece.size()) == static_cast<ssize_t>(kPiece.size()); }
+
+void UnnamedFileLinked(benchmark::State& state) {
+    PublishByCalls(state, "open(O_TMPFILE), write, linkat or close", [](int dir, const char* name) {
+        const int fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0) return false;
+        const bool done = WrittenInto(fd) && ::linkat(fd, "", dir, name, AT_EMPTY_PATH) == 0;
+        return ::close(fd) == 0 && done;
+    });
+}
+
 void NamedFileFilled(benchmark::State& state) {
-    const int dir = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    std::int64_t piece = 0;
-    for (auto _ : state) {
-        const int fd = ::openat(dir, NameOf(state, piece++).c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0666);
-        const bool done = fd >= 0 && ::write(fd, kPiece.data(), kPiece.size()) == static_cast<ssize_t>(kPiece.size());
-        if (fd >= 0) ::close(fd);
-        if (!done) {
-            state.SkipWithError("open or write failed");
-            break;
-        }
-    }
-    ::close(dir);
-    state.SetItemsProcessed(state.iterations());
+    PublishByCalls(state, "open, write or close", [](int dir, const char* name) {
+        const int fd = ::openat(dir, name, O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0) return false;
+        const bool done = WrittenInto(fd);
+        return ::close(fd) == 0 && done;
+    });
 }
 
 // 60000 pieces a run, as in case 2s of bench/compare.sh, on one thread or
