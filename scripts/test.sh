@@ -16,27 +16,49 @@ root="$here/.."
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
-echo "== release build and tests"
+# ccache (installed by setup.sh) makes a second run on the same machine rebuild only what
+# changed; CMake takes the launcher from these variables for every build folder below.
+if command -v ccache >/dev/null; then
+    export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
+
+# Each stage says how long it took when the next begins, and all of them at the end.
+stage_name=""
+stage_start=$SECONDS
+stage_times=()
+stage() {
+    if [ -n "$stage_name" ]; then
+        stage_times+=("$(printf '%5d s  %s' $((SECONDS - stage_start)) "$stage_name")")
+        echo "== ($stage_name took $((SECONDS - stage_start)) s)"
+    fi
+    stage_name="$1"
+    stage_start=$SECONDS
+    [ -n "$stage_name" ] && echo "== $stage_name"
+    return 0
+}
+trap 'stage ""; printf "%s\n" "== time per stage" "${stage_times[@]}"' EXIT
+
+stage "release build and tests"
 "$here/build.sh" "$root/build/release" -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir "$root/build/release" --output-on-failure -j "$jobs"
 "$here/check-includes.sh"
 "$here/check-format.sh"
 
-echo "== engine, command line and window under ASan and UBSan"
+stage "engine, command line and window under ASan and UBSan"
 "$here/build.sh" "$root/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DPARTWRIGHT_SANITIZE=ON \
     -DPARTWRIGHT_GUI=ON -DPARTWRIGHT_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$root/build/sanitize" --output-on-failure -j "$jobs"
 
 if [ -x "$here/test-windows.sh" ]; then
-    echo "== Windows build under Wine"
+    stage "Windows build under Wine"
     "$here/test-windows.sh"
 fi
 
-echo "== packages and what they install"
+stage "packages and what they install"
 "$here/package.sh"
 "$root/packaging/tests/install_test.sh" "$root/build/package"
 if [ -x "$here/test-windows.sh" ]; then
-    echo "== the Windows installer under Wine"
+    stage "the Windows installer under Wine"
     "$root/packaging/tests/windows_install_test.sh" "$root/build/package" "$root/build/windows"
 fi
