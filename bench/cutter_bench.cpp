@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/cutter.h"
+#include "engine/cut/cutter.h"
 
 namespace partwright {
 namespace {

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/native_file.h"
-#include "engine/page_buffer.h"
+#include "engine/files/native_file.h"
+#include "engine/files/page_buffer.h"
 
 namespace partwright {
 namespace {

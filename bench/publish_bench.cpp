@@ -19,9 +19,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "engine/byte_coding.h"
-#include "engine/file_identity.h"
-#include "engine/piece_writer.h"
+#include "engine/files/file_identity.h"
+#include "engine/read/byte_coding.h"
+#include "engine/write/piece_writer.h"
 
 namespace partwright {
 namespace {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the engine's include graph and its public face:
-#  - the engine's modules (x.h and x.cpp are one module) include each other
-#    without a cycle;
+#  - the engine's modules (x.h and x.cpp are one module, in whichever stage's
+#    folder they lie) include each other without a cycle;
 #  - the public headers (engine/include/partwright) include no internal one;
 #  - the command line, the window and the file list include only public engine headers.
 # Prints what is wrong and exits 1; exits 0 when all holds.
@@ -15,7 +15,7 @@ edges() {
     local file module target
     while IFS= read -r file; do
         module="$(basename "${file%.*}")"
-        sed -nE 's,^[[:space:]]*#[[:space:]]*include[[:space:]]*"(engine|partwright)/([a-z0-9_]+)\.h".*,\2,p' "$file" |
+        sed -nE 's,^[[:space:]]*#[[:space:]]*include[[:space:]]*"(engine|partwright)/([a-z]+/)?([a-z0-9_]+)\.h".*,\3,p' "$file" |
             while IFS= read -r target; do
                 echo "$module $target"
             done

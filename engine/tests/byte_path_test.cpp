@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/byte_coding.h"
-#include "engine/cesu8.h"
-#include "engine/cutter.h"
-#include "engine/decoder_factory.h"
+#include "engine/cut/cutter.h"
+#include "engine/read/byte_coding.h"
+#include "engine/read/cesu8.h"
+#include "engine/read/decoder_factory.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
 #include "partwright/codepage.h"

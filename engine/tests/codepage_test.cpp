@@ -1,5 +1,5 @@
 #include "partwright/codepage.h"
-#include "engine/decoder_factory.h"
+#include "engine/read/decoder_factory.h"
 
 #include <gtest/gtest.h>
 

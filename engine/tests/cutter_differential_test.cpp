@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/cesu8.h"
-#include "engine/cutter.h"
-#include "engine/naming.h"
-#include "engine/source_reader.h"
+#include "engine/cut/cutter.h"
+#include "engine/name/naming.h"
+#include "engine/read/cesu8.h"
+#include "engine/read/source_reader.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
 #include "engine/tests/whole_file_io.h"

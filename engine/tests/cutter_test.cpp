@@ -1,4 +1,4 @@
-#include "engine/cutter.h"
+#include "engine/cut/cutter.h"
 
 #include <gtest/gtest.h>
 

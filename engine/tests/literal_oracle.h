@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/cesu8.h"
-#include "engine/cutter.h"
+#include "engine/cut/cutter.h"
+#include "engine/read/cesu8.h"
 #include "partwright/numeric.h"
 #include "partwright/text.h"
 

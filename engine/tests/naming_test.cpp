@@ -1,4 +1,4 @@
-#include "engine/naming.h"
+#include "engine/name/naming.h"
 
 #include <gtest/gtest.h>
 

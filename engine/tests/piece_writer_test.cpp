@@ -1,4 +1,4 @@
-#include "engine/piece_writer.h"
+#include "engine/write/piece_writer.h"
 #include "partwright/pieces_in_progress.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +10,10 @@
 #include <sys/resource.h>
 #endif
 
-#include "engine/byte_coding.h"
-#include "engine/cesu8.h"
-#include "engine/native_file.h"
-#include "engine/temporary_name.h"
+#include "engine/files/native_file.h"
+#include "engine/name/temporary_name.h"
+#include "engine/read/byte_coding.h"
+#include "engine/read/cesu8.h"
 #include "engine/tests/temp_folder.h"
 #include "engine/tests/whole_file_io.h"
 

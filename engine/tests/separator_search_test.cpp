@@ -1,4 +1,4 @@
-#include "engine/separator_search.h"
+#include "engine/cut/separator_search.h"
 
 #include <gtest/gtest.h>
 

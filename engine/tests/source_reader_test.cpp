@@ -1,9 +1,9 @@
-#include "engine/source_reader.h"
+#include "engine/read/source_reader.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/cesu8.h"
-#include "engine/decoder_factory.h"
+#include "engine/read/cesu8.h"
+#include "engine/read/decoder_factory.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
 #include "engine/tests/whole_file_io.h"

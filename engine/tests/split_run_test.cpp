@@ -18,12 +18,12 @@
 #include <sys/resource.h>
 #endif
 
-#include "engine/cesu8.h"
-#include "engine/naming.h"
-#include "engine/piece_writer.h"
-#include "engine/source_reader.h"
+#include "engine/name/naming.h"
+#include "engine/read/cesu8.h"
+#include "engine/read/source_reader.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/whole_file_io.h"
+#include "engine/write/piece_writer.h"
 #include "partwright/codepage.h"
 #include "partwright/messages.h"
 #include "partwright/numeric.h"

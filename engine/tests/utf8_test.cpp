@@ -1,5 +1,5 @@
-#include "engine/cesu8.h"
-#include "engine/utf8_source.h"
+#include "engine/read/cesu8.h"
+#include "engine/read/utf8_source.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "engine/file_identity.h"
-#include "engine/piece_writer.h"
-#include "engine/source_reader.h"
+#include "engine/files/file_identity.h"
+#include "engine/read/source_reader.h"
+#include "engine/write/piece_writer.h"
 #include "partwright/failure.h"
 #include "partwright/text.h"
 

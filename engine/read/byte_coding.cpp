@@ -1,0 +1,84 @@
+#include "engine/read/byte_coding.h"
+
+#include <cstring>
+
+#include "engine/read/cesu8.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define PARTWRIGHT_SSE2 1
+#endif
+
+namespace partwright {
+
+bool IsAscii(std::string_view bytes) {
+    const char* in = bytes.data();
+    const char* const end = in + bytes.size();
+#ifdef PARTWRIGHT_SSE2
+    for (; end - in >= 64; in += 64) {
+        const auto* block = reinterpret_cast<const __m128i*>(in);
+        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(block), _mm_loadu_si128(block + 1)),
+                                         _mm_or_si128(_mm_loadu_si128(block + 2), _mm_loadu_si128(block + 3)));
+        if (_mm_movemask_epi8(any) != 0) {
+            return false;
+        }
+    }
+#endif
+    for (; in != end; ++in) {
+        if (static_cast<unsigned char>(*in) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ByteUtf8Forms Utf8FormsOf(const ByteTable& table) {
+    ByteUtf8Forms forms;
+    for (std::size_t b = 0; b < table.size(); ++b) {
+        char* const start = forms.bytes[b].data();
+        forms.length[b] = static_cast<std::uint8_t>(WriteCesu8Unit(table[b], start) - start);
+    }
+    return forms;
+}
+
+ByteUtf8Forms VerbatimForms() {
+    ByteUtf8Forms forms;
+    for (std::size_t b = 0; b < forms.bytes.size(); ++b) {
+        forms.bytes[b][0] = static_cast<char>(b);
+        forms.length[b] = 1;
+    }
+    forms.verbatim = true;
+    return forms;
+}
+
+char* EncodeBytesUtf8(std::string_view bytes, const ByteUtf8Forms& forms, char* p) {
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = in + bytes.size();
+    while (in != end) {
+        // Runs of ASCII copied sixteen bytes at a time; text is mostly ASCII.
+#ifdef PARTWRIGHT_SSE2
+        while (end - in >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            if (_mm_movemask_epi8(v) != 0) {
+                break;
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+            p += 16;
+            in += 16;
+        }
+#endif
+        // Then byte by byte up to a step boundary.
+        const unsigned char* const stop = end - in > 16 ? in + 16 : end;
+        for (; in != stop; ++in) {
+            if (*in < 0x80) {
+                *p++ = static_cast<char>(*in);
+            } else {
+                std::memcpy(p, forms.bytes[*in].data(), 3);
+                p += forms.length[*in];
+            }
+        }
+    }
+    return p;
+}
+
+}  // namespace partwright

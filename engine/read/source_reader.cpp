@@ -1,0 +1,623 @@
+#include "engine/read/source_reader.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cstring>
+#include <thread>
+
+#include "engine/files/native_file.h"
+#include "engine/files/page_buffer.h"
+#include "engine/read/decoder_factory.h"
+#include "engine/read/utf8_source.h"
+#include "partwright/codepage.h"
+
+namespace partwright {
+
+namespace {
+
+// A check of the whole source this long or longer goes on two threads.
+constexpr std::uint64_t kTwoThreadCheckBytes = std::uint64_t{16} << 20;
+// How much a streamed source reads per step, unless the options say. Small
+// enough that a step's bytes are still in the core's cache when they are
+// cut and written: 64 KiB steps cut a 300 MB source in 10000-line pieces
+// in about 290 ms where 256 KiB steps took about 370.
+constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
+// 30000-byte blocks read at once: about as much as a streamed chunk.
+constexpr std::size_t kBlocksPerRead = 8;
+
+// Finds the first LF of a source fed in order, and whether a CR stands before it.
+class LineEndScan {
+public:
+    explicit LineEndScan(bool utf16) : utf16_(utf16) {}
+
+    // Takes the next bytes; true once the first LF is found.
+    bool Feed(std::string_view bytes) {
+        if (utf16_) {
+            for (const char byte : bytes) {
+                if (offset_++ % 2 == 0) {
+                    low_ = static_cast<unsigned char>(byte);
+                } else if (Unit(static_cast<char16_t>(low_ | (static_cast<unsigned char>(byte) << 8)))) {
+                    return true;
+                }
+            }
+            return false;
+        }
+        if (bytes.empty()) return false;
+        const void* lf = std::memchr(bytes.data(), '\n', bytes.size());
+        if (lf == nullptr) {
+            previous_ = static_cast<unsigned char>(bytes.back());
+            return false;
+        }
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(lf) - bytes.data());
+        if (at > 0) previous_ = static_cast<unsigned char>(bytes[at - 1]);
+        return Unit(u'\n');
+    }
+
+    [[nodiscard]] std::optional<LineEnd> found() const { return found_; }
+
+private:
+    bool Unit(char16_t unit) {
+        if (unit == u'\n') {
+            found_ = previous_ == u'\r' ? LineEnd::CrLf : LineEnd::Lf;
+            return true;
+        }
+        previous_ = unit;
+        return false;
+    }
+
+    bool utf16_;
+    std::uint64_t offset_ = 0;
+    unsigned char low_ = 0;
+    char16_t previous_ = 0;
+    std::optional<LineEnd> found_;
+};
+
+// Scratch room for reads that run through a source past the reader's buffer.
+constexpr std::size_t kScratchBytes = std::size_t{1} << 16;
+
+// Where the bytes of the source from offset `at` go in a PageBuffer of
+// kScratchBytes, and how many of those up to `to` fit: at an index that
+// agrees with their offset modulo a page, so that the reads after the first
+// start on a page of the file and of the buffer.
+struct ScratchStep {
+    std::size_t lead;
+    std::size_t count;
+};
+ScratchStep ScratchStepAt(std::uint64_t at, std::uint64_t to) {
+    const auto lead = static_cast<std::size_t>(at % kPageBytes);
+    return {lead, static_cast<std::size_t>(std::min<std::uint64_t>(kScratchBytes - lead, to - at))};
+}
+
+std::string ShortfallReason(std::uint64_t got, std::uint64_t measured) {
+    return "it ended after " + std::to_string(got) + " of the " + std::to_string(measured) +
+           " bytes it had when opened";
+}
+
+}  // namespace
+
+struct SourceReader::Impl {
+    std::filesystem::path path;
+    NativeFile file;
+    std::unique_ptr<TextDecoder> decoder;  // null for a UTF-16 source
+    bool utf8 = false;
+    std::optional<ByteCoding> coding;  // when the source can be cut as bytes
+    // "auto": read as UTF-8 while every byte so far is; `fallback` is the
+    // decoder should a byte turn out not to be. The file stays open until
+    // the last byte is checked, for reading again from its start.
+    bool speculating = false;
+    bool decideLate = false;      // see ReadOptions::decideBeforeReplacing
+    bool restartPending = false;  // DecideNow found a byte that is not UTF-8
+    std::unique_ptr<TextDecoder> fallback;
+    Utf8Validator check;
+    std::size_t stepPlain = std::string_view::npos;  // PlainUtf8Prefix of the step, when known
+    bool streamed = false;                           // one block handed out in chunks
+    bool finished = false;
+    std::size_t stepBytes = SourceReader::kBlockBytes;
+    std::uint64_t size = 0;
+    std::uint64_t bytesRead = 0;
+    // Room for readBytes and a page, so that every byte read lands at an index
+    // that agrees with its offset in the file modulo a page (see PageBuffer).
+    PageBuffer<char> buffer;
+    std::size_t readBytes = 0;           // read at once, at most
+    std::shared_ptr<NativeFile> shared;  // a second handle to the file, for SharedFile
+    PageBuffer<char16_t> units;          // the decoded step; room for stepBytes + kSpareUnits
+    std::string unitUtf8;                // a UTF-8 step with bytes that are not their units' UTF-8
+    bool haveOddByte = false;            // UTF-16: a low byte whose partner is in the next chunk
+    // UTF-16 on a little-endian machine: the offset in the source of units[0]
+    // of the last step, and how many of its units are the source's own bytes.
+    std::optional<std::uint64_t> unitsOffset;
+    std::size_t unitsFromSource = 0;
+    unsigned char oddByte = 0;
+    std::size_t begin = 0;  // buffer[begin, end): read, not handed out yet
+    std::size_t end = 0;
+    bool failed = false;
+    Failure error;
+
+    [[nodiscard]] Status Fail(std::string reason) {
+        error = Failure{Failure::Kind::ReadSource, path, std::move(reason)};
+        file.Close();
+        finished = true;
+        failed = true;
+        return Status::Error;
+    }
+
+    [[nodiscard]] bool more() const { return bytesRead < size; }
+
+    // Moves what is left in the buffer to its front and reads behind it,
+    // never past the length measured at opening, so no byte from beyond the
+    // end. The bytes kept move to where the next byte read lands at an index
+    // that agrees with its offset in the file modulo a page, and a read ends
+    // on a page of the file where the step still fits, so the next one starts on one.
+    [[nodiscard]] bool Refill(std::string& reason) {
+        const std::size_t left = end - begin;
+        std::size_t at = static_cast<std::size_t>(bytesRead % kPageBytes);
+        while (at < left) at += kPageBytes;
+        std::memmove(buffer.data() + at - left, buffer.data() + begin, left);
+        begin = at - left;
+        end = at;
+        auto want = static_cast<std::size_t>(
+            std::min<std::uint64_t>({buffer.size() - end, readBytes, size - bytesRead}));
+        const auto past = static_cast<std::size_t>((bytesRead + want) % kPageBytes);
+        if (want > past && left + want - past >= stepBytes) want -= past;  // never at the cost of a whole step
+        std::size_t got = 0;
+        if (!file.Read(buffer.data() + end, want, got, reason)) return false;
+        bytesRead += got;
+        end += got;
+        if (got < want) {
+            // Cut short since it was measured: what is left would be a wrong last piece.
+            reason = ShortfallReason(bytesRead, size);
+            return false;
+        }
+        if (!more() && !speculating) file.Close();
+        return true;
+    }
+
+    // The next step's bytes, buffer[offset, offset + count): a whole
+    // 30000-byte block, or one chunk of a streamed block. Blocks are read
+    // several at a time, to spare system calls. Sets `last` on the source's last step.
+    [[nodiscard]] bool ReadStep(std::size_t& offset, std::size_t& count, bool& last) {
+        if (end - begin < stepBytes && more()) {
+            std::string reason;
+            if (!Refill(reason)) {
+                (void)Fail(reason);
+                return false;
+            }
+        }
+        offset = begin;
+        count = std::min(stepBytes, end - begin);
+        if (utf8 && streamed && (more() || count < end - begin)) {
+            // Not the last chunk: a character cut at its end waits for the next.
+            // (A chunk that is not the last is stepBytes >= 4 bytes long.)
+            count -= Utf8CutTailLength(std::string_view(buffer.data() + offset, count));
+        }
+        begin += count;
+        last = !more() && begin == end;
+        finished = last;
+        return true;
+    }
+
+    // "auto": whether the source is still UTF-8 after `step`, its next bytes.
+    // The bytes that are plain UTF-8 are counted once here, for NextBytes too.
+    [[nodiscard]] bool StillUtf8(std::string_view step, bool last) {
+        if (check.atBoundary()) {
+            stepPlain = PlainUtf8Prefix(step);
+            if (stepPlain < step.size()) check.Feed(step.substr(stepPlain));
+        } else {
+            check.Feed(step);
+        }
+        return last ? check.ValidAtEnd() : check.valid();
+    }
+
+    void SetCoding() {
+        coding.reset();
+        if (utf8) {
+            coding = ByteCoding::Utf8();
+        } else if (const ByteTable* table = decoder ? decoder->SingleByteTable() : nullptr) {
+            coding = ByteCoding::SingleByte(*table);
+        }
+    }
+
+    // Reads the rest of the source, past what the buffer holds, through
+    // `check`, then goes back to where the buffer ends. `valid`: all of it is
+    // UTF-8. False when a read or the seek fails (`reason` says why).
+    [[nodiscard]] bool CheckRestIsUtf8(Utf8Validator& check, bool& valid, std::string& reason) {
+        if (kCanReadAtOffsets && size - bytesRead >= kTwoThreadCheckBytes)
+            return CheckRestOnTwoThreads(check, valid, reason);
+        PageBuffer<char> scratch(kScratchBytes);
+        std::uint64_t at = bytesRead;
+        valid = check.valid();
+        while (valid && at < size) {
+            const ScratchStep place = ScratchStepAt(at, size);
+            std::size_t got = 0;
+            if (!file.Read(scratch.data() + place.lead, place.count, got, reason)) return false;
+            if (got == 0) {
+                reason = ShortfallReason(at, size);
+                return false;
+            }
+            at += got;
+            std::string_view step(scratch.data() + place.lead, got);
+            if (check.atBoundary()) step.remove_prefix(PlainUtf8Prefix(step));
+            if (!step.empty()) check.Feed(step);
+            valid = at < size ? check.valid() : check.ValidAtEnd();
+        }
+        return file.Seek(bytesRead, reason);
+    }
+
+    // Checks the bytes [from, to) of the source by reads at their offsets,
+    // through `check`, which must be at a character's start at `to`.
+    // `abandon`: another thread found the source is not UTF-8.
+    [[nodiscard]] bool CheckRange(std::uint64_t from, std::uint64_t to, Utf8Validator& check, bool& valid,
+                                  std::atomic<bool>& abandon, std::string& reason) const {
+        PageBuffer<char> scratch(kScratchBytes);
+        valid = check.valid();
+        while (valid && from < to && !abandon.load(std::memory_order_relaxed)) {
+            const ScratchStep place = ScratchStepAt(from, to);
+            std::size_t got = 0;
+            if (!file.ReadAt(from, scratch.data() + place.lead, place.count, got, reason)) return false;
+            if (got < place.count) {
+                reason = ShortfallReason(from + got, size);
+                return false;
+            }
+            from += got;
+            std::string_view step(scratch.data() + place.lead, got);
+            if (check.atBoundary()) step.remove_prefix(PlainUtf8Prefix(step));
+            if (!step.empty()) check.Feed(step);
+            valid = check.valid();
+        }
+        valid = valid && check.ValidAtEnd();
+        if (!valid) abandon.store(true, std::memory_order_relaxed);
+        return true;
+    }
+
+    // As CheckRestIsUtf8, the two halves side by side: the second begins at
+    // the first character that starts at or after the middle, so that in
+    // valid UTF-8 no character crosses from one half to the other.
+    [[nodiscard]] bool CheckRestOnTwoThreads(Utf8Validator& check, bool& valid, std::string& reason) const {
+        std::uint64_t middle = bytesRead + (size - bytesRead) / 2;
+        char probe[4] = {};
+        std::size_t got = 0;
+        if (!file.ReadAt(middle, probe, sizeof probe, got, reason)) return false;
+        std::size_t skip = 0;
+        while (skip < got && (static_cast<unsigned char>(probe[skip]) & 0xC0) == 0x80) ++skip;
+        if (skip == sizeof probe) {
+            valid = false;  // four continuation bytes in a row
+            return true;
+        }
+        middle += skip;
+        std::atomic<bool> abandon{false};
+        Utf8Validator second;
+        bool secondValid = false;
+        bool secondRead = false;
+        std::string secondReason;
+        std::thread other([&] { secondRead = CheckRange(middle, size, second, secondValid, abandon, secondReason); });
+        const bool firstRead = CheckRange(bytesRead, middle, check, valid, abandon, reason);
+        other.join();
+        if (!firstRead) return false;
+        if (valid && !secondRead) {
+            reason = secondReason;
+            return false;
+        }
+        valid = valid && secondValid;
+        return true;
+    }
+
+    // The source is read in the fallback code page from now on.
+    void UseFallback() {
+        decoder = std::move(fallback);
+        utf8 = false;
+        SetCoding();
+        speculating = false;
+        stepPlain = std::string_view::npos;
+        if (!more()) file.Close();
+    }
+
+    // The source turned out not to be UTF-8 after some of it was handed
+    // out: back to its first byte, in the fallback code page.
+    [[nodiscard]] Status Restart() {
+        std::string reason;
+        if (!file.Seek(0, reason)) return Fail(reason);
+        bytesRead = 0;
+        begin = 0;
+        end = 0;
+        finished = false;
+        UseFallback();
+        return Status::Restart;
+    }
+
+    // UTF-16LE bytes to units; returns the number of units written to `out`.
+    std::size_t Utf16Units(const char* data, std::size_t count, bool last, char16_t* out) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+        char16_t* p = out;
+        if (haveOddByte && count > 0) {
+            *p++ = static_cast<char16_t>(oddByte | (bytes[0] << 8));
+            haveOddByte = false;
+            ++bytes;
+            --count;
+        }
+        const std::size_t pairs = count / 2;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(p, bytes, pairs * 2);
+        } else {
+            for (std::size_t k = 0; k < pairs; ++k) {
+                p[k] = static_cast<char16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
+            }
+        }
+        p += pairs;
+        if (count % 2 != 0) {
+            haveOddByte = true;
+            oddByte = bytes[count - 1];
+        }
+        if (last && haveOddByte) {
+            // The lone last byte of an odd-length source: low half, 0 as the high half.
+            *p++ = static_cast<char16_t>(oddByte);
+            haveOddByte = false;
+        }
+        return static_cast<std::size_t>(p - out);
+    }
+};
+
+SourceReader::SourceReader(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+SourceReader::~SourceReader() = default;
+
+std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& source, const ReadOptions& options,
+                                                 Failure& failure) {
+    auto impl = std::make_unique<Impl>();
+    impl->path = source;
+    std::string reason;
+    const bool automatic = IsAutoCodepage(options.codepage);
+    // "auto" falls back to the system's code page, or to windows-1252 where that is UTF-8.
+    const std::string named = !automatic ? options.codepage : SystemCodepage() == kUtf8Codepage ? "1252" : "";
+    auto decoder = MakeDecoder(named, reason);
+    if (!decoder) {
+        failure = Failure{Failure::Kind::BadCodepage, source, reason};
+        return nullptr;
+    }
+    if (!impl->file.OpenForReading(source, reason)) {
+        failure = Failure{Failure::Kind::OpenSource, source, reason};
+        return nullptr;
+    }
+    // A device or a pipe has no length to read by and could block for ever.
+    if (!impl->file.isRegular()) {
+        failure = Failure{Failure::Kind::OpenSource, source, "not a regular file (a device or a pipe)"};
+        return nullptr;
+    }
+    impl->size = impl->file.size();
+    const std::size_t chunk = options.chunkBytes > 0 ? options.chunkBytes : kChunkBytes;
+    if (impl->size > 0) {
+        char first = 0;
+        std::size_t got = 0;
+        if (!impl->file.Read(&first, 1, got, reason)) {
+            failure = Failure{Failure::Kind::ReadSource, source, reason};
+            return nullptr;
+        }
+        if (got == 0) {
+            failure = Failure{Failure::Kind::ReadSource, source, ShortfallReason(0, impl->size)};
+            return nullptr;
+        } else {
+            const auto probe = static_cast<unsigned char>(first);
+            const bool utf16 = probe == 0xFF || probe == 0xFE;
+            impl->streamed = utf16 || options.wholeFile;
+            impl->stepBytes = impl->streamed ? chunk : kBlockBytes;
+            if (!utf16) {
+                if (automatic) {
+                    impl->fallback = std::move(decoder);
+                    decoder = MakeDecoder("utf-8", reason);
+                    impl->speculating = true;
+                }
+                impl->utf8 = decoder->IsUtf8();
+                if (impl->utf8 && impl->streamed) impl->stepBytes = std::max<std::size_t>(chunk, 4);
+                impl->decoder = std::move(decoder);
+                impl->SetCoding();
+            }
+            impl->readBytes = impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes;
+            impl->buffer = PageBuffer<char>(impl->readBytes + kPageBytes);
+            impl->units = PageBuffer<char16_t>(impl->stepBytes + TextDecoder::kSpareUnits);
+            // The probed byte opens the first step.
+            impl->buffer[0] = first;
+            impl->end = 1;
+            impl->bytesRead = 1;
+            if (impl->speculating) {
+                // The first read is checked before anything is handed out, so
+                // a source that is not UTF-8 there is never read twice.
+                if (!impl->Refill(reason)) {
+                    failure = Failure{Failure::Kind::ReadSource, source, reason};
+                    return nullptr;
+                }
+                Utf8Validator firstRead;
+                firstRead.Feed(std::string_view(impl->buffer.data(), impl->end));
+                if (!(impl->more() ? firstRead.valid() : firstRead.ValidAtEnd())) {
+                    impl->UseFallback();
+                } else if (!impl->more()) {
+                    impl->speculating = false;  // all of it read, and UTF-8
+                    impl->file.Close();
+                } else if (options.decideBeforeReplacing) {
+                    impl->decideLate = true;
+                } else if (options.checkWholeFirst) {
+                    bool valid = false;
+                    if (!impl->CheckRestIsUtf8(firstRead, valid, reason)) {
+                        failure = Failure{Failure::Kind::ReadSource, source, reason};
+                        return nullptr;
+                    }
+                    if (valid) {
+                        impl->speculating = false;
+                    } else {
+                        impl->UseFallback();
+                    }
+                }
+            }
+        }
+    }
+    if (impl->size == 0) {
+        impl->finished = true;
+        impl->file.Close();
+    }
+    return std::unique_ptr<SourceReader>(new SourceReader(std::move(impl)));
+}
+
+SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
+    units = {};
+    std::string_view bytes;
+    const Status status = NextStep(bytes, endsBlock);
+    if (status != Status::Units) {
+        return status;
+    }
+    // A block ends exactly where the decoder's input ends: 30000-byte blocks
+    // are converted on their own, a streamed block at its last chunk.
+    Impl& d = *impl_;
+    if (!d.decoder && std::endian::native == std::endian::little) {
+        // A low byte kept from the step before makes the first unit, one byte before this step.
+        const std::uint64_t carried = d.haveOddByte ? 1 : 0;
+        const std::optional<std::uint64_t> at = OffsetOf(bytes);
+        d.unitsOffset = at ? std::optional<std::uint64_t>(*at - carried) : std::nullopt;
+        d.unitsFromSource = static_cast<std::size_t>((bytes.size() + carried) / 2);
+    }
+    const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()),
+                                                                  endsBlock, d.units.data())
+                                          : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.data());
+    units = TextView(d.units.data(), decoded);
+    return Status::Units;
+}
+
+SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& endsBlock) {
+    const Status status = NextStep(bytes, endsBlock);
+    Impl& d = *impl_;
+    if (status == Status::Units && d.utf8) {
+        // Valid UTF-8 is cut as it lies; from the first byte that is not
+        // its own unit's UTF-8 on, the step is rewritten.
+        const std::size_t plain = d.stepPlain != std::string_view::npos ? d.stepPlain : PlainUtf8Prefix(bytes);
+        if (plain < bytes.size()) {
+            d.unitUtf8.assign(bytes.data(), plain);
+            AppendCesu8OfUtf8(bytes.substr(plain), d.unitUtf8);
+            bytes = d.unitUtf8;
+        }
+    }
+    return status;
+}
+
+SourceReader::Status SourceReader::NextStep(std::string_view& bytes, bool& endsBlock) {
+    Impl& d = *impl_;
+    bytes = {};
+    endsBlock = false;
+    if (d.restartPending) {
+        d.restartPending = false;
+        return d.Restart();
+    }
+    if (d.finished) {
+        return d.failed ? Status::Error : Status::EndOfSource;
+    }
+    std::size_t offset = 0;
+    std::size_t count = 0;
+    bool last = false;
+    d.stepPlain = std::string_view::npos;
+    if (!d.ReadStep(offset, count, last)) {
+        return Status::Error;
+    }
+    bytes = std::string_view(d.buffer.data() + offset, count);
+    if (d.speculating) {
+        if (!d.StillUtf8(bytes, last)) {
+            bytes = {};
+            return d.Restart();
+        }
+        if (last) {
+            d.speculating = false;
+            d.file.Close();
+        }
+    }
+    endsBlock = !d.streamed || last;
+    return Status::Units;
+}
+
+const ByteCoding* SourceReader::byteCoding() const { return impl_->coding ? &*impl_->coding : nullptr; }
+
+bool SourceReader::FirstLineEnd(std::optional<LineEnd>& found) {
+    Impl& d = *impl_;
+    found.reset();
+    LineEndScan scan(isUtf16());
+    std::string reason;
+    if (d.end - d.begin < d.readBytes && d.more() && !d.Refill(reason)) {
+        (void)d.Fail(reason);
+        return false;
+    }
+    // Before the first step the buffer holds the source from its first byte.
+    if (scan.Feed(std::string_view(d.buffer.data(), d.end)) || !d.more()) {
+        found = scan.found();
+        return true;
+    }
+    // A first line longer than the first read: read on, then back to where the reader stands.
+    PageBuffer<char> ahead(kScratchBytes);
+    std::uint64_t at = d.bytesRead;
+    while (at < d.size) {
+        const ScratchStep place = ScratchStepAt(at, d.size);
+        std::size_t got = 0;
+        if (!d.file.Read(ahead.data() + place.lead, place.count, got, reason)) break;
+        if (got == 0) break;  // shorter than measured: the reading itself reports it
+        at += got;
+        if (scan.Feed(std::string_view(ahead.data() + place.lead, got))) break;
+    }
+    if (!reason.empty() || !d.file.Seek(d.bytesRead, reason)) {
+        (void)d.Fail(reason);
+        return false;
+    }
+    found = scan.found();
+    return true;
+}
+
+bool SourceReader::mayRestart() const { return impl_->speculating; }
+bool SourceReader::undecided() const { return impl_->speculating && impl_->decideLate; }
+
+bool SourceReader::DecideNow() {
+    Impl& d = *impl_;
+    if (!undecided()) return !d.restartPending && !d.failed;
+    // What is read and not handed out yet, then the rest of the file.
+    Utf8Validator check = d.check;
+    if (d.end > d.begin) check.Feed(std::string_view(d.buffer.data() + d.begin, d.end - d.begin));
+    bool valid = d.more() ? check.valid() : check.ValidAtEnd();
+    std::string reason;
+    if (valid && d.more() && !d.CheckRestIsUtf8(check, valid, reason)) {
+        (void)d.Fail(reason);
+        return false;
+    }
+    if (valid) {
+        d.speculating = false;
+        if (!d.more()) d.file.Close();
+    } else {
+        d.restartPending = true;
+    }
+    return valid;
+}
+
+std::shared_ptr<const NativeFile> SourceReader::SharedFile() {
+    Impl& d = *impl_;
+    if (!kCanReadAtOffsets) return nullptr;
+    if (!d.shared) {
+        auto shared = std::make_shared<NativeFile>();
+        std::string reason;
+        // Opened before the reader's own handle closes: a source fully read is closed.
+        if (!d.file.isOpen() || !shared->DuplicateOf(d.file, reason)) return nullptr;
+        d.shared = std::move(shared);
+    }
+    return d.shared;
+}
+
+std::optional<std::uint64_t> SourceReader::OffsetOf(std::string_view bytes) const {
+    const Impl& d = *impl_;
+    const char* base = d.buffer.data();
+    if (bytes.data() < base || bytes.data() + bytes.size() > base + d.end) return std::nullopt;
+    // buffer[0, end) holds the bytes read last, up to bytesRead.
+    return d.bytesRead - d.end + static_cast<std::uint64_t>(bytes.data() - base);
+}
+std::optional<std::uint64_t> SourceReader::OffsetOfUnits(TextView units) const {
+    const Impl& d = *impl_;
+    const char16_t* base = d.units.data();
+    if (!d.unitsOffset || units.data() < base || units.data() + units.size() > base + d.unitsFromSource) {
+        return std::nullopt;
+    }
+    return *d.unitsOffset + 2 * static_cast<std::uint64_t>(units.data() - base);
+}
+bool SourceReader::isUtf16() const { return impl_->decoder == nullptr && impl_->size > 0; }
+std::uint64_t SourceReader::size() const { return impl_->size; }
+std::uint64_t SourceReader::bytesRead() const { return impl_->bytesRead; }
+const Failure& SourceReader::error() const { return impl_->error; }
+
+}  // namespace partwright

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/read/byte_coding.h"
+#include "engine/read/text_decoder.h"
+#include "partwright/failure.h"
+#include "partwright/line_end.h"
+#include "partwright/run_interface.h"
+#include "partwright/text.h"
+
+namespace partwright {
+
+class NativeFile;
+
+// What the run asks of the reader (see SourceReading), and what the run
+// works out for each source.
+struct ReadOptions : SourceReading {
+    // "auto": check the whole source before the first step, so that it is
+    // never cut twice (Status::Restart does not come). For a dry run of cuts
+    // whose pieces would be named otherwise in the fallback code page, which
+    // plans each piece once.
+    bool checkWholeFirst = false;
+    // "auto", for such cuts when pieces are written: the source is cut as
+    // UTF-8 while undecided(), and the run calls DecideNow before a piece
+    // would take the place of an older file, which a cut in the fallback code
+    // page might not replace again. Pieces under free names are removed
+    // should a Restart come. So the source is read once when it is UTF-8 and
+    // nothing is in the way.
+    bool decideBeforeReplacing = false;
+};
+
+// Reads one source as the texts the run cuts. A source whose first byte is
+// 0xFF or 0xFE is UTF-16LE and forms a single block (the byte-order mark
+// stays in the text; an odd last byte becomes one code unit with 0 as its high
+// half). Any other source is decoded from its ANSI code page in blocks of
+// 30000 bytes, each converted on its own, unless `wholeFile` asks for one
+// block. A single block is streamed in chunks, so memory stays bounded
+// whatever the size of the source. In UTF-8, a character whose bytes cross a
+// 30000-byte boundary is cut there, its bytes read as bytes that are not
+// UTF-8; a streamed chunk never ends inside a character.
+//
+// With the code page "auto" the source is read as UTF-8 while its bytes
+// are, checked as they are read (the same open file, no pass of its own).
+// Invalid UTF-8 within the first read switches to the fallback code page
+// before anything is handed out; found later, Next and NextBytes give
+// Restart once: what they gave so far is void, and the source is read again
+// from its first byte in the fallback code page.
+class SourceReader {
+public:
+    static constexpr std::size_t kBlockBytes = 30000;
+
+    enum class Status { Units, EndOfSource, Error, Restart };
+
+    // Opens the source. On failure returns null and fills `failure`
+    // (kind OpenSource, ReadSource or BadCodepage, with the path and the reason).
+    [[nodiscard]] static std::unique_ptr<SourceReader> Open(const std::filesystem::path& source,
+                                                            const ReadOptions& options, Failure& failure);
+    ~SourceReader();
+    SourceReader(const SourceReader&) = delete;
+    SourceReader& operator=(const SourceReader&) = delete;
+
+    // Points `units` at the next text of the source, valid until the next
+    // call. `endsBlock` is set when these units complete a block (for a
+    // 30000-byte block always; for a streamed block only on its last chunk).
+    // A source of zero bytes gives EndOfSource at once, so it has no blocks.
+    // On Error, error() says why.
+    [[nodiscard]] Status Next(TextView& units, bool& endsBlock);
+
+    // As Next, but undecoded bytes, as byteCoding() tells: only for a source
+    // that has one. Valid UTF-8 of characters up to U+FFFF comes straight
+    // from the source; what else a UTF-8 source holds comes as the UTF-8 of
+    // its code units (see AppendCesu8OfUtf8).
+    [[nodiscard]] Status NextBytes(std::string_view& bytes, bool& endsBlock);
+
+    // How the bytes of NextBytes stand for code units, when the source can be
+    // cut as bytes: a stateless single-byte code page (see
+    // TextDecoder::SingleByteTable) or UTF-8. Nothing for UTF-16 and other
+    // multi-byte sources.
+    // Null for those; valid as long as the reader, and changes when Restart comes.
+    [[nodiscard]] const ByteCoding* byteCoding() const;
+
+    // What ends the source's first line: CR LF, a lone LF, or nothing when
+    // it has no line end (a CR not followed by LF ends nothing). Only before
+    // the first Next or NextBytes; looks ahead on the same open file when
+    // the first read holds no LF. False when that read fails (error() says why).
+    [[nodiscard]] bool FirstLineEnd(std::optional<LineEnd>& found);
+
+    // The source file, open for reading at offsets by other threads for as
+    // long as they hold it; null where the system cannot (kCanReadAtOffsets).
+    [[nodiscard]] std::shared_ptr<const NativeFile> SharedFile();
+    // Where `bytes`, part of the last step NextBytes gave, lie in the source:
+    // nothing when they are not the source's own bytes (rewritten UTF-8).
+    [[nodiscard]] std::optional<std::uint64_t> OffsetOf(std::string_view bytes) const;
+    // Where `units`, part of the last step Next gave of a UTF-16 source on a
+    // little-endian machine, lie in the source as its UTF-16LE bytes; nothing
+    // for other sources and for the unit made of an odd-length source's last byte.
+    [[nodiscard]] std::optional<std::uint64_t> OffsetOfUnits(TextView units) const;
+
+    [[nodiscard]] bool isUtf16() const;
+    // "auto" reads the source as UTF-8 and has not yet seen all of it: Restart may still come.
+    [[nodiscard]] bool mayRestart() const;
+    // "auto" with decideBeforeReplacing: the source is cut as UTF-8 and not
+    // all of it has been checked yet.
+    [[nodiscard]] bool undecided() const;
+    // Checks the rest of an undecided source now. True when it is UTF-8
+    // throughout, and no Restart comes; false when it is not (the next step
+    // gives Restart) or when it could not be read (the next step gives Error).
+    [[nodiscard]] bool DecideNow();
+    [[nodiscard]] std::uint64_t size() const;  // bytes
+    [[nodiscard]] std::uint64_t bytesRead() const;
+    [[nodiscard]] const Failure& error() const;
+
+private:
+    struct Impl;
+    explicit SourceReader(std::unique_ptr<Impl> impl);
+    // The next step's bytes as they lie in the source.
+    [[nodiscard]] Status NextStep(std::string_view& bytes, bool& endsBlock);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace partwright

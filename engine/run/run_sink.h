@@ -1,0 +1,209 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/cut/cutter.h"
+#include "engine/read/byte_coding.h"
+#include "engine/read/source_reader.h"
+#include "engine/run/run_context.h"
+#include "engine/write/piece_queue.h"
+#include "partwright/text.h"
+
+namespace partwright {
+
+// The names taken by the pieces of a run, held as 64-bit hashes in an open
+// table: 16 bytes or less a piece, however long the names. Two names with one
+// hash (about one chance in 10^9 for a million pieces) only give a piece the
+// next copy name when its own was free.
+class TakenNames {
+public:
+    [[nodiscard]] bool Contains(std::uint64_t hash) const;
+    void Insert(std::uint64_t hash);
+    // Takes the names back out (the table is built anew without them).
+    void Erase(const std::vector<std::uint64_t>& hashes);
+
+private:
+    [[nodiscard]] std::size_t SlotOf(std::uint64_t hash) const;
+    std::vector<std::uint64_t> slots_;  // 0 = free
+    std::size_t used_ = 0;
+};
+
+// Names and writes the pieces of one source as the cutter hands them over.
+// The naming options are read once per piece, when it begins. Every piece
+// goes through the writer's temporary file; one whose name depends on its
+// first characters is written there before its name is known.
+// It takes decoded text, or, for a source in a single-byte code page or in
+// UTF-8, bytes (see ByteCoding), which go to the file without being decoded.
+// A name taken by an earlier piece of the run gives the piece the first free
+// CopyName; a name is taken once its piece is written (or planned), so one
+// that fails leaves its name free. Pieces are written on the PieceQueue's
+// threads; their outcomes (names taken, failures, the host's calls) are
+// settled on the run's thread in piece order, and a piece that wants a name
+// whose piece is still being written waits for that outcome first. While a
+// source's code page is undecided (code page auto, cuts that differ by code
+// page), its pieces go only under free names, and are removed should the
+// source be cut again in another code page.
+class RunSink final : public PieceSink, public BytePieceSink {
+public:
+    // Runs of the source's bytes at least this long go to the writers as places in the source.
+    static constexpr std::size_t kRangeBytes = 4096;
+    // More letters and digits than this can never make a file name.
+    static constexpr std::size_t kMaxNameChars = 4096;
+    // Pieces handed to the writers and not settled, at most.
+    static constexpr std::size_t kMaxPiecesInFlight = 256;
+    // Pieces cut from a source whose code page is undecided before the rest
+    // of it is checked, at most: every one is removed should it not be UTF-8.
+    static constexpr std::size_t kMaxUndecidedPieces = 1024;
+
+    explicit RunSink(RunContext& run);
+
+    // The next source: its piece index starts at 0. `coding` tells how its
+    // bytes stand for units when its pieces come as bytes (null: they come
+    // decoded). With `reader`, the source's own bytes that a piece holds as
+    // they are go to the writers as places in the source, which they read themselves.
+    void StartSource(const std::filesystem::path& source, const ByteCoding* coding = nullptr,
+                     SourceReader* reader = nullptr);
+
+    // The source's header with its line end, written at the head of every
+    // piece from now on; bytes of the source's code page when its pieces come as bytes.
+    void SetHeader(Text header);
+    void SetHeader(std::string header);
+
+    bool BeginPiece() override;
+    void AppendToPiece(TextView units) override;
+    void AppendToPiece(std::string_view bytes) override;
+    void EndPiece(bool writeWhenEmpty) override;
+
+    // Drops the piece in progress, leaving no file of it behind; false when
+    // no piece was being written.
+    bool Abandon();
+
+    // The run stops: the piece in progress and the pieces handed to the
+    // writers and not yet written are dropped, leaving nothing of them.
+    void Stop();
+
+    // Waits for every piece handed to the writers and settles its outcome:
+    // before anything else is reported, and at the end of the run.
+    void Settle();
+
+    // The source is cut again from its start: gives back the names this
+    // source's pieces took, so the second cut's pieces take them again (and
+    // replace the first cut's files), and removes the pieces cut while its
+    // code page was undecided.
+    void CutAgain();
+    // From now on keeps what the names taken by this source's pieces change,
+    // so that CutAgain can give them back (a source that may be cut again).
+    void KeepNamesUndoable() { undoable_ = true; }
+
+private:
+    enum class State {
+        Skipped,        // not written: writing failed, or its failure is reported
+        Unnamable,      // no usable name: a failure once the piece turns out to be written
+        Named,          // the target is known; the piece is opened on its first content
+        Collecting,     // first-characters naming: the name is not known yet
+        NamedTemporary  // the name became known while the piece was in a temporary file
+    };
+
+    void AppendBytes(std::string_view bytes);
+    [[nodiscard]] static std::uint64_t Utf8Size(TextView units);
+    [[nodiscard]] std::uint64_t Utf8Size(std::string_view bytes) const;
+    void NameFromSettings();
+    void Collect(TextView units);
+    void NameKnown(TextView units);
+    void OpenUnnamed();
+    [[nodiscard]] bool Open();
+    void Write(TextView units);
+    void WriteBytes(std::string_view bytes);
+    void WriteHeader();
+    void Commit();
+    // What the run still has to do for a piece once its outcome is known.
+    struct Ending {
+        std::filesystem::path target;
+        std::uint64_t targetKey = 0;
+        std::filesystem::path wanted;
+        std::uint64_t wantedKey = 0;
+        int copy = 0;
+        bool reportFailure = true;  // false for a piece dropped for a failure of its own, already reported
+        std::int64_t piece = -1;    // its index in its source; -1 for a piece dropped
+    };
+    void Settle(bool wait);
+    void Settled(const Ending& ending, PieceQueue::Outcome& outcome);
+    void Skip(const Failure& failure);
+    void DropOpenPiece();
+    [[nodiscard]] bool MayGoUndecided();
+    void Discard();
+    void Unnamable(Failure failure);
+    void ResetPiece();
+    void ClaimTarget();
+    void TakeName(const Ending& ending);
+    void NoteRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given);
+    [[nodiscard]] bool Pending(std::uint64_t key) const;
+    [[nodiscard]] static std::size_t PendingSlot(std::uint64_t key) { return (key >> 40) & 4095; }
+    [[nodiscard]] std::uint64_t KeyOf(const std::filesystem::path& target) const;
+
+    RunContext& run_;
+    std::filesystem::path source_;
+    std::filesystem::path nameSource_;  // the source as if it lay in the folder the pieces go to
+    Text header_;
+    std::string headerBytes_;
+    std::int64_t pieceIndex_ = 0;  // of the next piece
+    std::int64_t current_ = 0;     // the piece index of the piece in progress
+    bool bytes_ = false;           // the pieces of this source come as bytes
+    ByteCoding coding_;            // of those bytes
+    Text decoded_;                 // bytes decoded for first-characters naming
+
+    State state_ = State::Skipped;
+    std::filesystem::path target_;
+    Failure unnamable_{};  // why a piece in State::Unnamable has no name
+    bool opened_ = false;  // created (or, in a dry run, planned)
+    PieceQueue queue_;
+    bool threaded_ = false;  // the queue has writer threads
+    SourceReader* reader_ = nullptr;
+    std::shared_ptr<const NativeFile> sourceFile_;  // for pieces that copy from it
+    std::deque<Ending> endings_;                    // of the pieces ended and not settled, oldest first
+    // Of the pieces in endings_ that were committed, how many have a name key
+    // in each slot: a quick no for most names.
+    std::array<std::uint16_t, 4096> pending_{};
+    bool abandonedFile_ = false;  // the last piece abandoned had a file open
+    // The source's code page is undecided (SourceReader::undecided): its
+    // pieces go only under free names, and are removed should it not be UTF-8.
+    bool undecided_ = false;
+    std::size_t undecidedPieces_ = 0;                      // named so far
+    std::vector<std::filesystem::path> undecidedWritten_;  // settled as written
+    bool discarding_ = false;                              // it is not UTF-8: the rest of this cut is dropped
+
+    std::int32_t nameLength_ = 0;
+    std::int64_t unitsSeen_ = 0;  // of the first nameLength_ units
+    Text nameChars_;
+    std::uint64_t plannedBytes_ = 0;  // of the piece's own text, in a dry run
+
+    // Names taken by pieces of the run, as a hash of the folder the pieces of
+    // the current source go to, resolved, and the file name (folded to one
+    // case where file names ignore it). folderHash_ is the folder's part.
+    std::uint64_t folderHash_ = 0;
+    TakenNames taken_;
+    std::unordered_map<std::uint64_t, int> lastCopy_;  // by wanted name: the highest copy number taken
+    std::uint64_t wantedKey_ = 0;                      // of wanted_
+    int copy_ = 0;                                     // the copy number of the name the piece goes under
+    std::uint64_t targetKey_ = 0;   // of the name the piece in progress goes under; 0 before ClaimTarget
+    std::filesystem::path wanted_;  // the name it wanted, when it goes under another
+    // What the current source changed in taken_ and lastCopy_, for
+    // CutAgain to undo when the source is cut again.
+    bool undoable_ = false;
+    // Of each piece of a source's first cut, whether it was written under a
+    // free name: the same piece of the second cut replaces that file, which
+    // is no older file. Kept from CutAgain to the end of the second cut.
+    std::vector<bool> firstCutFresh_;
+    bool cutAgain_ = false;
+    std::vector<std::uint64_t> takenBySource_;
+    std::vector<std::pair<std::uint64_t, std::optional<int>>> lastCopyBefore_;
+};
+
+}  // namespace partwright

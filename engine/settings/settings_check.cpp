@@ -1,0 +1,55 @@
+#include "partwright/settings_check.h"
+
+#include <utility>
+
+#include "engine/name/naming.h"
+#include "partwright/numeric.h"
+
+namespace partwright {
+
+std::optional<FieldProblem> CheckSettings(const SplitSettings& settings) {
+    const auto numberProblem = [](OptionField field, Text typed) {
+        const bool notANumber = !IsNumeric(typed);
+        return FieldProblem{field, std::move(typed), notANumber, {}};
+    };
+    if (settings.LinesSelected() && !settings.MaxBytesSelected()) {
+        auto lines = settings.LinesPerPiece();
+        if (!lines.value) return numberProblem(OptionField::LinesPerPiece, std::move(lines.typed));
+    }
+    if (settings.FirstCharsSelected()) {
+        auto length = settings.NameLength();
+        if (!length.value) return numberProblem(OptionField::NameLength, std::move(length.typed));
+    } else if (!settings.NumberedSelected() && settings.PrefixSelected()) {
+        Text prefix = settings.Prefix();
+        if (const char* problem = PrefixProblem(prefix)) {
+            return FieldProblem{OptionField::Prefix, std::move(prefix), false, problem};
+        }
+        auto first = settings.FirstNumber();
+        if (!first.value) return numberProblem(OptionField::FirstNumber, std::move(first.typed));
+    }
+    return std::nullopt;
+}
+
+const char* FieldName(OptionField field) {
+    switch (field) {
+    case OptionField::LinesPerPiece: return "lines per piece";
+    case OptionField::NameLength: return "name length in characters";
+    case OptionField::Prefix: return "name prefix";
+    case OptionField::FirstNumber: return "first counting number";
+    }
+    return "";
+}
+
+const char* FieldAccepts(OptionField field) {
+    switch (field) {
+    case OptionField::LinesPerPiece: return "a whole number of at least 1";
+    case OptionField::NameLength: return "a whole number from 0 to 2147483647";
+    case OptionField::Prefix:
+        return "text that can begin a file name: no / \\ : * ? \" < > |, no control character, "
+               "not . or .., and no name Windows keeps for a device (CON, NUL, COM1...)";
+    case OptionField::FirstNumber: return "a whole number from -32768 to 32767";
+    }
+    return "";
+}
+
+}  // namespace partwright

@@ -1,0 +1,468 @@
+#include "engine/write/piece_queue.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <thread>
+#include <utility>
+
+#include "engine/write/piece_writer.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
+namespace partwright {
+
+namespace {
+
+// Steps gathered before they are handed to a writer: a long piece goes over
+// in parts of about kBatchBytes, small ones up to kBatchPieces at a time, so
+// that a writer is woken once for many of them.
+constexpr std::size_t kBatchBytes = 256 * 1024;
+constexpr std::size_t kBatchPieces = 32;
+// Room for the steps of a batch of small pieces (open, text, commit), made
+// once per batch: the steps are not moved again as the batch grows.
+constexpr std::size_t kBatchSteps = 4 * kBatchPieces;
+
+}  // namespace
+
+struct PieceQueue::Op {
+    enum class Kind : std::uint8_t { Open, OpenTemporary, Name, Units, Bytes, Range, Utf16Range, Commit, Abandon };
+    Kind kind = Kind::Open;
+    std::filesystem::path path;  // Open, OpenTemporary, Name; Commit: the name given at the end, if any
+    const FileIdentitySet* sources = nullptr;
+    const ByteUtf8Forms* forms = nullptr;
+    std::uint64_t piece = 0;  // Open, OpenTemporary: the piece's number, counted from 0 in the order opened
+    std::string data;         // Bytes; Units: the units' bytes
+    std::shared_ptr<const NativeFile> source;  // Range, Utf16Range: from `offset`, `size` bytes
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    Slot* slot = nullptr;
+};
+
+// One writer: its thread's queue of batches and the piece it writes.
+struct PieceQueue::Writer {
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<Batch> batches;  // under mutex
+    bool quit = false;          // under mutex
+
+    PieceQueue* queue = nullptr;
+    // The writing thread's own.
+    PieceWriter writer;
+    Outcome unused;
+    std::uint64_t piece = 0;  // the number of the piece being written
+    bool stopped = false;     // the piece was dropped by a stop
+    bool stoppedWithFile = false;
+    bool failed = false;
+    bool beforeName = false;  // the failure came before the piece's name was known
+    Failure failure;
+
+    void Fail() {
+        failed = true;
+        writer.Abandon();
+    }
+
+    // Does one step; fills `outcome` when the piece ends.
+    void Do(const Op& op, Outcome& outcome) {
+        if (op.kind == Op::Kind::Open || op.kind == Op::Kind::OpenTemporary) {
+            stopped = false;
+            piece = op.piece;
+        }
+        const bool goOn = op.kind == Op::Kind::Commit ? queue->MayPublish(piece) : queue->KeepWriting(piece);
+        if (!stopped && !goOn) {
+            stopped = true;
+            stoppedWithFile = writer.Abandon();
+        }
+        if (stopped) {
+            if (op.kind == Op::Kind::Commit || op.kind == Op::Kind::Abandon) {
+                outcome = Outcome{};
+                outcome.committed = op.kind == Op::Kind::Commit;
+                outcome.dropped = true;
+                outcome.hadFile = stoppedWithFile;
+                failed = false;
+            }
+            return;
+        }
+        switch (op.kind) {
+        case Op::Kind::Open:
+        case Op::Kind::OpenTemporary:
+            failed = false;
+            beforeName = op.kind == Op::Kind::OpenTemporary;
+            if (!(beforeName ? writer.OpenTemporary(op.path, failure) : writer.Open(op.path, *op.sources, failure))) {
+                Fail();
+            }
+            return;
+        case Op::Kind::Name:
+            if (failed && beforeName) failure.path = op.path;
+            beforeName = false;
+            return;
+        case Op::Kind::Units:
+            if (!failed && !writer.Append(TextView(reinterpret_cast<const char16_t*>(op.data.data()),
+                                                   op.data.size() / sizeof(char16_t)),
+                                          failure)) {
+                Fail();
+            }
+            return;
+        case Op::Kind::Bytes:
+            if (!failed && !writer.Append(op.data, *op.forms, failure)) Fail();
+            return;
+        case Op::Kind::Range:
+            if (!failed && !writer.AppendFrom(*op.source, op.offset, op.size, failure)) Fail();
+            return;
+        case Op::Kind::Utf16Range:
+            if (!failed && !writer.AppendUtf16From(*op.source, op.offset, op.size, failure)) Fail();
+            return;
+        case Op::Kind::Commit:
+            outcome = Outcome{};
+            outcome.committed = true;
+            if (!failed) {
+                outcome.written = op.path.empty() ? writer.Commit(failure)
+                                                  : writer.CommitAs(op.path, *op.sources, failure);
+                if (!outcome.written) failed = true;
+                outcome.replacedOlder = outcome.written && writer.ReplacedOlder();
+            }
+            if (failed) outcome.failure = failure;
+            failed = false;
+            return;
+        case Op::Kind::Abandon:
+            outcome = Outcome{};
+            outcome.hadFile = writer.Abandon();
+            if (failed) outcome.failure = failure;
+            failed = false;
+            return;
+        }
+    }
+
+    // As Do, with anything thrown (out of memory) made the piece's failure.
+    void DoSafely(const Op& op, Outcome& outcome) {
+        try {
+            Do(op, outcome);
+        } catch (const std::exception& error) {
+            failure = Failure{Failure::Kind::WritePiece, op.path, error.what()};
+            Fail();
+            if (op.kind == Op::Kind::Commit || op.kind == Op::Kind::Abandon) {
+                outcome = Outcome{};
+                outcome.committed = op.kind == Op::Kind::Commit;
+                outcome.failure = failure;
+                failed = false;
+            }
+        }
+    }
+};
+
+PieceQueue::PieceQueue(int writers, std::function<bool()> keepGoing, std::function<bool()> stopAsked)
+    : keepGoing_(std::move(keepGoing)), stopAsked_(std::move(stopAsked)) {
+    inline_ = std::make_unique<Writer>();
+    inline_->queue = this;
+    here_ = writers <= 0;
+    if (here_) return;
+    batch_.reserve(kBatchSteps);
+    for (int n = 0; n < writers; ++n) {
+        writers_.push_back(std::make_unique<Writer>());
+        writers_.back()->queue = this;
+    }
+    for (auto& writer : writers_) {
+        Writer& w = *writer;
+        w.thread = std::thread([this, &w] { Run(w); });
+    }
+}
+
+PieceQueue::~PieceQueue() {
+    if (open_) Abandon();
+    for (auto& writer : writers_) {
+        {
+            std::lock_guard<std::mutex> lock(writer->mutex);
+            writer->quit = true;
+        }
+        writer->wake.notify_one();
+    }
+    for (auto& writer : writers_) writer->thread.join();
+}
+
+void PieceQueue::Run(Writer& writer) {
+#ifndef _WIN32
+    // Signals are the run's thread's to handle: it stops the run at a piece's edge.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+#endif
+    for (;;) {
+        Batch batch;
+        {
+            std::unique_lock<std::mutex> lock(writer.mutex);
+            writer.wake.wait(lock, [&] { return writer.quit || !writer.batches.empty(); });
+            if (writer.batches.empty()) return;
+            batch = std::move(writer.batches.front());
+            writer.batches.pop_front();
+        }
+        std::size_t bytes = 0;
+        for (Op& op : batch) {
+            // The outcome is filled here, and told below under the lock.
+            writer.DoSafely(op, op.slot ? op.slot->outcome : writer.unused);
+            bytes += op.data.size();
+        }
+        {
+            std::lock_guard<std::mutex> lock(doneMutex_);
+            bytesInFlight_ -= bytes;
+            for (const Op& op : batch) {
+                if (op.slot) op.slot->done = true;
+            }
+        }
+        doneChanged_.notify_all();
+    }
+}
+
+void PieceQueue::Open(const std::filesystem::path& target, const FileIdentitySet& sources) {
+    if (open_) Abandon();
+    open_ = true;
+    Op op;
+    op.kind = Op::Kind::Open;
+    op.piece = nextPiece_++;
+    op.path = target;
+    op.sources = &sources;
+    Add(std::move(op));
+}
+
+void PieceQueue::OpenTemporary(const std::filesystem::path& folder) {
+    if (open_) Abandon();
+    open_ = true;
+    Op op;
+    op.kind = Op::Kind::OpenTemporary;
+    op.piece = nextPiece_++;
+    op.path = folder.empty() ? std::filesystem::path(".") : folder;
+    Add(std::move(op));
+}
+
+void PieceQueue::Name(const std::filesystem::path& target) {
+    Op op;
+    op.kind = Op::Kind::Name;
+    op.path = target;
+    Add(std::move(op));
+}
+
+void PieceQueue::Append(TextView units) {
+    if (!open_ || units.empty()) return;
+    if (WrittenHere([&](PieceWriter& writer, Failure& failure) { return writer.Append(units, failure); })) return;
+    Op op;
+    op.kind = Op::Kind::Units;
+    Gather(std::move(op), {reinterpret_cast<const char*>(units.data()), units.size() * sizeof(char16_t)});
+}
+
+void PieceQueue::Append(std::string_view bytes, const ByteUtf8Forms& forms) {
+    if (!open_ || bytes.empty()) return;
+    if (WrittenHere([&](PieceWriter& writer, Failure& failure) { return writer.Append(bytes, forms, failure); })) {
+        return;
+    }
+    Op op;
+    op.kind = Op::Kind::Bytes;
+    op.forms = &forms;
+    Gather(std::move(op), bytes);
+}
+
+void PieceQueue::AppendFrom(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size) {
+    if (!open_ || size == 0) return;
+    if (WrittenHere(
+            [&](PieceWriter& writer, Failure& failure) { return writer.AppendFrom(*source, offset, size, failure); })) {
+        return;
+    }
+    GatherRange(false, source, offset, size);
+}
+
+void PieceQueue::AppendUtf16From(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
+                                 std::uint64_t size) {
+    if (!open_ || size == 0) return;
+    if (WrittenHere([&](PieceWriter& writer, Failure& failure) {
+            return writer.AppendUtf16From(*source, offset, size, failure);
+        })) {
+        return;
+    }
+    GatherRange(true, source, offset, size);
+}
+
+void PieceQueue::GatherRange(bool utf16, const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
+                             std::uint64_t size) {
+    Op op;
+    op.kind = utf16 ? Op::Kind::Utf16Range : Op::Kind::Range;
+    op.source = source;
+    op.offset = offset;
+    op.size = size;
+    Gather(std::move(op), {});
+}
+
+// Writes part of the current piece on this thread, when the queue writes here.
+template <class Write>
+bool PieceQueue::WrittenHere(Write write) {
+    if (!here_) return false;
+    Writer& here = *inline_;
+    if (!here.failed && !here.stopped && !write(here.writer, here.failure)) here.Fail();
+    return true;
+}
+
+// Gathers part of the current piece (`data` its bytes, if any), as more of
+// the last step gathered where it continues that step.
+void PieceQueue::Gather(Op op, std::string_view data) {
+    if (!data.empty()) WaitForRoom();
+    Op* last = batch_.empty() ? nullptr : &batch_.back();
+    const bool continues = last != nullptr && last->kind == op.kind && last->forms == op.forms &&
+                           last->source == op.source && last->offset + last->size == op.offset;
+    if (!continues) {
+        op.data.assign(data);
+        Add(std::move(op));
+        return;
+    }
+    last->data.append(data);
+    last->size += op.size;
+    batchBytes_ += data.size();
+    batchWork_ += data.size() + op.size;
+    if (batchWork_ >= kBatchBytes) Send();
+}
+
+void PieceQueue::Commit(const std::filesystem::path* target, const FileIdentitySet& sources) {
+    if (!open_) return;
+    Op op;
+    op.kind = Op::Kind::Commit;
+    if (target) op.path = *target;
+    op.sources = &sources;
+    End(std::move(op));
+}
+
+void PieceQueue::Abandon() {
+    if (!open_) return;
+    Op op;
+    op.kind = Op::Kind::Abandon;
+    End(std::move(op));
+}
+
+// A step of the current piece: done at once, or gathered for its writer.
+void PieceQueue::Add(Op op) {
+    if (here_) {
+        Outcome unused;
+        inline_->DoSafely(op, unused);
+        return;
+    }
+    if (current_ == nullptr) {
+        current_ = writers_[next_].get();
+        next_ = (next_ + 1) % writers_.size();
+    }
+    batchBytes_ += op.data.size();
+    batchWork_ += op.data.size() + op.size;
+    batch_.push_back(std::move(op));
+    if (batchWork_ >= kBatchBytes) Send();
+}
+
+// The last step of the current piece, which gives its outcome.
+void PieceQueue::End(Op op) {
+    open_ = false;
+    slots_.emplace_back();
+    Slot& slot = slots_.back();
+    if (here_) {
+        inline_->DoSafely(op, slot.outcome);
+        slot.done = true;
+        return;
+    }
+    op.slot = &slot;
+    Add(std::move(op));
+    // A long piece's writer is free for the next soonest; small ones go
+    // to the writers by turns, a batch at a time.
+    const bool sentInParts = sentInParts_;
+    sentInParts_ = false;
+    if (sentInParts || ++batchPieces_ >= kBatchPieces) Send();
+}
+
+// Hands the gathered steps to the current piece's writer.
+void PieceQueue::Send() {
+    if (batch_.empty() || current_ == nullptr) return;
+    {
+        std::lock_guard<std::mutex> lock(doneMutex_);
+        bytesInFlight_ += batchBytes_;
+    }
+    {
+        std::lock_guard<std::mutex> lock(current_->mutex);
+        current_->batches.push_back(std::move(batch_));
+    }
+    current_->wake.notify_one();
+    batch_ = Batch();
+    batch_.reserve(kBatchSteps);
+    batchBytes_ = 0;
+    batchWork_ = 0;
+    batchPieces_ = 0;
+    if (open_) {
+        sentInParts_ = true;
+    } else {
+        current_ = nullptr;
+    }
+}
+
+// Waits while the writers hold as much as they may.
+void PieceQueue::WaitForRoom() {
+    std::unique_lock<std::mutex> lock(doneMutex_);
+    WaitUntil(lock, [&] { return bytesInFlight_ + batchBytes_ < kMaxBytesInFlight; });
+}
+
+// Asks keepGoing_ every kAskEvery of waiting, also over many short waits in a row.
+template <class Ready>
+void PieceQueue::WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready) {
+    constexpr auto kAskEvery = std::chrono::milliseconds(20);
+    using Clock = std::chrono::steady_clock;
+    if (!waiting_) lastAsked_ = Clock::now();
+    waiting_ = true;
+    while (!ready()) {
+        doneChanged_.wait_until(lock, lastAsked_ + kAskEvery);
+        if (ready() || Clock::now() < lastAsked_ + kAskEvery) continue;
+        lastAsked_ = Clock::now();
+        if (stop_.load() || !keepGoing_) continue;
+        lock.unlock();
+        const bool goOn = keepGoing_();
+        lock.lock();
+        if (!goOn) stop_.store(true);
+    }
+}
+
+void PieceQueue::Stop() { stop_.store(true); }
+
+void PieceQueue::WriteHere(bool here) {
+    if (open_ || !slots_.empty()) return;
+    here_ = here || writers_.empty();
+}
+
+bool PieceQueue::Stopping() const { return stop_.load() || (stopAsked_ && stopAsked_()); }
+
+// Pieces are published out of order on several writers. Once the run stops,
+// a piece is published only if one after it was: so the pieces published are
+// the first ones, with no gap but failures, and the rest are dropped.
+bool PieceQueue::MayPublish(std::uint64_t piece) {
+    std::lock_guard<std::mutex> lock(publishMutex_);
+    if (Stopping() && piece >= publishedBelow_) return false;
+    publishedBelow_ = std::max(publishedBelow_, piece + 1);
+    return true;
+}
+
+bool PieceQueue::KeepWriting(std::uint64_t piece) {
+    if (!Stopping()) return true;
+    std::lock_guard<std::mutex> lock(publishMutex_);
+    return piece < publishedBelow_;
+}
+
+bool PieceQueue::TakeOutcome(Outcome& outcome, bool wait) {
+    if (slots_.empty()) return false;
+    Slot& oldest = slots_.front();
+    if (!here_) {
+        if (wait) Send();
+        std::unique_lock<std::mutex> lock(doneMutex_);
+        if (!oldest.done) {
+            if (!wait) return false;
+            WaitUntil(lock, [&] { return oldest.done; });
+        }
+    }
+    outcome = std::move(oldest.outcome);
+    slots_.pop_front();
+    // Taking outcomes without waiting ends a stretch of waiting.
+    if (!wait) waiting_ = false;
+    return true;
+}
+
+}  // namespace partwright

@@ -1,0 +1,153 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "engine/files/file_identity.h"
+#include "engine/read/byte_coding.h"
+#include "partwright/failure.h"
+#include "partwright/text.h"
+
+namespace partwright {
+
+class NativeFile;
+class PieceWriter;
+
+// Writes pieces through PieceWriter on threads of its own, so that creating,
+// filling and naming files goes on while the run cuts the next pieces. The
+// run's thread hands over the steps of one piece at a time; each piece is
+// written whole by one writer, and the outcomes come back in the order the
+// pieces were handed over. What is handed over and not yet written is held
+// in copies of at most kMaxBytesInFlight bytes: the run's thread waits when
+// there is more. With no writer threads, every step is done at once on the
+// calling thread, and an outcome is known as soon as its piece ends.
+class PieceQueue {
+public:
+    // How a piece ended.
+    struct Outcome {
+        bool committed = false;      // ended by Commit (else Abandon)
+        bool written = false;        // committed and published whole under its name
+        bool replacedOlder = false;  // written in the place of a file of its name
+        bool hadFile = false;        // abandoned, or dropped by a stop, with a file of it open
+        bool dropped = false;        // not written because the run was stopping
+        std::optional<Failure> failure;
+    };
+
+    static constexpr std::size_t kMaxBytesInFlight = std::size_t{8} << 20;
+
+    // `writers` threads; 0 writes on the calling thread. While the calling
+    // thread waits for the writers, it calls `keepGoing` every few
+    // milliseconds; once that gives false, the queue stops (see Stop). The
+    // writers call `stopAsked`, which must be safe on any thread, before
+    // every step: once it gives true, they stop as Stop makes them.
+    PieceQueue(int writers, std::function<bool()> keepGoing, std::function<bool()> stopAsked);
+    ~PieceQueue();  // abandons a piece in progress and waits for the rest
+    PieceQueue(const PieceQueue&) = delete;
+    PieceQueue& operator=(const PieceQueue&) = delete;
+
+    // The steps of one piece, as PieceWriter's; a step after a failure does
+    // nothing, and the failure comes with the piece's outcome.
+    void Open(const std::filesystem::path& target, const FileIdentitySet& sources);
+    void OpenTemporary(const std::filesystem::path& folder);
+    // The name of a piece opened with OpenTemporary is known: a failure so far is the named piece's.
+    void Name(const std::filesystem::path& target);
+    void Append(TextView units);
+    // `forms` must stay as they are until the piece's outcome is taken.
+    void Append(std::string_view bytes, const ByteUtf8Forms& forms);
+    // `size` bytes of `source` from `offset` on, which are already what the
+    // piece holds: the writer reads them itself, so they are held nowhere.
+    void AppendFrom(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size);
+    // As AppendFrom, for `size` bytes of UTF-16LE units, which the writer encodes.
+    void AppendUtf16From(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size);
+    // Ends the piece: published under the name given to Open, or under `target` when not null.
+    void Commit(const std::filesystem::path* target, const FileIdentitySet& sources);
+    // Ends the piece, leaving nothing of it.
+    void Abandon();
+    // Pieces not published yet are dropped, leaving nothing of them, and so
+    // is every piece handed over from now on (Outcome::dropped).
+    void Stop();
+
+    // From the next piece on, pieces are written on the calling thread
+    // (`here`), or on the writer threads where there are any. Nothing
+    // changes while a piece is open or an outcome is not taken.
+    void WriteHere(bool here);
+
+    // Stop was called, or stopAsked says so.
+    [[nodiscard]] bool Stopping() const;
+    // Whether a writer may publish the piece numbered `piece`, or go on writing it.
+    [[nodiscard]] bool MayPublish(std::uint64_t piece);
+    [[nodiscard]] bool KeepWriting(std::uint64_t piece);
+
+    // A piece was opened and not ended yet.
+    [[nodiscard]] bool pieceOpen() const { return open_; }
+    // Pieces ended whose outcome is not taken yet.
+    [[nodiscard]] std::size_t piecesEnded() const { return slots_.size(); }
+
+    // Takes the outcome of the oldest piece ended: false when there is none,
+    // or, without `wait`, when it is still being written.
+    [[nodiscard]] bool TakeOutcome(Outcome& outcome, bool wait);
+
+private:
+    struct Op;
+    struct Writer;
+    struct Slot {
+        bool done = false;  // under doneMutex_
+        Outcome outcome;
+    };
+    using Batch = std::vector<Op>;
+
+    void Add(Op op);
+    void Gather(Op op, std::string_view data);
+    // Gathers a range of the source: UTF-16 units (`utf16`) or bytes as they are written.
+    void GatherRange(bool utf16, const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
+                     std::uint64_t size);
+    template <class Write>
+    bool WrittenHere(Write write);
+    void End(Op op);
+    void Send();
+    void WaitForRoom();
+    // Waits on doneChanged_ until `ready`, asking keepGoing_ every few milliseconds.
+    template <class Ready>
+    void WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready);
+    void Run(Writer& writer);
+
+    std::vector<std::unique_ptr<Writer>> writers_;
+    std::unique_ptr<Writer> inline_;  // writes on the calling thread while here_
+    bool here_ = true;
+    // The run's thread only.
+    std::deque<Slot> slots_;       // of pieces ended, oldest first
+    Batch batch_;                  // steps of the current piece not handed over yet
+    std::size_t batchBytes_ = 0;   // held in batch_
+    std::uint64_t batchWork_ = 0;  // to write in batch_, read from sources too
+    std::size_t batchPieces_ = 0;  // pieces ended in batch_
+    bool sentInParts_ = false;     // part of the current piece was handed over
+    Writer* current_ = nullptr;    // the writer of the current piece
+    std::size_t next_ = 0;         // the writer of the next piece
+    bool open_ = false;
+    // Shared with the writers.
+    std::mutex doneMutex_;
+    std::condition_variable doneChanged_;
+    std::size_t bytesInFlight_ = 0;  // under doneMutex_
+    std::atomic<bool> stop_{false};
+    std::mutex publishMutex_;
+    std::uint64_t publishedBelow_ = 0;  // under publishMutex_: 1 + the last piece let publish
+    std::uint64_t nextPiece_ = 0;       // the run's thread's: the number of the next piece opened
+    std::function<bool()> keepGoing_;
+    // The run's thread's: whether it has been waiting since keepGoing_ was last asked, and when that was.
+    bool waiting_ = false;
+    std::chrono::steady_clock::time_point lastAsked_;
+    std::function<bool()> stopAsked_;
+};
+
+}  // namespace partwright

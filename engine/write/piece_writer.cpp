@@ -1,0 +1,411 @@
+#include "engine/write/piece_writer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#include "engine/files/native_file.h"
+#include "engine/files/page_buffer.h"
+#include "engine/name/temporary_name.h"
+#include "engine/read/byte_coding.h"
+#include "engine/read/cesu8.h"
+#include "partwright/path_text.h"
+#include "partwright/pieces_in_progress.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace partwright {
+
+namespace {
+
+// Large enough that write calls cost little next to the encoding, small
+// enough to stay in cache.
+constexpr std::size_t kFlushBytes = 256 * 1024;
+// Units encoded per step, so the buffer never holds much more than kFlushBytes.
+constexpr std::size_t kEncodeUnits = 32 * 1024;
+// Runs of ASCII bytes at least this long are written without being buffered.
+constexpr std::size_t kWriteThroughBytes = 16 * 1024;
+// Fresh temporary names tried before giving up.
+constexpr int kNameAttempts = 16;
+
+constexpr const char* kIsSourceReason = "it is a source of this run";
+constexpr const char* kNotAFileReason = "the name leads to a device or a pipe, not a file";
+constexpr const char* kTemporaryNameReason = "names that start with \".partwright-\" are kept for temporary files";
+
+// A name the platform would turn into something other than a plain file, so
+// that the piece's bytes would vanish, or one kept for temporary files;
+// nullptr when the name is fine.
+const char* RefusedNameReason(const std::filesystem::path& target) {
+#ifdef _WIN32
+    // "a:b.txt" writes a hidden data stream "b.txt" of a file "a".
+    if (target.filename().native().find(L':') != std::wstring::npos) {
+        return "a \":\" in a file name makes a hidden data stream, not a file";
+    }
+#endif
+    if (IsTemporaryName(target)) {
+        return kTemporaryNameReason;
+    }
+    return nullptr;
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& target) {
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    return folder;
+}
+
+// Named temporary files in use, where a signal handler can find them: a
+// handler may neither lock nor allocate. A slot is 0 (free), 1 (being
+// filled) or 2 (holds a name to remove).
+struct TrackedName {
+    std::atomic<int> state{0};
+    char path[4096] = {};
+};
+constexpr int kTrackedSlots = 8;
+// Zeroed before the program starts, with no code run for it at start.
+constinit TrackedName tracked[kTrackedSlots];
+
+int Track([[maybe_unused]] const std::filesystem::path& name) {
+#ifndef _WIN32
+    const std::string& bytes = name.native();
+    if (bytes.size() >= sizeof tracked[0].path) return -1;
+    for (int slot = 0; slot < kTrackedSlots; ++slot) {
+        int expected = 0;
+        if (tracked[slot].state.compare_exchange_strong(expected, 1)) {
+            std::memcpy(tracked[slot].path, bytes.c_str(), bytes.size() + 1);
+            tracked[slot].state.store(2);
+            return slot;
+        }
+    }
+#endif
+    return -1;
+}
+
+void Untrack(int slot) {
+    if (slot >= 0) tracked[slot].state.store(0);
+}
+
+}  // namespace
+
+void RemovePiecesInProgress() noexcept {
+#ifndef _WIN32
+    for (TrackedName& name : tracked) {
+        if (name.state.load() == 2) (void)::unlink(name.path);
+    }
+#endif
+}
+
+struct PieceWriter::Impl {
+    bool replaced = false;  // the last published piece took the place of a file or link
+    NativeFile file;
+    std::filesystem::path target;     // empty while the piece has no name
+    std::filesystem::path temporary;  // the temporary file's name; empty when it has none
+    int trackedSlot = -1;
+    const FileIdentitySet* sources = nullptr;
+    // Allocated once and never resized, so the steady state allocates nothing;
+    // left unfilled, so a run that writes straight from the read buffer never
+    // touches most of its pages.
+    PageBuffer<char> buffer{kFlushBytes + 3 * kEncodeUnits};
+    std::size_t used = 0;
+    PageBuffer<char16_t> sourceUnits;  // UTF-16 units read from a source; allocated on first use
+    // The folder of the last piece, held open, and its path's text up to and
+    // with a last separator: pieces that go to one folder build its path and
+    // open it once.
+    NativeFolder folder;
+    std::filesystem::path::string_type folderKey;
+
+    const NativeFolder& FolderFor(const std::filesystem::path& target) {
+        const std::filesystem::path::string_type& whole = target.native();
+        const std::size_t keyLength = FolderTextLength(target);
+        if (folder.path().empty() || folderKey.size() != keyLength || whole.compare(0, keyLength, folderKey) != 0) {
+            folder.Use(FolderOf(target));
+            folderKey.assign(whole, 0, keyLength);
+        }
+        return folder;
+    }
+
+    // As FolderFor, for the folder itself.
+    const NativeFolder& FolderAt(const std::filesystem::path& path) {
+        std::filesystem::path::string_type key = path.native();
+        key += std::filesystem::path::preferred_separator;
+        if (folder.path().empty() || key != folderKey) {
+            folder.Use(path);
+            folderKey = std::move(key);
+        }
+        return folder;
+    }
+
+    // Ends the open piece after a failure: nothing of it stays behind.
+    bool Fail(Failure::Kind kind, const std::filesystem::path& path, std::string reason, Failure& failure) {
+        failure = Failure{kind, path, std::move(reason)};
+        Drop();
+        return false;
+    }
+
+    // Closes and removes the temporary file; false when none was open.
+    bool Drop() {
+        const bool open = file.isOpen();
+        file.Close();
+        ForgetTemporary(true);
+        used = 0;
+        return open;
+    }
+
+    void ForgetTemporary(bool remove) {
+        if (temporary.empty()) return;
+        if (remove) RemoveFile(temporary);
+        Untrack(trackedSlot);
+        trackedSlot = -1;
+        temporary.clear();
+    }
+
+    void SetTemporary(std::filesystem::path name) {
+        temporary = std::move(name);
+        if (!temporary.empty()) trackedSlot = Track(temporary);
+    }
+
+    bool Start(const NativeFolder& in, const std::filesystem::path& failurePath, Failure& failure) {
+        Drop();
+        std::filesystem::path name;
+        std::string reason;
+        if (!file.CreateTemporary(in, name, reason)) {
+            failure = Failure{Failure::Kind::WritePiece, failurePath,
+                              "cannot create a temporary file in " + Utf8(in.path()) + ": " + reason};
+            return false;
+        }
+        SetTemporary(std::move(name));
+        return true;
+    }
+
+    static std::string Utf8(const std::filesystem::path& path) {
+        const std::u8string bytes = path.u8string();
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    const std::filesystem::path& FailurePath() const { return target; }
+
+    bool Flush(Failure& failure) {
+        std::string reason;
+        if (used > 0 && !file.Write(buffer.data(), used, reason)) {
+            return Fail(Failure::Kind::WritePiece, FailurePath(), reason, failure);
+        }
+        used = 0;
+        return true;
+    }
+
+    // Encodes `units` into the buffer in steps, flushing as it fills.
+    template <class View, class Encoder>
+    bool Encode(View units, Failure& failure, Encoder encode) {
+        if (!file.isOpen()) {
+            failure = Failure{Failure::Kind::WritePiece, FailurePath(), "no piece is open"};
+            return false;
+        }
+        while (!units.empty()) {
+            const std::size_t step = std::min(units.size(), kEncodeUnits);
+            used = static_cast<std::size_t>(encode(units.substr(0, step), buffer.data() + used) - buffer.data());
+            units.remove_prefix(step);
+            if (used >= kFlushBytes && !Flush(failure)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Whether a piece may take the place of what is called `target` now: a
+    // file or a link, but not a folder, a device or a source of the run
+    // (through whatever link or spelling leads to it).
+    bool MayReplace(Failure& failure) {
+        switch (KindOfName(target)) {
+        case NameKind::Folder: return Fail(Failure::Kind::WritePiece, target, kIsAFolder, failure);
+        case NameKind::Other: return Fail(Failure::Kind::WritePiece, target, kNotAFileReason, failure);
+        case NameKind::Free: return true;  // nothing there, so no source either
+        case NameKind::File:
+        case NameKind::Link: break;
+        }
+        replaced = true;
+        if (sources != nullptr) {
+            if (const auto identity = IdentityOf(target); identity && sources->Contains(*identity)) {
+                return Fail(Failure::Kind::TargetIsSource, target, kIsSourceReason, failure);
+            }
+        }
+        return true;
+    }
+
+    // Gives a file without a name a temporary one, so that it can be renamed over a taken name.
+    bool NameTheUnnamed(Failure& failure) {
+        const NativeFolder& in = FolderFor(target);
+        std::string reason;
+        for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+            std::filesystem::path name = TemporaryName(in.path());
+            bool taken = false;
+            if (file.LinkAs(in, name, taken, reason)) {
+                SetTemporary(std::move(name));
+                return true;
+            }
+            if (!taken) break;
+        }
+        return Fail(Failure::Kind::WritePiece, target, "cannot name its temporary file: " + reason, failure);
+    }
+
+    // Flushes, closes and gives the piece its name `target`.
+    bool Publish(Failure& failure) {
+        replaced = false;
+        if (!file.isOpen()) {
+            failure = Failure{Failure::Kind::WritePiece, target, "no piece is open"};
+            return false;
+        }
+        if (const char* refused = RefusedNameReason(target)) {
+            return Fail(Failure::Kind::WritePiece, target, refused, failure);
+        }
+        if (!Flush(failure)) return false;
+        std::string reason;
+        bool taken = false;
+#ifdef _WIN32
+        // A device name such as "nul.txt" is not caught by a failing move: check first.
+        taken = true;
+        if (!MayReplace(failure)) return false;
+#else
+        if (temporary.empty()) {
+            // The usual case, a free name: one call makes the whole piece appear.
+            if (file.LinkAs(FolderFor(target), target, taken, reason)) {
+                if (!file.Close(reason)) {
+                    RemoveFile(target);
+                    return Fail(Failure::Kind::WritePiece, target, reason, failure);
+                }
+                return true;
+            }
+            if (!taken) return Fail(Failure::Kind::WritePiece, target, reason, failure);
+            if (!MayReplace(failure) || !NameTheUnnamed(failure)) return false;
+        }
+#endif
+        if (!file.Close(reason)) {
+            return Fail(Failure::Kind::WritePiece, target, reason, failure);
+        }
+        if (!taken) {
+            if (RenameIfFree(temporary, target, taken, reason)) {
+                ForgetTemporary(false);
+                return true;
+            }
+            if (!taken) return Fail(Failure::Kind::WritePiece, target, reason, failure);
+            if (!MayReplace(failure)) return false;
+        }
+        if (!RenameReplacing(temporary, target, reason)) {
+            return Fail(Failure::Kind::WritePiece, target, reason, failure);
+        }
+        ForgetTemporary(false);
+        return true;
+    }
+};
+
+PieceWriter::PieceWriter() : impl_(std::make_unique<Impl>()) {}
+PieceWriter::~PieceWriter() { Abandon(); }
+
+bool PieceWriter::Open(const std::filesystem::path& target, const FileIdentitySet& sources, Failure& failure) {
+    Abandon();
+    if (const char* refused = RefusedNameReason(target)) {
+        failure = Failure{Failure::Kind::WritePiece, target, refused};
+        return false;
+    }
+    impl_->target = target;
+    impl_->sources = &sources;
+    return impl_->Start(impl_->FolderFor(target), target, failure);
+}
+
+bool PieceWriter::OpenTemporary(const std::filesystem::path& folder, Failure& failure) {
+    Abandon();
+    impl_->target.clear();
+    impl_->sources = nullptr;
+    return impl_->Start(impl_->FolderAt(folder.empty() ? std::filesystem::path(".") : folder), folder, failure);
+}
+
+bool PieceWriter::Append(TextView units, Failure& failure) {
+    return impl_->Encode(units, failure, [](TextView step, char* out) { return EncodeCesu8(step, out); });
+}
+
+bool PieceWriter::Append(std::string_view bytes, const ByteUtf8Forms& forms, Failure& failure) {
+    // A long run of ASCII, or of bytes that are already UTF-8, goes to the
+    // file from where it lies, sparing a copy through the buffer.
+    if (bytes.size() >= kWriteThroughBytes && impl_->file.isOpen() && (forms.verbatim || IsAscii(bytes))) {
+        std::string reason;
+        if (!impl_->Flush(failure)) {
+            return false;
+        }
+        if (!impl_->file.Write(bytes.data(), bytes.size(), reason)) {
+            return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(), reason, failure);
+        }
+        return true;
+    }
+    if (forms.verbatim) {
+        return impl_->Encode(bytes, failure, [](std::string_view step, char* out) {
+            std::memcpy(out, step.data(), step.size());
+            return out + step.size();
+        });
+    }
+    return impl_->Encode(bytes, failure,
+                         [&forms](std::string_view step, char* out) { return EncodeBytesUtf8(step, forms, out); });
+}
+
+bool PieceWriter::AppendFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size, Failure& failure) {
+    if (!impl_->file.isOpen()) {
+        failure = Failure{Failure::Kind::WritePiece, impl_->FailurePath(), "no piece is open"};
+        return false;
+    }
+    if (!impl_->Flush(failure)) return false;
+    std::string reason;
+    bool cutShort = false;
+    if (!impl_->file.AppendFrom(source, offset, size, cutShort, reason)) {
+        return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(),
+                           cutShort ? "its source became shorter while it was split" : reason, failure);
+    }
+    return true;
+}
+
+bool PieceWriter::AppendUtf16From(const NativeFile& source, std::uint64_t offset, std::uint64_t size,
+                                  Failure& failure) {
+    PageBuffer<char16_t>& units = impl_->sourceUnits;
+    if (units.size() == 0) units = PageBuffer<char16_t>(kEncodeUnits);
+    char* const room = reinterpret_cast<char*>(units.data());
+    const std::size_t roomBytes = units.size() * sizeof(char16_t);
+    while (size > 0) {
+        // At the offset's place in a page, so that the reads after the first start on one (see PageBuffer).
+        const auto lead = static_cast<std::size_t>(offset % kPageBytes) & ~std::size_t{1};
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size, roomBytes - lead));
+        std::string reason;
+        std::size_t got = 0;
+        if (!source.ReadAt(offset, room + lead, want, got, reason) || got < want) {
+            return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(),
+                               got < want && reason.empty() ? "its source became shorter while it was split" : reason,
+                               failure);
+        }
+        if (!Append(TextView(units.data() + lead / 2, want / 2), failure)) return false;
+        offset += want;
+        size -= want;
+    }
+    return true;
+}
+
+bool PieceWriter::Commit(Failure& failure) {
+    if (impl_->target.empty()) {
+        failure = Failure{Failure::Kind::WritePiece, {}, "the piece has no name"};
+        impl_->Drop();
+        return false;
+    }
+    return impl_->Publish(failure);
+}
+
+bool PieceWriter::CommitAs(const std::filesystem::path& target, const FileIdentitySet& sources, Failure& failure) {
+    impl_->target = target;
+    impl_->sources = &sources;
+    return impl_->Publish(failure);
+}
+
+bool PieceWriter::Abandon() { return impl_->Drop(); }
+
+bool PieceWriter::isOpen() const { return impl_->file.isOpen(); }
+
+bool PieceWriter::ReplacedOlder() const { return impl_->replaced; }
+
+}  // namespace partwright
