@@ -21,7 +21,7 @@ private:
     const std::vector<std::filesystem::path>& paths_;
 };
 
-// Set by a signal handler and read by the run's threads.
+// Set by a signal handler and read at the run's yields, on its own thread.
 std::atomic<int> stopRequested{0};
 static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
 

@@ -29,9 +29,7 @@ void WriteLine(std::FILE* stream, const std::string& line) {
 ConsoleHost::ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress, const std::atomic<int>* stop)
     : out_(out), err_(err), quiet_(quiet), showProgress_(showProgress && !quiet), stop_(stop) {}
 
-bool ConsoleHost::Yield() { return !StopRequested(); }
-
-bool ConsoleHost::StopRequested() const { return stop_ != nullptr && stop_->load() != 0; }
+bool ConsoleHost::Yield() { return stop_ == nullptr || stop_->load() == 0; }
 
 void ConsoleHost::ShowNotice(Notice notice, const std::filesystem::path& source) {
     switch (notice) {

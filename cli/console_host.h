@@ -18,8 +18,8 @@ public:
     // (set by a signal handler), the run stops at its next yield point.
     ConsoleHost(std::FILE* out, std::FILE* err, bool quiet, bool showProgress, const std::atomic<int>* stop = nullptr);
 
+    // False once `stop` is set: that asks the run to stop.
     bool Yield() override;
-    [[nodiscard]] bool StopRequested() const override;
 
     void ShowNotice(Notice notice, const std::filesystem::path& source) override;
     void ReportFailure(const Failure& failure) override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <stop_token>
 
 #include "engine/files/file_identity.h"
 #include "partwright/failure.h"
@@ -21,6 +22,17 @@ struct RunContext {
     // Settles the pieces still being written, so that what is reported next
     // comes after them.
     std::function<void()> settle;
+    // The run's one way to stop: the host asks for it by returning false from
+    // Yield, and the cutting, the sink and the writers read it. The report
+    // says the run stopped when it ends.
+    std::stop_source stop;
+
+    // A yield point: false once a stop is requested, by the host now or before.
+    [[nodiscard]] bool Yield() {
+        if (stop.stop_requested()) return false;
+        if (!host.Yield()) stop.request_stop();
+        return !stop.stop_requested();
+    }
 
     void Fail(const Failure& failure) {
         if (settle) settle();

@@ -64,21 +64,11 @@ int DefaultWriterThreads() {
 
 RunSink::RunSink(RunContext& run)
     : run_(run),
-      queue_(
-          WriterThreads(run.options),
-          [this] {
-              if (run_.report.stopped || !run_.host.Yield()) {
-                  run_.report.stopped = true;
-                  return false;
-              }
-              return true;
-          },
-          [this] { return run_.host.StopRequested(); }),
+      queue_(WriterThreads(run.options), run.stop.get_token(), [this] { (void)run_.Yield(); }),
       threaded_(WriterThreads(run.options) > 0) {}
 
 void RunSink::Stop() {
-    run_.report.stopped = true;
-    queue_.Stop();
+    run_.stop.request_stop();
     if (Abandon()) run_.report.pieceRemoved = true;
     Settle();
 }
@@ -134,7 +124,7 @@ void RunSink::SetHeader(std::string header) { headerBytes_ = std::move(header); 
 
 bool RunSink::BeginPiece() {
     ResetPiece();
-    if (run_.report.stopped || !run_.host.Yield()) {
+    if (!run_.Yield()) {
         Stop();
         return false;
     }

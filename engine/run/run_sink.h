@@ -85,8 +85,9 @@ public:
     // no piece was being written.
     bool Abandon();
 
-    // The run stops: the piece in progress and the pieces handed to the
-    // writers and not yet written are dropped, leaving nothing of them.
+    // The run stops (its stop is requested, if it was not yet): the piece in
+    // progress and the pieces handed to the writers and not yet written are
+    // dropped, leaving nothing of them.
     void Stop();
 
     // Waits for every piece handed to the writers and settles its outcome:

@@ -165,7 +165,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
     std::basic_string_view<Unit> units;
     bool endsBlock = false;
     for (;;) {
-        if (run.report.stopped || !run.host.Yield()) {
+        if (!run.Yield()) {
             sink.Stop();
             return Outcome::Stopped;
         }
@@ -317,12 +317,12 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
 
     Progress progress;
     progress.fileCount = count;
-    RunContext run{settings, host, options, identities, report, progress, options.lineEnd, {}};
+    RunContext run{settings, host, options, identities, report, progress, options.lineEnd, {}, {}};
     RunSink sink(run);
     run.settle = [&sink] { sink.Settle(); };
     for (int position = 1; position <= count; ++position) {
         progress.fileIndex = position;
-        if (report.stopped || !host.Yield()) {
+        if (!run.Yield()) {
             sink.Stop();
             break;
         }
@@ -331,6 +331,7 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
         if (SplitSource(run, sink, sources.At(position)) == Outcome::Stopped) break;
     }
     sink.Settle();
+    report.stopped = run.stop.stop_requested();
     return report;
 }
 

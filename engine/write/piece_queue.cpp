@@ -154,8 +154,8 @@ struct PieceQueue::Writer {
     }
 };
 
-PieceQueue::PieceQueue(int writers, std::function<bool()> keepGoing, std::function<bool()> stopAsked)
-    : keepGoing_(std::move(keepGoing)), stopAsked_(std::move(stopAsked)) {
+PieceQueue::PieceQueue(int writers, std::stop_token stop, std::function<void()> whileWaiting)
+    : stop_(std::move(stop)), whileWaiting_(std::move(whileWaiting)) {
     inline_ = std::make_unique<Writer>();
     inline_->queue = this;
     here_ = writers <= 0;
@@ -403,7 +403,7 @@ void PieceQueue::WaitForRoom() {
     WaitUntil(lock, [&] { return bytesInFlight_ + batchBytes_ < kMaxBytesInFlight; });
 }
 
-// Asks keepGoing_ every kAskEvery of waiting, also over many short waits in a row.
+// Calls whileWaiting_ every kAskEvery of waiting, also over many short waits in a row.
 template <class Ready>
 void PieceQueue::WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready) {
     constexpr auto kAskEvery = std::chrono::milliseconds(20);
@@ -414,22 +414,17 @@ void PieceQueue::WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready) {
         doneChanged_.wait_until(lock, lastAsked_ + kAskEvery);
         if (ready() || Clock::now() < lastAsked_ + kAskEvery) continue;
         lastAsked_ = Clock::now();
-        if (stop_.load() || !keepGoing_) continue;
+        if (stop_.stop_requested() || !whileWaiting_) continue;
         lock.unlock();
-        const bool goOn = keepGoing_();
+        whileWaiting_();
         lock.lock();
-        if (!goOn) stop_.store(true);
     }
 }
-
-void PieceQueue::Stop() { stop_.store(true); }
 
 void PieceQueue::WriteHere(bool here) {
     if (open_ || !slots_.empty()) return;
     here_ = here || writers_.empty();
 }
-
-bool PieceQueue::Stopping() const { return stop_.load() || (stopAsked_ && stopAsked_()); }
 
 // Pieces are published out of order on several writers. Once the run stops,
 // a piece is published only if one after it was: so the pieces published are

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -11,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string_view>
 #include <vector>
 
@@ -46,12 +46,13 @@ public:
 
     static constexpr std::size_t kMaxBytesInFlight = std::size_t{8} << 20;
 
-    // `writers` threads; 0 writes on the calling thread. While the calling
-    // thread waits for the writers, it calls `keepGoing` every few
-    // milliseconds; once that gives false, the queue stops (see Stop). The
-    // writers call `stopAsked`, which must be safe on any thread, before
-    // every step: once it gives true, they stop as Stop makes them.
-    PieceQueue(int writers, std::function<bool()> keepGoing, std::function<bool()> stopAsked);
+    // `writers` threads; 0 writes on the calling thread. Once a stop is
+    // requested on `stop`'s source, pieces not published yet are dropped,
+    // leaving nothing of them, and so is every piece handed over from then on
+    // (Outcome::dropped); the writers read the token before every step. While
+    // the calling thread waits for the writers, it calls `whileWaiting` every
+    // few milliseconds (the run yields to its host there, which may request the stop).
+    PieceQueue(int writers, std::stop_token stop, std::function<void()> whileWaiting);
     ~PieceQueue();  // abandons a piece in progress and waits for the rest
     PieceQueue(const PieceQueue&) = delete;
     PieceQueue& operator=(const PieceQueue&) = delete;
@@ -74,25 +75,20 @@ public:
     void Commit(const std::filesystem::path* target, const FileIdentitySet& sources);
     // Ends the piece, leaving nothing of it.
     void Abandon();
-    // Pieces not published yet are dropped, leaving nothing of them, and so
-    // is every piece handed over from now on (Outcome::dropped).
-    void Stop();
 
     // From the next piece on, pieces are written on the calling thread
     // (`here`), or on the writer threads where there are any. Nothing
     // changes while a piece is open or an outcome is not taken.
     void WriteHere(bool here);
 
-    // Stop was called, or stopAsked says so.
-    [[nodiscard]] bool Stopping() const;
+    // A stop was requested.
+    [[nodiscard]] bool Stopping() const { return stop_.stop_requested(); }
     // Whether a writer may publish the piece numbered `piece`, or go on writing it.
     [[nodiscard]] bool MayPublish(std::uint64_t piece);
     [[nodiscard]] bool KeepWriting(std::uint64_t piece);
 
     // A piece was opened and not ended yet.
     [[nodiscard]] bool pieceOpen() const { return open_; }
-    // Pieces ended whose outcome is not taken yet.
-    [[nodiscard]] std::size_t piecesEnded() const { return slots_.size(); }
 
     // Takes the outcome of the oldest piece ended: false when there is none,
     // or, without `wait`, when it is still being written.
@@ -117,7 +113,7 @@ private:
     void End(Op op);
     void Send();
     void WaitForRoom();
-    // Waits on doneChanged_ until `ready`, asking keepGoing_ every few milliseconds.
+    // Waits on doneChanged_ until `ready`, calling whileWaiting_ every few milliseconds.
     template <class Ready>
     void WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready);
     void Run(Writer& writer);
@@ -139,15 +135,14 @@ private:
     std::mutex doneMutex_;
     std::condition_variable doneChanged_;
     std::size_t bytesInFlight_ = 0;  // under doneMutex_
-    std::atomic<bool> stop_{false};
+    std::stop_token stop_;
     std::mutex publishMutex_;
     std::uint64_t publishedBelow_ = 0;  // under publishMutex_: 1 + the last piece let publish
     std::uint64_t nextPiece_ = 0;       // the run's thread's: the number of the next piece opened
-    std::function<bool()> keepGoing_;
-    // The run's thread's: whether it has been waiting since keepGoing_ was last asked, and when that was.
+    std::function<void()> whileWaiting_;
+    // The run's thread's: whether it has been waiting since whileWaiting_ was last called, and when that was.
     bool waiting_ = false;
     std::chrono::steady_clock::time_point lastAsked_;
-    std::function<bool()> stopAsked_;
 };
 
 }  // namespace partwright

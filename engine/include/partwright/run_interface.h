@@ -102,14 +102,12 @@ struct Progress {
 class RunHost {
 public:
     virtual ~RunHost() = default;
-    // A yield point: once per source, before every block or chunk read, and
-    // once per piece. The window processes its pending events here. Returning
-    // false stops the run at this point; a piece is never left half-written.
+    // A yield point: once per source, before every block or chunk read, once
+    // per piece, and every few milliseconds while the run waits for its
+    // writers. The window processes its pending events here. Returning false
+    // is how a host asks the run to stop: it stops at this point, is not
+    // asked again, and a piece is never left half-written.
     virtual bool Yield() { return true; }
-    // Whether a stop was asked for, as Yield returning false: the one call
-    // made from other threads too (the writers ask it before every step of a
-    // piece), so it must be safe on any thread and cheap.
-    [[nodiscard]] virtual bool StopRequested() const { return false; }
     // A message for the user, shown before the run goes on (the window waits for OK).
     virtual void ShowNotice(Notice, const std::filesystem::path& /*source*/) {}
     // A failure, as it happens; the run goes on with the next piece or source.
@@ -181,7 +179,7 @@ inline constexpr std::size_t kMaxHeaderUnits = std::size_t{1} << 20;
 
 struct RunReport {
     bool noFiles = false;       // the list was empty: nothing was done
-    bool stopped = false;       // the host asked the run to stop
+    bool stopped = false;       // the host asked the run to stop (Yield gave false)
     bool pieceRemoved = false;  // stopping dropped a piece that was being written
     std::uint64_t piecesWritten = 0;
     // Blocks left uncut because the lines per piece were no whole number of at
