@@ -26,6 +26,9 @@ struct RunContext {
     // Yield, and the cutting, the sink and the writers read it. The report
     // says the run stopped when it ends.
     std::stop_source stop;
+    // Blocks of the current source that a cut since undone showed the host
+    // as giving no pieces: the cut again does not show them again.
+    int noticesShown = 0;
 
     // A yield point: false once a stop is requested, by the host now or before.
     [[nodiscard]] bool Yield() {

@@ -14,6 +14,7 @@
 #include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
 #include "engine/run/run_sink.h"
+#include "engine/run/source_attempt.h"
 
 namespace partwright {
 
@@ -62,8 +63,13 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
         // would make its pieces overlap or leave lines out.
         const std::optional<std::int64_t> n = settings.LinesPerPiece().value;
         if (!n) {
-            if (run.settle) run.settle();
-            run.host.ShowNotice(Notice::LinesNotNumber, source);
+            // A cut again meets the same blocks: the first cut showed them.
+            if (run.noticesShown > 0) {
+                --run.noticesShown;
+            } else {
+                if (run.settle) run.settle();
+                run.host.ShowNotice(Notice::LinesNotNumber, source);
+            }
             ++run.report.blocksNotCut;
             return nullptr;
         }
@@ -280,10 +286,8 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         }
         run.lineEnd = first.value_or(LineEnd::CrLf);
     }
-    const std::uint64_t piecesBefore = run.report.piecesWritten;
-    const std::uint64_t renamedBefore = run.report.piecesRenamed;
-    const std::uint64_t replacedBefore = run.report.piecesReplaced;
-    const std::size_t failuresBefore = run.report.failures.size();
+    SourceAttempt attempt(run.report, run.progress);
+    run.noticesShown = 0;
     for (;;) {
         const ByteCoding* coding = run.options.alwaysDecode ? nullptr : reader->byteCoding();
         sink.StartSource(source, coding, reader.get());
@@ -295,11 +299,7 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         if (outcome != Outcome::Restart) return outcome;
         // Not UTF-8 after all: what was cut from it so far is void.
         sink.CutAgain();
-        run.progress.piecesWritten -= run.report.piecesWritten - piecesBefore;
-        run.report.piecesWritten = piecesBefore;
-        run.report.piecesRenamed = renamedBefore;
-        run.report.piecesReplaced = replacedBefore;
-        run.report.failures.resize(failuresBefore);
+        run.noticesShown = attempt.Undo();
     }
 }
 
@@ -317,7 +317,7 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
 
     Progress progress;
     progress.fileCount = count;
-    RunContext run{settings, host, options, identities, report, progress, options.lineEnd, {}, {}};
+    RunContext run{settings, host, options, identities, report, progress, options.lineEnd, {}, {}, 0};
     RunSink sink(run);
     run.settle = [&sink] { sink.Settle(); };
     for (int position = 1; position <= count; ++position) {

@@ -373,6 +373,28 @@ TEST(SplitRun, aSourceFoundNotUtf8LateKeepsOlderFilesAndTakesItsNamesAgain) {
     }
 }
 
+TEST(SplitRun, aSourceCutAgainCountsAndShowsEachBlockWithoutPiecesOnce) {
+    // Three blocks of UTF-8 until a windows-1252 byte in the last: the run
+    // cuts the source again from its start, and what the first cut counted
+    // and showed is not counted or shown twice.
+    std::string bytes;
+    while (bytes.size() < 2 * SourceReader::kBlockBytes + 100) bytes += "caf\xC3\xA9 line\r\n";
+    bytes += "\x93q\x94\r\n";
+    Folder folder;
+    const fs::path source = folder.Write("s.txt", bytes);
+    FixedSettings settings = Lines(u"x");
+    settings.naming = NamingMode::FirstChars;  // names differ by code page: the cut goes on undecided
+    RunOptions options;
+    options.reading.codepage = "auto";
+    options.reading.wholeFile = false;
+    RecordingHost host;
+    const RunReport report = SplitRun(PathList{source}, settings, host, options);
+    EXPECT_EQ(report.blocksNotCut, 3);
+    EXPECT_EQ(host.notices.size(), 3u);
+    EXPECT_TRUE(report.failures.empty());
+    EXPECT_EQ(folder.Files().size(), 1u);  // the source alone
+}
+
 TEST(SplitRun, countsThePiecesThatTookThePlaceOfExistingFiles) {
     // Numbered names are known before writing; first-characters names only
     // once the piece has been written to its temporary file.
