@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <system_error>
+#include <utility>
 
 namespace partwright {
 
@@ -23,17 +24,6 @@ namespace {
 QString NativePath(const std::filesystem::path& path) {
     return QDir::toNativeSeparators(QString::fromStdU16String(path.u16string()));
 }
-
-// One source of the list, planned on its own so each piece is known to be its.
-class OneSource final : public SourceList {
-public:
-    explicit OneSource(std::filesystem::path path) : path_(std::move(path)) {}
-    int Count() const override { return 1; }
-    std::filesystem::path At(int /*position*/) const override { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 enum Column { kName = 0, kSize = 1, kNote = 2 };
 
@@ -45,9 +35,12 @@ QString Size(std::uint64_t bytes) {
 
 }  // namespace
 
+// The run's dry run over the whole list, shown as it comes: the run reports
+// progress as each source begins, before anything else of it, so every
+// piece, notice and failure belongs to the last source reached.
 class PreviewDialog::Host final : public RunHost {
 public:
-    Host(PreviewDialog& dialog, int row) : dialog_(dialog), row_(row) {}
+    explicit Host(PreviewDialog& dialog) : dialog_(dialog) {}
 
     bool Yield() override {
         // As the window's run does: events at most every 15 ms, not at every piece.
@@ -58,22 +51,30 @@ public:
         }
         return !dialog_.cancelled_;
     }
-    void PlannedPiece(const std::filesystem::path& target) override { dialog_.AddPiece(row_, target); }
+    void ReportProgress(const Progress& progress) override { dialog_.ReachSource(progress.fileIndex); }
+    // Comes just before the piece's PlannedPiece.
+    void PieceRenamed(const std::filesystem::path& wanted, const std::filesystem::path& /*given*/) override {
+        wanted_ = wanted;
+    }
+    void PlannedPiece(const std::filesystem::path& target) override {
+        dialog_.AddPiece(target, wanted_);
+        wanted_.clear();
+    }
     void PlannedPieceSize(const std::filesystem::path& /*target*/, std::uint64_t bytes) override {
-        dialog_.SetPieceSize(row_, bytes);
+        dialog_.SetPieceSize(bytes);
     }
     void ReportFailure(const Failure& failure) override {
-        dialog_.AddFailure(row_, QString::fromStdString(Describe(failure)));
+        dialog_.AddFailure(QString::fromStdString(Describe(failure)));
     }
     void ShowNotice(Notice notice, const std::filesystem::path& /*source*/) override {
         switch (notice) {
-        case Notice::LinesNotNumber: dialog_.AddFailure(row_, QString::fromUtf8(messages::kLinesNotNumber)); break;
+        case Notice::LinesNotNumber: dialog_.AddFailure(QString::fromUtf8(messages::kLinesNotNumber)); break;
         }
     }
 
 private:
     PreviewDialog& dialog_;
-    int row_;
+    std::filesystem::path wanted_;  // the name the next planned piece wanted, when it takes another
     QElapsedTimer sinceEvents_;
 };
 
@@ -109,48 +110,62 @@ PreviewDialog::PreviewDialog(const SourceList& sources, const SplitSettings& set
 
 void PreviewDialog::Plan() {
     planning_ = true;
-    const int count = sources_.Count();
-    for (int position = 1; position <= count && !cancelled_; ++position) {
-        const std::filesystem::path source = sources_.At(position);
-        auto* item = new QTreeWidgetItem(plan_, {NativePath(source)});
-        item->setExpanded(true);
-        Host host(*this, position - 1);
-        (void)SplitRun(OneSource(source), settings_, host, options_);
-        const int pieces = item->data(kName, Qt::UserRole).toInt();
-        item->setText(kSize, Size(item->data(kSize, Qt::UserRole).toULongLong()));
-        item->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
-        if (item->text(kNote).isEmpty())
-            item->setText(kNote, pieces == 1 ? tr("1 piece") : tr("%1 pieces").arg(QLocale().toString(pieces)));
-        const int shown = item->childCount() - item->data(kNote, Qt::UserRole).toInt();  // less the failure rows
-        if (pieces > shown) {
-            auto* more = new QTreeWidgetItem(item, {tr("and %1 more").arg(QLocale().toString(pieces - shown))});
-            more->setFlags(Qt::ItemIsEnabled);
-        }
-        ShowTotals();
-    }
-    totals_.complete = !cancelled_;
+    // One dry run of the whole list, as Split! runs it: the names, copy names
+    // and refusals are the run's own.
+    Host host(*this);
+    const RunReport report = SplitRun(sources_, settings_, host, options_);
+    EndSourceRow();
+    totals_.complete = !report.stopped && !cancelled_;
     planning_ = false;
     close_->setText(tr("Close"));
     ShowTotals();
 }
 
-void PreviewDialog::AddPiece(int sourceRow, const std::filesystem::path& target) {
+// The run began the source at `position` (1-based): the rows of the sources
+// before it are complete.
+void PreviewDialog::ReachSource(int position) {
+    while (plan_->topLevelItemCount() < position) {
+        EndSourceRow();
+        source_ = new QTreeWidgetItem(plan_, {NativePath(sources_.At(plan_->topLevelItemCount() + 1))});
+        source_->setExpanded(true);
+        lastPiece_ = nullptr;
+        ShowTotals();
+    }
+}
+
+// The source's row shows its total size and pieces, and how many are not listed.
+void PreviewDialog::EndSourceRow() {
+    if (!source_) return;
+    QTreeWidgetItem* item = std::exchange(source_, nullptr);
+    const int pieces = item->data(kName, Qt::UserRole).toInt();
+    item->setText(kSize, Size(item->data(kSize, Qt::UserRole).toULongLong()));
+    item->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
+    if (item->text(kNote).isEmpty())
+        item->setText(kNote, pieces == 1 ? tr("1 piece") : tr("%1 pieces").arg(QLocale().toString(pieces)));
+    const int shown = item->childCount() - item->data(kNote, Qt::UserRole).toInt();  // less the failure rows
+    if (pieces > shown) {
+        auto* more = new QTreeWidgetItem(item, {tr("and %1 more").arg(QLocale().toString(pieces - shown))});
+        more->setFlags(Qt::ItemIsEnabled);
+    }
+}
+
+void PreviewDialog::AddPiece(const std::filesystem::path& target, const std::filesystem::path& wanted) {
     ++totals_.pieces;
-    QTreeWidgetItem* source = plan_->topLevelItem(sourceRow);
+    QTreeWidgetItem* source = source_;
     source->setData(kName, Qt::UserRole, source->data(kName, Qt::UserRole).toInt() + 1);
 
     const QString path = NativePath(target);
-    QString note;
-    if (namesTaken_[path]++ > 0) {
+    QStringList notes;
+    if (!wanted.empty()) {
         ++totals_.colliding;
-        note = tr("name taken by an earlier piece");
-    } else {
-        std::error_code error;
-        if (std::filesystem::exists(std::filesystem::symlink_status(target, error))) {
-            ++totals_.replacing;
-            note = tr("replaces an existing file");
-        }
+        notes << tr("%1 is taken by an earlier piece").arg(QString::fromStdU16String(wanted.filename().u16string()));
     }
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(target, error))) {
+        ++totals_.replacing;
+        notes << tr("replaces an existing file");
+    }
+    const QString note = notes.join(QStringLiteral("; "));
     lastPiece_ = nullptr;
     if (shownPieces_ >= kShownPieces) return;
     ++shownPieces_;
@@ -159,16 +174,16 @@ void PreviewDialog::AddPiece(int sourceRow, const std::filesystem::path& target)
     lastPiece_->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
 }
 
-void PreviewDialog::SetPieceSize(int sourceRow, std::uint64_t bytes) {
+void PreviewDialog::SetPieceSize(std::uint64_t bytes) {
     totals_.bytes += bytes;
-    QTreeWidgetItem* source = plan_->topLevelItem(sourceRow);
+    QTreeWidgetItem* source = source_;
     source->setData(kSize, Qt::UserRole, source->data(kSize, Qt::UserRole).toULongLong() + bytes);
     if (lastPiece_) lastPiece_->setText(kSize, Size(bytes));
 }
 
-void PreviewDialog::AddFailure(int sourceRow, const QString& text) {
+void PreviewDialog::AddFailure(const QString& text) {
     ++totals_.failures;
-    QTreeWidgetItem* source = plan_->topLevelItem(sourceRow);
+    QTreeWidgetItem* source = source_;
     auto* failure = new QTreeWidgetItem(source, {tr("fails"), {}, text});
     failure->setToolTip(kNote, text);
     source->setData(kNote, Qt::UserRole, source->data(kNote, Qt::UserRole).toInt() + 1);
@@ -182,7 +197,7 @@ void PreviewDialog::ShowTotals() {
                  .arg(plan_->topLevelItemCount())
                  .arg(sources_.Count());
     parts << tr("%1 would replace existing files").arg(locale.toString(totals_.replacing));
-    parts << tr("%1 names are taken twice").arg(locale.toString(totals_.colliding));
+    parts << tr("%1 take the next free name").arg(locale.toString(totals_.colliding));
     if (totals_.failures > 0) parts << tr("%1 failures").arg(totals_.failures);
     QString text = parts.join(QStringLiteral("; ")) + QLatin1Char('.') + QLatin1Char(' ') +
                    (options_.outputFolder.empty() ? tr("Pieces go beside their sources.")

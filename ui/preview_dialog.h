@@ -3,7 +3,6 @@
 #include "partwright/split_run.h"
 
 #include <QDialog>
-#include <QHash>
 #include <QString>
 
 class QLabel;
@@ -13,9 +12,11 @@ class QTreeWidgetItem;
 
 namespace partwright {
 
-// What Split! would do, from the engine's dry run: for every source the
-// pieces it would write and their sizes, marking those that would replace an existing file
-// and names that more than one piece would take. Nothing is written.
+// What Split! would do, from the engine's dry run of the whole list: for
+// every source the pieces it would write, under the names the run would give
+// them, and their sizes, marking those that would replace an existing file
+// and those that take the next free name; the pieces the run would refuse
+// are its failures. Nothing is written.
 // Planning yields to the window as a run does; Cancel stops it where it is.
 class PreviewDialog : public QDialog {
     Q_OBJECT
@@ -34,7 +35,7 @@ public:
         std::uint64_t pieces = 0;
         std::uint64_t bytes = 0;      // that the pieces would hold
         std::uint64_t replacing = 0;  // would take the place of a file that exists now
-        std::uint64_t colliding = 0;  // take a name an earlier piece of the run takes, or a source's
+        std::uint64_t colliding = 0;  // take the next free name, theirs being an earlier piece's
         int failures = 0;
         bool complete = false;
     };
@@ -44,9 +45,11 @@ public:
 
 private:
     class Host;
-    void AddPiece(int sourceRow, const std::filesystem::path& target);
-    void SetPieceSize(int sourceRow, std::uint64_t bytes);
-    void AddFailure(int sourceRow, const QString& text);
+    void ReachSource(int position);
+    void EndSourceRow();
+    void AddPiece(const std::filesystem::path& target, const std::filesystem::path& wanted);
+    void SetPieceSize(std::uint64_t bytes);
+    void AddFailure(const QString& text);
     void ShowTotals();
 
     const SourceList& sources_;
@@ -56,8 +59,8 @@ private:
     bool planning_ = false;
     bool cancelled_ = false;
     int shownPieces_ = 0;
+    QTreeWidgetItem* source_ = nullptr;     // the row of the source being planned
     QTreeWidgetItem* lastPiece_ = nullptr;  // the row of the piece being planned, when it has one
-    QHash<QString, int> namesTaken_;        // target path -> pieces planned under it
     QTreeWidget* plan_ = nullptr;
     QLabel* summary_ = nullptr;
     QPushButton* close_ = nullptr;

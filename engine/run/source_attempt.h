@@ -17,7 +17,9 @@ namespace partwright {
 class SourceAttempt {
 public:
     SourceAttempt(RunReport& report, Progress& progress)
-        : report_(report), progress_(progress), failures_(report.failures.size()),
+        : report_(report),
+          progress_(progress),
+          failures_(report.failures.size()),
           piecesWritten_(progress.piecesWritten) {
         // The counters without the failures, which are only cut back to their count.
         std::vector<Failure> failures = std::move(report.failures);

@@ -261,6 +261,8 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     progress.source = source;
     progress.sourceBytes = 0;
     progress.bytesRead = 0;
+    // The source begins: whatever is reported from now on is of it.
+    run.host.ReportProgress(progress);
 
     Failure failure;
     if (IsTemporaryName(source)) {
@@ -321,13 +323,14 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
     RunSink sink(run);
     run.settle = [&sink] { sink.Settle(); };
     for (int position = 1; position <= count; ++position) {
-        progress.fileIndex = position;
         if (!run.Yield()) {
             sink.Stop();
             break;
         }
-        // The pieces of the sources before are written first: a source may be one of them.
+        // The pieces of the sources before are written first: a source may be
+        // one of them, and all that is reported of them comes before this one begins.
         sink.Settle();
+        progress.fileIndex = position;
         if (SplitSource(run, sink, sources.At(position)) == Outcome::Stopped) break;
     }
     sink.Settle();

@@ -112,6 +112,9 @@ public:
     virtual void ShowNotice(Notice, const std::filesystem::path& /*source*/) {}
     // A failure, as it happens; the run goes on with the next piece or source.
     virtual void ReportFailure(const Failure&) {}
+    // Progress, now and then; always as a source begins, before anything else
+    // is reported of it (its pieces, notices and failures), and never again
+    // of a source before it.
     virtual void ReportProgress(const Progress&) {}
     // Called for every piece in a dry run, in place of writing it.
     virtual void PlannedPiece(const std::filesystem::path& /*target*/) {}
