@@ -35,6 +35,9 @@ struct ReadOptions : SourceReading {
     // should a Restart come. So the source is read once when it is UTF-8 and
     // nothing is in the way.
     bool decideBeforeReplacing = false;
+    // How much a streamed source reads per step; 0 is the reader's own choice
+    // (tests set a few bytes, to put chunk edges everywhere).
+    std::size_t chunkBytes = 0;
 };
 
 // Reads one source as the texts the run cuts. A source whose first byte is

@@ -4,6 +4,7 @@
 #include <stop_token>
 
 #include "engine/files/file_identity.h"
+#include "engine/run/run_seam.h"
 #include "partwright/failure.h"
 #include "partwright/run_interface.h"
 
@@ -15,6 +16,7 @@ struct RunContext {
     const SplitSettings& settings;
     RunHost& host;
     const RunOptions& options;
+    const RunSeam& seam;
     const FileIdentitySet& sources;
     RunReport& report;
     Progress& progress;

@@ -13,6 +13,7 @@
 #include "engine/read/byte_coding.h"
 #include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
+#include "engine/run/run_seam.h"
 #include "engine/run/run_sink.h"
 #include "engine/run/source_attempt.h"
 
@@ -272,7 +273,8 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     }
     // A dry run plans every piece once: the code page is decided before the first.
     const bool mayDiffer = CutMayDifferByCodepage(run);
-    const ReadOptions read{run.options.reading, mayDiffer && run.options.dryRun, mayDiffer && !run.options.dryRun};
+    const ReadOptions read{run.options.reading, mayDiffer && run.options.dryRun, mayDiffer && !run.options.dryRun,
+                           run.seam.chunkBytes};
     const auto reader = SourceReader::Open(source, read, failure);
     if (!reader) {
         run.Fail(failure);
@@ -291,7 +293,7 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     SourceAttempt attempt(run.report, run.progress);
     run.noticesShown = 0;
     for (;;) {
-        const ByteCoding* coding = run.options.alwaysDecode ? nullptr : reader->byteCoding();
+        const ByteCoding* coding = run.seam.alwaysDecode ? nullptr : reader->byteCoding();
         sink.StartSource(source, coding, reader.get());
         // Cut again from the start, the pieces come under the same names: the
         // first cut's are replaced, and the names it took are given back.
@@ -308,6 +310,11 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
 }  // namespace
 
 RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, RunHost& host, const RunOptions& options) {
+    return SplitRun(sources, settings, host, options, RunSeam{});
+}
+
+RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, RunHost& host, const RunOptions& options,
+                   const RunSeam& seam) {
     RunReport report;
     const int count = sources.Count();
     if (count < 1) {
@@ -319,7 +326,7 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
 
     Progress progress;
     progress.fileCount = count;
-    RunContext run{settings, host, options, identities, report, progress, options.lineEnd, {}, {}, 0};
+    RunContext run{settings, host, options, seam, identities, report, progress, options.lineEnd, {}, {}, 0};
     RunSink sink(run);
     run.settle = [&sink] { sink.Settle(); };
     for (int position = 1; position <= count; ++position) {

@@ -12,6 +12,7 @@
 #include "engine/read/byte_coding.h"
 #include "engine/read/cesu8.h"
 #include "engine/read/decoder_factory.h"
+#include "engine/run/run_seam.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
 #include "partwright/codepage.h"
@@ -205,6 +206,7 @@ TEST(BytePath, wholeRunsGiveTheSamePiecesUnderTheSameNamesAsDecodedRuns) {
         settings.naming = static_cast<NamingMode>((round / 3) % 3);
         settings.nameLength = ReadNameLength(std::vector<Text>{u"0", u"1", u"5", u"40"}[random() % 4]);
         RunOptions options;
+        RunSeam seam;  // the test-only switches
         options.reading.codepage = kCodepages[random() % kCodepages.size()];
         options.reading.wholeFile = random() % 2 == 0;
 
@@ -233,9 +235,9 @@ TEST(BytePath, wholeRunsGiveTheSamePiecesUnderTheSameNamesAsDecodedRuns) {
             textSources.paths.push_back(textPath / name);
         }
         QuietHost host;
-        const RunReport byteReport = SplitRun(byteSources, settings, host, options);
-        options.alwaysDecode = true;
-        const RunReport textReport = SplitRun(textSources, settings, host, options);
+        const RunReport byteReport = SplitRun(byteSources, settings, host, options, seam);
+        seam.alwaysDecode = true;
+        const RunReport textReport = SplitRun(textSources, settings, host, options, seam);
         ASSERT_EQ(FilesIn(bytePath.path()), FilesIn(textPath.path()));
         EXPECT_EQ(byteReport.piecesWritten, textReport.piecesWritten);
         EXPECT_EQ(byteReport.failures.size(), textReport.failures.size());

@@ -10,6 +10,7 @@
 #include "engine/name/naming.h"
 #include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
+#include "engine/run/run_seam.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
 #include "engine/tests/whole_file_io.h"
@@ -217,16 +218,17 @@ TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) 
         settings.separator = separators[random() % separators.size()];
         settings.naming = NamingMode::Numbered;
         RunOptions options;               // "auto" and whole sources are the defaults
+        RunSeam seam;                     // the test-only switches
         options.lineEnd = LineEnd::Auto;  // the default outside Windows
-        options.reading.chunkBytes = 1 + random() % 12;
+        seam.chunkBytes = 1 + random() % 12;
         options.maxPieceBytes = random() % 4 == 0 ? 3 + random() % 20 : 0;
-        options.alwaysDecode = random() % 3 == 0;
+        seam.alwaysDecode = random() % 3 == 0;
 
         testing::TempFolder folder;
         const std::filesystem::path source = folder / "s.txt";
         testing::WriteBytes(source, bytes);
         RunHost host;
-        const RunReport report = SplitRun(OneSource(source), settings, host, options);
+        const RunReport report = SplitRun(OneSource(source), settings, host, options, seam);
         ASSERT_TRUE(report.ok()) << (report.failures.empty() ? "" : Describe(report.failures.front()));
 
         std::map<std::string, std::string> expected{{"s.txt", bytes}};
@@ -256,9 +258,8 @@ TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) 
             const std::filesystem::path name = NumberedName(source.native(), static_cast<std::int64_t>(index) + 1);
             expected[name.filename().string()] = ToCesu8(pieces[index].text);
         }
-        ASSERT_EQ(FilesIn(folder.path()), expected)
-            << (isUtf8 ? "UTF-8" : "not UTF-8") << ", chunks of " << options.reading.chunkBytes << ", "
-            << ::testing::PrintToString(bytes);
+        ASSERT_EQ(FilesIn(folder.path()), expected) << (isUtf8 ? "UTF-8" : "not UTF-8") << ", chunks of "
+                                                    << seam.chunkBytes << ", " << ::testing::PrintToString(bytes);
     }
 }
 

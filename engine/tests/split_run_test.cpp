@@ -21,6 +21,7 @@
 #include "engine/name/naming.h"
 #include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
+#include "engine/run/run_seam.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/whole_file_io.h"
 #include "engine/write/piece_writer.h"
@@ -229,11 +230,12 @@ TEST(SplitRun, headerOfTheLongestLengthIsTakenAndOneUnitMoreIsReported) {
             Folder folder;
             PathList sources{folder.Write("h.txt", bytes)};
             RunOptions options;
+            RunSeam seam;  // the test-only switches
             options.reading.codepage = c.codepage;
-            options.alwaysDecode = c.alwaysDecode;
+            seam.alwaysDecode = c.alwaysDecode;
             options.headerLines = 1;
             RecordingHost host;
-            const RunReport report = SplitRun(sources, Lines(u"1"), host, options);
+            const RunReport report = SplitRun(sources, Lines(u"1"), host, options, seam);
             const Files files = folder.Files();
             if (units == kMaxHeaderUnits) {
                 EXPECT_TRUE(report.ok());
@@ -345,10 +347,11 @@ TEST(SplitRun, aSourceFoundNotUtf8LateKeepsOlderFilesAndTakesItsNamesAgain) {
         settings.naming = naming;
         settings.nameLength = ReadNameLength(u"3");
         RunOptions options;
+        RunSeam seam;  // the test-only switches
         options.reading.codepage = "auto";
-        options.reading.chunkBytes = 8;  // the late byte comes long after the first pieces are cut
+        seam.chunkBytes = 8;  // the late byte comes long after the first pieces are cut
         RecordingHost host;
-        const RunReport report = SplitRun(PathList{source}, settings, host, options);
+        const RunReport report = SplitRun(PathList{source}, settings, host, options, seam);
         EXPECT_TRUE(report.ok());
         // "line 0" to "line 39" all want lin.txt; nothing else collides.
         EXPECT_EQ(report.piecesRenamed, naming == NamingMode::FirstChars ? 39u : 0u);
@@ -770,15 +773,16 @@ TEST(SplitRun, dryRunSizesAreTheSizesWritten) {
         settings.naming = c.naming;
         settings.nameLength = ReadNameLength(u"3");
         RunOptions options;
+        RunSeam seam;  // the test-only switches
         options.reading.codepage = c.codepage;
-        options.alwaysDecode = c.alwaysDecode;
+        seam.alwaysDecode = c.alwaysDecode;
         options.headerLines = c.header;
         options.dryRun = true;
         SizeHost planned;
-        EXPECT_TRUE(SplitRun(sources, settings, planned, options).ok());
+        EXPECT_TRUE(SplitRun(sources, settings, planned, options, seam).ok());
         options.dryRun = false;
         RecordingHost written;
-        EXPECT_TRUE(SplitRun(sources, settings, written, options).ok());
+        EXPECT_TRUE(SplitRun(sources, settings, written, options, seam).ok());
         std::map<std::string, std::uint64_t> sizes;
         for (const auto& [name, bytes] : folder.Files())
             if (name != "s.txt") sizes[name] = bytes.size();
@@ -979,6 +983,7 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
         settings.prefix = std::vector<Text>{u"", u"p", u"a"}[random() % 3];
         settings.firstNumber = ReadFirstNumber(std::vector<Text>{u"1", u"-2", u"0"}[random() % 3]);
         RunOptions options = Blocks();
+        RunSeam seam;  // the test-only switches
         const bool windowRules = round < 50;
         if (!windowRules) {
             options.lineEnd = random() % 2 == 0 ? LineEnd::Lf : LineEnd::CrLf;
@@ -986,8 +991,8 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
             options.headerLines = random() % 2 == 0 ? 0 : 1 + random() % 3;
             options.reading.codepage = random() % 3 == 0 ? "windows-1251" : "";
             options.reading.wholeFile = random() % 4 == 0;
-            options.reading.chunkBytes = random() % 2 == 0 ? 0 : 1 + random() % 9;
-            options.alwaysDecode = random() % 3 == 0;  // the decoded path of a single-byte code page
+            seam.chunkBytes = random() % 2 == 0 ? 0 : 1 + random() % 9;
+            seam.alwaysDecode = random() % 3 == 0;  // the decoded path of a single-byte code page
         }
 
         const std::string& alphabet = alphabets[random() % alphabets.size()];
@@ -996,7 +1001,7 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
             // Now and then a source over one block long, so pieces meet the block
             // boundary; mostly plain letters there, to keep the number of files small.
             // (Never with tiny chunks: thousands of reads cost too much under Wine.)
-            const bool large = random() % 9 == 0 && options.reading.chunkBytes == 0;
+            const bool large = random() % 9 == 0 && seam.chunkBytes == 0;
             const std::size_t length = large ? 30000 + random() % 200 : random() % 60;
             std::string bytes;
             for (std::size_t i = 0; i < length; ++i) {
@@ -1027,7 +1032,7 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
             options.outputFolder = fast / "out";
         }
         RecordingHost host;
-        const RunReport report = SplitRun(fastSources, settings, host, options);
+        const RunReport report = SplitRun(fastSources, settings, host, options, seam);
         if (elsewhere) options.outputFolder = literal / "out";
         LiteralRun literalRun(literalSources, settings, options);
         literalRun.Run();
@@ -1093,10 +1098,11 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
         settings.naming = static_cast<NamingMode>((round / 3) % 3);
         settings.nameLength = ReadNameLength(std::vector<Text>{u"0", u"1", u"2", u"5"}[random() % 4]);
         RunOptions options;
+        RunSeam seam;  // the test-only switches
         options.reading.codepage = random() % 4 == 0 ? "auto" : "utf-8";
         options.reading.wholeFile = random() % 2 == 0;
-        options.alwaysDecode = random() % 3 == 0;
-        options.reading.chunkBytes = random() % 2 == 0 ? 0 : 1 + random() % 9;  // characters cut between chunks
+        seam.alwaysDecode = random() % 3 == 0;
+        seam.chunkBytes = random() % 2 == 0 ? 0 : 1 + random() % 9;  // characters cut between chunks
         options.lineEnd = random() % 4 == 0 ? LineEnd::Lf : LineEnd::CrLf;
         options.headerLines = random() % 4 == 0 ? 1 : 0;
         options.maxPieceBytes = random() % 5 == 0 ? 4 + random() % 30 : 0;
@@ -1129,7 +1135,7 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
             fastSources.paths.push_back(fast.Write(sourceName(i), contents[i]));
         }
         RecordingHost host;
-        const RunReport report = SplitRun(fastSources, settings, host, options);
+        const RunReport report = SplitRun(fastSources, settings, host, options, seam);
         for (std::size_t i = 0; i < contents.size(); ++i) {
             const fs::path source = literal.Write(sourceName(i), contents[i]);
             if (options.reading.codepage == "auto" && !IsValidUtf8Literally(contents[i])) {
@@ -1142,7 +1148,7 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
         }
         ASSERT_EQ(fast.Files(), literal.Files())
             << options.reading.codepage << (options.reading.wholeFile ? " whole" : "")
-            << (options.alwaysDecode ? " decoded" : "");
+            << (seam.alwaysDecode ? " decoded" : "");
         for (const Failure& failure : report.failures) {
             EXPECT_TRUE(failure.kind == Failure::Kind::TargetIsSource || failure.kind == Failure::Kind::BadHeader)
                 << Describe(failure);

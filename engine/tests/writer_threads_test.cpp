@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/run/run_seam.h"
 #include "engine/tests/temp_folder.h"
 #include "partwright/split_run.h"
 
@@ -116,10 +117,11 @@ Result RunWith(const std::string& text, const FixedSettings& settings, int write
     }
     LoggingHost host(folder.path());
     RunOptions options;
+    RunSeam seam;  // the test-only switches
     options.writerThreads = writers;
-    options.reading.chunkBytes = reading.chunkBytes;
+    seam.chunkBytes = reading.chunkBytes;
     Result result;
-    result.report = SplitRun(sources, settings, host, options);
+    result.report = SplitRun(sources, settings, host, options, seam);
     result.files = FilesIn(folder.path());
     result.log = std::move(host.log);
     return result;

@@ -135,9 +135,6 @@ struct SourceReading {
     std::string codepage = "auto";
     // Cut every source as one text, streamed; false: in blocks of 30000 bytes, each cut on its own.
     bool wholeFile = true;
-    // How much a streamed source reads per step; 0 is the reader's own choice
-    // (tests set a few bytes, to put chunk edges everywhere).
-    std::size_t chunkBytes = 0;
 };
 
 // The defaults are the sound ones: see SourceReading, and each source's own
@@ -146,9 +143,6 @@ struct SourceReading {
 struct RunOptions {
     SourceReading reading;
     bool dryRun = false;
-    // Cut decoded text even where a single-byte code page or UTF-8 lets the
-    // bytes be cut; both give the same pieces (for tests that hold one against the other).
-    bool alwaysDecode = false;
 
     // What ends a line in every cutting rule, and what the run appends to each block.
     LineEnd lineEnd = kDefaultLineEnd;
