@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <string>
-#include <thread>
 #include <type_traits>
 #include <utility>
 
@@ -20,47 +19,12 @@ namespace {
 
 std::string Quoted(TextView text) { return "got \"" + ToCesu8(text) + "\""; }
 
-using NativeStringView = std::basic_string_view<NativeChar>;
-
-constexpr std::uint64_t kFnvOffset = 0xCBF29CE484222325ull;
-
-// A character of a file name as the file system compares it.
-NativeChar Folded(NativeChar c) {
-#if defined(_WIN32) || defined(__APPLE__)
-    if (c >= NativeChar('A') && c <= NativeChar('Z')) return static_cast<NativeChar>(c - 'A' + 'a');
-#endif
-    return c;
-}
-
-// 64-bit FNV-1a, continued from `hash` over `text`'s characters as the file
-// system compares them: a name's key is built without a copy of the name.
-std::uint64_t HashFolded(std::uint64_t hash, NativeStringView text) {
-    for (const NativeChar c : text) {
-        hash ^= static_cast<std::make_unsigned_t<NativeChar>>(Folded(c));
-        hash *= 0x100000001B3ull;
-    }
-    return hash;
-}
-
-}  // namespace
-
-namespace {
-
 int WriterThreads(const RunOptions& options) {
     if (options.dryRun) return 0;
     return options.writerThreads < 0 ? DefaultWriterThreads() : options.writerThreads;
 }
 
 }  // namespace
-
-// Two writers beside the run's thread were best on two cores (a 300 MB
-// source in 10000-line pieces: 0.93x GNU split's time on the run's thread
-// alone, 0.65x with two writers; one-line pieces gain less, the folder being
-// one lock); more gave no more. On one core a thread only adds switching.
-int DefaultWriterThreads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores >= 2 ? 2 : 0;
-}
 
 RunSink::RunSink(RunContext& run)
     : run_(run),
@@ -80,26 +44,13 @@ void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding*
     undoable_ = false;
     if (!cutAgain_) firstCutFresh_.clear();
     cutAgain_ = false;
-    takenBySource_.clear();
-    lastCopyBefore_.clear();
     source_ = source;
     nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
     header_.clear();
     headerBytes_.clear();
     pieceIndex_ = 0;
-    // Two spellings of one folder, through links or "..", are one folder.
     std::filesystem::path folder = nameSource_.parent_path();
-    if (folder.empty()) folder = ".";
-    std::error_code error;
-    std::filesystem::path resolved = std::filesystem::absolute(folder, error);
-    if (!error) {
-        std::filesystem::path canonical = std::filesystem::weakly_canonical(resolved, error);
-        resolved = error ? resolved.lexically_normal() : std::move(canonical);
-    } else {
-        resolved = folder.lexically_normal();
-    }
-    folderHash_ = HashFolded(kFnvOffset, resolved.native());
-    folderHash_ = HashFolded(folderHash_, NativeStringView(&std::filesystem::path::preferred_separator, 1));
+    names_.SetFolder(folder.empty() ? std::filesystem::path(".") : folder);
     bytes_ = coding != nullptr;
     if (coding) coding_ = *coding;
     reader_ = reader;
@@ -396,61 +347,6 @@ void RunSink::Commit() {
     }
 }
 
-void RunSink::Settle() {
-    if (endings_.empty()) return;
-    Settle(true);
-    run_.host.ReportProgress(run_.progress);
-}
-
-// Settles the outcomes of the pieces ended, in their order: all of them, or
-// (without `wait`) those already written.
-void RunSink::Settle(bool wait) {
-    PieceQueue::Outcome outcome;
-    while (!endings_.empty() && queue_.TakeOutcome(outcome, wait)) {
-        const Ending ending = std::move(endings_.front());
-        endings_.pop_front();
-        Settled(ending, outcome);
-        // Waiting for the writers, the host still sees the pieces come.
-        if (wait) run_.host.ReportProgress(run_.progress);
-    }
-}
-
-void RunSink::Settled(const Ending& ending, PieceQueue::Outcome& outcome) {
-    if (outcome.committed) {
-        --pending_[PendingSlot(ending.targetKey)];
-    } else {
-        abandonedFile_ = outcome.hadFile;
-    }
-    if (outcome.dropped && outcome.hadFile) run_.report.pieceRemoved = true;
-    if (!outcome.written) {
-        if (outcome.failure && ending.reportFailure) run_.Report(*outcome.failure);
-        return;
-    }
-    TakeName(ending);
-    NoteRenamed(ending.wanted, ending.target);
-    // One that took an older file's place (which only another program can
-    // have put there since it was named) stays, whatever comes.
-    if (undecided_ && !outcome.replacedOlder) undecidedWritten_.push_back(ending.target);
-    ++run_.report.piecesWritten;
-    const auto piece = static_cast<std::size_t>(ending.piece);
-    if (undoable_) {
-        if (firstCutFresh_.size() <= piece) firstCutFresh_.resize(piece + 1);
-        firstCutFresh_[piece] = !outcome.replacedOlder;
-    } else if (outcome.replacedOlder && piece < firstCutFresh_.size() && firstCutFresh_[piece]) {
-        outcome.replacedOlder = false;  // the first cut's own piece
-    }
-    if (outcome.replacedOlder) ++run_.report.piecesReplaced;
-    ++run_.progress.piecesWritten;
-    run_.host.PieceWritten(ending.target);
-}
-
-// Whether a piece ended and not settled goes under the name of `key`.
-bool RunSink::Pending(std::uint64_t key) const {
-    if (pending_[PendingSlot(key)] == 0) return false;
-    return std::any_of(endings_.begin(), endings_.end(),
-                       [key](const Ending& ending) { return ending.targetKey == key; });
-}
-
 void RunSink::CutAgain() {
     Abandon();
     Settle();
@@ -470,16 +366,7 @@ void RunSink::CutAgain() {
     undecided_ = false;
     discarding_ = false;
     cutAgain_ = true;
-    taken_.Erase(takenBySource_);
-    takenBySource_.clear();
-    for (auto undo = lastCopyBefore_.rbegin(); undo != lastCopyBefore_.rend(); ++undo) {
-        if (undo->second) {
-            lastCopy_[undo->first] = *undo->second;
-        } else {
-            lastCopy_.erase(undo->first);
-        }
-    }
-    lastCopyBefore_.clear();
+    names_.Rollback();
 }
 
 // While the source's code page is undecided, a piece goes only under a free
@@ -553,105 +440,6 @@ void RunSink::ResetPiece() {
     unitsSeen_ = 0;
     nameChars_.clear();
     plannedBytes_ = 0;
-}
-
-bool TakenNames::Contains(std::uint64_t hash) const { return !slots_.empty() && slots_[SlotOf(hash)] != 0; }
-
-void TakenNames::Insert(std::uint64_t hash) {
-    if (hash == 0) hash = 1;
-    if (2 * (used_ + 1) > slots_.size()) {
-        // Kept at most half full, so a search ends soon at a free slot.
-        std::vector<std::uint64_t> old = std::move(slots_);
-        slots_.assign(std::max<std::size_t>(64, 2 * old.size()), 0);
-        for (const std::uint64_t kept : old) {
-            if (kept != 0) slots_[SlotOf(kept)] = kept;
-        }
-    }
-    std::uint64_t& slot = slots_[SlotOf(hash)];
-    if (slot == 0) {
-        slot = hash;
-        ++used_;
-    }
-}
-
-// The slot that holds `hash`, or the free one where the search for it ends.
-void TakenNames::Erase(const std::vector<std::uint64_t>& hashes) {
-    if (hashes.empty() || slots_.empty()) return;
-    std::vector<std::uint64_t> gone = hashes;
-    for (std::uint64_t& hash : gone) {
-        if (hash == 0) hash = 1;
-    }
-    std::sort(gone.begin(), gone.end());
-    std::vector<std::uint64_t> old = std::move(slots_);
-    slots_.assign(old.size(), 0);
-    used_ = 0;
-    for (const std::uint64_t kept : old) {
-        if (kept == 0 || std::binary_search(gone.begin(), gone.end(), kept)) continue;
-        slots_[SlotOf(kept)] = kept;
-        ++used_;
-    }
-}
-
-std::size_t TakenNames::SlotOf(std::uint64_t hash) const {
-    if (hash == 0) hash = 1;
-    const std::size_t mask = slots_.size() - 1;  // a power of two
-    std::size_t slot = static_cast<std::size_t>(hash * 0x9E3779B97F4A7C15ull >> 17) & mask;
-    while (slots_[slot] != 0 && slots_[slot] != hash) slot = (slot + 1) & mask;
-    return slot;
-}
-
-std::uint64_t RunSink::KeyOf(const std::filesystem::path& target) const {
-    const std::uint64_t key = HashFolded(folderHash_,
-                                         NativeStringView(target.native()).substr(FolderTextLength(target)));
-    return key == 0 ? 1 : key;
-}
-
-// Gives the piece the name it wanted, or, when a piece of the run took that
-// one, the first copy name none did.
-void RunSink::ClaimTarget() {
-    wanted_.clear();
-    std::uint64_t key = KeyOf(target_);
-    // Whether a name is taken is known once the pieces that want it are written.
-    if (Pending(key)) Settle();
-    if (taken_.Contains(key)) {
-        wantedKey_ = key;
-        const auto last = lastCopy_.find(key);
-        copy_ = last == lastCopy_.end() ? 1 : last->second;
-        const std::filesystem::path wanted = target_;
-        do {
-            target_ = CopyName(wanted.native(), ++copy_);
-            key = KeyOf(target_);
-            if (Pending(key)) {
-                Settle();
-                const auto settled = lastCopy_.find(wantedKey_);
-                copy_ = std::max(copy_ - 1, settled == lastCopy_.end() ? 1 : settled->second);
-                continue;
-            }
-        } while (taken_.Contains(key));
-        wanted_ = wanted;
-    }
-    targetKey_ = key;
-}
-
-// The piece is written (or planned): its name is taken for the rest of the run.
-void RunSink::TakeName(const Ending& ending) {
-    if (ending.targetKey == 0) return;
-    taken_.Insert(ending.targetKey);
-    if (undoable_) takenBySource_.push_back(ending.targetKey);
-    if (!ending.wanted.empty()) {
-        if (undoable_) {
-            const auto last = lastCopy_.find(ending.wantedKey);
-            lastCopyBefore_.emplace_back(ending.wantedKey,
-                                         last == lastCopy_.end() ? std::nullopt : std::optional<int>(last->second));
-        }
-        lastCopy_[ending.wantedKey] = ending.copy;
-    }
-}
-
-void RunSink::NoteRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given) {
-    if (wanted.empty()) return;
-    ++run_.report.piecesRenamed;
-    run_.host.PieceRenamed(wanted, given);
 }
 
 }  // namespace partwright

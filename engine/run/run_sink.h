@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/cut/cutter.h"
+#include "engine/name/name_ledger.h"
 #include "engine/read/byte_coding.h"
 #include "engine/read/source_reader.h"
 #include "engine/run/run_context.h"
@@ -17,23 +18,6 @@
 #include "partwright/text.h"
 
 namespace partwright {
-
-// The names taken by the pieces of a run, held as 64-bit hashes in an open
-// table: 16 bytes or less a piece, however long the names. Two names with one
-// hash (about one chance in 10^9 for a million pieces) only give a piece the
-// next copy name when its own was free.
-class TakenNames {
-public:
-    [[nodiscard]] bool Contains(std::uint64_t hash) const;
-    void Insert(std::uint64_t hash);
-    // Takes the names back out (the table is built anew without them).
-    void Erase(const std::vector<std::uint64_t>& hashes);
-
-private:
-    [[nodiscard]] std::size_t SlotOf(std::uint64_t hash) const;
-    std::vector<std::uint64_t> slots_;  // 0 = free
-    std::size_t used_ = 0;
-};
 
 // Names and writes the pieces of one source as the cutter hands them over.
 // The naming options are read once per piece, when it begins. Every piece
@@ -101,7 +85,10 @@ public:
     void CutAgain();
     // From now on keeps what the names taken by this source's pieces change,
     // so that CutAgain can give them back (a source that may be cut again).
-    void KeepNamesUndoable() { undoable_ = true; }
+    void KeepNamesUndoable() {
+        undoable_ = true;
+        names_.Checkpoint();
+    }
 
 private:
     enum class State {
@@ -147,7 +134,6 @@ private:
     void NoteRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given);
     [[nodiscard]] bool Pending(std::uint64_t key) const;
     [[nodiscard]] static std::size_t PendingSlot(std::uint64_t key) { return (key >> 40) & 4095; }
-    [[nodiscard]] std::uint64_t KeyOf(const std::filesystem::path& target) const;
 
     RunContext& run_;
     std::filesystem::path source_;
@@ -185,26 +171,19 @@ private:
     Text nameChars_;
     std::uint64_t plannedBytes_ = 0;  // of the piece's own text, in a dry run
 
-    // Names taken by pieces of the run, as a hash of the folder the pieces of
-    // the current source go to, resolved, and the file name (folded to one
-    // case where file names ignore it). folderHash_ is the folder's part.
-    std::uint64_t folderHash_ = 0;
-    TakenNames taken_;
-    std::unordered_map<std::uint64_t, int> lastCopy_;  // by wanted name: the highest copy number taken
-    std::uint64_t wantedKey_ = 0;                      // of wanted_
-    int copy_ = 0;                                     // the copy number of the name the piece goes under
+    NameLedger names_;              // taken by pieces of the run
+    std::uint64_t wantedKey_ = 0;   // of wanted_
+    int copy_ = 0;                  // the copy number of the name the piece goes under
     std::uint64_t targetKey_ = 0;   // of the name the piece in progress goes under; 0 before ClaimTarget
     std::filesystem::path wanted_;  // the name it wanted, when it goes under another
-    // What the current source changed in taken_ and lastCopy_, for
-    // CutAgain to undo when the source is cut again.
+    // The current source may be cut again: names_ keeps what it takes, for
+    // CutAgain to give back.
     bool undoable_ = false;
     // Of each piece of a source's first cut, whether it was written under a
     // free name: the same piece of the second cut replaces that file, which
     // is no older file. Kept from CutAgain to the end of the second cut.
     std::vector<bool> firstCutFresh_;
     bool cutAgain_ = false;
-    std::vector<std::uint64_t> takenBySource_;
-    std::vector<std::pair<std::uint64_t, std::optional<int>>> lastCopyBefore_;
 };
 
 }  // namespace partwright

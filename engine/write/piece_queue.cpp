@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/write/piece_writer.h"
+#include "partwright/run_interface.h"
 
 #ifndef _WIN32
 #include <signal.h>
@@ -153,6 +154,13 @@ struct PieceQueue::Writer {
         }
     }
 };
+
+// Two writers beside the run's thread were best on two cores, more gave no
+// more (bench/RESULTS.md); on one core a thread only adds switching.
+int DefaultWriterThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores >= 2 ? 2 : 0;
+}
 
 PieceQueue::PieceQueue(int writers, std::stop_token stop, std::function<void()> whileWaiting)
     : stop_(std::move(stop)), whileWaiting_(std::move(whileWaiting)) {

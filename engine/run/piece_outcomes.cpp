@@ -1,0 +1,103 @@
+// RunSink: the outcomes of the pieces handed to the writers, settled on the
+// run's thread in piece order, and the names the pieces take.
+#include <algorithm>
+#include <utility>
+
+#include "engine/name/naming.h"
+#include "engine/run/run_sink.h"
+
+namespace partwright {
+
+void RunSink::Settle() {
+    if (endings_.empty()) return;
+    Settle(true);
+    run_.host.ReportProgress(run_.progress);
+}
+
+// Settles the outcomes of the pieces ended, in their order: all of them, or
+// (without `wait`) those already written.
+void RunSink::Settle(bool wait) {
+    PieceQueue::Outcome outcome;
+    while (!endings_.empty() && queue_.TakeOutcome(outcome, wait)) {
+        const Ending ending = std::move(endings_.front());
+        endings_.pop_front();
+        Settled(ending, outcome);
+        // Waiting for the writers, the host still sees the pieces come.
+        if (wait) run_.host.ReportProgress(run_.progress);
+    }
+}
+
+void RunSink::Settled(const Ending& ending, PieceQueue::Outcome& outcome) {
+    if (outcome.committed) {
+        --pending_[PendingSlot(ending.targetKey)];
+    } else {
+        abandonedFile_ = outcome.hadFile;
+    }
+    if (outcome.dropped && outcome.hadFile) run_.report.pieceRemoved = true;
+    if (!outcome.written) {
+        if (outcome.failure && ending.reportFailure) run_.Report(*outcome.failure);
+        return;
+    }
+    TakeName(ending);
+    NoteRenamed(ending.wanted, ending.target);
+    // One that took an older file's place (which only another program can
+    // have put there since it was named) stays, whatever comes.
+    if (undecided_ && !outcome.replacedOlder) undecidedWritten_.push_back(ending.target);
+    ++run_.report.piecesWritten;
+    const auto piece = static_cast<std::size_t>(ending.piece);
+    if (undoable_) {
+        if (firstCutFresh_.size() <= piece) firstCutFresh_.resize(piece + 1);
+        firstCutFresh_[piece] = !outcome.replacedOlder;
+    } else if (outcome.replacedOlder && piece < firstCutFresh_.size() && firstCutFresh_[piece]) {
+        outcome.replacedOlder = false;  // the first cut's own piece
+    }
+    if (outcome.replacedOlder) ++run_.report.piecesReplaced;
+    ++run_.progress.piecesWritten;
+    run_.host.PieceWritten(ending.target);
+}
+
+// Whether a piece ended and not settled goes under the name of `key`.
+bool RunSink::Pending(std::uint64_t key) const {
+    if (pending_[PendingSlot(key)] == 0) return false;
+    return std::any_of(endings_.begin(), endings_.end(),
+                       [key](const Ending& ending) { return ending.targetKey == key; });
+}
+
+// Gives the piece the name it wanted, or, when a piece of the run took that
+// one, the first copy name none did.
+void RunSink::ClaimTarget() {
+    wanted_.clear();
+    std::uint64_t key = names_.KeyOf(target_);
+    // Whether a name is taken is known once the pieces that want it are written.
+    if (Pending(key)) Settle();
+    if (names_.Taken(key)) {
+        wantedKey_ = key;
+        copy_ = names_.LastCopy(key);
+        const std::filesystem::path wanted = target_;
+        do {
+            target_ = CopyName(wanted.native(), ++copy_);
+            key = names_.KeyOf(target_);
+            if (Pending(key)) {
+                Settle();
+                copy_ = std::max(copy_ - 1, names_.LastCopy(wantedKey_));
+                continue;
+            }
+        } while (names_.Taken(key));
+        wanted_ = wanted;
+    }
+    targetKey_ = key;
+}
+
+// The piece is written (or planned): its name is taken for the rest of the run.
+void RunSink::TakeName(const Ending& ending) {
+    if (ending.targetKey == 0) return;
+    names_.Take(ending.targetKey, ending.wanted.empty() ? 0 : ending.wantedKey, ending.copy);
+}
+
+void RunSink::NoteRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given) {
+    if (wanted.empty()) return;
+    ++run_.report.piecesRenamed;
+    run_.host.PieceRenamed(wanted, given);
+}
+
+}  // namespace partwright
