@@ -1,14 +1,14 @@
 #include "engine/read/source_reader.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cstring>
-#include <thread>
 
 #include "engine/files/native_file.h"
 #include "engine/files/page_buffer.h"
 #include "engine/read/decoder_factory.h"
+#include "engine/read/line_end_scan.h"
+#include "engine/read/rest_check.h"
 #include "engine/read/utf8_source.h"
 #include "partwright/codepage.h"
 
@@ -16,83 +16,12 @@ namespace partwright {
 
 namespace {
 
-// A check of the whole source this long or longer goes on two threads.
-constexpr std::uint64_t kTwoThreadCheckBytes = std::uint64_t{16} << 20;
 // How much a streamed source reads per step, unless the options say. Small
-// enough that a step's bytes are still in the core's cache when they are
-// cut and written: 64 KiB steps cut a 300 MB source in 10000-line pieces
-// in about 290 ms where 256 KiB steps took about 370.
+// enough that a step's bytes are still in the core's cache when they are cut
+// and written (bench/RESULTS.md has what 64 and 256 KiB steps cost).
 constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 // 30000-byte blocks read at once: about as much as a streamed chunk.
 constexpr std::size_t kBlocksPerRead = 8;
-
-// Finds the first LF of a source fed in order, and whether a CR stands before it.
-class LineEndScan {
-public:
-    explicit LineEndScan(bool utf16) : utf16_(utf16) {}
-
-    // Takes the next bytes; true once the first LF is found.
-    bool Feed(std::string_view bytes) {
-        if (utf16_) {
-            for (const char byte : bytes) {
-                if (offset_++ % 2 == 0) {
-                    low_ = static_cast<unsigned char>(byte);
-                } else if (Unit(static_cast<char16_t>(low_ | (static_cast<unsigned char>(byte) << 8)))) {
-                    return true;
-                }
-            }
-            return false;
-        }
-        if (bytes.empty()) return false;
-        const void* lf = std::memchr(bytes.data(), '\n', bytes.size());
-        if (lf == nullptr) {
-            previous_ = static_cast<unsigned char>(bytes.back());
-            return false;
-        }
-        const auto at = static_cast<std::size_t>(static_cast<const char*>(lf) - bytes.data());
-        if (at > 0) previous_ = static_cast<unsigned char>(bytes[at - 1]);
-        return Unit(u'\n');
-    }
-
-    [[nodiscard]] std::optional<LineEnd> found() const { return found_; }
-
-private:
-    bool Unit(char16_t unit) {
-        if (unit == u'\n') {
-            found_ = previous_ == u'\r' ? LineEnd::CrLf : LineEnd::Lf;
-            return true;
-        }
-        previous_ = unit;
-        return false;
-    }
-
-    bool utf16_;
-    std::uint64_t offset_ = 0;
-    unsigned char low_ = 0;
-    char16_t previous_ = 0;
-    std::optional<LineEnd> found_;
-};
-
-// Scratch room for reads that run through a source past the reader's buffer.
-constexpr std::size_t kScratchBytes = std::size_t{1} << 16;
-
-// Where the bytes of the source from offset `at` go in a PageBuffer of
-// kScratchBytes, and how many of those up to `to` fit: at an index that
-// agrees with their offset modulo a page, so that the reads after the first
-// start on a page of the file and of the buffer.
-struct ScratchStep {
-    std::size_t lead;
-    std::size_t count;
-};
-ScratchStep ScratchStepAt(std::uint64_t at, std::uint64_t to) {
-    const auto lead = static_cast<std::size_t>(at % kPageBytes);
-    return {lead, static_cast<std::size_t>(std::min<std::uint64_t>(kScratchBytes - lead, to - at))};
-}
-
-std::string ShortfallReason(std::uint64_t got, std::uint64_t measured) {
-    return "it ended after " + std::to_string(got) + " of the " + std::to_string(measured) +
-           " bytes it had when opened";
-}
 
 }  // namespace
 
@@ -216,90 +145,6 @@ struct SourceReader::Impl {
         } else if (const ByteTable* table = decoder ? decoder->SingleByteTable() : nullptr) {
             coding = ByteCoding::SingleByte(*table);
         }
-    }
-
-    // Reads the rest of the source, past what the buffer holds, through
-    // `check`, then goes back to where the buffer ends. `valid`: all of it is
-    // UTF-8. False when a read or the seek fails (`reason` says why).
-    [[nodiscard]] bool CheckRestIsUtf8(Utf8Validator& check, bool& valid, std::string& reason) {
-        if (kCanReadAtOffsets && size - bytesRead >= kTwoThreadCheckBytes)
-            return CheckRestOnTwoThreads(check, valid, reason);
-        PageBuffer<char> scratch(kScratchBytes);
-        std::uint64_t at = bytesRead;
-        valid = check.valid();
-        while (valid && at < size) {
-            const ScratchStep place = ScratchStepAt(at, size);
-            std::size_t got = 0;
-            if (!file.Read(scratch.data() + place.lead, place.count, got, reason)) return false;
-            if (got == 0) {
-                reason = ShortfallReason(at, size);
-                return false;
-            }
-            at += got;
-            std::string_view step(scratch.data() + place.lead, got);
-            if (check.atBoundary()) step.remove_prefix(PlainUtf8Prefix(step));
-            if (!step.empty()) check.Feed(step);
-            valid = at < size ? check.valid() : check.ValidAtEnd();
-        }
-        return file.Seek(bytesRead, reason);
-    }
-
-    // Checks the bytes [from, to) of the source by reads at their offsets,
-    // through `check`, which must be at a character's start at `to`.
-    // `abandon`: another thread found the source is not UTF-8.
-    [[nodiscard]] bool CheckRange(std::uint64_t from, std::uint64_t to, Utf8Validator& check, bool& valid,
-                                  std::atomic<bool>& abandon, std::string& reason) const {
-        PageBuffer<char> scratch(kScratchBytes);
-        valid = check.valid();
-        while (valid && from < to && !abandon.load(std::memory_order_relaxed)) {
-            const ScratchStep place = ScratchStepAt(from, to);
-            std::size_t got = 0;
-            if (!file.ReadAt(from, scratch.data() + place.lead, place.count, got, reason)) return false;
-            if (got < place.count) {
-                reason = ShortfallReason(from + got, size);
-                return false;
-            }
-            from += got;
-            std::string_view step(scratch.data() + place.lead, got);
-            if (check.atBoundary()) step.remove_prefix(PlainUtf8Prefix(step));
-            if (!step.empty()) check.Feed(step);
-            valid = check.valid();
-        }
-        valid = valid && check.ValidAtEnd();
-        if (!valid) abandon.store(true, std::memory_order_relaxed);
-        return true;
-    }
-
-    // As CheckRestIsUtf8, the two halves side by side: the second begins at
-    // the first character that starts at or after the middle, so that in
-    // valid UTF-8 no character crosses from one half to the other.
-    [[nodiscard]] bool CheckRestOnTwoThreads(Utf8Validator& check, bool& valid, std::string& reason) const {
-        std::uint64_t middle = bytesRead + (size - bytesRead) / 2;
-        char probe[4] = {};
-        std::size_t got = 0;
-        if (!file.ReadAt(middle, probe, sizeof probe, got, reason)) return false;
-        std::size_t skip = 0;
-        while (skip < got && (static_cast<unsigned char>(probe[skip]) & 0xC0) == 0x80) ++skip;
-        if (skip == sizeof probe) {
-            valid = false;  // four continuation bytes in a row
-            return true;
-        }
-        middle += skip;
-        std::atomic<bool> abandon{false};
-        Utf8Validator second;
-        bool secondValid = false;
-        bool secondRead = false;
-        std::string secondReason;
-        std::thread other([&] { secondRead = CheckRange(middle, size, second, secondValid, abandon, secondReason); });
-        const bool firstRead = CheckRange(bytesRead, middle, check, valid, abandon, reason);
-        other.join();
-        if (!firstRead) return false;
-        if (valid && !secondRead) {
-            reason = secondReason;
-            return false;
-        }
-        valid = valid && secondValid;
-        return true;
     }
 
     // The source is read in the fallback code page from now on.
@@ -435,7 +280,7 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
                     impl->decideLate = true;
                 } else if (options.checkWholeFirst) {
                     bool valid = false;
-                    if (!impl->CheckRestIsUtf8(firstRead, valid, reason)) {
+                    if (!CheckRestIsUtf8(impl->file, impl->bytesRead, impl->size, firstRead, valid, reason)) {
                         failure = Failure{Failure::Kind::ReadSource, source, reason};
                         return nullptr;
                     }
@@ -574,7 +419,7 @@ bool SourceReader::DecideNow() {
     if (d.end > d.begin) check.Feed(std::string_view(d.buffer.data() + d.begin, d.end - d.begin));
     bool valid = d.more() ? check.valid() : check.ValidAtEnd();
     std::string reason;
-    if (valid && d.more() && !d.CheckRestIsUtf8(check, valid, reason)) {
+    if (valid && d.more() && !CheckRestIsUtf8(d.file, d.bytesRead, d.size, check, valid, reason)) {
         (void)d.Fail(reason);
         return false;
     }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/cut/cutter.h"
+#include "engine/cut/line_end_units.h"
 #include "engine/files/file_identity.h"
 #include "engine/name/temporary_name.h"
 #include "engine/read/byte_coding.h"
@@ -157,10 +158,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
     // The bytes' coding, on the byte path; unused for decoded text.
     static const ByteCoding kDecoded;
     const ByteCoding& coding = reader.byteCoding() ? *reader.byteCoding() : kDecoded;
-    constexpr Unit kLineEndUnits[] = {Unit('\r'), Unit('\n')};
-    const std::basic_string_view<Unit> lineEnd = run.lineEnd == LineEnd::Lf
-                                                     ? std::basic_string_view<Unit>(kLineEndUnits + 1, 1)
-                                                     : std::basic_string_view<Unit>(kLineEndUnits, 2);
+    const std::basic_string_view<Unit> lineEnd = run.lineEnd == LineEnd::Lf ? kLf<Unit> : kLineEnd<Unit>;
     HeaderTaker<Unit> header(run.options.headerLines, run.lineEnd, std::is_same_v<Unit, char> && !coding.table);
     // The first block ended before the header did, or only the line end
     // appended to it ended the header: then more of the source means the
