@@ -22,8 +22,6 @@ QString NativePath(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::optional<std::uint64_t> RenamedPieces(const RunReport& report) { return report.piecesRenamed; }
-
 EndReport ComposeEndReport(const RunReport& report, const RunPlaces& places, int maxListed) {
     EndReport end = FinalReport(report, maxListed);
     const QString done = QString::fromUtf8(messages::kDone);
@@ -52,10 +50,10 @@ EndReport ComposeEndReport(const RunReport& report, const RunPlaces& places, int
         summary << (report.piecesReplaced == 1
                         ? QObject::tr("1 existing file was replaced.")
                         : QObject::tr("%1 existing files were replaced.").arg(Count(report.piecesReplaced)));
-    if (const auto renamed = RenamedPieces(report); renamed && *renamed > 0)
-        summary << (*renamed == 1
+    if (const std::uint64_t renamed = report.piecesRenamed; renamed > 0)
+        summary << (renamed == 1
                         ? QObject::tr("1 name was given a number to avoid a collision.")
-                        : QObject::tr("%1 names were given a number to avoid a collision.").arg(Count(*renamed)));
+                        : QObject::tr("%1 names were given a number to avoid a collision.").arg(Count(renamed)));
 
     end.text += QStringLiteral("\n\n") + summary.join(QLatin1Char('\n'));
     return end;

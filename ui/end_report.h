@@ -3,10 +3,6 @@
 #include "partwright/split_run.h"
 #include "ui/window_run.h"
 
-#include <cstdint>
-#include <filesystem>
-#include <optional>
-
 namespace partwright {
 
 // The box at the end of a run: "Done." (or what stopped it, or what failed),
@@ -15,9 +11,5 @@ namespace partwright {
 // avoid a collision, and the failures as FinalReport lists them. `folder` is
 // set when every piece went into one folder, for the box's "Open folder".
 [[nodiscard]] EndReport ComposeEndReport(const RunReport& report, const RunPlaces& places, int maxListed = 10);
-
-// The pieces that were given a number in their name because an earlier piece
-// of the run had taken it, when the engine's report counts them.
-[[nodiscard]] std::optional<std::uint64_t> RenamedPieces(const RunReport& report);
 
 }  // namespace partwright

@@ -2,6 +2,7 @@
 
 #include "partwright/failure.h"
 #include "partwright/messages.h"
+#include "ui/window_run.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -43,8 +44,8 @@ public:
     explicit Host(PreviewDialog& dialog) : dialog_(dialog) {}
 
     bool Yield() override {
-        // As the window's run does: events at most every 15 ms, not at every piece.
-        if (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= 15) {
+        // As the window's run does: events at most every so often, not at every piece.
+        if (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= WindowRunHost::kEventIntervalMs) {
             dialog_.ShowTotals();
             QCoreApplication::processEvents();
             sinceEvents_.start();

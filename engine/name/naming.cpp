@@ -88,11 +88,6 @@ NativeString ToNative(TextView text) {
 #endif
 }
 
-NativeString NameFromFirstChars(const NativeString& source, TextView pieceStart, std::int32_t x) {
-    const std::size_t take = x <= 0 ? 0 : std::min(pieceStart.size(), static_cast<std::size_t>(x));
-    return GetFolder(source) + ToNative(AlphaNumOnly(pieceStart.substr(0, take))) + Ascii(".txt");
-}
-
 NativeString NumberedName(const NativeString& source, std::int64_t number) {
     const NativeString fileName = GetFileName(source);
     NativeString name = GetFolder(source) + GetBaseName(fileName) + NativeChar('-') + Ascii(PadZeros(number, 4));

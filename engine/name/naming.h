@@ -25,11 +25,6 @@ namespace partwright {
 // UTF-8 on POSIX, where a surrogate pair is joined and a lone half becomes U+FFFD.
 [[nodiscard]] NativeString ToNative(TextView text);
 
-// folder + AlphaNumOnly(first x code units of the piece) + ".txt".
-// `pieceStart` needs to hold only the first x code units of the piece (or all of it when shorter).
-//   NameFromFirstChars("C:\data\a.log", u"Hello, world!", 8) == "C:\data\Hellow.txt"
-[[nodiscard]] NativeString NameFromFirstChars(const NativeString& source, TextView pieceStart, std::int32_t x);
-
 // folder + base + "-" + PadZeros(number, 4) + "." + extension; a file name
 // without "." gives folder + name + "-" + PadZeros(number, 4), with no dot.
 //   NumberedName("C:\data\report.txt", 1) == "C:\data\report-0001.txt"
@@ -39,8 +34,8 @@ namespace partwright {
 //   PrefixCounterName(u"bob", "C:\data\log.csv", -2) == "C:\data\bob-2.csv"
 [[nodiscard]] NativeString PrefixCounterName(TextView prefix, const NativeString& source, std::int64_t number);
 
-// The name first-characters naming gives a piece: NameFromFirstChars, unless
-// its first x characters hold no letter or digit, or make a name Windows keeps
+// The name first-characters naming gives a piece: folder + AlphaNumOnly(its
+// first x code units) + ".txt", unless they hold no letter or digit, or make a name Windows keeps
 // for a device ("con", "nul", "com1"...): then folder + base + "-" +
 // PadZeros(number, 4) + ".txt", the numbered name of the piece with ".txt".
 //   FirstCharsName("/d/a.log", u"--", 2, 3) == "/d/a-0003.txt"

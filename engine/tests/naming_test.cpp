@@ -117,11 +117,12 @@ TEST(NamingTest, prefixCounterNameUsesPlainDecimalAndSourceExtension) {
 }
 
 TEST(NamingTest, nameFromFirstCharsKeepsOnlyAsciiLettersAndDigits) {
+    // With none, the piece's numbered name with ".txt" (piece 1 here).
     const FirstCharsCase cases[] = {
         {"/data/a.log", u"Hello, world!\r\nmore", 8, "/data/Hellow.txt"},
-        {"/data/a.log", u"Hello", 0, "/data/.txt"},
-        {"/data/a.log", u"Hello", -3, "/data/.txt"},
-        {"/data/a.log", u"!? \r\n", 5, "/data/.txt"},
+        {"/data/a.log", u"Hello", 0, "/data/a-0001.txt"},
+        {"/data/a.log", u"Hello", -3, "/data/a-0001.txt"},
+        {"/data/a.log", u"!? \r\n", 5, "/data/a-0001.txt"},
         {"/data/a.log", u"ab", 8, "/data/ab.txt"},
         {"/data/a.log", u"\uFEFFHi", 3, "/data/Hi.txt"},
         {"/data/a.log", u"caf\u00E9 9\u4E2D", 10, "/data/caf9.txt"},
@@ -132,7 +133,7 @@ TEST(NamingTest, nameFromFirstCharsKeepsOnlyAsciiLettersAndDigits) {
 #endif
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(NameFromFirstChars(N(c.source), c.piece, c.x), N(c.name)) << c.source << " x=" << c.x;
+        EXPECT_EQ(FirstCharsName(N(c.source), c.piece, c.x, 1), N(c.name)) << c.source << " x=" << c.x;
     }
 }
 

@@ -925,13 +925,15 @@ private:
         const fs::path named = options_.outputFolder.empty() ? source : options_.outputFolder / source.filename();
         fs::path target;
         switch (settings_.naming) {
-        case NamingMode::FirstChars:
-            target = NameFromFirstChars(named.native(), text, *ToInt32(settings_.nameLength.typed));
+        case NamingMode::FirstChars: {
+            const auto x = static_cast<std::size_t>(*ToInt32(settings_.nameLength.typed));
+            target = named.parent_path() / (ToNative(AlphaNumOnly(TextView(text).substr(0, x))) + ToNative(u".txt"));
             // No letter or digit, or a device's name: the numbered name with ".txt".
             if (target.filename() == ".txt" || IsDeviceName(target.stem().u16string())) {
                 target = target.parent_path() / (named.stem().string() + "-" + PadZeros(index + 1, 4) + ".txt");
             }
             break;
+        }
         case NamingMode::Numbered: target = NumberedName(named.native(), index + 1); break;
         case NamingMode::Prefix:
             target = PrefixCounterName(settings_.prefix, named.native(), *ToInt16(settings_.firstNumber.typed) + index);
