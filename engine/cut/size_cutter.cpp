@@ -15,9 +15,9 @@ namespace {
 // UTF-8 bytes of units as the piece writer writes them: a UTF-16 unit on its
 // own (1 to 3 bytes), a byte of a single-byte code page through its table.
 template <class Unit>
-class Utf8Size {
+class WrittenSize {
 public:
-    explicit Utf8Size(const ByteUtf8Lengths* byteLengths) : byteLengths_(byteLengths) {
+    explicit WrittenSize(const ByteUtf8Lengths* byteLengths) : byteLengths_(byteLengths) {
         if (byteLengths_) {
             for (int byte = 0; byte < 0x80; ++byte) asciiAsItself_ = asciiAsItself_ && (*byteLengths_)[byte] == 1;
         }
@@ -242,7 +242,7 @@ private:
     }
 
     std::uint64_t limit_;
-    Utf8Size<Unit> size_;
+    WrittenSize<Unit> size_;
     bool oneByte_ = false;  // every unit of the current chunk is one byte
     bool inPiece_ = false;
     std::uint64_t pieceBytes_ = 0;  // of the current piece's lines and the line ends between them

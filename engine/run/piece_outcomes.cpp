@@ -8,26 +8,26 @@
 
 namespace partwright {
 
-void RunSink::Settle() {
-    if (endings_.empty()) return;
-    Settle(true);
+void RunSink::FinishPending() {
+    if (pendingPieces_.empty()) return;
+    FinishPending(true);
     run_.host.ReportProgress(run_.progress);
 }
 
 // Settles the outcomes of the pieces ended, in their order: all of them, or
 // (without `wait`) those already written.
-void RunSink::Settle(bool wait) {
+void RunSink::FinishPending(bool wait) {
     PieceQueue::Outcome outcome;
-    while (!endings_.empty() && queue_.TakeOutcome(outcome, wait)) {
-        const Ending ending = std::move(endings_.front());
-        endings_.pop_front();
-        Settled(ending, outcome);
+    while (!pendingPieces_.empty() && queue_.TakeOutcome(outcome, wait)) {
+        const PendingPiece ending = std::move(pendingPieces_.front());
+        pendingPieces_.pop_front();
+        ApplyOutcome(ending, outcome);
         // Waiting for the writers, the host still sees the pieces come.
         if (wait) run_.host.ReportProgress(run_.progress);
     }
 }
 
-void RunSink::Settled(const Ending& ending, PieceQueue::Outcome& outcome) {
+void RunSink::ApplyOutcome(const PendingPiece& ending, PieceQueue::Outcome& outcome) {
     if (outcome.committed) {
         --pending_[PendingSlot(ending.targetKey)];
     } else {
@@ -59,8 +59,8 @@ void RunSink::Settled(const Ending& ending, PieceQueue::Outcome& outcome) {
 // Whether a piece ended and not settled goes under the name of `key`.
 bool RunSink::Pending(std::uint64_t key) const {
     if (pending_[PendingSlot(key)] == 0) return false;
-    return std::any_of(endings_.begin(), endings_.end(),
-                       [key](const Ending& ending) { return ending.targetKey == key; });
+    return std::any_of(pendingPieces_.begin(), pendingPieces_.end(),
+                       [key](const PendingPiece& ending) { return ending.targetKey == key; });
 }
 
 // Gives the piece the name it wanted, or, when a piece of the run took that
@@ -69,7 +69,7 @@ void RunSink::ClaimTarget() {
     wanted_.clear();
     std::uint64_t key = names_.KeyOf(target_);
     // Whether a name is taken is known once the pieces that want it are written.
-    if (Pending(key)) Settle();
+    if (Pending(key)) FinishPending();
     if (names_.Taken(key)) {
         wantedKey_ = key;
         copy_ = names_.LastCopy(key);
@@ -78,7 +78,7 @@ void RunSink::ClaimTarget() {
             target_ = CopyName(wanted.native(), ++copy_);
             key = names_.KeyOf(target_);
             if (Pending(key)) {
-                Settle();
+                FinishPending();
                 copy_ = std::max(copy_ - 1, names_.LastCopy(wantedKey_));
                 continue;
             }
@@ -89,7 +89,7 @@ void RunSink::ClaimTarget() {
 }
 
 // The piece is written (or planned): its name is taken for the rest of the run.
-void RunSink::TakeName(const Ending& ending) {
+void RunSink::TakeName(const PendingPiece& ending) {
     if (ending.targetKey == 0) return;
     names_.Take(ending.targetKey, ending.wanted.empty() ? 0 : ending.wantedKey, ending.copy);
 }

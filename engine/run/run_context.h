@@ -23,7 +23,7 @@ struct RunContext {
     LineEnd lineEnd;  // of the current source ("auto" resolved)
     // Settles the pieces still being written, so that what is reported next
     // comes after them.
-    std::function<void()> settle;
+    std::function<void()> finishPending;
     // The run's one way to stop: the host asks for it by returning false from
     // Yield, and the cutting, the sink and the writers read it. The report
     // says the run stopped when it ends.
@@ -40,7 +40,7 @@ struct RunContext {
     }
 
     void Fail(const Failure& failure) {
-        if (settle) settle();
+        if (finishPending) finishPending();
         Report(failure);
     }
     // Reports a failure as it is, in whatever order it comes.

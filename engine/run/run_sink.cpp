@@ -34,13 +34,13 @@ RunSink::RunSink(RunContext& run)
 void RunSink::Stop() {
     run_.stop.request_stop();
     if (Abandon()) run_.report.pieceRemoved = true;
-    Settle();
+    FinishPending();
 }
 
 void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding* coding, SourceReader* reader) {
     Abandon();
     // The pieces of the last source are written before its names and coding are let go.
-    Settle();
+    FinishPending();
     undoable_ = false;
     if (!cutAgain_) firstCutFresh_.clear();
     cutAgain_ = false;
@@ -121,7 +121,7 @@ void RunSink::NameFromSettings() {
 }
 
 void RunSink::AppendToPiece(TextView units) {
-    if (run_.options.dryRun) plannedBytes_ += Utf8Size(units);
+    if (run_.options.dryRun) plannedBytes_ += WrittenSize(units);
     switch (state_) {
     case State::Skipped: return;
     case State::Unnamable:
@@ -137,7 +137,7 @@ void RunSink::AppendToPiece(TextView units) {
 }
 
 void RunSink::AppendToPiece(std::string_view bytes) {
-    if (run_.options.dryRun) plannedBytes_ += Utf8Size(bytes);
+    if (run_.options.dryRun) plannedBytes_ += WrittenSize(bytes);
     AppendBytes(bytes);
 }
 
@@ -307,13 +307,13 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
 }
 
 // Bytes as EncodeCesu8 writes them: one to three a unit.
-std::uint64_t RunSink::Utf8Size(TextView units) {
+std::uint64_t RunSink::WrittenSize(TextView units) {
     std::uint64_t size = 0;
     for (const char16_t unit : units) size += Cesu8Length(unit);
     return size;
 }
 
-std::uint64_t RunSink::Utf8Size(std::string_view bytes) const {
+std::uint64_t RunSink::WrittenSize(std::string_view bytes) const {
     if (coding_.forms.verbatim) return bytes.size();
     std::uint64_t size = 0;
     for (const char byte : bytes) size += coding_.forms.length[static_cast<unsigned char>(byte)];
@@ -322,7 +322,7 @@ std::uint64_t RunSink::Utf8Size(std::string_view bytes) const {
 
 void RunSink::Commit() {
     if (run_.options.dryRun) {
-        const std::uint64_t header = bytes_ ? Utf8Size(headerBytes_) : Utf8Size(header_);
+        const std::uint64_t header = bytes_ ? WrittenSize(headerBytes_) : WrittenSize(header_);
         run_.host.PlannedPieceSize(target_, header + plannedBytes_);
         return;
     }
@@ -335,21 +335,21 @@ void RunSink::Commit() {
     }
     queue_.Commit(state_ == State::NamedTemporary ? &target_ : nullptr, run_.sources);
     // The piece's names go with its ending: ResetPiece clears them next.
-    endings_.push_back({std::move(target_), targetKey_, std::move(wanted_), wantedKey_, copy_, true, current_});
+    pendingPieces_.push_back({std::move(target_), targetKey_, std::move(wanted_), wantedKey_, copy_, true, current_});
     ++pending_[PendingSlot(targetKey_)];
-    Settle(false);
+    FinishPending(false);
     // A bounded number of pieces is in flight, however small they are.
     PieceQueue::Outcome outcome;
-    while (endings_.size() > kMaxPiecesInFlight && queue_.TakeOutcome(outcome, true)) {
-        const Ending ending = std::move(endings_.front());
-        endings_.pop_front();
-        Settled(ending, outcome);
+    while (pendingPieces_.size() > kMaxPiecesInFlight && queue_.TakeOutcome(outcome, true)) {
+        const PendingPiece ending = std::move(pendingPieces_.front());
+        pendingPieces_.pop_front();
+        ApplyOutcome(ending, outcome);
     }
 }
 
 void RunSink::CutAgain() {
     Abandon();
-    Settle();
+    FinishPending();
     // Pieces of a reading given up, under names the new one may not take again.
     for (const std::filesystem::path& written : undecidedWritten_) {
         std::error_code error;
@@ -402,8 +402,8 @@ void RunSink::Discard() {
 void RunSink::DropOpenPiece() {
     if (!queue_.pieceOpen()) return;
     queue_.Abandon();
-    endings_.push_back({});
-    endings_.back().reportFailure = false;
+    pendingPieces_.push_back({});
+    pendingPieces_.back().reportFailure = false;
 }
 
 void RunSink::Skip(const Failure& failure) {
@@ -423,8 +423,8 @@ bool RunSink::Abandon() {
     abandonedFile_ = false;
     if (queue_.pieceOpen()) {
         queue_.Abandon();
-        endings_.push_back({});
-        Settle();
+        pendingPieces_.push_back({});
+        FinishPending();
     }
     ResetPiece();
     return abandonedFile_;

@@ -76,7 +76,7 @@ public:
 
     // Waits for every piece handed to the writers and settles its outcome:
     // before anything else is reported, and at the end of the run.
-    void Settle();
+    void FinishPending();
 
     // The source is cut again from its start: gives back the names this
     // source's pieces took, so the second cut's pieces take them again (and
@@ -100,8 +100,8 @@ private:
     };
 
     void AppendBytes(std::string_view bytes);
-    [[nodiscard]] static std::uint64_t Utf8Size(TextView units);
-    [[nodiscard]] std::uint64_t Utf8Size(std::string_view bytes) const;
+    [[nodiscard]] static std::uint64_t WrittenSize(TextView units);
+    [[nodiscard]] std::uint64_t WrittenSize(std::string_view bytes) const;
     void NameFromSettings();
     void Collect(TextView units);
     void NameKnown(TextView units);
@@ -112,7 +112,7 @@ private:
     void WriteHeader();
     void Commit();
     // What the run still has to do for a piece once its outcome is known.
-    struct Ending {
+    struct PendingPiece {
         std::filesystem::path target;
         std::uint64_t targetKey = 0;
         std::filesystem::path wanted;
@@ -121,8 +121,8 @@ private:
         bool reportFailure = true;  // false for a piece dropped for a failure of its own, already reported
         std::int64_t piece = -1;    // its index in its source; -1 for a piece dropped
     };
-    void Settle(bool wait);
-    void Settled(const Ending& ending, PieceQueue::Outcome& outcome);
+    void FinishPending(bool wait);
+    void ApplyOutcome(const PendingPiece& ending, PieceQueue::Outcome& outcome);
     void Skip(const Failure& failure);
     void DropOpenPiece();
     [[nodiscard]] bool MayGoUndecided();
@@ -130,7 +130,7 @@ private:
     void Unnamable(Failure failure);
     void ResetPiece();
     void ClaimTarget();
-    void TakeName(const Ending& ending);
+    void TakeName(const PendingPiece& ending);
     void NoteRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given);
     [[nodiscard]] bool Pending(std::uint64_t key) const;
     [[nodiscard]] static std::size_t PendingSlot(std::uint64_t key) { return (key >> 40) & 4095; }
@@ -154,8 +154,8 @@ private:
     bool threaded_ = false;  // the queue has writer threads
     SourceReader* reader_ = nullptr;
     std::shared_ptr<const NativeFile> sourceFile_;  // for pieces that copy from it
-    std::deque<Ending> endings_;                    // of the pieces ended and not settled, oldest first
-    // Of the pieces in endings_ that were committed, how many have a name key
+    std::deque<PendingPiece> pendingPieces_;        // of the pieces ended and not settled, oldest first
+    // Of the pieces in pendingPieces_ that were committed, how many have a name key
     // in each slot: a quick no for most names.
     std::array<std::uint16_t, 4096> pending_{};
     bool abandonedFile_ = false;  // the last piece abandoned had a file open

@@ -69,7 +69,7 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
             if (run.noticesShown > 0) {
                 --run.noticesShown;
             } else {
-                if (run.settle) run.settle();
+                if (run.finishPending) run.finishPending();
                 run.host.ShowNotice(Notice::LinesNotNumber, source);
             }
             ++run.report.blocksNotCut;
@@ -326,7 +326,7 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
     progress.fileCount = count;
     RunContext run{settings, host, options, seam, identities, report, progress, options.lineEnd, {}, {}, 0};
     RunSink sink(run);
-    run.settle = [&sink] { sink.Settle(); };
+    run.finishPending = [&sink] { sink.FinishPending(); };
     for (int position = 1; position <= count; ++position) {
         if (!run.Yield()) {
             sink.Stop();
@@ -334,11 +334,11 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
         }
         // The pieces of the sources before are written first: a source may be
         // one of them, and all that is reported of them comes before this one begins.
-        sink.Settle();
+        sink.FinishPending();
         progress.fileIndex = position;
         if (SplitSource(run, sink, sources.At(position)) == Outcome::Stopped) break;
     }
-    sink.Settle();
+    sink.FinishPending();
     report.stopped = run.stop.stop_requested();
     return report;
 }

@@ -29,7 +29,7 @@ constexpr std::size_t kBatchSteps = 4 * kBatchPieces;
 
 }  // namespace
 
-struct PieceQueue::Op {
+struct PieceQueue::Step {
     enum class Kind : std::uint8_t { Open, OpenTemporary, Name, Units, Bytes, Range, Utf16Range, Commit, Abandon };
     Kind kind = Kind::Open;
     std::filesystem::path path;  // Open, OpenTemporary, Name; Commit: the name given at the end, if any
@@ -40,7 +40,7 @@ struct PieceQueue::Op {
     std::shared_ptr<const NativeFile> source;  // Range, Utf16Range: from `offset`, `size` bytes
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
-    Slot* slot = nullptr;
+    OutcomeSlot* slot = nullptr;
 };
 
 // One writer: its thread's queue of batches and the piece it writes.
@@ -68,20 +68,20 @@ struct PieceQueue::Writer {
     }
 
     // Does one step; fills `outcome` when the piece ends.
-    void Do(const Op& op, Outcome& outcome) {
-        if (op.kind == Op::Kind::Open || op.kind == Op::Kind::OpenTemporary) {
+    void Do(const Step& op, Outcome& outcome) {
+        if (op.kind == Step::Kind::Open || op.kind == Step::Kind::OpenTemporary) {
             stopped = false;
             piece = op.piece;
         }
-        const bool goOn = op.kind == Op::Kind::Commit ? queue->MayPublish(piece) : queue->KeepWriting(piece);
+        const bool goOn = op.kind == Step::Kind::Commit ? queue->MayPublish(piece) : queue->KeepWriting(piece);
         if (!stopped && !goOn) {
             stopped = true;
             stoppedWithFile = writer.Abandon();
         }
         if (stopped) {
-            if (op.kind == Op::Kind::Commit || op.kind == Op::Kind::Abandon) {
+            if (op.kind == Step::Kind::Commit || op.kind == Step::Kind::Abandon) {
                 outcome = Outcome{};
-                outcome.committed = op.kind == Op::Kind::Commit;
+                outcome.committed = op.kind == Step::Kind::Commit;
                 outcome.dropped = true;
                 outcome.hadFile = stoppedWithFile;
                 failed = false;
@@ -89,35 +89,35 @@ struct PieceQueue::Writer {
             return;
         }
         switch (op.kind) {
-        case Op::Kind::Open:
-        case Op::Kind::OpenTemporary:
+        case Step::Kind::Open:
+        case Step::Kind::OpenTemporary:
             failed = false;
-            beforeName = op.kind == Op::Kind::OpenTemporary;
+            beforeName = op.kind == Step::Kind::OpenTemporary;
             if (!(beforeName ? writer.OpenTemporary(op.path, failure) : writer.Open(op.path, *op.sources, failure))) {
                 Fail();
             }
             return;
-        case Op::Kind::Name:
+        case Step::Kind::Name:
             if (failed && beforeName) failure.path = op.path;
             beforeName = false;
             return;
-        case Op::Kind::Units:
+        case Step::Kind::Units:
             if (!failed && !writer.Append(TextView(reinterpret_cast<const char16_t*>(op.data.data()),
                                                    op.data.size() / sizeof(char16_t)),
                                           failure)) {
                 Fail();
             }
             return;
-        case Op::Kind::Bytes:
+        case Step::Kind::Bytes:
             if (!failed && !writer.Append(op.data, *op.forms, failure)) Fail();
             return;
-        case Op::Kind::Range:
+        case Step::Kind::Range:
             if (!failed && !writer.AppendFrom(*op.source, op.offset, op.size, failure)) Fail();
             return;
-        case Op::Kind::Utf16Range:
+        case Step::Kind::Utf16Range:
             if (!failed && !writer.AppendUtf16From(*op.source, op.offset, op.size, failure)) Fail();
             return;
-        case Op::Kind::Commit:
+        case Step::Kind::Commit:
             outcome = Outcome{};
             outcome.committed = true;
             if (!failed) {
@@ -129,7 +129,7 @@ struct PieceQueue::Writer {
             if (failed) outcome.failure = failure;
             failed = false;
             return;
-        case Op::Kind::Abandon:
+        case Step::Kind::Abandon:
             outcome = Outcome{};
             outcome.hadFile = writer.Abandon();
             if (failed) outcome.failure = failure;
@@ -139,15 +139,15 @@ struct PieceQueue::Writer {
     }
 
     // As Do, with anything thrown (out of memory) made the piece's failure.
-    void DoSafely(const Op& op, Outcome& outcome) {
+    void DoSafely(const Step& op, Outcome& outcome) {
         try {
             Do(op, outcome);
         } catch (const std::exception& error) {
             failure = Failure{Failure::Kind::WritePiece, op.path, error.what()};
             Fail();
-            if (op.kind == Op::Kind::Commit || op.kind == Op::Kind::Abandon) {
+            if (op.kind == Step::Kind::Commit || op.kind == Step::Kind::Abandon) {
                 outcome = Outcome{};
-                outcome.committed = op.kind == Op::Kind::Commit;
+                outcome.committed = op.kind == Step::Kind::Commit;
                 outcome.failure = failure;
                 failed = false;
             }
@@ -164,10 +164,10 @@ int DefaultWriterThreads() {
 
 PieceQueue::PieceQueue(int writers, std::stop_token stop, std::function<void()> whileWaiting)
     : stop_(std::move(stop)), whileWaiting_(std::move(whileWaiting)) {
-    inline_ = std::make_unique<Writer>();
-    inline_->queue = this;
-    here_ = writers <= 0;
-    if (here_) return;
+    callerWriter_ = std::make_unique<Writer>();
+    callerWriter_->queue = this;
+    onCaller_ = writers <= 0;
+    if (onCaller_) return;
     batch_.reserve(kBatchSteps);
     for (int n = 0; n < writers; ++n) {
         writers_.push_back(std::make_unique<Writer>());
@@ -208,7 +208,7 @@ void PieceQueue::Run(Writer& writer) {
             writer.batches.pop_front();
         }
         std::size_t bytes = 0;
-        for (Op& op : batch) {
+        for (Step& op : batch) {
             // The outcome is filled here, and told below under the lock.
             writer.DoSafely(op, op.slot ? op.slot->outcome : writer.unused);
             bytes += op.data.size();
@@ -216,7 +216,7 @@ void PieceQueue::Run(Writer& writer) {
         {
             std::lock_guard<std::mutex> lock(doneMutex_);
             bytesInFlight_ -= bytes;
-            for (const Op& op : batch) {
+            for (const Step& op : batch) {
                 if (op.slot) op.slot->done = true;
             }
         }
@@ -227,8 +227,8 @@ void PieceQueue::Run(Writer& writer) {
 void PieceQueue::Open(const std::filesystem::path& target, const FileIdentitySet& sources) {
     if (open_) Abandon();
     open_ = true;
-    Op op;
-    op.kind = Op::Kind::Open;
+    Step op;
+    op.kind = Step::Kind::Open;
     op.piece = nextPiece_++;
     op.path = target;
     op.sources = &sources;
@@ -238,16 +238,16 @@ void PieceQueue::Open(const std::filesystem::path& target, const FileIdentitySet
 void PieceQueue::OpenTemporary(const std::filesystem::path& folder) {
     if (open_) Abandon();
     open_ = true;
-    Op op;
-    op.kind = Op::Kind::OpenTemporary;
+    Step op;
+    op.kind = Step::Kind::OpenTemporary;
     op.piece = nextPiece_++;
     op.path = folder.empty() ? std::filesystem::path(".") : folder;
     Add(std::move(op));
 }
 
 void PieceQueue::Name(const std::filesystem::path& target) {
-    Op op;
-    op.kind = Op::Kind::Name;
+    Step op;
+    op.kind = Step::Kind::Name;
     op.path = target;
     Add(std::move(op));
 }
@@ -255,8 +255,8 @@ void PieceQueue::Name(const std::filesystem::path& target) {
 void PieceQueue::Append(TextView units) {
     if (!open_ || units.empty()) return;
     if (WrittenHere([&](PieceWriter& writer, Failure& failure) { return writer.Append(units, failure); })) return;
-    Op op;
-    op.kind = Op::Kind::Units;
+    Step op;
+    op.kind = Step::Kind::Units;
     Gather(std::move(op), {reinterpret_cast<const char*>(units.data()), units.size() * sizeof(char16_t)});
 }
 
@@ -265,8 +265,8 @@ void PieceQueue::Append(std::string_view bytes, const ByteUtf8Forms& forms) {
     if (WrittenHere([&](PieceWriter& writer, Failure& failure) { return writer.Append(bytes, forms, failure); })) {
         return;
     }
-    Op op;
-    op.kind = Op::Kind::Bytes;
+    Step op;
+    op.kind = Step::Kind::Bytes;
     op.forms = &forms;
     Gather(std::move(op), bytes);
 }
@@ -293,8 +293,8 @@ void PieceQueue::AppendUtf16From(const std::shared_ptr<const NativeFile>& source
 
 void PieceQueue::GatherRange(bool utf16, const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
                              std::uint64_t size) {
-    Op op;
-    op.kind = utf16 ? Op::Kind::Utf16Range : Op::Kind::Range;
+    Step op;
+    op.kind = utf16 ? Step::Kind::Utf16Range : Step::Kind::Range;
     op.source = source;
     op.offset = offset;
     op.size = size;
@@ -304,17 +304,17 @@ void PieceQueue::GatherRange(bool utf16, const std::shared_ptr<const NativeFile>
 // Writes part of the current piece on this thread, when the queue writes here.
 template <class Write>
 bool PieceQueue::WrittenHere(Write write) {
-    if (!here_) return false;
-    Writer& here = *inline_;
+    if (!onCaller_) return false;
+    Writer& here = *callerWriter_;
     if (!here.failed && !here.stopped && !write(here.writer, here.failure)) here.Fail();
     return true;
 }
 
 // Gathers part of the current piece (`data` its bytes, if any), as more of
 // the last step gathered where it continues that step.
-void PieceQueue::Gather(Op op, std::string_view data) {
+void PieceQueue::Gather(Step op, std::string_view data) {
     if (!data.empty()) WaitForRoom();
-    Op* last = batch_.empty() ? nullptr : &batch_.back();
+    Step* last = batch_.empty() ? nullptr : &batch_.back();
     const bool continues = last != nullptr && last->kind == op.kind && last->forms == op.forms &&
                            last->source == op.source && last->offset + last->size == op.offset;
     if (!continues) {
@@ -331,8 +331,8 @@ void PieceQueue::Gather(Op op, std::string_view data) {
 
 void PieceQueue::Commit(const std::filesystem::path* target, const FileIdentitySet& sources) {
     if (!open_) return;
-    Op op;
-    op.kind = Op::Kind::Commit;
+    Step op;
+    op.kind = Step::Kind::Commit;
     if (target) op.path = *target;
     op.sources = &sources;
     End(std::move(op));
@@ -340,16 +340,16 @@ void PieceQueue::Commit(const std::filesystem::path* target, const FileIdentityS
 
 void PieceQueue::Abandon() {
     if (!open_) return;
-    Op op;
-    op.kind = Op::Kind::Abandon;
+    Step op;
+    op.kind = Step::Kind::Abandon;
     End(std::move(op));
 }
 
 // A step of the current piece: done at once, or gathered for its writer.
-void PieceQueue::Add(Op op) {
-    if (here_) {
+void PieceQueue::Add(Step op) {
+    if (onCaller_) {
         Outcome unused;
-        inline_->DoSafely(op, unused);
+        callerWriter_->DoSafely(op, unused);
         return;
     }
     if (current_ == nullptr) {
@@ -363,12 +363,12 @@ void PieceQueue::Add(Op op) {
 }
 
 // The last step of the current piece, which gives its outcome.
-void PieceQueue::End(Op op) {
+void PieceQueue::End(Step op) {
     open_ = false;
     slots_.emplace_back();
-    Slot& slot = slots_.back();
-    if (here_) {
-        inline_->DoSafely(op, slot.outcome);
+    OutcomeSlot& slot = slots_.back();
+    if (onCaller_) {
+        callerWriter_->DoSafely(op, slot.outcome);
         slot.done = true;
         return;
     }
@@ -431,7 +431,7 @@ void PieceQueue::WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready) {
 
 void PieceQueue::WriteHere(bool here) {
     if (open_ || !slots_.empty()) return;
-    here_ = here || writers_.empty();
+    onCaller_ = here || writers_.empty();
 }
 
 // Pieces are published out of order on several writers. Once the run stops,
@@ -452,8 +452,8 @@ bool PieceQueue::KeepWriting(std::uint64_t piece) {
 
 bool PieceQueue::TakeOutcome(Outcome& outcome, bool wait) {
     if (slots_.empty()) return false;
-    Slot& oldest = slots_.front();
-    if (!here_) {
+    OutcomeSlot& oldest = slots_.front();
+    if (!onCaller_) {
         if (wait) Send();
         std::unique_lock<std::mutex> lock(doneMutex_);
         if (!oldest.done) {

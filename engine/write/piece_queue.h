@@ -95,22 +95,22 @@ public:
     [[nodiscard]] bool TakeOutcome(Outcome& outcome, bool wait);
 
 private:
-    struct Op;
+    struct Step;
     struct Writer;
-    struct Slot {
+    struct OutcomeSlot {
         bool done = false;  // under doneMutex_
         Outcome outcome;
     };
-    using Batch = std::vector<Op>;
+    using Batch = std::vector<Step>;
 
-    void Add(Op op);
-    void Gather(Op op, std::string_view data);
+    void Add(Step op);
+    void Gather(Step op, std::string_view data);
     // Gathers a range of the source: UTF-16 units (`utf16`) or bytes as they are written.
     void GatherRange(bool utf16, const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
                      std::uint64_t size);
     template <class Write>
     bool WrittenHere(Write write);
-    void End(Op op);
+    void End(Step op);
     void Send();
     void WaitForRoom();
     // Waits on doneChanged_ until `ready`, calling whileWaiting_ every few milliseconds.
@@ -119,17 +119,17 @@ private:
     void Run(Writer& writer);
 
     std::vector<std::unique_ptr<Writer>> writers_;
-    std::unique_ptr<Writer> inline_;  // writes on the calling thread while here_
-    bool here_ = true;
+    std::unique_ptr<Writer> callerWriter_;  // writes on the calling thread while onCaller_
+    bool onCaller_ = true;
     // The run's thread only.
-    std::deque<Slot> slots_;       // of pieces ended, oldest first
-    Batch batch_;                  // steps of the current piece not handed over yet
-    std::size_t batchBytes_ = 0;   // held in batch_
-    std::uint64_t batchWork_ = 0;  // to write in batch_, read from sources too
-    std::size_t batchPieces_ = 0;  // pieces ended in batch_
-    bool sentInParts_ = false;     // part of the current piece was handed over
-    Writer* current_ = nullptr;    // the writer of the current piece
-    std::size_t next_ = 0;         // the writer of the next piece
+    std::deque<OutcomeSlot> slots_;  // of pieces ended, oldest first
+    Batch batch_;                    // steps of the current piece not handed over yet
+    std::size_t batchBytes_ = 0;     // held in batch_
+    std::uint64_t batchWork_ = 0;    // to write in batch_, read from sources too
+    std::size_t batchPieces_ = 0;    // pieces ended in batch_
+    bool sentInParts_ = false;       // part of the current piece was handed over
+    Writer* current_ = nullptr;      // the writer of the current piece
+    std::size_t next_ = 0;           // the writer of the next piece
     bool open_ = false;
     // Shared with the writers.
     std::mutex doneMutex_;
