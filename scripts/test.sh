@@ -4,6 +4,7 @@
 #     engine's include graph (scripts/check-includes.sh) and the layout of the
 #     C++ files (scripts/check-format.sh);
 #  2. the engine, the command line and the window under AddressSanitizer and UndefinedBehaviorSanitizer;
+#     the engine and the command line under ThreadSanitizer;
 #  3. the Windows build (engine, command line, window, file list) and its tests under Wine,
 #     and the window once on Wine's Windows platform under Xvfb;
 #  4. the Debian package, the Windows zip and installer, and what they install; the installer
@@ -49,6 +50,11 @@ stage "engine, command line and window under ASan and UBSan"
     -DPARTWRIGHT_GUI=ON -DPARTWRIGHT_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$root/build/sanitize" --output-on-failure -j "$jobs"
+
+stage "engine and command line under ThreadSanitizer"
+"$here/build.sh" "$root/build/tsan" -DCMAKE_BUILD_TYPE=Debug -DPARTWRIGHT_TSAN=ON -DPARTWRIGHT_GUI=OFF \
+    -DPARTWRIGHT_BENCH=OFF
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs"
 
 if [ -x "$here/test-windows.sh" ]; then
     stage "Windows build under Wine"

@@ -2,7 +2,6 @@
 
 #include "partwright/messages.h"
 
-#include <QDir>
 #include <QLocale>
 #include <QObject>
 
@@ -15,10 +14,6 @@ QString Count(std::uint64_t n) { return QLocale().toString(n); }
 QString Pieces(std::uint64_t n) { return n == 1 ? QObject::tr("1 piece") : QObject::tr("%1 pieces").arg(Count(n)); }
 
 QString Sources(int n) { return n == 1 ? QObject::tr("1 source") : QObject::tr("%1 sources").arg(n); }
-
-QString NativePath(const std::filesystem::path& path) {
-    return QDir::toNativeSeparators(QString::fromStdU16String(path.u16string()));
-}
 
 }  // namespace
 

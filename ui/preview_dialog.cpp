@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,10 +20,6 @@
 namespace partwright {
 
 namespace {
-
-QString NativePath(const std::filesystem::path& path) {
-    return QDir::toNativeSeparators(QString::fromStdU16String(path.u16string()));
-}
 
 enum Column { kName = 0, kSize = 1, kNote = 2 };
 

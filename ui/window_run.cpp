@@ -7,6 +7,7 @@
 #include "ui/message_box.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
 
@@ -113,6 +114,10 @@ EndReport FinalReport(const RunReport& report, int maxListed) {
                                .arg(report.blocksNotCut));
     }
     return end;
+}
+
+QString NativePath(const std::filesystem::path& path) {
+    return QDir::toNativeSeparators(QString::fromStdU16String(path.u16string()));
 }
 
 QString ProgressText(const Progress& progress) {

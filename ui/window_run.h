@@ -127,6 +127,9 @@ struct EndReport {
 };
 [[nodiscard]] EndReport FinalReport(const RunReport& report, int maxListed = 10);
 
+// A path as the user's system writes it (backslashes on Windows).
+[[nodiscard]] QString NativePath(const std::filesystem::path& path);
+
 // "file 2 of 5, 120 pieces written" for the progress display.
 [[nodiscard]] QString ProgressText(const Progress& progress);
 
