@@ -16,8 +16,7 @@ inline constexpr std::size_t kPageBytes = 4096;
 // Some processors (AMD's Zen, for one) copy at a third of their speed or less
 // with `rep movsb`, which glibc's memcpy and the kernel's reads use for large
 // copies, when the destination lies a few bytes past the source modulo a
-// page: a read of 64 KiB from the page cache into a buffer 16 bytes past a
-// page boundary ran at 1.2 GB/s here, into one on the boundary at 4.1 GB/s.
+// page (bench/page_offset_bench and bench/RESULTS.md measure it).
 // Buffers that start on a page let the reader keep their offsets in step with
 // the file's (and with each other's) whatever the allocator hands out.
 template <class T>

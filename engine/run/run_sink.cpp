@@ -65,8 +65,7 @@ void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding*
                                                                                              : nullptr;
     // Other decoded text would go to a writer as a copy of its units, twice
     // the bytes of a single-byte source: written here it is encoded straight
-    // from them (a 200 MB UTF-16 source handed over as units: 133 ms here,
-    // 158 ms on two writers).
+    // from them, which was the faster (bench/RESULTS.md).
     queue_.WriteHere(!bytes_ && !(utf16Ranges && sourceFile_));
 }
 
