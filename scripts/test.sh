@@ -54,7 +54,11 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 stage "engine and command line under ThreadSanitizer"
 "$here/build.sh" "$root/build/tsan" -DCMAKE_BUILD_TYPE=Debug -DPARTWRIGHT_TSAN=ON -DPARTWRIGHT_GUI=OFF \
     -DPARTWRIGHT_BENCH=OFF
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs"
+# ThreadSanitizer runs a signal handler late, when the thread next enters the C library, so a
+# stop by signal reaches the run later than the fault test's exact outcomes assume: that test runs
+# in the other builds.
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" \
+    -E 'CliFaultTest.afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile'
 
 if [ -x "$here/test-windows.sh" ]; then
     stage "Windows build under Wine"
