@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "engine/name/temporary_name.h"
 #include "partwright/code_points.h"
 
 namespace partwright {
@@ -153,8 +154,10 @@ const char* PrefixProblem(TextView prefix) {
     if ((dotted && IsDeviceName(prefix)) || upper == u"COM" || upper == u"LPT") {
         return "with a number after it, it makes a name Windows keeps for a device (CON, NUL, COM1...)";
     }
-    if (prefix.starts_with(u".partwright-"))
-        return "names that start with \".partwright-\" are kept for temporary files";
+    const bool temporary = prefix.size() >= kTemporaryPrefix.size() &&
+                           std::equal(kTemporaryPrefix.begin(), kTemporaryPrefix.end(), prefix.begin(),
+                                      [](char ascii, char16_t unit) { return static_cast<char16_t>(ascii) == unit; });
+    if (temporary) return kTemporaryNameReason;
     return nullptr;
 }
 

@@ -10,6 +10,9 @@ namespace partwright {
 
 // Temporary files of pieces being written start with this, and nothing else does.
 inline constexpr std::string_view kTemporaryPrefix = ".partwright-";
+// Why a piece may not take a name that starts with kTemporaryPrefix.
+inline constexpr const char* kTemporaryNameReason =
+    "names that start with \".partwright-\" are kept for temporary files";
 // A fresh name for a temporary file in `folder`: kTemporaryPrefix, 16 random hex digits, ".tmp".
 [[nodiscard]] std::filesystem::path TemporaryName(const std::filesystem::path& folder);
 // Whether the last part of `path` is a name kept for temporary files.

@@ -33,7 +33,6 @@ constexpr int kNameAttempts = 16;
 
 constexpr const char* kIsSourceReason = "it is a source of this run";
 constexpr const char* kNotAFileReason = "the name leads to a device or a pipe, not a file";
-constexpr const char* kTemporaryNameReason = "names that start with \".partwright-\" are kept for temporary files";
 
 // A name the platform would turn into something other than a plain file, so
 // that the piece's bytes would vanish, or one kept for temporary files;
