@@ -32,6 +32,9 @@ QString PathOf(const QTreeWidgetItem* item) { return item->data(0, kPathRole).to
 void SetPath(QTreeWidgetItem* item, const QString& path) {
     item->setData(0, kPathRole, path);
     item->setText(0, QDir::toNativeSeparators(path));
+    // A path too long for the column keeps its file name in sight; the whole
+    // path shows over the entry.
+    item->setToolTip(0, QDir::toNativeSeparators(path));
 }
 
 // Only ever copy: accepting a move would let the file manager delete the
@@ -82,6 +85,7 @@ FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     // The user widens the column past the list's right edge to read long paths.
     header()->setStretchLastSection(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setTextElideMode(Qt::ElideMiddle);
     setColumnWidth(0, kColumnWidth);
     setToolTip(tr("Drag and drop files here. Double-click item to remove it. "
                   "Move bar to right and out of window to reveal full names.") +
@@ -277,9 +281,11 @@ void FileList::TakeDrop(QDropEvent* event) {
 // --- tool tip ----------------------------------------------------------------
 
 bool FileList::viewportEvent(QEvent* event) {
-    // Entries carry no tool tip of their own; the list's one shows everywhere.
+    // Over an entry its whole path shows; elsewhere the list's own tip.
     if (event->type() == QEvent::ToolTip) {
-        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), toolTip(), viewport());
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QTreeWidgetItem* entry = EntryAt(help->pos());
+        QToolTip::showText(help->globalPos(), entry ? entry->toolTip(0) : toolTip(), viewport());
         return true;
     }
     return QTreeWidget::viewportEvent(event);

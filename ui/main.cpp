@@ -1,4 +1,3 @@
-#include "filelist/file_list.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -38,9 +37,10 @@ int main(int argc, char* argv[]) {
     partwright::MainWindow window;
     // Files dropped on the program's icon, or opened with it from a file manager,
     // arrive as arguments; the list holds full paths.
-    const QStringList arguments = parser.positionalArguments();
-    for (const QString& argument : arguments)
-        window.List().Append(QDir::toNativeSeparators(QFileInfo(argument).absoluteFilePath()));
+    QStringList sources;
+    for (const QString& argument : parser.positionalArguments())
+        sources << QDir::toNativeSeparators(QFileInfo(argument).absoluteFilePath());
+    window.AddSources(sources);
     window.show();
     return QApplication::exec();
 }

@@ -1,8 +1,11 @@
 #include "ui/message_box.h"
 
+#include "ui/modal_guard.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -26,48 +29,6 @@ std::vector<QPointer<QMessageBox>>& OpenBoxes() {
     return boxes;
 }
 
-bool IsUserInput(QEvent::Type type) {
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletRelease:
-    case QEvent::TabletMove: return true;
-    default: return false;
-    }
-}
-
-// Keeps user input from every widget outside the newest box, as modality
-// would, while leaving close requests and painting alone.
-class InputBlock final : public QObject {
-public:
-    InputBlock() { qApp->installEventFilter(this); }
-    ~InputBlock() override { qApp->removeEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!IsUserInput(event->type()) || !watched->isWidgetType() || OpenBoxes().empty()) return false;
-        const QMessageBox* box = OpenBoxes().back();
-        if (box == nullptr) return false;
-        const auto* widget = static_cast<QWidget*>(watched);
-        return widget != box && !box->isAncestorOf(widget);
-    }
-};
-
 void ShowBox(QWidget* parent, const QString& text, const QString& details, const QString& folderToOpen) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Partwright"), WithBreakOpportunities(text), QMessageBox::Ok,
                     parent);
@@ -82,8 +43,15 @@ void ShowBox(QWidget* parent, const QString& text, const QString& details, const
         box.setDefaultButton(QMessageBox::Ok);
     }
 
+    // The title shows whole: a box no wider than its short text would clip it.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int titleRoom = box.fontMetrics().horizontalAdvance(box.windowTitle()) * 3 / 2 + 150;
+        grid->addItem(new QSpacerItem(titleRoom, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
+
     OpenBoxes().emplace_back(&box);
-    const InputBlock block;
+    const ModalGuard guard(&box);
     QEventLoop loop;
     QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
     box.show();

@@ -3,6 +3,7 @@
 // window system delivers it when the title bar's close button is pressed.
 #include "filelist/file_list.h"
 #include "ui/main_window.h"
+#include "ui/tests/main_window_access.h"
 #include "ui/tests/test_support.h"
 
 #include <QDir>
@@ -104,7 +105,7 @@ private slots:
         test::StoreValue(partwright::settings_keys::kWholeSources, "0");  // 30000-byte blocks
         MainWindow window;
         ShowAndWait(window);
-        window.List().Append(folder.filePath("a.txt"));
+        test::List(window).Append(folder.filePath("a.txt"));
         auto* linesField = window.findChild<QLineEdit*>("linesPerPieceField");
         linesField->setText("1");
         // At the run's first yield, before its first block.
@@ -141,7 +142,7 @@ private slots:
         WriteFile(folder.filePath("a.txt"), (QByteArray(998, 'x') + "\r\n").repeated(120));
         MainWindow window;
         ShowAndWait(window);
-        if (listed) window.List().Append(folder.filePath("a.txt"));
+        if (listed) test::List(window).Append(folder.filePath("a.txt"));
         auto* linesField = window.findChild<QLineEdit*>("linesPerPieceField");
         linesField->setText(lines);
         bool boxOutlivedClose = false;
@@ -159,7 +160,7 @@ private slots:
         QVERIFY(!boxOutlivedClose);
         QCOMPARE(test::FirstParagraphs(boxes.Texts()), QStringList{box});
         QVERIFY(!window.isVisible());
-        QVERIFY(!window.IsRunning());
+        QVERIFY(!test::IsRunning(window));
         QCOMPARE(VisibleBoxes().size(), 0);
         // No window is left: the program ends.
         for (const QWidget* widget : QApplication::topLevelWidgets()) QVERIFY(!widget->isVisible());
@@ -177,7 +178,7 @@ private slots:
         WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n");
         MainWindow window;
         ShowAndWait(window);
-        window.List().Append(folder.filePath("a.txt"));
+        test::List(window).Append(folder.filePath("a.txt"));
         window.findChild<QLineEdit*>("linesPerPieceField")->setText("1");
         auto* firstNumber = window.findChild<QLineEdit*>("firstNumberField");
         firstNumber->setFocus(Qt::MouseFocusReason);

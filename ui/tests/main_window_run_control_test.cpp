@@ -8,6 +8,7 @@
 #include "ui/preview_dialog.h"
 #include "ui/run_progress.h"
 #include "ui/settings_store.h"
+#include "ui/tests/main_window_access.h"
 #include "ui/tests/test_support.h"
 
 #include <QAction>
@@ -79,9 +80,17 @@ private slots:
         MainWindow window;
         const QStringList keysBefore = test::StoredKeys();
 
+        auto* summary = Child<QLabel>(window, "choicesSummary");
+        QVERIFY(summary->isHidden());  // nothing differs from a new user's choices
         Child<QAction>(window, "optionsAction")->trigger();
         auto* dialog = window.findChild<partwright::OptionsDialog*>();
         QVERIFY(dialog && dialog->isVisible());
+        // Options opens once, and keeps the window's keys and clicks for itself.
+        Child<QAction>(window, "optionsAction")->trigger();
+        QCOMPARE(window.findChildren<partwright::OptionsDialog*>().size(), 1);
+        auto* linesPerPiece = Child<QLineEdit>(window, "linesPerPieceField");
+        QTest::keyClicks(linesPerPiece, "9");
+        QCOMPARE(linesPerPiece->text(), "3");
         // A fresh store shows the defaults.
         QCOMPARE(Child<QComboBox>(*dialog, "codePageChoice")->currentData().toString(), "auto");
         QVERIFY(Child<QRadioButton>(*dialog, "wholeSourcesOption")->isChecked());
@@ -94,24 +103,30 @@ private slots:
         Child<QRadioButton>(*dialog, "intoFolderOption")->setChecked(true);
         Child<QLineEdit>(*dialog, "outputFolderField")->setText(out.path());
         Child<QSpinBox>(*dialog, "headerLinesField")->setValue(1);
-        // A size the engine cannot read keeps the dialog open and stores nothing.
-        Child<QLineEdit>(*dialog, "maxPieceSizeField")->setText("1.5M");
+        // A folder that is not there keeps the dialog open and stores nothing.
+        Child<QLineEdit>(*dialog, "outputFolderField")->setText(out.filePath("missing"));
         dialog->accept();
         QVERIFY(dialog->isVisible());
-        QVERIFY(Child<QLabel>(*dialog, "optionsProblem")->text().contains("1.5M"));
+        QVERIFY(Child<QLabel>(*dialog, "optionsProblem")->text().contains("missing"));
         QCOMPARE(test::StoredKeys(), keysBefore);
-        Child<QLineEdit>(*dialog, "maxPieceSizeField")->setText("");
+        Child<QLineEdit>(*dialog, "outputFolderField")->setText(out.path());
         dialog->accept();
         QVERIFY(!dialog->isVisible());
 
-        const QMap<QString, QString> expected = {{keys::kLineEnd, "lf"},     {keys::kCodePage, "auto"},
-                                                 {keys::kWholeSources, "0"}, {keys::kOutputFolder, out.path()},
-                                                 {keys::kMaxPieceSize, ""},  {keys::kHeaderLines, "1"}};
+        const QMap<QString, QString> expected = {{keys::kLineEnd, "lf"},
+                                                 {keys::kCodePage, "auto"},
+                                                 {keys::kWholeSources, "0"},
+                                                 {keys::kOutputFolder, out.path()},
+                                                 {keys::kHeaderLines, "1"}};
         for (auto it = expected.begin(); it != expected.end(); ++it)
             QCOMPARE(test::StoredValue(it.key()), std::optional<QString>(it.value()));
+        // What changes the result shows in the window, in one line under the frames.
+        QVERIFY(!summary->isHidden());
+        QCOMPARE(summary->accessibleName(),
+                 QStringLiteral("Into %1 \u00b7 header 1 line \u00b7 LF \u00b7 blocks of 30000 bytes").arg(out.path()));
 
         // The run cuts LF lines, repeats the header and writes into the chosen folder.
-        window.List().Append(source);
+        test::List(window).Append(source);
         Child<QLineEdit>(window, "linesPerPieceField")->setText("2");
         Child<QToolButton>(window, "splitButton")->click();
         QCOMPARE(ReadFile(out.filePath("data-0001.txt")), "head\n1\n2");
@@ -134,8 +149,8 @@ private slots:
         WriteFile(source, "1\r\n2\r\n3\r\n4");
         WriteFile(folder.filePath("a-0002.txt"), "older");
         MainWindow window;
-        window.List().Append(source);
-        window.List().Append(source);  // the same names again: every one collides
+        test::List(window).Append(source);
+        test::List(window).Append(source);  // the same names again: every one collides
         Child<QLineEdit>(window, "linesPerPieceField")->setText("1");
 
         partwright::PreviewDialog::Totals totals;
@@ -195,7 +210,7 @@ private slots:
         MainWindow window;
         int shown = 0;
         window.SetAddFilesDialogs(std::make_unique<CountingDialogs>(&shown));
-        window.List().Append(source);
+        test::List(window).Append(source);
         Child<QLineEdit>(window, "linesPerPieceField")->setText("1");
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -229,14 +244,14 @@ private slots:
                  QStringLiteral("Stopped before the end, as asked: only whole pieces were kept.\n\n"
                                 "%1 pieces written from 1 source, into %2")
                      .arg(QLocale().toString(pieces.size()), QDir::toNativeSeparators(folder.path())));
-        QVERIFY(!window.IsRunning());
+        QVERIFY(!test::IsRunning(window));
         QVERIFY(!window.findChild<partwright::RunProgressDialog*>());
     }
 
     void deleteAndClearListRemoveEntriesExceptDuringARun() {
         MainWindow window;
-        for (const char* path : {"/a", "/b", "/c", "/d", "/e"}) window.List().Append(path);
-        auto& list = window.List();
+        for (const char* path : {"/a", "/b", "/c", "/d", "/e"}) test::List(window).Append(path);
+        auto& list = test::List(window);
         const auto select = [&list](int row) {
             list.selectionModel()->select(list.model()->index(row, 0), QItemSelectionModel::Select);
         };
