@@ -30,9 +30,11 @@ std::vector<QPointer<QMessageBox>>& OpenBoxes() {
 }
 
 void ShowBox(QWidget* parent, const QString& text, const QString& details, const QString& folderToOpen) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Partwright"), WithBreakOpportunities(text), QMessageBox::Ok,
-                    parent);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Partwright"), text, QMessageBox::Ok, parent);
     box.setWindowModality(Qt::NonModal);
+    // Plain text as written: a path is copied and read out as it is, and the
+    // label wraps it where the text's own line-break rules allow (after "/").
+    box.setTextFormat(Qt::PlainText);
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (!details.isEmpty()) box.setDetailedText(details);
     if (!folderToOpen.isEmpty()) {
@@ -78,25 +80,5 @@ void CloseOpenMessages() {
 }
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(InstalledSink(), std::move(sink)); }
-
-QString WithBreakOpportunities(const QString& text) {
-    constexpr QChar kZeroWidthSpace(0x200B);
-    constexpr int kLongestRun = 32;
-    QString out;
-    out.reserve(text.size() + text.size() / 8);
-    int run = 0;
-    for (const QChar c : text) {
-        out += c;
-        if (c.isSpace()) {
-            run = 0;
-        } else if (c.isHighSurrogate()) {
-            continue;  // never between the two halves of one character
-        } else if (c == QLatin1Char('/') || c == QLatin1Char('\\') || ++run >= kLongestRun) {
-            out += kZeroWidthSpace;
-            run = 0;
-        }
-    }
-    return out;
-}
 
 }  // namespace partwright

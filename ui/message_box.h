@@ -30,8 +30,4 @@ void CloseOpenMessages();
 // the real box back.
 MessageSink SetMessageSink(MessageSink sink);
 
-// `text` with a line-break opportunity after every path separator and inside
-// every long unbroken run, so a label that wraps words never has to clip a path.
-[[nodiscard]] QString WithBreakOpportunities(const QString& text);
-
 }  // namespace partwright

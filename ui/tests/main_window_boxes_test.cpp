@@ -68,7 +68,7 @@ private:
         for (QMessageBox* box : boxes) {
             if (seen_.contains(box)) continue;
             seen_ << box;
-            texts_ << box->text().remove(QChar(0x200B));
+            texts_ << box->text();
             if (action_)
                 action_(*box);
             else
@@ -165,6 +165,38 @@ private slots:
         // No window is left: the program ends.
         for (const QWidget* widget : QApplication::topLevelWidgets()) QVERIFY(!widget->isVisible());
         QCOMPARE(PiecesIn(folder.path()).size(), pieces);
+    }
+
+    // A click on the window behind a box, as a user does who looks for it,
+    // leaves the box in charge: Enter (or Esc) typed next answers it. The box
+    // shows its text as written and its title whole.
+    void aBoxKeepsTheKeyboardAfterAClickOnTheWindow_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Esc") << int(Qt::Key_Escape);
+    }
+    void aBoxKeepsTheKeyboardAfterAClickOnTheWindow() {
+        QFETCH(int, key);
+        MainWindow window;
+        ShowAndWait(window);
+        const QString text = "cannot open /tmp/" + QString(60, 'a') + "/b.txt: denied";
+        auto* list = window.findChild<QWidget*>("fileList");
+        bool answeredByKey = false;
+        QString shownText;
+        int titleRoom = 0;
+        BoxWatcher boxes([&](QMessageBox& box) {
+            shownText = box.text();
+            titleRoom = box.width() - box.fontMetrics().horizontalAdvance(box.windowTitle());
+            window.activateWindow();
+            QTest::mouseClick(list, Qt::LeftButton);
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : list, Qt::Key(key));
+            answeredByKey = !box.isVisible();
+            if (!answeredByKey) box.button(QMessageBox::Ok)->click();
+        });
+        partwright::ShowMessage(&window, text);
+        QVERIFY(answeredByKey);
+        QCOMPARE(shownText, text);
+        QVERIFY2(titleRoom >= 150, qPrintable(QString::number(titleRoom)));
     }
 
     void splitAfterABadFieldShowsTheFieldsMessageThenRuns_data() {

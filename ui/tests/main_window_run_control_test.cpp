@@ -143,6 +143,36 @@ private slots:
                                         .arg(QDir::toNativeSeparators(out.path())));
     }
 
+    // The size is a way to cut like the three others: it cuts only while its
+    // option is selected, and a size left in the store from before never
+    // overrides the option the window shows.
+    void theSizeCutsOnlyWhenItsOptionIsSelected() {
+        QTemporaryDir folder;
+        const QString source = folder.filePath("s.txt");
+        WriteFile(source, "aaaa\nbbbb\ncccc\ndddd\n");
+        test::StoreValue(keys::kMaxPieceSize, "10");
+        test::StoreValue(keys::kSplitOption, "1");
+        test::StoreValue(keys::kLineEnd, "lf");
+        test::MessageRecorder messages;
+        MainWindow window;
+        auto* sizeOption = Child<QRadioButton>(window, "sizeOption");
+        QVERIFY(sizeOption);
+        QVERIFY(Child<QRadioButton>(window, "linesOption")->isChecked());
+        QCOMPARE(Child<QLineEdit>(window, "pieceSizeField")->text(), "10");
+        window.AddSources({source});
+        Child<QLineEdit>(window, "linesPerPieceField")->setText("3");
+        Child<QToolButton>(window, "splitButton")->click();
+        QCOMPARE(ReadFile(folder.filePath("s-0001.txt")), "aaaa\nbbbb\ncccc");
+        QCOMPARE(ReadFile(folder.filePath("s-0002.txt")), "dddd\n");
+
+        sizeOption->click();
+        QCOMPARE(test::StoredValue(keys::kSplitOption), "4");
+        Child<QToolButton>(window, "splitButton")->click();
+        QCOMPARE(ReadFile(folder.filePath("s-0001.txt")), "aaaa\nbbbb");
+        QCOMPARE(ReadFile(folder.filePath("s-0002.txt")), "cccc\ndddd\n");
+        QCOMPARE(messages.Texts().size(), 2);
+    }
+
     void previewShowsThePlanWritesNothingAndCanBeCancelled() {
         QTemporaryDir folder;
         const QString source = folder.filePath("a.txt");

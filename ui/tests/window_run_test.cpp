@@ -538,17 +538,6 @@ private slots:
             QVERIFY2(details[i].contains(QString::fromStdString(deep) + "f" + QString::number(i) + ".txt"),
                      qPrintable(details[i]));
     }
-
-    void longPathsGetBreakOpportunitiesAndNothingElse() {
-        const QString path = "/" + QString(70, 'a') + "/b/" + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(40);
-        const QString broken = partwright::WithBreakOpportunities("cannot open " + path + ": denied");
-        QCOMPARE(QString(broken).remove(QChar(0x200B)), "cannot open " + path + ": denied");
-        // No run of more than 32 characters without a chance to wrap, and no
-        // break inside a character.
-        for (const QString& run : broken.split(QRegularExpression("[\\s\\x{200B}]")))
-            QVERIFY2(run.toUcs4().size() <= 32, qPrintable(run));
-        QVERIFY(!broken.contains(QRegularExpression("[\\x{D800}-\\x{DBFF}]\\x{200B}")));
-    }
 };
 
 PARTWRIGHT_UI_TEST_MAIN(WindowRunTest)
