@@ -12,6 +12,7 @@
 #include "ui/modal_guard.h"
 #include "ui/options_dialog.h"
 #include "ui/preview_dialog.h"
+#include "ui/replace_check.h"
 #include "ui/run_progress.h"
 
 #include <QAction>
@@ -406,7 +407,7 @@ std::optional<RunOptions> MainWindow::ReadyToRun(const ControlSettings& settings
 
 void MainWindow::onSplitClicked() {
     const ControlSettings settings(Options());
-    const std::optional<RunOptions> options = ReadyToRun(settings);
+    const std::optional<RunOptions> options = ReadyToSplit(settings);
     if (!options) return;
     HoldForRun(true);
     pointer_->BeginBusy();
@@ -436,6 +437,34 @@ void MainWindow::onSplitClicked() {
         ShowMessage(this, end.text, end.details, end.folder);
     }
     pointer_->EndBusy();
+}
+
+std::optional<RunOptions> MainWindow::ReadyToSplit(const ControlSettings& settings) {
+    std::optional<RunOptions> options = ReadyToRun(settings);
+    if (!options) return options;
+    const ListSources sources(*fileList_);
+    if (const QString problem = UnwritableFoldersText(sources, *options); !problem.isEmpty()) {
+        ShowMessage(this, problem);
+        return std::nullopt;
+    }
+    if (!ReadRunChoices(store_).askBeforeReplacing) return options;
+
+    HoldForRun(true);
+    pointer_->BeginBusy();
+    const std::optional<std::uint64_t> replaced = FilesToReplace(sources, settings, *options,
+                                                                 [this] { return !closeRequested_; });
+    pointer_->EndBusy();
+    HoldForRun(false);
+    if (!replaced || closeRequested_) return std::nullopt;
+    if (*replaced == 0) return options;
+    const QString count = *replaced == 1
+                              ? tr("1 existing file would be replaced by a piece of the same name.")
+                              : tr("%1 existing files would be replaced by pieces of the same names.").arg(*replaced);
+    bool dontAskAgain = false;
+    if (!AskToGoOn(this, count + QStringLiteral("\n\n") + tr("Replace them?"), tr("&Replace"), &dontAskAgain))
+        return std::nullopt;
+    if (dontAskAgain) store_.Write(keys::kAskBeforeReplacing, QStringLiteral("0"));
+    return options;
 }
 
 QLineEdit* MainWindow::FieldOf(OptionField field) const {
@@ -557,6 +586,14 @@ void MainWindow::EndProgress() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // A split under way is stopped only when the user says so; a close that
+    // comes while a box is up ends the program as before.
+    if (runDialog_ && !closeRequested_ && !MessageIsOpen() &&
+        !AskToGoOn(this, tr("A split is under way. Stop it and close?\n\nThe pieces written so far stay whole."),
+                   tr("&Stop and close"))) {
+        event->ignore();
+        return;
+    }
     // Closing ends the program whatever is going on: an open box goes away
     // and a run stops at its next yield.
     closeRequested_ = true;

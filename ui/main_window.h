@@ -103,6 +103,9 @@ private:
     // The run's further options from the store, or nothing after saying what is wrong.
     [[nodiscard]] std::optional<RunOptions> CheckedRunOptionsOrSay();
     [[nodiscard]] std::optional<RunOptions> ReadyToRun(const ControlSettings& settings);
+    // ReadyToRun, then what Split! checks besides (replace_check.h): folders
+    // that cannot take the pieces, and files the pieces would replace.
+    [[nodiscard]] std::optional<RunOptions> ReadyToSplit(const ControlSettings& settings);
     [[nodiscard]] bool IsPictureButton(const QObject* object) const;
     [[nodiscard]] OptionControls Options() const;
     [[nodiscard]] QLineEdit* FieldOf(OptionField field) const;

@@ -3,6 +3,7 @@
 #include "ui/modal_guard.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QGridLayout>
@@ -23,35 +24,26 @@ MessageSink& InstalledSink() {
     return sink;
 }
 
+QuestionSink& InstalledQuestionSink() {
+    static QuestionSink sink;
+    return sink;
+}
+
 // The boxes that are up, the newest last; only the newest takes input.
 std::vector<QPointer<QMessageBox>>& OpenBoxes() {
     static std::vector<QPointer<QMessageBox>> boxes;
     return boxes;
 }
 
-void ShowBox(QWidget* parent, const QString& text, const QString& details, const QString& folderToOpen) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Partwright"), text, QMessageBox::Ok, parent);
-    box.setWindowModality(Qt::NonModal);
-    // Plain text as written: a path is copied and read out as it is, and the
-    // label wraps it where the text's own line-break rules allow (after "/").
-    box.setTextFormat(Qt::PlainText);
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
-    if (!details.isEmpty()) box.setDetailedText(details);
-    if (!folderToOpen.isEmpty()) {
-        QPushButton* open = box.addButton(QObject::tr("Open folder"), QMessageBox::ActionRole);
-        open->setObjectName(QStringLiteral("openFolderButton"));
-        QObject::connect(open, &QPushButton::clicked, &box,
-                         [folderToOpen] { QDesktopServices::openUrl(QUrl::fromLocalFile(folderToOpen)); });
-        box.setDefaultButton(QMessageBox::Ok);
-    }
-
+// Shows `box` until it is answered, the keyboard and the mouse kept for it.
+void RunBox(QMessageBox& box) {
     // The title shows whole: a box no wider than its short text would clip it.
-    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()); grid && !box.property("widened").toBool()) {
         const int titleRoom = box.fontMetrics().horizontalAdvance(box.windowTitle()) * 3 / 2 + 150;
         grid->addItem(new QSpacerItem(titleRoom, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
                       grid->columnCount());
+        box.setProperty("widened", true);
     }
-
     OpenBoxes().emplace_back(&box);
     const ModalGuard guard(&box);
     QEventLoop loop;
@@ -62,6 +54,33 @@ void ShowBox(QWidget* parent, const QString& text, const QString& details, const
     OpenBoxes().pop_back();
 }
 
+void ShowBox(QWidget* parent, const QString& text, const QString& details, const QString& folderToOpen) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Partwright"), text, QMessageBox::Ok, parent);
+    box.setWindowModality(Qt::NonModal);
+    // Plain text as written: a path is copied and read out as it is, and the
+    // label wraps it where the text's own line-break rules allow (after "/").
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (!details.isEmpty()) box.setDetailedText(details);
+    bool openFailed = false;
+    if (!folderToOpen.isEmpty()) {
+        QPushButton* open = box.addButton(QObject::tr("Open folder"), QMessageBox::ActionRole);
+        open->setObjectName(QStringLiteral("openFolderButton"));
+        QObject::connect(open, &QPushButton::clicked, &box, [folderToOpen, &openFailed] {
+            openFailed = !QDesktopServices::openUrl(QUrl::fromLocalFile(folderToOpen));
+        });
+        box.setDefaultButton(QMessageBox::Ok);
+    }
+
+    RunBox(box);
+    // A folder the system could not show: the box comes back saying so.
+    while (std::exchange(openFailed, false)) {
+        box.setText(text + QStringLiteral("\n\n") +
+                    QObject::tr("The folder could not be opened: %1").arg(folderToOpen));
+        RunBox(box);
+    }
+}
+
 }  // namespace
 
 void ShowMessage(QWidget* parent, const QString& text, const QString& details, const QString& folderToOpen) {
@@ -70,6 +89,30 @@ void ShowMessage(QWidget* parent, const QString& text, const QString& details, c
         return;
     }
     ShowBox(parent, text, details, folderToOpen);
+}
+
+bool AskToGoOn(QWidget* parent, const QString& text, const QString& goOn, bool* dontAskAgain) {
+    if (const QuestionSink& sink = InstalledQuestionSink()) return sink(text);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Partwright"), text, QMessageBox::Cancel, parent);
+    box.setWindowModality(Qt::NonModal);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* yes = box.addButton(goOn, QMessageBox::AcceptRole);
+    yes->setObjectName(QStringLiteral("goOnButton"));
+    box.setDefaultButton(yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    if (dontAskAgain) box.setCheckBox(new QCheckBox(QObject::tr("&Don't ask again")));
+    RunBox(box);
+    const bool chosen = box.clickedButton() == yes;
+    if (dontAskAgain) *dontAskAgain = chosen && box.checkBox()->isChecked();
+    return chosen;
+}
+
+QuestionSink SetQuestionSink(QuestionSink sink) { return std::exchange(InstalledQuestionSink(), std::move(sink)); }
+
+bool MessageIsOpen() {
+    for (const QPointer<QMessageBox>& box : OpenBoxes())
+        if (box) return true;
+    return false;
 }
 
 void CloseOpenMessages() {

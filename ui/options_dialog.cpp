@@ -5,6 +5,7 @@
 #include "ui/settings_store.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -60,6 +61,7 @@ RunChoices ReadRunChoices(const SettingsStore& store) {
     choices.outputFolder = store.Read(keys::kOutputFolder, QString());
     choices.maxPieceSize = store.Read(keys::kMaxPieceSize, QString());
     choices.headerLines = store.Read(keys::kHeaderLines, QStringLiteral("0"));
+    choices.askBeforeReplacing = store.Read(keys::kAskBeforeReplacing, QStringLiteral("1")) != QLatin1String("0");
     return choices;
 }
 
@@ -69,6 +71,7 @@ void WriteRunChoices(SettingsStore& store, const RunChoices& choices) {
     store.Write(keys::kWholeSources, choices.wholeSources ? QStringLiteral("1") : QStringLiteral("0"));
     store.Write(keys::kOutputFolder, choices.outputFolder);
     store.Write(keys::kHeaderLines, choices.headerLines);
+    store.Write(keys::kAskBeforeReplacing, choices.askBeforeReplacing ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QString ChoicesSummary(const RunChoices& choices) {
@@ -214,6 +217,9 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     headerLines_->setSpecialValueText(tr("off"));
     headerLines_->setToolTip(tr("The first lines of each source, written at the head of every piece of it."));
 
+    askBeforeReplacing_ = new QCheckBox(tr("&Ask before pieces replace existing files"));
+    askBeforeReplacing_->setObjectName(QStringLiteral("askBeforeReplacingOption"));
+
     problem_ = new QLabel;
     problem_->setObjectName(QStringLiteral("optionsProblem"));
     problem_->setWordWrap(true);
@@ -232,6 +238,7 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     form->addRow(label(tr("C&ut:"), wholeSources_), cuttingColumn);
     form->addRow(label(tr("Pieces &go:"), besideSources_), destinationColumn);
     form->addRow(label(tr("&Header lines in every piece:"), headerLines_), headerLines_);
+    form->addRow(QString(), askBeforeReplacing_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     auto* column = new QVBoxLayout(this);
@@ -261,6 +268,7 @@ void OptionsDialog::Show(const RunChoices& choices) {
     folder_->setText(choices.outputFolder);
     const std::int64_t header = HeaderLineCount(choices.headerLines.trimmed()).value_or(0);
     headerLines_->setValue(static_cast<int>(std::min<std::int64_t>(header, headerLines_->maximum())));
+    askBeforeReplacing_->setChecked(choices.askBeforeReplacing);
     UpdateEnabled();
 }
 
@@ -272,6 +280,7 @@ RunChoices OptionsDialog::Shown() const {
     choices.wholeSources = wholeSources_->isChecked();
     choices.outputFolder = intoFolder_->isChecked() ? folder_->text().trimmed() : QString();
     choices.headerLines = QString::number(headerLines_->value());
+    choices.askBeforeReplacing = askBeforeReplacing_->isChecked();
     return choices;
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -25,6 +26,7 @@ class SettingsStore;
 //  "Output Folder"  "" beside each source, or a folder
 //  "Max Piece Size" the size of the window's size option, such as "512K" or "1M"
 //  "Header Lines"   "0" off, or a whole number of lines repeated at the head of every piece
+//  "Ask Before Replacing" "1" | "0"        (default "1": Split! asks before pieces replace existing files)
 struct RunChoices {
     QString lineEnd;
     QString codePage;
@@ -32,6 +34,7 @@ struct RunChoices {
     QString outputFolder;
     QString maxPieceSize;
     QString headerLines;
+    bool askBeforeReplacing = true;
 };
 
 [[nodiscard]] RunChoices ReadRunChoices(const SettingsStore& store);
@@ -76,6 +79,7 @@ private:
     QRadioButton* intoFolder_ = nullptr;
     QLineEdit* folder_ = nullptr;
     QSpinBox* headerLines_ = nullptr;
+    QCheckBox* askBeforeReplacing_ = nullptr;
     QLabel* problem_ = nullptr;
 };
 

@@ -26,6 +26,7 @@ inline const QString kWholeSources = QStringLiteral("Whole Sources");
 inline const QString kOutputFolder = QStringLiteral("Output Folder");
 inline const QString kMaxPieceSize = QStringLiteral("Max Piece Size");
 inline const QString kHeaderLines = QStringLiteral("Header Lines");
+inline const QString kAskBeforeReplacing = QStringLiteral("Ask Before Replacing");
 }  // namespace settings_keys
 
 class SettingsStore {

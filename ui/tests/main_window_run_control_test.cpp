@@ -134,6 +134,9 @@ private slots:
         QCOMPARE(ReadFile(out.filePath("data-0003.txt")), "head\n5\n");
         QCOMPARE(QDir(sources.path()).entryList(QDir::Files), QStringList{"data.txt"});
 
+        // Asked once, before anything was written, about the file it replaces.
+        QCOMPARE(messages.Questions(),
+                 QStringList{"1 existing file would be replaced by a piece of the same name.\n\nReplace them?"});
         // The end report says what happened and where.
         QCOMPARE(messages.Texts().size(), 1);
         const QStringList paragraphs = messages.Texts().first().split("\n\n");
@@ -171,6 +174,39 @@ private slots:
         QCOMPARE(ReadFile(folder.filePath("s-0001.txt")), "aaaa\nbbbb");
         QCOMPARE(ReadFile(folder.filePath("s-0002.txt")), "cccc\ndddd\n");
         QCOMPARE(messages.Texts().size(), 2);
+    }
+
+    // Before anything is written: a folder that cannot take the pieces is
+    // named in one box, and files the pieces would replace are counted and
+    // asked about once; "no" writes nothing.
+    void splitChecksTheFoldersAndAsksBeforeReplacing() {
+        QTemporaryDir folder;
+        const QString source = folder.filePath("s.txt");
+        WriteFile(source, "1\r\n2\r\n3\r\n");
+        WriteFile(folder.filePath("s-0002.txt"), "older");
+        WriteFile(folder.filePath("s-0003.txt"), "older");
+        WriteFile(folder.filePath("unrelated.txt"), "other");
+        test::MessageRecorder messages;
+        MainWindow window;
+        window.AddSources({source});
+        Child<QLineEdit>(window, "linesPerPieceField")->setText("1");
+        messages.Answer(false);
+        Child<QToolButton>(window, "splitButton")->click();
+        QCOMPARE(messages.Questions(),
+                 QStringList{"2 existing files would be replaced by pieces of the same names.\n\nReplace them?"});
+        QCOMPARE(messages.Texts(), QStringList());
+        QCOMPARE(ReadFile(folder.filePath("s-0002.txt")), "older");
+        QVERIFY(!QFile::exists(folder.filePath("s-0001.txt")));
+
+#ifdef Q_OS_LINUX
+        // A folder no one can write in, whoever runs the test.
+        test::StoreValue(keys::kOutputFolder, "/proc");
+        Child<QToolButton>(window, "splitButton")->click();
+        QCOMPARE(messages.Texts().size(), 1);
+        QVERIFY2(messages.Texts().first().startsWith("The pieces cannot be written, so nothing was split:\n/proc: "),
+                 qPrintable(messages.Texts().first()));
+        QCOMPARE(messages.Questions().size(), 1);
+#endif
     }
 
     void previewShowsThePlanWritesNothingAndCanBeCancelled() {
