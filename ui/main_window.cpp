@@ -15,6 +15,8 @@
 #include "ui/replace_check.h"
 #include "ui/run_progress.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -45,6 +47,14 @@ const QString kTitle = QStringLiteral("Partwright");
 
 QString Default(const char16_t* value) { return QString::fromUtf16(value); }
 
+// Screen readers announce the window as a frame, as they do any program's
+// main window; a plain top-level widget would be a mere client area.
+QAccessibleInterface* WindowAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("partwright::MainWindow") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
 }  // namespace
 
 QPoint CenteredPosition(const QRect& screen, const QSize& outer) {
@@ -57,6 +67,8 @@ MainWindow::MainWindow(QWidget* parent)
       pointer_(std::make_unique<PointerFeedback>(*this)),
       dialogs_(std::make_unique<NativeAddFilesDialogs>()) {
     setObjectName(QStringLiteral("mainWindow"));
+    static const bool accessibleInstalled = (QAccessible::installFactory(WindowAccessible), true);
+    Q_UNUSED(accessibleInstalled);
     BuildControls();
     BuildMenus();
     SetTabOrder();

@@ -4,6 +4,7 @@
 #include "ui/main_window.h"
 
 #include "filelist/file_list.h"
+#include "ui/help_menu.h"
 #include "ui/option_frame.h"
 #include "ui/sentence_option.h"
 
@@ -326,6 +327,7 @@ void MainWindow::BuildMenus() {
     removeSelectedAction_->setShortcutContext(Qt::WidgetShortcut);
     clearListAction_ = list->addAction(tr("&Clear List"));
     clearListAction_->setObjectName(QStringLiteral("clearListAction"));
+    AddHelpMenu(menuBar_, this);
     fileList_->setContextMenuPolicy(Qt::ActionsContextMenu);
     fileList_->addActions({removeSelectedAction_, clearListAction_});
 }

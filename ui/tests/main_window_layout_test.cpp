@@ -4,6 +4,8 @@
 #include "ui/tests/main_window_access.h"
 #include "ui/tests/test_support.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -202,6 +204,16 @@ private slots:
         QVERIFY(
             list.toolTip().startsWith(QStringLiteral("Drag and drop files here. Double-click item to remove it. "
                                                      "Move bar to right and out of window to reveal full names.")));
+    }
+
+    void screenReadersHearAFrameAndMenuItemsWithoutKeyNames() {
+        MainWindow window;
+        window.show();
+        QCOMPARE(QAccessible::queryAccessibleInterface(&window)->role(), QAccessible::Window);
+        for (const QAction* action : window.findChildren<QAction*>())
+            QVERIFY2(!action->text().contains(QLatin1Char('\t')), qPrintable(action->text()));
+        QVERIFY(window.findChild<QAction*>("aboutAction"));
+        QVERIFY(window.findChild<QAction*>("readmeAction"));
     }
 
     void nothingShowsFocusAtStartAndTabFollowsTheTable() {
