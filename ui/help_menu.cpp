@@ -23,9 +23,9 @@ QString Tr(const char* text) { return QCoreApplication::translate("partwright::H
 // source tree.
 QString ReadmePath() {
     const QDir program(QCoreApplication::applicationDirPath());
-    for (const QString& candidate :
-         {QStringLiteral("README.txt"), QStringLiteral("README.md"), QStringLiteral("../share/doc/partwright/README.md"),
-          QStringLiteral("../../README.md"), QStringLiteral("../../../README.md")}) {
+    for (const QString& candidate : {QStringLiteral("README.txt"), QStringLiteral("README.md"),
+                                     QStringLiteral("../share/doc/partwright/README.md"),
+                                     QStringLiteral("../../README.md"), QStringLiteral("../../../README.md")}) {
         const QString path = program.absoluteFilePath(candidate);
         if (QFileInfo(path).isFile()) return QDir::cleanPath(path);
     }
@@ -43,12 +43,11 @@ void ShowReadme(QWidget* window) {
 }
 
 void ShowAbout(QWidget* window) {
-    const QString text =
-        Tr("Partwright %1\n\nSplits text files into many smaller text files.\n\n"
-           "Released under the MIT License (LICENSE.txt beside the program).\n\n"
-           "Built with Qt %2, used under the GNU Lesser General Public License, version 3; "
-           "the licence texts ship in the program's folder.")
-            .arg(QCoreApplication::applicationVersion(), QString::fromLatin1(qVersion()));
+    const QString text = Tr("Partwright %1\n\nSplits text files into many smaller text files.\n\n"
+                            "Released under the MIT License (LICENSE.txt beside the program).\n\n"
+                            "Built with Qt %2, used under the GNU Lesser General Public License, version 3; "
+                            "the licence texts ship in the program's folder.")
+                             .arg(QCoreApplication::applicationVersion(), QString::fromLatin1(qVersion()));
     ShowMessage(window, text);
 }
 

@@ -522,6 +522,7 @@ void MainWindow::onOptionsClicked() {
     optionsDialog_ = dialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, &MainWindow::ShowChoicesSummary);
+    connect(dialog, &QDialog::finished, this, [this] { activateWindow(); });
     // Takes the keyboard and the mouse from the window as a modal dialog
     // would, yet lets a close request through to end the program.
     RunAsModal(dialog);

@@ -220,7 +220,7 @@ void MainWindow::BuildControls() {
     blankLinesOption_ = Option(splitOptions_, "blankLinesOption", tr("Split every &blank line"));
     Place(blankLinesOption_, 120, 600, 2175, 255);
     // The fourth way to cut, under the three others: pieces of whole lines of at most a size.
-    sizeOption_ = Option(splitOptions_, "sizeOption", tr("Split into pieces of at most x b&ytes:"));
+    sizeOption_ = Option(splitOptions_, "sizeOption", tr("Split every x b&ytes at most:"));
     Place(sizeOption_, 120, 910, 2775, 255);
     pieceSizeField_ = Field(splitOptions_, "pieceSizeField", tr("Piece size"));
     Place(pieceSizeField_, 3000, 880, 855, 330);

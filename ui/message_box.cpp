@@ -52,6 +52,9 @@ void RunBox(QMessageBox& box) {
     box.activateWindow();
     if (box.isVisible()) loop.exec(QEventLoop::DialogExec);
     OpenBoxes().pop_back();
+    // The keyboard goes back to the window the box stood over, so its
+    // mnemonics and shortcuts work at once, with or without a window manager.
+    if (QWidget* below = box.parentWidget(); below && below->isVisible()) below->window()->activateWindow();
 }
 
 void ShowBox(QWidget* parent, const QString& text, const QString& details, const QString& folderToOpen) {
