@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QToolTip>
 #include <QUrl>
 
@@ -276,6 +277,23 @@ void FileList::TakeDrop(QDropEvent* event) {
         return;
     }
     for (const QString& path : paths) Append(path);
+}
+
+// --- frame -------------------------------------------------------------------
+
+bool FileList::event(QEvent* event) {
+    // The style's frame falls between device pixels at 150 % and loses its
+    // left and bottom lines; a cosmetic pen one device pixel wide, set on the
+    // outermost device pixels, shows all four at any scale.
+    if (event->type() == QEvent::Paint) {
+        QPainter painter(this);
+        const qreal half = 0.5 / devicePixelRatioF();
+        painter.setPen(QPen(palette().color(QPalette::Mid), 0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(rect()).adjusted(half, half, -half, -half));
+        return true;
+    }
+    return QTreeWidget::event(event);
 }
 
 // --- tool tip ----------------------------------------------------------------
