@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
@@ -204,6 +205,27 @@ private slots:
         QVERIFY(
             list.toolTip().startsWith(QStringLiteral("Drag and drop files here. Double-click item to remove it. "
                                                      "Move bar to right and out of window to reveal full names.")));
+    }
+
+    // Alt and a letter reach every button, option and menu of the window,
+    // each its own letter.
+    void everyCaptionHasAMnemonicOfItsOwn() {
+        MainWindow window;
+        QStringList captions;
+        // The picture buttons and the options; the menu bar's own buttons are Qt's.
+        for (const QAbstractButton* button : window.findChildren<QAbstractButton*>())
+            if (button->objectName().endsWith("Button") || button->objectName().endsWith("Option"))
+                captions << button->text();
+        for (const QAction* action : window.findChild<QMenuBar*>("menuBar")->actions()) captions << action->text();
+        QSet<QChar> letters;
+        for (const QString& caption : captions) {
+            const qsizetype at = caption.indexOf(QLatin1Char('&'));
+            QVERIFY2(at >= 0 && at + 1 < caption.size(), qPrintable(caption));
+            const QChar letter = caption[at + 1].toLower();
+            QVERIFY2(!letters.contains(letter), qPrintable(caption));
+            letters.insert(letter);
+        }
+        QCOMPARE(letters.size(), 13);
     }
 
     void screenReadersHearAFrameAndMenuItemsWithoutKeyNames() {
