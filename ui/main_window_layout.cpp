@@ -12,6 +12,7 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
@@ -54,7 +55,7 @@ QFont ArialBold(double points) {
     // stands in rather than whatever the system picks first.
     QFont font;
     font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Helvetica"),
-                      QStringLiteral("DejaVu Sans"), QFont(QStringLiteral("sans-serif")).defaultFamily()});
+                      QStringLiteral("DejaVu Sans"), QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(points);
     font.setBold(true);
