@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
 #include <QIcon>
 #include <QStringList>
 
@@ -16,6 +17,15 @@ int main(int argc, char* argv[]) {
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     QApplication app(argc, argv);
+#ifdef Q_OS_WIN
+    // The dialogs and boxes use the system's font, which Wine stands in with
+    // a serif one: sans-serif families come first, the system's own last.
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans"), font.family()});
+    font.setStyleHint(QFont::SansSerif);
+    QApplication::setFont(font);
+#endif
     QApplication::setApplicationName(QStringLiteral("Partwright"));
     QApplication::setApplicationVersion(QStringLiteral(PARTWRIGHT_VERSION));
     QIcon icon;
