@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     settle.start();
     while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
 
-    window.List().Append(source);
+    window.AddSources({source});
     window.findChild<QLineEdit*>("linesPerPieceField")->setText(args[2]);
     window.findChild<QRadioButton*>("linesOption")->setChecked(true);
     window.findChild<QRadioButton*>("numberedOption")->setChecked(true);

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace partwright {
 
@@ -21,15 +23,23 @@ QStringList NativeAddFilesDialogs::ChooseFiles(QWidget* parent) {
                                 .join(QStringLiteral(";;"));
     QStringList files = QFileDialog::getOpenFileNames(parent,
                                                       Tr("Add File(s) - Use Ctrl & Shift to select multiple files"),
-                                                      QString(), filters);
+                                                      StartFolder(), filters);
+    if (!files.isEmpty()) lastFolder_ = QFileInfo(files.first()).absolutePath();
     // Qt hands back "/" on every platform; the list shows paths as the platform writes them.
     for (QString& file : files) file = QDir::toNativeSeparators(file);
     return files;
 }
 
 QString NativeAddFilesDialogs::BrowseForFolder(QWidget* parent) {
-    return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(parent, Tr("Please select folder to add:"),
-                                                                      QString(), QFileDialog::ShowDirsOnly));
+    const QString folder = QFileDialog::getExistingDirectory(parent, Tr("Please select folder to add:"), StartFolder(),
+                                                             QFileDialog::ShowDirsOnly);
+    if (!folder.isEmpty()) lastFolder_ = folder;
+    return QDir::toNativeSeparators(folder);
+}
+
+QString NativeAddFilesDialogs::StartFolder() const {
+    if (!lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir()) return lastFolder_;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 void AddFilesFromDialog(FileList& list, AddFilesDialogs& dialogs, QWidget* parent) {

@@ -23,11 +23,17 @@ public:
     [[nodiscard]] virtual QString BrowseForFolder(QWidget* parent) = 0;
 };
 
-// The real dialogs of the platform.
+// The real dialogs of the platform. Both open in the folder last used, at
+// first in the user's documents folder (never the program's own).
 class NativeAddFilesDialogs final : public AddFilesDialogs {
 public:
     QStringList ChooseFiles(QWidget* parent) override;
     QString BrowseForFolder(QWidget* parent) override;
+
+    [[nodiscard]] QString StartFolder() const;
+
+private:
+    QString lastFolder_;
 };
 
 // "Add File(s)": shows the dialog and appends every chosen file, in order,

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QToolTip>
 #include <QUrl>
 
@@ -32,6 +33,9 @@ QString PathOf(const QTreeWidgetItem* item) { return item->data(0, kPathRole).to
 void SetPath(QTreeWidgetItem* item, const QString& path) {
     item->setData(0, kPathRole, path);
     item->setText(0, QDir::toNativeSeparators(path));
+    // A path too long for the column keeps its file name in sight; the whole
+    // path shows over the entry.
+    item->setToolTip(0, QDir::toNativeSeparators(path));
 }
 
 // Only ever copy: accepting a move would let the file manager delete the
@@ -82,6 +86,7 @@ FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     // The user widens the column past the list's right edge to read long paths.
     header()->setStretchLastSection(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setTextElideMode(Qt::ElideMiddle);
     setColumnWidth(0, kColumnWidth);
     setToolTip(tr("Drag and drop files here. Double-click item to remove it. "
                   "Move bar to right and out of window to reveal full names.") +
@@ -274,12 +279,31 @@ void FileList::TakeDrop(QDropEvent* event) {
     for (const QString& path : paths) Append(path);
 }
 
+// --- frame -------------------------------------------------------------------
+
+bool FileList::event(QEvent* event) {
+    // The style's frame falls between device pixels at 150 % and loses its
+    // left and bottom lines; a cosmetic pen one device pixel wide, set on the
+    // outermost device pixels, shows all four at any scale.
+    if (event->type() == QEvent::Paint) {
+        QPainter painter(this);
+        const qreal half = 0.5 / devicePixelRatioF();
+        painter.setPen(QPen(palette().color(QPalette::Mid), 0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(rect()).adjusted(half, half, -half, -half));
+        return true;
+    }
+    return QTreeWidget::event(event);
+}
+
 // --- tool tip ----------------------------------------------------------------
 
 bool FileList::viewportEvent(QEvent* event) {
-    // Entries carry no tool tip of their own; the list's one shows everywhere.
+    // Over an entry its whole path shows; elsewhere the list's own tip.
     if (event->type() == QEvent::ToolTip) {
-        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), toolTip(), viewport());
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QTreeWidgetItem* entry = EntryAt(help->pos());
+        QToolTip::showText(help->globalPos(), entry ? entry->toolTip(0) : toolTip(), viewport());
         return true;
     }
     return QTreeWidget::viewportEvent(event);

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-base-private-dev
     g++-mingw-w64-x86-64 wine wine64 nsis
     fonts-liberation xvfb xauth x11-utils librsvg2-bin python3
+    xdotool imagemagick python3-xlib
     time clang-format ccache
     dpkg-dev lintian desktop-file-utils help2man groff-base bsdextrautils file strace unzip
 )

@@ -1,10 +1,10 @@
-#include "filelist/file_list.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
 #include <QIcon>
 #include <QStringList>
 
@@ -17,6 +17,15 @@ int main(int argc, char* argv[]) {
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     QApplication app(argc, argv);
+#ifdef Q_OS_WIN
+    // The dialogs and boxes use the system's font, which Wine stands in with
+    // a serif one: sans-serif families come first, the system's own last.
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans"), font.family()});
+    font.setStyleHint(QFont::SansSerif);
+    QApplication::setFont(font);
+#endif
     QApplication::setApplicationName(QStringLiteral("Partwright"));
     QApplication::setApplicationVersion(QStringLiteral(PARTWRIGHT_VERSION));
     QIcon icon;
@@ -38,9 +47,10 @@ int main(int argc, char* argv[]) {
     partwright::MainWindow window;
     // Files dropped on the program's icon, or opened with it from a file manager,
     // arrive as arguments; the list holds full paths.
-    const QStringList arguments = parser.positionalArguments();
-    for (const QString& argument : arguments)
-        window.List().Append(QDir::toNativeSeparators(QFileInfo(argument).absoluteFilePath()));
+    QStringList sources;
+    for (const QString& argument : parser.positionalArguments())
+        sources << QDir::toNativeSeparators(QFileInfo(argument).absoluteFilePath());
+    window.AddSources(sources);
     window.show();
     return QApplication::exec();
 }

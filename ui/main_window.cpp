@@ -4,14 +4,19 @@
 #include "filelist/file_list.h"
 #include "filelist/pointer_file.h"
 #include "partwright/messages.h"
+#include "partwright/setting_fields.h"
 #include "partwright/settings_defaults.h"
 #include "ui/end_report.h"
 #include "ui/input_checks.h"
 #include "ui/message_box.h"
+#include "ui/modal_guard.h"
 #include "ui/options_dialog.h"
 #include "ui/preview_dialog.h"
+#include "ui/replace_check.h"
 #include "ui/run_progress.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -19,6 +24,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -41,6 +47,14 @@ const QString kTitle = QStringLiteral("Partwright");
 
 QString Default(const char16_t* value) { return QString::fromUtf16(value); }
 
+// Screen readers announce the window as a frame, as they do any program's
+// main window; a plain top-level widget would be a mere client area.
+QAccessibleInterface* WindowAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("partwright::MainWindow") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
 }  // namespace
 
 QPoint CenteredPosition(const QRect& screen, const QSize& outer) {
@@ -48,11 +62,13 @@ QPoint CenteredPosition(const QRect& screen, const QSize& outer) {
 }
 
 MainWindow::MainWindow(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                          Qt::WindowCloseButtonHint),
       pointer_(std::make_unique<PointerFeedback>(*this)),
       dialogs_(std::make_unique<NativeAddFilesDialogs>()) {
     setObjectName(QStringLiteral("mainWindow"));
+    static const bool accessibleInstalled = (QAccessible::installFactory(WindowAccessible), true);
+    Q_UNUSED(accessibleInstalled);
     BuildControls();
     BuildMenus();
     SetTabOrder();
@@ -62,6 +78,10 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::AddSources(const QStringList& paths) {
+    for (const QString& path : paths) fileList_->Append(path);
+}
 
 void MainWindow::SetAddFilesDialogs(std::unique_ptr<AddFilesDialogs> dialogs) { dialogs_ = std::move(dialogs); }
 
@@ -75,6 +95,7 @@ void MainWindow::ConnectHandlers() {
     onSelect(linesOption_, &MainWindow::onLinesOptionSelected);
     onSelect(separatorOption_, &MainWindow::onSeparatorOptionSelected);
     onSelect(blankLinesOption_, &MainWindow::onBlankLinesOptionSelected);
+    onSelect(sizeOption_, &MainWindow::onSizeOptionSelected);
     onSelect(numberedOption_, &MainWindow::onNumberedOptionSelected);
     onSelect(firstCharactersOption_, &MainWindow::onFirstCharactersOptionSelected);
     onSelect(prefixOption_, &MainWindow::onPrefixOptionSelected);
@@ -82,6 +103,7 @@ void MainWindow::ConnectHandlers() {
     // Every change counts, typed, pasted or set by the program.
     connect(linesPerPieceField_, &QLineEdit::textChanged, this, &MainWindow::onLinesPerPieceChanged);
     connect(separatorField_, &QLineEdit::textChanged, this, &MainWindow::onSeparatorChanged);
+    connect(pieceSizeField_, &QLineEdit::textChanged, this, &MainWindow::onPieceSizeChanged);
     connect(nameLengthField_, &QLineEdit::textChanged, this, &MainWindow::onNameLengthChanged);
     connect(prefixField_, &QLineEdit::textChanged, this, &MainWindow::onPrefixChanged);
     connect(firstNumberField_, &QLineEdit::textChanged, this, &MainWindow::onFirstNumberChanged);
@@ -97,6 +119,7 @@ void MainWindow::ConnectHandlers() {
     connect(previewAction_, &QAction::triggered, this, &MainWindow::onPreviewClicked);
     connect(removeSelectedAction_, &QAction::triggered, fileList_, &FileList::RemoveSelectedEntries);
     connect(clearListAction_, &QAction::triggered, fileList_, &FileList::RemoveAllEntries);
+    connect(choicesSummary_, &QLabel::linkActivated, this, &MainWindow::onOptionsClicked);
     cancelShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     cancelShortcut_->setEnabled(false);
     connect(cancelShortcut_, &QShortcut::activated, this, &MainWindow::onCancelRunClicked);
@@ -138,9 +161,10 @@ void MainWindow::LoadSettings() {
     setWindowTitle(kTitle);
     fileList_->setColumnWidth(0, 6500 / 15);
 
-    // Setting the fields runs their change handlers, which select the lines,
-    // separator and first-characters options in turn and write the five text
-    // keys back.
+    // Setting the fields runs their change handlers, which select the size,
+    // lines, separator and first-characters options in turn and write the
+    // text keys back.
+    pieceSizeField_->setText(store_.Read(keys::kMaxPieceSize, QString()));
     linesPerPieceField_->setText(store_.Read(keys::kNumberOfLines, Default(defaults::kLinesPerPiece)));
     separatorField_->setText(store_.Read(keys::kSeparator, Default(defaults::kSeparator)));
     nameLengthField_->setText(store_.Read(keys::kFirstCharacterSplit, Default(defaults::kNameLength)));
@@ -153,14 +177,16 @@ void MainWindow::LoadSettings() {
     if (split == QLatin1String("1")) linesOption_->setChecked(true);
     if (split == QLatin1String("2")) separatorOption_->setChecked(true);
     if (split == QLatin1String("3")) blankLinesOption_->setChecked(true);
+    if (split == QLatin1String("4")) sizeOption_->setChecked(true);
     const QString save = store_.Read(keys::kSaveOption, QStringLiteral("1"));
     if (save == QLatin1String("1")) numberedOption_->setChecked(true);
     if (save == QLatin1String("2")) firstCharactersOption_->setChecked(true);
     if (save == QLatin1String("3")) prefixOption_->setChecked(true);
 
-    // The window itself holds the focus at first, so that no control shows a
-    // focus mark or a caret before the user acts; it is no tab stop.
-    setFocus();
+    ShowChoicesSummary();
+    // The list has the keyboard from the start: Tab, the arrows and the
+    // mnemonics work at once, and no field shows a caret.
+    fileList_->setFocus();
     loading_ = false;
 }
 
@@ -176,7 +202,7 @@ void MainWindow::showEvent(QShowEvent* event) {
     shownOnce_ = true;
     // The frame's size is known only once the window is shown.
     CenterOnScreen();
-    setFocus();
+    fileList_->setFocus();
 }
 
 bool MainWindow::IsTabStop(const QWidget* widget) const {
@@ -210,6 +236,9 @@ void MainWindow::onSeparatorOptionSelected() {
 void MainWindow::onBlankLinesOptionSelected() {
     if (!loading_) store_.Write(keys::kSplitOption, QStringLiteral("3"));
 }
+void MainWindow::onSizeOptionSelected() {
+    if (!loading_) store_.Write(keys::kSplitOption, QStringLiteral("4"));
+}
 void MainWindow::onNumberedOptionSelected() {
     if (!loading_) store_.Write(keys::kSaveOption, QStringLiteral("1"));
 }
@@ -220,32 +249,51 @@ void MainWindow::onPrefixOptionSelected() {
     if (!loading_) store_.Write(keys::kSaveOption, QStringLiteral("3"));
 }
 
+void MainWindow::StoreIfUsable(const QString& key, OptionField field, const QLineEdit* edit) {
+    // A text the run cannot use stays in the field, to be mended, but the
+    // store keeps the last good one: a slip never comes back at the next start.
+    if (IsUsableFieldText(field, edit->text())) store_.Write(key, edit->text());
+}
+
 void MainWindow::onLinesPerPieceChanged() {
     linesOption_->setChecked(true);
-    store_.Write(keys::kNumberOfLines, linesPerPieceField_->text());
+    StoreIfUsable(keys::kNumberOfLines, OptionField::LinesPerPiece, linesPerPieceField_);
 }
 void MainWindow::onSeparatorChanged() {
     separatorOption_->setChecked(true);
     store_.Write(keys::kSeparator, separatorField_->text());
 }
+void MainWindow::onPieceSizeChanged() {
+    sizeOption_->setChecked(true);
+    if (IsUsablePieceSize(pieceSizeField_->text())) store_.Write(keys::kMaxPieceSize, pieceSizeField_->text());
+}
 void MainWindow::onNameLengthChanged() {
     firstCharactersOption_->setChecked(true);
-    store_.Write(keys::kFirstCharacterSplit, nameLengthField_->text());
+    StoreIfUsable(keys::kFirstCharacterSplit, OptionField::NameLength, nameLengthField_);
 }
 // The prefix and first-number fields belong to the prefix option on the screen
 // but do not select it.
-void MainWindow::onPrefixChanged() { store_.Write(keys::kStartWithTheseCharacter, prefixField_->text()); }
-void MainWindow::onFirstNumberChanged() { store_.Write(keys::kFirstNumber, firstNumberField_->text()); }
+void MainWindow::onPrefixChanged() { StoreIfUsable(keys::kStartWithTheseCharacter, OptionField::Prefix, prefixField_); }
+void MainWindow::onFirstNumberChanged() {
+    StoreIfUsable(keys::kFirstNumber, OptionField::FirstNumber, firstNumberField_);
+}
 
 void MainWindow::onNameLengthLeft() {
-    if (!HasRefusedFileNameChar(nameLengthField_->text())) return;
-    ShowMessage(this, QString::fromUtf8(messages::kInvalidFilename));
+    const QString text = nameLengthField_->text();
+    if (!HasRefusedFileNameChar(text)) return;
+    const FieldProblem problem{OptionField::NameLength,
+                               text.toStdU16String(),
+                               !ReadNameLength(text.toStdU16String()).value.has_value(),
+                               {}};
+    ShowMessage(this, LeftFieldText(messages::kInvalidFilename, problem));
     nameLengthField_->setFocus();
 }
 
 void MainWindow::onFirstNumberLeft() {
-    if (PassesNumericTest(firstNumberField_->text())) return;
-    ShowMessage(this, QString::fromUtf8(messages::kNonNumeric));
+    const QString text = firstNumberField_->text();
+    if (PassesNumericTest(text)) return;
+    ShowMessage(this,
+                LeftFieldText(messages::kNonNumeric, {OptionField::FirstNumber, text.toStdU16String(), true, {}}));
     firstNumberField_->setFocus();
 }
 
@@ -297,12 +345,19 @@ void MainWindow::onFieldCheckDue() {
     RunPendingFieldCheck();
 }
 
-void MainWindow::RunPendingFieldCheck() {
+std::optional<OptionField> MainWindow::RunPendingFieldCheck() {
     switch (std::exchange(pendingCheck_, FieldCheck::None)) {
     case FieldCheck::None: break;
-    case FieldCheck::NameLength: onNameLengthLeft(); break;
-    case FieldCheck::FirstNumber: onFirstNumberLeft(); break;
+    case FieldCheck::NameLength:
+        if (!HasRefusedFileNameChar(nameLengthField_->text())) break;
+        onNameLengthLeft();
+        return OptionField::NameLength;
+    case FieldCheck::FirstNumber:
+        if (PassesNumericTest(firstNumberField_->text())) break;
+        onFirstNumberLeft();
+        return OptionField::FirstNumber;
     }
+    return std::nullopt;
 }
 
 void MainWindow::onAddFilesClicked() {
@@ -341,16 +396,22 @@ void MainWindow::onAddFolderClicked() {
 std::optional<RunOptions> MainWindow::ReadyToRun(const ControlSettings& settings) {
     // The button has sprung back already; a press while a run yields starts nothing.
     if (running_) return std::nullopt;
-    // The message of a field just left comes first; after its OK the run goes on.
-    RunPendingFieldCheck();
+    // The message of a field just left comes first; after its OK the run goes
+    // on, unless that field is one the run needs: its box has said so already.
+    const std::optional<OptionField> named = RunPendingFieldCheck();
     if (closeRequested_) return std::nullopt;
     if (fileList_->Count() < 1) {
         ShowMessage(this, QString::fromUtf8(messages::kNoFiles));
         return std::nullopt;
     }
     if (const std::optional<FieldProblem> problem = CheckSettings(settings)) {
-        ShowMessage(this, FieldProblemText(*problem));
+        if (named != problem->field) ShowMessage(this, FieldProblemText(*problem));
         if (!closeRequested_) FieldOf(problem->field)->setFocus();
+        return std::nullopt;
+    }
+    if (sizeOption_->isChecked() && !IsUsablePieceSize(pieceSizeField_->text())) {
+        ShowMessage(this, PieceSizeProblemText(pieceSizeField_->text()));
+        if (!closeRequested_) pieceSizeField_->setFocus();
         return std::nullopt;
     }
     return CheckedRunOptionsOrSay();
@@ -358,7 +419,7 @@ std::optional<RunOptions> MainWindow::ReadyToRun(const ControlSettings& settings
 
 void MainWindow::onSplitClicked() {
     const ControlSettings settings(Options());
-    const std::optional<RunOptions> options = ReadyToRun(settings);
+    const std::optional<RunOptions> options = ReadyToSplit(settings);
     if (!options) return;
     HoldForRun(true);
     pointer_->BeginBusy();
@@ -390,6 +451,34 @@ void MainWindow::onSplitClicked() {
     pointer_->EndBusy();
 }
 
+std::optional<RunOptions> MainWindow::ReadyToSplit(const ControlSettings& settings) {
+    std::optional<RunOptions> options = ReadyToRun(settings);
+    if (!options) return options;
+    const ListSources sources(*fileList_);
+    if (const QString problem = UnwritableFoldersText(sources, *options); !problem.isEmpty()) {
+        ShowMessage(this, problem);
+        return std::nullopt;
+    }
+    if (!ReadRunChoices(store_).askBeforeReplacing) return options;
+
+    HoldForRun(true);
+    pointer_->BeginBusy();
+    const std::optional<std::uint64_t> replaced = FilesToReplace(sources, settings, *options,
+                                                                 [this] { return !closeRequested_; });
+    pointer_->EndBusy();
+    HoldForRun(false);
+    if (!replaced || closeRequested_) return std::nullopt;
+    if (*replaced == 0) return options;
+    const QString count = *replaced == 1
+                              ? tr("1 existing file would be replaced by a piece of the same name.")
+                              : tr("%1 existing files would be replaced by pieces of the same names.").arg(*replaced);
+    bool dontAskAgain = false;
+    if (!AskToGoOn(this, count + QStringLiteral("\n\n") + tr("Replace them?"), tr("&Replace"), &dontAskAgain))
+        return std::nullopt;
+    if (dontAskAgain) store_.Write(keys::kAskBeforeReplacing, QStringLiteral("0"));
+    return options;
+}
+
 QLineEdit* MainWindow::FieldOf(OptionField field) const {
     switch (field) {
     case OptionField::LinesPerPiece: return linesPerPieceField_;
@@ -413,16 +502,39 @@ void MainWindow::HoldForRun(bool hold) {
 }
 
 std::optional<RunOptions> MainWindow::CheckedRunOptionsOrSay() {
-    const CheckedRunOptions checked = ToRunOptions(ReadRunChoices(store_));
+    RunChoices choices = ReadRunChoices(store_);
+    // The size is the window's own fourth way to cut, used only while chosen there.
+    choices.maxPieceSize = sizeOption_->isChecked() ? pieceSizeField_->text() : QString();
+    const CheckedRunOptions checked = ToRunOptions(choices);
     if (!checked.options) ShowMessage(this, checked.problem + QLatin1Char(' ') + tr("See Split > Options."));
     return checked.options;
 }
 
 void MainWindow::onOptionsClicked() {
     if (running_) return;
+    // One Options at a time: a second copy's OK would undo the first's.
+    if (optionsDialog_) {
+        optionsDialog_->raise();
+        optionsDialog_->activateWindow();
+        return;
+    }
     auto* dialog = new OptionsDialog(store_, this);
+    optionsDialog_ = dialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->show();
+    connect(dialog, &QDialog::finished, this, &MainWindow::ShowChoicesSummary);
+    connect(dialog, &QDialog::finished, this, [this] { activateWindow(); });
+    // Takes the keyboard and the mouse from the window as a modal dialog
+    // would, yet lets a close request through to end the program.
+    RunAsModal(dialog);
+}
+
+void MainWindow::ShowChoicesSummary() {
+    const QString summary = ChoicesSummary(ReadRunChoices(store_));
+    const QString shown = choicesSummary_->fontMetrics().elidedText(summary, Qt::ElideMiddle, choicesSummary_->width());
+    choicesSummary_->setText(QStringLiteral("<a href=\"options\">%1</a>").arg(shown.toHtmlEscaped()));
+    choicesSummary_->setToolTip(summary.isEmpty() ? QString() : summary + QLatin1Char('\n') + tr("Click to change."));
+    choicesSummary_->setAccessibleName(summary);
+    choicesSummary_->setVisible(!summary.isEmpty());
 }
 
 void MainWindow::onPreviewClicked() {
@@ -487,6 +599,14 @@ void MainWindow::EndProgress() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // A split under way is stopped only when the user says so; a close that
+    // comes while a box is up ends the program as before.
+    if (runDialog_ && !closeRequested_ && !MessageIsOpen() &&
+        !AskToGoOn(this, tr("A split is under way. Stop it and close?\n\nThe pieces written so far stay whole."),
+                   tr("&Stop and close"))) {
+        event->ignore();
+        return;
+    }
     // Closing ends the program whatever is going on: an open box goes away
     // and a run stops at its next yield.
     closeRequested_ = true;
@@ -498,6 +618,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) dialog->close();
     event->accept();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    PlaceForSize();
+    if (choicesSummary_) ShowChoicesSummary();
 }
 
 }  // namespace partwright

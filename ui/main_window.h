@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -14,6 +15,7 @@
 
 class QAction;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QProgressBar;
@@ -25,6 +27,7 @@ namespace partwright {
 
 class AddFilesDialogs;
 class FileList;
+class OptionsDialog;
 class PreviewDialog;
 class RunProgressDialog;
 
@@ -32,28 +35,29 @@ class RunProgressDialog;
 // two option groups whose controls the split run reads while it works.
 class MainWindow : public QWidget {
     Q_OBJECT
+    friend class MainWindowTestAccess;  // ui/tests/main_window_access.h
+
 public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    [[nodiscard]] FileList& List() { return *fileList_; }
-    [[nodiscard]] PointerFeedback& Pointer() { return *pointer_; }
-    [[nodiscard]] bool IsLoading() const { return loading_; }
-    [[nodiscard]] bool IsRunning() const { return running_; }
-    [[nodiscard]] SettingsStore& Store() { return store_; }
+    // Puts `paths` at the end of the list, as given (files named on the command line).
+    void AddSources(const QStringList& paths);
 
     // The dialogs behind "Add File(s)" and "Add All File(s) In Folder".
     void SetAddFilesDialogs(std::unique_ptr<AddFilesDialogs> dialogs);
 
-public slots:
+private slots:
     void onLinesOptionSelected();
     void onSeparatorOptionSelected();
     void onBlankLinesOptionSelected();
+    void onSizeOptionSelected();
     void onNumberedOptionSelected();
     void onFirstCharactersOptionSelected();
     void onPrefixOptionSelected();
     void onLinesPerPieceChanged();
     void onSeparatorChanged();
+    void onPieceSizeChanged();
     void onNameLengthChanged();
     void onPrefixChanged();
     void onFirstNumberChanged();
@@ -71,11 +75,13 @@ public slots:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
     void BuildControls();  // main_window_layout.cpp
+    void PlaceForSize();   // main_window_layout.cpp: the list takes the room the window gains
     void BuildMenus();     // main_window_layout.cpp
     void SetTabOrder();    // main_window_layout.cpp
     void ConnectHandlers();
@@ -85,13 +91,21 @@ private:
     void ShowProgress(const Progress& progress);
     void ShowRunTitle();
     void EndProgress();
-    void RunPendingFieldCheck();
+    // Shows the box a field just left is owed, if any; returns the field it named.
+    std::optional<OptionField> RunPendingFieldCheck();
+    // Keeps a field's text for the next start when the run could use it.
+    void StoreIfUsable(const QString& key, OptionField field, const QLineEdit* edit);
+    // The line under the frames naming the Options that change the result.
+    void ShowChoicesSummary();
     // Begins and ends the time in which the list is held as a run (or a
     // preview) took it and no second run, preview or options edit can start.
     void HoldForRun(bool hold);
     // The run's further options from the store, or nothing after saying what is wrong.
     [[nodiscard]] std::optional<RunOptions> CheckedRunOptionsOrSay();
     [[nodiscard]] std::optional<RunOptions> ReadyToRun(const ControlSettings& settings);
+    // ReadyToRun, then what Split! checks besides (replace_check.h): folders
+    // that cannot take the pieces, and files the pieces would replace.
+    [[nodiscard]] std::optional<RunOptions> ReadyToSplit(const ControlSettings& settings);
     [[nodiscard]] bool IsPictureButton(const QObject* object) const;
     [[nodiscard]] OptionControls Options() const;
     [[nodiscard]] QLineEdit* FieldOf(OptionField field) const;
@@ -131,6 +145,10 @@ private:
     QRadioButton* firstCharactersOption_ = nullptr;
     QRadioButton* numberedOption_ = nullptr;
     QRadioButton* blankLinesOption_ = nullptr;
+    QRadioButton* sizeOption_ = nullptr;
+    QLineEdit* pieceSizeField_ = nullptr;
+    QLabel* choicesSummary_ = nullptr;
+    QPointer<OptionsDialog> optionsDialog_;  // while Options is up
     QRadioButton* prefixOption_ = nullptr;
     QLineEdit* linesPerPieceField_ = nullptr;
     QLineEdit* separatorField_ = nullptr;

@@ -4,6 +4,7 @@
 #include "ui/main_window.h"
 
 #include "filelist/file_list.h"
+#include "ui/help_menu.h"
 #include "ui/option_frame.h"
 #include "ui/sentence_option.h"
 
@@ -11,9 +12,11 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
@@ -26,11 +29,20 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace partwright {
 
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
+// The surface the controls stand on, at the window's designed size; the
+// window opens at that size and grows from it.
+constexpr int kSurfaceWidth = 7695;
+constexpr int kSurfaceHeight = 6520;
+// The size option's row, added under the seed's two rows of the split frame,
+// moves everything below it down by this much.
+constexpr int kSizeRow = 310;
 
 int Px(int twips) { return qRound(static_cast<double>(twips) / kTwipsPerPixel); }
 
@@ -39,7 +51,12 @@ void Place(QWidget* widget, int left, int top, int width, int height) {
 }
 
 QFont ArialBold(double points) {
-    QFont font(QStringLiteral("Arial"));
+    // Where Arial is missing (Wine, most Linux systems), a sans-serif font
+    // stands in rather than whatever the system picks first.
+    QFont font;
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Helvetica"),
+                      QStringLiteral("DejaVu Sans"), QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()});
+    font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(points);
     font.setBold(true);
     return font;
@@ -92,7 +109,7 @@ QIcon ButtonPicture(const QString& name) {
 QToolButton* PictureButton(QWidget* parent, const char* name, const QString& caption, const QString& picture) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setAccessibleName(caption);
+    button->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(false);
     button->setIcon(ButtonPicture(picture));
@@ -128,6 +145,20 @@ int CaptionRoom(const QRadioButton* option) {
 }
 
 // `spokenName` is what a screen reader says for the field.
+// The captions of one row share one font size, the largest at which all of them fit.
+void FitRowToOneSize(const QList<QRadioButton*>& row) {
+    double points = row.front()->font().pointSizeF();
+    for (QRadioButton* option : row) {
+        FitFontToWidth(option, option->text(), CaptionRoom(option));
+        points = std::min(points, option->font().pointSizeF());
+    }
+    for (QRadioButton* option : row) {
+        QFont font = option->font();
+        font.setPointSizeF(points);
+        option->setFont(font);
+    }
+}
+
 QLineEdit* Field(QWidget* frame, const char* name, const QString& spokenName) {
     auto* field = new QLineEdit(frame);
     field->setObjectName(QString::fromLatin1(name));
@@ -155,12 +186,13 @@ void MainWindow::BuildControls() {
     // below the menu bar, so the menu bar moves none of them against another.
     surface_ = new QWidget(this);
     surface_->setObjectName(QStringLiteral("windowSurface"));
-    surface_->setFixedSize(Px(7695), Px(5880));
+    surface_->setMinimumSize(Px(kSurfaceWidth), Px(kSurfaceHeight));
+    surface_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(surface_);
-    column->setSizeConstraint(QLayout::SetFixedSize);
+    column->setSizeConstraint(QLayout::SetMinimumSize);
 
     // Made first so that it leads the tab order as it leads the window.
     fileList_ = new FileList(surface_);
@@ -168,40 +200,48 @@ void MainWindow::BuildControls() {
     fileList_->setFont(ArialBold(9));
     fileList_->setAccessibleName(tr("Files to split"));
 
-    addFilesButton_ = PictureButton(surface_, "addFilesButton", tr("Add File(s)"), QStringLiteral("add_files"));
+    addFilesButton_ = PictureButton(surface_, "addFilesButton", tr("&Add File(s)"), QStringLiteral("add_files"));
     Place(addFilesButton_, 120, 2040, 2415, 1215);
-    splitButton_ = PictureButton(surface_, "splitButton", tr("Split!"), QStringLiteral("split"));
+    splitButton_ = PictureButton(surface_, "splitButton", tr("Spli&t!"), QStringLiteral("split"));
     Place(splitButton_, 5160, 2040, 2415, 1215);
-    addFolderButton_ = PictureButton(surface_, "addFolderButton", tr("Add All File(s) In Folder"),
+    addFolderButton_ = PictureButton(surface_, "addFolderButton", tr("Add All File(s) In &Folder"),
                                      QStringLiteral("add_folder"));
     Place(addFolderButton_, 2640, 2040, 2415, 1215);
 
     splitOptions_ = Frame(surface_, "splitOptions", tr("Split By Options"));
-    Place(splitOptions_, 120, 3360, 7455, 950);
-    linesOption_ = Option(splitOptions_, "linesOption", tr("Split every x number of lines:"));
+    Place(splitOptions_, 120, 3360, 7455, 950 + kSizeRow);
+    linesOption_ = Option(splitOptions_, "linesOption", tr("Split every x &number of lines:"));
     Place(linesOption_, 120, 290, 2775, 255);
     linesPerPieceField_ = Field(splitOptions_, "linesPerPieceField", tr("Lines per piece"));
     Place(linesPerPieceField_, 3000, 260, 855, 330);
-    separatorOption_ = Option(splitOptions_, "separatorOption", tr("Split every x characters:"));
+    separatorOption_ = Option(splitOptions_, "separatorOption", tr("Split every x cha&racters:"));
     Place(separatorOption_, 3960, 290, 2415, 255);
     separatorField_ = Field(splitOptions_, "separatorField", tr("Separator"));
     Place(separatorField_, 6480, 260, 855, 330);
-    blankLinesOption_ = Option(splitOptions_, "blankLinesOption", tr("Split every blank line"));
+    blankLinesOption_ = Option(splitOptions_, "blankLinesOption", tr("Split every &blank line"));
     Place(blankLinesOption_, 120, 600, 2175, 255);
+    // The fourth way to cut, under the three others: pieces of whole lines of at most a size.
+    sizeOption_ = Option(splitOptions_, "sizeOption", tr("Split every x b&ytes at most:"));
+    Place(sizeOption_, 120, 910, 2775, 255);
+    pieceSizeField_ = Field(splitOptions_, "pieceSizeField", tr("Piece size"));
+    Place(pieceSizeField_, 3000, 880, 855, 330);
+    pieceSizeField_->setToolTip(
+        tr("A size such as 4096, 512K, 1M or 2G. A piece ends at the last line end that fits; "
+           "a longer line is a piece of its own."));
 
     saveOptions_ = Frame(surface_, "saveOptions", tr("Save Options"));
-    Place(saveOptions_, 120, 4440, 7455, 1300);
+    Place(saveOptions_, 120, 4440 + kSizeRow, 7455, 1300);
     firstCharactersOption_ = Option(saveOptions_, "firstCharactersOption",
-                                    tr("Save filename as first x characters of split:"));
+                                    tr("Save filename as first x characters of s&plit:"));
     Place(firstCharactersOption_, 120, 600, 3975, 255);
     numberedOption_ = Option(saveOptions_, "numberedOption",
-                             tr("Save as [filename]-0001.txt, [filename]-0002.txt, [filename]-0003.txt, etc."));
+                             tr("Sa&ve as [filename]-0001.txt, [filename]-0002.txt, [filename]-0003.txt, etc."));
     Place(numberedOption_, 120, 290, 6495, 255);
     nameLengthField_ = Field(saveOptions_, "nameLengthField", tr("Name length in characters"));
     Place(nameLengthField_, 4200, 550, 855, 330);
     auto* prefixOption = Option<SentenceOption>(
         saveOptions_, "prefixOption",
-        tr("Save filename with characters   [Text5]       and these counting numbers   [Text6]"));
+        tr("Save filename &with characters   [Text5]       and these counting numbers   [Text6]"));
     prefixOption->setAccessibleName(tr("Save filename with characters and these counting numbers"));
     prefixOption_ = prefixOption;
     Place(prefixOption_, 120, 900, 7125, 255);
@@ -214,29 +254,57 @@ void MainWindow::BuildControls() {
     prefixField_->raise();
     firstNumberField_->raise();
     prefixOption->SetFields({prefixField_, firstNumberField_});
-    for (QRadioButton* option :
-         {linesOption_, separatorOption_, blankLinesOption_, firstCharactersOption_, numberedOption_})
+    FitRowToOneSize({linesOption_, separatorOption_});
+    for (QRadioButton* option : {blankLinesOption_, sizeOption_, firstCharactersOption_, numberedOption_})
         FitFontToWidth(option, option->text(), CaptionRoom(option));
 
     // One group per frame: exactly one option of each is selected at any time.
     auto* splitGroup = new QButtonGroup(this);
     splitGroup->setObjectName(QStringLiteral("splitModeGroup"));
-    for (QRadioButton* option : {linesOption_, separatorOption_, blankLinesOption_}) splitGroup->addButton(option);
+    for (QRadioButton* option : {linesOption_, separatorOption_, blankLinesOption_, sizeOption_})
+        splitGroup->addButton(option);
     auto* saveGroup = new QButtonGroup(this);
     saveGroup->setObjectName(QStringLiteral("namingGroup"));
     for (QRadioButton* option : {numberedOption_, firstCharactersOption_, prefixOption_}) saveGroup->addButton(option);
     linesOption_->setChecked(true);
     numberedOption_->setChecked(true);
 
+    // Under the frames, what else the Options change; a click opens them.
+    choicesSummary_ = new QLabel(surface_);
+    choicesSummary_->setObjectName(QStringLiteral("choicesSummary"));
+    choicesSummary_->setFont(ArialBold(9));
+    choicesSummary_->setTextFormat(Qt::RichText);
+    choicesSummary_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+
     // Run progress lives in the bottom margin, below the frames, and shows
     // only while a run works.
     runProgress_ = new QProgressBar(surface_);
     runProgress_->setObjectName(QStringLiteral("runProgress"));
     runProgress_->setAccessibleName(tr("Split progress"));
-    runProgress_->setGeometry(Px(120), Px(5760), Px(7455), 5);
     runProgress_->setTextVisible(false);
     runProgress_->setRange(0, 1000);
     runProgress_->hide();
+    PlaceForSize();
+}
+
+void MainWindow::PlaceForSize() {
+    // The list takes the room the window gains beyond its designed size; the
+    // buttons, the frames and the lines under them move down with the list's
+    // bottom edge and keep their places against one another.
+    const int wider = std::max(0, surface_->width() - Px(kSurfaceWidth));
+    const int taller = std::max(0, surface_->height() - Px(kSurfaceHeight));
+    const auto place = [wider, taller](QWidget* widget, int left, int top, int width, int height, bool grows) {
+        widget->setGeometry(Px(left), Px(top) + taller, Px(width) + (grows ? wider : 0), Px(height));
+    };
+    fileList_->setGeometry(Px(120), Px(120), Px(7455) + wider, Px(1815) + taller);
+    fileList_->setColumnWidth(0, 6500 / kTwipsPerPixel + wider);
+    place(addFilesButton_, 120, 2040, 2415, 1215, false);
+    place(addFolderButton_, 2640, 2040, 2415, 1215, false);
+    place(splitButton_, 5160, 2040, 2415, 1215, false);
+    place(splitOptions_, 120, 3360, 7455, 950 + kSizeRow, true);
+    place(saveOptions_, 120, 4440 + kSizeRow, 7455, 1300, true);
+    place(choicesSummary_, 120, 5800 + kSizeRow, 7455, 300, true);
+    runProgress_->setGeometry(Px(120), Px(6430) + taller, Px(7455) + wider, 5);
 }
 
 void MainWindow::BuildMenus() {
@@ -253,10 +321,14 @@ void MainWindow::BuildMenus() {
 
     QMenu* list = menuBar_->addMenu(tr("&List"));
     // The list takes the Delete key itself; the menu only shows it.
-    removeSelectedAction_ = list->addAction(tr("&Remove Selected") + QStringLiteral("\tDel"));
+    removeSelectedAction_ = list->addAction(tr("&Remove Selected"));
     removeSelectedAction_->setObjectName(QStringLiteral("removeSelectedAction"));
+    // Shown as the key, but not a shortcut of the window: the list takes Delete itself.
+    removeSelectedAction_->setShortcut(QKeySequence(QKeySequence::Delete));
+    removeSelectedAction_->setShortcutContext(Qt::WidgetShortcut);
     clearListAction_ = list->addAction(tr("&Clear List"));
     clearListAction_->setObjectName(QStringLiteral("clearListAction"));
+    AddHelpMenu(menuBar_, this);
     fileList_->setContextMenuPolicy(Qt::ActionsContextMenu);
     fileList_->addActions({removeSelectedAction_, clearListAction_});
 }
@@ -267,7 +339,8 @@ void MainWindow::SetTabOrder() {
                                    splitButton_,     linesOption_,     linesPerPieceField_,
                                    separatorOption_, separatorField_,  firstCharactersOption_,
                                    numberedOption_,  nameLengthField_, blankLinesOption_,
-                                   prefixOption_,    prefixField_,     firstNumberField_};
+                                   sizeOption_,      pieceSizeField_,  prefixOption_,
+                                   prefixField_,     firstNumberField_};
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 

@@ -1,8 +1,12 @@
 #include "ui/message_box.h"
 
+#include "ui/modal_guard.h"
+
 #include <QApplication>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -20,76 +24,64 @@ MessageSink& InstalledSink() {
     return sink;
 }
 
+QuestionSink& InstalledQuestionSink() {
+    static QuestionSink sink;
+    return sink;
+}
+
 // The boxes that are up, the newest last; only the newest takes input.
 std::vector<QPointer<QMessageBox>>& OpenBoxes() {
     static std::vector<QPointer<QMessageBox>> boxes;
     return boxes;
 }
 
-bool IsUserInput(QEvent::Type type) {
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletRelease:
-    case QEvent::TabletMove: return true;
-    default: return false;
+// Shows `box` until it is answered, the keyboard and the mouse kept for it.
+void RunBox(QMessageBox& box) {
+    // The title shows whole: a box no wider than its short text would clip it.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()); grid && !box.property("widened").toBool()) {
+        const int titleRoom = box.fontMetrics().horizontalAdvance(box.windowTitle()) * 3 / 2 + 150;
+        grid->addItem(new QSpacerItem(titleRoom, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+        box.setProperty("widened", true);
     }
-}
-
-// Keeps user input from every widget outside the newest box, as modality
-// would, while leaving close requests and painting alone.
-class InputBlock final : public QObject {
-public:
-    InputBlock() { qApp->installEventFilter(this); }
-    ~InputBlock() override { qApp->removeEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!IsUserInput(event->type()) || !watched->isWidgetType() || OpenBoxes().empty()) return false;
-        const QMessageBox* box = OpenBoxes().back();
-        if (box == nullptr) return false;
-        const auto* widget = static_cast<QWidget*>(watched);
-        return widget != box && !box->isAncestorOf(widget);
-    }
-};
-
-void ShowBox(QWidget* parent, const QString& text, const QString& details, const QString& folderToOpen) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Partwright"), WithBreakOpportunities(text), QMessageBox::Ok,
-                    parent);
-    box.setWindowModality(Qt::NonModal);
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
-    if (!details.isEmpty()) box.setDetailedText(details);
-    if (!folderToOpen.isEmpty()) {
-        QPushButton* open = box.addButton(QObject::tr("Open folder"), QMessageBox::ActionRole);
-        open->setObjectName(QStringLiteral("openFolderButton"));
-        QObject::connect(open, &QPushButton::clicked, &box,
-                         [folderToOpen] { QDesktopServices::openUrl(QUrl::fromLocalFile(folderToOpen)); });
-        box.setDefaultButton(QMessageBox::Ok);
-    }
-
     OpenBoxes().emplace_back(&box);
-    const InputBlock block;
+    const ModalGuard guard(&box);
     QEventLoop loop;
     QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
     box.show();
     box.activateWindow();
     if (box.isVisible()) loop.exec(QEventLoop::DialogExec);
     OpenBoxes().pop_back();
+    // The keyboard goes back to the window the box stood over, so its
+    // mnemonics and shortcuts work at once, with or without a window manager.
+    if (QWidget* below = box.parentWidget(); below && below->isVisible()) below->window()->activateWindow();
+}
+
+void ShowBox(QWidget* parent, const QString& text, const QString& details, const QString& folderToOpen) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Partwright"), text, QMessageBox::Ok, parent);
+    box.setWindowModality(Qt::NonModal);
+    // Plain text as written: a path is copied and read out as it is, and the
+    // label wraps it where the text's own line-break rules allow (after "/").
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (!details.isEmpty()) box.setDetailedText(details);
+    bool openFailed = false;
+    if (!folderToOpen.isEmpty()) {
+        QPushButton* open = box.addButton(QObject::tr("Open folder"), QMessageBox::ActionRole);
+        open->setObjectName(QStringLiteral("openFolderButton"));
+        QObject::connect(open, &QPushButton::clicked, &box, [folderToOpen, &openFailed] {
+            openFailed = !QDesktopServices::openUrl(QUrl::fromLocalFile(folderToOpen));
+        });
+        box.setDefaultButton(QMessageBox::Ok);
+    }
+
+    RunBox(box);
+    // A folder the system could not show: the box comes back saying so.
+    while (std::exchange(openFailed, false)) {
+        box.setText(text + QStringLiteral("\n\n") +
+                    QObject::tr("The folder could not be opened: %1").arg(folderToOpen));
+        RunBox(box);
+    }
 }
 
 }  // namespace
@@ -102,6 +94,30 @@ void ShowMessage(QWidget* parent, const QString& text, const QString& details, c
     ShowBox(parent, text, details, folderToOpen);
 }
 
+bool AskToGoOn(QWidget* parent, const QString& text, const QString& goOn, bool* dontAskAgain) {
+    if (const QuestionSink& sink = InstalledQuestionSink()) return sink(text);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Partwright"), text, QMessageBox::Cancel, parent);
+    box.setWindowModality(Qt::NonModal);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* yes = box.addButton(goOn, QMessageBox::AcceptRole);
+    yes->setObjectName(QStringLiteral("goOnButton"));
+    box.setDefaultButton(yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    if (dontAskAgain) box.setCheckBox(new QCheckBox(QObject::tr("&Don't ask again")));
+    RunBox(box);
+    const bool chosen = box.clickedButton() == yes;
+    if (dontAskAgain) *dontAskAgain = chosen && box.checkBox()->isChecked();
+    return chosen;
+}
+
+QuestionSink SetQuestionSink(QuestionSink sink) { return std::exchange(InstalledQuestionSink(), std::move(sink)); }
+
+bool MessageIsOpen() {
+    for (const QPointer<QMessageBox>& box : OpenBoxes())
+        if (box) return true;
+    return false;
+}
+
 void CloseOpenMessages() {
     // Newest first: each box's loop returns into the one below it.
     const std::vector<QPointer<QMessageBox>> boxes = OpenBoxes();
@@ -110,25 +126,5 @@ void CloseOpenMessages() {
 }
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(InstalledSink(), std::move(sink)); }
-
-QString WithBreakOpportunities(const QString& text) {
-    constexpr QChar kZeroWidthSpace(0x200B);
-    constexpr int kLongestRun = 32;
-    QString out;
-    out.reserve(text.size() + text.size() / 8);
-    int run = 0;
-    for (const QChar c : text) {
-        out += c;
-        if (c.isSpace()) {
-            run = 0;
-        } else if (c.isHighSurrogate()) {
-            continue;  // never between the two halves of one character
-        } else if (c == QLatin1Char('/') || c == QLatin1Char('\\') || ++run >= kLongestRun) {
-            out += kZeroWidthSpace;
-            run = 0;
-        }
-    }
-    return out;
-}
 
 }  // namespace partwright

@@ -26,12 +26,22 @@ void ShowMessage(QWidget* parent, const QString& text, const QString& details = 
 
 void CloseOpenMessages();
 
+// Whether a box of ShowMessage or AskToGoOn is up.
+[[nodiscard]] bool MessageIsOpen();
+
+// A question with two buttons, `goOn` and Cancel, in the same kind of box;
+// true when the user chose `goOn`. With `dontAskAgain` the box offers a
+// "Don't ask again" check box and reports it there. A close request that
+// takes the box down answers Cancel.
+[[nodiscard]] bool AskToGoOn(QWidget* parent, const QString& text, const QString& goOn, bool* dontAskAgain = nullptr);
+
+// Tests answer the questions instead of a user: the sink gets the text and
+// gives the answer.
+using QuestionSink = std::function<bool(const QString& text)>;
+QuestionSink SetQuestionSink(QuestionSink sink);
+
 // Replaces the sink; returns the one that was installed. An empty sink puts
 // the real box back.
 MessageSink SetMessageSink(MessageSink sink);
-
-// `text` with a line-break opportunity after every path separator and inside
-// every long unbroken run, so a label that wraps words never has to clip a path.
-[[nodiscard]] QString WithBreakOpportunities(const QString& text);
 
 }  // namespace partwright

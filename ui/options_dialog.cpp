@@ -5,6 +5,7 @@
 #include "ui/settings_store.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -60,6 +61,7 @@ RunChoices ReadRunChoices(const SettingsStore& store) {
     choices.outputFolder = store.Read(keys::kOutputFolder, QString());
     choices.maxPieceSize = store.Read(keys::kMaxPieceSize, QString());
     choices.headerLines = store.Read(keys::kHeaderLines, QStringLiteral("0"));
+    choices.askBeforeReplacing = store.Read(keys::kAskBeforeReplacing, QStringLiteral("1")) != QLatin1String("0");
     return choices;
 }
 
@@ -68,8 +70,36 @@ void WriteRunChoices(SettingsStore& store, const RunChoices& choices) {
     store.Write(keys::kCodePage, choices.codePage);
     store.Write(keys::kWholeSources, choices.wholeSources ? QStringLiteral("1") : QStringLiteral("0"));
     store.Write(keys::kOutputFolder, choices.outputFolder);
-    store.Write(keys::kMaxPieceSize, choices.maxPieceSize);
     store.Write(keys::kHeaderLines, choices.headerLines);
+    store.Write(keys::kAskBeforeReplacing, choices.askBeforeReplacing ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QString ChoicesSummary(const RunChoices& choices) {
+    QStringList parts;
+    if (!choices.outputFolder.isEmpty()) parts << QObject::tr("Into %1").arg(choices.outputFolder);
+    const QString header = choices.headerLines.trimmed();
+    if (!header.isEmpty() && header != QLatin1String("0")) {
+        parts << (header == QLatin1String("1") ? QObject::tr("header 1 line")
+                                               : QObject::tr("header %1 lines").arg(header));
+    }
+    if (choices.lineEnd != DefaultLineEnd()) {
+        if (choices.lineEnd == QLatin1String("crlf"))
+            parts << QStringLiteral("CR LF");
+        else if (choices.lineEnd == QLatin1String("lf"))
+            parts << QStringLiteral("LF");
+        else if (choices.lineEnd == kAuto)
+            parts << QObject::tr("line ends as in each source");
+        else
+            parts << QObject::tr("line end %1").arg(choices.lineEnd);
+    }
+    if (choices.codePage != DefaultCodePage()) {
+        parts << (choices.codePage == kSystem ? QObject::tr("system code page")
+                                              : QObject::tr("code page %1").arg(choices.codePage));
+    }
+    if (choices.wholeSources != SourceReading{}.wholeFile) {
+        parts << (choices.wholeSources ? QObject::tr("whole sources") : QObject::tr("blocks of 30000 bytes"));
+    }
+    return parts.join(QStringLiteral(" \u00b7 "));
 }
 
 CheckedRunOptions ToRunOptions(const RunChoices& choices) {
@@ -159,19 +189,19 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     codePageRow->addWidget(codePageName_);
 
     auto* cutting = new QButtonGroup(this);
-    wholeSources_ = Choice(tr("Whole sources"), "wholeSourcesOption", cutting);
-    blocks_ = Choice(tr("Blocks of 30000 bytes, each cut on its own"), "blocksOption", cutting);
+    wholeSources_ = Choice(tr("&Whole sources"), "wholeSourcesOption", cutting);
+    blocks_ = Choice(tr("&Blocks of 30000 bytes, each cut on its own"), "blocksOption", cutting);
     auto* cuttingColumn = new QVBoxLayout;
     cuttingColumn->addWidget(wholeSources_);
     cuttingColumn->addWidget(blocks_);
 
     auto* destination = new QButtonGroup(this);
-    besideSources_ = Choice(tr("Beside each source"), "besideSourcesOption", destination);
-    intoFolder_ = Choice(tr("Into this folder:"), "intoFolderOption", destination);
+    besideSources_ = Choice(tr("Beside each &source"), "besideSourcesOption", destination);
+    intoFolder_ = Choice(tr("&Into this folder:"), "intoFolderOption", destination);
     folder_ = new QLineEdit;
     folder_->setObjectName(QStringLiteral("outputFolderField"));
     folder_->setAccessibleName(tr("Folder for the pieces"));
-    auto* browse = new QPushButton(tr("Browse..."));
+    auto* browse = new QPushButton(tr("B&rowse..."));
     browse->setObjectName(QStringLiteral("browseFolderButton"));
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(intoFolder_);
@@ -181,18 +211,14 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     destinationColumn->addWidget(besideSources_);
     destinationColumn->addLayout(folderRow);
 
-    maxPieceSize_ = new QLineEdit;
-    maxPieceSize_->setObjectName(QStringLiteral("maxPieceSizeField"));
-    maxPieceSize_->setPlaceholderText(tr("off, or a size such as 512K, 1M or 2G"));
-    maxPieceSize_->setToolTip(
-        tr("Pieces of whole lines of at most this many bytes, in place of the split option "
-           "chosen in the window; a longer line is a piece of its own."));
-
     headerLines_ = new QSpinBox;
     headerLines_->setObjectName(QStringLiteral("headerLinesField"));
     headerLines_->setRange(0, 1000000);
     headerLines_->setSpecialValueText(tr("off"));
     headerLines_->setToolTip(tr("The first lines of each source, written at the head of every piece of it."));
+
+    askBeforeReplacing_ = new QCheckBox(tr("&Ask before pieces replace existing files"));
+    askBeforeReplacing_->setObjectName(QStringLiteral("askBeforeReplacingOption"));
 
     problem_ = new QLabel;
     problem_->setObjectName(QStringLiteral("optionsProblem"));
@@ -201,12 +227,18 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     problem_->hide();
 
     auto* form = new QFormLayout;
-    form->addRow(tr("Line ends:"), lineEnd_);
-    form->addRow(tr("Code page:"), codePageRow);
-    form->addRow(tr("Cut:"), cuttingColumn);
-    form->addRow(tr("Pieces go:"), destinationColumn);
-    form->addRow(tr("Size cap per piece:"), maxPieceSize_);
-    form->addRow(tr("Header lines in every piece:"), headerLines_);
+    // Every label has a mnemonic that takes the keyboard to its control.
+    const auto label = [](const QString& text, QWidget* buddy) {
+        auto* shown = new QLabel(text);
+        shown->setBuddy(buddy);
+        return shown;
+    };
+    form->addRow(label(tr("&Line ends:"), lineEnd_), lineEnd_);
+    form->addRow(label(tr("Code &page:"), codePage_), codePageRow);
+    form->addRow(label(tr("C&ut:"), wholeSources_), cuttingColumn);
+    form->addRow(label(tr("Pieces &go:"), besideSources_), destinationColumn);
+    form->addRow(label(tr("&Header lines in every piece:"), headerLines_), headerLines_);
+    form->addRow(QString(), askBeforeReplacing_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     auto* column = new QVBoxLayout(this);
@@ -234,9 +266,9 @@ void OptionsDialog::Show(const RunChoices& choices) {
     (choices.wholeSources ? wholeSources_ : blocks_)->setChecked(true);
     (choices.outputFolder.isEmpty() ? besideSources_ : intoFolder_)->setChecked(true);
     folder_->setText(choices.outputFolder);
-    maxPieceSize_->setText(choices.maxPieceSize);
     const std::int64_t header = HeaderLineCount(choices.headerLines.trimmed()).value_or(0);
     headerLines_->setValue(static_cast<int>(std::min<std::int64_t>(header, headerLines_->maximum())));
+    askBeforeReplacing_->setChecked(choices.askBeforeReplacing);
     UpdateEnabled();
 }
 
@@ -247,8 +279,8 @@ RunChoices OptionsDialog::Shown() const {
     if (choices.codePage == kNamed) choices.codePage = codePageName_->text().trimmed();
     choices.wholeSources = wholeSources_->isChecked();
     choices.outputFolder = intoFolder_->isChecked() ? folder_->text().trimmed() : QString();
-    choices.maxPieceSize = maxPieceSize_->text().trimmed();
     choices.headerLines = QString::number(headerLines_->value());
+    choices.askBeforeReplacing = askBeforeReplacing_->isChecked();
     return choices;
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -23,8 +24,9 @@ class SettingsStore;
 //  "Code Page"      "auto" | "system" | a code-page name the command line accepts (default "auto")
 //  "Whole Sources"  "1" | "0"                  (default "1"; "0" cuts 30000-byte blocks on their own)
 //  "Output Folder"  "" beside each source, or a folder
-//  "Max Piece Size" "" off, or a size such as "512K" or "1M"
+//  "Max Piece Size" the size of the window's size option, such as "512K" or "1M"
 //  "Header Lines"   "0" off, or a whole number of lines repeated at the head of every piece
+//  "Ask Before Replacing" "1" | "0"        (default "1": Split! asks before pieces replace existing files)
 struct RunChoices {
     QString lineEnd;
     QString codePage;
@@ -32,9 +34,15 @@ struct RunChoices {
     QString outputFolder;
     QString maxPieceSize;
     QString headerLines;
+    bool askBeforeReplacing = true;
 };
 
 [[nodiscard]] RunChoices ReadRunChoices(const SettingsStore& store);
+
+// The choices that differ from a new user's, in a few words for the line under
+// the window's frames, "Into /data/out · header 1 line · LF"; empty when none
+// does. The size is left out: the window shows it as a way to cut.
+[[nodiscard]] QString ChoicesSummary(const RunChoices& choices);
 void WriteRunChoices(SettingsStore& store, const RunChoices& choices);
 
 // The engine's options for the choices, or why they make no run (a hand-edited
@@ -45,8 +53,9 @@ struct CheckedRunOptions {
 };
 [[nodiscard]] CheckedRunOptions ToRunOptions(const RunChoices& choices);
 
-// Options... : edits the choices above. OK checks them and stores them, or
-// says in the dialog what is wrong and stays open.
+// Options... : edits the choices above but the size, which the window's own
+// size option holds. OK checks them and stores them, or says in the dialog
+// what is wrong and stays open.
 class OptionsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -69,8 +78,8 @@ private:
     QRadioButton* besideSources_ = nullptr;
     QRadioButton* intoFolder_ = nullptr;
     QLineEdit* folder_ = nullptr;
-    QLineEdit* maxPieceSize_ = nullptr;
     QSpinBox* headerLines_ = nullptr;
+    QCheckBox* askBeforeReplacing_ = nullptr;
     QLabel* problem_ = nullptr;
 };
 

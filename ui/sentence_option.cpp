@@ -13,7 +13,11 @@ namespace {
 constexpr double kSmallestPoints = 6.0;
 constexpr int kGap = 4;  // between a field and the words beside it
 
-QFont FittedFont(QFont font, const QString& text, int width) {
+// A caption's mnemonic marker is not drawn, so it takes no room.
+QString Drawn(const QString& caption) { return QString(caption).remove(QLatin1Char('&')); }
+
+QFont FittedFont(QFont font, const QString& caption, int width) {
+    const QString text = Drawn(caption);
     while (font.pointSizeF() > kSmallestPoints && QFontMetrics(font).horizontalAdvance(text) > width)
         font.setPointSizeF(font.pointSizeF() - 0.25);
     return font;
@@ -69,7 +73,8 @@ void SentenceOption::paintEvent(QPaintEvent* /*event*/) {
     const QList<QRect> places = WordPlaces();
     for (qsizetype i = 0; i < words.size(); ++i) {
         painter.setFont(WordFont(static_cast<int>(i)));
-        painter.drawText(places[i], Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, words[i]);
+        painter.drawText(places[i], Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic,
+                         words[i]);
     }
 }
 

@@ -26,6 +26,7 @@ inline const QString kWholeSources = QStringLiteral("Whole Sources");
 inline const QString kOutputFolder = QStringLiteral("Output Folder");
 inline const QString kMaxPieceSize = QStringLiteral("Max Piece Size");
 inline const QString kHeaderLines = QStringLiteral("Header Lines");
+inline const QString kAskBeforeReplacing = QStringLiteral("Ask Before Replacing");
 }  // namespace settings_keys
 
 class SettingsStore {
@@ -36,13 +37,12 @@ public:
     // Written through at once: the program may end at any moment and saves nothing at exit.
     void Write(const QString& key, const QString& value);
 
-    // Called after every write; lets tests see the order of the writes.
-    using WriteObserver = std::function<void(const QString& key, const QString& value)>;
-    void SetWriteObserver(WriteObserver observer) { observer_ = std::move(observer); }
-
 private:
+    friend class SettingsStoreTestAccess;  // ui/tests/main_window_access.h
+    using WriteObserver = std::function<void(const QString& key, const QString& value)>;
+
     mutable QSettings settings_;
-    WriteObserver observer_;
+    WriteObserver observer_;  // told of every write, in order; set only by tests
 };
 
 }  // namespace partwright

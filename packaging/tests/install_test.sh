@@ -160,7 +160,7 @@ folder="$work/zip/$(basename "$zip" .zip)"
 # The window with the Qt DLLs it loads, the run-time DLLs, the command line, the
 # pointer files and the licences: that list, nothing more and nothing less.
 held=$(cd "$work/zip" && find . -type f | sort | tr '\n' ' ')
-expected=$(printf "./$(basename "$folder")/%s\n" LICENSE.txt README.md partwright.exe partwright-cli.exe \
+expected=$(printf "./$(basename "$folder")/%s\n" LICENSE.txt README.txt partwright.exe partwright-cli.exe \
     HAND-M.CUR drag.ico Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll \
     libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll \
     platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/qico.dll \
@@ -168,6 +168,12 @@ expected=$(printf "./$(basename "$folder")/%s\n" LICENSE.txt README.md partwrigh
     licenses/MinGW-GCC-runtime-copyright.txt licenses/MinGW-w64-copyright.txt | sort | tr '\n' ' ')
 [ "$held" = "$expected" ] && pass "the archive holds the window, the command line, their DLLs and the licences, nothing else" ||
     fail "the archive holds $held; expected $expected"
+# A text file Windows opens: .txt, every line ended by CR LF.
+if [ "$(grep -c $'\r$' "$folder/README.txt")" = "$(wc -l <"$folder/README.txt")" ]; then
+    pass "the archive's README is README.txt with CR LF line ends"
+else
+    fail "the archive's README.txt has lines without CR LF"
+fi
 unset DISPLAY WAYLAND_DISPLAY
 wine_prefix_start "$work/wine" || fail "Wine could not create its prefix"
 # Every DLL that a program or DLL of the folder loads is in the folder or is

@@ -83,7 +83,9 @@ SectionEnd
 Section "Uninstall"
     !include "${UNFILES}"
     Delete "$INSTDIR\uninstall.exe"
-    ; Only when empty: whatever the user put there stays.
+    ; A folder that is the current one cannot go: leave it first. Only when
+    ; empty: whatever the user put there stays.
+    SetOutPath "$TEMP"
     RMDir "$INSTDIR"
 
     Delete "$SMPROGRAMS\${APP}.lnk"

@@ -4,8 +4,8 @@
 // 1. writes a source "Grüße ✓.txt" into a folder "Zürich-東京" under %TEMP%
 //    and starts the window with that path as its one argument, on a UTF-16
 //    command line, as Explorer does for a file dropped on the program's icon;
-// 2. checks the window: caption, client size, a fixed frame with minimize and
-//    close buttons only, the icon and version resources of the .exe (and of a
+// 2. checks the window: caption, client size at start, a frame the user can
+//    resize with minimize, maximize and close buttons, the icon and version resources of the .exe (and of a
 //    partwright-cli.exe beside it), the hand pointer over a picture button, the arrow
 //    elsewhere; prints "window LEFT TOP WIDTH HEIGHT" and waits for a line (or
 //    the end) on stdin, so the caller can take a picture of it;
@@ -29,7 +29,7 @@ namespace {
 
 constexpr wchar_t kCaption[] = L"Partwright";
 constexpr LONG kClientWidth = 513;   // 7695 twips at 96 dpi
-constexpr LONG kClientHeight = 392;  // 5880 twips, below the menu bar
+constexpr LONG kClientHeight = 435;  // 6520 twips, below the menu bar
 constexpr LONG kMostMenuHeight = 40;
 // Middles of two picture buttons and a spot on the bare background, in
 // pixels of the designed area (below the menu bar).
@@ -96,18 +96,18 @@ void CheckWindow(HWND window) {
 
     RECT client{};
     GetClientRect(window, &client);
-    // The designed 513 x 392 lies below a menu bar of the window's own.
+    // The designed 513 x 435 lies below a menu bar of the window's own.
     menuHeight = client.bottom - kClientHeight;
     if (client.right != kClientWidth || menuHeight <= 0 || menuHeight > kMostMenuHeight)
         Fail("the client area is " + std::to_string(client.right) + " x " + std::to_string(client.bottom) +
-             ", not 513 x 392 below a menu bar");
+             ", not 513 x 435 below a menu bar");
 
     const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
     if (!(style & WS_CAPTION)) Fail("the window has no title bar");
     if (!(style & WS_SYSMENU)) Fail("the title bar has no close button");
     if (!(style & WS_MINIMIZEBOX)) Fail("the title bar has no minimize button");
-    if (style & WS_MAXIMIZEBOX) Fail("the title bar has a maximize button");
-    if (style & WS_THICKFRAME) Fail("the frame lets the user resize the window");
+    if (!(style & WS_MAXIMIZEBOX)) Fail("the title bar has no maximize button");
+    if (!(style & WS_THICKFRAME)) Fail("the frame does not let the user resize the window");
 
     // HAND-M.CUR beside the program is the pointer over the picture buttons,
     // and the default one comes back off them. (Cursor handles belong to the

@@ -2,7 +2,11 @@
 #include "ui/main_window.h"
 #include "ui/tests/test_support.h"
 
+#include <QDir>
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QToolButton>
 
 using partwright::MainWindow;
 namespace test = partwright::test;
@@ -67,7 +71,8 @@ private slots:
     void leavingNameLengthFieldWithARefusedCharacterComplainsAndReturns() {
         QFETCH(QString, text);
         LeaveFieldWith("nameLengthField", text, QStringLiteral("Invalid filename"));
-        QCOMPARE(test::StoredValue("First Character Split"), text);
+        // Not kept for the next start: the last good text stays stored.
+        QCOMPARE(test::StoredValue("First Character Split"), QStringLiteral("8"));
     }
 
     void leavingNameLengthFieldWithAnOrdinaryTextSaysNothing_data() {
@@ -98,6 +103,27 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, message);
         LeaveFieldWith("firstNumberField", text, message);
+    }
+
+    void aMistakeLeftInAFieldTheRunNeedsGivesOneBoxNamingIt() {
+        QTemporaryDir folder;
+        test::WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n");
+        test::MessageRecorder messages;
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.AddSources({folder.filePath("a.txt")});
+        window.findChild<QRadioButton*>("prefixOption")->click();
+        auto* edit = window.findChild<QLineEdit*>("firstNumberField");
+        edit->setFocus(Qt::MouseFocusReason);
+        edit->setText("abc");
+        QTest::mouseClick(window.findChild<QToolButton*>("splitButton"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCOMPARE(messages.Texts().size(), 1);
+        QVERIFY2(messages.Texts().first().contains("First counting number: \"abc\""),
+                 qPrintable(messages.Texts().first()));
+        QTRY_VERIFY(edit->hasFocus());
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"a.txt"});
     }
 
     void switchingToAnotherWindowIsNotLeavingTheField() {
@@ -134,7 +160,11 @@ private:
             QCOMPARE(messages.Texts(), QStringList());
             QVERIFY(!edit->hasFocus());
         } else {
-            QCOMPARE(messages.Texts(), QStringList{message});
+            // One box: the check's own notice, then the field named.
+            QCOMPARE(test::FirstParagraphs(messages.Texts()), QStringList{message});
+            const QString named = edit->accessibleName() + QStringLiteral(": \"") + text + QLatin1Char('"');
+            QVERIFY2(messages.Texts().first().contains(named, Qt::CaseInsensitive),
+                     qPrintable(messages.Texts().first()));
             QTRY_VERIFY(edit->hasFocus());
         }
         QCOMPARE(edit->text(), text);

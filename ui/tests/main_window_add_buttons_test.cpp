@@ -1,6 +1,7 @@
 #include "filelist/add_files.h"
 #include "filelist/file_list.h"
 #include "ui/main_window.h"
+#include "ui/tests/main_window_access.h"
 #include "ui/tests/test_support.h"
 
 #include <QDir>
@@ -37,7 +38,8 @@ private:
 
 QStringList Entries(MainWindow& window) {
     QStringList entries;
-    for (int position = 1; position <= window.List().Count(); ++position) entries << window.List().PathAt(position);
+    for (int position = 1; position <= test::List(window).Count(); ++position)
+        entries << test::List(window).PathAt(position);
     return entries;
 }
 
@@ -113,18 +115,18 @@ private slots:
         QCOMPARE(shown, 1);
         QCOMPARE(Entries(window), (QStringList{QDir::toNativeSeparators(folder.filePath("report.txt")),
                                                QDir::toNativeSeparators(folder.filePath("sub/x.txt"))}));
-        QCOMPARE(window.Pointer().Kind(), PointerKind::Default);
+        QCOMPARE(test::Pointer(window).Kind(), PointerKind::Default);
     }
 
     void cancelledFolderPickerAddsNothingAndLeavesThePointer() {
         MainWindow window;
         int shown = 0;
         window.SetAddFilesDialogs(std::make_unique<ScriptedDialogs>(QStringList{}, QString(), &shown));
-        window.Pointer().Hover(PointerKind::Custom);
+        test::Pointer(window).Hover(PointerKind::Custom);
         QTest::mouseClick(window.findChild<QToolButton*>("addFolderButton"), Qt::LeftButton);
         QCOMPARE(shown, 1);
-        QCOMPARE(window.List().Count(), 0);
-        QCOMPARE(window.Pointer().Kind(), PointerKind::Custom);
+        QCOMPARE(test::List(window).Count(), 0);
+        QCOMPARE(test::Pointer(window).Kind(), PointerKind::Custom);
     }
 };
 

@@ -3,6 +3,7 @@
 // window system delivers it when the title bar's close button is pressed.
 #include "filelist/file_list.h"
 #include "ui/main_window.h"
+#include "ui/tests/main_window_access.h"
 #include "ui/tests/test_support.h"
 
 #include <QDir>
@@ -67,7 +68,7 @@ private:
         for (QMessageBox* box : boxes) {
             if (seen_.contains(box)) continue;
             seen_ << box;
-            texts_ << box->text().remove(QChar(0x200B));
+            texts_ << box->text();
             if (action_)
                 action_(*box);
             else
@@ -104,7 +105,7 @@ private slots:
         test::StoreValue(partwright::settings_keys::kWholeSources, "0");  // 30000-byte blocks
         MainWindow window;
         ShowAndWait(window);
-        window.List().Append(folder.filePath("a.txt"));
+        test::List(window).Append(folder.filePath("a.txt"));
         auto* linesField = window.findChild<QLineEdit*>("linesPerPieceField");
         linesField->setText("1");
         // At the run's first yield, before its first block.
@@ -141,7 +142,7 @@ private slots:
         WriteFile(folder.filePath("a.txt"), (QByteArray(998, 'x') + "\r\n").repeated(120));
         MainWindow window;
         ShowAndWait(window);
-        if (listed) window.List().Append(folder.filePath("a.txt"));
+        if (listed) test::List(window).Append(folder.filePath("a.txt"));
         auto* linesField = window.findChild<QLineEdit*>("linesPerPieceField");
         linesField->setText(lines);
         bool boxOutlivedClose = false;
@@ -159,11 +160,45 @@ private slots:
         QVERIFY(!boxOutlivedClose);
         QCOMPARE(test::FirstParagraphs(boxes.Texts()), QStringList{box});
         QVERIFY(!window.isVisible());
-        QVERIFY(!window.IsRunning());
+        QVERIFY(!test::IsRunning(window));
         QCOMPARE(VisibleBoxes().size(), 0);
         // No window is left: the program ends.
         for (const QWidget* widget : QApplication::topLevelWidgets()) QVERIFY(!widget->isVisible());
         QCOMPARE(PiecesIn(folder.path()).size(), pieces);
+    }
+
+    // A click on the window behind a box, as a user does who looks for it,
+    // leaves the box in charge: Enter (or Esc) typed next answers it. The box
+    // shows its text as written and its title whole.
+    void aBoxKeepsTheKeyboardAfterAClickOnTheWindow_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Esc") << int(Qt::Key_Escape);
+    }
+    void aBoxKeepsTheKeyboardAfterAClickOnTheWindow() {
+        QFETCH(int, key);
+        MainWindow window;
+        ShowAndWait(window);
+        const QString text = "cannot open /tmp/" + QString(60, 'a') + "/b.txt: denied";
+        auto* list = window.findChild<QWidget*>("fileList");
+        bool answeredByKey = false;
+        QString shownText;
+        int titleRoom = 0;
+        BoxWatcher boxes([&](QMessageBox& box) {
+            shownText = box.text();
+            titleRoom = box.width() - box.fontMetrics().horizontalAdvance(box.windowTitle());
+            // The window system gives the window behind the keyboard, as a
+            // click on it does without a window manager to say otherwise.
+            window.activateWindow();
+            QTest::mouseClick(list, Qt::LeftButton);
+            QTest::keyClick(list, Qt::Key(key));
+            answeredByKey = !box.isVisible();
+            if (!answeredByKey) box.button(QMessageBox::Ok)->click();
+        });
+        partwright::ShowMessage(&window, text);
+        QVERIFY(answeredByKey);
+        QCOMPARE(shownText, text);
+        QVERIFY2(titleRoom >= 150, qPrintable(QString::number(titleRoom)));
     }
 
     void splitAfterABadFieldShowsTheFieldsMessageThenRuns_data() {
@@ -177,7 +212,7 @@ private slots:
         WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n");
         MainWindow window;
         ShowAndWait(window);
-        window.List().Append(folder.filePath("a.txt"));
+        test::List(window).Append(folder.filePath("a.txt"));
         window.findChild<QLineEdit*>("linesPerPieceField")->setText("1");
         auto* firstNumber = window.findChild<QLineEdit*>("firstNumberField");
         firstNumber->setFocus(Qt::MouseFocusReason);

@@ -1,11 +1,15 @@
 #include "filelist/file_list.h"
 #include "ui/main_window.h"
 #include "ui/option_frame.h"
+#include "ui/tests/main_window_access.h"
 #include "ui/tests/test_support.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
@@ -28,22 +32,41 @@ class MainWindowLayoutTest : public QObject {
 private slots:
     void init() { test::ClearStore(); }
 
-    void windowIsFixedAtItsClientSizeWithoutMaximize() {
+    void windowOpensAtItsDesignedSizeAndTheListTakesTheRoomItGains() {
         MainWindow window;
         window.show();
         // The designed client area lies below the menu bar.
         auto* surface = window.findChild<QWidget*>("windowSurface");
         auto* menuBar = window.findChild<QWidget*>("menuBar");
-        QCOMPARE(surface->size(), QSize(513, 392));
+        QCOMPARE(surface->size(), QSize(513, 435));
         QCOMPARE(surface->geometry().top(), menuBar->geometry().bottom() + 1);
-        QCOMPARE(window.size(), QSize(513, 392 + menuBar->height()));
-        QCOMPARE(window.minimumSize(), window.maximumSize());
+        QCOMPARE(window.size(), QSize(513, 435 + menuBar->height()));
+        QCOMPARE(window.minimumSize(), window.size());
         QCOMPARE(window.windowTitle(), QStringLiteral("Partwright"));
         const Qt::WindowFlags flags = window.windowFlags();
         QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(flags.testFlag(Qt::WindowMaximizeButtonHint));
         QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
-        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
         QCOMPARE(window.palette().color(QPalette::Window), QColor(Qt::white));
+
+        // Grown by 300 x 200: the list takes all of it; the rest moves down
+        // with the list's bottom edge and keeps its places against each other.
+        const QStringList below = {"addFilesButton", "addFolderButton", "splitButton", "splitOptions", "saveOptions"};
+        QMap<QString, QRect> before;
+        for (const QString& name : below) before[name] = window.findChild<QWidget*>(name)->geometry();
+        auto* list = window.findChild<QTreeWidget*>("fileList");
+        const QRect listBefore = list->geometry();
+        const int columnBefore = list->columnWidth(0);
+        window.resize(window.size() + QSize(300, 200));
+        QTRY_COMPARE(surface->size(), QSize(813, 635));
+        QCOMPARE(list->geometry(), listBefore.adjusted(0, 0, 300, 200));
+        QCOMPARE(list->columnWidth(0), columnBefore + 300);
+        for (const QString& name : below) {
+            const QRect now = window.findChild<QWidget*>(name)->geometry();
+            QCOMPARE(now.topLeft(), before[name].topLeft() + QPoint(0, 200));
+            QCOMPARE(now.height(), before[name].height());
+        }
+        QCOMPARE(window.findChild<QWidget*>("splitOptions")->width(), before["splitOptions"].width() + 300);
     }
 
     void controlsStandWhereTheLayoutPutsThem_data() {
@@ -53,11 +76,13 @@ private slots:
         QTest::newRow("addFolderButton") << "addFolderButton" << Twips(2640, 2040, 2415, 1215);
         QTest::newRow("splitButton") << "splitButton" << Twips(5160, 2040, 2415, 1215);
         QTest::newRow("fileList") << "fileList" << Twips(120, 120, 7455, 1815);
-        QTest::newRow("splitOptions") << "splitOptions" << Twips(120, 3360, 7455, 950);
+        QTest::newRow("splitOptions") << "splitOptions" << Twips(120, 3360, 7455, 1260);
         QTest::newRow("linesOption") << "linesOption" << Twips(120, 290, 2775, 255);
         QTest::newRow("separatorField") << "separatorField" << Twips(6480, 260, 855, 330);
         QTest::newRow("blankLinesOption") << "blankLinesOption" << Twips(120, 600, 2175, 255);
-        QTest::newRow("saveOptions") << "saveOptions" << Twips(120, 4440, 7455, 1300);
+        QTest::newRow("sizeOption") << "sizeOption" << Twips(120, 910, 2775, 255);
+        QTest::newRow("pieceSizeField") << "pieceSizeField" << Twips(3000, 880, 855, 330);
+        QTest::newRow("saveOptions") << "saveOptions" << Twips(120, 4750, 7455, 1300);
         QTest::newRow("numberedOption") << "numberedOption" << Twips(120, 290, 6495, 255);
         QTest::newRow("nameLengthField") << "nameLengthField" << Twips(4200, 550, 855, 330);
         QTest::newRow("prefixOption") << "prefixOption" << Twips(120, 900, 7125, 255);
@@ -77,8 +102,8 @@ private slots:
         MainWindow window;
         const auto* splitOptions = window.findChild<QGroupBox*>("splitOptions");
         const auto* saveOptions = window.findChild<QGroupBox*>("saveOptions");
-        for (const char* name :
-             {"linesOption", "linesPerPieceField", "separatorOption", "separatorField", "blankLinesOption"})
+        for (const char* name : {"linesOption", "linesPerPieceField", "separatorOption", "separatorField",
+                                 "blankLinesOption", "sizeOption", "pieceSizeField"})
             QCOMPARE(window.findChild<QWidget*>(name)->parentWidget(), splitOptions);
         for (const char* name : {"firstCharactersOption", "numberedOption", "nameLengthField", "prefixOption",
                                  "prefixField", "firstNumberField"})
@@ -102,7 +127,7 @@ private slots:
             QVERIFY2(!field->accessibleName().isEmpty(), qPrintable(field->objectName()));
             names.insert(field->accessibleName());
         }
-        QCOMPARE(names.size(), 5);
+        QCOMPARE(names.size(), 6);
     }
 
     void captionsAndFonts_data() {
@@ -137,8 +162,11 @@ private slots:
         MainWindow window;
         auto* button = window.findChild<QAbstractButton*>(name);
         QVERIFY(button);
-        // A long picture-button caption is wrapped onto two lines.
-        QCOMPARE(button->text().replace(QLatin1Char('\n'), QLatin1Char(' ')), caption);
+        // A long picture-button caption is wrapped onto two lines; every
+        // caption has a mnemonic, a letter of its own words.
+        QString shown = button->text().replace(QLatin1Char('\n'), QLatin1Char(' '));
+        QCOMPARE(shown.count(QLatin1Char('&')), 1);
+        QCOMPARE(shown.remove(QLatin1Char('&')), caption);
         QCOMPARE(button->font().family(), QStringLiteral("Arial"));
         QVERIFY(button->font().bold());
 #ifdef _WIN32
@@ -170,7 +198,7 @@ private slots:
 
     void listHasOneColumnAndItsToolTip() {
         MainWindow window;
-        auto& list = window.List();
+        auto& list = test::List(window);
         QCOMPARE(list.columnCount(), 1);
         QCOMPARE(list.headerItem()->text(0), QStringLiteral("Text File(s)"));
         QCOMPARE(list.columnWidth(0), 6500 / 15);
@@ -179,14 +207,45 @@ private slots:
                                                      "Move bar to right and out of window to reveal full names.")));
     }
 
+    // Alt and a letter reach every button, option and menu of the window,
+    // each its own letter.
+    void everyCaptionHasAMnemonicOfItsOwn() {
+        MainWindow window;
+        QStringList captions;
+        // The picture buttons and the options; the menu bar's own buttons are Qt's.
+        for (const QAbstractButton* button : window.findChildren<QAbstractButton*>())
+            if (button->objectName().endsWith("Button") || button->objectName().endsWith("Option"))
+                captions << button->text();
+        for (const QAction* action : window.findChild<QMenuBar*>("menuBar")->actions()) captions << action->text();
+        QSet<QChar> letters;
+        for (const QString& caption : captions) {
+            const qsizetype at = caption.indexOf(QLatin1Char('&'));
+            QVERIFY2(at >= 0 && at + 1 < caption.size(), qPrintable(caption));
+            const QChar letter = caption[at + 1].toLower();
+            QVERIFY2(!letters.contains(letter), qPrintable(caption));
+            letters.insert(letter);
+        }
+        QCOMPARE(letters.size(), 13);
+    }
+
+    void screenReadersHearAFrameAndMenuItemsWithoutKeyNames() {
+        MainWindow window;
+        window.show();
+        QCOMPARE(QAccessible::queryAccessibleInterface(&window)->role(), QAccessible::Window);
+        for (const QAction* action : window.findChildren<QAction*>())
+            QVERIFY2(!action->text().contains(QLatin1Char('\t')), qPrintable(action->text()));
+        QVERIFY(window.findChild<QAction*>("aboutAction"));
+        QVERIFY(window.findChild<QAction*>("readmeAction"));
+    }
+
     void nothingShowsFocusAtStartAndTabFollowsTheTable() {
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        // The window itself holds the focus, and is no tab stop.
-        QCOMPARE(QApplication::focusWidget(), &window);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        // The list has the keyboard; Tab goes on to Add File(s).
         QCOMPARE(QApplication::focusWidget(), window.findChild<QWidget*>("fileList"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window.findChild<QWidget*>("addFilesButton"));
 
         const QStringList order = {"fileList",        "addFilesButton",  "addFolderButton",
                                    "splitButton",     "linesOption",     "linesPerPieceField",
@@ -207,14 +266,17 @@ private slots:
         QTest::addColumn<QStringList>("stops");
         QTest::newRow("linesOption and numberedOption")
             << QStringList{"linesOption", "numberedOption"}
-            << QStringList{"fileList",        "addFilesButton",     "addFolderButton",  "splitButton",
-                           "linesOption",     "linesPerPieceField", "separatorField",   "numberedOption",
-                           "nameLengthField", "prefixField",        "firstNumberField", "fileList"};
+            << QStringList{"fileList",        "addFilesButton",     "addFolderButton", "splitButton",
+                           "linesOption",     "linesPerPieceField", "separatorField",  "numberedOption",
+                           "nameLengthField", "pieceSizeField",     "prefixField",     "firstNumberField",
+                           "fileList"};
         QTest::newRow("blankLinesOption and prefixOption")
             << QStringList{"blankLinesOption", "prefixOption"}
-            << QStringList{"fileList",           "addFilesButton", "addFolderButton",  "splitButton",
-                           "linesPerPieceField", "separatorField", "nameLengthField",  "blankLinesOption",
-                           "prefixOption",       "prefixField",    "firstNumberField", "fileList"};
+            << QStringList{"fileList",        "addFilesButton",     "addFolderButton",
+                           "splitButton",     "linesPerPieceField", "separatorField",
+                           "nameLengthField", "blankLinesOption",   "pieceSizeField",
+                           "prefixOption",    "prefixField",        "firstNumberField",
+                           "fileList"};
     }
     void tabEntersAnOptionGroupOnlyAtItsSelectedOption() {
         QFETCH(QStringList, select);
@@ -223,8 +285,8 @@ private slots:
         for (const QString& name : select) window.findChild<QRadioButton*>(name)->setChecked(true);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        QStringList visited;
-        for (int i = 0; i < stops.size(); ++i) {
+        QStringList visited = {QApplication::focusWidget()->objectName()};
+        for (int i = 1; i < stops.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited << QApplication::focusWidget()->objectName();
         }

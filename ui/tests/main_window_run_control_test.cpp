@@ -8,6 +8,7 @@
 #include "ui/preview_dialog.h"
 #include "ui/run_progress.h"
 #include "ui/settings_store.h"
+#include "ui/tests/main_window_access.h"
 #include "ui/tests/test_support.h"
 
 #include <QAction>
@@ -79,9 +80,17 @@ private slots:
         MainWindow window;
         const QStringList keysBefore = test::StoredKeys();
 
+        auto* summary = Child<QLabel>(window, "choicesSummary");
+        QVERIFY(summary->isHidden());  // nothing differs from a new user's choices
         Child<QAction>(window, "optionsAction")->trigger();
         auto* dialog = window.findChild<partwright::OptionsDialog*>();
         QVERIFY(dialog && dialog->isVisible());
+        // Options opens once, and keeps the window's keys and clicks for itself.
+        Child<QAction>(window, "optionsAction")->trigger();
+        QCOMPARE(window.findChildren<partwright::OptionsDialog*>().size(), 1);
+        auto* linesPerPiece = Child<QLineEdit>(window, "linesPerPieceField");
+        QTest::keyClicks(linesPerPiece, "9");
+        QCOMPARE(linesPerPiece->text(), "3");
         // A fresh store shows the defaults.
         QCOMPARE(Child<QComboBox>(*dialog, "codePageChoice")->currentData().toString(), "auto");
         QVERIFY(Child<QRadioButton>(*dialog, "wholeSourcesOption")->isChecked());
@@ -94,24 +103,30 @@ private slots:
         Child<QRadioButton>(*dialog, "intoFolderOption")->setChecked(true);
         Child<QLineEdit>(*dialog, "outputFolderField")->setText(out.path());
         Child<QSpinBox>(*dialog, "headerLinesField")->setValue(1);
-        // A size the engine cannot read keeps the dialog open and stores nothing.
-        Child<QLineEdit>(*dialog, "maxPieceSizeField")->setText("1.5M");
+        // A folder that is not there keeps the dialog open and stores nothing.
+        Child<QLineEdit>(*dialog, "outputFolderField")->setText(out.filePath("missing"));
         dialog->accept();
         QVERIFY(dialog->isVisible());
-        QVERIFY(Child<QLabel>(*dialog, "optionsProblem")->text().contains("1.5M"));
+        QVERIFY(Child<QLabel>(*dialog, "optionsProblem")->text().contains("missing"));
         QCOMPARE(test::StoredKeys(), keysBefore);
-        Child<QLineEdit>(*dialog, "maxPieceSizeField")->setText("");
+        Child<QLineEdit>(*dialog, "outputFolderField")->setText(out.path());
         dialog->accept();
         QVERIFY(!dialog->isVisible());
 
-        const QMap<QString, QString> expected = {{keys::kLineEnd, "lf"},     {keys::kCodePage, "auto"},
-                                                 {keys::kWholeSources, "0"}, {keys::kOutputFolder, out.path()},
-                                                 {keys::kMaxPieceSize, ""},  {keys::kHeaderLines, "1"}};
+        const QMap<QString, QString> expected = {{keys::kLineEnd, "lf"},
+                                                 {keys::kCodePage, "auto"},
+                                                 {keys::kWholeSources, "0"},
+                                                 {keys::kOutputFolder, out.path()},
+                                                 {keys::kHeaderLines, "1"}};
         for (auto it = expected.begin(); it != expected.end(); ++it)
             QCOMPARE(test::StoredValue(it.key()), std::optional<QString>(it.value()));
+        // What changes the result shows in the window, in one line under the frames.
+        QVERIFY(!summary->isHidden());
+        QCOMPARE(summary->accessibleName(),
+                 QStringLiteral("Into %1 \u00b7 header 1 line \u00b7 LF \u00b7 blocks of 30000 bytes").arg(out.path()));
 
         // The run cuts LF lines, repeats the header and writes into the chosen folder.
-        window.List().Append(source);
+        test::List(window).Append(source);
         Child<QLineEdit>(window, "linesPerPieceField")->setText("2");
         Child<QToolButton>(window, "splitButton")->click();
         QCOMPARE(ReadFile(out.filePath("data-0001.txt")), "head\n1\n2");
@@ -119,6 +134,9 @@ private slots:
         QCOMPARE(ReadFile(out.filePath("data-0003.txt")), "head\n5\n");
         QCOMPARE(QDir(sources.path()).entryList(QDir::Files), QStringList{"data.txt"});
 
+        // Asked once, before anything was written, about the file it replaces.
+        QCOMPARE(messages.Questions(),
+                 QStringList{"1 existing file would be replaced by a piece of the same name.\n\nReplace them?"});
         // The end report says what happened and where.
         QCOMPARE(messages.Texts().size(), 1);
         const QStringList paragraphs = messages.Texts().first().split("\n\n");
@@ -128,14 +146,77 @@ private slots:
                                         .arg(QDir::toNativeSeparators(out.path())));
     }
 
+    // The size is a way to cut like the three others: it cuts only while its
+    // option is selected, and a size left in the store from before never
+    // overrides the option the window shows.
+    void theSizeCutsOnlyWhenItsOptionIsSelected() {
+        QTemporaryDir folder;
+        const QString source = folder.filePath("s.txt");
+        WriteFile(source, "aaaa\nbbbb\ncccc\ndddd\n");
+        test::StoreValue(keys::kMaxPieceSize, "10");
+        test::StoreValue(keys::kSplitOption, "1");
+        test::StoreValue(keys::kLineEnd, "lf");
+        test::MessageRecorder messages;
+        MainWindow window;
+        auto* sizeOption = Child<QRadioButton>(window, "sizeOption");
+        QVERIFY(sizeOption);
+        QVERIFY(Child<QRadioButton>(window, "linesOption")->isChecked());
+        QCOMPARE(Child<QLineEdit>(window, "pieceSizeField")->text(), "10");
+        window.AddSources({source});
+        Child<QLineEdit>(window, "linesPerPieceField")->setText("3");
+        Child<QToolButton>(window, "splitButton")->click();
+        QCOMPARE(ReadFile(folder.filePath("s-0001.txt")), "aaaa\nbbbb\ncccc");
+        QCOMPARE(ReadFile(folder.filePath("s-0002.txt")), "dddd\n");
+
+        sizeOption->click();
+        QCOMPARE(test::StoredValue(keys::kSplitOption), "4");
+        Child<QToolButton>(window, "splitButton")->click();
+        QCOMPARE(ReadFile(folder.filePath("s-0001.txt")), "aaaa\nbbbb");
+        QCOMPARE(ReadFile(folder.filePath("s-0002.txt")), "cccc\ndddd\n");
+        QCOMPARE(messages.Texts().size(), 2);
+    }
+
+    // Before anything is written: a folder that cannot take the pieces is
+    // named in one box, and files the pieces would replace are counted and
+    // asked about once; "no" writes nothing.
+    void splitChecksTheFoldersAndAsksBeforeReplacing() {
+        QTemporaryDir folder;
+        const QString source = folder.filePath("s.txt");
+        WriteFile(source, "1\r\n2\r\n3\r\n");
+        WriteFile(folder.filePath("s-0002.txt"), "older");
+        WriteFile(folder.filePath("s-0003.txt"), "older");
+        WriteFile(folder.filePath("unrelated.txt"), "other");
+        test::MessageRecorder messages;
+        MainWindow window;
+        window.AddSources({source});
+        Child<QLineEdit>(window, "linesPerPieceField")->setText("1");
+        messages.Answer(false);
+        Child<QToolButton>(window, "splitButton")->click();
+        QCOMPARE(messages.Questions(),
+                 QStringList{"2 existing files would be replaced by pieces of the same names.\n\nReplace them?"});
+        QCOMPARE(messages.Texts(), QStringList());
+        QCOMPARE(ReadFile(folder.filePath("s-0002.txt")), "older");
+        QVERIFY(!QFile::exists(folder.filePath("s-0001.txt")));
+
+#ifdef Q_OS_LINUX
+        // A folder no one can write in, whoever runs the test.
+        test::StoreValue(keys::kOutputFolder, "/proc");
+        Child<QToolButton>(window, "splitButton")->click();
+        QCOMPARE(messages.Texts().size(), 1);
+        QVERIFY2(messages.Texts().first().startsWith("The pieces cannot be written, so nothing was split:\n/proc: "),
+                 qPrintable(messages.Texts().first()));
+        QCOMPARE(messages.Questions().size(), 1);
+#endif
+    }
+
     void previewShowsThePlanWritesNothingAndCanBeCancelled() {
         QTemporaryDir folder;
         const QString source = folder.filePath("a.txt");
         WriteFile(source, "1\r\n2\r\n3\r\n4");
         WriteFile(folder.filePath("a-0002.txt"), "older");
         MainWindow window;
-        window.List().Append(source);
-        window.List().Append(source);  // the same names again: every one collides
+        test::List(window).Append(source);
+        test::List(window).Append(source);  // the same names again: every one collides
         Child<QLineEdit>(window, "linesPerPieceField")->setText("1");
 
         partwright::PreviewDialog::Totals totals;
@@ -195,7 +276,7 @@ private slots:
         MainWindow window;
         int shown = 0;
         window.SetAddFilesDialogs(std::make_unique<CountingDialogs>(&shown));
-        window.List().Append(source);
+        test::List(window).Append(source);
         Child<QLineEdit>(window, "linesPerPieceField")->setText("1");
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -229,14 +310,14 @@ private slots:
                  QStringLiteral("Stopped before the end, as asked: only whole pieces were kept.\n\n"
                                 "%1 pieces written from 1 source, into %2")
                      .arg(QLocale().toString(pieces.size()), QDir::toNativeSeparators(folder.path())));
-        QVERIFY(!window.IsRunning());
+        QVERIFY(!test::IsRunning(window));
         QVERIFY(!window.findChild<partwright::RunProgressDialog*>());
     }
 
     void deleteAndClearListRemoveEntriesExceptDuringARun() {
         MainWindow window;
-        for (const char* path : {"/a", "/b", "/c", "/d", "/e"}) window.List().Append(path);
-        auto& list = window.List();
+        for (const char* path : {"/a", "/b", "/c", "/d", "/e"}) test::List(window).Append(path);
+        auto& list = test::List(window);
         const auto select = [&list](int row) {
             list.selectionModel()->select(list.model()->index(row, 0), QItemSelectionModel::Select);
         };

@@ -1,4 +1,5 @@
 #include "ui/main_window.h"
+#include "ui/tests/main_window_access.h"
 #include "ui/tests/test_support.h"
 
 #include <QLineEdit>
@@ -35,7 +36,7 @@ private slots:
 
     void freshStoreShowsDefaultsAndWritesOnlyTheTextKeys() {
         MainWindow window;
-        QVERIFY(!window.IsLoading());
+        QVERIFY(!test::IsLoading(window));
         const QStringList fields = {"linesPerPieceField", "separatorField", "nameLengthField", "prefixField",
                                     "firstNumberField"};
         const QStringList defaults = {"3", ",", "8", "bob", "1"};
@@ -152,8 +153,7 @@ private slots:
         window.findChild<QRadioButton*>("blankLinesOption")->click();
         window.findChild<QRadioButton*>("prefixOption")->click();
         QStringList seen;
-        window.Store().SetWriteObserver(
-            [&seen](const QString& key, const QString& value) { seen << key + "=" + value; });
+        test::ObserveWrites(window, [&seen](const QString& key, const QString& value) { seen << key + "=" + value; });
         QTest::keyClicks(edit, typed);
         QCOMPARE(seen, writes);
         QCOMPARE(SplitSelection(window), split);
@@ -165,11 +165,11 @@ private slots:
         window.findChild<QRadioButton*>("separatorOption")->click();
         auto* linesPerPieceField = window.findChild<QLineEdit*>("linesPerPieceField");
         QStringList seen;
-        window.Store().SetWriteObserver(
-            [&seen](const QString& key, const QString& value) { seen << key + "=" + value; });
+        test::ObserveWrites(window, [&seen](const QString& key, const QString& value) { seen << key + "=" + value; });
         linesPerPieceField->clear();
         QTest::keyClicks(linesPerPieceField, "12");
-        QCOMPARE(seen, (QStringList{"Split Option=1", "Number Of Lines=", "Number Of Lines=1", "Number Of Lines=12"}));
+        // The empty text between is no number of lines and is not kept.
+        QCOMPARE(seen, (QStringList{"Split Option=1", "Number Of Lines=1", "Number Of Lines=12"}));
         QCOMPARE(test::StoredValue("Number Of Lines"), QStringLiteral("12"));
     }
 
@@ -201,8 +201,7 @@ private slots:
         if (option == QLatin1String("numberedOption"))
             window.findChild<QRadioButton*>("firstCharactersOption")->click();
         QStringList seen;
-        window.Store().SetWriteObserver(
-            [&seen](const QString& key, const QString& value) { seen << key + "=" + value; });
+        test::ObserveWrites(window, [&seen](const QString& key, const QString& value) { seen << key + "=" + value; });
         window.findChild<QRadioButton*>(option)->click();
         QCOMPARE(seen, QStringList{write});
     }
@@ -220,6 +219,63 @@ private slots:
         QCOMPARE(SaveSelection(window), QStringLiteral("prefixOption"));
         QCOMPARE(window.findChild<QLineEdit*>("prefixField")->text(), QStringLiteral(""));
         QCOMPARE(window.findChild<QLineEdit*>("firstNumberField")->text(), QStringLiteral("40"));
+    }
+
+    void mistakesAreNotKeptForTheNextStart_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("restored");
+        QTest::newRow("no lines") << "linesPerPieceField"
+                                  << "0"
+                                  << "3";
+        QTest::newRow("empty lines") << "linesPerPieceField"
+                                     << ""
+                                     << "3";
+        QTest::newRow("good lines") << "linesPerPieceField"
+                                    << "12"
+                                    << "12";
+        QTest::newRow("name length with a colon") << "nameLengthField"
+                                                  << "a:b"
+                                                  << "8";
+        QTest::newRow("first number abc") << "firstNumberField"
+                                          << "abc"
+                                          << "1";
+        QTest::newRow("first number x1") << "firstNumberField"
+                                         << "x1"
+                                         << "1";
+        // Emptied on the way, which is a prefix the run can use.
+        QTest::newRow("prefix with a slash first") << "prefixField"
+                                                   << "/a"
+                                                   << "";
+        QTest::newRow("size no size") << "pieceSizeField"
+                                      << "M5"
+                                      << "";
+        QTest::newRow("size good") << "pieceSizeField"
+                                   << "512K"
+                                   << "512K";
+    }
+    void mistakesAreNotKeptForTheNextStart() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, restored);
+        {
+            MainWindow window;
+            auto* edit = window.findChild<QLineEdit*>(field);
+            QVERIFY(edit);
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            QTest::keyClicks(edit, typed);
+            QCOMPARE(edit->text(), typed);
+        }
+        MainWindow window;
+        QCOMPARE(window.findChild<QLineEdit*>(field)->text(), restored);
+    }
+
+    void theListHasTheKeyboardAtStart() {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QCOMPARE(QApplication::focusWidget(), window.findChild<QWidget*>("fileList"));
     }
 
     // Another program reading the store (the registry API on Windows, the INI

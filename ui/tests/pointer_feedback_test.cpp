@@ -1,5 +1,6 @@
 #include "ui/pointer_feedback.h"
 #include "ui/main_window.h"
+#include "ui/tests/main_window_access.h"
 #include "ui/tests/test_support.h"
 
 #include <QAbstractScrollArea>
@@ -88,7 +89,7 @@ private slots:
             else
                 MoveOver(widget);
         }
-        QCOMPARE(window.Pointer().Kind(), kind);
+        QCOMPARE(test::Pointer(window).Kind(), kind);
         const Qt::CursorShape shown = window.cursor().shape();
         if (kind == PointerKind::Custom)
             QVERIFY(shown == Qt::BitmapCursor || shown == Qt::PointingHandCursor);
@@ -100,15 +101,15 @@ private slots:
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.Pointer().BeginBusy();
+        test::Pointer(window).BeginBusy();
         for (const char* name : {"addFilesButton", "splitButton", "linesOption", "linesPerPieceField"}) {
             MoveOver(window.findChild<QWidget*>(name));
-            QCOMPARE(window.Pointer().Kind(), PointerKind::Hourglass);
+            QCOMPARE(test::Pointer(window).Kind(), PointerKind::Hourglass);
         }
         QCOMPARE(window.cursor().shape(), Qt::WaitCursor);
         QCOMPARE(window.findChild<QLineEdit*>("linesPerPieceField")->cursor().shape(), Qt::WaitCursor);
-        window.Pointer().EndBusy();
-        QCOMPARE(window.Pointer().Kind(), PointerKind::Default);
+        test::Pointer(window).EndBusy();
+        QCOMPARE(test::Pointer(window).Kind(), PointerKind::Default);
         QCOMPARE(window.findChild<QLineEdit*>("linesPerPieceField")->cursor().shape(), Qt::IBeamCursor);
     }
 

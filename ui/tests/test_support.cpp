@@ -124,8 +124,15 @@ MessageRecorder::MessageRecorder() {
         details_.append(details);
         if (action_) action_(text);
     });
+    previousQuestions_ = SetQuestionSink([this](const QString& text) {
+        questions_.append(text);
+        return answer_;
+    });
 }
 
-MessageRecorder::~MessageRecorder() { SetMessageSink(std::move(previous_)); }
+MessageRecorder::~MessageRecorder() {
+    SetMessageSink(std::move(previous_));
+    SetQuestionSink(std::move(previousQuestions_));
+}
 
 }  // namespace partwright::test

@@ -60,8 +60,14 @@ public:
         details_.clear();
     }
     void OnMessage(std::function<void(const QString&)> action) { action_ = std::move(action); }
+    // The questions asked, and the answer every one gets (yes unless told).
+    [[nodiscard]] const QStringList& Questions() const { return questions_; }
+    void Answer(bool answer) { answer_ = answer; }
 
 private:
+    QStringList questions_;
+    bool answer_ = true;
+    QuestionSink previousQuestions_;
     QStringList texts_;
     QStringList details_;
     std::function<void(const QString&)> action_;

@@ -2,6 +2,7 @@
 #include "filelist/file_list.h"
 #include "partwright/failure.h"
 #include "ui/main_window.h"
+#include "ui/tests/main_window_access.h"
 #include "ui/tests/test_support.h"
 
 #include <QDir>
@@ -95,10 +96,10 @@ private slots:
     void emptyListSaysNoFilesAddedAndLeavesThePointer() {
         test::MessageRecorder messages;
         MainWindow window;
-        window.Pointer().Hover(PointerKind::Custom);
+        test::Pointer(window).Hover(PointerKind::Custom);
         PressSplit(window);
         QCOMPARE(messages.Texts(), QStringList{"No files added."});
-        QCOMPARE(window.Pointer().Kind(), PointerKind::Custom);
+        QCOMPARE(test::Pointer(window).Kind(), PointerKind::Custom);
     }
 
     void onePressRunsOnceAndTheButtonSpringsBack() {
@@ -106,15 +107,15 @@ private slots:
         WriteFile(folder.filePath("a.txt"), "1\r\n2\r\n3\r\n4\r\n");
         test::MessageRecorder messages;
         MainWindow window;
-        window.List().Append(folder.filePath("a.txt"));
+        test::List(window).Append(folder.filePath("a.txt"));
         Control<QLineEdit>(window, "linesPerPieceField")->setText("2");
         PressSplit(window);
         QCOMPARE(test::FirstParagraphs(messages.Texts()), QStringList{"Done."});
         auto* splitButton = Control<QToolButton>(window, "splitButton");
         QVERIFY(!splitButton->isDown());
         QVERIFY(!splitButton->isChecked());
-        QVERIFY(!window.IsRunning());
-        QCOMPARE(window.Pointer().Kind(), PointerKind::Default);
+        QVERIFY(!test::IsRunning(window));
+        QCOMPARE(test::Pointer(window).Kind(), PointerKind::Default);
         QCOMPARE(FilesIn(folder.path()), (QStringList{"a-0001.txt", "a-0002.txt", "a.txt"}));
     }
 
@@ -219,7 +220,7 @@ private slots:
         WriteFile(folder.filePath("in/a.txt"), "1\r\n2\r\n");
         test::MessageRecorder messages;
         MainWindow window;
-        window.List().Append(folder.filePath("in/a.txt"));
+        test::List(window).Append(folder.filePath("in/a.txt"));
         Control<QLineEdit>(window, "linesPerPieceField")->setText("1");
         Control<QLineEdit>(window, qPrintable(field))->setText(text);
         Control<QRadioButton>(window, qPrintable(splitOption))->click();
@@ -236,7 +237,7 @@ private slots:
             QTRY_VERIFY(Control<QLineEdit>(window, qPrintable(field))->hasFocus());
         }
         QCOMPARE(FilesIn(folder.path()), QStringList());  // nothing beside the source's folder
-        QVERIFY(!window.IsRunning());
+        QVERIFY(!test::IsRunning(window));
     }
 
     void runWritesThePiecesOfEveryListedFile_data() {
@@ -278,8 +279,8 @@ private slots:
         WriteFile(folder.filePath("b.txt"), "x\r\ny\r\nz");
         test::MessageRecorder messages;
         MainWindow window;
-        window.List().Append(folder.filePath("a.txt"));
-        window.List().Append(folder.filePath("b.txt"));
+        test::List(window).Append(folder.filePath("a.txt"));
+        test::List(window).Append(folder.filePath("b.txt"));
         Control<QLineEdit>(window, "linesPerPieceField")->setText(linesPerPieceField);
         Control<QLineEdit>(window, "separatorField")->setText(separatorField);
         Control<QRadioButton>(window, qPrintable(splitOption))->click();
@@ -352,7 +353,7 @@ private slots:
         WriteFile(folder.filePath("a.txt"), "p;q");
         test::MessageRecorder messages;
         MainWindow window;
-        window.List().Append(folder.filePath("a.txt"));
+        test::List(window).Append(folder.filePath("a.txt"));
         Control<QRadioButton>(window, "linesOption")->click();
         // Typing into separatorField during the run selects the separator mode before the block is cut.
         AtFirstYield([&window] { Control<QLineEdit>(window, "separatorField")->setText(";"); });
@@ -369,18 +370,18 @@ private slots:
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.List().Append(folder.filePath("a.txt"));
+        test::List(window).Append(folder.filePath("a.txt"));
         PointerKind duringRun = PointerKind::Default;
         bool listLocked = false;
         bool wasRunning = false;
         QString titleAfterRemoval;
         AtFirstYield([&] {
-            wasRunning = window.IsRunning();
-            listLocked = window.List().IsRunActive();
+            wasRunning = test::IsRunning(window);
+            listLocked = test::List(window).IsRunActive();
             QTest::mouseMove(Control<QToolButton>(window, "splitButton"));
-            duringRun = window.Pointer().Kind();
+            duringRun = test::Pointer(window).Kind();
             PressSplit(window);
-            auto* list = &window.List();
+            auto* list = &test::List(window);
             const QPoint entry = list->visualItemRect(list->topLevelItem(0)).center();
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, entry);
             titleAfterRemoval = window.windowTitle();
@@ -391,11 +392,11 @@ private slots:
         // The refused removal says so where the progress shows.
         QVERIFY2(titleAfterRemoval.endsWith(" - the list cannot change until the split is done"),
                  qPrintable(titleAfterRemoval));
-        QCOMPARE(window.List().Count(), 1);
+        QCOMPARE(test::List(window).Count(), 1);
         QCOMPARE(duringRun, PointerKind::Hourglass);
         QCOMPARE(test::FirstParagraphs(messages.Texts()), QStringList{"Done."});
-        QVERIFY(!window.List().IsRunActive());
-        QCOMPARE(window.Pointer().Kind(), PointerKind::Default);
+        QVERIFY(!test::List(window).IsRunActive());
+        QCOMPARE(test::Pointer(window).Kind(), PointerKind::Default);
     }
 
     void progressShowsWhileTheRunWorksAndGoesAfterwards() {
@@ -407,8 +408,8 @@ private slots:
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.List().Append(folder.filePath("a.txt"));
-        window.List().Append(folder.filePath("b.txt"));
+        test::List(window).Append(folder.filePath("a.txt"));
+        test::List(window).Append(folder.filePath("b.txt"));
         Control<QLineEdit>(window, "linesPerPieceField")->setText("1");
         auto* bar = window.findChild<QWidget*>("runProgress");
         QVERIFY(bar);
@@ -438,12 +439,12 @@ private slots:
         WriteFile(folder.filePath("a.txt"), "1\r\n");
         test::MessageRecorder messages;
         MainWindow window;
-        window.List().Append(folder.filePath("a.txt"));
+        test::List(window).Append(folder.filePath("a.txt"));
         PointerKind whileShown = PointerKind::Default;
-        messages.OnMessage([&](const QString&) { whileShown = window.Pointer().Kind(); });
+        messages.OnMessage([&](const QString&) { whileShown = test::Pointer(window).Kind(); });
         PressSplit(window);
         QCOMPARE(whileShown, PointerKind::Hourglass);
-        QCOMPARE(window.Pointer().Kind(), PointerKind::Default);
+        QCOMPARE(test::Pointer(window).Kind(), PointerKind::Default);
     }
 
     void failuresAreShownTogetherInOneBoxAtTheEnd() {
@@ -451,9 +452,9 @@ private slots:
         WriteFile(folder.filePath("b.txt"), "1\r\n");
         test::MessageRecorder messages;
         MainWindow window;
-        window.List().Append(folder.filePath("missing-1.txt"));
-        window.List().Append(folder.filePath("b.txt"));
-        window.List().Append(folder.filePath("missing-2.txt"));
+        test::List(window).Append(folder.filePath("missing-1.txt"));
+        test::List(window).Append(folder.filePath("b.txt"));
+        test::List(window).Append(folder.filePath("missing-2.txt"));
         Control<QLineEdit>(window, "linesPerPieceField")->setText("1");
         PressSplit(window);
         QCOMPARE(messages.Texts().size(), 1);
@@ -472,12 +473,12 @@ private slots:
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.List().Append(folder.filePath("a.txt"));
+        test::List(window).Append(folder.filePath("a.txt"));
         Control<QLineEdit>(window, "linesPerPieceField")->setText("1");
         QTimer::singleShot(0, &window, [&window] { window.close(); });
         PressSplit(window);
         QCOMPARE(messages.Texts(), QStringList());
-        QVERIFY(!window.IsRunning());
+        QVERIFY(!test::IsRunning(window));
         const QStringList pieces = FilesIn(folder.path()).filter("a-");
         QVERIFY2(pieces.size() < 2000, qPrintable(QString::number(pieces.size())));
         // Whatever was written is whole.
@@ -536,17 +537,6 @@ private slots:
         for (int i = 0; i < failures; ++i)
             QVERIFY2(details[i].contains(QString::fromStdString(deep) + "f" + QString::number(i) + ".txt"),
                      qPrintable(details[i]));
-    }
-
-    void longPathsGetBreakOpportunitiesAndNothingElse() {
-        const QString path = "/" + QString(70, 'a') + "/b/" + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(40);
-        const QString broken = partwright::WithBreakOpportunities("cannot open " + path + ": denied");
-        QCOMPARE(QString(broken).remove(QChar(0x200B)), "cannot open " + path + ": denied");
-        // No run of more than 32 characters without a chance to wrap, and no
-        // break inside a character.
-        for (const QString& run : broken.split(QRegularExpression("[\\s\\x{200B}]")))
-            QVERIFY2(run.toUcs4().size() <= 32, qPrintable(run));
-        QVERIFY(!broken.contains(QRegularExpression("[\\x{D800}-\\x{DBFF}]\\x{200B}")));
     }
 };
 
