@@ -6,6 +6,7 @@
 
 #include "engine/files/native_file.h"
 #include "engine/files/page_buffer.h"
+#include "engine/read/cesu8.h"
 #include "engine/read/decoder_factory.h"
 #include "engine/read/line_end_scan.h"
 #include "engine/read/rest_check.h"
@@ -52,6 +53,7 @@ struct SourceReader::Impl {
     std::shared_ptr<NativeFile> shared;  // a second handle to the file, for SharedFile
     PageBuffer<char16_t> units;          // the decoded step; room for stepBytes + kSpareUnits
     std::string unitUtf8;                // a UTF-8 step with bytes that are not their units' UTF-8
+    PageBuffer<char> converted;          // the step of any other source in UTF-8; 3 bytes a unit at most
     bool haveOddByte = false;            // UTF-16: a low byte whose partner is in the next chunk
     // UTF-16 on a little-endian machine: the offset in the source of units[0]
     // of the last step, and how many of its units are the source's own bytes.
@@ -258,6 +260,10 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             impl->readBytes = impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes;
             impl->buffer = PageBuffer<char>(impl->readBytes + kPageBytes);
             impl->units = PageBuffer<char16_t>(impl->stepBytes + TextDecoder::kSpareUnits);
+            // Also for "auto", which may fall back to a code page.
+            if (!impl->utf8 || impl->speculating) {
+                impl->converted = PageBuffer<char>(3 * (impl->stepBytes + TextDecoder::kSpareUnits));
+            }
             // The probed byte opens the first step.
             impl->buffer[0] = first;
             impl->end = 1;
@@ -304,11 +310,13 @@ SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
     units = {};
     std::string_view bytes;
     const Status status = NextStep(bytes, endsBlock);
-    if (status != Status::Units) {
-        return status;
-    }
-    // A block ends exactly where the decoder's input ends: 30000-byte blocks
-    // are converted on their own, a streamed block at its last chunk.
+    if (status == Status::Units) units = Decode(bytes, endsBlock);
+    return status;
+}
+
+// A block ends exactly where the decoder's input ends: 30000-byte blocks are
+// converted on their own, a streamed block at its last chunk.
+TextView SourceReader::Decode(std::string_view bytes, bool endsBlock) {
     Impl& d = *impl_;
     if (!d.decoder && std::endian::native == std::endian::little) {
         // A low byte kept from the step before makes the first unit, one byte before this step.
@@ -320,14 +328,14 @@ SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
     const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()),
                                                                   endsBlock, d.units.data())
                                           : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.data());
-    units = TextView(d.units.data(), decoded);
-    return Status::Units;
+    return TextView(d.units.data(), decoded);
 }
 
 SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& endsBlock) {
     const Status status = NextStep(bytes, endsBlock);
+    if (status != Status::Units) return status;
     Impl& d = *impl_;
-    if (status == Status::Units && d.utf8) {
+    if (d.utf8) {
         // Valid UTF-8 is cut as it lies; from the first byte that is not
         // its own unit's UTF-8 on, the step is rewritten.
         const std::size_t plain = d.stepPlain != std::string_view::npos ? d.stepPlain : PlainUtf8Prefix(bytes);
@@ -336,7 +344,13 @@ SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& ends
             AppendCesu8OfUtf8(bytes.substr(plain), d.unitUtf8);
             bytes = d.unitUtf8;
         }
+        return status;
     }
+    // Any other source is converted here, so that what follows sees one form of text.
+    char* const out = d.converted.data();
+    const char* const last = d.coding && d.coding->table ? EncodeBytesUtf8(bytes, d.coding->forms, out)
+                                                         : EncodeCesu8(Decode(bytes, endsBlock), out);
+    bytes = std::string_view(out, static_cast<std::size_t>(last - out));
     return status;
 }
 
@@ -373,7 +387,10 @@ SourceReader::Status SourceReader::NextStep(std::string_view& bytes, bool& endsB
     return Status::Units;
 }
 
-const ByteCoding* SourceReader::byteCoding() const { return impl_->coding ? &*impl_->coding : nullptr; }
+const ByteCoding* SourceReader::byteCoding() const {
+    static const ByteCoding kUtf8 = ByteCoding::Utf8();
+    return &kUtf8;
+}
 
 bool SourceReader::FirstLineEnd(std::optional<LineEnd>& found) {
     Impl& d = *impl_;

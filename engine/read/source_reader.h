@@ -77,17 +77,15 @@ public:
     // On Error, error() says why.
     [[nodiscard]] Status Next(TextView& units, bool& endsBlock);
 
-    // As Next, but undecoded bytes, as byteCoding() tells: only for a source
-    // that has one. Valid UTF-8 of characters up to U+FFFF comes straight
-    // from the source; what else a UTF-8 source holds comes as the UTF-8 of
-    // its code units (see AppendCesu8OfUtf8).
+    // As Next, as UTF-8 bytes, each code unit on its own (CESU-8, see
+    // cesu8.h): the one form the run cuts and writes. Valid UTF-8 of
+    // characters up to U+FFFF comes straight from the source (OffsetOf tells
+    // where it lies); what else a UTF-8 source holds comes as the UTF-8 of its
+    // code units (see AppendCesu8OfUtf8), and every other source is converted
+    // here, a step at a time.
     [[nodiscard]] Status NextBytes(std::string_view& bytes, bool& endsBlock);
 
-    // How the bytes of NextBytes stand for code units, when the source can be
-    // cut as bytes: a stateless single-byte code page (see
-    // TextDecoder::SingleByteTable) or UTF-8. Nothing for UTF-16 and other
-    // multi-byte sources.
-    // Null for those; valid as long as the reader, and changes when Restart comes.
+    // How the bytes of NextBytes stand for code units: always as their UTF-8.
     [[nodiscard]] const ByteCoding* byteCoding() const;
 
     // What ends the source's first line: CR LF, a lone LF, or nothing when
@@ -124,6 +122,8 @@ public:
 private:
     struct Impl;
     explicit SourceReader(std::unique_ptr<Impl> impl);
+    // The text of a step's bytes, for Next.
+    [[nodiscard]] TextView Decode(std::string_view bytes, bool endsBlock);
     // The next step's bytes as they lie in the source.
     [[nodiscard]] Status NextStep(std::string_view& bytes, bool& endsBlock);
     std::unique_ptr<Impl> impl_;

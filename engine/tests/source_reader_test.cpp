@@ -122,7 +122,12 @@ TEST(SourceReaderTest, firstByteDecidesUtf16AndTheMarkStays) {
         Failure failure;
         auto reader = SourceReader::Open(folder / "u.txt", {}, failure);
         ASSERT_NE(reader, nullptr);
-        EXPECT_EQ(reader->byteCoding(), nullptr);  // never cut as bytes
+        // Handed on as the UTF-8 of each unit, a surrogate pair as two three-byte forms.
+        std::string utf8;
+        std::string_view step;
+        bool endsBlock = false;
+        while (reader->NextBytes(step, endsBlock) == SourceReader::Status::Units) utf8 += step;
+        EXPECT_EQ(utf8, ToCesu8(c.text)) << c.bytes.size() << " bytes";
         EXPECT_EQ(Blocks(folder / "u.txt"), std::vector<Text>{c.text}) << c.bytes.size() << " bytes";
     }
 }
@@ -393,8 +398,11 @@ TEST(SourceReaderTest, wholeSourceCheckFindsTheOneBadByteAnywhere) {
         auto reader = SourceReader::Open(folder / "s.txt", options, failure);
         ASSERT_TRUE(reader) << failure.reason;
         EXPECT_FALSE(reader->mayRestart());
-        const ByteCoding* coding = reader->byteCoding();
-        EXPECT_EQ(coding != nullptr && coding->table == nullptr, c.utf8);
+        // Read as UTF-8, the euro sign comes as it is; in windows-1252, as the UTF-8 of its three bytes' units.
+        std::string_view step;
+        bool endsBlock = false;
+        ASSERT_EQ(reader->NextBytes(step, endsBlock), SourceReader::Status::Units);
+        EXPECT_EQ(step.substr(0, 3) == "\xE2\x82\xAC", c.utf8);
     }
 }
 
