@@ -1,9 +1,7 @@
 #include "engine/run/run_sink.h"
 
 #include <algorithm>
-#include <bit>
 #include <string>
-#include <type_traits>
 #include <utility>
 
 #include "engine/files/native_file.h"
@@ -37,7 +35,7 @@ void RunSink::Stop() {
     FinishPending();
 }
 
-void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding* coding, SourceReader* reader) {
+void RunSink::StartSource(const std::filesystem::path& source, SourceReader* reader) {
     Abandon();
     // The pieces of the last source are written before its names and coding are let go.
     FinishPending();
@@ -47,30 +45,20 @@ void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding*
     source_ = source;
     nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
     header_.clear();
-    headerBytes_.clear();
     pieceIndex_ = 0;
     std::filesystem::path folder = nameSource_.parent_path();
     names_.SetFolder(folder.empty() ? std::filesystem::path(".") : folder);
-    bytes_ = coding != nullptr;
-    if (coding) coding_ = *coding;
     reader_ = reader;
     undecided_ = reader && reader->undecided();
     undecidedPieces_ = 0;
     undecidedWritten_.clear();
     discarding_ = false;
-    // The writers read the source's own UTF-8 bytes, and its UTF-16 units,
-    // from the file themselves.
-    const bool utf16Ranges = !bytes_ && reader && reader->isUtf16() && std::endian::native == std::endian::little;
-    sourceFile_ = threaded_ && reader && ((bytes_ && coding_.forms.verbatim) || utf16Ranges) ? reader->SharedFile()
-                                                                                             : nullptr;
-    // Other decoded text would go to a writer as a copy of its units, twice
-    // the bytes of a single-byte source: written here it is encoded straight
-    // from them, which was the faster (bench/RESULTS.md).
-    queue_.WriteHere(!bytes_ && !(utf16Ranges && sourceFile_));
+    // The writers read the source's own bytes from the file themselves.
+    sourceFile_ = threaded_ && reader ? reader->SharedFile() : nullptr;
+    queue_.WriteHere(false);
 }
 
-void RunSink::SetHeader(Text header) { header_ = std::move(header); }
-void RunSink::SetHeader(std::string header) { headerBytes_ = std::move(header); }
+void RunSink::SetHeader(std::string header) { header_ = std::move(header); }
 
 bool RunSink::BeginPiece() {
     ResetPiece();
@@ -119,24 +107,8 @@ void RunSink::NameFromSettings() {
     // With no naming option selected there is no name to give: the piece stays skipped.
 }
 
-void RunSink::AppendToPiece(TextView units) {
-    if (run_.options.dryRun) plannedBytes_ += WrittenSize(units);
-    switch (state_) {
-    case State::Skipped: return;
-    case State::Unnamable:
-        if (!units.empty()) Skip(unnamable_);
-        return;
-    case State::Collecting: Collect(units); return;
-    case State::Named:
-        if (!opened_ && !Open()) return;
-        Write(units);
-        return;
-    case State::NamedTemporary: Write(units); return;
-    }
-}
-
 void RunSink::AppendToPiece(std::string_view bytes) {
-    if (run_.options.dryRun) plannedBytes_ += WrittenSize(bytes);
+    if (run_.options.dryRun) plannedBytes_ += bytes.size();
     AppendBytes(bytes);
 }
 
@@ -148,34 +120,27 @@ void RunSink::AppendBytes(std::string_view bytes) {
         return;
     case State::Collecting: {
         // Only the bytes that may make the name are decoded; the rest, once
-        // the name is known, go out as bytes.
+        // the name is known, go out as they are.
         const auto wanted = static_cast<std::size_t>(
             std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), nameLength_ - unitsSeen_));
-        std::size_t take = wanted;
-        if (coding_.table) {
-            decoded_.resize(take);
-            for (std::size_t i = 0; i < take; ++i) decoded_[i] = (*coding_.table)[static_cast<unsigned char>(bytes[i])];
-        } else {
-            decoded_.clear();
-            take = DecodeCesu8(bytes, wanted, decoded_);
-        }
-        Collect(decoded_);
+        decoded_.clear();
+        const std::size_t take = DecodeCesu8(bytes, wanted, decoded_);
+        Collect(bytes.substr(0, take), decoded_);
         if (take < bytes.size()) AppendBytes(bytes.substr(take));
         return;
     }
     case State::Named:
         if (!opened_ && !Open()) return;
-        WriteBytes(bytes);
+        Write(bytes);
         return;
-    case State::NamedTemporary: WriteBytes(bytes); return;
+    case State::NamedTemporary: Write(bytes); return;
     }
 }
 
-void RunSink::Collect(TextView units) {
-    const auto take = static_cast<std::size_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(units.size()), nameLength_ - unitsSeen_));
-    nameChars_ += AlphaNumOnly(units.substr(0, take));
-    unitsSeen_ += static_cast<std::int64_t>(take);
+// `units` are the code units of `bytes`, no more than the name still wants.
+void RunSink::Collect(std::string_view bytes, TextView units) {
+    nameChars_ += AlphaNumOnly(units);
+    unitsSeen_ += static_cast<std::int64_t>(units.size());
     if (nameChars_.size() > kMaxNameChars) {
         Skip({Failure::Kind::NameTooLong, source_,
               "more than " + std::to_string(kMaxNameChars) + " letters and digits in its first " +
@@ -183,38 +148,34 @@ void RunSink::Collect(TextView units) {
         return;
     }
     if (unitsSeen_ == nameLength_) {
-        NameKnown(units);
+        NameKnown(bytes);
         return;
     }
-    if (run_.options.dryRun || units.empty()) return;
+    if (run_.options.dryRun || bytes.empty()) return;
     if (!queue_.pieceOpen()) OpenUnnamed();
-    queue_.Append(units);
+    queue_.Append(bytes);
 }
 
 // The piece's temporary file, opened before its name is known, with the header.
 void RunSink::OpenUnnamed() {
     queue_.OpenTemporary(nameSource_.parent_path());
-    if (bytes_) {
-        queue_.Append(headerBytes_, coding_.forms);
-    } else {
-        queue_.Append(header_);
-    }
+    queue_.Append(header_);
 }
 
-// The first x units are in: `units` are the ones not passed on yet.
-void RunSink::NameKnown(TextView units) {
+// The first x units are in: `bytes` are those not passed on yet.
+void RunSink::NameKnown(std::string_view bytes) {
     target_ = FirstCharsName(nameSource_.native(), nameChars_, nameLength_, current_ + 1);
     if (queue_.pieceOpen()) {
         // A failure of its temporary file so far is reported under this name.
         queue_.Name(target_);
         state_ = State::NamedTemporary;
-        Write(units);
+        Write(bytes);
         return;
     }
     state_ = State::Named;
-    if (units.empty()) return;
+    if (bytes.empty()) return;
     if (!Open()) return;
-    Write(units);
+    Write(bytes);
 }
 
 bool RunSink::Open() {
@@ -242,26 +203,9 @@ bool RunSink::Open() {
 }
 
 // The header goes first into every piece file, before the piece's own text.
-void RunSink::WriteHeader() {
-    if (bytes_) {
-        queue_.Append(headerBytes_, coding_.forms);
-    } else {
-        queue_.Append(header_);
-    }
-}
+void RunSink::WriteHeader() { queue_.Append(header_); }
 
-void RunSink::Write(TextView units) {
-    if (run_.options.dryRun) return;
-    if (sourceFile_ && units.size() * sizeof(char16_t) >= kRangeBytes) {
-        if (const std::optional<std::uint64_t> offset = reader_->OffsetOfUnits(units)) {
-            queue_.AppendUtf16From(sourceFile_, *offset, units.size() * sizeof(char16_t));
-            return;
-        }
-    }
-    queue_.Append(units);
-}
-
-void RunSink::WriteBytes(std::string_view bytes) {
+void RunSink::Write(std::string_view bytes) {
     if (run_.options.dryRun) return;
     // The writer copies the source's own bytes from the file: no copy here,
     // and none that crosses from this core's cache to the writer's.
@@ -271,7 +215,7 @@ void RunSink::WriteBytes(std::string_view bytes) {
             return;
         }
     }
-    queue_.Append(bytes, coding_.forms);
+    queue_.Append(bytes);
 }
 
 void RunSink::EndPiece(bool writeWhenEmpty) {
@@ -305,24 +249,9 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
     run_.host.ReportProgress(run_.progress);
 }
 
-// Bytes as EncodeCesu8 writes them: one to three a unit.
-std::uint64_t RunSink::WrittenSize(TextView units) {
-    std::uint64_t size = 0;
-    for (const char16_t unit : units) size += Cesu8Length(unit);
-    return size;
-}
-
-std::uint64_t RunSink::WrittenSize(std::string_view bytes) const {
-    if (coding_.forms.verbatim) return bytes.size();
-    std::uint64_t size = 0;
-    for (const char byte : bytes) size += coding_.forms.length[static_cast<unsigned char>(byte)];
-    return size;
-}
-
 void RunSink::Commit() {
     if (run_.options.dryRun) {
-        const std::uint64_t header = bytes_ ? WrittenSize(headerBytes_) : WrittenSize(header_);
-        run_.host.PlannedPieceSize(target_, header + plannedBytes_);
+        run_.host.PlannedPieceSize(target_, header_.size() + plannedBytes_);
         return;
     }
     if (state_ == State::NamedTemporary) {

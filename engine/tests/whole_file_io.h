@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/files/file_identity.h"
+#include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
 #include "engine/write/piece_writer.h"
 #include "partwright/failure.h"
@@ -49,7 +50,7 @@ namespace partwright {
 [[nodiscard]] inline bool WriteWholePiece(TextView text, const std::filesystem::path& target, Failure& failure) {
     static const FileIdentitySet kNoSources;
     PieceWriter writer;
-    return writer.Open(target, kNoSources, failure) && writer.Append(text, failure) && writer.Commit(failure);
+    return writer.Open(target, kNoSources, failure) && writer.Append(ToCesu8(text), failure) && writer.Commit(failure);
 }
 
 }  // namespace partwright
