@@ -6,6 +6,7 @@
 
 #include "engine/files/native_file.h"
 #include "engine/files/page_buffer.h"
+#include "engine/read/byte_coding.h"
 #include "engine/read/cesu8.h"
 #include "engine/read/decoder_factory.h"
 #include "engine/read/line_end_scan.h"
@@ -31,7 +32,7 @@ struct SourceReader::Impl {
     NativeFile file;
     std::unique_ptr<TextDecoder> decoder;  // null for a UTF-16 source
     bool utf8 = false;
-    std::optional<ByteCoding> coding;  // when the source can be cut as bytes
+    std::optional<ByteUtf8Forms> byteForms;  // of a single-byte code page, converted byte by byte
     // "auto": read as UTF-8 while every byte so far is; `fallback` is the
     // decoder should a byte turn out not to be. The file stays open until
     // the last byte is checked, for reading again from its start.
@@ -55,10 +56,6 @@ struct SourceReader::Impl {
     std::string unitUtf8;                // a UTF-8 step with bytes that are not their units' UTF-8
     PageBuffer<char> converted;          // the step of any other source in UTF-8; 3 bytes a unit at most
     bool haveOddByte = false;            // UTF-16: a low byte whose partner is in the next chunk
-    // UTF-16 on a little-endian machine: the offset in the source of units[0]
-    // of the last step, and how many of its units are the source's own bytes.
-    std::optional<std::uint64_t> unitsOffset;
-    std::size_t unitsFromSource = 0;
     unsigned char oddByte = 0;
     std::size_t begin = 0;  // buffer[begin, end): read, not handed out yet
     std::size_t end = 0;
@@ -129,7 +126,7 @@ struct SourceReader::Impl {
     }
 
     // "auto": whether the source is still UTF-8 after `step`, its next bytes.
-    // The bytes that are plain UTF-8 are counted once here, for NextBytes too.
+    // The bytes that are plain UTF-8 are counted once here, for Next too.
     [[nodiscard]] bool StillUtf8(std::string_view step, bool last) {
         if (check.atBoundary()) {
             stepPlain = PlainUtf8Prefix(step);
@@ -140,12 +137,10 @@ struct SourceReader::Impl {
         return last ? check.ValidAtEnd() : check.valid();
     }
 
-    void SetCoding() {
-        coding.reset();
-        if (utf8) {
-            coding = ByteCoding::Utf8();
-        } else if (const ByteTable* table = decoder ? decoder->SingleByteTable() : nullptr) {
-            coding = ByteCoding::SingleByte(*table);
+    void SetForms() {
+        byteForms.reset();
+        if (const ByteTable* table = !utf8 && decoder ? decoder->SingleByteTable() : nullptr) {
+            byteForms = Utf8FormsOf(*table);
         }
     }
 
@@ -153,7 +148,7 @@ struct SourceReader::Impl {
     void UseFallback() {
         decoder = std::move(fallback);
         utf8 = false;
-        SetCoding();
+        SetForms();
         speculating = false;
         stepPlain = std::string_view::npos;
         if (!more()) file.Close();
@@ -255,7 +250,7 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
                 impl->utf8 = decoder->IsUtf8();
                 if (impl->utf8 && impl->streamed) impl->stepBytes = std::max<std::size_t>(chunk, 4);
                 impl->decoder = std::move(decoder);
-                impl->SetCoding();
+                impl->SetForms();
             }
             impl->readBytes = impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes;
             impl->buffer = PageBuffer<char>(impl->readBytes + kPageBytes);
@@ -306,32 +301,17 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
     return std::unique_ptr<SourceReader>(new SourceReader(std::move(impl)));
 }
 
-SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
-    units = {};
-    std::string_view bytes;
-    const Status status = NextStep(bytes, endsBlock);
-    if (status == Status::Units) units = Decode(bytes, endsBlock);
-    return status;
-}
-
 // A block ends exactly where the decoder's input ends: 30000-byte blocks are
 // converted on their own, a streamed block at its last chunk.
 TextView SourceReader::Decode(std::string_view bytes, bool endsBlock) {
     Impl& d = *impl_;
-    if (!d.decoder && std::endian::native == std::endian::little) {
-        // A low byte kept from the step before makes the first unit, one byte before this step.
-        const std::uint64_t carried = d.haveOddByte ? 1 : 0;
-        const std::optional<std::uint64_t> at = OffsetOf(bytes);
-        d.unitsOffset = at ? std::optional<std::uint64_t>(*at - carried) : std::nullopt;
-        d.unitsFromSource = static_cast<std::size_t>((bytes.size() + carried) / 2);
-    }
     const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()),
                                                                   endsBlock, d.units.data())
                                           : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.data());
     return TextView(d.units.data(), decoded);
 }
 
-SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& endsBlock) {
+SourceReader::Status SourceReader::Next(std::string_view& bytes, bool& endsBlock) {
     const Status status = NextStep(bytes, endsBlock);
     if (status != Status::Units) return status;
     Impl& d = *impl_;
@@ -348,8 +328,8 @@ SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& ends
     }
     // Any other source is converted here, so that what follows sees one form of text.
     char* const out = d.converted.data();
-    const char* const last = d.coding && d.coding->table ? EncodeBytesUtf8(bytes, d.coding->forms, out)
-                                                         : EncodeCesu8(Decode(bytes, endsBlock), out);
+    const char* const last = d.byteForms ? EncodeBytesUtf8(bytes, *d.byteForms, out)
+                                         : EncodeCesu8(Decode(bytes, endsBlock), out);
     bytes = std::string_view(out, static_cast<std::size_t>(last - out));
     return status;
 }
@@ -385,11 +365,6 @@ SourceReader::Status SourceReader::NextStep(std::string_view& bytes, bool& endsB
     }
     endsBlock = !d.streamed || last;
     return Status::Units;
-}
-
-const ByteCoding* SourceReader::byteCoding() const {
-    static const ByteCoding kUtf8 = ByteCoding::Utf8();
-    return &kUtf8;
 }
 
 bool SourceReader::FirstLineEnd(std::optional<LineEnd>& found) {
@@ -468,14 +443,6 @@ std::optional<std::uint64_t> SourceReader::OffsetOf(std::string_view bytes) cons
     if (bytes.data() < base || bytes.data() + bytes.size() > base + d.end) return std::nullopt;
     // buffer[0, end) holds the bytes read last, up to bytesRead.
     return d.bytesRead - d.end + static_cast<std::uint64_t>(bytes.data() - base);
-}
-std::optional<std::uint64_t> SourceReader::OffsetOfUnits(TextView units) const {
-    const Impl& d = *impl_;
-    const char16_t* base = d.units.data();
-    if (!d.unitsOffset || units.data() < base || units.data() + units.size() > base + d.unitsFromSource) {
-        return std::nullopt;
-    }
-    return *d.unitsOffset + 2 * static_cast<std::uint64_t>(units.data() - base);
 }
 bool SourceReader::isUtf16() const { return impl_->decoder == nullptr && impl_->size > 0; }
 std::uint64_t SourceReader::size() const { return impl_->size; }

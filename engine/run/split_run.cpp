@@ -127,7 +127,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             sink.Stop();
             return Outcome::Stopped;
         }
-        switch (reader.NextBytes(units, endsBlock)) {
+        switch (reader.Next(units, endsBlock)) {
         case SourceReader::Status::EndOfSource:
             if (!header.done()) {
                 // As when the header does not end within the first block: reported, no pieces.

@@ -17,6 +17,13 @@
 namespace partwright {
 
 // Every block of a source at once, as a list of texts.
+// The code units of the UTF-8 the reader hands on, each unit on its own.
+[[nodiscard]] inline Text UnitsOf(std::string_view bytes) {
+    Text units;
+    (void)DecodeCesu8(bytes, bytes.size(), units);
+    return units;
+}
+
 [[nodiscard]] inline std::optional<std::vector<Text>> ReadFileBlocks(const std::filesystem::path& source,
                                                                      const ReadOptions& options, Failure& failure) {
     auto reader = SourceReader::Open(source, options, failure);
@@ -25,12 +32,12 @@ namespace partwright {
     }
     std::vector<Text> blocks;
     Text block;
-    TextView units;
+    std::string_view bytes;
     bool endsBlock = false;
     for (;;) {
-        switch (reader->Next(units, endsBlock)) {
+        switch (reader->Next(bytes, endsBlock)) {
         case SourceReader::Status::Units:
-            block += units;
+            block += UnitsOf(bytes);
             if (endsBlock) {
                 blocks.push_back(std::move(block));
                 block.clear();
