@@ -35,7 +35,8 @@ void RunSink::Stop() {
     FinishPending();
 }
 
-void RunSink::StartSource(const std::filesystem::path& source, SourceReader* reader) {
+void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<const NativeFile> file,
+                          std::function<bool()> decideCodepage) {
     Abandon();
     // The pieces of the last source are written before its names and coding are let go.
     FinishPending();
@@ -48,14 +49,21 @@ void RunSink::StartSource(const std::filesystem::path& source, SourceReader* rea
     pieceIndex_ = 0;
     std::filesystem::path folder = nameSource_.parent_path();
     names_.SetFolder(folder.empty() ? std::filesystem::path(".") : folder);
-    reader_ = reader;
-    undecided_ = reader && reader->undecided();
+    decideCodepage_ = std::move(decideCodepage);
+    undecided_ = static_cast<bool>(decideCodepage_);
     undecidedPieces_ = 0;
     undecidedWritten_.clear();
     discarding_ = false;
     // The writers read the source's own bytes from the file themselves.
-    sourceFile_ = threaded_ && reader ? reader->SharedFile() : nullptr;
+    sourceFile_ = threaded_ ? std::move(file) : nullptr;
+    step_ = {};
+    stepOffset_.reset();
     queue_.WriteHere(false);
+}
+
+void RunSink::StepAt(std::string_view step, std::optional<std::uint64_t> offset) {
+    step_ = step;
+    stepOffset_ = offset;
 }
 
 void RunSink::SetHeader(std::string header) { header_ = std::move(header); }
@@ -159,7 +167,7 @@ void RunSink::Collect(std::string_view bytes, TextView units) {
 // The piece's temporary file, opened before its name is known, with the header.
 void RunSink::OpenUnnamed() {
     queue_.OpenTemporary(nameSource_.parent_path());
-    queue_.Append(header_);
+    WriteHeader();
 }
 
 // The first x units are in: `bytes` are those not passed on yet.
@@ -209,9 +217,12 @@ void RunSink::Write(std::string_view bytes) {
     if (run_.options.dryRun) return;
     // The writer copies the source's own bytes from the file: no copy here,
     // and none that crosses from this core's cache to the writer's.
-    if (sourceFile_ && bytes.size() >= kRangeBytes) {
-        if (const std::optional<std::uint64_t> offset = reader_->OffsetOf(bytes)) {
-            queue_.AppendFrom(sourceFile_, *offset, bytes.size());
+    if (sourceFile_ && stepOffset_ && bytes.size() >= kRangeBytes) {
+        const char* const base = step_.data();
+        // The cutter hands on views into the step, or of what it holds itself.
+        if (bytes.data() >= base && bytes.data() + bytes.size() <= base + step_.size()) {
+            queue_.AppendFrom(sourceFile_, *stepOffset_ + static_cast<std::uint64_t>(bytes.data() - base),
+                              bytes.size());
             return;
         }
     }
@@ -310,7 +321,7 @@ bool RunSink::MayGoUndecided() {
             return true;
         }
     }
-    if (!reader_->DecideNow()) return false;
+    if (!decideCodepage_()) return false;
     undecided_ = false;
     undecidedWritten_.clear();
     return true;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -11,7 +13,6 @@
 
 #include "engine/cut/cutter.h"
 #include "engine/name/name_ledger.h"
-#include "engine/read/source_reader.h"
 #include "engine/run/run_context.h"
 #include "engine/write/piece_queue.h"
 #include "partwright/text.h"
@@ -47,10 +48,21 @@ public:
 
     explicit RunSink(RunContext& run);
 
-    // The next source: its piece index starts at 0. With `reader`, the
-    // source's own bytes that a piece holds as they are go to the writers as
-    // places in the source, which they read themselves.
-    void StartSource(const std::filesystem::path& source, SourceReader* reader = nullptr);
+    // The next source: its piece index starts at 0. With `file` (the source,
+    // open for reading at offsets), the source's own bytes that a piece holds
+    // as they are go to the writers as places in it, which they read
+    // themselves. With `decideCodepage`, the source's code page is undecided
+    // (code page auto, cuts that differ by code page): its pieces go only
+    // under free names until a piece would replace an older file, when the
+    // sink calls it to have the rest of the source checked; it returns
+    // whether the source is UTF-8 throughout.
+    void StartSource(const std::filesystem::path& source, std::shared_ptr<const NativeFile> file = nullptr,
+                     std::function<bool()> decideCodepage = nullptr);
+    // Whether StartSource makes use of the source file.
+    [[nodiscard]] bool copiesFromSource() const { return threaded_; }
+    // The step of the source being cut, and where it lies in the source when
+    // its bytes are the source's own.
+    void StepAt(std::string_view step, std::optional<std::uint64_t> offset);
 
     // The source's header with its line end, written at the head of every
     // piece from now on.
@@ -140,8 +152,10 @@ private:
     Failure unnamable_{};  // why a piece in State::Unnamable has no name
     bool opened_ = false;  // created (or, in a dry run, planned)
     PieceQueue queue_;
-    bool threaded_ = false;  // the queue has writer threads
-    SourceReader* reader_ = nullptr;
+    bool threaded_ = false;                 // the queue has writer threads
+    std::function<bool()> decideCodepage_;  // while the code page is undecided
+    std::string_view step_;                 // the step being cut
+    std::optional<std::uint64_t> stepOffset_;
     std::shared_ptr<const NativeFile> sourceFile_;  // for pieces that copy from it
     std::deque<PendingPiece> pendingPieces_;        // of the pieces ended and not settled, oldest first
     // Of the pieces in pendingPieces_ that were committed, how many have a name key

@@ -140,7 +140,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             run.Fail(reader.error());
             return Outcome::Done;
         case SourceReader::Status::Restart: return Outcome::Restart;
-        case SourceReader::Status::Units: break;
+        case SourceReader::Status::Units: sink.StepAt(units, reader.OffsetOf(units)); break;
         }
         if (headerPastFirstBlock) {
             run.Fail({Failure::Kind::BadHeader, source,
@@ -236,7 +236,10 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     SourceAttempt attempt(run.report, run.progress);
     run.noticesShown = 0;
     for (;;) {
-        sink.StartSource(source, reader.get());
+        SourceReader& decider = *reader;
+        sink.StartSource(source, sink.copiesFromSource() ? reader->SharedFile() : nullptr,
+                         reader->undecided() ? std::function<bool()>([&decider] { return decider.DecideNow(); })
+                                             : nullptr);
         // Cut again from the start, the pieces come under the same names: the
         // first cut's are replaced, and the names it took are given back.
         if (reader->mayRestart()) sink.KeepNamesUndoable();
