@@ -1,21 +1,13 @@
 #include "engine/run/run_sink.h"
 
-#include <algorithm>
 #include <string>
 #include <utility>
 
 #include "engine/files/native_file.h"
-#include "engine/name/naming.h"
-#include "engine/read/cesu8.h"
-#include "engine/read/utf8_source.h"
-#include "partwright/numeric.h"
-#include "partwright/path_text.h"
 
 namespace partwright {
 
 namespace {
-
-std::string Quoted(TextView text) { return "got \"" + ToCesu8(text) + "\""; }
 
 int WriterThreads(const RunOptions& options) {
     if (options.dryRun) return 0;
@@ -84,35 +76,17 @@ bool RunSink::BeginPiece() {
 }
 
 void RunSink::NameFromSettings() {
-    const SplitSettings& settings = run_.settings;
-    const NativeString& source = nameSource_.native();
-    if (settings.FirstCharsSelected()) {
-        const TypedField<std::int32_t> length = settings.NameLength();
-        if (!length.value) {
-            Unnamable({Failure::Kind::BadNameLength, source_, Quoted(length.typed)});
-            return;
-        }
-        nameLength_ = *length.value;
+    Failure failure;
+    switch (namer_.Begin(run_.settings, source_, nameSource_, current_ + 1, target_, failure)) {
+    case PieceNamer::Start::Named: state_ = State::Named; break;
+    case PieceNamer::Start::Collecting:
         state_ = State::Collecting;
-        if (nameLength_ == 0) NameKnown({});
-    } else if (settings.NumberedSelected()) {
-        target_ = NumberedName(source, current_ + 1);
-        state_ = State::Named;
-    } else if (settings.PrefixSelected()) {
-        const Text prefix = settings.Prefix();
-        if (const char* problem = PrefixProblem(prefix)) {
-            Unnamable({Failure::Kind::BadPrefix, source_, std::string(problem) + ", " + Quoted(prefix)});
-            return;
-        }
-        const TypedField<std::int16_t> first = settings.FirstNumber();
-        if (!first.value) {
-            Unnamable({Failure::Kind::BadFirstNumber, source_, Quoted(first.typed)});
-            return;
-        }
-        target_ = PrefixCounterName(prefix, source, *first.value + current_);
-        state_ = State::Named;
-    }
+        if (namer_.complete()) NameKnown({});
+        break;
+    case PieceNamer::Start::Unnamable: Unnamable(failure); break;
     // With no naming option selected there is no name to give: the piece stays skipped.
+    case PieceNamer::Start::Nameless: break;
+    }
 }
 
 void RunSink::AppendToPiece(std::string_view bytes) {
@@ -127,13 +101,9 @@ void RunSink::AppendBytes(std::string_view bytes) {
         if (!bytes.empty()) Skip(unnamable_);
         return;
     case State::Collecting: {
-        // Only the bytes that may make the name are decoded; the rest, once
-        // the name is known, go out as they are.
-        const auto wanted = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), nameLength_ - unitsSeen_));
-        decoded_.clear();
-        const std::size_t take = DecodeCesu8(bytes, wanted, decoded_);
-        Collect(bytes.substr(0, take), decoded_);
+        // The rest, once the name is known, goes out as it is.
+        const std::size_t take = namer_.Collect(bytes);
+        Collected(bytes.substr(0, take));
         if (take < bytes.size()) AppendBytes(bytes.substr(take));
         return;
     }
@@ -145,17 +115,13 @@ void RunSink::AppendBytes(std::string_view bytes) {
     }
 }
 
-// `units` are the code units of `bytes`, no more than the name still wants.
-void RunSink::Collect(std::string_view bytes, TextView units) {
-    nameChars_ += AlphaNumOnly(units);
-    unitsSeen_ += static_cast<std::int64_t>(units.size());
-    if (nameChars_.size() > kMaxNameChars) {
-        Skip({Failure::Kind::NameTooLong, source_,
-              "more than " + std::to_string(kMaxNameChars) + " letters and digits in its first " +
-                  std::to_string(nameLength_) + " characters"});
+// `bytes` went to the namer, which wanted all of them.
+void RunSink::Collected(std::string_view bytes) {
+    if (namer_.tooLong()) {
+        Skip(namer_.TooLong());
         return;
     }
-    if (unitsSeen_ == nameLength_) {
+    if (namer_.complete()) {
         NameKnown(bytes);
         return;
     }
@@ -172,7 +138,7 @@ void RunSink::OpenUnnamed() {
 
 // The first x units are in: `bytes` are those not passed on yet.
 void RunSink::NameKnown(std::string_view bytes) {
-    target_ = FirstCharsName(nameSource_.native(), nameChars_, nameLength_, current_ + 1);
+    target_ = namer_.Name();
     if (queue_.pieceOpen()) {
         // A failure of its temporary file so far is reported under this name.
         queue_.Name(target_);
@@ -238,7 +204,7 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
         break;
     case State::Collecting:
         // The piece is shorter than the name length: all of it makes the name.
-        target_ = FirstCharsName(nameSource_.native(), nameChars_, nameLength_, current_ + 1);
+        target_ = namer_.Name();
         if (queue_.pieceOpen()) {
             queue_.Name(target_);
             state_ = State::NamedTemporary;
@@ -246,7 +212,7 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
             break;
         }
         state_ = State::Named;
-        if (unitsSeen_ == 0 && !writeWhenEmpty) break;
+        if (namer_.unitsSeen() == 0 && !writeWhenEmpty) break;
         if (!Open()) break;
         Commit();
         break;
@@ -375,9 +341,6 @@ void RunSink::ResetPiece() {
     state_ = State::Skipped;
     target_.clear();
     opened_ = false;
-    nameLength_ = 0;
-    unitsSeen_ = 0;
-    nameChars_.clear();
     plannedBytes_ = 0;
 }
 

@@ -13,6 +13,7 @@
 
 #include "engine/cut/cutter.h"
 #include "engine/name/name_ledger.h"
+#include "engine/name/piece_namer.h"
 #include "engine/run/run_context.h"
 #include "engine/write/piece_queue.h"
 #include "partwright/text.h"
@@ -38,8 +39,6 @@ class RunSink final : public PieceSink {
 public:
     // Runs of the source's bytes at least this long go to the writers as places in the source.
     static constexpr std::size_t kRangeBytes = 4096;
-    // More letters and digits than this can never make a file name.
-    static constexpr std::size_t kMaxNameChars = 4096;
     // Pieces handed to the writers and not settled, at most.
     static constexpr std::size_t kMaxPiecesInFlight = 256;
     // Pieces cut from a source whose code page is undecided before the rest
@@ -108,7 +107,7 @@ private:
 
     void AppendBytes(std::string_view bytes);
     void NameFromSettings();
-    void Collect(std::string_view bytes, TextView units);
+    void Collected(std::string_view bytes);
     void NameKnown(std::string_view bytes);
     void OpenUnnamed();
     [[nodiscard]] bool Open();
@@ -145,7 +144,6 @@ private:
     std::string header_;
     std::int64_t pieceIndex_ = 0;  // of the next piece
     std::int64_t current_ = 0;     // the piece index of the piece in progress
-    Text decoded_;                 // bytes decoded for first-characters naming
 
     State state_ = State::Skipped;
     std::filesystem::path target_;
@@ -169,9 +167,7 @@ private:
     std::vector<std::filesystem::path> undecidedWritten_;  // settled as written
     bool discarding_ = false;                              // it is not UTF-8: the rest of this cut is dropped
 
-    std::int32_t nameLength_ = 0;
-    std::int64_t unitsSeen_ = 0;  // of the first nameLength_ units
-    Text nameChars_;
+    PieceNamer namer_;                // of the piece in progress
     std::uint64_t plannedBytes_ = 0;  // of the piece's own text, in a dry run
 
     NameLedger names_;              // taken by pieces of the run
