@@ -20,7 +20,6 @@
 #include <system_error>
 
 #include "engine/files/file_identity.h"
-#include "engine/read/byte_coding.h"
 #include "engine/write/piece_writer.h"
 
 namespace partwright {
@@ -57,11 +56,10 @@ std::string NameOf(const benchmark::State& state, std::int64_t piece) {
 void PieceWriterPublishes(benchmark::State& state) {
     PieceWriter writer;
     const FileIdentitySet sources;
-    const ByteUtf8Forms forms = VerbatimForms();
     Failure failure;
     std::int64_t piece = 0;
     for (auto _ : state) {
-        if (!writer.Open(folder / NameOf(state, piece++), sources, failure) || !writer.Append(kPiece, forms, failure) ||
+        if (!writer.Open(folder / NameOf(state, piece++), sources, failure) || !writer.Append(kPiece, failure) ||
             !writer.Commit(failure)) {
             state.SkipWithError(failure.reason.c_str());
             break;

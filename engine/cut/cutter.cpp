@@ -19,11 +19,11 @@ namespace {
 // latest at the end of each chunk and never more than one line end is held
 // back. Within a chunk, a piece's lines and their joints are contiguous and go
 // out as one view. A CR LF may straddle two chunks; a lone LF cannot.
-template <class Unit, LineEnd kEnd>
-class LinesCutter final : public BasicPieceCutter<Unit> {
+template <LineEnd kEnd>
+class LinesCutter final : public PieceCutter {
 public:
-    using View = std::basic_string_view<Unit>;
-    using Sink = BasicPieceSink<Unit>;
+    using View = std::string_view;
+    using Sink = PieceSink;
     static constexpr std::size_t kEndSize = kEnd == LineEnd::CrLf ? 2 : 1;
 
     explicit LinesCutter(std::int64_t linesPerPiece) : linesPerPiece_(std::max<std::int64_t>(linesPerPiece, 1)) {}
@@ -31,23 +31,23 @@ public:
     bool Feed(View units, Sink& sink) override {
         if (units.empty()) return true;
         if (!inPiece_ && !Begin(sink)) return false;
-        const Unit* const begin = units.data();
-        const Unit* const end = begin + units.size();
-        const Unit* from = begin;  // first unit not passed on yet
-        const Unit* scan = begin;
+        const char* const begin = units.data();
+        const char* const end = begin + units.size();
+        const char* from = begin;  // first unit not passed on yet
+        const char* scan = begin;
 
         if (pendingCr_) {
             pendingCr_ = false;
-            if (*begin == Unit('\n')) {
+            if (*begin == char('\n')) {
                 if (!LineEndBetweenChunks(sink)) return false;
                 from = scan = begin + 1;
             } else {
-                Emit(kCarriageReturn<Unit>, sink);
+                Emit(kCarriageReturn<char>, sink);
             }
         }
         for (;;) {
             std::int64_t remaining = linesPerPiece_ - linesInPiece_;
-            const Unit* lineEnd = FindEnds<Unit, kEnd>(scan, end, remaining);
+            const char* lineEnd = FindEnds<char, kEnd>(scan, end, remaining);
             if (lineEnd == end) {
                 linesInPiece_ = linesPerPiece_ - remaining;
                 break;
@@ -58,8 +58,8 @@ public:
             from = scan = lineEnd + kEndSize;
         }
         // A CR at the very end may start a line end that the next chunk completes.
-        const Unit* stop = end;
-        if (kEnd == LineEnd::CrLf && stop != from && stop[-1] == Unit('\r')) {
+        const char* stop = end;
+        if (kEnd == LineEnd::CrLf && stop != from && stop[-1] == char('\r')) {
             pendingCr_ = true;
             --stop;
         }
@@ -68,7 +68,7 @@ public:
     }
 
     bool Finish(Sink& sink) override {
-        if (pendingCr_) Emit(kCarriageReturn<Unit>, sink);  // only when the text broke the rule of ending with CR LF
+        if (pendingCr_) Emit(kCarriageReturn<char>, sink);  // only when the text broke the rule of ending with CR LF
         if (inPiece_) sink.EndPiece(false);
         Reset();
         return true;
@@ -94,7 +94,7 @@ private:
     // Content that is sure to belong to the piece; a held line end goes first.
     void Emit(View content, Sink& sink) {
         if (heldLineEnd_) {
-            sink.AppendToPiece(LineEndUnits<Unit, kEnd>());
+            sink.AppendToPiece(LineEndUnits<char, kEnd>());
             heldLineEnd_ = false;
         }
         if (!content.empty()) sink.AppendToPiece(content);
@@ -102,9 +102,9 @@ private:
 
     // [from, stop) of the chunk. A line end right at its end may be the last
     // of the piece, so it is held until more text shows that another line follows.
-    void EmitChunkEnd(const Unit* from, const Unit* stop, Sink& sink) {
+    void EmitChunkEnd(const char* from, const char* stop, Sink& sink) {
         const View chunk(from, static_cast<std::size_t>(stop - from));
-        if (chunk.ends_with(LineEndUnits<Unit, kEnd>())) {
+        if (chunk.ends_with(LineEndUnits<char, kEnd>())) {
             Emit(chunk.substr(0, chunk.size() - kEndSize), sink);
             heldLineEnd_ = true;
         } else if (!chunk.empty()) {
@@ -115,7 +115,7 @@ private:
     // A CR LF whose CR ended the previous chunk.
     bool LineEndBetweenChunks(Sink& sink) {
         if (++linesInPiece_ < linesPerPiece_) {
-            if (heldLineEnd_) sink.AppendToPiece(kLineEnd<Unit>);
+            if (heldLineEnd_) sink.AppendToPiece(kLineEnd<char>);
             heldLineEnd_ = true;
             return true;
         }
@@ -137,13 +137,12 @@ private:
 // length and passed on, if it turns out to be content, as a view of the
 // separator. The prefix function lets that held start be resolved against the
 // next chunk without going back over the text.
-template <class Unit>
-class SeparatorCutter final : public BasicPieceCutter<Unit> {
+class SeparatorCutter final : public PieceCutter {
 public:
-    using View = std::basic_string_view<Unit>;
-    using Sink = BasicPieceSink<Unit>;
+    using View = std::string_view;
+    using Sink = PieceSink;
 
-    explicit SeparatorCutter(std::basic_string<Unit> separator) : search_(std::move(separator)) {}
+    explicit SeparatorCutter(std::string separator) : search_(std::move(separator)) {}
 
     bool Feed(View units, Sink& sink) override {
         if (units.empty()) return true;
@@ -153,20 +152,21 @@ public:
             sink.AppendToPiece(units);
             return true;
         }
-        std::size_t from = 0;
+        std::size_t from = 0;  // the first byte not passed on yet
+        std::size_t next = 0;  // where the search goes on
         if (held_ > 0) {
-            switch (ResolveHeld(units, from, sink)) {
+            switch (ResolveHeld(units, from, next, sink)) {
             case Held::Stopped: return false;
             case Held::StillOpen: return true;
             case Held::Resolved: break;
             }
         }
-        for (std::size_t at = search_.Find(units, from); at != View::npos; at = search_.Find(units, from)) {
+        for (std::size_t at = search_.Find(units, next); at != View::npos; at = search_.Find(units, next)) {
             if (at > from) sink.AppendToPiece(units.substr(from, at - from));
-            from = at + separator.size();
+            from = next = at + separator.size();
             if (!Cut(sink)) return false;
         }
-        held_ = search_.LongestPrefixAtEnd(units.substr(from));
+        held_ = search_.LongestPrefixAtEnd(units.substr(next));
         const std::size_t content = units.size() - from - held_;
         if (content > 0) sink.AppendToPiece(units.substr(from, content));
         return true;
@@ -204,7 +204,10 @@ private:
     // its front is content. Trying each border of the held units with a
     // compare of its own instead would cost the square of the separator's
     // length at every chunk for a separator like "aaa...ab" over "aaa...".
-    Held ResolveHeld(View units, std::size_t& from, Sink& sink) {
+    // `from` is where the content not passed on yet begins, `next` where the
+    // search goes on: the bytes between go out with what follows them, so
+    // that no view ends inside the bytes of a code unit.
+    Held ResolveHeld(View units, std::size_t& from, std::size_t& next, Sink& sink) {
         const View separator = search_.separator();
         const auto [consumed, matched] = search_.Resume(units, held_);
         // Where the match found or still open starts, counted from the first held unit.
@@ -216,44 +219,37 @@ private:
                 return Held::StillOpen;
             }
             held_ = 0;
-            from = consumed;
+            from = next = consumed;
             return Cut(sink) ? Held::Resolved : Held::Stopped;
         }
         // The leftmost possible start lies inside the chunk: what comes before
         // it is content, and the search takes it from there.
         sink.AppendToPiece(separator.substr(0, held_));
         held_ = 0;
-        from = consumed - matched;
-        if (from > 0) sink.AppendToPiece(units.substr(0, from));
+        next = consumed - matched;
         return Held::Resolved;
     }
 
-    SeparatorSearch<Unit> search_;
+    SeparatorSearch<char> search_;
     std::size_t held_ = 0;
     bool inPiece_ = false;
 };
 
 }  // namespace
 
-template <class Unit>
-std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::Lines(std::int64_t linesPerPiece, LineEnd lineEnd) {
-    if (lineEnd == LineEnd::Lf) return std::make_unique<LinesCutter<Unit, LineEnd::Lf>>(linesPerPiece);
-    return std::make_unique<LinesCutter<Unit, LineEnd::CrLf>>(linesPerPiece);
+std::unique_ptr<PieceCutter> PieceCutter::Lines(std::int64_t linesPerPiece, LineEnd lineEnd) {
+    if (lineEnd == LineEnd::Lf) return std::make_unique<LinesCutter<LineEnd::Lf>>(linesPerPiece);
+    return std::make_unique<LinesCutter<LineEnd::CrLf>>(linesPerPiece);
 }
 
-template <class Unit>
-std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::Separator(std::basic_string<Unit> separator) {
-    return std::make_unique<SeparatorCutter<Unit>>(std::move(separator));
+std::unique_ptr<PieceCutter> PieceCutter::Separator(std::string separator) {
+    return std::make_unique<SeparatorCutter>(std::move(separator));
 }
 
-template <class Unit>
-std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::BlankLines(LineEnd lineEnd) {
-    std::basic_string<Unit> blankLine(lineEnd == LineEnd::Lf ? kLf<Unit> : kLineEnd<Unit>);
+std::unique_ptr<PieceCutter> PieceCutter::BlankLines(LineEnd lineEnd) {
+    std::string blankLine(lineEnd == LineEnd::Lf ? kLf<char> : kLineEnd<char>);
     blankLine += blankLine;
     return Separator(std::move(blankLine));
 }
-
-template class BasicPieceCutter<char16_t>;
-template class BasicPieceCutter<char>;
 
 }  // namespace partwright

@@ -3,52 +3,12 @@
 
 #include "engine/cut/cutter.h"
 #include "engine/cut/line_end_units.h"
-#include "engine/read/byte_coding.h"
-#include "engine/read/cesu8.h"
 
 // The size mode's cutter: pieces of whole lines of at most so many bytes as written.
 
 namespace partwright {
 
 namespace {
-
-// UTF-8 bytes of units as the piece writer writes them: a UTF-16 unit on its
-// own (1 to 3 bytes), a byte of a single-byte code page through its table.
-template <class Unit>
-class WrittenSize {
-public:
-    explicit WrittenSize(const ByteUtf8Lengths* byteLengths) : byteLengths_(byteLengths) {
-        if (byteLengths_) {
-            for (int byte = 0; byte < 0x80; ++byte) asciiAsItself_ = asciiAsItself_ && (*byteLengths_)[byte] == 1;
-        }
-    }
-
-    // Whether every unit of `units` is written as one byte: then a size is a count.
-    [[nodiscard]] bool AllOneByte(std::basic_string_view<Unit> units) const {
-        if constexpr (sizeof(Unit) == 1) {
-            return byteLengths_ == nullptr || (asciiAsItself_ && IsAscii(units));
-        } else {
-            unsigned all = 0;
-            for (const Unit unit : units) all |= unit;
-            return all < 0x80;
-        }
-    }
-
-    [[nodiscard]] std::uint64_t Of(const Unit* from, const Unit* to) const {
-        std::uint64_t bytes = 0;
-        if constexpr (sizeof(Unit) == 1) {
-            if (byteLengths_ == nullptr) return static_cast<std::uint64_t>(to - from);
-            for (; from != to; ++from) bytes += (*byteLengths_)[static_cast<unsigned char>(*from)];
-        } else {
-            for (; from != to; ++from) bytes += Cesu8Length(*from);
-        }
-        return bytes;
-    }
-
-private:
-    const ByteUtf8Lengths* byteLengths_;
-    bool asciiAsItself_ = true;
-};
 
 // Pieces of whole lines, each as many bytes as it can be without passing the
 // limit. Whether a line joins the current piece is known once its end is seen
@@ -57,54 +17,52 @@ private:
 // still undecided is held, and only until it no longer fits: so what is held
 // is part of one line and never more than `limit` bytes. A line that begins
 // its piece goes straight out, however long it is.
-template <class Unit, LineEnd kEnd>
-class MaxBytesCutter final : public BasicPieceCutter<Unit> {
+template <LineEnd kEnd>
+class MaxBytesCutter final : public PieceCutter {
 public:
-    using View = std::basic_string_view<Unit>;
-    using Sink = BasicPieceSink<Unit>;
-    static constexpr std::size_t kEndSize = kEnd == LineEnd::CrLf ? 2 : 1;  // units, and UTF-8 bytes
+    using View = std::string_view;
+    using Sink = PieceSink;
+    static constexpr std::size_t kEndSize = kEnd == LineEnd::CrLf ? 2 : 1;
 
-    MaxBytesCutter(std::uint64_t limit, const ByteUtf8Lengths* byteLengths)
-        : limit_(std::max<std::uint64_t>(limit, 1)), size_(byteLengths) {}
+    explicit MaxBytesCutter(std::uint64_t limit) : limit_(std::max<std::uint64_t>(limit, 1)) {}
 
     bool Feed(View units, Sink& sink) override {
         if (units.empty()) return true;
-        oneByte_ = size_.AllOneByte(units);
-        const Unit* p = units.data();
-        const Unit* const end = p + units.size();
+        const char* p = units.data();
+        const char* const end = p + units.size();
         if (pendingCr_) {
             pendingCr_ = false;
-            if (*p == Unit('\n')) {
+            if (*p == char('\n')) {
                 if (!CloseLine(sink)) return false;
                 ++p;
-            } else if (!AddToLine(kCarriageReturn<Unit>, 1, sink)) {
+            } else if (!AddToLine(kCarriageReturn<char>, 1, sink)) {
                 return false;
             }
         }
         if (lineOpen_) {
             std::int64_t one = 1;
-            const Unit* const lineEnd = FindEnds<Unit, kEnd>(p, end, one);
+            const char* const lineEnd = FindEnds<char, kEnd>(p, end, one);
             if (lineEnd == end) return KeepOpen(p, end, sink);
             if (!AddToLine(Span(p, lineEnd), Size(p, lineEnd), sink) || !CloseLine(sink)) return false;
             p = lineEnd + kEndSize;
         }
         // Lines wholly inside the chunk. The lines of a piece and the line
         // ends between them lie side by side here and go out as one view.
-        const Unit* batch = nullptr;     // the current piece's units not passed on yet
-        const Unit* batchEnd = nullptr;  // the end of its latest line
+        const char* batch = nullptr;     // the current piece's units not passed on yet
+        const char* batchEnd = nullptr;  // the end of its latest line
         for (;;) {
-            if (oneByte_ && linesInPiece_ > 0) {
-                // Sizes are counts here: every line that still joins the piece
+            if (linesInPiece_ > 0) {
+                // Sizes are counts of bytes: every line that still joins the piece
                 // ends at or before the last line end within its room, found
                 // by one search back from there instead of line by line.
                 const std::uint64_t used = pieceBytes_ + kEndSize;
                 const auto left = static_cast<std::uint64_t>(end - p);
                 if (used <= limit_) {
                     const std::uint64_t room = limit_ - used;
-                    const Unit* const last = FindLastEnd<Unit, kEnd>(p, p + std::min(room + 1, left), end);
+                    const char* const last = FindLastEnd<char, kEnd>(p, p + std::min(room + 1, left), end);
                     if (last != nullptr) {
                         if (batch == nullptr) {
-                            sink.AppendToPiece(LineEndUnits<Unit, kEnd>());
+                            sink.AppendToPiece(LineEndUnits<char, kEnd>());
                             batch = p;
                         }
                         pieceBytes_ += kEndSize + static_cast<std::uint64_t>(last - p);
@@ -117,7 +75,7 @@ public:
                 }
             }
             std::int64_t one = 1;
-            const Unit* const lineEnd = FindEnds<Unit, kEnd>(p, end, one);
+            const char* const lineEnd = FindEnds<char, kEnd>(p, end, one);
             if (lineEnd == end) break;
             const std::uint64_t bytes = Size(p, lineEnd);
             if (linesInPiece_ == 0) {
@@ -126,7 +84,7 @@ public:
                 pieceBytes_ = bytes;
             } else if (pieceBytes_ + kEndSize + bytes <= limit_) {
                 if (batch == nullptr) {
-                    sink.AppendToPiece(LineEndUnits<Unit, kEnd>());  // after a line passed on earlier
+                    sink.AppendToPiece(LineEndUnits<char, kEnd>());  // after a line passed on earlier
                     batch = p;
                 }
                 pieceBytes_ += kEndSize + bytes;
@@ -152,15 +110,15 @@ public:
     }
 
 private:
-    [[nodiscard]] static View Span(const Unit* from, const Unit* to) {
+    [[nodiscard]] static View Span(const char* from, const char* to) {
         return View(from, static_cast<std::size_t>(to - from));
     }
 
-    [[nodiscard]] std::uint64_t Size(const Unit* from, const Unit* to) const {
-        return oneByte_ ? static_cast<std::uint64_t>(to - from) : size_.Of(from, to);
+    [[nodiscard]] std::uint64_t Size(const char* from, const char* to) const {
+        return static_cast<std::uint64_t>(to - from);
     }
 
-    static void Emit(const Unit* from, const Unit* to, Sink& sink) {
+    static void Emit(const char* from, const char* to, Sink& sink) {
         if (to != from) sink.AppendToPiece(Span(from, to));
     }
 
@@ -190,8 +148,8 @@ private:
     }
 
     // [p, end) begins or continues a line that the chunk does not end.
-    bool KeepOpen(const Unit* p, const Unit* end, Sink& sink) {
-        if (kEnd == LineEnd::CrLf && p != end && end[-1] == Unit('\r')) {
+    bool KeepOpen(const char* p, const char* end, Sink& sink) {
+        if (kEnd == LineEnd::CrLf && p != end && end[-1] == char('\r')) {
             pendingCr_ = true;  // may begin a CR LF that the next chunk completes
             --end;
         }
@@ -229,7 +187,7 @@ private:
         lineOpen_ = false;
         if (lineHeld_) {
             lineHeld_ = false;
-            sink.AppendToPiece(LineEndUnits<Unit, kEnd>());
+            sink.AppendToPiece(LineEndUnits<char, kEnd>());
             if (!held_.empty()) sink.AppendToPiece(held_);
             held_.clear();
             pieceBytes_ += kEndSize + lineBytes_;
@@ -242,30 +200,21 @@ private:
     }
 
     std::uint64_t limit_;
-    WrittenSize<Unit> size_;
-    bool oneByte_ = false;  // every unit of the current chunk is one byte
     bool inPiece_ = false;
     std::uint64_t pieceBytes_ = 0;  // of the current piece's lines and the line ends between them
     std::int64_t linesInPiece_ = 0;
     bool lineOpen_ = false;  // a line began in an earlier chunk and has not ended
     bool lineHeld_ = false;  // ... and whether it joins the current piece is still open
     std::uint64_t lineBytes_ = 0;
-    std::basic_string<Unit> held_;  // the held line's units so far
-    bool pendingCr_ = false;        // CR LF only: the previous chunk ended with a CR
+    std::string held_;        // the held line's units so far
+    bool pendingCr_ = false;  // CR LF only: the previous chunk ended with a CR
 };
 
 }  // namespace
 
-template <class Unit>
-std::unique_ptr<BasicPieceCutter<Unit>> BasicPieceCutter<Unit>::MaxBytes(std::uint64_t limit, LineEnd lineEnd,
-                                                                         const ByteUtf8Lengths* byteLengths) {
-    if (lineEnd == LineEnd::Lf) return std::make_unique<MaxBytesCutter<Unit, LineEnd::Lf>>(limit, byteLengths);
-    return std::make_unique<MaxBytesCutter<Unit, LineEnd::CrLf>>(limit, byteLengths);
+std::unique_ptr<PieceCutter> PieceCutter::MaxBytes(std::uint64_t limit, LineEnd lineEnd) {
+    if (lineEnd == LineEnd::Lf) return std::make_unique<MaxBytesCutter<LineEnd::Lf>>(limit);
+    return std::make_unique<MaxBytesCutter<LineEnd::CrLf>>(limit);
 }
-
-template std::unique_ptr<BasicPieceCutter<char16_t>> BasicPieceCutter<char16_t>::MaxBytes(std::uint64_t, LineEnd,
-                                                                                          const ByteUtf8Lengths*);
-template std::unique_ptr<BasicPieceCutter<char>> BasicPieceCutter<char>::MaxBytes(std::uint64_t, LineEnd,
-                                                                                  const ByteUtf8Lengths*);
 
 }  // namespace partwright

@@ -11,43 +11,12 @@
 
 namespace partwright {
 
-bool IsAscii(std::string_view bytes) {
-    const char* in = bytes.data();
-    const char* const end = in + bytes.size();
-#ifdef PARTWRIGHT_SSE2
-    for (; end - in >= 64; in += 64) {
-        const auto* block = reinterpret_cast<const __m128i*>(in);
-        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(block), _mm_loadu_si128(block + 1)),
-                                         _mm_or_si128(_mm_loadu_si128(block + 2), _mm_loadu_si128(block + 3)));
-        if (_mm_movemask_epi8(any) != 0) {
-            return false;
-        }
-    }
-#endif
-    for (; in != end; ++in) {
-        if (static_cast<unsigned char>(*in) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
-}
-
 ByteUtf8Forms Utf8FormsOf(const ByteTable& table) {
     ByteUtf8Forms forms;
     for (std::size_t b = 0; b < table.size(); ++b) {
         char* const start = forms.bytes[b].data();
         forms.length[b] = static_cast<std::uint8_t>(WriteCesu8Unit(table[b], start) - start);
     }
-    return forms;
-}
-
-ByteUtf8Forms VerbatimForms() {
-    ByteUtf8Forms forms;
-    for (std::size_t b = 0; b < forms.bytes.size(); ++b) {
-        forms.bytes[b][0] = static_cast<char>(b);
-        forms.length[b] = 1;
-    }
-    forms.verbatim = true;
     return forms;
 }
 

@@ -6,6 +6,8 @@
 
 #include "engine/files/native_file.h"
 #include "engine/files/page_buffer.h"
+#include "engine/read/byte_coding.h"
+#include "engine/read/cesu8.h"
 #include "engine/read/decoder_factory.h"
 #include "engine/read/line_end_scan.h"
 #include "engine/read/rest_check.h"
@@ -30,7 +32,7 @@ struct SourceReader::Impl {
     NativeFile file;
     std::unique_ptr<TextDecoder> decoder;  // null for a UTF-16 source
     bool utf8 = false;
-    std::optional<ByteCoding> coding;  // when the source can be cut as bytes
+    std::optional<ByteUtf8Forms> byteForms;  // of a single-byte code page, converted byte by byte
     // "auto": read as UTF-8 while every byte so far is; `fallback` is the
     // decoder should a byte turn out not to be. The file stays open until
     // the last byte is checked, for reading again from its start.
@@ -52,11 +54,8 @@ struct SourceReader::Impl {
     std::shared_ptr<NativeFile> shared;  // a second handle to the file, for SharedFile
     PageBuffer<char16_t> units;          // the decoded step; room for stepBytes + kSpareUnits
     std::string unitUtf8;                // a UTF-8 step with bytes that are not their units' UTF-8
+    PageBuffer<char> converted;          // the step of any other source in UTF-8; 3 bytes a unit at most
     bool haveOddByte = false;            // UTF-16: a low byte whose partner is in the next chunk
-    // UTF-16 on a little-endian machine: the offset in the source of units[0]
-    // of the last step, and how many of its units are the source's own bytes.
-    std::optional<std::uint64_t> unitsOffset;
-    std::size_t unitsFromSource = 0;
     unsigned char oddByte = 0;
     std::size_t begin = 0;  // buffer[begin, end): read, not handed out yet
     std::size_t end = 0;
@@ -127,7 +126,7 @@ struct SourceReader::Impl {
     }
 
     // "auto": whether the source is still UTF-8 after `step`, its next bytes.
-    // The bytes that are plain UTF-8 are counted once here, for NextBytes too.
+    // The bytes that are plain UTF-8 are counted once here, for Next too.
     [[nodiscard]] bool StillUtf8(std::string_view step, bool last) {
         if (check.atBoundary()) {
             stepPlain = PlainUtf8Prefix(step);
@@ -138,12 +137,10 @@ struct SourceReader::Impl {
         return last ? check.ValidAtEnd() : check.valid();
     }
 
-    void SetCoding() {
-        coding.reset();
-        if (utf8) {
-            coding = ByteCoding::Utf8();
-        } else if (const ByteTable* table = decoder ? decoder->SingleByteTable() : nullptr) {
-            coding = ByteCoding::SingleByte(*table);
+    void SetForms() {
+        byteForms.reset();
+        if (const ByteTable* table = !utf8 && decoder ? decoder->SingleByteTable() : nullptr) {
+            byteForms = Utf8FormsOf(*table);
         }
     }
 
@@ -151,7 +148,7 @@ struct SourceReader::Impl {
     void UseFallback() {
         decoder = std::move(fallback);
         utf8 = false;
-        SetCoding();
+        SetForms();
         speculating = false;
         stepPlain = std::string_view::npos;
         if (!more()) file.Close();
@@ -253,11 +250,15 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
                 impl->utf8 = decoder->IsUtf8();
                 if (impl->utf8 && impl->streamed) impl->stepBytes = std::max<std::size_t>(chunk, 4);
                 impl->decoder = std::move(decoder);
-                impl->SetCoding();
+                impl->SetForms();
             }
             impl->readBytes = impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes;
             impl->buffer = PageBuffer<char>(impl->readBytes + kPageBytes);
             impl->units = PageBuffer<char16_t>(impl->stepBytes + TextDecoder::kSpareUnits);
+            // Also for "auto", which may fall back to a code page.
+            if (!impl->utf8 || impl->speculating) {
+                impl->converted = PageBuffer<char>(3 * (impl->stepBytes + TextDecoder::kSpareUnits));
+            }
             // The probed byte opens the first step.
             impl->buffer[0] = first;
             impl->end = 1;
@@ -300,34 +301,21 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
     return std::unique_ptr<SourceReader>(new SourceReader(std::move(impl)));
 }
 
-SourceReader::Status SourceReader::Next(TextView& units, bool& endsBlock) {
-    units = {};
-    std::string_view bytes;
-    const Status status = NextStep(bytes, endsBlock);
-    if (status != Status::Units) {
-        return status;
-    }
-    // A block ends exactly where the decoder's input ends: 30000-byte blocks
-    // are converted on their own, a streamed block at its last chunk.
+// A block ends exactly where the decoder's input ends: 30000-byte blocks are
+// converted on their own, a streamed block at its last chunk.
+TextView SourceReader::Decode(std::string_view bytes, bool endsBlock) {
     Impl& d = *impl_;
-    if (!d.decoder && std::endian::native == std::endian::little) {
-        // A low byte kept from the step before makes the first unit, one byte before this step.
-        const std::uint64_t carried = d.haveOddByte ? 1 : 0;
-        const std::optional<std::uint64_t> at = OffsetOf(bytes);
-        d.unitsOffset = at ? std::optional<std::uint64_t>(*at - carried) : std::nullopt;
-        d.unitsFromSource = static_cast<std::size_t>((bytes.size() + carried) / 2);
-    }
     const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()),
                                                                   endsBlock, d.units.data())
                                           : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.data());
-    units = TextView(d.units.data(), decoded);
-    return Status::Units;
+    return TextView(d.units.data(), decoded);
 }
 
-SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& endsBlock) {
+SourceReader::Status SourceReader::Next(std::string_view& bytes, bool& endsBlock) {
     const Status status = NextStep(bytes, endsBlock);
+    if (status != Status::Units) return status;
     Impl& d = *impl_;
-    if (status == Status::Units && d.utf8) {
+    if (d.utf8) {
         // Valid UTF-8 is cut as it lies; from the first byte that is not
         // its own unit's UTF-8 on, the step is rewritten.
         const std::size_t plain = d.stepPlain != std::string_view::npos ? d.stepPlain : PlainUtf8Prefix(bytes);
@@ -336,7 +324,13 @@ SourceReader::Status SourceReader::NextBytes(std::string_view& bytes, bool& ends
             AppendCesu8OfUtf8(bytes.substr(plain), d.unitUtf8);
             bytes = d.unitUtf8;
         }
+        return status;
     }
+    // Any other source is converted here, so that what follows sees one form of text.
+    char* const out = d.converted.data();
+    const char* const last = d.byteForms ? EncodeBytesUtf8(bytes, *d.byteForms, out)
+                                         : EncodeCesu8(Decode(bytes, endsBlock), out);
+    bytes = std::string_view(out, static_cast<std::size_t>(last - out));
     return status;
 }
 
@@ -372,8 +366,6 @@ SourceReader::Status SourceReader::NextStep(std::string_view& bytes, bool& endsB
     endsBlock = !d.streamed || last;
     return Status::Units;
 }
-
-const ByteCoding* SourceReader::byteCoding() const { return impl_->coding ? &*impl_->coding : nullptr; }
 
 bool SourceReader::FirstLineEnd(std::optional<LineEnd>& found) {
     Impl& d = *impl_;
@@ -451,14 +443,6 @@ std::optional<std::uint64_t> SourceReader::OffsetOf(std::string_view bytes) cons
     if (bytes.data() < base || bytes.data() + bytes.size() > base + d.end) return std::nullopt;
     // buffer[0, end) holds the bytes read last, up to bytesRead.
     return d.bytesRead - d.end + static_cast<std::uint64_t>(bytes.data() - base);
-}
-std::optional<std::uint64_t> SourceReader::OffsetOfUnits(TextView units) const {
-    const Impl& d = *impl_;
-    const char16_t* base = d.units.data();
-    if (!d.unitsOffset || units.data() < base || units.data() + units.size() > base + d.unitsFromSource) {
-        return std::nullopt;
-    }
-    return *d.unitsOffset + 2 * static_cast<std::uint64_t>(units.data() - base);
 }
 bool SourceReader::isUtf16() const { return impl_->decoder == nullptr && impl_->size > 0; }
 std::uint64_t SourceReader::size() const { return impl_->size; }

@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/read/byte_coding.h"
 #include "engine/read/text_decoder.h"
 #include "partwright/failure.h"
 #include "partwright/line_end.h"
@@ -53,8 +52,8 @@ struct ReadOptions : SourceReading {
 // With the code page "auto" the source is read as UTF-8 while its bytes
 // are, checked as they are read (the same open file, no pass of its own).
 // Invalid UTF-8 within the first read switches to the fallback code page
-// before anything is handed out; found later, Next and NextBytes give
-// Restart once: what they gave so far is void, and the source is read again
+// before anything is handed out; found later, Next gives
+// Restart once: what it gave so far is void, and the source is read again
 // from its first byte in the fallback code page.
 class SourceReader {
 public:
@@ -70,42 +69,31 @@ public:
     SourceReader(const SourceReader&) = delete;
     SourceReader& operator=(const SourceReader&) = delete;
 
-    // Points `units` at the next text of the source, valid until the next
-    // call. `endsBlock` is set when these units complete a block (for a
-    // 30000-byte block always; for a streamed block only on its last chunk).
-    // A source of zero bytes gives EndOfSource at once, so it has no blocks.
-    // On Error, error() says why.
-    [[nodiscard]] Status Next(TextView& units, bool& endsBlock);
-
-    // As Next, but undecoded bytes, as byteCoding() tells: only for a source
-    // that has one. Valid UTF-8 of characters up to U+FFFF comes straight
-    // from the source; what else a UTF-8 source holds comes as the UTF-8 of
-    // its code units (see AppendCesu8OfUtf8).
-    [[nodiscard]] Status NextBytes(std::string_view& bytes, bool& endsBlock);
-
-    // How the bytes of NextBytes stand for code units, when the source can be
-    // cut as bytes: a stateless single-byte code page (see
-    // TextDecoder::SingleByteTable) or UTF-8. Nothing for UTF-16 and other
-    // multi-byte sources.
-    // Null for those; valid as long as the reader, and changes when Restart comes.
-    [[nodiscard]] const ByteCoding* byteCoding() const;
+    // Points `bytes` at the next text of the source, valid until the next
+    // call, as UTF-8, each code unit on its own (CESU-8, see cesu8.h): the one
+    // form the run cuts and writes. A step ends between code units.
+    // `endsBlock` is set when the step completes a block (for a 30000-byte
+    // block always; for a streamed block only on its last chunk). A source of
+    // zero bytes gives EndOfSource at once, so it has no blocks. On Error,
+    // error() says why. Valid UTF-8 of
+    // characters up to U+FFFF comes straight from the source (OffsetOf tells
+    // where it lies); what else a UTF-8 source holds comes as the UTF-8 of its
+    // code units (see AppendCesu8OfUtf8), and every other source is converted
+    // here, a step at a time.
+    [[nodiscard]] Status Next(std::string_view& bytes, bool& endsBlock);
 
     // What ends the source's first line: CR LF, a lone LF, or nothing when
     // it has no line end (a CR not followed by LF ends nothing). Only before
-    // the first Next or NextBytes; looks ahead on the same open file when
+    // the first Next; looks ahead on the same open file when
     // the first read holds no LF. False when that read fails (error() says why).
     [[nodiscard]] bool FirstLineEnd(std::optional<LineEnd>& found);
 
     // The source file, open for reading at offsets by other threads for as
     // long as they hold it; null where the system cannot (kCanReadAtOffsets).
     [[nodiscard]] std::shared_ptr<const NativeFile> SharedFile();
-    // Where `bytes`, part of the last step NextBytes gave, lie in the source:
+    // Where `bytes`, part of the last step Next gave, lie in the source:
     // nothing when they are not the source's own bytes (rewritten UTF-8).
     [[nodiscard]] std::optional<std::uint64_t> OffsetOf(std::string_view bytes) const;
-    // Where `units`, part of the last step Next gave of a UTF-16 source on a
-    // little-endian machine, lie in the source as its UTF-16LE bytes; nothing
-    // for other sources and for the unit made of an odd-length source's last byte.
-    [[nodiscard]] std::optional<std::uint64_t> OffsetOfUnits(TextView units) const;
 
     [[nodiscard]] bool isUtf16() const;
     // "auto" reads the source as UTF-8 and has not yet seen all of it: Restart may still come.
@@ -124,6 +112,8 @@ public:
 private:
     struct Impl;
     explicit SourceReader(std::unique_ptr<Impl> impl);
+    // The code units of a step's bytes, for a source that is neither UTF-8 nor a single-byte code page.
+    [[nodiscard]] TextView Decode(std::string_view bytes, bool endsBlock);
     // The next step's bytes as they lie in the source.
     [[nodiscard]] Status NextStep(std::string_view& bytes, bool& endsBlock);
     std::unique_ptr<Impl> impl_;

@@ -11,9 +11,6 @@ struct RunSeam {
     // How much a streamed source reads per step; 0 is the reader's own choice
     // (tests set a few bytes, to put chunk edges everywhere).
     std::size_t chunkBytes = 0;
-    // Cut decoded text even where a single-byte code page or UTF-8 lets the
-    // bytes be cut; both give the same pieces (for tests that hold one against the other).
-    bool alwaysDecode = false;
 };
 
 // SplitRun (split_run.h), with the test-only switches of `seam`.

@@ -1,23 +1,13 @@
 #include "engine/run/run_sink.h"
 
-#include <algorithm>
-#include <bit>
 #include <string>
-#include <type_traits>
 #include <utility>
 
 #include "engine/files/native_file.h"
-#include "engine/name/naming.h"
-#include "engine/read/cesu8.h"
-#include "engine/read/utf8_source.h"
-#include "partwright/numeric.h"
-#include "partwright/path_text.h"
 
 namespace partwright {
 
 namespace {
-
-std::string Quoted(TextView text) { return "got \"" + ToCesu8(text) + "\""; }
 
 int WriterThreads(const RunOptions& options) {
     if (options.dryRun) return 0;
@@ -37,7 +27,8 @@ void RunSink::Stop() {
     FinishPending();
 }
 
-void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding* coding, SourceReader* reader) {
+void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<const NativeFile> file,
+                          std::function<bool()> decideCodepage) {
     Abandon();
     // The pieces of the last source are written before its names and coding are let go.
     FinishPending();
@@ -47,30 +38,27 @@ void RunSink::StartSource(const std::filesystem::path& source, const ByteCoding*
     source_ = source;
     nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
     header_.clear();
-    headerBytes_.clear();
     pieceIndex_ = 0;
     std::filesystem::path folder = nameSource_.parent_path();
     names_.SetFolder(folder.empty() ? std::filesystem::path(".") : folder);
-    bytes_ = coding != nullptr;
-    if (coding) coding_ = *coding;
-    reader_ = reader;
-    undecided_ = reader && reader->undecided();
+    decideCodepage_ = std::move(decideCodepage);
+    undecided_ = static_cast<bool>(decideCodepage_);
     undecidedPieces_ = 0;
     undecidedWritten_.clear();
     discarding_ = false;
-    // The writers read the source's own UTF-8 bytes, and its UTF-16 units,
-    // from the file themselves.
-    const bool utf16Ranges = !bytes_ && reader && reader->isUtf16() && std::endian::native == std::endian::little;
-    sourceFile_ = threaded_ && reader && ((bytes_ && coding_.forms.verbatim) || utf16Ranges) ? reader->SharedFile()
-                                                                                             : nullptr;
-    // Other decoded text would go to a writer as a copy of its units, twice
-    // the bytes of a single-byte source: written here it is encoded straight
-    // from them, which was the faster (bench/RESULTS.md).
-    queue_.WriteHere(!bytes_ && !(utf16Ranges && sourceFile_));
+    // The writers read the source's own bytes from the file themselves.
+    sourceFile_ = threaded_ ? std::move(file) : nullptr;
+    step_ = {};
+    stepOffset_.reset();
+    queue_.WriteHere(false);
 }
 
-void RunSink::SetHeader(Text header) { header_ = std::move(header); }
-void RunSink::SetHeader(std::string header) { headerBytes_ = std::move(header); }
+void RunSink::StepAt(std::string_view step, std::optional<std::uint64_t> offset) {
+    step_ = step;
+    stepOffset_ = offset;
+}
+
+void RunSink::SetHeader(std::string header) { header_ = std::move(header); }
 
 bool RunSink::BeginPiece() {
     ResetPiece();
@@ -88,55 +76,21 @@ bool RunSink::BeginPiece() {
 }
 
 void RunSink::NameFromSettings() {
-    const SplitSettings& settings = run_.settings;
-    const NativeString& source = nameSource_.native();
-    if (settings.FirstCharsSelected()) {
-        const TypedField<std::int32_t> length = settings.NameLength();
-        if (!length.value) {
-            Unnamable({Failure::Kind::BadNameLength, source_, Quoted(length.typed)});
-            return;
-        }
-        nameLength_ = *length.value;
+    Failure failure;
+    switch (namer_.Begin(run_.settings, source_, nameSource_, current_ + 1, target_, failure)) {
+    case PieceNamer::Start::Named: state_ = State::Named; break;
+    case PieceNamer::Start::Collecting:
         state_ = State::Collecting;
-        if (nameLength_ == 0) NameKnown({});
-    } else if (settings.NumberedSelected()) {
-        target_ = NumberedName(source, current_ + 1);
-        state_ = State::Named;
-    } else if (settings.PrefixSelected()) {
-        const Text prefix = settings.Prefix();
-        if (const char* problem = PrefixProblem(prefix)) {
-            Unnamable({Failure::Kind::BadPrefix, source_, std::string(problem) + ", " + Quoted(prefix)});
-            return;
-        }
-        const TypedField<std::int16_t> first = settings.FirstNumber();
-        if (!first.value) {
-            Unnamable({Failure::Kind::BadFirstNumber, source_, Quoted(first.typed)});
-            return;
-        }
-        target_ = PrefixCounterName(prefix, source, *first.value + current_);
-        state_ = State::Named;
-    }
+        if (namer_.complete()) NameKnown({});
+        break;
+    case PieceNamer::Start::Unnamable: Unnamable(failure); break;
     // With no naming option selected there is no name to give: the piece stays skipped.
-}
-
-void RunSink::AppendToPiece(TextView units) {
-    if (run_.options.dryRun) plannedBytes_ += WrittenSize(units);
-    switch (state_) {
-    case State::Skipped: return;
-    case State::Unnamable:
-        if (!units.empty()) Skip(unnamable_);
-        return;
-    case State::Collecting: Collect(units); return;
-    case State::Named:
-        if (!opened_ && !Open()) return;
-        Write(units);
-        return;
-    case State::NamedTemporary: Write(units); return;
+    case PieceNamer::Start::Nameless: break;
     }
 }
 
 void RunSink::AppendToPiece(std::string_view bytes) {
-    if (run_.options.dryRun) plannedBytes_ += WrittenSize(bytes);
+    if (run_.options.dryRun) plannedBytes_ += bytes.size();
     AppendBytes(bytes);
 }
 
@@ -147,74 +101,55 @@ void RunSink::AppendBytes(std::string_view bytes) {
         if (!bytes.empty()) Skip(unnamable_);
         return;
     case State::Collecting: {
-        // Only the bytes that may make the name are decoded; the rest, once
-        // the name is known, go out as bytes.
-        const auto wanted = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), nameLength_ - unitsSeen_));
-        std::size_t take = wanted;
-        if (coding_.table) {
-            decoded_.resize(take);
-            for (std::size_t i = 0; i < take; ++i) decoded_[i] = (*coding_.table)[static_cast<unsigned char>(bytes[i])];
-        } else {
-            decoded_.clear();
-            take = DecodeCesu8(bytes, wanted, decoded_);
-        }
-        Collect(decoded_);
+        // The rest, once the name is known, goes out as it is.
+        const std::size_t take = namer_.Collect(bytes);
+        Collected(bytes.substr(0, take));
         if (take < bytes.size()) AppendBytes(bytes.substr(take));
         return;
     }
     case State::Named:
         if (!opened_ && !Open()) return;
-        WriteBytes(bytes);
+        Write(bytes);
         return;
-    case State::NamedTemporary: WriteBytes(bytes); return;
+    case State::NamedTemporary: Write(bytes); return;
     }
 }
 
-void RunSink::Collect(TextView units) {
-    const auto take = static_cast<std::size_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(units.size()), nameLength_ - unitsSeen_));
-    nameChars_ += AlphaNumOnly(units.substr(0, take));
-    unitsSeen_ += static_cast<std::int64_t>(take);
-    if (nameChars_.size() > kMaxNameChars) {
-        Skip({Failure::Kind::NameTooLong, source_,
-              "more than " + std::to_string(kMaxNameChars) + " letters and digits in its first " +
-                  std::to_string(nameLength_) + " characters"});
+// `bytes` went to the namer, which wanted all of them.
+void RunSink::Collected(std::string_view bytes) {
+    if (namer_.tooLong()) {
+        Skip(namer_.TooLong());
         return;
     }
-    if (unitsSeen_ == nameLength_) {
-        NameKnown(units);
+    if (namer_.complete()) {
+        NameKnown(bytes);
         return;
     }
-    if (run_.options.dryRun || units.empty()) return;
+    if (run_.options.dryRun || bytes.empty()) return;
     if (!queue_.pieceOpen()) OpenUnnamed();
-    queue_.Append(units);
+    queue_.Append(bytes);
 }
 
 // The piece's temporary file, opened before its name is known, with the header.
 void RunSink::OpenUnnamed() {
     queue_.OpenTemporary(nameSource_.parent_path());
-    if (bytes_) {
-        queue_.Append(headerBytes_, coding_.forms);
-    } else {
-        queue_.Append(header_);
-    }
+    WriteHeader();
 }
 
-// The first x units are in: `units` are the ones not passed on yet.
-void RunSink::NameKnown(TextView units) {
-    target_ = FirstCharsName(nameSource_.native(), nameChars_, nameLength_, current_ + 1);
+// The first x units are in: `bytes` are those not passed on yet.
+void RunSink::NameKnown(std::string_view bytes) {
+    target_ = namer_.Name();
     if (queue_.pieceOpen()) {
         // A failure of its temporary file so far is reported under this name.
         queue_.Name(target_);
         state_ = State::NamedTemporary;
-        Write(units);
+        Write(bytes);
         return;
     }
     state_ = State::Named;
-    if (units.empty()) return;
+    if (bytes.empty()) return;
     if (!Open()) return;
-    Write(units);
+    Write(bytes);
 }
 
 bool RunSink::Open() {
@@ -242,36 +177,22 @@ bool RunSink::Open() {
 }
 
 // The header goes first into every piece file, before the piece's own text.
-void RunSink::WriteHeader() {
-    if (bytes_) {
-        queue_.Append(headerBytes_, coding_.forms);
-    } else {
-        queue_.Append(header_);
-    }
-}
+void RunSink::WriteHeader() { queue_.Append(header_); }
 
-void RunSink::Write(TextView units) {
-    if (run_.options.dryRun) return;
-    if (sourceFile_ && units.size() * sizeof(char16_t) >= kRangeBytes) {
-        if (const std::optional<std::uint64_t> offset = reader_->OffsetOfUnits(units)) {
-            queue_.AppendUtf16From(sourceFile_, *offset, units.size() * sizeof(char16_t));
-            return;
-        }
-    }
-    queue_.Append(units);
-}
-
-void RunSink::WriteBytes(std::string_view bytes) {
+void RunSink::Write(std::string_view bytes) {
     if (run_.options.dryRun) return;
     // The writer copies the source's own bytes from the file: no copy here,
     // and none that crosses from this core's cache to the writer's.
-    if (sourceFile_ && bytes.size() >= kRangeBytes) {
-        if (const std::optional<std::uint64_t> offset = reader_->OffsetOf(bytes)) {
-            queue_.AppendFrom(sourceFile_, *offset, bytes.size());
+    if (sourceFile_ && stepOffset_ && bytes.size() >= kRangeBytes) {
+        const char* const base = step_.data();
+        // The cutter hands on views into the step, or of what it holds itself.
+        if (bytes.data() >= base && bytes.data() + bytes.size() <= base + step_.size()) {
+            queue_.AppendFrom(sourceFile_, *stepOffset_ + static_cast<std::uint64_t>(bytes.data() - base),
+                              bytes.size());
             return;
         }
     }
-    queue_.Append(bytes, coding_.forms);
+    queue_.Append(bytes);
 }
 
 void RunSink::EndPiece(bool writeWhenEmpty) {
@@ -283,7 +204,7 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
         break;
     case State::Collecting:
         // The piece is shorter than the name length: all of it makes the name.
-        target_ = FirstCharsName(nameSource_.native(), nameChars_, nameLength_, current_ + 1);
+        target_ = namer_.Name();
         if (queue_.pieceOpen()) {
             queue_.Name(target_);
             state_ = State::NamedTemporary;
@@ -291,7 +212,7 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
             break;
         }
         state_ = State::Named;
-        if (unitsSeen_ == 0 && !writeWhenEmpty) break;
+        if (namer_.unitsSeen() == 0 && !writeWhenEmpty) break;
         if (!Open()) break;
         Commit();
         break;
@@ -305,24 +226,9 @@ void RunSink::EndPiece(bool writeWhenEmpty) {
     run_.host.ReportProgress(run_.progress);
 }
 
-// Bytes as EncodeCesu8 writes them: one to three a unit.
-std::uint64_t RunSink::WrittenSize(TextView units) {
-    std::uint64_t size = 0;
-    for (const char16_t unit : units) size += Cesu8Length(unit);
-    return size;
-}
-
-std::uint64_t RunSink::WrittenSize(std::string_view bytes) const {
-    if (coding_.forms.verbatim) return bytes.size();
-    std::uint64_t size = 0;
-    for (const char byte : bytes) size += coding_.forms.length[static_cast<unsigned char>(byte)];
-    return size;
-}
-
 void RunSink::Commit() {
     if (run_.options.dryRun) {
-        const std::uint64_t header = bytes_ ? WrittenSize(headerBytes_) : WrittenSize(header_);
-        run_.host.PlannedPieceSize(target_, header + plannedBytes_);
+        run_.host.PlannedPieceSize(target_, header_.size() + plannedBytes_);
         return;
     }
     if (state_ == State::NamedTemporary) {
@@ -381,7 +287,7 @@ bool RunSink::MayGoUndecided() {
             return true;
         }
     }
-    if (!reader_->DecideNow()) return false;
+    if (!decideCodepage_()) return false;
     undecided_ = false;
     undecidedWritten_.clear();
     return true;
@@ -435,9 +341,6 @@ void RunSink::ResetPiece() {
     state_ = State::Skipped;
     target_.clear();
     opened_ = false;
-    nameLength_ = 0;
-    unitsSeen_ = 0;
-    nameChars_.clear();
     plannedBytes_ = 0;
 }
 

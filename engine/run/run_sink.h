@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -11,8 +13,7 @@
 
 #include "engine/cut/cutter.h"
 #include "engine/name/name_ledger.h"
-#include "engine/read/byte_coding.h"
-#include "engine/read/source_reader.h"
+#include "engine/name/piece_namer.h"
 #include "engine/run/run_context.h"
 #include "engine/write/piece_queue.h"
 #include "partwright/text.h"
@@ -23,8 +24,8 @@ namespace partwright {
 // The naming options are read once per piece, when it begins. Every piece
 // goes through the writer's temporary file; one whose name depends on its
 // first characters is written there before its name is known.
-// It takes decoded text, or, for a source in a single-byte code page or in
-// UTF-8, bytes (see ByteCoding), which go to the file without being decoded.
+// It takes the UTF-8 of the text's code units, as the reader hands it on,
+// which goes to the file as it is.
 // A name taken by an earlier piece of the run gives the piece the first free
 // CopyName; a name is taken once its piece is written (or planned), so one
 // that fails leaves its name free. Pieces are written on the PieceQueue's
@@ -34,12 +35,10 @@ namespace partwright {
 // source's code page is undecided (code page auto, cuts that differ by code
 // page), its pieces go only under free names, and are removed should the
 // source be cut again in another code page.
-class RunSink final : public PieceSink, public BytePieceSink {
+class RunSink final : public PieceSink {
 public:
     // Runs of the source's bytes at least this long go to the writers as places in the source.
     static constexpr std::size_t kRangeBytes = 4096;
-    // More letters and digits than this can never make a file name.
-    static constexpr std::size_t kMaxNameChars = 4096;
     // Pieces handed to the writers and not settled, at most.
     static constexpr std::size_t kMaxPiecesInFlight = 256;
     // Pieces cut from a source whose code page is undecided before the rest
@@ -48,20 +47,27 @@ public:
 
     explicit RunSink(RunContext& run);
 
-    // The next source: its piece index starts at 0. `coding` tells how its
-    // bytes stand for units when its pieces come as bytes (null: they come
-    // decoded). With `reader`, the source's own bytes that a piece holds as
-    // they are go to the writers as places in the source, which they read themselves.
-    void StartSource(const std::filesystem::path& source, const ByteCoding* coding = nullptr,
-                     SourceReader* reader = nullptr);
+    // The next source: its piece index starts at 0. With `file` (the source,
+    // open for reading at offsets), the source's own bytes that a piece holds
+    // as they are go to the writers as places in it, which they read
+    // themselves. With `decideCodepage`, the source's code page is undecided
+    // (code page auto, cuts that differ by code page): its pieces go only
+    // under free names until a piece would replace an older file, when the
+    // sink calls it to have the rest of the source checked; it returns
+    // whether the source is UTF-8 throughout.
+    void StartSource(const std::filesystem::path& source, std::shared_ptr<const NativeFile> file = nullptr,
+                     std::function<bool()> decideCodepage = nullptr);
+    // Whether StartSource makes use of the source file.
+    [[nodiscard]] bool copiesFromSource() const { return threaded_; }
+    // The step of the source being cut, and where it lies in the source when
+    // its bytes are the source's own.
+    void StepAt(std::string_view step, std::optional<std::uint64_t> offset);
 
     // The source's header with its line end, written at the head of every
-    // piece from now on; bytes of the source's code page when its pieces come as bytes.
-    void SetHeader(Text header);
+    // piece from now on.
     void SetHeader(std::string header);
 
     bool BeginPiece() override;
-    void AppendToPiece(TextView units) override;
     void AppendToPiece(std::string_view bytes) override;
     void EndPiece(bool writeWhenEmpty) override;
 
@@ -100,15 +106,12 @@ private:
     };
 
     void AppendBytes(std::string_view bytes);
-    [[nodiscard]] static std::uint64_t WrittenSize(TextView units);
-    [[nodiscard]] std::uint64_t WrittenSize(std::string_view bytes) const;
     void NameFromSettings();
-    void Collect(TextView units);
-    void NameKnown(TextView units);
+    void Collected(std::string_view bytes);
+    void NameKnown(std::string_view bytes);
     void OpenUnnamed();
     [[nodiscard]] bool Open();
-    void Write(TextView units);
-    void WriteBytes(std::string_view bytes);
+    void Write(std::string_view bytes);
     void WriteHeader();
     void Commit();
     // What the run still has to do for a piece once its outcome is known.
@@ -138,21 +141,19 @@ private:
     RunContext& run_;
     std::filesystem::path source_;
     std::filesystem::path nameSource_;  // the source as if it lay in the folder the pieces go to
-    Text header_;
-    std::string headerBytes_;
+    std::string header_;
     std::int64_t pieceIndex_ = 0;  // of the next piece
     std::int64_t current_ = 0;     // the piece index of the piece in progress
-    bool bytes_ = false;           // the pieces of this source come as bytes
-    ByteCoding coding_;            // of those bytes
-    Text decoded_;                 // bytes decoded for first-characters naming
 
     State state_ = State::Skipped;
     std::filesystem::path target_;
     Failure unnamable_{};  // why a piece in State::Unnamable has no name
     bool opened_ = false;  // created (or, in a dry run, planned)
     PieceQueue queue_;
-    bool threaded_ = false;  // the queue has writer threads
-    SourceReader* reader_ = nullptr;
+    bool threaded_ = false;                 // the queue has writer threads
+    std::function<bool()> decideCodepage_;  // while the code page is undecided
+    std::string_view step_;                 // the step being cut
+    std::optional<std::uint64_t> stepOffset_;
     std::shared_ptr<const NativeFile> sourceFile_;  // for pieces that copy from it
     std::deque<PendingPiece> pendingPieces_;        // of the pieces ended and not settled, oldest first
     // Of the pieces in pendingPieces_ that were committed, how many have a name key
@@ -166,9 +167,7 @@ private:
     std::vector<std::filesystem::path> undecidedWritten_;  // settled as written
     bool discarding_ = false;                              // it is not UTF-8: the rest of this cut is dropped
 
-    std::int32_t nameLength_ = 0;
-    std::int64_t unitsSeen_ = 0;  // of the first nameLength_ units
-    Text nameChars_;
+    PieceNamer namer_;                // of the piece in progress
     std::uint64_t plannedBytes_ = 0;  // of the piece's own text, in a dry run
 
     NameLedger names_;              // taken by pieces of the run

@@ -4,14 +4,12 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <type_traits>
 #include <utility>
 
 #include "engine/cut/cutter.h"
 #include "engine/cut/line_end_units.h"
 #include "engine/files/file_identity.h"
 #include "engine/name/temporary_name.h"
-#include "engine/read/byte_coding.h"
 #include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
 #include "engine/run/run_seam.h"
@@ -24,41 +22,14 @@ namespace {
 
 enum class Outcome { Done, Stopped, Restart };
 
-// The separator's units as bytes of the code page, or nothing when one of
-// them is no byte's unit: then the separator can never occur.
-std::optional<std::string> SeparatorBytes(TextView separator, const ByteTable& table) {
-    std::string bytes;
-    for (const char16_t unit : separator) {
-        const auto byte = std::find(table.begin(), table.end(), unit);
-        if (byte == table.end()) return std::nullopt;
-        bytes.push_back(static_cast<char>(byte - table.begin()));
-    }
-    return bytes;
-}
-
-// The separator for a cutter of `Unit`s.
-template <class Unit>
-std::basic_string<Unit> SeparatorFor(const Text& separator, const ByteCoding& coding) {
-    if constexpr (std::is_same_v<Unit, char16_t>) {
-        return separator;
-    } else {
-        // UTF-8 that is every unit's own form, as the bytes are.
-        if (!coding.table) return ToCesu8(separator);
-        // A separator that cannot occur leaves the block whole, as the empty separator does.
-        return SeparatorBytes(separator, *coding.table).value_or(std::string());
-    }
-}
-
 // The cutter for the next block, from the split options as they are now.
 // Null when the block gives no pieces.
 // `ownLimit`: the size limit left for a piece's own lines once its header is counted.
-template <class Unit>
-std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const std::filesystem::path& source,
-                                                       const ByteCoding& coding, std::uint64_t ownLimit,
-                                                       const ByteUtf8Lengths* byteLengths) {
+std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesystem::path& source,
+                                            std::uint64_t ownLimit) {
     const SplitSettings& settings = run.settings;
     const LineEnd lineEnd = run.lineEnd;
-    if (run.options.maxPieceBytes > 0) return BasicPieceCutter<Unit>::MaxBytes(ownLimit, lineEnd, byteLengths);
+    if (run.options.maxPieceBytes > 0) return PieceCutter::MaxBytes(ownLimit, lineEnd);
     if (settings.MaxBytesSelected()) return nullptr;  // no size given: nothing to cut by
     if (settings.LinesSelected()) {
         // N is read once for the whole block: a change in the middle of it
@@ -75,45 +46,41 @@ std::unique_ptr<BasicPieceCutter<Unit>> CutterForBlock(RunContext& run, const st
             ++run.report.blocksNotCut;
             return nullptr;
         }
-        return BasicPieceCutter<Unit>::Lines(*n, lineEnd);
+        return PieceCutter::Lines(*n, lineEnd);
     }
     if (settings.SeparatorSelected()) {
-        return BasicPieceCutter<Unit>::Separator(SeparatorFor<Unit>(settings.SeparatorText(), coding));
+        // The separator's UTF-8, as the text is.
+        return PieceCutter::Separator(ToCesu8(settings.SeparatorText()));
     }
-    if (settings.BlankLinesSelected()) return BasicPieceCutter<Unit>::BlankLines(lineEnd);
+    if (settings.BlankLinesSelected()) return PieceCutter::BlankLines(lineEnd);
     return nullptr;
 }
 
 // Takes the first lines of a source, with the line end after the last of
 // them, off the front of its first block text.
-template <class Unit>
 class HeaderTaker {
 public:
-    using View = std::basic_string_view<Unit>;
-
-    // `utf8`: the units are UTF-8 bytes, several to a code unit.
-    HeaderTaker(std::int64_t lines, LineEnd lineEnd, bool utf8)
-        : linesLeft_(lines), lf_(lineEnd == LineEnd::Lf), utf8_(utf8) {}
+    HeaderTaker(std::int64_t lines, LineEnd lineEnd) : linesLeft_(lines), lf_(lineEnd == LineEnd::Lf) {}
 
     [[nodiscard]] bool done() const { return linesLeft_ <= 0; }
     // The header's lines joined by their line ends, and the line end after them once done.
-    [[nodiscard]] const std::basic_string<Unit>& text() const { return text_; }
+    [[nodiscard]] const std::string& text() const { return text_; }
     // Hands the text over, so that the header is held once.
-    [[nodiscard]] std::basic_string<Unit> TakeText() { return std::move(text_); }
+    [[nodiscard]] std::string TakeText() { return std::move(text_); }
 
     // More than kMaxHeaderUnits code units, its line end included.
     [[nodiscard]] bool tooLong() const { return units_ > kMaxHeaderUnits; }
 
-    // Takes units until the header is complete, or one unit past the longest
-    // header; returns how many of `units` it took.
-    std::size_t Take(View units) {
+    // Takes bytes until the header is complete, or one code unit past the
+    // longest header; returns how many of `bytes` it took.
+    std::size_t Take(std::string_view bytes) {
         std::size_t taken = 0;
-        while (!done() && !tooLong() && taken < units.size()) {
-            const Unit unit = units[taken++];
-            if (unit == Unit('\n') && (lf_ || (!text_.empty() && text_.back() == Unit('\r')))) --linesLeft_;
-            text_.push_back(unit);
-            // Bytes on the byte path are each unit's own UTF-8: a unit begins at every byte but a continuation byte.
-            if (sizeof(Unit) == 2 || (static_cast<unsigned char>(unit) & 0xC0) != 0x80 || !utf8_) ++units_;
+        while (!done() && !tooLong() && taken < bytes.size()) {
+            const char byte = bytes[taken++];
+            if (byte == '\n' && (lf_ || (!text_.empty() && text_.back() == '\r'))) --linesLeft_;
+            text_.push_back(byte);
+            // Each code unit's own UTF-8: a unit begins at every byte but a continuation byte.
+            if ((static_cast<unsigned char>(byte) & 0xC0) != 0x80) ++units_;
         }
         return taken;
     }
@@ -121,24 +88,15 @@ public:
 private:
     std::int64_t linesLeft_;
     bool lf_;
-    bool utf8_;
     std::size_t units_ = 0;
-    std::basic_string<Unit> text_;
+    std::string text_;
 };
 
 // Hands the completed header to the sink. False when the source must give no
 // pieces because the size limit leaves no room for a line beside the header.
-template <class Unit>
-bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& source, std::basic_string<Unit> header,
-               const ByteTable* table, std::uint64_t& ownLimit) {
-    std::uint64_t bytes = 0;
-    for (const Unit unit : header) {
-        if constexpr (sizeof(Unit) == 1) {
-            bytes += table ? Cesu8Length((*table)[static_cast<unsigned char>(unit)]) : 1;
-        } else {
-            bytes += Cesu8Length(unit);
-        }
-    }
+bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& source, std::string header,
+               std::uint64_t& ownLimit) {
+    const std::uint64_t bytes = header.size();
     const std::uint64_t limit = run.options.maxPieceBytes;
     if (limit > 0 && limit <= bytes) {
         run.Fail({Failure::Kind::BadHeader, source,
@@ -151,36 +109,25 @@ bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& sour
     return true;
 }
 
-// Cuts every block of an opened source; `Unit` is char when the source's
-// code page lets its bytes be cut (see ByteCoding).
-template <class Unit>
+// Cuts every block of an opened source.
 Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const std::filesystem::path& source) {
-    // The bytes' coding, on the byte path; unused for decoded text.
-    static const ByteCoding kDecoded;
-    const ByteCoding& coding = reader.byteCoding() ? *reader.byteCoding() : kDecoded;
-    const std::basic_string_view<Unit> lineEnd = run.lineEnd == LineEnd::Lf ? kLf<Unit> : kLineEnd<Unit>;
-    HeaderTaker<Unit> header(run.options.headerLines, run.lineEnd, std::is_same_v<Unit, char> && !coding.table);
+    const std::string_view lineEnd = run.lineEnd == LineEnd::Lf ? kLf<char> : kLineEnd<char>;
+    HeaderTaker header(run.options.headerLines, run.lineEnd);
     // The first block ended before the header did, or only the line end
     // appended to it ended the header: then more of the source means the
     // header's last line was cut at the block's edge.
     bool headerPastFirstBlock = false;
     std::uint64_t ownLimit = run.options.maxPieceBytes;
-    std::unique_ptr<BasicPieceCutter<Unit>> cutter;
+    std::unique_ptr<PieceCutter> cutter;
     bool inBlock = false;
-    std::basic_string_view<Unit> units;
+    std::string_view units;
     bool endsBlock = false;
     for (;;) {
         if (!run.Yield()) {
             sink.Stop();
             return Outcome::Stopped;
         }
-        SourceReader::Status status;
-        if constexpr (std::is_same_v<Unit, char>) {
-            status = reader.NextBytes(units, endsBlock);
-        } else {
-            status = reader.Next(units, endsBlock);
-        }
-        switch (status) {
+        switch (reader.Next(units, endsBlock)) {
         case SourceReader::Status::EndOfSource:
             if (!header.done()) {
                 // As when the header does not end within the first block: reported, no pieces.
@@ -193,7 +140,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             run.Fail(reader.error());
             return Outcome::Done;
         case SourceReader::Status::Restart: return Outcome::Restart;
-        case SourceReader::Status::Units: break;
+        case SourceReader::Status::Units: sink.StepAt(units, reader.OffsetOf(units)); break;
         }
         if (headerPastFirstBlock) {
             run.Fail({Failure::Kind::BadHeader, source,
@@ -224,12 +171,10 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
                 run.host.ReportProgress(run.progress);
                 continue;
             }
-            if (!UseHeader(run, sink, source, header.TakeText(), coding.table, ownLimit)) return Outcome::Done;
+            if (!UseHeader(run, sink, source, header.TakeText(), ownLimit)) return Outcome::Done;
         }
         if (!inBlock) {
-            // UTF-8 on the byte path is already the bytes written: a size is a count.
-            cutter = CutterForBlock<Unit>(run, source, coding, ownLimit,
-                                          std::is_same_v<Unit, char> && coding.table ? &coding.forms.length : nullptr);
+            cutter = CutterForBlock(run, source, ownLimit);
             inBlock = true;
         }
         if (cutter && !cutter->Feed(units, sink)) return Outcome::Stopped;
@@ -291,13 +236,14 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     SourceAttempt attempt(run.report, run.progress);
     run.noticesShown = 0;
     for (;;) {
-        const ByteCoding* coding = run.seam.alwaysDecode ? nullptr : reader->byteCoding();
-        sink.StartSource(source, coding, reader.get());
+        SourceReader& decider = *reader;
+        sink.StartSource(source, sink.copiesFromSource() ? reader->SharedFile() : nullptr,
+                         reader->undecided() ? std::function<bool()>([&decider] { return decider.DecideNow(); })
+                                             : nullptr);
         // Cut again from the start, the pieces come under the same names: the
         // first cut's are replaced, and the names it took are given back.
         if (reader->mayRestart()) sink.KeepNamesUndoable();
-        const Outcome outcome = coding ? CutSource<char>(run, sink, *reader, source)
-                                       : CutSource<char16_t>(run, sink, *reader, source);
+        const Outcome outcome = CutSource(run, sink, *reader, source);
         if (outcome != Outcome::Restart) return outcome;
         // Not UTF-8 after all: what was cut from it so far is void.
         sink.CutAgain();

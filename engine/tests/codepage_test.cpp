@@ -1,9 +1,12 @@
 #include "partwright/codepage.h"
+#include "engine/read/byte_coding.h"
+#include "engine/read/cesu8.h"
 #include "engine/read/decoder_factory.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #ifdef _WIN32
@@ -234,6 +237,31 @@ TEST(CodepageTest, endOfInputStartsTheNextCallAfresh) {
     EXPECT_EQ(first.size(), 2u);
     EXPECT_EQ(first[0], u'A');
     EXPECT_EQ(DecodeAll(*decoder, "BC"), u"BC");
+}
+
+// The reader converts a single-byte code page's bytes through their UTF-8
+// forms, sixteen ASCII bytes at a time: the same as encoding their units.
+TEST(CodepageTest, encodingBytesMatchesEncodingTheirUnitsInEveryCodePage) {
+    std::mt19937 random(3);
+    for (const char* codepage :
+         {"windows-1252", "windows-1250", "windows-1251", "windows-1253", "874", "windows-1257"}) {
+        const std::unique_ptr<TextDecoder> decoder = Decoder(codepage);
+        ASSERT_NE(decoder->SingleByteTable(), nullptr) << codepage;
+        const ByteTable& table = *decoder->SingleByteTable();
+        const ByteUtf8Forms forms = Utf8FormsOf(table);
+        for (int round = 0; round < 200; ++round) {
+            // Long ASCII runs with a few other bytes anywhere around the 16-byte steps.
+            std::string bytes(random() % 80, 'x');
+            for (char& byte : bytes) {
+                if (random() % 6 == 0) byte = static_cast<char>(random() % 256);
+            }
+            Text units;
+            for (const char byte : bytes) units += table[static_cast<unsigned char>(byte)];
+            std::string encoded(3 * bytes.size(), '\0');
+            encoded.resize(static_cast<std::size_t>(EncodeBytesUtf8(bytes, forms, encoded.data()) - encoded.data()));
+            ASSERT_EQ(encoded, ToCesu8(units)) << codepage << ", round " << round;
+        }
+    }
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ std::vector<Piece> CutStreamed(PieceCutter& cutter, const Text& blockText, std::
     std::uniform_int_distribution<std::size_t> size(1, largest);
     for (std::size_t at = 0; at < blockText.size();) {
         const std::size_t chunk = size(random);
-        EXPECT_TRUE(cutter.Feed(TextView(blockText).substr(at, chunk), sink));
+        EXPECT_TRUE(FeedUnits(cutter, TextView(blockText).substr(at, chunk), sink));
         at += chunk;
     }
     EXPECT_TRUE(cutter.Finish(sink));
@@ -51,7 +51,9 @@ std::vector<Piece> CutStreamed(PieceCutter& cutter, const Text& blockText, std::
 
 // Alphabets rich in CR, LF and the units of the separators, so line ends,
 // near-misses and separators straddling chunk boundaries are common.
-const std::vector<Text> kAlphabets = {u"\r\n", u"\r\na", u"\r\nab", u"ab", u"a\r", u"ab\r\n;", u"aab\n"};
+// Units of two and three bytes, and a lone surrogate, are cut and sized as the UTF-8 of each unit.
+const std::vector<Text> kAlphabets = {u"\r\n", u"\r\na",   u"\r\nab", u"ab",
+                                      u"a\r",  u"ab\r\n;", u"aab\n",  u"\r\na\u00E9\u20AC\xD83D"};
 
 TEST(CutterDifferential, linesModeMatchesCountLinesAndGetLines) {
     std::mt19937 random(20261207);
@@ -79,7 +81,7 @@ TEST(CutterDifferential, separatorModeMatchesTheLiteralCut) {
         const Text blockText = RandomText(random, alphabet, 50) + u"\r\n";
         Text separator = separators[static_cast<std::size_t>(round / 7) % separators.size()];
         if (round % 5 == 4) separator = RandomText(random, alphabet, 6);  // separators made of the text's own units
-        auto cutter = PieceCutter::Separator(separator);
+        auto cutter = PieceCutter::Separator(ToCesu8(separator));
         std::vector<const char*> faults;
         const std::vector<Piece> fast = CutStreamed(*cutter, blockText, random, faults);
         ASSERT_EQ(fast, oracle::CutAtSeparator(blockText, separator))
@@ -104,7 +106,7 @@ TEST(CutterDifferential, longSeparatorsAcrossManySmallChunks) {
             blockText += RandomText(random, u"ab", 3);
         }
         blockText += u"\r\n";
-        auto cutter = PieceCutter::Separator(separator);
+        auto cutter = PieceCutter::Separator(ToCesu8(separator));
         std::vector<const char*> faults;
         ASSERT_EQ(CutStreamed(*cutter, blockText, random, faults), oracle::CutAtSeparator(blockText, separator))
             << "round " << round;
@@ -151,7 +153,7 @@ TEST(CutterDifferential, largeChunksCrossTheVectorisedScanBoundaries) {
         const std::int64_t n = std::uniform_int_distribution<std::int64_t>(1, 4)(random);
         auto lines = PieceCutter::Lines(n);
         RecordingSink linesSink;
-        EXPECT_TRUE(lines->Feed(blockText, linesSink));
+        EXPECT_TRUE(FeedUnits(*lines, blockText, linesSink));
         EXPECT_TRUE(lines->Finish(linesSink));
         ASSERT_EQ(linesSink.pieces, oracle::CutLines(blockText, static_cast<double>(n))) << "round " << round;
 
@@ -161,14 +163,14 @@ TEST(CutterDifferential, largeChunksCrossTheVectorisedScanBoundaries) {
         lfText += u"\n";
         auto lfLines = PieceCutter::Lines(n * 40, LineEnd::Lf);
         RecordingSink lfSink;
-        EXPECT_TRUE(lfLines->Feed(lfText, lfSink));
+        EXPECT_TRUE(FeedUnits(*lfLines, lfText, lfSink));
         EXPECT_TRUE(lfLines->Finish(lfSink));
         ASSERT_EQ(lfSink.pieces, oracle::CutLines(lfText, static_cast<double>(n * 40), LineEnd::Lf))
             << "round " << round;
 
-        auto separator = PieceCutter::Separator(u"\r\nq");
+        auto separator = PieceCutter::Separator("\r\nq");
         RecordingSink separatorSink;
-        EXPECT_TRUE(separator->Feed(blockText, separatorSink));
+        EXPECT_TRUE(FeedUnits(*separator, blockText, separatorSink));
         EXPECT_TRUE(separator->Finish(separatorSink));
         ASSERT_EQ(separatorSink.pieces, oracle::CutAtSeparator(blockText, u"\r\nq")) << "round " << round;
     }
@@ -222,7 +224,6 @@ TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) 
         options.lineEnd = LineEnd::Auto;  // the default outside Windows
         seam.chunkBytes = 1 + random() % 12;
         options.maxPieceBytes = random() % 4 == 0 ? 3 + random() % 20 : 0;
-        seam.alwaysDecode = random() % 3 == 0;
 
         testing::TempFolder folder;
         const std::filesystem::path source = folder / "s.txt";
@@ -260,6 +261,34 @@ TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) 
         }
         ASSERT_EQ(FilesIn(folder.path()), expected) << (isUtf8 ? "UTF-8" : "not UTF-8") << ", chunks of "
                                                     << seam.chunkBytes << ", " << ::testing::PrintToString(bytes);
+    }
+}
+
+// Many lines per piece: pairs far from the piece's end are counted in
+// stretches, which must neither miss nor double-count a pair at their edges.
+TEST(CutterDifferential, manyLinesPerPieceMatchTheLiteralCut) {
+    std::mt19937 random(64);
+    for (int round = 0; round < 300; ++round) {
+        // Lines from empty to long, and stray CRs and LFs.
+        std::string bytes;
+        const std::size_t size = 2000 + random() % 30000;
+        while (bytes.size() < size) {
+            bytes.append(random() % 3 == 0 ? 0 : random() % (round % 2 == 0 ? 8 : 120), 'x');
+            bytes += random() % 10 == 0 ? (random() % 2 == 0 ? "\r" : "\n") : "\r\n";
+        }
+        bytes += "\r\n";
+        const Text text(bytes.begin(), bytes.end());
+        const std::int64_t n = std::vector<std::int64_t>{64, 65, 100, 257, 1000, 4096}[random() % 6];
+        const std::size_t chunk = random() % 2 == 0 ? bytes.size() : 1 + random() % 5000;
+        const LineEnd lineEnd = round % 4 < 2 ? LineEnd::CrLf : LineEnd::Lf;
+        auto cutter = PieceCutter::Lines(n, lineEnd);
+        RecordingSink sink;
+        for (std::size_t at = 0; at < bytes.size(); at += chunk) {
+            ASSERT_TRUE(cutter->Feed(std::string_view(bytes).substr(at, chunk), sink));
+        }
+        ASSERT_TRUE(cutter->Finish(sink));
+        ASSERT_EQ(sink.pieces, oracle::CutLines(text, static_cast<double>(n), lineEnd))
+            << "round " << round << ", N " << n;
     }
 }
 

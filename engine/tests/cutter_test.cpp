@@ -29,7 +29,7 @@ struct CutCase {
 std::unique_ptr<PieceCutter> MakeCutter(const CutCase& c) {
     switch (c.mode) {
     case Mode::Lines: return PieceCutter::Lines(c.n);
-    case Mode::Separator: return PieceCutter::Separator(c.separator);
+    case Mode::Separator: return PieceCutter::Separator(ToCesu8(c.separator));
     case Mode::BlankLines: return PieceCutter::BlankLines();
     }
     return nullptr;
@@ -38,9 +38,9 @@ std::unique_ptr<PieceCutter> MakeCutter(const CutCase& c) {
 // Feeds the block in chunks of `chunk` units, then the run's CR LF, as the run does.
 std::vector<Piece> CutInChunks(PieceCutter& cutter, TextView block, std::size_t chunk, RecordingSink& sink) {
     for (std::size_t at = 0; at < block.size(); at += chunk) {
-        EXPECT_TRUE(cutter.Feed(block.substr(at, chunk), sink));
+        EXPECT_TRUE(FeedUnits(cutter, block.substr(at, chunk), sink));
     }
-    EXPECT_TRUE(cutter.Feed(u"\r\n", sink));
+    EXPECT_TRUE(cutter.Feed("\r\n", sink));
     EXPECT_TRUE(cutter.Finish(sink));
     return sink.pieces;
 }
@@ -152,7 +152,7 @@ TEST(PieceCutter, stopFromTheSinkEndsTheCuttingAndLeavesTheCutterReusable) {
             const Text blockText = c.block + u"\r\n";
             bool going = true;
             for (std::size_t at = 0; at < blockText.size() && going; ++at) {
-                going = cutter->Feed(TextView(blockText).substr(at, 1), sink);
+                going = FeedUnits(*cutter, TextView(blockText).substr(at, 1), sink);
             }
             if (going) going = cutter->Finish(sink);
             EXPECT_FALSE(going);
@@ -169,9 +169,9 @@ TEST(PieceCutter, stopFromTheSinkEndsTheCuttingAndLeavesTheCutterReusable) {
 // Pieces come as views of what was fed, not as copies gathered into one text.
 class ViewCheckingSink final : public PieceSink {
 public:
-    explicit ViewCheckingSink(TextView fed) : fed_(fed) {}
+    explicit ViewCheckingSink(std::string_view fed) : fed_(fed) {}
     bool BeginPiece() override { return true; }
-    void AppendToPiece(TextView units) override {
+    void AppendToPiece(std::string_view units) override {
         const bool inside = units.data() >= fed_.data() && units.data() + units.size() <= fed_.data() + fed_.size();
         if (inside)
             ++viewsIntoFed;
@@ -183,15 +183,15 @@ public:
     std::size_t unitsFromElsewhere = 0;
 
 private:
-    TextView fed_;
+    std::string_view fed_;
 };
 
 TEST(PieceCutter, handsOverContentAsViewsIntoTheFedChunk) {
-    Text chunk;
-    for (int i = 0; i < 1000; ++i) chunk += u"some line of text\r\n";
+    std::string chunk;
+    for (int i = 0; i < 1000; ++i) chunk += "some line of text\r\n";
     std::vector<std::unique_ptr<PieceCutter>> cutters;
     cutters.push_back(PieceCutter::Lines(7));
-    cutters.push_back(PieceCutter::Separator(u"line"));
+    cutters.push_back(PieceCutter::Separator("line"));
     cutters.push_back(PieceCutter::BlankLines());
     for (auto& cutter : cutters) {
         ViewCheckingSink sink(chunk);

@@ -195,7 +195,13 @@ inline LineEnd FirstLineEnd(std::string_view bytes) {
     return LineEnd::CrLf;
 }
 
-// Collects what a PieceCutter hands over; can ask for a stop at a given piece.
+// Feeds `units` to a cutter as the UTF-8 of each unit, as the reader hands text on.
+[[nodiscard]] inline bool FeedUnits(PieceCutter& cutter, TextView units, PieceSink& sink) {
+    return cutter.Feed(ToCesu8(units), sink);
+}
+
+// Collects what a PieceCutter hands over, as the code units of the pieces;
+// can ask for a stop at a given piece.
 class RecordingSink final : public PieceSink {
 public:
     explicit RecordingSink(int stopAtPiece = -1) : stopAtPiece_(stopAtPiece) {}
@@ -207,10 +213,20 @@ public:
         open_ = true;
         return true;
     }
-    void AppendToPiece(TextView units) override {
+    void AppendToPiece(std::string_view bytes) override {
         if (!open_) faults.push_back("AppendToPiece outside a piece");
-        if (units.empty()) faults.push_back("empty AppendToPiece");
-        if (!pieces.empty()) pieces.back().text.append(units);
+        if (bytes.empty()) faults.push_back("empty AppendToPiece");
+        if (pieces.empty()) return;
+        // Every view begins and ends between code units.
+        for (std::size_t at = 0; at < bytes.size();) {
+            const auto lead = static_cast<unsigned char>(bytes[at]);
+            const std::size_t length = lead < 0x80 ? 1 : lead < 0xC0 ? 0 : lead < 0xE0 ? 2 : 3;
+            if (length == 0 || at + length > bytes.size()) {
+                faults.push_back("AppendToPiece cuts a code unit's bytes");
+                return;
+            }
+            at += DecodeCesu8(bytes.substr(at, length), 1, pieces.back().text);
+        }
     }
     void EndPiece(bool writeWhenEmpty) override {
         if (!open_) faults.push_back("EndPiece outside a piece");

@@ -97,9 +97,9 @@ TEST(SourceReaderTest, emptySourceHasNoBlocks) {
         Failure failure;
         auto reader = SourceReader::Open(folder / "empty.txt", options, failure);
         ASSERT_NE(reader, nullptr);
-        TextView units;
+        std::string_view bytes;
         bool endsBlock = true;
-        EXPECT_EQ(reader->Next(units, endsBlock), SourceReader::Status::EndOfSource);
+        EXPECT_EQ(reader->Next(bytes, endsBlock), SourceReader::Status::EndOfSource);
         EXPECT_EQ(reader->size(), 0u);
     }
 }
@@ -122,7 +122,12 @@ TEST(SourceReaderTest, firstByteDecidesUtf16AndTheMarkStays) {
         Failure failure;
         auto reader = SourceReader::Open(folder / "u.txt", {}, failure);
         ASSERT_NE(reader, nullptr);
-        EXPECT_EQ(reader->byteCoding(), nullptr);  // never cut as bytes
+        // Handed on as the UTF-8 of each unit, a surrogate pair as two three-byte forms.
+        std::string utf8;
+        std::string_view step;
+        bool endsBlock = false;
+        while (reader->Next(step, endsBlock) == SourceReader::Status::Units) utf8 += step;
+        EXPECT_EQ(utf8, ToCesu8(c.text)) << c.bytes.size() << " bytes";
         EXPECT_EQ(Blocks(folder / "u.txt"), std::vector<Text>{c.text}) << c.bytes.size() << " bytes";
     }
 }
@@ -154,12 +159,12 @@ Text StreamedBlock(const std::filesystem::path& source, ReadOptions options, std
     auto reader = SourceReader::Open(source, options, failure);
     EXPECT_NE(reader, nullptr) << failure.reason;
     Text block;
-    TextView units;
+    std::string_view bytes;
     bool endsBlock = false;
     blockCount = 0;
-    while (reader && reader->Next(units, endsBlock) == SourceReader::Status::Units) {
+    while (reader && reader->Next(bytes, endsBlock) == SourceReader::Status::Units) {
         EXPECT_EQ(blockCount, 0u) << "units after the end of the one block";
-        block += units;
+        block += UnitsOf(bytes);
         blockCount += endsBlock ? 1 : 0;
     }
     if (reader) {
@@ -207,8 +212,8 @@ TEST(SourceReaderTest, streamedUtf16EqualsTheWholeBlockForAnyChunkSize) {
 }
 
 // A streamed UTF-8 source, in chunks of any size, is the literal reading of
-// all of it: decoded (Next) and as the UTF-8 of its units (NextBytes), whose
-// every chunk starts on a unit, never inside one.
+// all of it, as the UTF-8 of its units, whose every chunk starts on a unit,
+// never inside one.
 TEST(SourceReaderTest, streamedUtf8IsTheLiteralReadingForAnyChunkSize) {
     TempFolder folder;
     std::string bytes;
@@ -226,11 +231,10 @@ TEST(SourceReaderTest, streamedUtf8IsTheLiteralReadingForAnyChunkSize) {
         Failure failure;
         auto reader = SourceReader::Open(folder / "u.txt", Options("utf8", true, chunk), failure);
         ASSERT_NE(reader, nullptr) << failure.reason;
-        ASSERT_NE(reader->byteCoding(), nullptr);
         std::string unitUtf8;
         std::string_view step;
         bool endsBlock = false;
-        while (reader->NextBytes(step, endsBlock) == SourceReader::Status::Units) {
+        while (reader->Next(step, endsBlock) == SourceReader::Status::Units) {
             ASSERT_FALSE(step.empty());
             ASSERT_NE(static_cast<unsigned char>(step[0]) & 0xC0, 0x80u) << "a chunk starts inside a unit";
             unitUtf8 += step;
@@ -315,12 +319,12 @@ TEST(SourceReaderTest, autoReadsAgainFromTheFileItOpened) {
     WriteBytes(source, std::string(bytes.size(), 'z'));
 
     Text text;
-    TextView units;
+    std::string_view step;
     bool endsBlock = false;
     int restarts = 0;
     for (bool more = true; more;) {
-        switch (reader->Next(units, endsBlock)) {
-        case SourceReader::Status::Units: text += units; break;
+        switch (reader->Next(step, endsBlock)) {
+        case SourceReader::Status::Units: text += UnitsOf(step); break;
         case SourceReader::Status::Restart:
             ++restarts;
             text.clear();
@@ -393,8 +397,11 @@ TEST(SourceReaderTest, wholeSourceCheckFindsTheOneBadByteAnywhere) {
         auto reader = SourceReader::Open(folder / "s.txt", options, failure);
         ASSERT_TRUE(reader) << failure.reason;
         EXPECT_FALSE(reader->mayRestart());
-        const ByteCoding* coding = reader->byteCoding();
-        EXPECT_EQ(coding != nullptr && coding->table == nullptr, c.utf8);
+        // Read as UTF-8, the euro sign comes as it is; in windows-1252, as the UTF-8 of its three bytes' units.
+        std::string_view step;
+        bool endsBlock = false;
+        ASSERT_EQ(reader->Next(step, endsBlock), SourceReader::Status::Units);
+        EXPECT_EQ(step.substr(0, 3) == "\xE2\x82\xAC", c.utf8);
     }
 }
 

@@ -176,7 +176,6 @@ TEST(SplitRunDifferential, wholeRunMatchesTheLiteralRun) {
             options.reading.codepage = random() % 3 == 0 ? "windows-1251" : "";
             options.reading.wholeFile = random() % 4 == 0;
             seam.chunkBytes = random() % 2 == 0 ? 0 : 1 + random() % 9;
-            seam.alwaysDecode = random() % 3 == 0;  // the decoded path of a single-byte code page
         }
 
         const std::string& alphabet = alphabets[random() % alphabets.size()];
@@ -285,7 +284,6 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
         RunSeam seam;  // the test-only switches
         options.reading.codepage = random() % 4 == 0 ? "auto" : "utf-8";
         options.reading.wholeFile = random() % 2 == 0;
-        seam.alwaysDecode = random() % 3 == 0;
         seam.chunkBytes = random() % 2 == 0 ? 0 : 1 + random() % 9;  // characters cut between chunks
         options.lineEnd = random() % 4 == 0 ? LineEnd::Lf : LineEnd::CrLf;
         options.headerLines = random() % 4 == 0 ? 1 : 0;
@@ -331,8 +329,7 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
             }
         }
         ASSERT_EQ(fast.Files(), literal.Files())
-            << options.reading.codepage << (options.reading.wholeFile ? " whole" : "")
-            << (seam.alwaysDecode ? " decoded" : "");
+            << options.reading.codepage << (options.reading.wholeFile ? " whole" : "");
         for (const Failure& failure : report.failures) {
             EXPECT_TRUE(failure.kind == Failure::Kind::TargetIsSource || failure.kind == Failure::Kind::BadHeader)
                 << Describe(failure);

@@ -88,22 +88,19 @@ TEST(SplitRun, blocksOfALargeSourceAreCutApartAndNumberedStraightThrough) {
 
 // The header, its line end included, may be kMaxHeaderUnits code units
 // long, however its source is read: UTF-8 bytes (two to a unit here),
-// single bytes, decoded text, UTF-16.
+// single bytes, UTF-16.
 TEST(SplitRun, headerOfTheLongestLengthIsTakenAndOneUnitMoreIsReported) {
     struct Case {
         const char* codepage;
-        bool alwaysDecode;
         std::string unit;  // the bytes of one unit of the header line
         bool utf16;
     };
-    const Case cases[] = {{"utf-8", false, "\xC3\xA9", false},
-                          {"utf-8", true, "\xC3\xA9", false},
-                          {"windows-1252", false, "h", false},
-                          {"windows-1252", true, "h", false},
-                          {"system", false, std::string("h\0", 2), true}};
+    const Case cases[] = {{"utf-8", "\xC3\xA9", false},
+                          {"windows-1252", "\xE9", false},
+                          {"system", std::string("h\0", 2), true}};
     for (const Case& c : cases) {
         for (const std::size_t units : {kMaxHeaderUnits, kMaxHeaderUnits + 1}) {
-            SCOPED_TRACE(std::string(c.codepage) + (c.alwaysDecode ? " decoded " : " ") + std::to_string(units));
+            SCOPED_TRACE(std::string(c.codepage) + " " + std::to_string(units));
             const std::string lineEnd = c.utf16 ? std::string("\r\0\n\0", 4) : "\r\n";
             std::string bytes = c.utf16 ? "\xFF\xFE" : "";  // the byte-order mark is a unit of the header
             for (std::size_t i = bytes.size() / 2; i + 2 < units; ++i) bytes += c.unit;
@@ -112,18 +109,19 @@ TEST(SplitRun, headerOfTheLongestLengthIsTakenAndOneUnitMoreIsReported) {
             Folder folder;
             PathList sources{folder.Write("h.txt", bytes)};
             RunOptions options;
-            RunSeam seam;  // the test-only switches
             options.reading.codepage = c.codepage;
-            seam.alwaysDecode = c.alwaysDecode;
             options.headerLines = 1;
             RecordingHost host;
-            const RunReport report = SplitRun(sources, Lines(u"1"), host, options, seam);
+            const RunReport report = SplitRun(sources, Lines(u"1"), host, options);
             const Files files = folder.Files();
             if (units == kMaxHeaderUnits) {
                 EXPECT_TRUE(report.ok());
                 ASSERT_EQ(files.size(), 2u);
-                EXPECT_EQ(files.at("h-0001.txt").size(),
-                          c.utf16 ? 3 + (units - 3) * 1 + 2 + 1 : header.size() + 1);  // as UTF-8
+                // As UTF-8: é of windows-1252 becomes two bytes.
+                const std::size_t written = c.utf16            ? 3 + (units - 3) * 1 + 2 + 1
+                                            : c.unit == "\xE9" ? 2 * (header.size() - 2) + 2 + 1
+                                                               : header.size() + 1;
+                EXPECT_EQ(files.at("h-0001.txt").size(), written);
             } else {
                 ASSERT_EQ(report.failures.size(), 1u);
                 EXPECT_EQ(report.failures[0].kind, Failure::Kind::BadHeader);
@@ -397,18 +395,17 @@ TEST(SplitRun, dryRunSizesAreTheSizesWritten) {
         const char* name;
         std::string bytes;
         std::string codepage;
-        bool alwaysDecode;
         std::int64_t header;
         NamingMode naming;
     };
     const std::string ansi = "caf\xE9 \x80uro\r\n\xFFtre\r\nplain\r\n\r\n\xE9t\xE9\r\n";
     const std::string utf8 = "caf\xC3\xA9 \xE2\x82\xAC\r\n\xF0\x9F\x98\x80 x\r\nplain\r\nend";
     const Case cases[] = {
-        {"bytes of windows-1252", ansi, "windows-1252", false, 0, NamingMode::Numbered},
-        {"decoded windows-1252 with a header", ansi, "windows-1252", true, 1, NamingMode::Numbered},
-        {"UTF-8 bytes, first characters", utf8, "auto", false, 0, NamingMode::FirstChars},
-        {"UTF-8 decoded with a header", utf8, "utf-8", true, 1, NamingMode::FirstChars},
-        {"UTF-16", Utf16(u"\uFEFFa\u00E9\r\n\u20AC\U0001F600\r\nz"), "", false, 1, NamingMode::Numbered},
+        {"windows-1252", ansi, "windows-1252", 0, NamingMode::Numbered},
+        {"windows-1252 with a header", ansi, "windows-1252", 1, NamingMode::Numbered},
+        {"UTF-8, first characters", utf8, "auto", 0, NamingMode::FirstChars},
+        {"UTF-8 with a header, first characters", utf8, "utf-8", 1, NamingMode::FirstChars},
+        {"UTF-16", Utf16(u"\uFEFFa\u00E9\r\n\u20AC\U0001F600\r\nz"), "", 1, NamingMode::Numbered},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -418,16 +415,14 @@ TEST(SplitRun, dryRunSizesAreTheSizesWritten) {
         settings.naming = c.naming;
         settings.nameLength = ReadNameLength(u"3");
         RunOptions options;
-        RunSeam seam;  // the test-only switches
         options.reading.codepage = c.codepage;
-        seam.alwaysDecode = c.alwaysDecode;
         options.headerLines = c.header;
         options.dryRun = true;
         SizeHost planned;
-        EXPECT_TRUE(SplitRun(sources, settings, planned, options, seam).ok());
+        EXPECT_TRUE(SplitRun(sources, settings, planned, options).ok());
         options.dryRun = false;
         RecordingHost written;
-        EXPECT_TRUE(SplitRun(sources, settings, written, options, seam).ok());
+        EXPECT_TRUE(SplitRun(sources, settings, written, options).ok());
         std::map<std::string, std::uint64_t> sizes;
         for (const auto& [name, bytes] : folder.Files())
             if (name != "s.txt") sizes[name] = bytes.size();

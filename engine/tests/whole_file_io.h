@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/files/file_identity.h"
+#include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
 #include "engine/write/piece_writer.h"
 #include "partwright/failure.h"
@@ -16,6 +17,13 @@
 namespace partwright {
 
 // Every block of a source at once, as a list of texts.
+// The code units of the UTF-8 the reader hands on, each unit on its own.
+[[nodiscard]] inline Text UnitsOf(std::string_view bytes) {
+    Text units;
+    (void)DecodeCesu8(bytes, bytes.size(), units);
+    return units;
+}
+
 [[nodiscard]] inline std::optional<std::vector<Text>> ReadFileBlocks(const std::filesystem::path& source,
                                                                      const ReadOptions& options, Failure& failure) {
     auto reader = SourceReader::Open(source, options, failure);
@@ -24,12 +32,12 @@ namespace partwright {
     }
     std::vector<Text> blocks;
     Text block;
-    TextView units;
+    std::string_view bytes;
     bool endsBlock = false;
     for (;;) {
-        switch (reader->Next(units, endsBlock)) {
+        switch (reader->Next(bytes, endsBlock)) {
         case SourceReader::Status::Units:
-            block += units;
+            block += UnitsOf(bytes);
             if (endsBlock) {
                 blocks.push_back(std::move(block));
                 block.clear();
@@ -49,7 +57,7 @@ namespace partwright {
 [[nodiscard]] inline bool WriteWholePiece(TextView text, const std::filesystem::path& target, Failure& failure) {
     static const FileIdentitySet kNoSources;
     PieceWriter writer;
-    return writer.Open(target, kNoSources, failure) && writer.Append(text, failure) && writer.Commit(failure);
+    return writer.Open(target, kNoSources, failure) && writer.Append(ToCesu8(text), failure) && writer.Commit(failure);
 }
 
 }  // namespace partwright

@@ -30,14 +30,13 @@ constexpr std::size_t kBatchSteps = 4 * kBatchPieces;
 }  // namespace
 
 struct PieceQueue::Step {
-    enum class Kind : std::uint8_t { Open, OpenTemporary, Name, Units, Bytes, Range, Utf16Range, Commit, Abandon };
+    enum class Kind : std::uint8_t { Open, OpenTemporary, Name, Bytes, Range, Commit, Abandon };
     Kind kind = Kind::Open;
     std::filesystem::path path;  // Open, OpenTemporary, Name; Commit: the name given at the end, if any
     const FileIdentitySet* sources = nullptr;
-    const ByteUtf8Forms* forms = nullptr;
     std::uint64_t piece = 0;  // Open, OpenTemporary: the piece's number, counted from 0 in the order opened
-    std::string data;         // Bytes; Units: the units' bytes
-    std::shared_ptr<const NativeFile> source;  // Range, Utf16Range: from `offset`, `size` bytes
+    std::string data;         // Bytes
+    std::shared_ptr<const NativeFile> source;  // Range: from `offset`, `size` bytes
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
     OutcomeSlot* slot = nullptr;
@@ -101,21 +100,11 @@ struct PieceQueue::Writer {
             if (failed && beforeName) failure.path = op.path;
             beforeName = false;
             return;
-        case Step::Kind::Units:
-            if (!failed && !writer.Append(TextView(reinterpret_cast<const char16_t*>(op.data.data()),
-                                                   op.data.size() / sizeof(char16_t)),
-                                          failure)) {
-                Fail();
-            }
-            return;
         case Step::Kind::Bytes:
-            if (!failed && !writer.Append(op.data, *op.forms, failure)) Fail();
+            if (!failed && !writer.Append(op.data, failure)) Fail();
             return;
         case Step::Kind::Range:
             if (!failed && !writer.AppendFrom(*op.source, op.offset, op.size, failure)) Fail();
-            return;
-        case Step::Kind::Utf16Range:
-            if (!failed && !writer.AppendUtf16From(*op.source, op.offset, op.size, failure)) Fail();
             return;
         case Step::Kind::Commit:
             outcome = Outcome{};
@@ -252,22 +241,11 @@ void PieceQueue::Name(const std::filesystem::path& target) {
     Add(std::move(op));
 }
 
-void PieceQueue::Append(TextView units) {
-    if (!open_ || units.empty()) return;
-    if (WrittenHere([&](PieceWriter& writer, Failure& failure) { return writer.Append(units, failure); })) return;
-    Step op;
-    op.kind = Step::Kind::Units;
-    Gather(std::move(op), {reinterpret_cast<const char*>(units.data()), units.size() * sizeof(char16_t)});
-}
-
-void PieceQueue::Append(std::string_view bytes, const ByteUtf8Forms& forms) {
+void PieceQueue::Append(std::string_view bytes) {
     if (!open_ || bytes.empty()) return;
-    if (WrittenHere([&](PieceWriter& writer, Failure& failure) { return writer.Append(bytes, forms, failure); })) {
-        return;
-    }
+    if (WrittenHere([&](PieceWriter& writer, Failure& failure) { return writer.Append(bytes, failure); })) return;
     Step op;
     op.kind = Step::Kind::Bytes;
-    op.forms = &forms;
     Gather(std::move(op), bytes);
 }
 
@@ -277,24 +255,13 @@ void PieceQueue::AppendFrom(const std::shared_ptr<const NativeFile>& source, std
             [&](PieceWriter& writer, Failure& failure) { return writer.AppendFrom(*source, offset, size, failure); })) {
         return;
     }
-    GatherRange(false, source, offset, size);
+    GatherRange(source, offset, size);
 }
 
-void PieceQueue::AppendUtf16From(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
-                                 std::uint64_t size) {
-    if (!open_ || size == 0) return;
-    if (WrittenHere([&](PieceWriter& writer, Failure& failure) {
-            return writer.AppendUtf16From(*source, offset, size, failure);
-        })) {
-        return;
-    }
-    GatherRange(true, source, offset, size);
-}
-
-void PieceQueue::GatherRange(bool utf16, const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
+void PieceQueue::GatherRange(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
                              std::uint64_t size) {
     Step op;
-    op.kind = utf16 ? Step::Kind::Utf16Range : Step::Kind::Range;
+    op.kind = Step::Kind::Range;
     op.source = source;
     op.offset = offset;
     op.size = size;
@@ -315,8 +282,8 @@ bool PieceQueue::WrittenHere(Write write) {
 void PieceQueue::Gather(Step op, std::string_view data) {
     if (!data.empty()) WaitForRoom();
     Step* last = batch_.empty() ? nullptr : &batch_.back();
-    const bool continues = last != nullptr && last->kind == op.kind && last->forms == op.forms &&
-                           last->source == op.source && last->offset + last->size == op.offset;
+    const bool continues = last != nullptr && last->kind == op.kind && last->source == op.source &&
+                           last->offset + last->size == op.offset;
     if (!continues) {
         op.data.assign(data);
         Add(std::move(op));

@@ -15,9 +15,7 @@
 #include <vector>
 
 #include "engine/files/file_identity.h"
-#include "engine/read/byte_coding.h"
 #include "partwright/failure.h"
-#include "partwright/text.h"
 
 namespace partwright {
 
@@ -63,14 +61,10 @@ public:
     void OpenTemporary(const std::filesystem::path& folder);
     // The name of a piece opened with OpenTemporary is known: a failure so far is the named piece's.
     void Name(const std::filesystem::path& target);
-    void Append(TextView units);
-    // `forms` must stay as they are until the piece's outcome is taken.
-    void Append(std::string_view bytes, const ByteUtf8Forms& forms);
+    void Append(std::string_view bytes);
     // `size` bytes of `source` from `offset` on, which are already what the
     // piece holds: the writer reads them itself, so they are held nowhere.
     void AppendFrom(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size);
-    // As AppendFrom, for `size` bytes of UTF-16LE units, which the writer encodes.
-    void AppendUtf16From(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size);
     // Ends the piece: published under the name given to Open, or under `target` when not null.
     void Commit(const std::filesystem::path* target, const FileIdentitySet& sources);
     // Ends the piece, leaving nothing of it.
@@ -105,9 +99,8 @@ private:
 
     void Add(Step op);
     void Gather(Step op, std::string_view data);
-    // Gathers a range of the source: UTF-16 units (`utf16`) or bytes as they are written.
-    void GatherRange(bool utf16, const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
-                     std::uint64_t size);
+    // Gathers a range of the source, bytes as they are written.
+    void GatherRange(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size);
     template <class Write>
     bool WrittenHere(Write write);
     void End(Step op);

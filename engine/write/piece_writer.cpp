@@ -8,8 +8,6 @@
 #include "engine/files/native_file.h"
 #include "engine/files/page_buffer.h"
 #include "engine/name/temporary_name.h"
-#include "engine/read/byte_coding.h"
-#include "engine/read/cesu8.h"
 #include "partwright/path_text.h"
 #include "partwright/pieces_in_progress.h"
 
@@ -21,11 +19,9 @@ namespace partwright {
 
 namespace {
 
-// Large enough that write calls cost little next to the encoding, small
+// Large enough that write calls cost little next to the copying, small
 // enough to stay in cache.
 constexpr std::size_t kFlushBytes = 256 * 1024;
-// Units encoded per step, so the buffer never holds much more than kFlushBytes.
-constexpr std::size_t kEncodeUnits = 32 * 1024;
 // Runs of ASCII bytes at least this long are written without being buffered.
 constexpr std::size_t kWriteThroughBytes = 16 * 1024;
 // Fresh temporary names tried before giving up.
@@ -107,9 +103,8 @@ struct PieceWriter::Impl {
     // Allocated once and never resized, so the steady state allocates nothing;
     // left unfilled, so a run that writes straight from the read buffer never
     // touches most of its pages.
-    PageBuffer<char> buffer{kFlushBytes + 3 * kEncodeUnits};
+    PageBuffer<char> buffer{kFlushBytes};
     std::size_t used = 0;
-    PageBuffer<char16_t> sourceUnits;  // UTF-16 units read from a source; allocated on first use
     // The folder of the last piece, held open, and its path's text up to and
     // with a last separator: pieces that go to one folder build its path and
     // open it once.
@@ -195,17 +190,17 @@ struct PieceWriter::Impl {
         return true;
     }
 
-    // Encodes `units` into the buffer in steps, flushing as it fills.
-    template <class View, class Encoder>
-    bool Encode(View units, Failure& failure, Encoder encode) {
+    // Copies `bytes` into the buffer in steps, flushing as it fills.
+    bool Buffer(std::string_view bytes, Failure& failure) {
         if (!file.isOpen()) {
             failure = Failure{Failure::Kind::WritePiece, FailurePath(), "no piece is open"};
             return false;
         }
-        while (!units.empty()) {
-            const std::size_t step = std::min(units.size(), kEncodeUnits);
-            used = static_cast<std::size_t>(encode(units.substr(0, step), buffer.data() + used) - buffer.data());
-            units.remove_prefix(step);
+        while (!bytes.empty()) {
+            const std::size_t step = std::min(bytes.size(), buffer.size() - used);
+            std::memcpy(buffer.data() + used, bytes.data(), step);
+            used += step;
+            bytes.remove_prefix(step);
             if (used >= kFlushBytes && !Flush(failure)) {
                 return false;
             }
@@ -320,14 +315,9 @@ bool PieceWriter::OpenTemporary(const std::filesystem::path& folder, Failure& fa
     return impl_->Start(impl_->FolderAt(folder.empty() ? std::filesystem::path(".") : folder), folder, failure);
 }
 
-bool PieceWriter::Append(TextView units, Failure& failure) {
-    return impl_->Encode(units, failure, [](TextView step, char* out) { return EncodeCesu8(step, out); });
-}
-
-bool PieceWriter::Append(std::string_view bytes, const ByteUtf8Forms& forms, Failure& failure) {
-    // A long run of ASCII, or of bytes that are already UTF-8, goes to the
-    // file from where it lies, sparing a copy through the buffer.
-    if (bytes.size() >= kWriteThroughBytes && impl_->file.isOpen() && (forms.verbatim || IsAscii(bytes))) {
+bool PieceWriter::Append(std::string_view bytes, Failure& failure) {
+    // A long run goes to the file from where it lies, sparing a copy through the buffer.
+    if (bytes.size() >= kWriteThroughBytes && impl_->file.isOpen()) {
         std::string reason;
         if (!impl_->Flush(failure)) {
             return false;
@@ -337,14 +327,7 @@ bool PieceWriter::Append(std::string_view bytes, const ByteUtf8Forms& forms, Fai
         }
         return true;
     }
-    if (forms.verbatim) {
-        return impl_->Encode(bytes, failure, [](std::string_view step, char* out) {
-            std::memcpy(out, step.data(), step.size());
-            return out + step.size();
-        });
-    }
-    return impl_->Encode(bytes, failure,
-                         [&forms](std::string_view step, char* out) { return EncodeBytesUtf8(step, forms, out); });
+    return impl_->Buffer(bytes, failure);
 }
 
 bool PieceWriter::AppendFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size, Failure& failure) {
@@ -358,30 +341,6 @@ bool PieceWriter::AppendFrom(const NativeFile& source, std::uint64_t offset, std
     if (!impl_->file.AppendFrom(source, offset, size, cutShort, reason)) {
         return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(),
                            cutShort ? "its source became shorter while it was split" : reason, failure);
-    }
-    return true;
-}
-
-bool PieceWriter::AppendUtf16From(const NativeFile& source, std::uint64_t offset, std::uint64_t size,
-                                  Failure& failure) {
-    PageBuffer<char16_t>& units = impl_->sourceUnits;
-    if (units.size() == 0) units = PageBuffer<char16_t>(kEncodeUnits);
-    char* const room = reinterpret_cast<char*>(units.data());
-    const std::size_t roomBytes = units.size() * sizeof(char16_t);
-    while (size > 0) {
-        // At the offset's place in a page, so that the reads after the first start on one (see PageBuffer).
-        const auto lead = static_cast<std::size_t>(offset % kPageBytes) & ~std::size_t{1};
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size, roomBytes - lead));
-        std::string reason;
-        std::size_t got = 0;
-        if (!source.ReadAt(offset, room + lead, want, got, reason) || got < want) {
-            return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(),
-                               got < want && reason.empty() ? "its source became shorter while it was split" : reason,
-                               failure);
-        }
-        if (!Append(TextView(units.data() + lead / 2, want / 2), failure)) return false;
-        offset += want;
-        size -= want;
     }
     return true;
 }

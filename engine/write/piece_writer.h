@@ -6,15 +6,13 @@
 #include <string_view>
 
 #include "engine/files/file_identity.h"
-#include "engine/read/byte_coding.h"
 #include "partwright/failure.h"
-#include "partwright/text.h"
 
 namespace partwright {
 
 class NativeFile;
 
-// Writes one piece as UTF-8 (code unit by code unit, no byte-order mark),
+// Writes one piece as the bytes it is given (the UTF-8 of each code unit on its own, no byte-order mark),
 // buffered, into a temporary file in the target's folder, and gives it its
 // name only when it is whole: a name never holds part of a piece. Publishing
 // replaces a file or a link of that name (the link itself, never what it
@@ -36,18 +34,12 @@ public:
     // Starts a piece whose name is not known yet, in `folder`; CommitAs gives it its name.
     [[nodiscard]] bool OpenTemporary(const std::filesystem::path& folder, Failure& failure);
 
-    [[nodiscard]] bool Append(TextView units, Failure& failure);
-    // Raw bytes of a single-byte code page, written through their UTF-8 forms
-    // (as they are, for verbatim forms).
-    [[nodiscard]] bool Append(std::string_view bytes, const ByteUtf8Forms& forms, Failure& failure);
+    // The next bytes of the piece, as they are written (the UTF-8 of the text's code units).
+    [[nodiscard]] bool Append(std::string_view bytes, Failure& failure);
 
     // `size` bytes of the open file `source` from `offset` on, which are
     // already what the piece holds (UTF-8 as it is written), copied file to file.
     [[nodiscard]] bool AppendFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size, Failure& failure);
-    // As AppendFrom, for `size` bytes of UTF-16LE units, read and written as UTF-8.
-    [[nodiscard]] bool AppendUtf16From(const NativeFile& source, std::uint64_t offset, std::uint64_t size,
-                                       Failure& failure);
-
     // Flushes, closes and publishes the piece under the name given to Open.
     // On failure nothing of the piece is left and an older file is kept.
     [[nodiscard]] bool Commit(Failure& failure);

@@ -1,0 +1,77 @@
+#include "engine/name/piece_namer.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/name/naming.h"
+#include "engine/read/cesu8.h"
+
+namespace partwright {
+
+namespace {
+
+std::string Quoted(TextView text) { return "got \"" + ToCesu8(text) + "\""; }
+
+}  // namespace
+
+PieceNamer::Start PieceNamer::Begin(const SplitSettings& settings, const std::filesystem::path& source,
+                                    const std::filesystem::path& nameSource, std::int64_t number,
+                                    std::filesystem::path& target, Failure& failure) {
+    source_ = source;
+    nameSource_ = nameSource;
+    number_ = number;
+    nameLength_ = 0;
+    unitsSeen_ = 0;
+    nameChars_.clear();
+    if (settings.FirstCharsSelected()) {
+        const TypedField<std::int32_t> length = settings.NameLength();
+        if (!length.value) {
+            failure = {Failure::Kind::BadNameLength, source, Quoted(length.typed)};
+            return Start::Unnamable;
+        }
+        nameLength_ = *length.value;
+        return Start::Collecting;
+    }
+    if (settings.NumberedSelected()) {
+        target = NumberedName(nameSource.native(), number);
+        return Start::Named;
+    }
+    if (settings.PrefixSelected()) {
+        const Text prefix = settings.Prefix();
+        if (const char* problem = PrefixProblem(prefix)) {
+            failure = {Failure::Kind::BadPrefix, source, std::string(problem) + ", " + Quoted(prefix)};
+            return Start::Unnamable;
+        }
+        const TypedField<std::int16_t> first = settings.FirstNumber();
+        if (!first.value) {
+            failure = {Failure::Kind::BadFirstNumber, source, Quoted(first.typed)};
+            return Start::Unnamable;
+        }
+        target = PrefixCounterName(prefix, nameSource.native(), *first.value + number - 1);
+        return Start::Named;
+    }
+    return Start::Nameless;
+}
+
+std::size_t PieceNamer::Collect(std::string_view bytes) {
+    // Only the bytes that may make the name are decoded.
+    const auto wanted = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), nameLength_ - unitsSeen_));
+    decoded_.clear();
+    const std::size_t taken = DecodeCesu8(bytes, wanted, decoded_);
+    nameChars_ += AlphaNumOnly(decoded_);
+    unitsSeen_ += static_cast<std::int64_t>(decoded_.size());
+    return taken;
+}
+
+Failure PieceNamer::TooLong() const {
+    return {Failure::Kind::NameTooLong, source_,
+            "more than " + std::to_string(kMaxNameChars) + " letters and digits in its first " +
+                std::to_string(nameLength_) + " characters"};
+}
+
+std::filesystem::path PieceNamer::Name() const {
+    return FirstCharsName(nameSource_.native(), nameChars_, nameLength_, number_);
+}
+
+}  // namespace partwright
