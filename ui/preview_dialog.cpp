@@ -205,7 +205,9 @@ void PreviewDialog::AddOlderPiece(const std::filesystem::path& older) {
     olderGroup_->setData(kName, Qt::UserRole, count);
     olderGroup_->setText(kName, count == 1 ? tr("1 older piece left over")
                                            : tr("%1 older pieces left over").arg(QLocale().toString(count)));
-    olderGroup_->setText(kNote, tr("from a run that gave more pieces: neither replaced nor removed"));
+    olderGroup_->setText(kNote, tr("kept as they are"));
+    olderGroup_->setToolTip(kNote, tr("Files of the same names from a run that gave more pieces: neither "
+                                      "replaced nor removed"));
     if (olderGroup_->childCount() >= kShownOlderPieces) return;
     auto* row = new QTreeWidgetItem(olderGroup_,
                                     {QString::fromStdU16String(older.filename().u16string()), {}, tr("left over")});
