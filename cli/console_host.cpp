@@ -116,10 +116,11 @@ int ConsoleHost::Finish(const RunReport& report) {
                             "taken theirs.");
     }
     if (!quiet_ && report.olderPiecesLeft > 0) {
+        // Said alike of a dry run: the older pieces are there either way.
         WriteLine(out_, std::to_string(report.olderPiecesLeft) +
-                            (report.olderPiecesLeft == 1 ? " older piece was" : " older pieces were") +
-                            " left beside the new ones, under names past a source's last piece"
-                            " (--verbose names them).");
+                            (report.olderPiecesLeft == 1 ? " older piece lies" : " older pieces lie") +
+                            " among the new ones, under names past a source's last piece, kept as they are" +
+                            (verbose_ ? "." : " (--verbose names them)."));
     }
     if (!quiet_) {
         WriteLine(out_, messages::kDone);

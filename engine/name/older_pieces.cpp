@@ -1,6 +1,7 @@
 #include "engine/name/older_pieces.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "engine/name/naming.h"
 
@@ -15,6 +16,22 @@ NativeString TailOf(const NativeString& sourceName) {
 }
 
 bool IsDigit(NativeChar c) { return c >= NativeChar('0') && c <= NativeChar('9'); }
+
+// A character of a file name as the file system compares it: where names
+// ignore case, SMALL-0004.TXT is the file a piece small-0004.txt would replace.
+NativeChar Folded(NativeChar c) {
+#if defined(_WIN32) || defined(__APPLE__)
+    if (c >= NativeChar('A') && c <= NativeChar('Z')) return static_cast<NativeChar>(c - 'A' + 'a');
+#endif
+    return c;
+}
+
+// Whether `text` at `at` holds `part`, as the file system compares names.
+bool SameAt(const NativeString& text, std::size_t at, const NativeString& part) {
+    if (at + part.size() > text.size()) return false;
+    return std::equal(part.begin(), part.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
+                      [](NativeChar a, NativeChar b) { return Folded(a) == Folded(b); });
+}
 
 }  // namespace
 
@@ -32,8 +49,7 @@ CountedNames CountedNames::Prefix(TextView prefix, const NativeString& sourceNam
 
 std::optional<std::int64_t> CountedNames::NumberOf(const NativeString& fileName) const {
     if (fileName.size() <= head_.size() + tail_.size()) return std::nullopt;
-    if (fileName.compare(0, head_.size(), head_) != 0) return std::nullopt;
-    if (fileName.compare(fileName.size() - tail_.size(), tail_.size(), tail_) != 0) return std::nullopt;
+    if (!SameAt(fileName, 0, head_) || !SameAt(fileName, fileName.size() - tail_.size(), tail_)) return std::nullopt;
     const NativeString digits = fileName.substr(head_.size(), fileName.size() - head_.size() - tail_.size());
     const bool negative = !numbered_ && digits[0] == NativeChar('-');
     const std::size_t first = negative ? 1 : 0;
@@ -48,7 +64,7 @@ std::optional<std::int64_t> CountedNames::NumberOf(const NativeString& fileName)
     // Only the name naming itself writes counts: no other padding, no "+", no "-0".
     const NativeString written = numbered_ ? NumberedName(sourceName_, number)
                                            : PrefixCounterName(prefix_, sourceName_, number);
-    if (written != fileName) return std::nullopt;
+    if (written.size() != fileName.size() || !SameAt(fileName, 0, written)) return std::nullopt;
     return number;
 }
 

@@ -21,7 +21,7 @@ public:
     [[nodiscard]] static CountedNames Prefix(TextView prefix, const NativeString& sourceName);
 
     // The number `fileName` stands for, when it is exactly the name this
-    // naming gives that number: "small-0004 (2).txt", "small-04.txt" and
+    // naming gives that number (in either case where file names ignore it): "small-0004 (2).txt", "small-04.txt" and
     // "smallx-0005.txt" are none of small.txt's names.
     //   CountedNames::Numbered("small.txt").NumberOf("small-0012.txt") == 12
     [[nodiscard]] std::optional<std::int64_t> NumberOf(const NativeString& fileName) const;
