@@ -26,8 +26,10 @@ NativeChar Folded(NativeChar c) {
     return c;
 }
 
+using NativeStringView = std::basic_string_view<NativeChar>;
+
 // Whether `text` at `at` holds `part`, as the file system compares names.
-bool SameAt(const NativeString& text, std::size_t at, const NativeString& part) {
+bool SameAt(NativeStringView text, std::size_t at, NativeStringView part) {
     if (at + part.size() > text.size()) return false;
     return std::equal(part.begin(), part.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
                       [](NativeChar a, NativeChar b) { return Folded(a) == Folded(b); });
@@ -35,37 +37,38 @@ bool SameAt(const NativeString& text, std::size_t at, const NativeString& part) 
 
 }  // namespace
 
-CountedNames::CountedNames(bool numbered, NativeString sourceName, Text prefix)
-    : numbered_(numbered), sourceName_(std::move(sourceName)), prefix_(std::move(prefix)) {
-    head_ = numbered_ ? GetBaseName(sourceName_) + NativeChar('-') : ToNative(prefix_);
-    tail_ = TailOf(sourceName_);
+CountedNames::CountedNames(bool numbered, const NativeString& sourceName, TextView prefix) : numbered_(numbered) {
+    head_ = numbered_ ? GetBaseName(sourceName) + NativeChar('-') : ToNative(prefix);
+    tail_ = TailOf(sourceName);
 }
 
 CountedNames CountedNames::Numbered(const NativeString& sourceName) { return CountedNames(true, sourceName, {}); }
 
 CountedNames CountedNames::Prefix(TextView prefix, const NativeString& sourceName) {
-    return CountedNames(false, sourceName, Text(prefix));
+    return CountedNames(false, sourceName, prefix);
 }
 
-std::optional<std::int64_t> CountedNames::NumberOf(const NativeString& fileName) const {
+// Read in place, as it is called for every piece of a run.
+std::optional<std::int64_t> CountedNames::NumberOf(NativeStringView fileName) const {
     if (fileName.size() <= head_.size() + tail_.size()) return std::nullopt;
     if (!SameAt(fileName, 0, head_) || !SameAt(fileName, fileName.size() - tail_.size(), tail_)) return std::nullopt;
-    const NativeString digits = fileName.substr(head_.size(), fileName.size() - head_.size() - tail_.size());
+    const NativeStringView digits = fileName.substr(head_.size(), fileName.size() - head_.size() - tail_.size());
     const bool negative = !numbered_ && digits[0] == NativeChar('-');
     const std::size_t first = negative ? 1 : 0;
+    const std::size_t count = digits.size() - first;
     // Beyond 18 digits no piece number reaches.
-    if (digits.size() == first || digits.size() - first > 18) return std::nullopt;
+    if (count == 0 || count > 18) return std::nullopt;
     std::int64_t number = 0;
     for (std::size_t at = first; at < digits.size(); ++at) {
         if (!IsDigit(digits[at])) return std::nullopt;
         number = number * 10 + (digits[at] - NativeChar('0'));
     }
-    if (negative) number = -number;
-    // Only the name naming itself writes counts: no other padding, no "+", no "-0".
-    const NativeString written = numbered_ ? NumberedName(sourceName_, number)
-                                           : PrefixCounterName(prefix_, sourceName_, number);
-    if (written.size() != fileName.size() || !SameAt(fileName, 0, written)) return std::nullopt;
-    return number;
+    // Only the digits naming writes count: numbered, four at least and no
+    // other zero in front (PadZeros); prefix, no zero in front, no "-0".
+    const bool zeroInFront = digits[first] == NativeChar('0');
+    if (numbered_ && (count < 4 || (count > 4 && zeroInFront))) return std::nullopt;
+    if (!numbered_ && ((count > 1 && zeroInFront) || (negative && number == 0))) return std::nullopt;
+    return negative ? -number : number;
 }
 
 std::vector<std::pair<std::int64_t, std::filesystem::path>> FilesNumberedPast(const std::filesystem::path& folder,

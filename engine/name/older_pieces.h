@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -24,14 +25,15 @@ public:
     // naming gives that number (in either case where file names ignore it): "small-0004 (2).txt", "small-04.txt" and
     // "smallx-0005.txt" are none of small.txt's names.
     //   CountedNames::Numbered("small.txt").NumberOf("small-0012.txt") == 12
-    [[nodiscard]] std::optional<std::int64_t> NumberOf(const NativeString& fileName) const;
+    [[nodiscard]] std::optional<std::int64_t> NumberOf(std::basic_string_view<NativeChar> fileName) const;
+    // What the names have in common besides their number, as one text: equal
+    // for two sources whose pieces take the same names.
+    [[nodiscard]] NativeString Pattern() const { return head_ + NativeChar('|') + tail_; }
 
 private:
-    CountedNames(bool numbered, NativeString sourceName, Text prefix);
+    CountedNames(bool numbered, const NativeString& sourceName, TextView prefix);
 
     bool numbered_;
-    NativeString sourceName_;
-    Text prefix_;
     NativeString head_;  // what comes before the number
     NativeString tail_;  // what comes after it
 };

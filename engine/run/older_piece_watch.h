@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "engine/files/file_identity.h"
 #include "engine/name/name_ledger.h"
@@ -45,6 +47,16 @@ public:
 private:
     void Named(const std::filesystem::path& target);
 
+    // What a source ended with, for the sources after it: the numbers its
+    // pieces took, and past which it reported what was left.
+    struct Ended {
+        std::uint64_t pattern = 0;  // its folder and CountedNames::Pattern
+        std::optional<std::pair<std::int64_t, std::int64_t>> numbers;
+        std::optional<std::int64_t> reportedPast;
+    };
+    // Whether a later source's file numbered `number` is another source's new piece, or reported by it already.
+    [[nodiscard]] bool SeenBefore(std::uint64_t pattern, std::int64_t number) const;
+
     RunHost& host_;
     const SplitSettings& settings_;
     const RunOptions& options_;
@@ -55,10 +67,13 @@ private:
     std::filesystem::path folder_;       // its pieces'
     bool wholeSource_ = false;           // every block was cut into pieces
     std::optional<CountedNames> names_;  // its pieces' names, when they are numbered
+    std::uint64_t pattern_ = 0;          // of names_ in folder_
     std::int64_t before_ = 0;            // the number before its first piece's
-    std::optional<std::int64_t> last_;   // the highest number its pieces wanted
+    std::optional<std::int64_t> first_;  // the lowest number its pieces wanted
+    std::optional<std::int64_t> last_;   // the highest
     std::filesystem::path wanted_;       // the name the next piece wanted, when it takes another
-    NameLedger named_;                   // every name the run gave
+    NameLedger folders_;                 // keys folders as the file system tells them apart
+    std::vector<Ended> ended_;           // one for each source ended with numbered names
 };
 
 }  // namespace partwright
