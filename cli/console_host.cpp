@@ -86,6 +86,14 @@ void ConsoleHost::PieceRenamed(const std::filesystem::path& wanted, const std::f
     }
 }
 
+void ConsoleHost::OlderPieceLeft(const std::filesystem::path& /*source*/, const std::filesystem::path& older) {
+    if (verbose_) {
+        ClearProgress();
+        WriteLine(err_, "partwright-cli: " + ForTerminal(PathForConsole(older)) +
+                            ": an older piece, past this run's last, left as it was");
+    }
+}
+
 void ConsoleHost::PieceWritten(const std::filesystem::path& target) {
     if (verbose_) {
         ClearProgress();
@@ -106,6 +114,13 @@ int ConsoleHost::Finish(const RunReport& report) {
                             (report.piecesRenamed == 1 ? " piece was" : " pieces were") +
                             " given the next free name, \"name (2).ext\" and on: an earlier piece of this run had "
                             "taken theirs.");
+    }
+    if (!quiet_ && report.olderPiecesLeft > 0) {
+        // Said alike of a dry run: the older pieces are there either way.
+        WriteLine(out_, std::to_string(report.olderPiecesLeft) +
+                            (report.olderPiecesLeft == 1 ? " older piece lies" : " older pieces lie") +
+                            " among the new ones, under names past a source's last piece, kept as they are" +
+                            (verbose_ ? "." : " (--verbose names them)."));
     }
     if (!quiet_) {
         WriteLine(out_, messages::kDone);

@@ -28,6 +28,8 @@ public:
     void PieceWritten(const std::filesystem::path& target) override;
     // With --verbose, says on stderr which name was taken.
     void PieceRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given) override;
+    // With --verbose, names on stderr each older piece a source left past its last.
+    void OlderPieceLeft(const std::filesystem::path& source, const std::filesystem::path& older) override;
 
     // Print the path of every piece to stdout once it is written.
     void SetVerbose(bool verbose) { verbose_ = verbose; }

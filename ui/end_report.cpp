@@ -4,6 +4,9 @@
 
 #include <QLocale>
 #include <QObject>
+#include <QStringList>
+
+#include <filesystem>
 
 namespace partwright {
 
@@ -14,6 +17,21 @@ QString Count(std::uint64_t n) { return QLocale().toString(n); }
 QString Pieces(std::uint64_t n) { return n == 1 ? QObject::tr("1 piece") : QObject::tr("%1 pieces").arg(Count(n)); }
 
 QString Sources(int n) { return n == 1 ? QObject::tr("1 source") : QObject::tr("%1 sources").arg(n); }
+
+// "3 older pieces were left beside the new ones: a-0004.txt, a-0005.txt, a-0006.txt."
+QString OlderPiecesLeft(std::uint64_t left, const RunPlaces& places) {
+    QStringList names;
+    for (const std::filesystem::path& older : places.olderPiecesLeft)
+        names << QString::fromStdU16String(older.filename().u16string());
+    if (left > static_cast<std::uint64_t>(names.size()))
+        names << QObject::tr("and %1 more").arg(Count(left - static_cast<std::uint64_t>(names.size())));
+    const QString list = names.join(QStringLiteral(", "));
+    if (left == 1)
+        return QObject::tr("1 older piece, from a run that gave more pieces, was left beside the new ones: %1.")
+            .arg(list);
+    return QObject::tr("%1 older pieces, from a run that gave more pieces, were left beside the new ones: %2.")
+        .arg(Count(left), list);
+}
 
 }  // namespace
 
@@ -49,6 +67,8 @@ EndReport ComposeEndReport(const RunReport& report, const RunPlaces& places, int
         summary << (renamed == 1
                         ? QObject::tr("1 name was given a number to avoid a collision.")
                         : QObject::tr("%1 names were given a number to avoid a collision.").arg(Count(renamed)));
+
+    if (const std::uint64_t left = report.olderPiecesLeft; left > 0) summary << OlderPiecesLeft(left, places);
 
     end.text += QStringLiteral("\n\n") + summary.join(QLatin1Char('\n'));
     return end;

@@ -59,6 +59,9 @@ public:
     void PlannedPieceSize(const std::filesystem::path& /*target*/, std::uint64_t bytes) override {
         dialog_.SetPieceSize(bytes);
     }
+    void OlderPieceLeft(const std::filesystem::path& /*source*/, const std::filesystem::path& older) override {
+        dialog_.AddOlderPiece(older);
+    }
     void ReportFailure(const Failure& failure) override {
         dialog_.AddFailure(QString::fromStdString(Describe(failure)));
     }
@@ -125,6 +128,7 @@ void PreviewDialog::ReachSource(int position) {
         source_ = new QTreeWidgetItem(plan_, {NativePath(sources_.At(plan_->topLevelItemCount() + 1))});
         source_->setExpanded(true);
         lastPiece_ = nullptr;
+        olderGroup_ = nullptr;
         ShowTotals();
     }
 }
@@ -138,7 +142,7 @@ void PreviewDialog::EndSourceRow() {
     item->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
     if (item->text(kNote).isEmpty())
         item->setText(kNote, pieces == 1 ? tr("1 piece") : tr("%1 pieces").arg(QLocale().toString(pieces)));
-    const int shown = item->childCount() - item->data(kNote, Qt::UserRole).toInt();  // less the failure rows
+    const int shown = item->childCount() - item->data(kNote, Qt::UserRole).toInt();  // less the other rows
     if (pieces > shown) {
         auto* more = new QTreeWidgetItem(item, {tr("and %1 more").arg(QLocale().toString(pieces - shown))});
         more->setFlags(Qt::ItemIsEnabled);
@@ -185,6 +189,32 @@ void PreviewDialog::AddFailure(const QString& text) {
     source->setData(kNote, Qt::UserRole, source->data(kNote, Qt::UserRole).toInt() + 1);
 }
 
+// Older pieces come once the source's pieces are all planned; they go first
+// under it, in one row that counts them, so that a long list does not hide them.
+void PreviewDialog::AddOlderPiece(const std::filesystem::path& older) {
+    ++totals_.olderLeft;
+    QTreeWidgetItem* source = source_;
+    if (!olderGroup_) {
+        olderGroup_ = new QTreeWidgetItem;
+        olderGroup_->setFlags(Qt::ItemIsEnabled);
+        source->insertChild(0, olderGroup_);
+        olderGroup_->setExpanded(true);
+        source->setData(kNote, Qt::UserRole, source->data(kNote, Qt::UserRole).toInt() + 1);
+    }
+    const int count = olderGroup_->data(kName, Qt::UserRole).toInt() + 1;
+    olderGroup_->setData(kName, Qt::UserRole, count);
+    olderGroup_->setText(kName, count == 1 ? tr("1 older piece left over")
+                                           : tr("%1 older pieces left over").arg(QLocale().toString(count)));
+    olderGroup_->setText(kNote, tr("kept as they are"));
+    olderGroup_->setToolTip(kNote, tr("Files of the same names from a run that gave more pieces: neither "
+                                      "replaced nor removed"));
+    if (olderGroup_->childCount() >= kShownOlderPieces) return;
+    auto* row = new QTreeWidgetItem(olderGroup_,
+                                    {QString::fromStdU16String(older.filename().u16string()), {}, tr("left over")});
+    row->setFlags(Qt::ItemIsEnabled);
+    row->setToolTip(kName, NativePath(older));
+}
+
 void PreviewDialog::ShowTotals() {
     const QLocale locale;
     QStringList parts;
@@ -194,6 +224,8 @@ void PreviewDialog::ShowTotals() {
                  .arg(sources_.Count());
     parts << tr("%1 would replace existing files").arg(locale.toString(totals_.replacing));
     parts << tr("%1 take the next free name").arg(locale.toString(totals_.colliding));
+    if (totals_.olderLeft > 0)
+        parts << tr("%1 older pieces of the same names would be left over").arg(locale.toString(totals_.olderLeft));
     if (totals_.failures > 0) parts << tr("%1 failures").arg(totals_.failures);
     QString text = parts.join(QStringLiteral("; ")) + QLatin1Char('.') + QLatin1Char(' ') +
                    (options_.outputFolder.empty() ? tr("Pieces go beside their sources.")

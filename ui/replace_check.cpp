@@ -9,7 +9,6 @@
 #include <QTemporaryFile>
 
 #include <filesystem>
-#include <system_error>
 #include <utility>
 
 namespace partwright {
@@ -53,15 +52,9 @@ public:
         }
         return keepGoing_();
     }
-    void PlannedPiece(const std::filesystem::path& target) override {
-        std::error_code error;
-        if (std::filesystem::exists(target, error)) ++replaced_;
-    }
-    [[nodiscard]] std::uint64_t Replaced() const { return replaced_; }
 
 private:
     std::function<bool()> keepGoing_;
-    std::uint64_t replaced_ = 0;
     QElapsedTimer since_;
 };
 
@@ -95,7 +88,7 @@ std::optional<std::uint64_t> FilesToReplace(const SourceList& sources, const Spl
     DryRunHost host(std::move(keepGoing));
     const RunReport report = SplitRun(sources, settings, host, options);
     if (report.stopped) return std::nullopt;
-    return host.Replaced();
+    return report.piecesReplaced;
 }
 
 }  // namespace partwright

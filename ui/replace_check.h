@@ -19,9 +19,9 @@ namespace partwright {
 [[nodiscard]] QString UnwritableFoldersText(const SourceList& sources, const RunOptions& options);
 
 // How many files from before the run the pieces would replace, found by a dry
-// run of the whole list (each planned piece whose name is taken on disk). No dry run is made, and 0 comes back at once,
-// when no folder the pieces would go into holds a file besides the list's sources. `keepGoing` is asked at every yield
-// of the dry run; nothing comes back when it said stop.
+// run of the whole list, as it counts them (each planned piece whose name a file holds). No dry run is made, and 0
+// comes back at once, when no folder the pieces would go into holds a file besides the list's sources. `keepGoing` is
+// asked at every yield of the dry run; nothing comes back when it said stop.
 [[nodiscard]] std::optional<std::uint64_t> FilesToReplace(const SourceList& sources, const SplitSettings& settings,
                                                           RunOptions options, std::function<bool()> keepGoing);
 

@@ -91,6 +91,10 @@ void WindowRunHost::PieceWritten(const std::filesystem::path& target) {
     places_.firstFolderText.assign(target.native(), 0, folderText);
 }
 
+void WindowRunHost::OlderPieceLeft(const std::filesystem::path& /*source*/, const std::filesystem::path& older) {
+    if (places_.olderPiecesLeft.size() < RunPlaces::kOlderPiecesNamed) places_.olderPiecesLeft.push_back(older);
+}
+
 EndReport FinalReport(const RunReport& report, int maxListed) {
     EndReport end;
     const int count = static_cast<int>(report.failures.size());

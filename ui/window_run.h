@@ -75,6 +75,10 @@ struct RunPlaces {
     // The text of the last piece's path before its name (FolderTextLength),
     // when that piece lay in firstFolder.
     std::filesystem::path::string_type firstFolderText;
+    // The first older pieces the run left beside its new ones (RunHost::OlderPieceLeft),
+    // up to kOlderPiecesNamed; the report counts them all.
+    static constexpr std::size_t kOlderPiecesNamed = 10;
+    std::vector<std::filesystem::path> olderPiecesLeft;
 };
 
 // What the window does for a run while it works.
@@ -103,6 +107,7 @@ public:
     void ShowNotice(Notice notice, const std::filesystem::path& source) override;
     void ReportProgress(const Progress& progress) override;
     void PieceWritten(const std::filesystem::path& target) override;
+    void OlderPieceLeft(const std::filesystem::path& source, const std::filesystem::path& older) override;
 
     [[nodiscard]] const RunPlaces& Places() const { return places_; }
 

@@ -12,6 +12,7 @@
 #include "engine/name/temporary_name.h"
 #include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
+#include "engine/run/older_piece_watch.h"
 #include "engine/run/run_seam.h"
 #include "engine/run/run_sink.h"
 #include "engine/run/source_attempt.h"
@@ -270,7 +271,9 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
 
     Progress progress;
     progress.fileCount = count;
-    RunContext run{settings, host, options, seam, identities, report, progress, options.lineEnd, {}, {}, 0};
+    // Sees what the run names, to tell the host of older pieces each source left.
+    OlderPieceWatch watch(host, settings, options, identities, report);
+    RunContext run{settings, watch, options, seam, identities, report, progress, options.lineEnd, {}, {}, 0};
     RunSink sink(run);
     run.finishPending = [&sink] { sink.FinishPending(); };
     for (int position = 1; position <= count; ++position) {
@@ -281,11 +284,13 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
         // The pieces of the sources before are written first: a source may be
         // one of them, and all that is reported of them comes before this one begins.
         sink.FinishPending();
+        watch.SourceEnded();
         progress.fileIndex = position;
         if (SplitSource(run, sink, sources.At(position)) == Outcome::Stopped) break;
     }
     sink.FinishPending();
     report.stopped = run.stop.stop_requested();
+    if (!report.stopped) watch.SourceEnded();
     return report;
 }
 

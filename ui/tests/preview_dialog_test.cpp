@@ -2,9 +2,12 @@
 // the names the run gives and the pieces the run refuses.
 #include "ui/preview_dialog.h"
 #include "partwright/failure.h"
+#include "ui/end_report.h"
+#include "ui/replace_check.h"
 #include "ui/tests/test_support.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -89,6 +92,49 @@ private slots:
         QCOMPARE(RunRows(sources, settings), planned);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files),
                  (QStringList{"a.txt", "b.txt", "c.txt", "hello (2).txt", "hello.txt", "x.txt", "zzz.txt"}));
+    }
+
+    // small.txt was split into 11 pieces before; now it gives 3. The 8 older
+    // pieces past them stay among the new ones: the preview names them before
+    // anything is written, the end box after, and Split!'s question counts
+    // the 3 files the new pieces replace.
+    void previewAndEndReportNameTheOlderPiecesLeftOver() {
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("small.txt"), "one\r\ntwo\r\nthree\r\n");
+        for (int n = 1; n <= 11; ++n)
+            WriteFile(folder.filePath(QStringLiteral("small-%1.txt").arg(n, 4, 10, QLatin1Char('0'))), "old");
+        WriteFile(folder.filePath("small-0012 (2).txt"), "not a piece of small.txt's naming");
+        const PathList sources({std::filesystem::path(folder.filePath("small.txt").toStdU16String())});
+        partwright::FixedSettings settings;
+        settings.linesPerPiece = partwright::ReadLinesPerPiece(u"1");
+        settings.naming = partwright::NamingMode::Numbered;
+        QStringList older;
+        for (int n = 4; n <= 11; ++n) older << QStringLiteral("small-%1.txt").arg(n, 4, 10, QLatin1Char('0'));
+
+        partwright::PreviewDialog preview(sources, settings, {});
+        preview.Plan();
+        const auto* list = preview.findChild<QTreeWidget*>("previewList");
+        const QTreeWidgetItem* group = list->topLevelItem(0)->child(0);
+        QCOMPARE(group->text(0), QStringLiteral("8 older pieces left over"));
+        QStringList shown;
+        for (int i = 0; i < group->childCount(); ++i) shown << group->child(i)->text(0);
+        QCOMPARE(shown, older);
+        QCOMPARE(preview.Summary().olderLeft, 8u);
+        QCOMPARE(preview.Summary().replacing, 3u);
+        QVERIFY(preview.findChild<QLabel*>("previewSummary")->text().contains("8 older pieces"));
+
+        QCOMPARE(partwright::FilesToReplace(sources, settings, {}, [] { return true; }),
+                 std::optional<std::uint64_t>(3));
+
+        partwright::WindowRunHost host(nullptr, [] { return true; }, {});
+        const partwright::RunReport report = partwright::SplitRun(sources, settings, host, {});
+        QCOMPARE(report.olderPiecesLeft, 8u);
+        partwright::RunPlaces places = host.Places();
+        places.sourceCount = 1;
+        places.sourcesReached = 1;
+        const QString text = partwright::ComposeEndReport(report, places).text;
+        QVERIFY2(text.contains("8 older pieces") && text.contains(older.join(", ")), qPrintable(text));
+        QVERIFY2(!text.contains("small-0012 (2).txt"), qPrintable(text));
     }
 };
 

@@ -126,6 +126,13 @@ public:
     // Called, before PieceWritten (or PlannedPiece), for a piece whose name an
     // earlier piece of the run already took: it goes under `given` instead.
     virtual void PieceRenamed(const std::filesystem::path& /*wanted*/, const std::filesystem::path& /*given*/) {}
+    // Called once a source's pieces are all written (or planned), for each
+    // file in their folder that its numbered or prefix naming gives to a
+    // number past its last piece: an older piece of the same name, left over
+    // from a run that gave more pieces, which this run neither wrote nor
+    // removed. In number order; not for a source the run stopped in or could
+    // not cut whole.
+    virtual void OlderPieceLeft(const std::filesystem::path& /*source*/, const std::filesystem::path& /*older*/) {}
 };
 
 // How a run reads its sources. The defaults are the sound ones: every source
@@ -185,8 +192,12 @@ struct RunReport {
     // Pieces that took "name (2).txt" and the like, their name being taken by
     // an earlier piece of the run (planned ones too, in a dry run).
     std::uint64_t piecesRenamed = 0;
-    // Of piecesWritten, those that took the place of a file from before the run.
+    // Of piecesWritten, those that took the place of a file from before the
+    // run; in a dry run, of the pieces planned, those whose name a file holds now.
     std::uint64_t piecesReplaced = 0;
+    // Files left beside the pieces under names their naming gives to numbers
+    // past the last piece (see RunHost::OlderPieceLeft).
+    std::uint64_t olderPiecesLeft = 0;
     std::vector<Failure> failures;
 
     [[nodiscard]] bool ok() const { return !noFiles && !stopped && failures.empty(); }
