@@ -19,6 +19,9 @@
 #ifndef _WIN32
 #include <sys/resource.h>
 #endif
+#ifdef __linux__
+#include <sys/mount.h>
+#endif
 
 #include "engine/name/naming.h"
 #include "engine/read/cesu8.h"
@@ -133,6 +136,52 @@ TEST(SplitRun, sourceCreatedByAnEarlierPieceIsNeverReplaced) {
     EXPECT_EQ(folder.Files(),
               (Files{{"a.txt", whole}, {"b.txt", first}, {"r.txt", "rest\r\n"}, {"b (2).txt", first + "\r\n"}}));
 }
+
+#ifdef __linux__
+// A folder reached by a second path that no spelling shows to be the same (a
+// bind mount here, a junction on Windows) is still one folder: the second
+// source's pieces take copy names instead of replacing the first's, and a
+// dry run plans those copy names. Skipped where mounting is not permitted.
+TEST(SplitRun, oneFolderUnderTwoPathsIsOneFolderForNaming) {
+    Folder folder;
+    fs::create_directory(folder / "real");
+    fs::create_directory(folder / "alias");
+    if (::mount((folder / "real").c_str(), (folder / "alias").c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "cannot bind-mount a folder here";
+    }
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { (void)::umount(at.c_str()); }
+    } unmount{folder / "alias"};
+    folder.Write("real/a.txt", "1;2");
+    folder.Write("real/b.txt", "3;4");
+    PathList sources{folder / "real" / "a.txt", folder / "alias" / "b.txt"};
+    FixedSettings settings = Separator(u";");
+    settings.naming = NamingMode::Prefix;
+    settings.prefix = u"p";
+    for (const bool dryRun : {false, true}) {
+        SCOPED_TRACE(dryRun ? "dry run" : "run");
+        RecordingHost host;
+        RunOptions options;
+        options.dryRun = dryRun;
+        EXPECT_TRUE(SplitRun(sources, settings, host, options).ok());
+        if (dryRun) {
+            EXPECT_EQ(host.planned,
+                      (std::vector<fs::path>{folder / "real" / "p1.txt", folder / "real" / "p2.txt",
+                                             folder / "alias" / "p1 (2).txt", folder / "alias" / "p2 (2).txt"}));
+        } else {
+            Files inReal = folder.Files();  // which lists the same files again under alias/
+            std::erase_if(inReal, [](const auto& file) { return !file.first.starts_with("real/"); });
+            EXPECT_EQ(inReal, (Files{{"real/a.txt", "1;2"},
+                                     {"real/b.txt", "3;4"},
+                                     {"real/p1.txt", "1"},
+                                     {"real/p2.txt", "2\r\n"},
+                                     {"real/p1 (2).txt", "3"},
+                                     {"real/p2 (2).txt", "4\r\n"}}));
+        }
+    }
+}
+#endif
 
 // A source that ends before the length it had when opened: the pieces
 // already written stay, and the shortfall is that source's failure.
