@@ -269,9 +269,10 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         run.Fail({Failure::Kind::ReadSource, source, "a temporary file of an unfinished piece, not a source"});
         return Outcome::Done;
     }
-    // A dry run plans every piece once: the code page is decided before the first.
+    // A dry run plans every piece once: the code page is decided before the
+    // first, whether or not the names hang on it (a second cut would list them again).
     const bool mayDiffer = CutMayDifferByCodepage(run);
-    const ReadOptions read{run.options.reading, mayDiffer && run.options.dryRun, mayDiffer && !run.options.dryRun,
+    const ReadOptions read{run.options.reading, run.options.dryRun, mayDiffer && !run.options.dryRun,
                            run.seam.chunkBytes};
     const auto reader = SourceReader::Open(source, read, failure);
     if (!reader) {
