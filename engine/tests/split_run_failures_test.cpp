@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -210,6 +211,47 @@ TEST(SplitRun, sourceThatShrinksWhileReadIsAFailureOfThatSource) {
     Files files = folder.Files();
     files.erase("s.txt");
     EXPECT_EQ(files, (Files{{"s-0001.txt", text.substr(0, 299998)}, {"s-0002.txt", "older"}}));
+}
+
+// A source written to while it is split (writers read its bytes again) is a
+// failure of that source, once, on every number of writer threads: longer,
+// or rewritten in place at the same size.
+TEST(SplitRun, sourceWrittenToWhileSplitIsAFailureOfThatSource) {
+    struct ChangingHost final : RunHost {
+        fs::path source;
+        bool grow = false;
+        int yields = 0;
+        bool Yield() override {
+            if (++yields != 4) return true;
+            std::fstream file(source, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(grow ? 0 : 400000, grow ? std::ios::end : std::ios::beg);
+            file << "changed";
+            file.close();
+            // A write a moment later, however coarse the clock of the file system.
+            fs::last_write_time(source, fs::last_write_time(source) + std::chrono::seconds(2));
+            return true;
+        }
+    };
+    std::string text;
+    for (int i = 0; i < 9000; ++i) text += std::string(98, static_cast<char>('a' + i / 3000)) + "\r\n";
+    for (const bool grow : {true, false}) {
+        for (const int writers : {0, 1, 2, 4}) {
+            SCOPED_TRACE(::testing::Message() << (grow ? "longer" : "rewritten") << ", writer threads: " << writers);
+            Folder folder;
+            ChangingHost host;
+            host.source = folder.Write("s.txt", text);
+            host.grow = grow;
+            RunOptions options = WholeFile();
+            options.writerThreads = writers;
+            const RunReport report = SplitRun(PathList{host.source, folder.Write("g.txt", "g")}, Lines(u"3000"), host,
+                                              options);
+            ASSERT_EQ(report.failures.size(), 1u);
+            EXPECT_EQ(report.failures[0].kind, Failure::Kind::ReadSource);
+            EXPECT_EQ(report.failures[0].path, host.source);
+            EXPECT_EQ(report.failures[0].reason, "it changed while it was split");
+            EXPECT_TRUE(folder.Files().contains("g-0001.txt")) << "the run did not go on";
+        }
+    }
 }
 
 TEST(SplitRun, unreadableSourceIsReportedAndTheRunGoesOn) {
