@@ -72,6 +72,7 @@ struct PieceWriter::Impl {
     NativeFolder folder;
     std::filesystem::path::string_type folderKey;
     NativeFolder targetFolder;  // the target's, when it is not the temporary file's folder
+    std::filesystem::path::string_type targetKey;
 
     const NativeFolder& FolderFor(const std::filesystem::path& target) {
         const std::filesystem::path::string_type& whole = target.native();
@@ -87,8 +88,13 @@ struct PieceWriter::Impl {
     // (as it was opened, wherever it has been moved since), or else its own.
     const NativeFolder& TargetFolder() {
         const std::size_t keyLength = FolderTextLength(target);
-        if (folderKey.size() == keyLength && target.native().compare(0, keyLength, folderKey) == 0) return folder;
-        targetFolder.Use(FolderOf(target));
+        const std::filesystem::path::string_type& whole = target.native();
+        if (folderKey.size() == keyLength && whole.compare(0, keyLength, folderKey) == 0) return folder;
+        if (targetFolder.path().empty() || targetKey.size() != keyLength ||
+            whole.compare(0, keyLength, targetKey) != 0) {
+            targetFolder.Use(FolderOf(target));
+            targetKey.assign(whole, 0, keyLength);
+        }
         return targetFolder;
     }
 
