@@ -29,7 +29,7 @@ struct TrackedName {
     std::atomic<long> owner{0};  // the thread that creates it, where the system says
     char path[4096] = {};
 };
-constexpr int kTrackedSlots = 8;
+constexpr int kTrackedSlots = 16;  // more than the writers of a run, and the run's own thread
 // Zeroed before the program starts, with no code run for it at start.
 constinit TrackedName tracked[kTrackedSlots];
 constinit std::atomic<bool> ending{false};
