@@ -362,6 +362,7 @@ TEST(PieceWriterTest, commitAsGivesTheTemporaryPieceItsNameReplacingAnOldFile) {
 // temporary file stays behind, whether the piece replaces an older file or
 // not, named at once or only at its end, with or without unnamed files.
 TEST(PieceWriterTest, aFolderRenamedDuringAPieceGetsThePieceAndKeepsNoTemporaryFile) {
+    const FileIdentitySet noSources;  // held by the writer while the piece is open
     for (const bool unnamed : {true, false}) {
         for (const bool older : {true, false}) {
             for (const bool namedAtEnd : {true, false}) {
@@ -376,11 +377,11 @@ TEST(PieceWriterTest, aFolderRenamedDuringAPieceGetsThePieceAndKeepsNoTemporaryF
                 PieceWriter writer;
                 Failure failure;
                 ASSERT_TRUE(namedAtEnd ? writer.OpenTemporary(before, failure)
-                                       : writer.Open(before / "p.txt", FileIdentitySet{}, failure))
+                                       : writer.Open(before / "p.txt", noSources, failure))
                     << failure.reason;
                 ASSERT_TRUE(writer.Append(u"piece", failure));
                 std::filesystem::rename(before, after);
-                const bool committed = namedAtEnd ? writer.CommitAs(before / "p.txt", FileIdentitySet{}, failure)
+                const bool committed = namedAtEnd ? writer.CommitAs(before / "p.txt", noSources, failure)
                                                   : writer.Commit(failure);
                 AllowUnnamedFiles(true);
                 EXPECT_TRUE(committed) << failure.reason;
