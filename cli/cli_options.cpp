@@ -2,7 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
+#include <cstdint>
+#include <limits>
 
 #include "cli/arg_text.h"
 #include "cli/console_text.h"
@@ -125,12 +126,10 @@ std::uint64_t CheckedMaxBytes(const std::string& value) {
 }
 
 std::int64_t CheckedHeader(const std::string& value) {
-    const bool digitsOnly = !value.empty() && value.size() <= 18 &&
-                            std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (!digitsOnly || std::stoll(value) < 1) {
-        throw UsageError{"--header: \"" + value + "\" is not a whole number of lines of at least 1"};
-    }
-    return std::stoll(value);
+    std::string why;
+    const auto lines = ParseCount(value, std::numeric_limits<std::int64_t>::max(), &why);
+    if (!lines) throw UsageError{"--header: \"" + value + "\" " + why + " (a whole number of lines of at least 1)"};
+    return static_cast<std::int64_t>(*lines);
 }
 
 int CheckedThreads(const std::string& value) {

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace partwright {
 
@@ -37,11 +38,11 @@ QString DefaultCodePage() { return QString::fromStdString(SourceReading{}.codepa
 QString DefaultWholeSources() { return SourceReading{}.wholeFile ? QStringLiteral("1") : QStringLiteral("0"); }
 
 std::optional<std::int64_t> HeaderLineCount(const QString& text) {
-    if (text.isEmpty()) return 0;
-    if (text.size() > 18) return std::nullopt;
-    for (const QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
-    return text.toLongLong();
+    // No header at all is written 0 (or left empty); any other count must fit.
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c == QLatin1Char('0'); })) return 0;
+    const auto lines = ParseCount(text.toStdString(), std::numeric_limits<std::int64_t>::max());
+    if (!lines) return std::nullopt;
+    return static_cast<std::int64_t>(*lines);
 }
 
 QRadioButton* Choice(const QString& caption, const char* name, QButtonGroup* group) {

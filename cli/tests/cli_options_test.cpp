@@ -134,6 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--max-bytes", "0", "a.txt"}, "--max-bytes"}, Refused{{"--max-bytes", "1X", "a.txt"}, "--max-bytes"},
         Refused{{"--max-bytes", "-5", "a.txt"}, "--max-bytes"},
         Refused{{"--max-bytes", "99999999999G", "a.txt"}, "--max-bytes"},
+        Refused{{"--max-bytes", "18446744073709551617", "a.txt"}, "\"18446744073709551617\" is too large"},
+        Refused{{"--header", "9223372036854775808", "a.txt"}, "\"9223372036854775808\" is too large"},
         Refused{{"--max-bytes", "10", "--lines", "3", "a.txt"}, "--max-bytes"},
         Refused{{"--max-bytes", "10", "--separator", ";", "a.txt"}, "--max-bytes"},
         Refused{{"--header", "0", "a.txt"}, "--header"}, Refused{{"--header", "1.5", "a.txt"}, "--header"},

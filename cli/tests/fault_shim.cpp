@@ -8,7 +8,9 @@
 //     read   the same for reads;
 //     close  the close of the BYTES-th file written to fails with ERRNO;
 //     stall  once BYTES are written, creates the file PARTWRIGHT_FAULT_MARK
-//            and waits until that file is gone (at most 20 s) before writing on.
+//            and waits until that file is gone (at most 20 s) before writing on;
+//     tmpcreate  right after the BYTES-th temporary file (".partwright-...")
+//            is created, stalls as stall does, before the call returns.
 //   PARTWRIGHT_FAULT_NO_TMPFILE=1: opening a file without a name (O_TMPFILE)
 //   fails as on a file system that has none.
 #include <dlfcn.h>
@@ -26,7 +28,7 @@
 
 namespace {
 
-enum class Op { None, Write, Read, Close, Stall };
+enum class Op { None, Write, Read, Close, Stall, TmpCreate };
 
 struct Fault {
     Op op = Op::None;
@@ -46,11 +48,12 @@ Fault& TheFault() {
         char op[16] = {};
         char always[16] = {};
         if (std::sscanf(plan, "%15[a-z]:%lld:%d:%15s", op, &f.bytes, &f.error, always) < 3) return f;
-        f.op = std::strcmp(op, "write") == 0   ? Op::Write
-               : std::strcmp(op, "read") == 0  ? Op::Read
-               : std::strcmp(op, "close") == 0 ? Op::Close
-               : std::strcmp(op, "stall") == 0 ? Op::Stall
-                                               : Op::None;
+        f.op = std::strcmp(op, "write") == 0       ? Op::Write
+               : std::strcmp(op, "read") == 0      ? Op::Read
+               : std::strcmp(op, "close") == 0     ? Op::Close
+               : std::strcmp(op, "stall") == 0     ? Op::Stall
+               : std::strcmp(op, "tmpcreate") == 0 ? Op::TmpCreate
+                                                   : Op::None;
         f.always = std::strcmp(always, "always") == 0;
         return f;
     }();
@@ -165,14 +168,31 @@ extern "C" ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* 
 
 namespace {
 
+// Whether the last part of `path` is a temporary file's name.
+bool IsTemporary(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return std::strncmp(slash ? slash + 1 : path, ".partwright-", 12) == 0;
+}
+
+// `open(mode)` opens `path` with `flags`, unless the fault refuses a file without a name.
 template <class Open>
-int OpenUnlessUnnamed(Open real, const char* path, int flags, va_list rest) {
+int OpenUnlessUnnamed(Open open, const char* path, int flags, va_list rest) {
     const mode_t mode = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(rest, mode_t) : 0;
     if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("PARTWRIGHT_FAULT_NO_TMPFILE") != nullptr) {
         errno = EOPNOTSUPP;
         return -1;
     }
-    return real(path, flags, mode);
+    const int fd = open(mode);
+    Fault& f = TheFault();
+    if (f.op == Op::TmpCreate && fd >= 0 && (flags & O_CREAT) != 0 && IsTemporary(path)) {
+        bool stall = false;
+        {
+            CountLock lock;
+            if (!f.done && ++f.count >= f.bytes) stall = f.done = true;
+        }
+        if (stall) Stall();
+    }
+    return fd;
 }
 
 }  // namespace
@@ -181,7 +201,7 @@ extern "C" int open(const char* path, int flags, ...) {
     static const auto real = Next<int (*)(const char*, int, ...)>("open");
     va_list rest;
     va_start(rest, flags);
-    const int fd = OpenUnlessUnnamed(real, path, flags, rest);
+    const int fd = OpenUnlessUnnamed([&](mode_t mode) { return real(path, flags, mode); }, path, flags, rest);
     va_end(rest);
     return fd;
 }
@@ -190,7 +210,25 @@ extern "C" int open64(const char* path, int flags, ...) {
     static const auto real = Next<int (*)(const char*, int, ...)>("open64");
     va_list rest;
     va_start(rest, flags);
-    const int fd = OpenUnlessUnnamed(real, path, flags, rest);
+    const int fd = OpenUnlessUnnamed([&](mode_t mode) { return real(path, flags, mode); }, path, flags, rest);
+    va_end(rest);
+    return fd;
+}
+
+extern "C" int openat(int at, const char* path, int flags, ...) {
+    static const auto real = Next<int (*)(int, const char*, int, ...)>("openat");
+    va_list rest;
+    va_start(rest, flags);
+    const int fd = OpenUnlessUnnamed([&](mode_t mode) { return real(at, path, flags, mode); }, path, flags, rest);
+    va_end(rest);
+    return fd;
+}
+
+extern "C" int openat64(int at, const char* path, int flags, ...) {
+    static const auto real = Next<int (*)(int, const char*, int, ...)>("openat64");
+    va_list rest;
+    va_start(rest, flags);
+    const int fd = OpenUnlessUnnamed([&](mode_t mode) { return real(at, path, flags, mode); }, path, flags, rest);
     va_end(rest);
     return fd;
 }

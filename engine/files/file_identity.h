@@ -20,6 +20,19 @@ struct FileIdentity {
 // The identity of the file at `path`, or nothing when it cannot be found.
 [[nodiscard]] std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
 
+// What shows that a file was written to: its identity, its size and the time
+// it was last written (in the system's own units).
+struct FileStamp {
+    FileIdentity identity;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+};
+
+// The stamp of the file at `path`, or nothing when it cannot be found.
+[[nodiscard]] std::optional<FileStamp> StampOf(const std::filesystem::path& path);
+// Whether `later`, of the same file as `earlier`, shows that it was written to since.
+[[nodiscard]] bool WrittenSince(const FileStamp& earlier, const FileStamp& later);
+
 // The sources of one run, so that no piece is written over one of them. A
 // source that is not there when it is added is looked for again at every
 // Contains: a piece written earlier in the run may have created it.

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "engine/files/file_identity.h"
@@ -23,6 +24,10 @@ public:
     // Takes `folder` ("." for the current one), letting go of the last.
     void Use(const std::filesystem::path& folder);
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+#ifndef _WIN32
+    // The descriptor held open, or -1 when the calls go by the path.
+    [[nodiscard]] int descriptor() const { return fd_; }
+#endif
 
 private:
     friend class NativeFile;
@@ -106,19 +111,27 @@ inline constexpr bool kCanReadAtOffsets = false;
 inline constexpr bool kCanReadAtOffsets = true;
 #endif
 
+// Steps on names in a folder, each `path` a whole path that lies in `folder`.
+// Where the folder is held open they go through it, by the last part of the
+// path alone, so that renaming or moving the folder meanwhile does not turn
+// them to another place (or leave a temporary file behind under the old path).
+
 // Deletes a file; false when it could not be deleted.
-bool RemoveFile(const std::filesystem::path& path);
-// Renames `from` to `to`, replacing a file or a link already called `to`
-// (the link itself, never what it leads to).
-[[nodiscard]] bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
-                                   std::string& reason);
-// Renames `from` to `to` unless that name is taken: then `taken` is set and nothing changes.
-[[nodiscard]] bool RenameIfFree(const std::filesystem::path& from, const std::filesystem::path& to, bool& taken,
+bool RemoveFile(const NativeFolder& folder, const std::filesystem::path& path);
+// Renames `from` in `fromFolder` to `to` in `toFolder`, replacing a file or
+// a link already called `to` (the link itself, never what it leads to).
+[[nodiscard]] bool RenameReplacing(const NativeFolder& fromFolder, const std::filesystem::path& from,
+                                   const NativeFolder& toFolder, const std::filesystem::path& to, std::string& reason);
+// As RenameReplacing, unless `to` is taken: then `taken` is set and nothing changes.
+[[nodiscard]] bool RenameIfFree(const NativeFolder& fromFolder, const std::filesystem::path& from,
+                                const NativeFolder& toFolder, const std::filesystem::path& to, bool& taken,
                                 std::string& reason);
 
 // What a name itself is, a link not followed.
 enum class NameKind { Free, File, Link, Folder, Other };
-[[nodiscard]] NameKind KindOfName(const std::filesystem::path& path);
+[[nodiscard]] NameKind KindOfName(const NativeFolder& folder, const std::filesystem::path& path);
+// The identity of what `path` leads to (a link followed), or nothing.
+[[nodiscard]] std::optional<FileIdentity> IdentityIn(const NativeFolder& folder, const std::filesystem::path& path);
 
 // The operating system's text for its last error (errno, or GetLastError() on Windows), in UTF-8.
 [[nodiscard]] std::string LastSystemReason();

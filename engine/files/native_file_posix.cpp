@@ -10,6 +10,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "engine/files/tracked_temporaries.h"
 #include "engine/name/temporary_name.h"
 #include "partwright/path_text.h"
 
@@ -99,12 +100,23 @@ bool NativeFile::CreateTemporary(const NativeFolder& folder, std::filesystem::pa
     constexpr int kAttempts = 16;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         name = TemporaryName(folder.path());
+        // Tracked before it exists, so that a signal that ends the program finds it.
+        const int slot = TrackTemporary(name);
+        if (slot == kProgramEnding) {
+            errno = EINTR;
+            break;
+        }
+        const char* const leaf = folder.fd_ >= 0 ? name.c_str() + FolderTextLength(name) : name.c_str();
         do {
-            fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            fd_ = ::openat(folder.fd_ >= 0 ? folder.fd_ : AT_FDCWD, leaf,
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         } while (fd_ < 0 && errno == EINTR);
+        const int error = errno;
+        TemporaryCreated(slot, fd_ >= 0);
         if (fd_ >= 0) {
             return true;
         }
+        errno = error;
         if (errno != EEXIST) {
             break;
         }
@@ -274,21 +286,45 @@ bool NativeFile::Close(std::string& reason) {
     return closed;
 }
 
-bool RemoveFile(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
+namespace {
 
-bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to, std::string& reason) {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
+// Where a step on `path` in `folder` goes: the folder held open and the
+// path's last part, or the whole path.
+struct InFolder {
+    int at;
+    const char* name;
+};
+
+InFolder Within(const NativeFolder& folder, const std::filesystem::path& path) {
+    if (folder.descriptor() < 0) return {AT_FDCWD, path.c_str()};
+    return {folder.descriptor(), path.c_str() + FolderTextLength(path)};
+}
+
+}  // namespace
+
+bool RemoveFile(const NativeFolder& folder, const std::filesystem::path& path) {
+    const InFolder in = Within(folder, path);
+    return ::unlinkat(in.at, in.name, 0) == 0;
+}
+
+bool RenameReplacing(const NativeFolder& fromFolder, const std::filesystem::path& from, const NativeFolder& toFolder,
+                     const std::filesystem::path& to, std::string& reason) {
+    const InFolder source = Within(fromFolder, from);
+    const InFolder target = Within(toFolder, to);
+    if (::renameat(source.at, source.name, target.at, target.name) != 0) {
         reason = LastSystemReason();
         return false;
     }
     return true;
 }
 
-bool RenameIfFree(const std::filesystem::path& from, const std::filesystem::path& to, bool& taken,
-                  std::string& reason) {
+bool RenameIfFree(const NativeFolder& fromFolder, const std::filesystem::path& from, const NativeFolder& toFolder,
+                  const std::filesystem::path& to, bool& taken, std::string& reason) {
     taken = false;
+    const InFolder source = Within(fromFolder, from);
+    const InFolder target = Within(toFolder, to);
 #ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    if (::renameat2(source.at, source.name, target.at, target.name, RENAME_NOREPLACE) == 0) {
         return true;
     }
     if (errno != EINVAL && errno != ENOSYS) {
@@ -298,8 +334,8 @@ bool RenameIfFree(const std::filesystem::path& from, const std::filesystem::path
     }
 #endif
     // No renaming without replacing here: a hard link fails on a taken name.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        (void)::unlink(from.c_str());
+    if (::linkat(source.at, source.name, target.at, target.name, 0) == 0) {
+        (void)::unlinkat(source.at, source.name, 0);
         return true;
     }
     if (errno == EEXIST) {
@@ -307,21 +343,29 @@ bool RenameIfFree(const std::filesystem::path& from, const std::filesystem::path
         reason = LastSystemReason();
         return false;
     }
-    if (KindOfName(to) != NameKind::Free) {
+    if (KindOfName(toFolder, to) != NameKind::Free) {
         taken = true;
         return false;
     }
-    return RenameReplacing(from, to, reason);
+    return RenameReplacing(fromFolder, from, toFolder, to, reason);
 }
 
-NameKind KindOfName(const std::filesystem::path& path) {
+NameKind KindOfName(const NativeFolder& folder, const std::filesystem::path& path) {
+    const InFolder in = Within(folder, path);
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
+    if (::fstatat(in.at, in.name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT ? NameKind::Free : NameKind::Other;
     }
     if (S_ISLNK(info.st_mode)) return NameKind::Link;
     if (S_ISDIR(info.st_mode)) return NameKind::Folder;
     return S_ISREG(info.st_mode) ? NameKind::File : NameKind::Other;
+}
+
+std::optional<FileIdentity> IdentityIn(const NativeFolder& folder, const std::filesystem::path& path) {
+    const InFolder in = Within(folder, path);
+    struct stat info {};
+    if (::fstatat(in.at, in.name, &info, 0) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
 }  // namespace partwright

@@ -192,9 +192,10 @@ bool NativeFile::Close(std::string& reason) {
     return closed;
 }
 
-bool RemoveFile(const std::filesystem::path& path) { return DeleteFileW(path.c_str()) != 0; }
+bool RemoveFile(const NativeFolder&, const std::filesystem::path& path) { return DeleteFileW(path.c_str()) != 0; }
 
-bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to, std::string& reason) {
+bool RenameReplacing(const NativeFolder&, const std::filesystem::path& from, const NativeFolder&,
+                     const std::filesystem::path& to, std::string& reason) {
     if (IsFolder(to)) {
         reason = kIsAFolder;
         return false;
@@ -206,8 +207,8 @@ bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::p
     return true;
 }
 
-bool RenameIfFree(const std::filesystem::path& from, const std::filesystem::path& to, bool& taken,
-                  std::string& reason) {
+bool RenameIfFree(const NativeFolder&, const std::filesystem::path& from, const NativeFolder&,
+                  const std::filesystem::path& to, bool& taken, std::string& reason) {
     taken = false;
     if (MoveFileExW(from.c_str(), to.c_str(), 0)) {
         return true;
@@ -218,7 +219,7 @@ bool RenameIfFree(const std::filesystem::path& from, const std::filesystem::path
     return false;
 }
 
-NameKind KindOfName(const std::filesystem::path& path) {
+NameKind KindOfName(const NativeFolder&, const std::filesystem::path& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
@@ -239,6 +240,10 @@ NameKind KindOfName(const std::filesystem::path& path) {
     const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
     CloseHandle(handle);
     return disk ? NameKind::File : NameKind::Other;
+}
+
+std::optional<FileIdentity> IdentityIn(const NativeFolder&, const std::filesystem::path& path) {
+    return IdentityOf(path);
 }
 
 }  // namespace partwright

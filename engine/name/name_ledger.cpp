@@ -5,6 +5,7 @@
 #include <system_error>
 #include <type_traits>
 
+#include "engine/files/file_identity.h"
 #include "partwright/path_text.h"
 #include "partwright/text.h"
 
@@ -40,6 +41,19 @@ void NameLedger::SetFolder(const std::filesystem::path& folder) {
     journal_ = false;
     takenSince_.clear();
     lastCopyBefore_.clear();
+    // A folder that exists is known by its identity: two paths to it that no
+    // spelling shows to be one (a bind mount, a junction) are still one folder.
+    if (const std::optional<FileIdentity> identity = IdentityOf(folder)) {
+        const std::uint64_t parts[] = {identity->volume, identity->index};
+        folderHash_ = kFnvOffset;
+        for (const std::uint64_t part : parts) {
+            for (int byte = 0; byte < 8; ++byte) {
+                folderHash_ ^= (part >> (8 * byte)) & 0xFF;
+                folderHash_ *= 0x100000001B3ull;
+            }
+        }
+        return;
+    }
     std::error_code error;
     std::filesystem::path resolved = std::filesystem::absolute(folder, error);
     if (!error) {

@@ -27,14 +27,14 @@ private:
 };
 
 // The names the pieces of a run took and the highest copy number taken for
-// each name wanted, by key: a hash of the folder the pieces go to, resolved,
-// and the file name (folded to one case where file names ignore it). From a
-// checkpoint on it keeps what it changes, so that a source cut again gives
-// back every name its first cut took in one call.
+// each name wanted, by key: a hash of the folder the pieces go to (its
+// identity, or its resolved path while it does not exist) and the file name (folded to one case where file names ignore
+// it). From a checkpoint on it keeps what it changes, so that a source cut again gives back every name its first cut
+// took in one call.
 class NameLedger {
 public:
-    // The folder the pieces of the next source go to (two spellings of one
-    // folder, through links or "..", are one folder). Ends a checkpoint.
+    // The folder the pieces of the next source go to (two paths to one
+    // folder, through links, "..", bind mounts or junctions, are one folder). Ends a checkpoint.
     void SetFolder(const std::filesystem::path& folder);
     // The key of `target`, a name in that folder; never 0.
     [[nodiscard]] std::uint64_t KeyOf(const std::filesystem::path& target) const;

@@ -201,6 +201,25 @@ bool CutMayDifferByCodepage(const RunContext& run) {
     return std::any_of(separator.begin(), separator.end(), [](char16_t unit) { return unit >= 0x80; });
 }
 
+// A source written to while it was split (writers read its bytes again, on
+// other threads) may have given pieces of bytes the cutting never saw: once
+// its pieces are written, that is a failure of the source, unless it already
+// failed to be read.
+void CheckUnchanged(RunContext& run, const std::filesystem::path& source, const std::optional<FileStamp>& opened,
+                    std::size_t failuresBefore) {
+    if (!opened) return;
+    run.finishPending();
+    const std::optional<FileStamp> now = StampOf(source);
+    if (!now || !WrittenSince(*opened, *now)) return;
+    const auto& failures = run.report.failures;
+    const bool readFailed = std::any_of(failures.begin() + static_cast<std::ptrdiff_t>(failuresBefore), failures.end(),
+                                        [&source](const Failure& failure) {
+                                            return failure.path == source &&
+                                                   (failure.kind == Failure::Kind::ReadSource);
+                                        });
+    if (!readFailed) run.Report({Failure::Kind::ReadSource, source, "it changed while it was split"});
+}
+
 Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path& source) {
     Progress& progress = run.progress;
     progress.source = source;
@@ -215,15 +234,18 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         run.Fail({Failure::Kind::ReadSource, source, "a temporary file of an unfinished piece, not a source"});
         return Outcome::Done;
     }
-    // A dry run plans every piece once: the code page is decided before the first.
+    // A dry run plans every piece once: the code page is decided before the
+    // first, whether or not the names hang on it (a second cut would list them again).
     const bool mayDiffer = CutMayDifferByCodepage(run);
-    const ReadOptions read{run.options.reading, mayDiffer && run.options.dryRun, mayDiffer && !run.options.dryRun,
+    const ReadOptions read{run.options.reading, run.options.dryRun, mayDiffer && !run.options.dryRun,
                            run.seam.chunkBytes};
+    const std::size_t failuresBefore = run.report.failures.size();
     const auto reader = SourceReader::Open(source, read, failure);
     if (!reader) {
         run.Fail(failure);
         return Outcome::Done;
     }
+    const std::optional<FileStamp> opened = StampOf(source);
     progress.sourceBytes = reader->size();
     run.lineEnd = run.options.lineEnd;
     if (run.lineEnd == LineEnd::Auto) {
@@ -245,6 +267,7 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         // first cut's are replaced, and the names it took are given back.
         if (reader->mayRestart()) sink.KeepNamesUndoable();
         const Outcome outcome = CutSource(run, sink, *reader, source);
+        if (outcome == Outcome::Done) CheckUnchanged(run, source, opened, failuresBefore);
         if (outcome != Outcome::Restart) return outcome;
         // Not UTF-8 after all: what was cut from it so far is void.
         sink.CutAgain();

@@ -1,6 +1,24 @@
 #include "partwright/byte_size.h"
 
+#include <algorithm>
+
 namespace partwright {
+
+namespace {
+
+// The value of a run of decimal digits, or nothing when it exceeds `most`: checked before each
+// step, so that a long number cannot wrap round to a small one.
+std::optional<std::uint64_t> DigitsUpTo(std::string_view digits, std::uint64_t most) {
+    std::uint64_t number = 0;
+    for (const char digit : digits) {
+        const auto value = static_cast<std::uint64_t>(digit - '0');
+        if (number > (most - value) / 10) return std::nullopt;
+        number = number * 10 + value;
+    }
+    return number;
+}
+
+}  // namespace
 
 std::optional<std::uint64_t> ParseByteSize(std::string_view text, std::string* why) {
     const auto refuse = [why](const char* reason) {
@@ -23,13 +41,24 @@ std::optional<std::uint64_t> ParseByteSize(std::string_view text, std::string* w
     }
     // Far beyond any file, and safe from overflow once shifted.
     constexpr std::uint64_t kMost = std::uint64_t{1} << 62;
-    std::uint64_t number = 0;
-    for (std::size_t i = 0; i < digits; ++i) {
-        number = number * 10 + static_cast<std::uint64_t>(text[i] - '0');
-        if (number > (kMost >> shift)) return refuse("is too large");
-    }
-    if (number == 0) return refuse("is less than one byte");
-    return number << shift;
+    const std::optional<std::uint64_t> number = DigitsUpTo(text.substr(0, digits), kMost >> shift);
+    if (!number) return refuse("is too large");
+    if (*number == 0) return refuse("is less than one byte");
+    return *number << shift;
+}
+
+std::optional<std::uint64_t> ParseCount(std::string_view text, std::uint64_t most, std::string* why) {
+    const auto refuse = [why](const std::string& reason) {
+        if (why) *why = reason;
+        return std::nullopt;
+    };
+    const bool digitsOnly = !text.empty() &&
+                            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digitsOnly) return refuse("is not a whole number");
+    const std::optional<std::uint64_t> number = DigitsUpTo(text, most);
+    if (!number) return refuse("is too large: the most is " + std::to_string(most));
+    if (*number == 0) return refuse("is less than 1");
+    return number;
 }
 
 }  // namespace partwright

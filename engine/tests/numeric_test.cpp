@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <optional>
+#include <string>
 
 namespace partwright {
 namespace {
@@ -83,6 +84,10 @@ TEST(ByteSize, readsWholeBytesWithABinarySuffix) {
         {"4294967296G", 4611686018427387904ULL},
         {"4294967297G", std::nullopt},
         {"99999999999999999999999", std::nullopt},
+        // 2^64 + 1 and 2^64 + 2^62: they wrap round to 1 and 2^62 in 64 bits.
+        {"18446744073709551617", std::nullopt},
+        {"23058430092136939520", std::nullopt},
+        {"18014398509481985K", std::nullopt},
     };
     for (const auto& [text, expected] : cases) {
         SCOPED_TRACE(text);
@@ -131,6 +136,31 @@ TEST(Numeric, wholeNumbersAreRoundedThenCheckedAgainstTheirRange) {
     EXPECT_EQ(ToInt16(u"-32768.5"), -32768);
     EXPECT_EQ(ToInt16(u"-32769"), std::nullopt);
     EXPECT_EQ(ToInt16(u""), std::nullopt);
+}
+
+TEST(Numeric, countsBeyondTheirRangeAreRefusedAsTooLargeNeverWrapped) {
+    constexpr std::uint64_t kMost = 9223372036854775807ULL;
+    const std::pair<const char*, std::optional<std::uint64_t>> cases[] = {
+        {"1", 1},
+        {"007", 7},
+        {"9223372036854775807", kMost},
+        {"9223372036854775808", std::nullopt},
+        {"18446744073709551616", std::nullopt},
+        {"18446744073709551617", std::nullopt},
+        {"0", std::nullopt},
+        {"", std::nullopt},
+        {"-1", std::nullopt},
+        {"1.5", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(text);
+        std::string why;
+        EXPECT_EQ(ParseCount(text, kMost, &why), expected);
+        EXPECT_EQ(why.empty(), expected.has_value()) << why;
+    }
+    std::string why;
+    EXPECT_FALSE(ParseCount("101", 100, &why));
+    EXPECT_EQ(why, "is too large: the most is 100");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #endif
 
 #include "engine/files/native_file.h"
+#include "engine/files/tracked_temporaries.h"
 #include "engine/name/temporary_name.h"
 #include "engine/read/byte_coding.h"
 #include "engine/read/cesu8.h"
@@ -302,6 +303,9 @@ TEST(PieceWriterTest, namedTemporaryFilesGiveTheSameOutcomesAndNeverStay) {
 #ifndef _WIN32
         RemovePiecesInProgress();  // as a signal handler does before the program ends
         EXPECT_TRUE(temporaries().empty());
+        // Then no temporary file is made any more, which a handler could miss.
+        EXPECT_FALSE(writer.Open(folder / "after.txt", sources, failure));
+        AllowTemporariesAgain();
 #endif
     }
     AllowUnnamedFiles(true);
@@ -348,6 +352,45 @@ TEST(PieceWriterTest, commitAsGivesTheTemporaryPieceItsNameReplacingAnOldFile) {
     EXPECT_EQ(failure.path, folder / "taken");
     EXPECT_EQ(FilesIn(folder.path()), (std::vector<std::filesystem::path>{"taken", "target.txt"}));
 }
+
+#ifndef _WIN32
+// The folder is renamed while a piece is being written: every step of the
+// piece (create, link, rename over an older file, remove) goes through the
+// folder held open, so the piece lands whole in the renamed folder and no
+// temporary file stays behind, whether the piece replaces an older file or
+// not, named at once or only at its end, with or without unnamed files.
+TEST(PieceWriterTest, aFolderRenamedDuringAPieceGetsThePieceAndKeepsNoTemporaryFile) {
+    const FileIdentitySet noSources;  // held by the writer while the piece is open
+    for (const bool unnamed : {true, false}) {
+        for (const bool older : {true, false}) {
+            for (const bool namedAtEnd : {true, false}) {
+                SCOPED_TRACE(::testing::Message() << "unnamed files " << unnamed << ", older file " << older
+                                                  << ", named at the end " << namedAtEnd);
+                AllowUnnamedFiles(unnamed);
+                TempFolder root;
+                const std::filesystem::path before = root / "before";
+                const std::filesystem::path after = root / "after";
+                std::filesystem::create_directory(before);
+                if (older) WriteBytes(before / "p.txt", "an older, longer file");
+                PieceWriter writer;
+                Failure failure;
+                ASSERT_TRUE(namedAtEnd ? writer.OpenTemporary(before, failure)
+                                       : writer.Open(before / "p.txt", noSources, failure))
+                    << failure.reason;
+                ASSERT_TRUE(writer.Append(u"piece", failure));
+                std::filesystem::rename(before, after);
+                const bool committed = namedAtEnd ? writer.CommitAs(before / "p.txt", noSources, failure)
+                                                  : writer.Commit(failure);
+                AllowUnnamedFiles(true);
+                EXPECT_TRUE(committed) << failure.reason;
+                EXPECT_EQ(FilesIn(after), std::vector<std::filesystem::path>{"p.txt"});
+                EXPECT_EQ(ReadBytes(after / "p.txt"), "piece");
+                EXPECT_FALSE(std::filesystem::exists(before));
+            }
+        }
+    }
+}
+#endif
 
 TEST(PieceWriterTest, pathsWithAnyCharactersWork) {
     TempFolder folder;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,9 @@
 
 #ifndef _WIN32
 #include <sys/resource.h>
+#endif
+#ifdef __linux__
+#include <sys/mount.h>
 #endif
 
 #include "engine/name/naming.h"
@@ -134,6 +138,52 @@ TEST(SplitRun, sourceCreatedByAnEarlierPieceIsNeverReplaced) {
               (Files{{"a.txt", whole}, {"b.txt", first}, {"r.txt", "rest\r\n"}, {"b (2).txt", first + "\r\n"}}));
 }
 
+#ifdef __linux__
+// A folder reached by a second path that no spelling shows to be the same (a
+// bind mount here, a junction on Windows) is still one folder: the second
+// source's pieces take copy names instead of replacing the first's, and a
+// dry run plans those copy names. Skipped where mounting is not permitted.
+TEST(SplitRun, oneFolderUnderTwoPathsIsOneFolderForNaming) {
+    Folder folder;
+    fs::create_directory(folder / "real");
+    fs::create_directory(folder / "alias");
+    if (::mount((folder / "real").c_str(), (folder / "alias").c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "cannot bind-mount a folder here";
+    }
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { (void)::umount(at.c_str()); }
+    } unmount{folder / "alias"};
+    folder.Write("real/a.txt", "1;2");
+    folder.Write("real/b.txt", "3;4");
+    PathList sources{folder / "real" / "a.txt", folder / "alias" / "b.txt"};
+    FixedSettings settings = Separator(u";");
+    settings.naming = NamingMode::Prefix;
+    settings.prefix = u"p";
+    for (const bool dryRun : {false, true}) {
+        SCOPED_TRACE(dryRun ? "dry run" : "run");
+        RecordingHost host;
+        RunOptions options;
+        options.dryRun = dryRun;
+        EXPECT_TRUE(SplitRun(sources, settings, host, options).ok());
+        if (dryRun) {
+            EXPECT_EQ(host.planned,
+                      (std::vector<fs::path>{folder / "real" / "p1.txt", folder / "real" / "p2.txt",
+                                             folder / "alias" / "p1 (2).txt", folder / "alias" / "p2 (2).txt"}));
+        } else {
+            Files inReal = folder.Files();  // which lists the same files again under alias/
+            std::erase_if(inReal, [](const auto& file) { return !file.first.starts_with("real/"); });
+            EXPECT_EQ(inReal, (Files{{"real/a.txt", "1;2"},
+                                     {"real/b.txt", "3;4"},
+                                     {"real/p1.txt", "1"},
+                                     {"real/p2.txt", "2\r\n"},
+                                     {"real/p1 (2).txt", "3"},
+                                     {"real/p2 (2).txt", "4\r\n"}}));
+        }
+    }
+}
+#endif
+
 // A source that ends before the length it had when opened: the pieces
 // already written stay, and the shortfall is that source's failure.
 TEST(SplitRun, sourceThatShrinksWhileReadIsAFailureOfThatSource) {
@@ -161,6 +211,47 @@ TEST(SplitRun, sourceThatShrinksWhileReadIsAFailureOfThatSource) {
     Files files = folder.Files();
     files.erase("s.txt");
     EXPECT_EQ(files, (Files{{"s-0001.txt", text.substr(0, 299998)}, {"s-0002.txt", "older"}}));
+}
+
+// A source written to while it is split (writers read its bytes again) is a
+// failure of that source, once, on every number of writer threads: longer,
+// or rewritten in place at the same size.
+TEST(SplitRun, sourceWrittenToWhileSplitIsAFailureOfThatSource) {
+    struct ChangingHost final : RunHost {
+        fs::path source;
+        bool grow = false;
+        int yields = 0;
+        bool Yield() override {
+            if (++yields != 4) return true;
+            std::fstream file(source, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(grow ? 0 : 400000, grow ? std::ios::end : std::ios::beg);
+            file << "changed";
+            file.close();
+            // A write a moment later, however coarse the clock of the file system.
+            fs::last_write_time(source, fs::last_write_time(source) + std::chrono::seconds(2));
+            return true;
+        }
+    };
+    std::string text;
+    for (int i = 0; i < 9000; ++i) text += std::string(98, static_cast<char>('a' + i / 3000)) + "\r\n";
+    for (const bool grow : {true, false}) {
+        for (const int writers : {0, 1, 2, 4}) {
+            SCOPED_TRACE(::testing::Message() << (grow ? "longer" : "rewritten") << ", writer threads: " << writers);
+            Folder folder;
+            ChangingHost host;
+            host.source = folder.Write("s.txt", text);
+            host.grow = grow;
+            RunOptions options = WholeFile();
+            options.writerThreads = writers;
+            const RunReport report = SplitRun(PathList{host.source, folder.Write("g.txt", "g")}, Lines(u"3000"), host,
+                                              options);
+            ASSERT_EQ(report.failures.size(), 1u);
+            EXPECT_EQ(report.failures[0].kind, Failure::Kind::ReadSource);
+            EXPECT_EQ(report.failures[0].path, host.source);
+            EXPECT_EQ(report.failures[0].reason, "it changed while it was split");
+            EXPECT_TRUE(folder.Files().contains("g-0001.txt")) << "the run did not go on";
+        }
+    }
 }
 
 TEST(SplitRun, unreadableSourceIsReportedAndTheRunGoesOn) {

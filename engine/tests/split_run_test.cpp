@@ -256,6 +256,31 @@ TEST(SplitRun, aSourceFoundNotUtf8LateKeepsOlderFilesAndTakesItsNamesAgain) {
     }
 }
 
+// A dry run of a source that is UTF-8 up to a late byte lists every piece
+// once, under the names the run settles on, whatever the naming.
+TEST(SplitRun, aDryRunListsThePiecesOfASourceFoundNotUtf8LateOnce) {
+    std::string bytes = "caf\xC3\xA9\r\n";
+    for (int line = 0; line < 40; ++line) bytes += "line " + std::to_string(line) + "\r\n";
+    bytes += "\x93q\x94\r\n";
+    for (const NamingMode naming : {NamingMode::Numbered, NamingMode::Prefix, NamingMode::FirstChars}) {
+        SCOPED_TRACE(static_cast<int>(naming));
+        Folder folder;
+        FixedSettings settings = Lines(u"1");
+        settings.naming = naming;
+        RunOptions options = DryRun();
+        RunSeam seam;  // the test-only switches
+        options.reading.codepage = "auto";
+        seam.chunkBytes = 8;  // the late byte comes long after the first pieces are cut
+        RecordingHost host;
+        EXPECT_TRUE(SplitRun(PathList{folder.Write("s.txt", bytes)}, settings, host, options, seam).ok());
+        ASSERT_EQ(host.planned.size(), 42u);
+        EXPECT_EQ(std::set<fs::path>(host.planned.begin(), host.planned.end()).size(), 42u);
+        if (naming == NamingMode::Numbered) {
+            EXPECT_EQ(host.planned.back(), folder / "s-0042.txt");
+        }
+    }
+}
+
 TEST(SplitRun, aSourceCutAgainCountsAndShowsEachBlockWithoutPiecesOnce) {
     // Three blocks of UTF-8 until a windows-1252 byte in the last: the run
     // cuts the source again from its start, and what the first cut counted

@@ -1,19 +1,14 @@
 #include "engine/write/piece_writer.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <vector>
 
 #include "engine/files/native_file.h"
 #include "engine/files/page_buffer.h"
+#include "engine/files/tracked_temporaries.h"
 #include "engine/name/temporary_name.h"
 #include "partwright/path_text.h"
-#include "partwright/pieces_in_progress.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace partwright {
 
@@ -52,53 +47,14 @@ std::filesystem::path FolderOf(const std::filesystem::path& target) {
     return folder;
 }
 
-// Named temporary files in use, where a signal handler can find them: a
-// handler may neither lock nor allocate. A slot is 0 (free), 1 (being
-// filled) or 2 (holds a name to remove).
-struct TrackedName {
-    std::atomic<int> state{0};
-    char path[4096] = {};
-};
-constexpr int kTrackedSlots = 8;
-// Zeroed before the program starts, with no code run for it at start.
-constinit TrackedName tracked[kTrackedSlots];
-
-int Track([[maybe_unused]] const std::filesystem::path& name) {
-#ifndef _WIN32
-    const std::string& bytes = name.native();
-    if (bytes.size() >= sizeof tracked[0].path) return -1;
-    for (int slot = 0; slot < kTrackedSlots; ++slot) {
-        int expected = 0;
-        if (tracked[slot].state.compare_exchange_strong(expected, 1)) {
-            std::memcpy(tracked[slot].path, bytes.c_str(), bytes.size() + 1);
-            tracked[slot].state.store(2);
-            return slot;
-        }
-    }
-#endif
-    return -1;
-}
-
-void Untrack(int slot) {
-    if (slot >= 0) tracked[slot].state.store(0);
-}
-
 }  // namespace
-
-void RemovePiecesInProgress() noexcept {
-#ifndef _WIN32
-    for (TrackedName& name : tracked) {
-        if (name.state.load() == 2) (void)::unlink(name.path);
-    }
-#endif
-}
 
 struct PieceWriter::Impl {
     bool replaced = false;  // the last published piece took the place of a file or link
     NativeFile file;
     std::filesystem::path target;     // empty while the piece has no name
     std::filesystem::path temporary;  // the temporary file's name; empty when it has none
-    int trackedSlot = -1;
+    int trackedSlot = kNotTracked;
     const FileIdentitySet* sources = nullptr;
     // Allocated once and never resized, so the steady state allocates nothing;
     // left unfilled, so a run that writes straight from the read buffer never
@@ -110,6 +66,8 @@ struct PieceWriter::Impl {
     // open it once.
     NativeFolder folder;
     std::filesystem::path::string_type folderKey;
+    NativeFolder targetFolder;  // the target's, when it is not the temporary file's folder
+    std::filesystem::path::string_type targetKey;
 
     const NativeFolder& FolderFor(const std::filesystem::path& target) {
         const std::filesystem::path::string_type& whole = target.native();
@@ -119,6 +77,20 @@ struct PieceWriter::Impl {
             folderKey.assign(whole, 0, keyLength);
         }
         return folder;
+    }
+
+    // The folder that the target lies in, held open: the temporary file's
+    // (as it was opened, wherever it has been moved since), or else its own.
+    const NativeFolder& TargetFolder() {
+        const std::size_t keyLength = FolderTextLength(target);
+        const std::filesystem::path::string_type& whole = target.native();
+        if (folderKey.size() == keyLength && whole.compare(0, keyLength, folderKey) == 0) return folder;
+        if (targetFolder.path().empty() || targetKey.size() != keyLength ||
+            whole.compare(0, keyLength, targetKey) != 0) {
+            targetFolder.Use(FolderOf(target));
+            targetKey.assign(whole, 0, keyLength);
+        }
+        return targetFolder;
     }
 
     // As FolderFor, for the folder itself.
@@ -150,15 +122,16 @@ struct PieceWriter::Impl {
 
     void ForgetTemporary(bool remove) {
         if (temporary.empty()) return;
-        if (remove) RemoveFile(temporary);
-        Untrack(trackedSlot);
-        trackedSlot = -1;
+        if (remove) RemoveFile(folder, temporary);
+        UntrackTemporary(trackedSlot);
+        trackedSlot = kNotTracked;
         temporary.clear();
     }
 
+    // `name` was tracked when its file was created (or given the name).
     void SetTemporary(std::filesystem::path name) {
         temporary = std::move(name);
-        if (!temporary.empty()) trackedSlot = Track(temporary);
+        if (!temporary.empty()) trackedSlot = TrackedSlotOf(temporary);
     }
 
     bool Start(const NativeFolder& in, const std::filesystem::path& failurePath, Failure& failure) {
@@ -211,8 +184,8 @@ struct PieceWriter::Impl {
     // Whether a piece may take the place of what is called `target` now: a
     // file or a link, but not a folder, a device or a source of the run
     // (through whatever link or spelling leads to it).
-    bool MayReplace(Failure& failure) {
-        switch (KindOfName(target)) {
+    bool MayReplace(const NativeFolder& at, Failure& failure) {
+        switch (KindOfName(at, target)) {
         case NameKind::Folder: return Fail(Failure::Kind::WritePiece, target, kIsAFolder, failure);
         case NameKind::Other: return Fail(Failure::Kind::WritePiece, target, kNotAFileReason, failure);
         case NameKind::Free: return true;  // nothing there, so no source either
@@ -221,7 +194,7 @@ struct PieceWriter::Impl {
         }
         replaced = true;
         if (sources != nullptr) {
-            if (const auto identity = IdentityOf(target); identity && sources->Contains(*identity)) {
+            if (const auto identity = IdentityIn(at, target); identity && sources->Contains(*identity)) {
                 return Fail(Failure::Kind::TargetIsSource, target, kIsSourceReason, failure);
             }
         }
@@ -230,12 +203,18 @@ struct PieceWriter::Impl {
 
     // Gives a file without a name a temporary one, so that it can be renamed over a taken name.
     bool NameTheUnnamed(Failure& failure) {
-        const NativeFolder& in = FolderFor(target);
         std::string reason;
         for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-            std::filesystem::path name = TemporaryName(in.path());
+            std::filesystem::path name = TemporaryName(folder.path());
+            const int slot = TrackTemporary(name);
+            if (slot == kProgramEnding) {
+                reason = "the program is ending";
+                break;
+            }
             bool taken = false;
-            if (file.LinkAs(in, name, taken, reason)) {
+            const bool named = file.LinkAs(folder, name, taken, reason);
+            TemporaryCreated(slot, named);
+            if (named) {
                 SetTemporary(std::move(name));
                 return true;
             }
@@ -244,7 +223,9 @@ struct PieceWriter::Impl {
         return Fail(Failure::Kind::WritePiece, target, "cannot name its temporary file: " + reason, failure);
     }
 
-    // Flushes, closes and gives the piece its name `target`.
+    // Flushes, closes and gives the piece its name `target`. Every step goes
+    // through the folders held open: the one the temporary file was created
+    // in, which the target lies in but for a name given at the end elsewhere.
     bool Publish(Failure& failure) {
         replaced = false;
         if (!file.isOpen()) {
@@ -255,38 +236,39 @@ struct PieceWriter::Impl {
             return Fail(Failure::Kind::WritePiece, target, refused, failure);
         }
         if (!Flush(failure)) return false;
+        const NativeFolder& at = TargetFolder();
         std::string reason;
         bool taken = false;
 #ifdef _WIN32
         // A device name such as "nul.txt" is not caught by a failing move: check first.
         taken = true;
-        if (!MayReplace(failure)) return false;
+        if (!MayReplace(at, failure)) return false;
 #else
         if (temporary.empty()) {
             // The usual case, a free name: one call makes the whole piece appear.
-            if (file.LinkAs(FolderFor(target), target, taken, reason)) {
+            if (file.LinkAs(at, target, taken, reason)) {
                 if (!file.Close(reason)) {
-                    RemoveFile(target);
+                    RemoveFile(at, target);
                     return Fail(Failure::Kind::WritePiece, target, reason, failure);
                 }
                 return true;
             }
             if (!taken) return Fail(Failure::Kind::WritePiece, target, reason, failure);
-            if (!MayReplace(failure) || !NameTheUnnamed(failure)) return false;
+            if (!MayReplace(at, failure) || !NameTheUnnamed(failure)) return false;
         }
 #endif
         if (!file.Close(reason)) {
             return Fail(Failure::Kind::WritePiece, target, reason, failure);
         }
         if (!taken) {
-            if (RenameIfFree(temporary, target, taken, reason)) {
+            if (RenameIfFree(folder, temporary, at, target, taken, reason)) {
                 ForgetTemporary(false);
                 return true;
             }
             if (!taken) return Fail(Failure::Kind::WritePiece, target, reason, failure);
-            if (!MayReplace(failure)) return false;
+            if (!MayReplace(at, failure)) return false;
         }
-        if (!RenameReplacing(temporary, target, reason)) {
+        if (!RenameReplacing(folder, temporary, at, target, reason)) {
             return Fail(Failure::Kind::WritePiece, target, reason, failure);
         }
         ForgetTemporary(false);
