@@ -377,7 +377,7 @@ TEST(PieceWriterTest, aFolderRenamedDuringAPieceGetsThePieceAndKeepsNoTemporaryF
                 ASSERT_TRUE(namedAtEnd ? writer.OpenTemporary(before, failure)
                                        : writer.Open(before / "p.txt", noSources, failure))
                     << failure.reason;
-                ASSERT_TRUE(writer.Append(u"piece", failure));
+                ASSERT_TRUE(writer.Append("piece", failure));
                 std::filesystem::rename(before, after);
                 const bool committed = namedAtEnd ? writer.CommitAs(before / "p.txt", noSources, failure)
                                                   : writer.Commit(failure);
