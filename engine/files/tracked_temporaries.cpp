@@ -73,9 +73,15 @@ void UntrackTemporary(int slot) {
 }
 
 int TrackedSlotOf(const std::filesystem::path& name) {
+    // Only a slot this thread filled: another thread may free and fill its own
+    // slots meanwhile, but none of this thread's (owner is stored before the
+    // state shows the name).
+    const long me = ThisThread();
     for (int slot = 0; slot < kTrackedSlots; ++slot) {
         const int state = tracked[slot].state.load();
-        if ((state == kCreating || state == kHeld) && name.native() == tracked[slot].path) return slot;
+        if (state != kCreating && state != kHeld) continue;
+        if (tracked[slot].owner.load() != me) continue;
+        if (name.native() == tracked[slot].path) return slot;
     }
     return kNotTracked;
 }

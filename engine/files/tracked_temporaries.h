@@ -20,7 +20,7 @@ inline constexpr int kProgramEnding = -2;
 void TemporaryCreated(int slot, bool created);
 // The file of the slot's name is gone or renamed: the slot is free again.
 void UntrackTemporary(int slot);
-// The slot tracking `name`, or kNotTracked.
+// The slot in which this thread tracks `name`, or kNotTracked.
 [[nodiscard]] int TrackedSlotOf(const std::filesystem::path& name);
 // Names may be created again after RemovePiecesInProgress, in a program that
 // goes on (a test of it).
