@@ -599,18 +599,35 @@ void MainWindow::EndProgress() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // A split under way is stopped only when the user says so; a close that
-    // comes while a box is up ends the program as before.
-    if (runDialog_ && !closeRequested_ && !MessageIsOpen() &&
-        !AskToGoOn(this, tr("A split is under way. Stop it and close?\n\nThe pieces written so far stay whole."),
-                   tr("&Stop and close"))) {
+    if (closeWaiting_) {
         event->ignore();
         return;
     }
-    // Closing ends the program whatever is going on: an open box goes away
-    // and a run stops at its next yield.
+    // A close that comes while a box is up leaves the box to be read; once it
+    // is answered the window closes as a close would then.
+    if (MessageIsOpen()) {
+        closeWaiting_ = true;
+        WhenMessagesAnswered(this, [this] {
+            closeWaiting_ = false;
+            close();
+        });
+        event->ignore();
+        return;
+    }
+    // A split under way is stopped only when the user says so.
+    if (runDialog_ && !closeRequested_) {
+        closeWaiting_ = true;
+        const bool stop =
+            AskToGoOn(this, tr("A split is under way. Stop it and close?\n\nThe pieces written so far stay whole."),
+                      tr("&Stop and close"));
+        closeWaiting_ = false;
+        if (!stop) {
+            event->ignore();
+            return;
+        }
+    }
+    // A run stops at its next yield.
     closeRequested_ = true;
-    CloseOpenMessages();
     if (runDialog_) runDialog_->hide();
     if (preview_) {
         preview_->reject();  // stops the planning

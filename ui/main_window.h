@@ -118,6 +118,9 @@ private:
     bool loading_ = false;
     bool running_ = false;
     bool closeRequested_ = false;
+    // A close request waits for the box that is up, or for the answer to
+    // whether to stop the run; further requests meanwhile add nothing.
+    bool closeWaiting_ = false;
     // The field whose check is owed since the focus left it.
     enum class FieldCheck { None, NameLength, FirstNumber };
     FieldCheck pendingCheck_ = FieldCheck::None;

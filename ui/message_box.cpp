@@ -35,6 +35,19 @@ std::vector<QPointer<QMessageBox>>& OpenBoxes() {
     return boxes;
 }
 
+// What waits for the last box to be answered.
+std::vector<std::pair<QPointer<QObject>, std::function<void()>>>& Waiting() {
+    static std::vector<std::pair<QPointer<QObject>, std::function<void()>>> waiting;
+    return waiting;
+}
+
+// Hands what waited to the event loop, so it runs after the code that showed
+// the box has gone on from it.
+void ReleaseWaiting() {
+    for (auto& [context, then] : std::exchange(Waiting(), {}))
+        if (context) QMetaObject::invokeMethod(context, std::move(then), Qt::QueuedConnection);
+}
+
 // Shows `box` until it is answered, the keyboard and the mouse kept for it.
 void RunBox(QMessageBox& box) {
     // The title shows whole: a box no wider than its short text would clip it.
@@ -52,6 +65,7 @@ void RunBox(QMessageBox& box) {
     box.activateWindow();
     if (box.isVisible()) loop.exec(QEventLoop::DialogExec);
     OpenBoxes().pop_back();
+    if (!MessageIsOpen()) ReleaseWaiting();
     // The keyboard goes back to the window the box stood over, so its
     // mnemonics and shortcuts work at once, with or without a window manager.
     if (QWidget* below = box.parentWidget(); below && below->isVisible()) below->window()->activateWindow();
@@ -118,11 +132,9 @@ bool MessageIsOpen() {
     return false;
 }
 
-void CloseOpenMessages() {
-    // Newest first: each box's loop returns into the one below it.
-    const std::vector<QPointer<QMessageBox>> boxes = OpenBoxes();
-    for (auto it = boxes.rbegin(); it != boxes.rend(); ++it)
-        if (*it) (*it)->done(QMessageBox::Ok);
+void WhenMessagesAnswered(QObject* context, std::function<void()> then) {
+    Waiting().emplace_back(context, std::move(then));
+    if (!MessageIsOpen()) ReleaseWaiting();
 }
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(InstalledSink(), std::move(sink)); }

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QObject;
 class QWidget;
 
 namespace partwright {
@@ -14,8 +15,7 @@ namespace partwright {
 //
 // While a box is up the other windows take no input, as with a modal box, but
 // a close request still reaches them (a modal box would swallow it), so the
-// window can end the program at any time: CloseOpenMessages() takes every box
-// down and lets every ShowMessage return.
+// window can note it and close once the box is answered (WhenMessagesAnswered).
 //
 // Tests swap in a recorder so the texts can be checked without a box.
 using MessageSink = std::function<void(QWidget* parent, const QString& text, const QString& details)>;
@@ -24,15 +24,16 @@ using MessageSink = std::function<void(QWidget* parent, const QString& text, con
 // that folder in the file manager and closes the box.
 void ShowMessage(QWidget* parent, const QString& text, const QString& details = {}, const QString& folderToOpen = {});
 
-void CloseOpenMessages();
+// Runs `then` from the event loop once no box is up any more (soon, when none
+// is up now); not at all when `context` is gone by then.
+void WhenMessagesAnswered(QObject* context, std::function<void()> then);
 
 // Whether a box of ShowMessage or AskToGoOn is up.
 [[nodiscard]] bool MessageIsOpen();
 
 // A question with two buttons, `goOn` and Cancel, in the same kind of box;
 // true when the user chose `goOn`. With `dontAskAgain` the box offers a
-// "Don't ask again" check box and reports it there. A close request that
-// takes the box down answers Cancel.
+// "Don't ask again" check box and reports it there.
 [[nodiscard]] bool AskToGoOn(QWidget* parent, const QString& text, const QString& goOn, bool* dontAskAgain = nullptr);
 
 // Tests answer the questions instead of a user: the sink gets the text and
