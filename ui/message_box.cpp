@@ -88,6 +88,9 @@ void ShowBox(QWidget* parent, const QString& text, const QString& details, const
         });
         box.setDefaultButton(QMessageBox::Ok);
     }
+    // Esc and the title bar's close button answer the box as OK does, also
+    // beside "Open folder" (a close request waits for the answer).
+    box.setEscapeButton(QMessageBox::Ok);
 
     RunBox(box);
     // A folder the system could not show: the box comes back saying so.
