@@ -10,31 +10,6 @@
 
 namespace partwright {
 
-std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
-#ifdef _WIN32
-    // Backup semantics let folders be opened too; no access right is needed to ask.
-    const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
-    }
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool known = GetFileInformationByHandle(handle, &info) != 0;
-    CloseHandle(handle);
-    if (!known) {
-        return std::nullopt;
-    }
-    return FileIdentity{info.dwVolumeSerialNumber,
-                        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
-#else
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return std::nullopt;
-    }
-    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-#endif
-}
-
 std::optional<FileStamp> StampOf(const std::filesystem::path& path) {
 #ifdef _WIN32
     const HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -66,6 +41,12 @@ std::optional<FileStamp> StampOf(const std::filesystem::path& path) {
     stamp.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     return stamp;
 #endif
+}
+
+// One stat, as StampOf: a folder or file told apart by its identity only.
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+    if (const std::optional<FileStamp> stamp = StampOf(path)) return stamp->identity;
+    return std::nullopt;
 }
 
 bool WrittenSince(const FileStamp& earlier, const FileStamp& later) {
