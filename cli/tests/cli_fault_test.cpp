@@ -241,6 +241,37 @@ TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile) {
     }
 }
 
+int Count(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// After a failure that strikes every later piece (no space left), the pieces
+// of m.txt there whole are the first ones, with no gap, and one line of
+// `err` names the first one missing and how many more are.
+void ExpectFirstPiecesAndOneReport(const Files& whole, const Files& files, const std::string& err) {
+    std::vector<std::string> missing;
+    for (const auto& [name, bytes] : whole) {
+        if (name == "m.txt") continue;
+        const auto there = files.find(name);
+        const bool isWhole = there != files.end() && there->second == bytes;
+        if (!isWhole) {
+            missing.push_back(name);
+        } else {
+            EXPECT_TRUE(missing.empty()) << name << " is there whole after " << missing.front() << " is not";
+        }
+    }
+    if (missing.empty()) return;
+    const std::string report = "/" + missing.front() + ": No space left on device";
+    EXPECT_EQ(Count(err, report), 1) << err;
+    if (missing.size() > 1) {
+        EXPECT_NE(err.find(report + "; neither this piece nor the " + std::to_string(missing.size() - 1) + " after it"),
+                  std::string::npos)
+            << err;
+    }
+}
+
 // Many pieces, short and long, with older files of half their names, and a
 // fault at a random point: every name holds its whole piece or its older
 // file, and every piece that is not there whole is named on stderr.
@@ -291,6 +322,11 @@ TEST_F(CliFaultTest, randomFaultsAmongManyPiecesLoseNothingSilently) {
             EXPECT_TRUE(bytes == whole.at(name) || bytes == kOlder)
                 << name << " holds neither its piece nor its older file";
         }
+        if (op == 1) {
+            EXPECT_LE(Count(outcome.err, "No space left on device"), 1) << outcome.err;
+            ExpectFirstPiecesAndOneReport(whole, files, outcome.err);
+            continue;
+        }
         for (const auto& [name, bytes] : whole) {
             const auto there = files.find(name);
             if (there != files.end() && there->second == bytes) continue;
@@ -299,6 +335,65 @@ TEST_F(CliFaultTest, randomFaultsAmongManyPiecesLoseNothingSilently) {
     }
     // The faults mostly strike within the run (a close fault always does).
     EXPECT_GE(faultsMet, 16);
+}
+
+// A disk that fills up strikes every later piece: each source ends with one
+// report, the pieces kept are its first ones, and which they are does not
+// depend on the number of writer threads.
+TEST_F(CliFaultTest, aFullDiskEndsEachSourceWithOneReportAlikeOnEveryThreadCount) {
+    std::mt19937 random(20261208);
+    std::string text;
+    for (int line = 0; line < 300; ++line) {
+        const auto length = static_cast<std::size_t>(std::uniform_int_distribution<int>(0, 2000)(random));
+        text += std::string(length, static_cast<char>('a' + line % 26)) + "\n";
+    }
+    const fs::path run = dir_ / "run";
+    auto Fresh = [&] {
+        fs::remove_all(run);
+        fs::create_directory(run);
+        WriteBytes(run / "m.txt", text);
+        WriteBytes(run / "n.txt", text);
+        for (int piece = 1; piece <= 300; piece += 3) {
+            char name[32];
+            std::snprintf(name, sizeof name, "m-%04d.txt", piece);
+            WriteBytes(run / name, kOlder);
+        }
+    };
+    const std::vector<std::string> args{"--lines", "1", (run / "m.txt").string(), (run / "n.txt").string()};
+    Fresh();
+    ASSERT_EQ(Launch({"none", ""}, {"--threads", "0", "--lines", "1", args[2], args[3]}).status, 0);
+    const Files whole = FilesIn(run);
+
+    Files first;
+    std::string firstErr;
+    for (const int writers : {0, 1, 2, 4}) {
+        SCOPED_TRACE("writer threads: " + std::to_string(writers));
+        Fresh();
+        std::vector<std::string> withThreads{"--threads", std::to_string(writers)};
+        withThreads.insert(withThreads.end(), args.begin(), args.end());
+        const Outcome outcome = Launch({"full", "write:" + std::to_string(text.size() / 3) + ":28:always"}, withThreads);
+        EXPECT_EQ(outcome.status, 1) << outcome.err;
+        // One report for each source, not one for each piece.
+        EXPECT_EQ(Count(outcome.err, "No space left on device"), 2) << outcome.err;
+        const Files files = FilesIn(run);
+        Files ofM;
+        for (const auto& [name, bytes] : files) {
+            EXPECT_EQ(name.find(".partwright-"), std::string::npos) << name << " was left behind";
+            if (name.starts_with("m-")) ofM[name] = bytes;
+        }
+        Files wholeOfM;
+        for (const auto& [name, bytes] : whole) {
+            if (name.starts_with("m-") || name == "m.txt") wholeOfM[name] = bytes;
+        }
+        ExpectFirstPiecesAndOneReport(wholeOfM, ofM, outcome.err);
+        if (writers == 0) {
+            first = files;
+            firstErr = outcome.err;
+        } else {
+            EXPECT_TRUE(files == first) << "other pieces were written than on the run's own thread";
+            EXPECT_EQ(outcome.err, firstErr);
+        }
+    }
 }
 
 }  // namespace

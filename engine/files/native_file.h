@@ -135,6 +135,11 @@ enum class NameKind { Free, File, Link, Folder, Other };
 
 // The operating system's text for its last error (errno, or GetLastError() on Windows), in UTF-8.
 [[nodiscard]] std::string LastSystemReason();
+// Whether the error LastSystemReason last described on this thread will
+// strike every later file written in the same folder: no space left, a quota
+// reached, a read-only file system; with `creating` (the error came creating
+// a file there), also a folder that is gone or closed to writing.
+[[nodiscard]] bool LastFailureLasts(bool creating = false);
 // The reason given for a folder where a file is needed.
 inline constexpr const char* kIsAFolder = "Is a directory";
 

@@ -16,7 +16,27 @@
 
 namespace partwright {
 
-std::string LastSystemReason() { return std::system_category().message(errno); }
+namespace {
+thread_local int lastError = 0;  // of the last LastSystemReason on this thread
+}  // namespace
+
+std::string LastSystemReason() {
+    lastError = errno;
+    return std::system_category().message(lastError);
+}
+
+bool LastFailureLasts(bool creating) {
+    switch (lastError) {
+    case ENOSPC:
+    case EDQUOT:
+    case EROFS: return true;
+    case ENOENT:
+    case ENOTDIR:
+    case EACCES:
+    case EPERM: return creating;
+    default: return false;
+    }
+}
 
 NativeFile::~NativeFile() { Close(); }
 

@@ -50,7 +50,27 @@ bool IsFolder(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::string LastSystemReason() { return ReasonForCode(GetLastError()); }
+namespace {
+thread_local DWORD lastError = 0;  // of the last LastSystemReason on this thread
+}  // namespace
+
+std::string LastSystemReason() {
+    lastError = GetLastError();
+    return ReasonForCode(lastError);
+}
+
+bool LastFailureLasts(bool creating) {
+    switch (lastError) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_QUOTA_EXCEEDED:
+    case ERROR_WRITE_PROTECT: return true;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_ACCESS_DENIED: return creating;
+    default: return false;
+    }
+}
 
 NativeFile::~NativeFile() { Close(); }
 

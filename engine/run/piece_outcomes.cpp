@@ -1,6 +1,7 @@
 // RunSink: the outcomes of the pieces handed to the writers, settled on the
 // run's thread in piece order, and the names the pieces take.
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "engine/name/naming.h"
@@ -12,6 +13,18 @@ void RunSink::FinishPending() {
     if (pendingPieces_.empty()) return;
     FinishPending(true);
     run_.host.ReportProgress(run_.progress);
+}
+
+void RunSink::EndSource() {
+    FinishPending();
+    if (!lastingFailure_) return;
+    Failure failure = std::move(*lastingFailure_);
+    lastingFailure_.reset();
+    if (notWritten_ > 1) {
+        failure.reason += "; neither this piece nor the " + std::to_string(notWritten_ - 1) +
+                          " after it of its source were written";
+    }
+    run_.Report(failure);
 }
 
 // Settles the outcomes of the pieces ended, in their order: all of them, or
@@ -34,8 +47,15 @@ void RunSink::ApplyOutcome(const PendingPiece& ending, PieceQueue::Outcome& outc
         abandonedFile_ = outcome.hadFile;
     }
     if (outcome.dropped && outcome.hadFile) run_.report.pieceRemoved = true;
+    if (outcome.skipped) ++notWritten_;
     if (!outcome.written) {
-        if (outcome.failure && ending.reportFailure) run_.Report(*outcome.failure);
+        if (outcome.failure && outcome.lasting && !lastingFailure_) {
+            // Every later piece of the source meets it too: one report at the source's end.
+            lastingFailure_ = std::move(outcome.failure);
+            notWritten_ = 1;
+        } else if (outcome.failure && ending.reportFailure) {
+            run_.Report(*outcome.failure);
+        }
         return;
     }
     TakeName(ending);

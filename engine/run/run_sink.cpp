@@ -31,7 +31,8 @@ void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<c
                           std::function<bool()> decideCodepage) {
     Abandon();
     // The pieces of the last source are written before its names and coding are let go.
-    FinishPending();
+    EndSource();
+    queue_.StartSource();
     undoable_ = false;
     if (!cutAgain_) firstCutFresh_.clear();
     cutAgain_ = false;
@@ -271,6 +272,7 @@ void RunSink::CutAgain() {
     undecided_ = false;
     discarding_ = false;
     cutAgain_ = true;
+    lastingFailure_.reset();  // the second cut writes afresh
     names_.Rollback();
 }
 

@@ -83,6 +83,10 @@ public:
     // Waits for every piece handed to the writers and settles its outcome:
     // before anything else is reported, and at the end of the run.
     void FinishPending();
+    // As FinishPending, once the source's cut is over: a failure that struck
+    // every later piece of the source is reported now, once, with how many
+    // pieces it kept from being written.
+    void EndSource();
 
     // The source is cut again from its start: gives back the names this
     // source's pieces took, so the second cut's pieces take them again (and
@@ -183,6 +187,10 @@ private:
     // is no older file. Kept from CutAgain to the end of the second cut.
     std::vector<bool> firstCutFresh_;
     bool cutAgain_ = false;
+    // The first failure of the source that struck every later piece, and
+    // how many pieces it kept from being written, itself included.
+    std::optional<Failure> lastingFailure_;
+    std::uint64_t notWritten_ = 0;
 };
 
 }  // namespace partwright

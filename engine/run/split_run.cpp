@@ -306,12 +306,12 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
         }
         // The pieces of the sources before are written first: a source may be
         // one of them, and all that is reported of them comes before this one begins.
-        sink.FinishPending();
+        sink.EndSource();
         watch.SourceEnded();
         progress.fileIndex = position;
         if (SplitSource(run, sink, sources.At(position)) == Outcome::Stopped) break;
     }
-    sink.FinishPending();
+    sink.EndSource();
     report.stopped = run.stop.stop_requested();
     if (!report.stopped) watch.SourceEnded();
     return report;

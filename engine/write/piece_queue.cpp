@@ -34,7 +34,8 @@ struct PieceQueue::Step {
     Kind kind = Kind::Open;
     std::filesystem::path path;  // Open, OpenTemporary, Name; Commit: the name given at the end, if any
     const FileIdentitySet* sources = nullptr;
-    std::uint64_t piece = 0;  // Open, OpenTemporary: the piece's number, counted from 0 in the order opened
+    std::uint64_t piece = 0;   // Open, OpenTemporary: the piece's number, counted from 0 in the order opened
+    std::uint64_t sourceNumber = 0;  // Open, OpenTemporary: the number of the piece's source
     std::string data;         // Bytes
     std::shared_ptr<const NativeFile> source;  // Range: from `offset`, `size` bytes
     std::uint64_t offset = 0;
@@ -54,8 +55,9 @@ struct PieceQueue::Writer {
     // The writing thread's own.
     PieceWriter writer;
     Outcome unused;
-    std::uint64_t piece = 0;  // the number of the piece being written
-    bool stopped = false;     // the piece was dropped by a stop
+    std::uint64_t piece = 0;   // the number of the piece being written
+    std::uint64_t source = 0;  // and of its source
+    bool stopped = false;      // the piece was dropped by a stop, or skipped
     bool stoppedWithFile = false;
     bool failed = false;
     bool beforeName = false;  // the failure came before the piece's name was known
@@ -66,27 +68,25 @@ struct PieceQueue::Writer {
         writer.Abandon();
     }
 
+    void StopWriting() {
+        if (stopped) return;
+        stopped = true;
+        stoppedWithFile = writer.Abandon();
+    }
+
     // Does one step; fills `outcome` when the piece ends.
     void Do(const Step& op, Outcome& outcome) {
         if (op.kind == Step::Kind::Open || op.kind == Step::Kind::OpenTemporary) {
             stopped = false;
             piece = op.piece;
+            source = op.sourceNumber;
         }
-        const bool goOn = op.kind == Step::Kind::Commit ? queue->MayPublish(piece) : queue->KeepWriting(piece);
-        if (!stopped && !goOn) {
-            stopped = true;
-            stoppedWithFile = writer.Abandon();
-        }
-        if (stopped) {
-            if (op.kind == Step::Kind::Commit || op.kind == Step::Kind::Abandon) {
-                outcome = Outcome{};
-                outcome.committed = op.kind == Step::Kind::Commit;
-                outcome.dropped = true;
-                outcome.hadFile = stoppedWithFile;
-                failed = false;
-            }
+        if (op.kind == Step::Kind::Commit || op.kind == Step::Kind::Abandon) {
+            End(op, outcome);
             return;
         }
+        if (!queue->KeepWriting(source)) StopWriting();
+        if (stopped) return;
         switch (op.kind) {
         case Step::Kind::Open:
         case Step::Kind::OpenTemporary:
@@ -107,24 +107,36 @@ struct PieceQueue::Writer {
             if (!failed && !writer.AppendFrom(*op.source, op.offset, op.size, failure)) Fail();
             return;
         case Step::Kind::Commit:
-            outcome = Outcome{};
-            outcome.committed = true;
+        case Step::Kind::Abandon: return;
+        }
+    }
+
+    // The piece's last step, in its turn: it is published, or dropped, or its failure told.
+    void End(const Step& op, Outcome& outcome) {
+        const Turn turn = queue->AwaitTurn(piece, source);
+        outcome = Outcome{};
+        outcome.committed = op.kind == Step::Kind::Commit;
+        if (turn != Turn::Publish) StopWriting();
+        if (stopped) {
+            outcome.dropped = turn != Turn::Skip;
+            outcome.skipped = turn == Turn::Skip;
+            outcome.hadFile = stoppedWithFile;
+        } else if (op.kind == Step::Kind::Commit) {
             if (!failed) {
                 outcome.written = op.path.empty() ? writer.Commit(failure)
                                                   : writer.CommitAs(op.path, *op.sources, failure);
                 if (!outcome.written) failed = true;
                 outcome.replacedOlder = outcome.written && writer.ReplacedOlder();
             }
-            if (failed) outcome.failure = failure;
-            failed = false;
-            return;
-        case Step::Kind::Abandon:
-            outcome = Outcome{};
+        } else {
             outcome.hadFile = writer.Abandon();
-            if (failed) outcome.failure = failure;
-            failed = false;
-            return;
         }
+        if (failed && !stopped) {
+            outcome.failure = failure;
+            outcome.lasting = writer.FailureLasts();
+        }
+        failed = false;
+        queue->Decided(piece, source, outcome.lasting);
     }
 
     // As Do, with anything thrown (out of memory) made the piece's failure.
@@ -135,10 +147,12 @@ struct PieceQueue::Writer {
             failure = Failure{Failure::Kind::WritePiece, op.path, error.what()};
             Fail();
             if (op.kind == Step::Kind::Commit || op.kind == Step::Kind::Abandon) {
+                // Only the turn's wait can throw before the piece is decided.
                 outcome = Outcome{};
                 outcome.committed = op.kind == Step::Kind::Commit;
                 outcome.failure = failure;
                 failed = false;
+                queue->Decided(piece, source, false);
             }
         }
     }
@@ -170,6 +184,8 @@ PieceQueue::PieceQueue(int writers, std::stop_token stop, std::function<void()> 
 
 PieceQueue::~PieceQueue() {
     if (open_) Abandon();
+    // Every piece handed over must reach its writer whole: a later one waits for its turn.
+    Send();
     for (auto& writer : writers_) {
         {
             std::lock_guard<std::mutex> lock(writer->mutex);
@@ -219,6 +235,7 @@ void PieceQueue::Open(const std::filesystem::path& target, const FileIdentitySet
     Step op;
     op.kind = Step::Kind::Open;
     op.piece = nextPiece_++;
+    op.sourceNumber = source_;
     op.path = target;
     op.sources = &sources;
     Add(std::move(op));
@@ -230,6 +247,7 @@ void PieceQueue::OpenTemporary(const std::filesystem::path& folder) {
     Step op;
     op.kind = Step::Kind::OpenTemporary;
     op.piece = nextPiece_++;
+    op.sourceNumber = source_;
     op.path = folder.empty() ? std::filesystem::path(".") : folder;
     Add(std::move(op));
 }
@@ -401,20 +419,24 @@ void PieceQueue::WriteHere(bool here) {
     onCaller_ = here || writers_.empty();
 }
 
-// Pieces are published out of order on several writers. Once the run stops,
-// a piece is published only if one after it was: so the pieces published are
-// the first ones, with no gap but failures, and the rest are dropped.
-bool PieceQueue::MayPublish(std::uint64_t piece) {
-    std::lock_guard<std::mutex> lock(publishMutex_);
-    if (Stopping() && piece >= publishedBelow_) return false;
-    publishedBelow_ = std::max(publishedBelow_, piece + 1);
-    return true;
+PieceQueue::Turn PieceQueue::AwaitTurn(std::uint64_t piece, std::uint64_t source) {
+    std::unique_lock<std::mutex> lock(publishMutex_);
+    // A stop ends every wait: from then on nothing more is published.
+    if (!turnChanged_.wait(lock, stop_, [&] { return decidedBelow_ == piece; })) return Turn::Drop;
+    return failedSource_.load(std::memory_order_relaxed) == source ? Turn::Skip : Turn::Publish;
 }
 
-bool PieceQueue::KeepWriting(std::uint64_t piece) {
-    if (!Stopping()) return true;
-    std::lock_guard<std::mutex> lock(publishMutex_);
-    return piece < publishedBelow_;
+void PieceQueue::Decided(std::uint64_t piece, std::uint64_t source, bool lastingFailure) {
+    {
+        std::lock_guard<std::mutex> lock(publishMutex_);
+        if (lastingFailure) failedSource_.store(source, std::memory_order_relaxed);
+        decidedBelow_ = std::max(decidedBelow_, piece + 1);
+    }
+    turnChanged_.notify_all();
+}
+
+bool PieceQueue::KeepWriting(std::uint64_t source) const {
+    return !Stopping() && failedSource_.load(std::memory_order_relaxed) != source;
 }
 
 bool PieceQueue::TakeOutcome(Outcome& outcome, bool wait) {

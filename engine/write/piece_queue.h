@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -26,7 +27,8 @@ class PieceWriter;
 // filling and naming files goes on while the run cuts the next pieces. The
 // run's thread hands over the steps of one piece at a time; each piece is
 // written whole by one writer, and the outcomes come back in the order the
-// pieces were handed over. What is handed over and not yet written is held
+// pieces were handed over. Each is published only once every piece before it
+// is published or failed, so the pieces published are always the first ones. What is handed over and not yet written is held
 // in copies of at most kMaxBytesInFlight bytes: the run's thread waits when
 // there is more. With no writer threads, every step is done at once on the
 // calling thread, and an outcome is known as soon as its piece ends.
@@ -39,7 +41,11 @@ public:
         bool replacedOlder = false;  // written in the place of a file of its name
         bool hadFile = false;        // abandoned, or dropped by a stop, with a file of it open
         bool dropped = false;        // not written because the run was stopping
+        // Not written: an earlier piece of its source failed for a reason that
+        // strikes every later one (see `lasting`).
+        bool skipped = false;
         std::optional<Failure> failure;
+        bool lasting = false;  // the failure will strike every later piece of the source as well
     };
 
     static constexpr std::size_t kMaxBytesInFlight = std::size_t{8} << 20;
@@ -47,7 +53,9 @@ public:
     // `writers` threads; 0 writes on the calling thread. Once a stop is
     // requested on `stop`'s source, pieces not published yet are dropped,
     // leaving nothing of them, and so is every piece handed over from then on
-    // (Outcome::dropped); the writers read the token before every step. While
+    // (Outcome::dropped); the writers read the token before every step. Once
+    // a piece fails for a reason that lasts (Outcome::lasting), the later
+    // pieces of its source are not written (Outcome::skipped). While
     // the calling thread waits for the writers, it calls `whileWaiting` every
     // few milliseconds (the run yields to its host there, which may request the stop).
     PieceQueue(int writers, std::stop_token stop, std::function<void()> whileWaiting);
@@ -59,6 +67,8 @@ public:
     // nothing, and the failure comes with the piece's outcome.
     void Open(const std::filesystem::path& target, const FileIdentitySet& sources);
     void OpenTemporary(const std::filesystem::path& folder);
+    // The pieces opened from now on are of the next source.
+    void StartSource() { ++source_; }
     // The name of a piece opened with OpenTemporary is known: a failure so far is the named piece's.
     void Name(const std::filesystem::path& target);
     void Append(std::string_view bytes);
@@ -77,9 +87,6 @@ public:
 
     // A stop was requested.
     [[nodiscard]] bool Stopping() const { return stop_.stop_requested(); }
-    // Whether a writer may publish the piece numbered `piece`, or go on writing it.
-    [[nodiscard]] bool MayPublish(std::uint64_t piece);
-    [[nodiscard]] bool KeepWriting(std::uint64_t piece);
 
     // A piece was opened and not ended yet.
     [[nodiscard]] bool pieceOpen() const { return open_; }
@@ -96,6 +103,15 @@ private:
         Outcome outcome;
     };
     using Batch = std::vector<Step>;
+    enum class Turn { Publish, Drop, Skip };
+
+    // Waits until every piece before `piece` is decided (published, failed or
+    // dropped): whether the piece may be published now.
+    [[nodiscard]] Turn AwaitTurn(std::uint64_t piece, std::uint64_t source);
+    // The piece is decided: the next may be published.
+    void Decided(std::uint64_t piece, std::uint64_t source, bool lastingFailure);
+    // Whether a writer goes on writing a piece of `source`.
+    [[nodiscard]] bool KeepWriting(std::uint64_t source) const;
 
     void Add(Step op);
     void Gather(Step op, std::string_view data);
@@ -130,8 +146,13 @@ private:
     std::size_t bytesInFlight_ = 0;  // under doneMutex_
     std::stop_token stop_;
     std::mutex publishMutex_;
-    std::uint64_t publishedBelow_ = 0;  // under publishMutex_: 1 + the last piece let publish
-    std::uint64_t nextPiece_ = 0;       // the run's thread's: the number of the next piece opened
+    std::condition_variable_any turnChanged_;
+    std::uint64_t decidedBelow_ = 0;  // under publishMutex_: every piece before it is decided
+    // The source whose later pieces are skipped after a lasting failure (none
+    // at first); sources are numbered from 1 in the order started.
+    std::atomic<std::uint64_t> failedSource_{0};
+    std::uint64_t nextPiece_ = 0;  // the run's thread's: the number of the next piece opened
+    std::uint64_t source_ = 0;     // the run's thread's: the number of the source being cut
     std::function<void()> whileWaiting_;
     // The run's thread's: whether it has been waiting since whileWaiting_ was last called, and when that was.
     bool waiting_ = false;

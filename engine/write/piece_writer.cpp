@@ -51,6 +51,7 @@ std::filesystem::path FolderOf(const std::filesystem::path& target) {
 
 struct PieceWriter::Impl {
     bool replaced = false;  // the last published piece took the place of a file or link
+    bool failureLasts = false;  // the piece's failure will strike every later piece of its source
     NativeFile file;
     std::filesystem::path target;     // empty while the piece has no name
     std::filesystem::path temporary;  // the temporary file's name; empty when it has none
@@ -104,6 +105,14 @@ struct PieceWriter::Impl {
         return folder;
     }
 
+    // As Fail, for a failure the system gave just now (LastSystemReason):
+    // whether it lasts is told before anything else can change it.
+    bool FailBySystem(const std::filesystem::path& path, std::string reason, Failure& failure,
+                      bool creating = false) {
+        failureLasts = LastFailureLasts(creating);
+        return Fail(Failure::Kind::WritePiece, path, std::move(reason), failure);
+    }
+
     // Ends the open piece after a failure: nothing of it stays behind.
     bool Fail(Failure::Kind kind, const std::filesystem::path& path, std::string reason, Failure& failure) {
         failure = Failure{kind, path, std::move(reason)};
@@ -136,9 +145,11 @@ struct PieceWriter::Impl {
 
     bool Start(const NativeFolder& in, const std::filesystem::path& failurePath, Failure& failure) {
         Drop();
+        failureLasts = false;
         std::filesystem::path name;
         std::string reason;
         if (!file.CreateTemporary(in, name, reason)) {
+            failureLasts = LastFailureLasts(true);
             failure = Failure{Failure::Kind::WritePiece, failurePath,
                               "cannot create a temporary file in " + Utf8(in.path()) + ": " + reason};
             return false;
@@ -157,7 +168,7 @@ struct PieceWriter::Impl {
     bool Flush(Failure& failure) {
         std::string reason;
         if (used > 0 && !file.Write(buffer.data(), used, reason)) {
-            return Fail(Failure::Kind::WritePiece, FailurePath(), reason, failure);
+            return FailBySystem(FailurePath(), reason, failure);
         }
         used = 0;
         return true;
@@ -248,28 +259,29 @@ struct PieceWriter::Impl {
             // The usual case, a free name: one call makes the whole piece appear.
             if (file.LinkAs(at, target, taken, reason)) {
                 if (!file.Close(reason)) {
+                    failureLasts = LastFailureLasts();
                     RemoveFile(at, target);
                     return Fail(Failure::Kind::WritePiece, target, reason, failure);
                 }
                 return true;
             }
-            if (!taken) return Fail(Failure::Kind::WritePiece, target, reason, failure);
+            if (!taken) return FailBySystem(target, reason, failure);
             if (!MayReplace(at, failure) || !NameTheUnnamed(failure)) return false;
         }
 #endif
         if (!file.Close(reason)) {
-            return Fail(Failure::Kind::WritePiece, target, reason, failure);
+            return FailBySystem(target, reason, failure);
         }
         if (!taken) {
             if (RenameIfFree(folder, temporary, at, target, taken, reason)) {
                 ForgetTemporary(false);
                 return true;
             }
-            if (!taken) return Fail(Failure::Kind::WritePiece, target, reason, failure);
+            if (!taken) return FailBySystem(target, reason, failure);
             if (!MayReplace(at, failure)) return false;
         }
         if (!RenameReplacing(folder, temporary, at, target, reason)) {
-            return Fail(Failure::Kind::WritePiece, target, reason, failure);
+            return FailBySystem(target, reason, failure);
         }
         ForgetTemporary(false);
         return true;
@@ -281,6 +293,7 @@ PieceWriter::~PieceWriter() { Abandon(); }
 
 bool PieceWriter::Open(const std::filesystem::path& target, const FileIdentitySet& sources, Failure& failure) {
     Abandon();
+    impl_->failureLasts = false;
     if (const char* refused = RefusedNameReason(target)) {
         failure = Failure{Failure::Kind::WritePiece, target, refused};
         return false;
@@ -292,6 +305,7 @@ bool PieceWriter::Open(const std::filesystem::path& target, const FileIdentitySe
 
 bool PieceWriter::OpenTemporary(const std::filesystem::path& folder, Failure& failure) {
     Abandon();
+    impl_->failureLasts = false;
     impl_->target.clear();
     impl_->sources = nullptr;
     return impl_->Start(impl_->FolderAt(folder.empty() ? std::filesystem::path(".") : folder), folder, failure);
@@ -305,7 +319,7 @@ bool PieceWriter::Append(std::string_view bytes, Failure& failure) {
             return false;
         }
         if (!impl_->file.Write(bytes.data(), bytes.size(), reason)) {
-            return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(), reason, failure);
+            return impl_->FailBySystem(impl_->FailurePath(), reason, failure);
         }
         return true;
     }
@@ -321,8 +335,12 @@ bool PieceWriter::AppendFrom(const NativeFile& source, std::uint64_t offset, std
     std::string reason;
     bool cutShort = false;
     if (!impl_->file.AppendFrom(source, offset, size, cutShort, reason)) {
-        return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(),
-                           cutShort ? "its source became shorter while it was split" : reason, failure);
+        if (cutShort) {
+            impl_->failureLasts = true;
+            return impl_->Fail(Failure::Kind::WritePiece, impl_->FailurePath(),
+                               "its source became shorter while it was split", failure);
+        }
+        return impl_->FailBySystem(impl_->FailurePath(), reason, failure);
     }
     return true;
 }
@@ -347,5 +365,7 @@ bool PieceWriter::Abandon() { return impl_->Drop(); }
 bool PieceWriter::isOpen() const { return impl_->file.isOpen(); }
 
 bool PieceWriter::ReplacedOlder() const { return impl_->replaced; }
+
+bool PieceWriter::FailureLasts() const { return impl_->failureLasts; }
 
 }  // namespace partwright

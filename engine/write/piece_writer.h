@@ -56,6 +56,11 @@ public:
     // Whether the last committed piece took the place of a file or link of its name.
     [[nodiscard]] bool ReplacedOlder() const;
 
+    // Whether the last piece's failure will strike every later piece of its
+    // source as well: no space left, a quota reached, a read-only file system,
+    // a folder gone or closed to writing, a source that became shorter.
+    [[nodiscard]] bool FailureLasts() const;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
