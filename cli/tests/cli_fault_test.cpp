@@ -371,7 +371,8 @@ TEST_F(CliFaultTest, aFullDiskEndsEachSourceWithOneReportAlikeOnEveryThreadCount
         Fresh();
         std::vector<std::string> withThreads{"--threads", std::to_string(writers)};
         withThreads.insert(withThreads.end(), args.begin(), args.end());
-        const Outcome outcome = Launch({"full", "write:" + std::to_string(text.size() / 3) + ":28:always"}, withThreads);
+        const Outcome outcome = Launch({"full", "write:" + std::to_string(text.size() / 3) + ":28:always"},
+                                       withThreads);
         EXPECT_EQ(outcome.status, 1) << outcome.err;
         // One report for each source, not one for each piece.
         EXPECT_EQ(Count(outcome.err, "No space left on device"), 2) << outcome.err;

@@ -34,9 +34,9 @@ struct PieceQueue::Step {
     Kind kind = Kind::Open;
     std::filesystem::path path;  // Open, OpenTemporary, Name; Commit: the name given at the end, if any
     const FileIdentitySet* sources = nullptr;
-    std::uint64_t piece = 0;   // Open, OpenTemporary: the piece's number, counted from 0 in the order opened
+    std::uint64_t piece = 0;         // Open, OpenTemporary: the piece's number, counted from 0 in the order opened
     std::uint64_t sourceNumber = 0;  // Open, OpenTemporary: the number of the piece's source
-    std::string data;         // Bytes
+    std::string data;                // Bytes
     std::shared_ptr<const NativeFile> source;  // Range: from `offset`, `size` bytes
     std::uint64_t offset = 0;
     std::uint64_t size = 0;

@@ -28,10 +28,9 @@ class PieceWriter;
 // run's thread hands over the steps of one piece at a time; each piece is
 // written whole by one writer, and the outcomes come back in the order the
 // pieces were handed over. Each is published only once every piece before it
-// is published or failed, so the pieces published are always the first ones. What is handed over and not yet written is held
-// in copies of at most kMaxBytesInFlight bytes: the run's thread waits when
-// there is more. With no writer threads, every step is done at once on the
-// calling thread, and an outcome is known as soon as its piece ends.
+// is published or failed, so the pieces published are always the first ones. What is handed over and not yet written is
+// held in copies of at most kMaxBytesInFlight bytes: the run's thread waits when there is more. With no writer threads,
+// every step is done at once on the calling thread, and an outcome is known as soon as its piece ends.
 class PieceQueue {
 public:
     // How a piece ended.

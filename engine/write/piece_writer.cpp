@@ -50,7 +50,7 @@ std::filesystem::path FolderOf(const std::filesystem::path& target) {
 }  // namespace
 
 struct PieceWriter::Impl {
-    bool replaced = false;  // the last published piece took the place of a file or link
+    bool replaced = false;      // the last published piece took the place of a file or link
     bool failureLasts = false;  // the piece's failure will strike every later piece of its source
     NativeFile file;
     std::filesystem::path target;     // empty while the piece has no name
@@ -107,8 +107,7 @@ struct PieceWriter::Impl {
 
     // As Fail, for a failure the system gave just now (LastSystemReason):
     // whether it lasts is told before anything else can change it.
-    bool FailBySystem(const std::filesystem::path& path, std::string reason, Failure& failure,
-                      bool creating = false) {
+    bool FailBySystem(const std::filesystem::path& path, std::string reason, Failure& failure, bool creating = false) {
         failureLasts = LastFailureLasts(creating);
         return Fail(Failure::Kind::WritePiece, path, std::move(reason), failure);
     }
