@@ -439,6 +439,11 @@ bool PieceQueue::KeepWriting(std::uint64_t source) const {
     return !Stopping() && failedSource_.load(std::memory_order_relaxed) != source;
 }
 
+std::size_t PieceQueue::bytesHeld() {
+    std::lock_guard<std::mutex> lock(doneMutex_);
+    return bytesInFlight_ + batchBytes_;
+}
+
 bool PieceQueue::TakeOutcome(Outcome& outcome, bool wait) {
     if (slots_.empty()) return false;
     OutcomeSlot& oldest = slots_.front();

@@ -87,6 +87,9 @@ public:
     // A stop was requested.
     [[nodiscard]] bool Stopping() const { return stop_.stop_requested(); }
 
+    // Bytes handed over and not written yet, and those gathered and not handed over.
+    [[nodiscard]] std::size_t bytesHeld();
+
     // A piece was opened and not ended yet.
     [[nodiscard]] bool pieceOpen() const { return open_; }
 
@@ -147,9 +150,9 @@ private:
     std::mutex publishMutex_;
     std::condition_variable_any turnChanged_;
     std::uint64_t decidedBelow_ = 0;  // under publishMutex_: every piece before it is decided
-    // The source whose later pieces are skipped after a lasting failure (none
-    // at first); sources are numbered from 1 in the order started.
-    std::atomic<std::uint64_t> failedSource_{0};
+    // The source whose later pieces are skipped after a lasting failure, if any.
+    static constexpr std::uint64_t kNoSource = ~std::uint64_t{0};
+    std::atomic<std::uint64_t> failedSource_{kNoSource};
     std::uint64_t nextPiece_ = 0;  // the run's thread's: the number of the next piece opened
     std::uint64_t source_ = 0;     // the run's thread's: the number of the source being cut
     std::function<void()> whileWaiting_;
