@@ -18,6 +18,7 @@
 #include <iterator>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -329,12 +330,47 @@ TEST_F(CliFaultTest, randomFaultsAmongManyPiecesLoseNothingSilently) {
         }
         for (const auto& [name, bytes] : whole) {
             const auto there = files.find(name);
-            if (there != files.end() && there->second == bytes) continue;
-            EXPECT_NE(outcome.err.find(name), std::string::npos) << name << " is not there whole and was not reported";
+            const bool reported = outcome.err.find("/" + name + ": ") != std::string::npos;
+            if (there != files.end() && there->second == bytes) {
+                EXPECT_FALSE(reported) << name << " is there whole, yet reported not written";
+                continue;
+            }
+            EXPECT_TRUE(reported) << name << " is not there whole and was not reported";
         }
     }
     // The faults mostly strike within the run (a close fault always does).
     EXPECT_GE(faultsMet, 16);
+}
+
+// A piece that fails leaves its copy name free: the next piece that wants the
+// same name takes it, also when the failed piece was still being written as
+// the next one was named (likely with writer threads: each piece is long, and
+// the next is named as soon as its first characters are read).
+TEST_F(CliFaultTest, aCopyNameLeftFreeByAFailedPieceIsTakenByTheNext) {
+    const std::string line = "hello" + std::string(100000, 'x') + "\n";
+    std::string text;
+    for (int piece = 0; piece < 12; ++piece) text += line;
+    for (const int writers : {0, 1, 2, 4}) {
+        for (int failing = 2; failing <= 11; failing += 3) {
+            SCOPED_TRACE("writer threads: " + std::to_string(writers) + ", failing piece " + std::to_string(failing));
+            fs::remove_all(dir_ / "run");
+            fs::create_directory(dir_ / "run");
+            WriteBytes(dir_ / "run" / "h.txt", text);
+            // One write fails inside the piece numbered `failing`.
+            const std::string fault = "write:" + std::to_string((failing - 1) * (line.size() - 1) + 50000) + ":5";
+            const Outcome outcome = Launch({"eio", fault}, {"--threads", std::to_string(writers), "--lines", "1",
+                                                            "--first-chars", "5", (dir_ / "run" / "h.txt").string()});
+            EXPECT_EQ(outcome.status, 1);
+            const std::string failed = "hello (" + std::to_string(failing) + ").txt";
+            EXPECT_NE(outcome.err.find(failed + ": Input/output error"), std::string::npos) << outcome.err;
+            // The eleven pieces written go under hello.txt to "hello (11).txt".
+            std::set<std::string> expected{"h.txt", "hello.txt"};
+            for (int copy = 2; copy <= 11; ++copy) expected.insert("hello (" + std::to_string(copy) + ").txt");
+            std::set<std::string> names;
+            for (const auto& [name, bytes] : FilesIn(dir_ / "run")) names.insert(name);
+            EXPECT_EQ(names, expected);
+        }
+    }
 }
 
 // A disk that fills up strikes every later piece: each source ends with one

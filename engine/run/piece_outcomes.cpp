@@ -97,11 +97,8 @@ void RunSink::ClaimTarget() {
         do {
             target_ = CopyName(wanted.native(), ++copy_);
             key = names_.KeyOf(target_);
-            if (Pending(key)) {
-                FinishPending();
-                copy_ = std::max(copy_ - 1, names_.LastCopy(wantedKey_));
-                continue;
-            }
+            // Whether a piece still being written takes it is known once it is settled.
+            if (Pending(key)) FinishPending();
         } while (names_.Taken(key));
         wanted_ = wanted;
     }

@@ -84,13 +84,14 @@ TEST(PieceQueue, piecesHoldExactlyTheirStepsOnEveryThreadCount) {
         }
         std::map<std::string, std::string> files;
         for (const auto& entry : fs::directory_iterator(folder.path())) {
-            if (entry.path().filename() != "source.txt") files[entry.path().filename().string()] = ReadBytes(entry.path());
+            if (entry.path().filename() != "source.txt")
+                files[entry.path().filename().string()] = ReadBytes(entry.path());
         }
         EXPECT_EQ(files.size(), expected.size());
         for (const auto& [name, holds] : expected) {
             ASSERT_TRUE(files.contains(name)) << name;
-            EXPECT_TRUE(files[name] == holds) << name << " holds " << files[name].size() << " bytes, not the "
-                                              << holds.size() << " it was given";
+            EXPECT_TRUE(files[name] == holds)
+                << name << " holds " << files[name].size() << " bytes, not the " << holds.size() << " it was given";
         }
     }
 }

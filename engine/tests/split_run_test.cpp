@@ -256,6 +256,40 @@ TEST(SplitRun, aSourceFoundNotUtf8LateKeepsOlderFilesAndTakesItsNamesAgain) {
     }
 }
 
+// A source cut again in another code page gives what that code page gives
+// when asked for at once: the same names, copy names included, and bytes,
+// after a first reading that wrote pieces under colliding names.
+TEST(SplitRun, aSourceCutAgainGivesWhatItsCodePageGivesAtOnce) {
+    std::string bytes;
+    for (int line = 0; line < 60; ++line)
+        bytes += (line % 3 == 0 ? "caf\xC3\xA9 " : "line ") + std::to_string(line) + "\r\n";
+    bytes += "\x93q\x94\r\n";
+    for (const NamingMode naming : {NamingMode::FirstChars, NamingMode::Numbered}) {
+        for (const int writers : {0, 2}) {
+            SCOPED_TRACE(::testing::Message() << "naming " << static_cast<int>(naming) << ", writers " << writers);
+            Files given[2];
+            for (const bool late : {true, false}) {
+                Folder folder;
+                const fs::path source = folder.Write("s.txt", bytes);
+                FixedSettings settings = Lines(u"1");
+                settings.naming = naming;
+                settings.nameLength = ReadNameLength(u"3");
+                RunOptions options;
+                RunSeam seam;
+                options.writerThreads = writers;
+                options.reading.codepage = late ? "auto" : "windows-1252";
+                seam.chunkBytes = 8;  // the late byte comes long after the first pieces are written
+                RecordingHost host;
+                const RunReport report = SplitRun(PathList{source}, settings, host, options, seam);
+                EXPECT_TRUE(report.ok());
+                EXPECT_EQ(report.piecesWritten, 61u);
+                given[late ? 0 : 1] = folder.Files();
+            }
+            EXPECT_EQ(given[0], given[1]);
+        }
+    }
+}
+
 // A dry run of a source that is UTF-8 up to a late byte lists every piece
 // once, under the names the run settles on, whatever the naming.
 TEST(SplitRun, aDryRunListsThePiecesOfASourceFoundNotUtf8LateOnce) {

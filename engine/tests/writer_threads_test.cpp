@@ -166,5 +166,33 @@ TEST(WriterThreads, giveTheSameFilesReportsAndHostCallsAsTheRunsOwnThread) {
     }
 }
 
+// A piece whose name from its first characters turns out too long after its
+// file was opened is dropped: the pieces after it keep their own names and
+// outcomes, on every thread count.
+TEST(WriterThreads, aPieceDroppedForItsLongNameLeavesTheLaterPiecesTheirOwn) {
+    const std::string longLine(5000, 'n');
+    const std::string text = longLine + "\nb\n" + longLine + "\nc\nd\n";
+    FixedSettings settings;
+    settings.linesPerPiece = ReadLinesPerPiece(u"1");
+    settings.naming = NamingMode::FirstChars;
+    settings.nameLength = ReadNameLength(u"6000");
+    for (const int writers : {0, 1, 2, 4}) {
+        SCOPED_TRACE(std::to_string(writers) + " writer threads");
+        // Read in steps shorter than the long lines: a long line's piece is
+        // opened before its name is found too long.
+        const Result result = RunWith(text, settings, writers, false, {999, false});
+        // The source, its UTF-16 twin, and b, c and d of each of the three sources in turn.
+        EXPECT_EQ(result.files.size(), 2u + 9u);
+        for (const char* piece : {"b", "c", "d"}) {
+            for (const char* copy : {"", " (2)", " (3)"}) {
+                EXPECT_EQ(result.files.at(std::string(piece) + copy + ".txt"), piece);
+            }
+        }
+        EXPECT_EQ(result.report.piecesWritten, 9u);
+        ASSERT_EQ(result.report.failures.size(), 6u);
+        for (const Failure& failure : result.report.failures) EXPECT_EQ(failure.kind, Failure::Kind::NameTooLong);
+    }
+}
+
 }  // namespace
 }  // namespace partwright
