@@ -17,6 +17,7 @@ void RunSink::FinishPending() {
 
 void RunSink::EndSource() {
     FinishPending();
+    written_ = {};
     if (!lastingFailure_) return;
     Failure failure = std::move(*lastingFailure_);
     lastingFailure_.reset();
@@ -64,6 +65,8 @@ void RunSink::ApplyOutcome(const PendingPiece& ending, PieceQueue::Outcome& outc
     // have put there since it was named) stays, whatever comes.
     if (undecided_ && !outcome.replacedOlder) undecidedWritten_.push_back(ending.target);
     ++run_.report.piecesWritten;
+    if (written_.count++ == 0) written_.first = ending.target;
+    written_.last = ending.target;
     const auto piece = static_cast<std::size_t>(ending.piece);
     if (undoable_) {
         if (firstCutFresh_.size() <= piece) firstCutFresh_.resize(piece + 1);

@@ -88,6 +88,15 @@ public:
     // pieces it kept from being written.
     void EndSource();
 
+    // The pieces of the current source written so far, settled: how many,
+    // the first and the last.
+    struct Written {
+        std::uint64_t count = 0;
+        std::filesystem::path first;
+        std::filesystem::path last;
+    };
+    [[nodiscard]] const Written& writtenOfSource() const { return written_; }
+
     // The source is cut again from its start: gives back the names this
     // source's pieces took, so the second cut's pieces take them again (and
     // replace the first cut's files), and removes the pieces cut while its
@@ -191,6 +200,7 @@ private:
     // how many pieces it kept from being written, itself included.
     std::optional<Failure> lastingFailure_;
     std::uint64_t notWritten_ = 0;
+    Written written_;
 };
 
 }  // namespace partwright

@@ -205,8 +205,8 @@ bool CutMayDifferByCodepage(const RunContext& run) {
 // other threads) may have given pieces of bytes the cutting never saw: once
 // its pieces are written, that is a failure of the source, unless it already
 // failed to be read.
-void CheckUnchanged(RunContext& run, const std::filesystem::path& source, const std::optional<FileStamp>& opened,
-                    std::size_t failuresBefore) {
+void CheckUnchanged(RunContext& run, const RunSink& sink, const std::filesystem::path& source,
+                    const std::optional<FileStamp>& opened, std::size_t failuresBefore) {
     if (!opened) return;
     run.finishPending();
     const std::optional<FileStamp> now = StampOf(source);
@@ -217,7 +217,20 @@ void CheckUnchanged(RunContext& run, const std::filesystem::path& source, const 
                                             return failure.path == source &&
                                                    (failure.kind == Failure::Kind::ReadSource);
                                         });
-    if (!readFailed) run.Report({Failure::Kind::ReadSource, source, "it changed while it was split"});
+    if (readFailed) return;
+    std::string reason = "it changed while it was split";
+    const RunSink::Written& written = sink.writtenOfSource();
+    if (written.count > 0) {
+        const auto name = [](const std::filesystem::path& piece) {
+            const std::u8string text = piece.filename().u8string();
+            return std::string(text.begin(), text.end());
+        };
+        reason += written.count == 1 ? "; the piece written from it, " + name(written.first) + ","
+                                     : "; the " + std::to_string(written.count) + " pieces written from it, " +
+                                           name(written.first) + " to " + name(written.last) + ",";
+        reason += " may not match it";
+    }
+    run.Report({Failure::Kind::ReadSource, source, reason});
 }
 
 Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path& source) {
@@ -267,7 +280,7 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         // first cut's are replaced, and the names it took are given back.
         if (reader->mayRestart()) sink.KeepNamesUndoable();
         const Outcome outcome = CutSource(run, sink, *reader, source);
-        if (outcome == Outcome::Done) CheckUnchanged(run, source, opened, failuresBefore);
+        if (outcome == Outcome::Done) CheckUnchanged(run, sink, source, opened, failuresBefore);
         if (outcome != Outcome::Restart) return outcome;
         // Not UTF-8 after all: what was cut from it so far is void.
         sink.CutAgain();

@@ -248,7 +248,10 @@ TEST(SplitRun, sourceWrittenToWhileSplitIsAFailureOfThatSource) {
             ASSERT_EQ(report.failures.size(), 1u);
             EXPECT_EQ(report.failures[0].kind, Failure::Kind::ReadSource);
             EXPECT_EQ(report.failures[0].path, host.source);
-            EXPECT_EQ(report.failures[0].reason, "it changed while it was split");
+            // The pieces written from it are named.
+            EXPECT_EQ(report.failures[0].reason,
+                      "it changed while it was split; the 3 pieces written from it, s-0001.txt to s-0003.txt, may "
+                      "not match it");
             EXPECT_TRUE(folder.Files().contains("g-0001.txt")) << "the run did not go on";
         }
     }
