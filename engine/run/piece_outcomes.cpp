@@ -2,6 +2,7 @@
 // run's thread in piece order, and the names the pieces take.
 #include <algorithm>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "engine/name/naming.h"
@@ -48,7 +49,16 @@ void RunSink::ApplyOutcome(const PendingPiece& ending, PieceQueue::Outcome& outc
         abandonedFile_ = outcome.hadFile;
     }
     if (outcome.dropped && outcome.hadFile) run_.report.pieceRemoved = true;
-    if (outcome.skipped) ++notWritten_;
+    if (lastingFailure_ && ending.piece >= 0 && !(outcome.written && outcome.replacedOlder)) {
+        // An earlier piece of the source failed for good: the pieces after it
+        // are not kept, also one a writer gave a free name meanwhile.
+        if (outcome.written) {
+            std::error_code ignored;
+            std::filesystem::remove(ending.target, ignored);
+        }
+        if (outcome.committed) ++notWritten_;
+        return;
+    }
     if (!outcome.written) {
         if (outcome.failure && outcome.lasting && !lastingFailure_) {
             // Every later piece of the source meets it too: one report at the source's end.

@@ -22,7 +22,7 @@ namespace {
 // in parts of about kBatchBytes, small ones up to kBatchPieces at a time, so
 // that a writer is woken once for many of them.
 constexpr std::size_t kBatchBytes = 256 * 1024;
-constexpr std::size_t kBatchPieces = 32;
+constexpr std::size_t kBatchPieces = 8;
 // Room for the steps of a batch of small pieces (open, text, commit), made
 // once per batch: the steps are not moved again as the batch grows.
 constexpr std::size_t kBatchSteps = 4 * kBatchPieces;
@@ -57,7 +57,8 @@ struct PieceQueue::Writer {
     Outcome unused;
     std::uint64_t piece = 0;   // the number of the piece being written
     std::uint64_t source = 0;  // and of its source
-    bool stopped = false;      // the piece was dropped by a stop, or skipped
+    bool stopped = false;      // the piece is not written: dropped by a stop, or skipped
+    Turn stoppedFor = Turn::Drop;
     bool stoppedWithFile = false;
     bool failed = false;
     bool beforeName = false;  // the failure came before the piece's name was known
@@ -68,9 +69,11 @@ struct PieceQueue::Writer {
         writer.Abandon();
     }
 
-    void StopWriting() {
+    // The piece is not written, for the reason `why` (Drop or Skip).
+    void StopWriting(Turn why) {
         if (stopped) return;
         stopped = true;
+        stoppedFor = why;
         stoppedWithFile = writer.Abandon();
     }
 
@@ -85,7 +88,10 @@ struct PieceQueue::Writer {
             End(op, outcome);
             return;
         }
-        if (!queue->KeepWriting(source)) StopWriting();
+        if (!stopped) {
+            const Turn turn = queue->KeepWriting(piece, source);
+            if (turn != Turn::Publish) StopWriting(turn);
+        }
         if (stopped) return;
         switch (op.kind) {
         case Step::Kind::Open:
@@ -111,32 +117,44 @@ struct PieceQueue::Writer {
         }
     }
 
-    // The piece's last step, in its turn: it is published, or dropped, or its failure told.
+    // The piece's last step: it is published, or dropped, or its failure told.
     void End(const Step& op, Outcome& outcome) {
-        const Turn turn = queue->AwaitTurn(piece, source);
         outcome = Outcome{};
         outcome.committed = op.kind == Step::Kind::Commit;
-        if (turn != Turn::Publish) StopWriting();
-        if (stopped) {
-            outcome.dropped = turn != Turn::Skip;
-            outcome.skipped = turn == Turn::Skip;
-            outcome.hadFile = stoppedWithFile;
-        } else if (op.kind == Step::Kind::Commit) {
-            if (!failed) {
-                outcome.written = op.path.empty() ? writer.Commit(failure)
-                                                  : writer.CommitAs(op.path, *op.sources, failure);
-                if (!outcome.written) failed = true;
-                outcome.replacedOlder = outcome.written && writer.ReplacedOlder();
-            }
-        } else {
+        if (!stopped && !failed && outcome.committed) {
+            Turn turn = queue->MayPublish(piece, source);
+            if (turn == Turn::Publish) turn = Publish(op, outcome);
+            if (turn != Turn::Publish) StopWriting(turn);
+        } else if (!stopped) {
             outcome.hadFile = writer.Abandon();
         }
-        if (failed && !stopped) {
+        if (stopped) {
+            outcome.skipped = stoppedFor == Turn::Skip;
+            outcome.dropped = !outcome.skipped;
+            outcome.hadFile = stoppedWithFile;
+        } else if (failed) {
             outcome.failure = failure;
             outcome.lasting = writer.FailureLasts();
         }
         failed = false;
         queue->Decided(piece, source, outcome.lasting);
+    }
+
+    // A free name at once; the place of a file only in the piece's turn.
+    // Publish, or why the piece is not written after all.
+    Turn Publish(const Step& op, Outcome& outcome) {
+        const PieceWriter::Publication publication = writer.CommitIfFree(op.path.empty() ? nullptr : &op.path,
+                                                                         *op.sources, failure);
+        if (publication == PieceWriter::Publication::Taken) {
+            const Turn turn = queue->AwaitTurn(piece, source);
+            if (turn != Turn::Publish) return turn;
+            outcome.written = writer.CommitReplacing(failure);
+        } else {
+            outcome.written = publication == PieceWriter::Publication::Published;
+        }
+        if (!outcome.written) failed = true;
+        outcome.replacedOlder = outcome.written && writer.ReplacedOlder();
+        return Turn::Publish;
     }
 
     // As Do, with anything thrown (out of memory) made the piece's failure.
@@ -419,24 +437,55 @@ void PieceQueue::WriteHere(bool here) {
     onCaller_ = here || writers_.empty();
 }
 
+// Once the run stops, a piece is published only if one after it was: so the
+// pieces published are the first ones, with no gap but failures, and the rest
+// are dropped. After a failure that lasts, no later piece of its source is.
+PieceQueue::Turn PieceQueue::MayPublish(std::uint64_t piece, std::uint64_t source) {
+    std::lock_guard<std::mutex> lock(publishMutex_);
+    if (Failed(piece, source)) return Turn::Skip;
+    if (Stopping() && piece >= publishedBelow_) return Turn::Drop;
+    publishedBelow_ = std::max(publishedBelow_, piece + 1);
+    return Turn::Publish;
+}
+
+PieceQueue::Turn PieceQueue::KeepWriting(std::uint64_t piece, std::uint64_t source) {
+    if (!Stopping() && failedSource_.load(std::memory_order_acquire) != source) return Turn::Publish;
+    std::lock_guard<std::mutex> lock(publishMutex_);
+    if (Failed(piece, source)) return Turn::Skip;
+    return !Stopping() || piece < publishedBelow_ ? Turn::Publish : Turn::Drop;
+}
+
+bool PieceQueue::Failed(std::uint64_t piece, std::uint64_t source) const {
+    return failedSource_.load(std::memory_order_relaxed) == source && piece > failedPiece_;
+}
+
 PieceQueue::Turn PieceQueue::AwaitTurn(std::uint64_t piece, std::uint64_t source) {
     std::unique_lock<std::mutex> lock(publishMutex_);
-    // A stop ends every wait: from then on nothing more is published.
-    if (!turnChanged_.wait(lock, stop_, [&] { return decidedBelow_ == piece; })) return Turn::Drop;
-    return failedSource_.load(std::memory_order_relaxed) == source ? Turn::Skip : Turn::Publish;
+    ++turnWaiters_;
+    // A stop ends the wait: the piece was let publish, so it is kept.
+    turnChanged_.wait(lock, stop_, [&] { return decidedBelow_ == piece; });
+    --turnWaiters_;
+    return Failed(piece, source) ? Turn::Skip : Turn::Publish;
 }
 
 void PieceQueue::Decided(std::uint64_t piece, std::uint64_t source, bool lastingFailure) {
-    {
-        std::lock_guard<std::mutex> lock(publishMutex_);
-        if (lastingFailure) failedSource_.store(source, std::memory_order_relaxed);
-        decidedBelow_ = std::max(decidedBelow_, piece + 1);
+    std::unique_lock<std::mutex> lock(publishMutex_);
+    if (lastingFailure && !Failed(piece, source) &&
+        (failedSource_.load(std::memory_order_relaxed) != source || piece < failedPiece_)) {
+        failedPiece_ = piece;
+        failedSource_.store(source, std::memory_order_release);
     }
-    turnChanged_.notify_all();
-}
-
-bool PieceQueue::KeepWriting(std::uint64_t source) const {
-    return !Stopping() && failedSource_.load(std::memory_order_relaxed) != source;
+    if (piece < decidedBelow_) return;  // after a stop, out of order
+    const std::size_t after = piece - decidedBelow_;
+    if (decidedAfter_.size() <= after) decidedAfter_.resize(after + 1, false);
+    decidedAfter_[after] = true;
+    while (!decidedAfter_.empty() && decidedAfter_.front()) {
+        decidedAfter_.pop_front();
+        ++decidedBelow_;
+    }
+    const bool waiting = turnWaiters_ > 0;
+    lock.unlock();
+    if (waiting) turnChanged_.notify_all();
 }
 
 std::size_t PieceQueue::bytesHeld() {

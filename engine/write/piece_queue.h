@@ -27,8 +27,9 @@ class PieceWriter;
 // filling and naming files goes on while the run cuts the next pieces. The
 // run's thread hands over the steps of one piece at a time; each piece is
 // written whole by one writer, and the outcomes come back in the order the
-// pieces were handed over. Each is published only once every piece before it
-// is published or failed, so the pieces published are always the first ones. What is handed over and not yet written is
+// pieces were handed over. A piece takes a free name as soon as it is whole;
+// one that replaces a file waits until every piece before it is published or
+// failed, so that what a failure of an earlier piece undoes can be undone. What is handed over and not yet written is
 // held in copies of at most kMaxBytesInFlight bytes: the run's thread waits when there is more. With no writer threads,
 // every step is done at once on the calling thread, and an outcome is known as soon as its piece ends.
 class PieceQueue {
@@ -107,13 +108,17 @@ private:
     using Batch = std::vector<Step>;
     enum class Turn { Publish, Drop, Skip };
 
+    // Whether a writer may publish the piece, or go on writing it: Drop once
+    // the run stops (unless a piece after it was published), Skip once an
+    // earlier piece of its source failed for a reason that lasts.
+    [[nodiscard]] Turn MayPublish(std::uint64_t piece, std::uint64_t source);
+    [[nodiscard]] Turn KeepWriting(std::uint64_t piece, std::uint64_t source);
     // Waits until every piece before `piece` is decided (published, failed or
-    // dropped): whether the piece may be published now.
+    // dropped), or the run stops: whether the piece may replace a file now.
     [[nodiscard]] Turn AwaitTurn(std::uint64_t piece, std::uint64_t source);
-    // The piece is decided: the next may be published.
+    // The piece is decided; with `lastingFailure`, the later pieces of its source are skipped.
     void Decided(std::uint64_t piece, std::uint64_t source, bool lastingFailure);
-    // Whether a writer goes on writing a piece of `source`.
-    [[nodiscard]] bool KeepWriting(std::uint64_t source) const;
+    [[nodiscard]] bool Failed(std::uint64_t piece, std::uint64_t source) const;  // under publishMutex_
 
     void Add(Step op);
     void Gather(Step op, std::string_view data);
@@ -149,12 +154,16 @@ private:
     std::stop_token stop_;
     std::mutex publishMutex_;
     std::condition_variable_any turnChanged_;
-    std::uint64_t decidedBelow_ = 0;  // under publishMutex_: every piece before it is decided
+    int turnWaiters_ = 0;               // under publishMutex_
+    std::uint64_t publishedBelow_ = 0;  // under publishMutex_: 1 + the last piece let publish
+    std::uint64_t decidedBelow_ = 0;    // under publishMutex_: every piece before it is decided
+    std::deque<bool> decidedAfter_;     // under publishMutex_: of the pieces from decidedBelow_ + 1 on
     // The source whose later pieces are skipped after a lasting failure, if any.
     static constexpr std::uint64_t kNoSource = ~std::uint64_t{0};
-    std::atomic<std::uint64_t> failedSource_{kNoSource};
-    std::uint64_t nextPiece_ = 0;  // the run's thread's: the number of the next piece opened
-    std::uint64_t source_ = 0;     // the run's thread's: the number of the source being cut
+    std::atomic<std::uint64_t> failedSource_{kNoSource};  // written under publishMutex_
+    std::uint64_t failedPiece_ = 0;                       // under publishMutex_: its piece that failed
+    std::uint64_t nextPiece_ = 0;                         // the run's thread's: the number of the next piece opened
+    std::uint64_t source_ = 0;                            // the run's thread's: the number of the source being cut
     std::function<void()> whileWaiting_;
     // The run's thread's: whether it has been waiting since whileWaiting_ was last called, and when that was.
     bool waiting_ = false;

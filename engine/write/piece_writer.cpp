@@ -233,26 +233,27 @@ struct PieceWriter::Impl {
         return Fail(Failure::Kind::WritePiece, target, "cannot name its temporary file: " + reason, failure);
     }
 
-    // Flushes, closes and gives the piece its name `target`. Every step goes
-    // through the folders held open: the one the temporary file was created
-    // in, which the target lies in but for a name given at the end elsewhere.
-    bool Publish(Failure& failure) {
+    // Flushes, closes and gives the piece its name `target`, if nothing has
+    // that name: Taken leaves the piece whole for PublishReplacing. Every step
+    // goes through the folders held open: the one the temporary file was
+    // created in, which the target lies in but for a name given at the end elsewhere.
+    Publication PublishIfFree(Failure& failure) {
         replaced = false;
         if (!file.isOpen()) {
             failure = Failure{Failure::Kind::WritePiece, target, "no piece is open"};
-            return false;
+            return Publication::Failed;
         }
         if (const char* refused = RefusedNameReason(target)) {
-            return Fail(Failure::Kind::WritePiece, target, refused, failure);
+            Fail(Failure::Kind::WritePiece, target, refused, failure);
+            return Publication::Failed;
         }
-        if (!Flush(failure)) return false;
+        if (!Flush(failure)) return Publication::Failed;
         const NativeFolder& at = TargetFolder();
         std::string reason;
         bool taken = false;
 #ifdef _WIN32
-        // A device name such as "nul.txt" is not caught by a failing move: check first.
-        taken = true;
-        if (!MayReplace(at, failure)) return false;
+        // A device name such as "nul.txt" is not caught by a failing move: only a free name is tried here.
+        if (KindOfName(at, target) != NameKind::Free) return Publication::Taken;
 #else
         if (temporary.empty()) {
             // The usual case, a free name: one call makes the whole piece appear.
@@ -260,30 +261,54 @@ struct PieceWriter::Impl {
                 if (!file.Close(reason)) {
                     failureLasts = LastFailureLasts();
                     RemoveFile(at, target);
-                    return Fail(Failure::Kind::WritePiece, target, reason, failure);
+                    Fail(Failure::Kind::WritePiece, target, reason, failure);
+                    return Publication::Failed;
                 }
-                return true;
+                return Publication::Published;
             }
-            if (!taken) return FailBySystem(target, reason, failure);
-            if (!MayReplace(at, failure) || !NameTheUnnamed(failure)) return false;
+            if (!taken) {
+                FailBySystem(target, reason, failure);
+                return Publication::Failed;
+            }
+            return Publication::Taken;
         }
 #endif
         if (!file.Close(reason)) {
-            return FailBySystem(target, reason, failure);
+            FailBySystem(target, reason, failure);
+            return Publication::Failed;
+        }
+        if (RenameIfFree(folder, temporary, at, target, taken, reason)) {
+            ForgetTemporary(false);
+            return Publication::Published;
         }
         if (!taken) {
-            if (RenameIfFree(folder, temporary, at, target, taken, reason)) {
-                ForgetTemporary(false);
-                return true;
-            }
-            if (!taken) return FailBySystem(target, reason, failure);
-            if (!MayReplace(at, failure)) return false;
+            FailBySystem(target, reason, failure);
+            return Publication::Failed;
         }
-        if (!RenameReplacing(folder, temporary, at, target, reason)) {
-            return FailBySystem(target, reason, failure);
+        return Publication::Taken;
+    }
+
+    // After PublishIfFree found the name taken: gives the piece the name in
+    // the place of what has it, if that may be replaced.
+    bool PublishReplacing(Failure& failure) {
+        const NativeFolder& at = TargetFolder();
+        if (!MayReplace(at, failure)) return false;
+        std::string reason;
+        if (file.isOpen()) {
+#ifndef _WIN32
+            if (temporary.empty() && !NameTheUnnamed(failure)) return false;
+#endif
+            if (!file.Close(reason)) return FailBySystem(target, reason, failure);
         }
+        if (!RenameReplacing(folder, temporary, at, target, reason)) return FailBySystem(target, reason, failure);
         ForgetTemporary(false);
         return true;
+    }
+
+    bool Publish(Failure& failure) {
+        const Publication publication = PublishIfFree(failure);
+        return publication == Publication::Published ||
+               (publication == Publication::Taken && PublishReplacing(failure));
     }
 };
 
@@ -358,6 +383,22 @@ bool PieceWriter::CommitAs(const std::filesystem::path& target, const FileIdenti
     impl_->sources = &sources;
     return impl_->Publish(failure);
 }
+
+PieceWriter::Publication PieceWriter::CommitIfFree(const std::filesystem::path* target, const FileIdentitySet& sources,
+                                                   Failure& failure) {
+    if (target != nullptr) {
+        impl_->target = *target;
+        impl_->sources = &sources;
+    }
+    if (impl_->target.empty()) {
+        failure = Failure{Failure::Kind::WritePiece, {}, "the piece has no name"};
+        impl_->Drop();
+        return Publication::Failed;
+    }
+    return impl_->PublishIfFree(failure);
+}
+
+bool PieceWriter::CommitReplacing(Failure& failure) { return impl_->PublishReplacing(failure); }
 
 bool PieceWriter::Abandon() { return impl_->Drop(); }
 

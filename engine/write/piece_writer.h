@@ -48,6 +48,15 @@ public:
     // started with OpenTemporary, or one whose name changed).
     [[nodiscard]] bool CommitAs(const std::filesystem::path& target, const FileIdentitySet& sources, Failure& failure);
 
+    // Commit in two steps, so that a piece may take a free name at once and
+    // wait for its turn only to replace a file: CommitIfFree publishes the
+    // piece (under `target` when not null) only if nothing has its name;
+    // Taken leaves it whole for CommitReplacing (or Abandon).
+    enum class Publication { Published, Taken, Failed };
+    [[nodiscard]] Publication CommitIfFree(const std::filesystem::path* target, const FileIdentitySet& sources,
+                                           Failure& failure);
+    [[nodiscard]] bool CommitReplacing(Failure& failure);
+
     // Drops the open piece, if any; false when there was none.
     bool Abandon();
 
