@@ -18,6 +18,11 @@ void RunSink::FinishPending() {
 
 void RunSink::EndSource() {
     FinishPending();
+    TellKeptPieces();
+    toldThisCut_.clear();
+    // Kept from CutAgain to the end of the second cut.
+    if (!secondCutStarting_) toldFirstCut_.clear();
+    secondCutStarting_ = false;
     written_ = {};
     if (!lastingFailure_) return;
     Failure failure = std::move(*lastingFailure_);
@@ -70,7 +75,15 @@ void RunSink::ApplyOutcome(const PendingPiece& ending, PieceQueue::Outcome& outc
         return;
     }
     TakeName(ending);
-    NoteRenamed(ending.wanted, ending.target);
+    if (!ending.wanted.empty()) ++run_.report.piecesRenamed;
+    // A reading that may yet be given up tells the host of its pieces only once it is kept.
+    // A source cut again tells each name once, though both cuts write it.
+    if (undecided_) {
+        toldOnceKept_.push_back({ending.wanted, ending.target});
+    } else if (!toldFirstCut_.contains(ending.targetKey)) {
+        TellWritten(ending.wanted, ending.target);
+        if (undoable_) toldThisCut_.insert(ending.targetKey);
+    }
     // One that took an older file's place (which only another program can
     // have put there since it was named) stays, whatever comes.
     if (undecided_ && !outcome.replacedOlder) undecidedWritten_.push_back(ending.target);
@@ -86,7 +99,22 @@ void RunSink::ApplyOutcome(const PendingPiece& ending, PieceQueue::Outcome& outc
     }
     if (outcome.replacedOlder) ++run_.report.piecesReplaced;
     ++run_.progress.piecesWritten;
-    run_.host.PieceWritten(ending.target);
+}
+
+void RunSink::NoteRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given) {
+    if (wanted.empty()) return;
+    ++run_.report.piecesRenamed;
+    run_.host.PieceRenamed(wanted, given);
+}
+
+void RunSink::TellWritten(const std::filesystem::path& wanted, const std::filesystem::path& given) {
+    if (!wanted.empty()) run_.host.PieceRenamed(wanted, given);
+    run_.host.PieceWritten(given);
+}
+
+void RunSink::TellKeptPieces() {
+    for (const auto& [wanted, given] : toldOnceKept_) TellWritten(wanted, given);
+    toldOnceKept_.clear();
 }
 
 // Whether a piece ended and not settled goes under the name of `key`.
@@ -122,12 +150,6 @@ void RunSink::ClaimTarget() {
 void RunSink::TakeName(const PendingPiece& ending) {
     if (ending.targetKey == 0) return;
     names_.Take(ending.targetKey, ending.wanted.empty() ? 0 : ending.wantedKey, ending.copy);
-}
-
-void RunSink::NoteRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given) {
-    if (wanted.empty()) return;
-    ++run_.report.piecesRenamed;
-    run_.host.PieceRenamed(wanted, given);
 }
 
 }  // namespace partwright

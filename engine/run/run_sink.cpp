@@ -273,6 +273,9 @@ void RunSink::CutAgain() {
     discarding_ = false;
     cutAgain_ = true;
     lastingFailure_.reset();  // the second cut writes afresh
+    toldOnceKept_.clear();    // of pieces removed above
+    toldFirstCut_ = std::move(toldThisCut_);
+    secondCutStarting_ = true;
     names_.Rollback();
 }
 
@@ -292,6 +295,7 @@ bool RunSink::MayGoUndecided() {
     if (!decideCodepage_()) return false;
     undecided_ = false;
     undecidedWritten_.clear();
+    TellKeptPieces();
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/cut/cutter.h"
@@ -148,6 +149,9 @@ private:
     void ClaimTarget();
     void TakeName(const PendingPiece& ending);
     void NoteRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given);
+    // Tells the host a piece went under `given` (having wanted `wanted`, if not empty).
+    void TellWritten(const std::filesystem::path& wanted, const std::filesystem::path& given);
+    void TellKeptPieces();
     [[nodiscard]] bool Pending(std::uint64_t key) const;
     [[nodiscard]] static std::size_t PendingSlot(std::uint64_t key) { return (key >> 40) & 4095; }
 
@@ -201,6 +205,14 @@ private:
     std::optional<Failure> lastingFailure_;
     std::uint64_t notWritten_ = 0;
     Written written_;
+    // Pieces written while the source's reading was undecided, as wanted and
+    // given names: told to the host once the reading is kept.
+    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> toldOnceKept_;
+    // Keys of the names told to the host in a cut that may be given up, and
+    // in the first cut of a source cut again (whose pieces the second replaces).
+    std::unordered_set<std::uint64_t> toldThisCut_;
+    std::unordered_set<std::uint64_t> toldFirstCut_;
+    bool secondCutStarting_ = false;
 };
 
 }  // namespace partwright

@@ -75,6 +75,7 @@ struct RecordingHost final : RunHost {
     std::vector<fs::path> notices;
     std::vector<Failure> failures;
     std::vector<fs::path> planned;
+    std::vector<fs::path> written;
     int progressCalls = 0;
     Progress lastProgress;
 
@@ -89,6 +90,7 @@ struct RecordingHost final : RunHost {
         lastProgress = progress;
     }
     void PlannedPiece(const fs::path& target) override { planned.push_back(target); }
+    void PieceWritten(const fs::path& target) override { written.push_back(target.filename()); }
 };
 
 FixedSettings Lines(const Text& n) {

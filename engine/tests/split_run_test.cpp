@@ -258,7 +258,8 @@ TEST(SplitRun, aSourceFoundNotUtf8LateKeepsOlderFilesAndTakesItsNamesAgain) {
 
 // A source cut again in another code page gives what that code page gives
 // when asked for at once: the same names, copy names included, and bytes,
-// after a first reading that wrote pieces under colliding names.
+// after a first reading that wrote pieces under colliding names; and the
+// host is told of each piece once.
 TEST(SplitRun, aSourceCutAgainGivesWhatItsCodePageGivesAtOnce) {
     std::string bytes;
     for (int line = 0; line < 60; ++line)
@@ -268,6 +269,7 @@ TEST(SplitRun, aSourceCutAgainGivesWhatItsCodePageGivesAtOnce) {
         for (const int writers : {0, 2}) {
             SCOPED_TRACE(::testing::Message() << "naming " << static_cast<int>(naming) << ", writers " << writers);
             Files given[2];
+            std::vector<fs::path> told[2];
             for (const bool late : {true, false}) {
                 Folder folder;
                 const fs::path source = folder.Write("s.txt", bytes);
@@ -284,8 +286,10 @@ TEST(SplitRun, aSourceCutAgainGivesWhatItsCodePageGivesAtOnce) {
                 EXPECT_TRUE(report.ok());
                 EXPECT_EQ(report.piecesWritten, 61u);
                 given[late ? 0 : 1] = folder.Files();
+                told[late ? 0 : 1] = host.written;
             }
             EXPECT_EQ(given[0], given[1]);
+            EXPECT_EQ(told[0], told[1]);
         }
     }
 }
