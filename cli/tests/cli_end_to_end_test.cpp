@@ -617,5 +617,28 @@ TEST_F(CliEndToEndTest, noArgumentsShowsHelp) {
     EXPECT_EQ(r.err, "");
 }
 
+// Paths relative to the working folder: pieces beside a source in a
+// subfolder and into an output folder given relatively, over older files
+// too (which go through the folder held open, by the piece's own name).
+TEST_F(CliEndToEndTest, relativePathsFromTheWorkingFolderWork) {
+    fs::create_directories(dir_ / "sub" / "out");
+    WriteBytes(dir_ / "sub" / "s.txt", "a\nb\nc\n");
+    for (const char* writers : {"0", "2"}) {
+        SCOPED_TRACE(std::string("writer threads: ") + writers);
+        WriteBytes(dir_ / "sub" / "s-0002.txt", "older");
+        WriteBytes(dir_ / "sub" / "out" / "s-0003.txt", "older");
+        const std::string cli = Quoted(PARTWRIGHT_CLI_PATH) + " --quiet --threads " + writers + " --lines 1 ";
+        EXPECT_EQ(std::system(("cd " + Quoted(dir_.string()) + " && " + cli + "sub/s.txt").c_str()), 0);
+        EXPECT_EQ(std::system(
+                      ("cd " + Quoted((dir_ / "sub").string()) + " && " + cli + "--output-dir out s.txt").c_str()),
+                  0);
+        for (const fs::path& folder : {dir_ / "sub", dir_ / "sub" / "out"}) {
+            EXPECT_EQ(ReadBytes(folder / "s-0001.txt"), "a");
+            EXPECT_EQ(ReadBytes(folder / "s-0002.txt"), "b");
+            EXPECT_EQ(ReadBytes(folder / "s-0003.txt"), "c");
+        }
+    }
+}
+
 }  // namespace
 }  // namespace partwright
