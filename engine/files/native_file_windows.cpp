@@ -51,7 +51,8 @@ bool IsFolder(const std::filesystem::path& path) {
 }  // namespace
 
 namespace {
-thread_local DWORD lastError = 0;  // of the last LastSystemReason on this thread
+thread_local DWORD lastError = 0;           // of the last LastSystemReason on this thread
+constexpr DWORD kDiskQuotaExceeded = 1295;  // ERROR_DISK_QUOTA_EXCEEDED, which MinGW's headers lack
 }  // namespace
 
 std::string LastSystemReason() {
@@ -63,7 +64,7 @@ bool LastFailureLasts(bool creating) {
     switch (lastError) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
+    case kDiskQuotaExceeded:
     case ERROR_WRITE_PROTECT: return true;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_FILE_NOT_FOUND:
