@@ -4,13 +4,13 @@
 #include <string>
 
 #include "engine/name/naming.h"
-#include "engine/read/cesu8.h"
+#include "engine/read/text_form.h"
 
 namespace partwright {
 
 namespace {
 
-std::string Quoted(TextView text) { return "got \"" + ToCesu8(text) + "\""; }
+std::string Quoted(TextView text) { return "got \"" + ToUtf8(text) + "\""; }
 
 }  // namespace
 
@@ -58,9 +58,11 @@ std::size_t PieceNamer::Collect(std::string_view bytes) {
     const auto wanted = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), nameLength_ - unitsSeen_));
     decoded_.clear();
-    const std::size_t taken = DecodeCesu8(bytes, wanted, decoded_);
+    const std::size_t taken = DecodeUtf8(bytes, wanted, decoded_);
     nameChars_ += AlphaNumOnly(decoded_);
-    unitsSeen_ += static_cast<std::int64_t>(decoded_.size());
+    // A character beyond U+FFFF counts as two units; when only its first is
+    // wanted it is taken whole (it holds no letter or digit either way).
+    unitsSeen_ = std::min<std::int64_t>(unitsSeen_ + static_cast<std::int64_t>(decoded_.size()), nameLength_);
     return taken;
 }
 

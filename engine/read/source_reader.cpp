@@ -7,11 +7,12 @@
 #include "engine/files/native_file.h"
 #include "engine/files/page_buffer.h"
 #include "engine/read/byte_coding.h"
-#include "engine/read/cesu8.h"
 #include "engine/read/decoder_factory.h"
 #include "engine/read/line_end_scan.h"
 #include "engine/read/rest_check.h"
+#include "engine/read/text_form.h"
 #include "engine/read/utf8_source.h"
+#include "partwright/code_points.h"
 #include "partwright/codepage.h"
 
 namespace partwright {
@@ -52,8 +53,9 @@ struct SourceReader::Impl {
     PageBuffer<char> buffer;
     std::size_t readBytes = 0;           // read at once, at most
     std::shared_ptr<NativeFile> shared;  // a second handle to the file, for SharedFile
-    PageBuffer<char16_t> units;          // the decoded step; room for stepBytes + kSpareUnits
-    std::string unitUtf8;                // a UTF-8 step with bytes that are not their units' UTF-8
+    PageBuffer<char16_t> units;          // the decoded step; room for a held unit, stepBytes + kSpareUnits
+    char16_t heldHigh = 0;               // a high surrogate that ended the last step, 0 for none
+    std::string unitUtf8;                // a UTF-8 step with bytes that are not valid UTF-8, repaired
     PageBuffer<char> converted;          // the step of any other source in UTF-8; 3 bytes a unit at most
     bool haveOddByte = false;            // UTF-16: a low byte whose partner is in the next chunk
     unsigned char oddByte = 0;
@@ -163,6 +165,7 @@ struct SourceReader::Impl {
         begin = 0;
         end = 0;
         finished = false;
+        heldHigh = 0;
         UseFallback();
         return Status::Restart;
     }
@@ -254,10 +257,10 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             }
             impl->readBytes = impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes;
             impl->buffer = PageBuffer<char>(impl->readBytes + kPageBytes);
-            impl->units = PageBuffer<char16_t>(impl->stepBytes + TextDecoder::kSpareUnits);
+            impl->units = PageBuffer<char16_t>(1 + impl->stepBytes + TextDecoder::kSpareUnits);
             // Also for "auto", which may fall back to a code page.
             if (!impl->utf8 || impl->speculating) {
-                impl->converted = PageBuffer<char>(3 * (impl->stepBytes + TextDecoder::kSpareUnits));
+                impl->converted = PageBuffer<char>(3 * (1 + impl->stepBytes + TextDecoder::kSpareUnits));
             }
             // The probed byte opens the first step.
             impl->buffer[0] = first;
@@ -302,13 +305,26 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
 }
 
 // A block ends exactly where the decoder's input ends: 30000-byte blocks are
-// converted on their own, a streamed block at its last chunk.
+// converted on their own, a streamed block at its last chunk. Within a
+// block, a high surrogate that ends a step waits for the next, which may
+// begin with its low half: a pair is written as its one character.
 TextView SourceReader::Decode(std::string_view bytes, bool endsBlock) {
     Impl& d = *impl_;
+    char16_t* const start = d.units.data() + 1;
     const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()),
-                                                                  endsBlock, d.units.data())
-                                          : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.data());
-    return TextView(d.units.data(), decoded);
+                                                                  endsBlock, start)
+                                          : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, start);
+    TextView text(start, decoded);
+    if (d.heldHigh != 0) {
+        start[-1] = d.heldHigh;
+        text = TextView(start - 1, decoded + 1);
+        d.heldHigh = 0;
+    }
+    if (!endsBlock && !text.empty() && IsHighSurrogate(text.back())) {
+        d.heldHigh = text.back();
+        text.remove_suffix(1);
+    }
+    return text;
 }
 
 SourceReader::Status SourceReader::Next(std::string_view& bytes, bool& endsBlock) {
@@ -317,11 +333,11 @@ SourceReader::Status SourceReader::Next(std::string_view& bytes, bool& endsBlock
     Impl& d = *impl_;
     if (d.utf8) {
         // Valid UTF-8 is cut as it lies; from the first byte that is not
-        // its own unit's UTF-8 on, the step is rewritten.
+        // valid UTF-8 on, the step is rewritten.
         const std::size_t plain = d.stepPlain != std::string_view::npos ? d.stepPlain : PlainUtf8Prefix(bytes);
         if (plain < bytes.size()) {
             d.unitUtf8.assign(bytes.data(), plain);
-            AppendCesu8OfUtf8(bytes.substr(plain), d.unitUtf8);
+            AppendRepairedUtf8(bytes.substr(plain), d.unitUtf8);
             bytes = d.unitUtf8;
         }
         return status;
@@ -329,7 +345,7 @@ SourceReader::Status SourceReader::Next(std::string_view& bytes, bool& endsBlock
     // Any other source is converted here, so that what follows sees one form of text.
     char* const out = d.converted.data();
     const char* const last = d.byteForms ? EncodeBytesUtf8(bytes, *d.byteForms, out)
-                                         : EncodeCesu8(Decode(bytes, endsBlock), out);
+                                         : EncodeUtf8(Decode(bytes, endsBlock), out);
     bytes = std::string_view(out, static_cast<std::size_t>(last - out));
     return status;
 }

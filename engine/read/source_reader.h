@@ -70,15 +70,13 @@ public:
     SourceReader& operator=(const SourceReader&) = delete;
 
     // Points `bytes` at the next text of the source, valid until the next
-    // call, as UTF-8, each code unit on its own (CESU-8, see cesu8.h): the one
-    // form the run cuts and writes. A step ends between code units.
-    // `endsBlock` is set when the step completes a block (for a 30000-byte
-    // block always; for a streamed block only on its last chunk). A source of
-    // zero bytes gives EndOfSource at once, so it has no blocks. On Error,
-    // error() says why. Valid UTF-8 of
-    // characters up to U+FFFF comes straight from the source (OffsetOf tells
-    // where it lies); what else a UTF-8 source holds comes as the UTF-8 of its
-    // code units (see AppendCesu8OfUtf8), and every other source is converted
+    // call, in the one form the run cuts (see text_form.h). A step ends
+    // between characters. `endsBlock` is set when the step completes a block
+    // (for a 30000-byte block always; for a streamed block only on its last
+    // chunk). A source of zero bytes gives EndOfSource at once, so it has no
+    // blocks. On Error, error() says why. Valid UTF-8 comes straight from the
+    // source (OffsetOf tells where it lies); what else a UTF-8 source holds is
+    // repaired (see AppendRepairedUtf8), and every other source is converted
     // here, a step at a time.
     [[nodiscard]] Status Next(std::string_view& bytes, bool& endsBlock);
 

@@ -5,6 +5,7 @@
 
 #include "engine/files/file_identity.h"
 #include "engine/run/run_seam.h"
+#include "engine/write/piece_encoding.h"
 #include "partwright/failure.h"
 #include "partwright/run_interface.h"
 
@@ -21,6 +22,8 @@ struct RunContext {
     RunReport& report;
     Progress& progress;
     LineEnd lineEnd;  // of the current source ("auto" resolved)
+    // Turns the text into the bytes a piece file holds.
+    PieceEncoder encoder;
     // Settles the pieces still being written, so that what is reported next
     // comes after them.
     std::function<void()> finishPending;

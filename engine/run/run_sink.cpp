@@ -37,7 +37,7 @@ void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<c
     cutAgain_ = false;
     source_ = source;
     nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
-    header_.clear();
+    header_ = run_.encoder.Head();
     pieceIndex_ = 0;
     std::filesystem::path folder = nameSource_.parent_path();
     names_.SetFolder(folder.empty() ? std::filesystem::path(".") : folder);
@@ -58,7 +58,10 @@ void RunSink::StepAt(std::string_view step, std::optional<std::uint64_t> offset)
     stepOffset_ = offset;
 }
 
-void RunSink::SetHeader(std::string header) { header_ = std::move(header); }
+void RunSink::SetHeader(std::string_view header) {
+    header_ = run_.encoder.Head();
+    header_ += run_.encoder.Encoded(header, encoded_);
+}
 
 bool RunSink::BeginPiece() {
     ResetPiece();
@@ -90,7 +93,7 @@ void RunSink::NameFromSettings() {
 }
 
 void RunSink::AppendToPiece(std::string_view bytes) {
-    if (run_.options.dryRun) plannedBytes_ += bytes.size();
+    if (run_.options.dryRun) plannedBytes_ += run_.encoder.WrittenSize(bytes);
     AppendBytes(bytes);
 }
 
@@ -127,7 +130,7 @@ void RunSink::Collected(std::string_view bytes) {
     }
     if (run_.options.dryRun || bytes.empty()) return;
     if (!queue_.pieceOpen()) OpenUnnamed();
-    queue_.Append(bytes);
+    queue_.Append(run_.encoder.Encoded(bytes, encoded_));
 }
 
 // The piece's temporary file, opened before its name is known, with the header.
@@ -176,14 +179,14 @@ bool RunSink::Open() {
     return true;
 }
 
-// The header goes first into every piece file, before the piece's own text.
+// The byte-order mark and the header go first into every piece file, before the piece's own text.
 void RunSink::WriteHeader() { queue_.Append(header_); }
 
 void RunSink::Write(std::string_view bytes) {
     if (run_.options.dryRun) return;
     // The writer copies the source's own bytes from the file: no copy here,
     // and none that crosses from this core's cache to the writer's.
-    if (sourceFile_ && stepOffset_ && bytes.size() >= kRangeBytes) {
+    if (sourceFile_ && stepOffset_ && bytes.size() >= kRangeBytes && run_.encoder.KeepsAsIs(bytes)) {
         const char* const base = step_.data();
         // The cutter hands on views into the step, or of what it holds itself.
         if (bytes.data() >= base && bytes.data() + bytes.size() <= base + step_.size()) {
@@ -192,7 +195,7 @@ void RunSink::Write(std::string_view bytes) {
             return;
         }
     }
-    queue_.Append(bytes);
+    queue_.Append(run_.encoder.Encoded(bytes, encoded_));
 }
 
 void RunSink::EndPiece(bool writeWhenEmpty) {

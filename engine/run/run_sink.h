@@ -24,8 +24,8 @@ namespace partwright {
 // The naming options are read once per piece, when it begins. Every piece
 // goes through the writer's temporary file; one whose name depends on its
 // first characters is written there before its name is known.
-// It takes the UTF-8 of the text's code units, as the reader hands it on,
-// which goes to the file as it is.
+// It takes the text in the form the reader hands it on (see text_form.h),
+// which the run's PieceEncoder turns into the bytes the piece file holds.
 // A name taken by an earlier piece of the run gives the piece the first free
 // CopyName; a name is taken once its piece is written (or planned), so one
 // that fails leaves its name free. Pieces are written on the PieceQueue's
@@ -64,8 +64,8 @@ public:
     void StepAt(std::string_view step, std::optional<std::uint64_t> offset);
 
     // The source's header with its line end, written at the head of every
-    // piece from now on.
-    void SetHeader(std::string header);
+    // piece from now on (after the output encoding's byte-order mark).
+    void SetHeader(std::string_view header);
 
     bool BeginPiece() override;
     void AppendToPiece(std::string_view bytes) override;
@@ -141,9 +141,10 @@ private:
     RunContext& run_;
     std::filesystem::path source_;
     std::filesystem::path nameSource_;  // the source as if it lay in the folder the pieces go to
-    std::string header_;
-    std::int64_t pieceIndex_ = 0;  // of the next piece
-    std::int64_t current_ = 0;     // the piece index of the piece in progress
+    std::string header_;                // as written, with the byte-order mark
+    std::string encoded_;               // a step as written, when that is not the text's own bytes
+    std::int64_t pieceIndex_ = 0;       // of the next piece
+    std::int64_t current_ = 0;          // the piece index of the piece in progress
 
     State state_ = State::Skipped;
     std::filesystem::path target_;

@@ -10,8 +10,8 @@
 #include "engine/cut/line_end_units.h"
 #include "engine/files/file_identity.h"
 #include "engine/name/temporary_name.h"
-#include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
+#include "engine/read/text_form.h"
 #include "engine/run/older_piece_watch.h"
 #include "engine/run/run_seam.h"
 #include "engine/run/run_sink.h"
@@ -30,7 +30,7 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
                                             std::uint64_t ownLimit) {
     const SplitSettings& settings = run.settings;
     const LineEnd lineEnd = run.lineEnd;
-    if (run.options.maxPieceBytes > 0) return PieceCutter::MaxBytes(ownLimit, lineEnd);
+    if (run.options.maxPieceBytes > 0) return PieceCutter::MaxBytes(ownLimit, lineEnd, run.encoder);
     if (settings.MaxBytesSelected()) return nullptr;  // no size given: nothing to cut by
     if (settings.LinesSelected()) {
         // N is read once for the whole block: a change in the middle of it
@@ -50,8 +50,8 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
         return PieceCutter::Lines(*n, lineEnd);
     }
     if (settings.SeparatorSelected()) {
-        // The separator's UTF-8, as the text is.
-        return PieceCutter::Separator(ToCesu8(settings.SeparatorText()));
+        // The separator in the text's form.
+        return PieceCutter::Separator(ToUtf8(settings.SeparatorText()));
     }
     if (settings.BlankLinesSelected()) return PieceCutter::BlankLines(lineEnd);
     return nullptr;
@@ -80,8 +80,7 @@ public:
             const char byte = bytes[taken++];
             if (byte == '\n' && (lf_ || (!text_.empty() && text_.back() == '\r'))) --linesLeft_;
             text_.push_back(byte);
-            // Each code unit's own UTF-8: a unit begins at every byte but a continuation byte.
-            if ((static_cast<unsigned char>(byte) & 0xC0) != 0x80) ++units_;
+            units_ += UnitsLedBy(static_cast<unsigned char>(byte));
         }
         return taken;
     }
@@ -97,7 +96,8 @@ private:
 // pieces because the size limit leaves no room for a line beside the header.
 bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& source, std::string header,
                std::uint64_t& ownLimit) {
-    const std::uint64_t bytes = header.size();
+    // As written: the piece's byte-order mark, if any, then the header.
+    const std::uint64_t bytes = run.encoder.Head().size() + run.encoder.WrittenSize(header);
     const std::uint64_t limit = run.options.maxPieceBytes;
     if (limit > 0 && limit <= bytes) {
         run.Fail({Failure::Kind::BadHeader, source,
@@ -296,7 +296,18 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
     progress.fileCount = count;
     // Sees what the run names, to tell the host of older pieces each source left.
     OlderPieceWatch watch(host, settings, options, identities, report);
-    RunContext run{settings, watch, options, seam, identities, report, progress, options.lineEnd, {}, {}, 0};
+    RunContext run{settings,
+                   watch,
+                   options,
+                   seam,
+                   identities,
+                   report,
+                   progress,
+                   options.lineEnd,
+                   PieceEncoder(options.outputEncoding),
+                   {},
+                   {},
+                   0};
     RunSink sink(run);
     run.finishPending = [&sink] { sink.FinishPending(); };
     for (int position = 1; position <= count; ++position) {

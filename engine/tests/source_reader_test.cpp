@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/read/cesu8.h"
 #include "engine/read/decoder_factory.h"
+#include "engine/read/text_form.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
+#include "engine/tests/text_oracle.h"
 #include "engine/tests/whole_file_io.h"
 #include "partwright/codepage.h"
 
@@ -122,12 +123,12 @@ TEST(SourceReaderTest, firstByteDecidesUtf16AndTheMarkStays) {
         Failure failure;
         auto reader = SourceReader::Open(folder / "u.txt", {}, failure);
         ASSERT_NE(reader, nullptr);
-        // Handed on as the UTF-8 of each unit, a surrogate pair as two three-byte forms.
+        // Handed on as UTF-8, a surrogate pair as its character.
         std::string utf8;
         std::string_view step;
         bool endsBlock = false;
         while (reader->Next(step, endsBlock) == SourceReader::Status::Units) utf8 += step;
-        EXPECT_EQ(utf8, ToCesu8(c.text)) << c.bytes.size() << " bytes";
+        EXPECT_EQ(utf8, Utf8Literally(c.text)) << c.bytes.size() << " bytes";
         EXPECT_EQ(Blocks(folder / "u.txt"), std::vector<Text>{c.text}) << c.bytes.size() << " bytes";
     }
 }
@@ -138,7 +139,7 @@ TEST(SourceReaderTest, utf8MarkIsReadAsAnsi) {
     const auto blocks = Blocks(folder / "bom.txt", Options("windows-1252"));
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_EQ(blocks[0], u"\u00EF\u00BB\u00BFhi\u00E9");
-    EXPECT_EQ(ToCesu8(blocks[0]), "\xC3\xAF\xC2\xBB\xC2\xBFhi\xC3\xA9");
+    EXPECT_EQ(Utf8Literally(blocks[0]), "\xC3\xAF\xC2\xBB\xC2\xBFhi\xC3\xA9");
 }
 
 TEST(SourceReaderTest, blocksAreDecodedEachOnItsOwn) {
@@ -239,7 +240,7 @@ TEST(SourceReaderTest, streamedUtf8IsTheLiteralReadingForAnyChunkSize) {
             ASSERT_NE(static_cast<unsigned char>(step[0]) & 0xC0, 0x80u) << "a chunk starts inside a unit";
             unitUtf8 += step;
         }
-        EXPECT_EQ(unitUtf8, ToCesu8(expected));
+        EXPECT_EQ(unitUtf8, Utf8Literally(expected));
     }
 }
 

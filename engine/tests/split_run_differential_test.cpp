@@ -20,13 +20,15 @@
 #endif
 
 #include "engine/name/naming.h"
-#include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
+#include "engine/read/text_form.h"
 #include "engine/run/run_seam.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/run_test_support.h"
+#include "engine/tests/text_oracle.h"
 #include "engine/tests/whole_file_io.h"
 #include "engine/write/piece_writer.h"
+#include "partwright/code_points.h"
 #include "partwright/codepage.h"
 #include "partwright/messages.h"
 #include "partwright/numeric.h"
@@ -76,10 +78,13 @@ public:
                     // Ended only by the line end appended to a block that is not the last: cut, no pieces.
                     if (blocks->size() > 1 && oracle::CountLines((*blocks)[0], end) - 1 < options_.headerLines) break;
                     header = split->header + end;
-                    if (options_.maxPieceBytes > 0 && ToCesu8(header).size() >= options_.maxPieceBytes) break;
+                    if (options_.maxPieceBytes > 0 &&
+                        WrittenLiterally(header, options_.outputEncoding).size() >= options_.maxPieceBytes)
+                        break;
                     blockText = split->rest;
                 }
-                for (const oracle::Piece& piece : Cut(blockText, ToCesu8(header).size())) {
+                for (const oracle::Piece& piece :
+                     Cut(blockText, WrittenLiterally(header, options_.outputEncoding).size())) {
                     if (!piece.text.empty() || piece.writeWhenEmpty) Write(source, header, piece.text, index);
                     ++index;
                 }
@@ -90,7 +95,8 @@ public:
 private:
     std::vector<oracle::Piece> Cut(const Text& blockText, std::uint64_t headerBytes) const {
         if (options_.maxPieceBytes > 0) {
-            return oracle::CutMaxBytes(blockText, options_.maxPieceBytes, options_.lineEnd, headerBytes);
+            return oracle::CutMaxBytes(blockText, options_.maxPieceBytes, options_.lineEnd, headerBytes,
+                                       options_.outputEncoding);
         }
         switch (settings_.split) {
         case SplitMode::Lines:
@@ -131,7 +137,7 @@ private:
             if (std::error_code ec; fs::equivalent(other, target, ec)) return;  // never over a source, however spelled
         }
         Failure failure;
-        ASSERT_TRUE(WriteWholePiece(header + text, target, failure)) << Describe(failure);
+        ASSERT_TRUE(WriteWholePiece(header + text, target, failure, options_.outputEncoding)) << Describe(failure);
         taken_.push_back(target);
         if (target != wanted) ++renamed;
     }
@@ -235,7 +241,9 @@ bool IsValidUtf8Literally(const std::string& bytes) {
     std::string again;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const bool pair = text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size();
-        AppendUtf8(pair ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00) : text[i], again);
+        AppendUtf8(static_cast<char32_t>(pair ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00)
+                                              : text[i]),
+                   again);
         i += pair ? 1 : 0;
     }
     return again == bytes;

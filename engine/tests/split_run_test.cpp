@@ -19,11 +19,12 @@
 #endif
 
 #include "engine/name/naming.h"
-#include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
+#include "engine/read/text_form.h"
 #include "engine/run/run_seam.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/run_test_support.h"
+#include "engine/tests/text_oracle.h"
 #include "engine/tests/whole_file_io.h"
 #include "engine/write/piece_writer.h"
 #include "partwright/codepage.h"
@@ -352,7 +353,7 @@ TEST(SplitRun, longPieceWithItsNameStillOpenEndsUpWhole) {
     EXPECT_TRUE(report.ok());
     Files files = folder.Files();
     ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(files["abc.txt"], ToCesu8(text + u"\r\n"));
+    EXPECT_EQ(files["abc.txt"], Utf8Literally(text + u"\r\n"));
 }
 
 TEST(SplitRun, stopAtAnyYieldLeavesOnlyWholePieces) {
@@ -363,7 +364,7 @@ TEST(SplitRun, stopAtAnyYieldLeavesOnlyWholePieces) {
                                 std::u16string(300000, u'=') + u"c";
     std::set<std::string> wholePieces;
     for (const oracle::Piece& piece : oracle::CutAtSeparator(text + u"\r\n", u";"))
-        wholePieces.insert(ToCesu8(piece.text));
+        wholePieces.insert(Utf8Literally(piece.text));
     for (NamingMode naming : {NamingMode::Numbered, NamingMode::FirstChars}) {
         for (int stopAt = 1;; ++stopAt) {
             SCOPED_TRACE(stopAt);
@@ -481,7 +482,7 @@ TEST(SplitRun, wholeFileCutsTheSourceAsOneText) {
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (!pieces[i].text.empty()) {
             const fs::path name = NumberedName(fs::path("w.txt").native(), static_cast<std::int64_t>(i) + 1);
-            expected[name.string()] = ToCesu8(pieces[i].text);
+            expected[name.string()] = Utf8Literally(pieces[i].text);
         }
     }
     EXPECT_EQ(folder.Files(), expected);

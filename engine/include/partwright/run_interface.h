@@ -144,6 +144,14 @@ struct SourceReading {
     bool wholeFile = true;
 };
 
+// The bytes a piece file holds for its text.
+enum class OutputEncoding {
+    Utf8,     // UTF-8, no byte-order mark
+    Utf8Bom,  // UTF-8 with EF BB BF at the head of every piece (for Excel)
+    Utf16Le,  // UTF-16 little-endian with FF FE at the head of every piece
+    Cesu8,    // 1.0.0's form: every UTF-16 code unit on its own, a pair as two three-byte forms
+};
+
 // The defaults are the sound ones: see SourceReading, and each source's own
 // line ends (CR LF on Windows). 1.0.0's reading is {reading = {codepage =
 // "system", wholeFile = false}, lineEnd = LineEnd::CrLf}.
@@ -151,10 +159,14 @@ struct RunOptions {
     SourceReading reading;
     bool dryRun = false;
 
+    // How pieces are written. A header is written in it too, and the size
+    // of the size mode counts bytes as written.
+    OutputEncoding outputEncoding = OutputEncoding::Cesu8;
+
     // What ends a line in every cutting rule, and what the run appends to each block.
     LineEnd lineEnd = kDefaultLineEnd;
     // The size of the size mode (SplitMode::MaxBytes). When not 0, every
-    // block is cut into pieces of whole lines of at most this many UTF-8 bytes
+    // block is cut into pieces of whole lines of at most this many bytes as written
     // (a longer line is a piece by itself), also in place of another selected
     // split mode (a front end whose size is a setting of its own).
     std::uint64_t maxPieceBytes = 0;
