@@ -7,19 +7,13 @@
 
 namespace partwright {
 
-namespace {
-
 int WriterThreads(const RunOptions& options) {
     if (options.dryRun) return 0;
     return options.writerThreads < 0 ? DefaultWriterThreads() : options.writerThreads;
 }
 
-}  // namespace
-
-RunSink::RunSink(RunContext& run)
-    : run_(run),
-      queue_(WriterThreads(run.options), run.stop.get_token(), [this] { (void)run_.Yield(); }),
-      threaded_(WriterThreads(run.options) > 0) {}
+RunSink::RunSink(RunContext& run, PieceQueue& queue)
+    : run_(run), queue_(queue), threaded_(WriterThreads(run.options) > 0) {}
 
 void RunSink::Stop() {
     run_.stop.request_stop();
@@ -27,8 +21,7 @@ void RunSink::Stop() {
     FinishPending();
 }
 
-void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<const NativeFile> file,
-                          std::function<bool()> decideCodepage) {
+void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<const NativeFile> file) {
     Abandon();
     // The pieces of the last source are written before its names and coding are let go.
     FinishPending();
@@ -41,9 +34,7 @@ void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<c
     pieceIndex_ = 0;
     std::filesystem::path folder = nameSource_.parent_path();
     names_.SetFolder(folder.empty() ? std::filesystem::path(".") : folder);
-    decideCodepage_ = std::move(decideCodepage);
-    undecided_ = static_cast<bool>(decideCodepage_);
-    undecidedPieces_ = 0;
+    undecided_ = run_.codepage.undecided();
     undecidedWritten_.clear();
     discarding_ = false;
     // The writers read the source's own bytes from the file themselves.
@@ -277,22 +268,16 @@ void RunSink::CutAgain() {
     names_.Rollback();
 }
 
-// While the source's code page is undecided, a piece goes only under a free
-// name, and only so many of them, or else the rest of the source is checked
-// first: no older file is replaced by a piece that a second cut, in another
-// code page, would not give. False when the source is not UTF-8 after all
-// (or could not be read to its end): the piece is not to be written.
+// See UndecidedCodepage::MayWrite. False when the source is not UTF-8 after
+// all (or could not be read to its end): the piece is not to be written.
 bool RunSink::MayGoUndecided() {
     if (!undecided_) return true;
-    if (++undecidedPieces_ <= kMaxUndecidedPieces) {
-        std::error_code error;
-        if (std::filesystem::symlink_status(target_, error).type() == std::filesystem::file_type::not_found) {
-            return true;
-        }
+    if (!run_.codepage.MayWrite(target_)) return false;
+    if (!run_.codepage.undecided()) {
+        // UTF-8 throughout: the pieces written so far stay.
+        undecided_ = false;
+        undecidedWritten_.clear();
     }
-    if (!decideCodepage_()) return false;
-    undecided_ = false;
-    undecidedWritten_.clear();
     return true;
 }
 

@@ -259,10 +259,8 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     SourceAttempt attempt(run.report, run.progress);
     run.noticesShown = 0;
     for (;;) {
-        SourceReader& decider = *reader;
-        sink.StartSource(source, sink.copiesFromSource() ? reader->SharedFile() : nullptr,
-                         reader->undecided() ? std::function<bool()>([&decider] { return decider.DecideNow(); })
-                                             : nullptr);
+        run.codepage.Start(reader->undecided() ? reader.get() : nullptr);
+        sink.StartSource(source, sink.copiesFromSource() ? reader->SharedFile() : nullptr);
         // Cut again from the start, the pieces come under the same names: the
         // first cut's are replaced, and the names it took are given back.
         if (reader->mayRestart()) sink.KeepNamesUndoable();
@@ -307,8 +305,10 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
                    PieceEncoder(options.outputEncoding),
                    {},
                    {},
+                   {},
                    0};
-    RunSink sink(run);
+    PieceQueue queue(WriterThreads(options), run.stop.get_token(), [&run] { (void)run.Yield(); });
+    RunSink sink(run, queue);
     run.finishPending = [&sink] { sink.FinishPending(); };
     for (int position = 1; position <= count; ++position) {
         if (!run.Yield()) {
