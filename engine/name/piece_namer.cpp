@@ -23,20 +23,18 @@ PieceNamer::Start PieceNamer::Begin(const SplitSettings& settings, const std::fi
     nameLength_ = 0;
     unitsSeen_ = 0;
     nameChars_.clear();
-    if (settings.FirstCharsSelected()) {
+    switch (settings.Naming()) {
+    case NamingMode::FirstChars: {
         const TypedField<std::int32_t> length = settings.NameLength();
         if (!length.value) {
-            failure = {Failure::Kind::BadNameLength, source, Quoted(length.typed)};
+            failure = {Failure::Kind::BadNameLength, source, Quoted(length.text)};
             return Start::Unnamable;
         }
         nameLength_ = *length.value;
         return Start::Collecting;
     }
-    if (settings.NumberedSelected()) {
-        target = NumberedName(nameSource.native(), number);
-        return Start::Named;
-    }
-    if (settings.PrefixSelected()) {
+    case NamingMode::Numbered: target = NumberedName(nameSource.native(), number); return Start::Named;
+    case NamingMode::Prefix: {
         const Text prefix = settings.Prefix();
         if (const char* problem = PrefixProblem(prefix)) {
             failure = {Failure::Kind::BadPrefix, source, std::string(problem) + ", " + Quoted(prefix)};
@@ -44,13 +42,14 @@ PieceNamer::Start PieceNamer::Begin(const SplitSettings& settings, const std::fi
         }
         const TypedField<std::int16_t> first = settings.FirstNumber();
         if (!first.value) {
-            failure = {Failure::Kind::BadFirstNumber, source, Quoted(first.typed)};
+            failure = {Failure::Kind::BadFirstNumber, source, Quoted(first.text)};
             return Start::Unnamable;
         }
         target = PrefixCounterName(prefix, nameSource.native(), *first.value + number - 1);
         return Start::Named;
     }
-    return Start::Nameless;
+    }
+    return Start::Unnamable;
 }
 
 std::size_t PieceNamer::Collect(std::string_view bytes) {

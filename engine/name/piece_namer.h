@@ -24,7 +24,6 @@ public:
         Named,       // the name is known
         Collecting,  // first characters: Collect until complete(), then Name()
         Unnamable,   // the naming options give no name: the failure says why
-        Nameless     // no naming option is selected
     };
 
     // The piece numbered `number` (from 1) of `source` begins; `nameSource` is

@@ -78,8 +78,6 @@ void RunSink::NameFromSettings() {
         if (namer_.complete()) NameKnown({});
         break;
     case PieceNamer::Start::Unnamable: Unnamable(failure); break;
-    // With no naming option selected there is no name to give: the piece stays skipped.
-    case PieceNamer::Start::Nameless: break;
     }
 }
 

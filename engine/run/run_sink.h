@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>

@@ -31,8 +31,13 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
     const SplitSettings& settings = run.settings;
     const LineEnd lineEnd = run.lineEnd;
     if (run.options.maxPieceBytes > 0) return PieceCutter::MaxBytes(ownLimit, lineEnd, run.encoder);
-    if (settings.MaxBytesSelected()) return nullptr;  // no size given: nothing to cut by
-    if (settings.LinesSelected()) {
+    switch (settings.Split()) {
+    case SplitMode::MaxBytes: return nullptr;  // no size given: nothing to cut by
+    case SplitMode::Separator:
+        // The separator in the text's form.
+        return PieceCutter::Separator(ToUtf8(settings.SeparatorText()));
+    case SplitMode::BlankLines: return PieceCutter::BlankLines(lineEnd);
+    case SplitMode::Lines: {
         // N is read once for the whole block: a change in the middle of it
         // would make its pieces overlap or leave lines out.
         const std::optional<std::int64_t> n = settings.LinesPerPiece().value;
@@ -49,11 +54,7 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
         }
         return PieceCutter::Lines(*n, lineEnd);
     }
-    if (settings.SeparatorSelected()) {
-        // The separator in the text's form.
-        return PieceCutter::Separator(ToUtf8(settings.SeparatorText()));
     }
-    if (settings.BlankLinesSelected()) return PieceCutter::BlankLines(lineEnd);
     return nullptr;
 }
 
@@ -195,8 +196,8 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
 // alike: names from the pieces' text, sizes of characters, a separator
 // beyond ASCII. Lines and blank lines fall the same way in both.
 bool CutMayDifferByCodepage(const RunContext& run) {
-    if (run.settings.FirstCharsSelected() || run.options.maxPieceBytes > 0) return true;
-    if (!run.settings.SeparatorSelected()) return false;
+    if (run.settings.Naming() == NamingMode::FirstChars || run.options.maxPieceBytes > 0) return true;
+    if (run.settings.Split() != SplitMode::Separator) return false;
     const Text separator = run.settings.SeparatorText();
     return std::any_of(separator.begin(), separator.end(), [](char16_t unit) { return unit >= 0x80; });
 }

@@ -255,7 +255,7 @@ TEST(RunDifferential, autoCodePageAndLineEndMatchTheLiteralReadingAcrossChunks) 
         } else if (options.maxPieceBytes > 0) {
             pieces = oracle::CutMaxBytes(blockText, options.maxPieceBytes, lineEnd);
         } else if (settings.split == SplitMode::Lines) {
-            pieces = oracle::CutLines(blockText, static_cast<double>(settings.linesPerPiece.typed[0] - u'0'), lineEnd);
+            pieces = oracle::CutLines(blockText, static_cast<double>(settings.linesPerPiece.text[0] - u'0'), lineEnd);
         } else if (settings.split == SplitMode::Separator) {
             pieces = oracle::CutAtSeparator(blockText, settings.separator);
         } else {

@@ -100,7 +100,7 @@ private:
         }
         switch (settings_.split) {
         case SplitMode::Lines:
-            return oracle::CutLines(blockText, RoundHalfEven(*ParseNumber(settings_.linesPerPiece.typed)),
+            return oracle::CutLines(blockText, RoundHalfEven(*ParseNumber(settings_.linesPerPiece.text)),
                                     options_.lineEnd);
         case SplitMode::Separator: return oracle::CutAtSeparator(blockText, settings_.separator);
         case SplitMode::BlankLines: return oracle::CutAtBlankLines(blockText, options_.lineEnd);
@@ -114,7 +114,7 @@ private:
         fs::path target;
         switch (settings_.naming) {
         case NamingMode::FirstChars: {
-            const auto x = static_cast<std::size_t>(*ToInt32(settings_.nameLength.typed));
+            const auto x = static_cast<std::size_t>(*ToInt32(settings_.nameLength.text));
             target = named.parent_path() / (ToNative(AlphaNumOnly(TextView(text).substr(0, x))) + ToNative(u".txt"));
             // No letter or digit, or a device's name: the numbered name with ".txt".
             if (target.filename() == ".txt" || IsDeviceName(target.stem().u16string())) {
@@ -124,7 +124,7 @@ private:
         }
         case NamingMode::Numbered: target = NumberedName(named.native(), index + 1); break;
         case NamingMode::Prefix:
-            target = PrefixCounterName(settings_.prefix, named.native(), *ToInt16(settings_.firstNumber.typed) + index);
+            target = PrefixCounterName(settings_.prefix, named.native(), *ToInt16(settings_.firstNumber.text) + index);
             break;
         }
         // A name an earlier piece took gives "stem (2).ext", "stem (3).ext", ...
