@@ -11,6 +11,7 @@
 #include "partwright/codepage.h"
 #include "partwright/messages.h"
 #include "partwright/numeric.h"
+#include "partwright/option_text.h"
 #include "partwright/settings_check.h"
 
 #ifndef PARTWRIGHT_VERSION
@@ -106,15 +107,7 @@ std::string CheckedCodepage(const std::string& value) {
 }
 
 LineEnd CheckedLineEnd(const std::string& value) {
-    if (value == "crlf") {
-        return LineEnd::CrLf;
-    }
-    if (value == "lf") {
-        return LineEnd::Lf;
-    }
-    if (value == "auto") {
-        return LineEnd::Auto;
-    }
+    if (const auto lineEnd = ParseLineEnd(value)) return *lineEnd;
     throw UsageError{"--line-end: \"" + value + "\" is none of auto, crlf and lf"};
 }
 
@@ -127,9 +120,14 @@ std::uint64_t CheckedMaxBytes(const std::string& value) {
 
 std::int64_t CheckedHeader(const std::string& value) {
     std::string why;
-    const auto lines = ParseCount(value, std::numeric_limits<std::int64_t>::max(), &why);
+    auto lines = ParseHeaderLines(value, &why);
+    // No header is the option left out.
+    if (lines == 0) {
+        lines.reset();
+        why = "is less than 1";
+    }
     if (!lines) throw UsageError{"--header: \"" + value + "\" " + why + " (a whole number of lines of at least 1)"};
-    return static_cast<std::int64_t>(*lines);
+    return *lines;
 }
 
 int CheckedThreads(const std::string& value) {
