@@ -152,7 +152,7 @@ struct RunOptions {
 
     // How pieces are written. A header is written in it too, and the size
     // of the size mode counts bytes as written.
-    OutputEncoding outputEncoding = OutputEncoding::Cesu8;
+    OutputEncoding outputEncoding = OutputEncoding::Utf8;
 
     // What ends a line in every cutting rule, and what the run appends to each block.
     LineEnd lineEnd = kDefaultLineEnd;
