@@ -238,8 +238,9 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     // A dry run plans every piece once: the code page is decided before the
     // first, whether or not the names hang on it (a second cut would list them again).
     const bool mayDiffer = CutMayDifferByCodepage(run);
-    const ReadOptions read{run.options.reading, run.options.dryRun, mayDiffer && !run.options.dryRun,
-                           run.seam.chunkBytes};
+    ReadOptions read{run.options.reading, run.options.dryRun, mayDiffer && !run.options.dryRun, run.seam.chunkBytes};
+    // The first release's form keeps a mark as text, at the head of the first piece.
+    read.markAsText = run.options.outputEncoding == OutputEncoding::Cesu8;
     const std::size_t failuresBefore = run.report.failures.size();
     const auto reader = SourceReader::Open(source, read, failure);
     if (!reader) {

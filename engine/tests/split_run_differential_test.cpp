@@ -59,9 +59,13 @@ public:
             std::optional<std::vector<Text>> blocks;
             std::ifstream in(source, std::ios::binary);
             const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-            const bool utf16 = !bytes.empty() && (bytes[0] == '\xFF' || bytes[0] == '\xFE');
+            const bool utf16 = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
             if (utf8_ && !utf16) {
                 blocks = oracle::Utf8Blocks(bytes, options_.reading.wholeFile);
+                // A UTF-8 mark is the source's encoding, not its text.
+                if (bytes.starts_with("\xEF\xBB\xBF") && options_.outputEncoding != OutputEncoding::Cesu8) {
+                    blocks->front().erase(0, 1);
+                }
             } else {
                 ReadOptions read{options_.reading, false};
                 read.chunkBytes = 0;  // the reader's own steps, whatever the run's
@@ -328,7 +332,9 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
         const RunReport report = SplitRun(fastSources, settings, host, options, seam);
         for (std::size_t i = 0; i < contents.size(); ++i) {
             const fs::path source = literal.Write(sourceName(i), contents[i]);
-            if (options.reading.codepage == "auto" && !IsValidUtf8Literally(contents[i])) {
+            // A UTF-8 mark makes a source UTF-8, whatever bytes follow it.
+            if (options.reading.codepage == "auto" && !IsValidUtf8Literally(contents[i]) &&
+                !contents[i].starts_with("\xEF\xBB\xBF")) {
                 RunOptions plain = options;
                 plain.reading.codepage = std::to_string(AutoFallbackCodepage());
                 (void)SplitRun(PathList{source}, settings, host, plain);
