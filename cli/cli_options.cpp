@@ -33,6 +33,7 @@ struct RawArguments {
     std::string start;
     std::string codepage;
     std::string lineEnd;
+    std::string outputEncoding;
     std::string maxBytes;
     std::string header;
     std::string outputDir;
@@ -104,6 +105,11 @@ std::string CheckedCodepage(const std::string& value) {
         throw UsageError{"--codepage: " + (error.empty() ? "\"" + value + "\" is not a known code page" : error)};
     }
     return value;
+}
+
+OutputEncoding CheckedOutputEncoding(const std::string& value) {
+    if (const auto encoding = ParseOutputEncoding(value)) return *encoding;
+    throw UsageError{"--output-encoding: \"" + value + "\" is none of utf-8, utf-8-bom, utf-16le, source and cesu-8"};
 }
 
 LineEnd CheckedLineEnd(const std::string& value) {
@@ -188,6 +194,9 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     if (app.count("--max-bytes") > 0) {
         options.run.maxPieceBytes = CheckedMaxBytes(raw.maxBytes);
     }
+    if (app.count("--output-encoding") > 0) {
+        options.run.outputEncoding = CheckedOutputEncoding(raw.outputEncoding);
+    }
     if (app.count("--header") > 0) {
         if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes) {
             throw UsageError{"--header: only with --lines or --max-bytes"};
@@ -229,8 +238,10 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
         "Bytes that are not valid UTF-8 in a UTF-8 source are read as the characters of their values.\n"
         "The line end is each source's own (auto) outside Windows and CR LF on Windows.\n"
         "The first release's reading: --blocks --line-end crlf --codepage system.\n"
-        "Pieces are written as UTF-8 beside their source, or into --output-dir. Exit status: 0 when every piece was "
-        "written,\n"
+        "A byte-order mark decides a source's encoding (FF FE UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8)\n"
+        "and is not part of its text. Pieces are written as UTF-8 (see --output-encoding) beside their\n"
+        "source, or into --output-dir; a character beyond U+FFFF counts as two where characters are counted.\n"
+        "Exit status: 0 when every piece was written,\n"
         "1 when anything failed (each failure is reported on standard error), 2 for a usage error,\n"
         "130 when Ctrl+C, SIGTERM or SIGHUP stopped the run (no piece is left half-written).\n"
         "Numbers may be written as 12, -3, 2.5 or 1E2.");
@@ -252,6 +263,12 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                                "the line). Default: ") +
                        (kDefaultLineEnd == LineEnd::CrLf ? "crlf" : "auto"))
         ->type_name("auto|crlf|lf");
+    app.add_option("--output-encoding", raw.outputEncoding,
+                   "How pieces are written: utf-8 (the default), utf-8-bom (a byte-order mark at the head of "
+                   "every piece, for Excel), utf-16le (with its mark), source (each source's own encoding and "
+                   "mark), or cesu-8 (the first release's: each UTF-16 unit on its own, a source's mark as text). "
+                   "The size of --max-bytes and the header are counted and written in it")
+        ->type_name("NAME");
     app.add_option("--header", raw.header,
                    "Repeat the first H lines of each source at the head of each of its pieces "
                    "(lines and size modes; at most 1048576 characters, and with --blocks within the first block)")

@@ -111,6 +111,30 @@ bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& sour
     return true;
 }
 
+// The encoder of the pieces of `reader`'s source; false, with the failure
+// reported, when the output encoding cannot be written for it.
+bool UseEncoderFor(RunContext& run, const SourceReader& reader, const std::filesystem::path& source) {
+    using Form = PieceEncoder::SourceEncoding::Form;
+    PieceEncoder::SourceEncoding encoding;
+    encoding.mark = reader.hadMark();
+    encoding.singleByte = reader.singleByteTable();
+    switch (reader.form()) {
+    case SourceForm::Utf8: encoding.form = Form::Utf8; break;
+    case SourceForm::Utf16Le: encoding.form = Form::Utf16Le; break;
+    case SourceForm::Utf16Be: encoding.form = Form::Utf16Be; break;
+    case SourceForm::CodePage: encoding.form = encoding.singleByte ? Form::SingleByte : Form::OtherCodePage; break;
+    }
+    std::optional<PieceEncoder> encoder = PieceEncoder::For(run.options.outputEncoding, encoding);
+    if (!encoder) {
+        run.Fail({Failure::Kind::BadCodepage, source,
+                  "its pieces cannot be written in its own code page, of several bytes to a character "
+                  "(choose another output encoding)"});
+        return false;
+    }
+    run.encoder = std::move(*encoder);
+    return true;
+}
+
 // Cuts every block of an opened source.
 Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const std::filesystem::path& source) {
     const std::string_view lineEnd = run.lineEnd == LineEnd::Lf ? kLf<char> : kLineEnd<char>;
@@ -261,6 +285,8 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     SourceAttempt attempt(run.report, run.progress);
     run.noticesShown = 0;
     for (;;) {
+        // Again after a restart: the source is read in its fallback code page then.
+        if (!UseEncoderFor(run, *reader, source)) return Outcome::Done;
         run.codepage.Start(reader->undecided() ? reader.get() : nullptr);
         sink.StartSource(source, sink.copiesFromSource() ? reader->SharedFile() : nullptr);
         // Cut again from the start, the pieces come under the same names: the

@@ -17,10 +17,11 @@ constexpr std::array<std::pair<LineEnd, std::string_view>, 3> kLineEnds{{
     {LineEnd::Lf, "lf"},
 }};
 
-constexpr std::array<std::pair<OutputEncoding, std::string_view>, 4> kEncodings{{
+constexpr std::array<std::pair<OutputEncoding, std::string_view>, 5> kEncodings{{
     {OutputEncoding::Utf8, "utf-8"},
     {OutputEncoding::Utf8Bom, "utf-8-bom"},
     {OutputEncoding::Utf16Le, "utf-16le"},
+    {OutputEncoding::Source, "source"},
     {OutputEncoding::Cesu8, "cesu-8"},
 }};
 

@@ -78,7 +78,7 @@ TEST(Utf8Test, encodersAgreeWithTheLiteralFormsOnMixedText) {
         AppendCesu8(utf8, cesu);
         ASSERT_EQ(cesu, ToCesu8(text)) << "round " << round;
         std::string utf16;
-        AppendUtf16Le(utf8, utf16);
+        AppendUtf16(utf8, false, utf16);
         ASSERT_EQ(utf16, Utf16LeLiterally(text)) << "round " << round;
         for (const OutputEncoding encoding :
              {OutputEncoding::Utf8, OutputEncoding::Utf8Bom, OutputEncoding::Utf16Le, OutputEncoding::Cesu8}) {

@@ -11,47 +11,99 @@ namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 
 [[nodiscard]] bool IsFourByteLead(char byte) { return static_cast<unsigned char>(byte) >= 0xF0; }
+[[nodiscard]] bool IsAscii(char byte) { return static_cast<unsigned char>(byte) < 0x80; }
 
 // The length of the sequence a lead byte of the text's form begins.
 [[nodiscard]] std::size_t SequenceLength(unsigned char lead) {
     return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
 }
 
-}  // namespace
-
-std::string_view PieceEncoder::Head() const {
-    switch (encoding_) {
-    case OutputEncoding::Utf8Bom: return kUtf8Mark;
-    case OutputEncoding::Utf16Le: return kUtf16LeMark;
-    default: return {};
+// Calls `each` with the code point of every sequence of `bytes`.
+template <class Each>
+void ForEachCodePoint(std::string_view bytes, Each each) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        const std::size_t length = std::min<std::size_t>(SequenceLength(*p), static_cast<std::size_t>(end - p));
+        each(CodePointOfSequence(p, length));
+        p += length;
     }
 }
 
+}  // namespace
+
+PieceEncoder::PieceEncoder(OutputEncoding encoding) {
+    switch (encoding) {
+    case OutputEncoding::Utf8Bom: head_ = kUtf8Mark; break;
+    case OutputEncoding::Utf16Le:
+        form_ = Form::Utf16Le;
+        head_ = kUtf16LeMark;
+        break;
+    case OutputEncoding::Cesu8: form_ = Form::Cesu8; break;
+    default: break;
+    }
+}
+
+std::optional<PieceEncoder> PieceEncoder::For(OutputEncoding encoding, const SourceEncoding& source) {
+    if (encoding != OutputEncoding::Source) return PieceEncoder(encoding);
+    using Source = SourceEncoding::Form;
+    switch (source.form) {
+    case Source::Utf8: return PieceEncoder(Form::Utf8, source.mark ? kUtf8Mark : "");
+    case Source::Utf16Le: return PieceEncoder(Form::Utf16Le, kUtf16LeMark);
+    case Source::Utf16Be: return PieceEncoder(Form::Utf16Be, kUtf16BeMark);
+    case Source::SingleByte: {
+        if (source.singleByte == nullptr) return std::nullopt;
+        auto bytesOf = std::make_shared<std::vector<std::int16_t>>(0x10000, std::int16_t{-1});
+        // The table's bytes below 0x80 are ASCII; every byte has a unit of its own.
+        for (std::size_t b = 0; b < source.singleByte->size(); ++b) {
+            (*bytesOf)[(*source.singleByte)[b]] = static_cast<std::int16_t>(b);
+        }
+        PieceEncoder encoder(Form::SingleByte, "");
+        encoder.bytesOf_ = std::move(bytesOf);
+        return encoder;
+    }
+    case Source::OtherCodePage: return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 bool PieceEncoder::KeepsAsIs(std::string_view bytes) const {
-    switch (encoding_) {
-    case OutputEncoding::Utf16Le: return bytes.empty();
-    case OutputEncoding::Cesu8: return std::none_of(bytes.begin(), bytes.end(), IsFourByteLead);
-    default: return true;
+    switch (form_) {
+    case Form::Utf8: return true;
+    case Form::Cesu8: return std::none_of(bytes.begin(), bytes.end(), IsFourByteLead);
+    case Form::SingleByte: return std::all_of(bytes.begin(), bytes.end(), IsAscii);
+    default: return bytes.empty();
     }
 }
 
 std::string_view PieceEncoder::Encoded(std::string_view bytes, std::string& scratch) const {
     if (KeepsAsIs(bytes)) return bytes;
     scratch.clear();
-    if (encoding_ == OutputEncoding::Utf16Le) {
-        AppendUtf16Le(bytes, scratch);
-    } else {
-        AppendCesu8(bytes, scratch);
+    switch (form_) {
+    case Form::Utf16Le:
+    case Form::Utf16Be: AppendUtf16(bytes, form_ == Form::Utf16Be, scratch); break;
+    case Form::SingleByte:
+        scratch.reserve(bytes.size());
+        ForEachCodePoint(bytes, [&](char32_t c) {
+            // Every character came from a byte of this code page; '?' only should one not have.
+            const std::int16_t b = c < 0x10000 ? (*bytesOf_)[c] : -1;
+            scratch.push_back(b < 0 ? '?' : static_cast<char>(b));
+        });
+        break;
+    default: AppendCesu8(bytes, scratch); break;
     }
     return scratch;
 }
 
 std::uint64_t PieceEncoder::WrittenSize(std::string_view bytes) const {
-    switch (encoding_) {
-    case OutputEncoding::Utf16Le: return 2 * UnitCount(bytes);
-    case OutputEncoding::Cesu8:
+    switch (form_) {
+    case Form::Utf16Le:
+    case Form::Utf16Be: return 2 * UnitCount(bytes);
+    case Form::SingleByte: return UnitCount(bytes);
+    case Form::Cesu8:
         return bytes.size() + 2 * static_cast<std::uint64_t>(std::count_if(bytes.begin(), bytes.end(), IsFourByteLead));
     default: return bytes.size();
     }
@@ -75,20 +127,18 @@ void AppendCesu8(std::string_view bytes, std::string& out) {
     }
 }
 
-void AppendUtf16Le(std::string_view bytes, std::string& out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* const end = p + bytes.size();
+void AppendUtf16(std::string_view bytes, bool bigEndian, std::string& out) {
     out.reserve(out.size() + 2 * bytes.size());
-    while (p < end) {
-        const std::size_t length = std::min<std::size_t>(SequenceLength(*p), static_cast<std::size_t>(end - p));
+    ForEachCodePoint(bytes, [&](char32_t c) {
         char16_t units[2];
-        const char16_t* const last = WriteUtf16(CodePointOfSequence(p, length), units);
+        const char16_t* const last = WriteUtf16(c, units);
         for (const char16_t* unit = units; unit != last; ++unit) {
-            out.push_back(static_cast<char>(*unit & 0xFF));
-            out.push_back(static_cast<char>(*unit >> 8));
+            const char low = static_cast<char>(*unit & 0xFF);
+            const char high = static_cast<char>(*unit >> 8);
+            out.push_back(bigEndian ? high : low);
+            out.push_back(bigEndian ? low : high);
         }
-        p += length;
-    }
+    });
 }
 
 }  // namespace partwright

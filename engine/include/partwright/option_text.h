@@ -25,7 +25,7 @@ namespace partwright {
 //   ParseHeaderLines("3") == 3, ParseHeaderLines("") == 0, ParseHeaderLines("-1") == nullopt
 [[nodiscard]] std::optional<std::int64_t> ParseHeaderLines(std::string_view text, std::string* why = nullptr);
 
-// "utf-8", "utf-8-bom", "utf-16le" or "cesu-8".
+// "utf-8", "utf-8-bom", "utf-16le", "source" or "cesu-8".
 [[nodiscard]] std::optional<OutputEncoding> ParseOutputEncoding(std::string_view text);
 // The word ParseOutputEncoding reads as `encoding`.
 [[nodiscard]] std::string_view OutputEncodingWord(OutputEncoding encoding);

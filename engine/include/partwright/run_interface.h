@@ -141,6 +141,11 @@ enum class OutputEncoding {
     Utf8Bom,  // UTF-8 with EF BB BF at the head of every piece (for Excel)
     Utf16Le,  // UTF-16 little-endian with FF FE at the head of every piece
     Cesu8,    // 1.0.0's form: every UTF-16 code unit on its own, a pair as two three-byte forms
+    // Each source's own: its bytes for UTF-8 or a code page of one byte to a
+    // character, its mark at the head of every piece if it had one; UTF-16 in
+    // its byte order with its mark. A source in a code page of several bytes
+    // to a character is reported (kind BadCodepage) and gives no pieces.
+    Source,
 };
 
 // The defaults are the sound ones: see SourceReading, and each source's own
