@@ -236,7 +236,7 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
         "elsewhere the character set of the locale (LC_ALL, else LC_CTYPE, else LANG), windows-1252\n"
         "under the C locale; where that code page is UTF-8 itself, such a source is read as windows-1252.\n"
         "Bytes that are not valid UTF-8 in a UTF-8 source are read as the characters of their values.\n"
-        "The line end is each source's own (auto) outside Windows and CR LF on Windows.\n"
+        "The line end is each source's own (auto), on Windows too.\n"
         "The first release's reading: --blocks --line-end crlf --codepage system.\n"
         "A byte-order mark decides a source's encoding (FF FE UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8)\n"
         "and is not part of its text. Pieces are written as UTF-8 (see --output-encoding) beside their\n"
@@ -261,7 +261,7 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                    std::string("What ends a line: auto (the first line end in each source decides: CR LF, or a "
                                "lone LF; CR LF when it has none), crlf, or lf (a CR before the LF is then part of "
                                "the line). Default: ") +
-                       (kDefaultLineEnd == LineEnd::CrLf ? "crlf" : "auto"))
+                       std::string(LineEndWord(kDefaultLineEnd)))
         ->type_name("auto|crlf|lf");
     app.add_option("--output-encoding", raw.outputEncoding,
                    "How pieces are written: utf-8 (the default), utf-8-bom (a byte-order mark at the head of "
