@@ -11,6 +11,7 @@
 #include "partwright/codepage.h"
 #include "partwright/messages.h"
 #include "partwright/numeric.h"
+#include "partwright/option_text.h"
 #include "partwright/settings_check.h"
 
 #ifndef PARTWRIGHT_VERSION
@@ -32,6 +33,7 @@ struct RawArguments {
     std::string start;
     std::string codepage;
     std::string lineEnd;
+    std::string outputEncoding;
     std::string maxBytes;
     std::string header;
     std::string outputDir;
@@ -105,16 +107,13 @@ std::string CheckedCodepage(const std::string& value) {
     return value;
 }
 
+OutputEncoding CheckedOutputEncoding(const std::string& value) {
+    if (const auto encoding = ParseOutputEncoding(value)) return *encoding;
+    throw UsageError{"--output-encoding: \"" + value + "\" is none of utf-8, utf-8-bom, utf-16le, source and cesu-8"};
+}
+
 LineEnd CheckedLineEnd(const std::string& value) {
-    if (value == "crlf") {
-        return LineEnd::CrLf;
-    }
-    if (value == "lf") {
-        return LineEnd::Lf;
-    }
-    if (value == "auto") {
-        return LineEnd::Auto;
-    }
+    if (const auto lineEnd = ParseLineEnd(value)) return *lineEnd;
     throw UsageError{"--line-end: \"" + value + "\" is none of auto, crlf and lf"};
 }
 
@@ -127,9 +126,14 @@ std::uint64_t CheckedMaxBytes(const std::string& value) {
 
 std::int64_t CheckedHeader(const std::string& value) {
     std::string why;
-    const auto lines = ParseCount(value, std::numeric_limits<std::int64_t>::max(), &why);
+    auto lines = ParseHeaderLines(value, &why);
+    // No header is the option left out.
+    if (lines == 0) {
+        lines.reset();
+        why = "is less than 1";
+    }
     if (!lines) throw UsageError{"--header: \"" + value + "\" " + why + " (a whole number of lines of at least 1)"};
-    return static_cast<std::int64_t>(*lines);
+    return *lines;
 }
 
 int CheckedThreads(const std::string& value) {
@@ -190,6 +194,9 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     if (app.count("--max-bytes") > 0) {
         options.run.maxPieceBytes = CheckedMaxBytes(raw.maxBytes);
     }
+    if (app.count("--output-encoding") > 0) {
+        options.run.outputEncoding = CheckedOutputEncoding(raw.outputEncoding);
+    }
     if (app.count("--header") > 0) {
         if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes) {
             throw UsageError{"--header: only with --lines or --max-bytes"};
@@ -229,10 +236,12 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
         "elsewhere the character set of the locale (LC_ALL, else LC_CTYPE, else LANG), windows-1252\n"
         "under the C locale; where that code page is UTF-8 itself, such a source is read as windows-1252.\n"
         "Bytes that are not valid UTF-8 in a UTF-8 source are read as the characters of their values.\n"
-        "The line end is each source's own (auto) outside Windows and CR LF on Windows.\n"
+        "The line end is each source's own (auto), on Windows too.\n"
         "The first release's reading: --blocks --line-end crlf --codepage system.\n"
-        "Pieces are written as UTF-8 beside their source, or into --output-dir. Exit status: 0 when every piece was "
-        "written,\n"
+        "A byte-order mark decides a source's encoding (FF FE UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8)\n"
+        "and is not part of its text. Pieces are written as UTF-8 (see --output-encoding) beside their\n"
+        "source, or into --output-dir; a character beyond U+FFFF counts as two where characters are counted.\n"
+        "Exit status: 0 when every piece was written,\n"
         "1 when anything failed (each failure is reported on standard error), 2 for a usage error,\n"
         "130 when Ctrl+C, SIGTERM or SIGHUP stopped the run (no piece is left half-written).\n"
         "Numbers may be written as 12, -3, 2.5 or 1E2.");
@@ -252,8 +261,14 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                    std::string("What ends a line: auto (the first line end in each source decides: CR LF, or a "
                                "lone LF; CR LF when it has none), crlf, or lf (a CR before the LF is then part of "
                                "the line). Default: ") +
-                       (kDefaultLineEnd == LineEnd::CrLf ? "crlf" : "auto"))
+                       std::string(LineEndWord(kDefaultLineEnd)))
         ->type_name("auto|crlf|lf");
+    app.add_option("--output-encoding", raw.outputEncoding,
+                   "How pieces are written: utf-8 (the default), utf-8-bom (a byte-order mark at the head of "
+                   "every piece, for Excel), utf-16le (with its mark), source (each source's own encoding and "
+                   "mark), or cesu-8 (the first release's: each UTF-16 unit on its own, a source's mark as text). "
+                   "The size of --max-bytes and the header are counted and written in it")
+        ->type_name("NAME");
     app.add_option("--header", raw.header,
                    "Repeat the first H lines of each source at the head of each of its pieces "
                    "(lines and size modes; at most 1048576 characters, and with --blocks within the first block)")

@@ -2,6 +2,7 @@
 
 #include "partwright/byte_size.h"
 #include "partwright/codepage.h"
+#include "partwright/option_text.h"
 #include "ui/settings_store.h"
 
 #include <QButtonGroup>
@@ -37,13 +38,7 @@ QString DefaultLineEnd() { return kDefaultLineEnd == LineEnd::CrLf ? QStringLite
 QString DefaultCodePage() { return QString::fromStdString(SourceReading{}.codepage); }
 QString DefaultWholeSources() { return SourceReading{}.wholeFile ? QStringLiteral("1") : QStringLiteral("0"); }
 
-std::optional<std::int64_t> HeaderLineCount(const QString& text) {
-    // No header at all is written 0 (or left empty); any other count must fit.
-    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c == QLatin1Char('0'); })) return 0;
-    const auto lines = ParseCount(text.toStdString(), std::numeric_limits<std::int64_t>::max());
-    if (!lines) return std::nullopt;
-    return static_cast<std::int64_t>(*lines);
-}
+std::optional<std::int64_t> HeaderLineCount(const QString& text) { return ParseHeaderLines(text.toStdString()); }
 
 QRadioButton* Choice(const QString& caption, const char* name, QButtonGroup* group) {
     auto* option = new QRadioButton(caption);
@@ -108,12 +103,8 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
     RunOptions options;
     options.reading.wholeFile = choices.wholeSources;
 
-    if (choices.lineEnd == QLatin1String("crlf")) {
-        options.lineEnd = LineEnd::CrLf;
-    } else if (choices.lineEnd == QLatin1String("lf")) {
-        options.lineEnd = LineEnd::Lf;
-    } else if (choices.lineEnd == kAuto) {
-        options.lineEnd = LineEnd::Auto;
+    if (const auto lineEnd = ParseLineEnd(choices.lineEnd.toStdString())) {
+        options.lineEnd = *lineEnd;
     } else {
         checked.problem = QObject::tr("The line end \"%1\" is not one of auto, crlf and lf.").arg(choices.lineEnd);
         return checked;

@@ -22,17 +22,21 @@ Text FieldText(const QLineEdit* field) { return field->text().toStdU16String(); 
 
 }  // namespace
 
-bool ControlSettings::LinesSelected() const { return c_.linesOption->isChecked(); }
+SplitMode ControlSettings::Split() const {
+    if (c_.linesOption->isChecked()) return SplitMode::Lines;
+    if (c_.separatorOption->isChecked()) return SplitMode::Separator;
+    // The size option: the run cuts by RunOptions::maxPieceBytes.
+    return c_.blankLinesOption->isChecked() ? SplitMode::BlankLines : SplitMode::MaxBytes;
+}
 TypedField<std::int64_t> ControlSettings::LinesPerPiece() const {
     return ReadLinesPerPiece(FieldText(c_.linesPerPieceField));
 }
-bool ControlSettings::SeparatorSelected() const { return c_.separatorOption->isChecked(); }
 Text ControlSettings::SeparatorText() const { return FieldText(c_.separatorField); }
-bool ControlSettings::BlankLinesSelected() const { return c_.blankLinesOption->isChecked(); }
-bool ControlSettings::FirstCharsSelected() const { return c_.firstCharactersOption->isChecked(); }
+NamingMode ControlSettings::Naming() const {
+    if (c_.firstCharactersOption->isChecked()) return NamingMode::FirstChars;
+    return c_.numberedOption->isChecked() ? NamingMode::Numbered : NamingMode::Prefix;
+}
 TypedField<std::int32_t> ControlSettings::NameLength() const { return ReadNameLength(FieldText(c_.nameLengthField)); }
-bool ControlSettings::NumberedSelected() const { return c_.numberedOption->isChecked(); }
-bool ControlSettings::PrefixSelected() const { return c_.prefixOption->isChecked(); }
 Text ControlSettings::Prefix() const { return FieldText(c_.prefixField); }
 TypedField<std::int16_t> ControlSettings::FirstNumber() const {
     return ReadFirstNumber(FieldText(c_.firstNumberField));

@@ -39,15 +39,11 @@ class ControlSettings final : public SplitSettings {
 public:
     explicit ControlSettings(const OptionControls& controls) : c_(controls) {}
 
-    bool LinesSelected() const override;
+    SplitMode Split() const override;
     TypedField<std::int64_t> LinesPerPiece() const override;
-    bool SeparatorSelected() const override;
     Text SeparatorText() const override;
-    bool BlankLinesSelected() const override;
-    bool FirstCharsSelected() const override;
+    NamingMode Naming() const override;
     TypedField<std::int32_t> NameLength() const override;
-    bool NumberedSelected() const override;
-    bool PrefixSelected() const override;
     Text Prefix() const override;
     TypedField<std::int16_t> FirstNumber() const override;
 

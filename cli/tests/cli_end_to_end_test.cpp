@@ -132,9 +132,7 @@ TEST_F(CliEndToEndTest, unicodeSourceAndAnsiSourceBecomeUtf8) {
     const auto ansi = Source("ansi.txt", "caf\xE9 \x80");  // windows-1252
     Result r = Run({"--lines", "1", wide.string(), ansi.string()});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Piece("wide-0001.txt"),
-              "\xEF\xBB\xBF"
-              "a");  // the byte-order mark is part of the text
+    EXPECT_EQ(Piece("wide-0001.txt"), "a");  // the byte-order mark is the source's encoding, not its text
     EXPECT_EQ(Piece("wide-0002.txt"), "\xE2\x82\xAC");
     EXPECT_EQ(Piece("ansi-0001.txt"), "caf\xC3\xA9 \xE2\x82\xAC");
 }

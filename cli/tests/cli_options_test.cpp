@@ -38,7 +38,7 @@ TEST_P(AcceptedArguments, giveTheSettingsAsked) {
     const FixedSettings& s = outcome.options->settings;
     EXPECT_EQ(s.split, c.split);
     if (c.split == SplitMode::Lines) {
-        EXPECT_EQ(s.linesPerPiece.typed, c.lines);
+        EXPECT_EQ(s.linesPerPiece.text, c.lines);
         EXPECT_TRUE(s.linesPerPiece.value);
     }
     if (c.split == SplitMode::Separator) {
@@ -46,12 +46,12 @@ TEST_P(AcceptedArguments, giveTheSettingsAsked) {
     }
     EXPECT_EQ(s.naming, c.naming);
     if (c.naming == NamingMode::FirstChars) {
-        EXPECT_EQ(s.nameLength.typed, c.nameOrPrefix);
+        EXPECT_EQ(s.nameLength.text, c.nameOrPrefix);
         EXPECT_TRUE(s.nameLength.value);
     }
     if (c.naming == NamingMode::Prefix) {
         EXPECT_EQ(s.prefix, c.nameOrPrefix);
-        EXPECT_EQ(s.firstNumber.typed, c.firstNumber);
+        EXPECT_EQ(s.firstNumber.text, c.firstNumber);
         EXPECT_TRUE(s.firstNumber.value);
     }
     ASSERT_EQ(outcome.options->files.size(), 1u);

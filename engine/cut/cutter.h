@@ -9,8 +9,10 @@
 
 namespace partwright {
 
+class PieceEncoder;
+
 // Receives the pieces of one block text as they are cut, in order, as the
-// UTF-8 of their code units (see cesu8.h) that the reader hands on.
+// form the reader hands on (see text_form.h).
 class PieceSink {
 public:
     virtual ~PieceSink() = default;
@@ -25,9 +27,9 @@ public:
 
 // Cuts one block text, fed in any number of chunks, into pieces, in one pass:
 // no byte is looked at more than a bounded number of times and no piece is
-// held whole. The text is the UTF-8 of its code units, one to three bytes
-// each, and a chunk ends between units; every rule below, on code units, cuts
-// between units alike, since the UTF-8 of a unit never begins inside another's.
+// held whole. The text is UTF-8 (see text_form.h), and a chunk ends between
+// characters; every rule below cuts between characters alike, since the
+// UTF-8 of a character never begins inside another's.
 // The block text is the block followed by the CR LF the run appends; only the
 // line end (CR LF unless told otherwise) ends a line. With LineEnd::Lf a lone
 // LF takes every role CR LF has below.
@@ -40,7 +42,8 @@ public:
 // Blank-line mode: separator mode with CR LF CR LF (LF LF).
 // Size mode: the lines, the final segment left out, in pieces of whole
 // consecutive lines joined by the line end, each piece as long as it can be
-// while its bytes stay at most `limit`; a longer line is a piece by itself.
+// while its bytes as `encoder` writes them stay at most `limit`; a longer
+// line is a piece by itself.
 class PieceCutter {
 public:
     using View = std::string_view;
@@ -51,7 +54,9 @@ public:
     [[nodiscard]] static std::unique_ptr<PieceCutter> Separator(std::string separator);
     [[nodiscard]] static std::unique_ptr<PieceCutter> BlankLines(LineEnd lineEnd = LineEnd::CrLf);
     //   MaxBytes(10) cuts "aaaa\r\nbbbb\r\ncccc\r\ndd\r\n" into "aaaa\r\nbbbb" and "cccc\r\ndd".
-    [[nodiscard]] static std::unique_ptr<PieceCutter> MaxBytes(std::uint64_t limit, LineEnd lineEnd = LineEnd::CrLf);
+    // `encoder` must outlive the cutter.
+    [[nodiscard]] static std::unique_ptr<PieceCutter> MaxBytes(std::uint64_t limit, LineEnd lineEnd,
+                                                               const PieceEncoder& encoder);
 
     virtual ~PieceCutter() = default;
 

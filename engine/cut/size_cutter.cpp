@@ -3,6 +3,7 @@
 
 #include "engine/cut/cutter.h"
 #include "engine/cut/line_end_units.h"
+#include "engine/write/piece_encoding.h"
 
 // The size mode's cutter: pieces of whole lines of at most so many bytes as written.
 
@@ -24,7 +25,11 @@ public:
     using Sink = PieceSink;
     static constexpr std::size_t kEndSize = kEnd == LineEnd::CrLf ? 2 : 1;
 
-    explicit MaxBytesCutter(std::uint64_t limit) : limit_(std::max<std::uint64_t>(limit, 1)) {}
+    MaxBytesCutter(std::uint64_t limit, const PieceEncoder& encoder)
+        : limit_(std::max<std::uint64_t>(limit, 1)),
+          encoder_(encoder),
+          asIs_(encoder.SizeIsLength()),
+          endBytes_(encoder.WrittenSize(LineEndUnits<char, kEnd>())) {}
 
     bool Feed(View units, Sink& sink) override {
         if (units.empty()) return true;
@@ -35,7 +40,7 @@ public:
             if (*p == char('\n')) {
                 if (!CloseLine(sink)) return false;
                 ++p;
-            } else if (!AddToLine(kCarriageReturn<char>, 1, sink)) {
+            } else if (!AddToLine(kCarriageReturn<char>, encoder_.WrittenSize(kCarriageReturn<char>), sink)) {
                 return false;
             }
         }
@@ -51,7 +56,7 @@ public:
         const char* batch = nullptr;     // the current piece's units not passed on yet
         const char* batchEnd = nullptr;  // the end of its latest line
         for (;;) {
-            if (linesInPiece_ > 0) {
+            if (linesInPiece_ > 0 && asIs_) {
                 // Sizes are counts of bytes: every line that still joins the piece
                 // ends at or before the last line end within its room, found
                 // by one search back from there instead of line by line.
@@ -82,12 +87,12 @@ public:
                 if (!inPiece_ && !Begin(sink)) return false;
                 batch = p;
                 pieceBytes_ = bytes;
-            } else if (pieceBytes_ + kEndSize + bytes <= limit_) {
+            } else if (pieceBytes_ + endBytes_ + bytes <= limit_) {
                 if (batch == nullptr) {
                     sink.AppendToPiece(LineEndUnits<char, kEnd>());  // after a line passed on earlier
                     batch = p;
                 }
-                pieceBytes_ += kEndSize + bytes;
+                pieceBytes_ += endBytes_ + bytes;
             } else {
                 if (batch != nullptr) Emit(batch, batchEnd, sink);
                 if (!Cut(sink)) return false;
@@ -115,7 +120,7 @@ private:
     }
 
     [[nodiscard]] std::uint64_t Size(const char* from, const char* to) const {
-        return static_cast<std::uint64_t>(to - from);
+        return asIs_ ? static_cast<std::uint64_t>(to - from) : encoder_.WrittenSize(Span(from, to));
     }
 
     static void Emit(const char* from, const char* to, Sink& sink) {
@@ -162,11 +167,11 @@ private:
         return AddToLine(Span(p, end), Size(p, end), sink);
     }
 
-    // More units of the open line, `bytes` of UTF-8.
+    // More units of the open line, `bytes` as written.
     bool AddToLine(View units, std::uint64_t bytes, Sink& sink) {
         lineBytes_ += bytes;
         if (lineHeld_) {
-            if (pieceBytes_ + kEndSize + lineBytes_ <= limit_) {
+            if (pieceBytes_ + endBytes_ + lineBytes_ <= limit_) {
                 held_.append(units);
                 return true;
             }
@@ -190,7 +195,7 @@ private:
             sink.AppendToPiece(LineEndUnits<char, kEnd>());
             if (!held_.empty()) sink.AppendToPiece(held_);
             held_.clear();
-            pieceBytes_ += kEndSize + lineBytes_;
+            pieceBytes_ += endBytes_ + lineBytes_;
         } else {
             if (!inPiece_ && !Begin(sink)) return false;
             pieceBytes_ = lineBytes_;
@@ -200,6 +205,9 @@ private:
     }
 
     std::uint64_t limit_;
+    const PieceEncoder& encoder_;
+    bool asIs_;               // a piece is written as long as its text is
+    std::uint64_t endBytes_;  // of a line end as written
     bool inPiece_ = false;
     std::uint64_t pieceBytes_ = 0;  // of the current piece's lines and the line ends between them
     std::int64_t linesInPiece_ = 0;
@@ -212,9 +220,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<PieceCutter> PieceCutter::MaxBytes(std::uint64_t limit, LineEnd lineEnd) {
-    if (lineEnd == LineEnd::Lf) return std::make_unique<MaxBytesCutter<LineEnd::Lf>>(limit);
-    return std::make_unique<MaxBytesCutter<LineEnd::CrLf>>(limit);
+std::unique_ptr<PieceCutter> PieceCutter::MaxBytes(std::uint64_t limit, LineEnd lineEnd, const PieceEncoder& encoder) {
+    if (lineEnd == LineEnd::Lf) return std::make_unique<MaxBytesCutter<LineEnd::Lf>>(limit, encoder);
+    return std::make_unique<MaxBytesCutter<LineEnd::CrLf>>(limit, encoder);
 }
 
 }  // namespace partwright

@@ -4,13 +4,13 @@
 #include <string>
 
 #include "engine/name/naming.h"
-#include "engine/read/cesu8.h"
+#include "engine/read/text_form.h"
 
 namespace partwright {
 
 namespace {
 
-std::string Quoted(TextView text) { return "got \"" + ToCesu8(text) + "\""; }
+std::string Quoted(TextView text) { return "got \"" + ToUtf8(text) + "\""; }
 
 }  // namespace
 
@@ -23,20 +23,18 @@ PieceNamer::Start PieceNamer::Begin(const SplitSettings& settings, const std::fi
     nameLength_ = 0;
     unitsSeen_ = 0;
     nameChars_.clear();
-    if (settings.FirstCharsSelected()) {
+    switch (settings.Naming()) {
+    case NamingMode::FirstChars: {
         const TypedField<std::int32_t> length = settings.NameLength();
         if (!length.value) {
-            failure = {Failure::Kind::BadNameLength, source, Quoted(length.typed)};
+            failure = {Failure::Kind::BadNameLength, source, Quoted(length.text)};
             return Start::Unnamable;
         }
         nameLength_ = *length.value;
         return Start::Collecting;
     }
-    if (settings.NumberedSelected()) {
-        target = NumberedName(nameSource.native(), number);
-        return Start::Named;
-    }
-    if (settings.PrefixSelected()) {
+    case NamingMode::Numbered: target = NumberedName(nameSource.native(), number); return Start::Named;
+    case NamingMode::Prefix: {
         const Text prefix = settings.Prefix();
         if (const char* problem = PrefixProblem(prefix)) {
             failure = {Failure::Kind::BadPrefix, source, std::string(problem) + ", " + Quoted(prefix)};
@@ -44,13 +42,14 @@ PieceNamer::Start PieceNamer::Begin(const SplitSettings& settings, const std::fi
         }
         const TypedField<std::int16_t> first = settings.FirstNumber();
         if (!first.value) {
-            failure = {Failure::Kind::BadFirstNumber, source, Quoted(first.typed)};
+            failure = {Failure::Kind::BadFirstNumber, source, Quoted(first.text)};
             return Start::Unnamable;
         }
         target = PrefixCounterName(prefix, nameSource.native(), *first.value + number - 1);
         return Start::Named;
     }
-    return Start::Nameless;
+    }
+    return Start::Unnamable;
 }
 
 std::size_t PieceNamer::Collect(std::string_view bytes) {
@@ -58,9 +57,11 @@ std::size_t PieceNamer::Collect(std::string_view bytes) {
     const auto wanted = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), nameLength_ - unitsSeen_));
     decoded_.clear();
-    const std::size_t taken = DecodeCesu8(bytes, wanted, decoded_);
+    const std::size_t taken = DecodeUtf8(bytes, wanted, decoded_);
     nameChars_ += AlphaNumOnly(decoded_);
-    unitsSeen_ += static_cast<std::int64_t>(decoded_.size());
+    // A character beyond U+FFFF counts as two units; when only its first is
+    // wanted it is taken whole (it holds no letter or digit either way).
+    unitsSeen_ = std::min<std::int64_t>(unitsSeen_ + static_cast<std::int64_t>(decoded_.size()), nameLength_);
     return taken;
 }
 

@@ -13,8 +13,8 @@ namespace partwright {
 
 // Names one piece as the naming options say, read once when it begins:
 // numbered, a prefix and a counter, or the letters and digits among its
-// first characters, collected from the piece's text (the UTF-8 of its code
-// units) as it comes.
+// first characters (UTF-16 code units: a character beyond U+FFFF counts as
+// two), collected from the piece's text (see text_form.h) as it comes.
 class PieceNamer {
 public:
     // More letters and digits than this can never make a file name.
@@ -24,7 +24,6 @@ public:
         Named,       // the name is known
         Collecting,  // first characters: Collect until complete(), then Name()
         Unnamable,   // the naming options give no name: the failure says why
-        Nameless     // no naming option is selected
     };
 
     // The piece numbered `number` (from 1) of `source` begins; `nameSource` is

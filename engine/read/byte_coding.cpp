@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/read/cesu8.h"
+#include "partwright/code_points.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -15,7 +15,7 @@ ByteUtf8Forms Utf8FormsOf(const ByteTable& table) {
     ByteUtf8Forms forms;
     for (std::size_t b = 0; b < table.size(); ++b) {
         char* const start = forms.bytes[b].data();
-        forms.length[b] = static_cast<std::uint8_t>(WriteCesu8Unit(table[b], start) - start);
+        forms.length[b] = static_cast<std::uint8_t>(WriteUtf8(table[b], start) - start);
     }
     return forms;
 }

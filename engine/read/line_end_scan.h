@@ -12,15 +12,17 @@ namespace partwright {
 // Finds the first LF of a source fed in order, and whether a CR stands before it.
 class LineEndScan {
 public:
-    explicit LineEndScan(bool utf16) : utf16_(utf16) {}
+    // `utf16`: the bytes pair into UTF-16 units, low byte first unless `bigEndian`.
+    explicit LineEndScan(bool utf16, bool bigEndian = false) : utf16_(utf16), bigEndian_(bigEndian) {}
 
     // Takes the next bytes; true once the first LF is found.
     bool Feed(std::string_view bytes) {
         if (utf16_) {
             for (const char byte : bytes) {
+                const auto b = static_cast<unsigned char>(byte);
                 if (offset_++ % 2 == 0) {
-                    low_ = static_cast<unsigned char>(byte);
-                } else if (Unit(static_cast<char16_t>(low_ | (static_cast<unsigned char>(byte) << 8)))) {
+                    first_ = b;
+                } else if (Unit(static_cast<char16_t>(bigEndian_ ? (first_ << 8) | b : first_ | (b << 8)))) {
                     return true;
                 }
             }
@@ -50,8 +52,9 @@ private:
     }
 
     bool utf16_;
+    bool bigEndian_;
     std::uint64_t offset_ = 0;
-    unsigned char low_ = 0;
+    unsigned char first_ = 0;
     char16_t previous_ = 0;
     std::optional<LineEnd> found_;
 };

@@ -7,16 +7,27 @@
 #include "engine/files/native_file.h"
 #include "engine/files/page_buffer.h"
 #include "engine/read/byte_coding.h"
-#include "engine/read/cesu8.h"
 #include "engine/read/decoder_factory.h"
 #include "engine/read/line_end_scan.h"
 #include "engine/read/rest_check.h"
+#include "engine/read/text_form.h"
 #include "engine/read/utf8_source.h"
+#include "partwright/code_points.h"
 #include "partwright/codepage.h"
 
 namespace partwright {
 
 namespace {
+
+enum class Mark { None, Utf16Le, Utf16Be, Utf8 };
+
+// The byte-order mark the first bytes of a source begin with.
+Mark MarkOf(std::string_view first) {
+    if (first.starts_with("\xFF\xFE")) return Mark::Utf16Le;
+    if (first.starts_with("\xFE\xFF")) return Mark::Utf16Be;
+    if (first.starts_with("\xEF\xBB\xBF")) return Mark::Utf8;
+    return Mark::None;
+}
 
 // How much a streamed source reads per step, unless the options say. Small
 // enough that a step's bytes are still in the core's cache when they are cut
@@ -52,10 +63,14 @@ struct SourceReader::Impl {
     PageBuffer<char> buffer;
     std::size_t readBytes = 0;           // read at once, at most
     std::shared_ptr<NativeFile> shared;  // a second handle to the file, for SharedFile
-    PageBuffer<char16_t> units;          // the decoded step; room for stepBytes + kSpareUnits
-    std::string unitUtf8;                // a UTF-8 step with bytes that are not their units' UTF-8
+    PageBuffer<char16_t> units;          // the decoded step; room for a held unit, stepBytes + kSpareUnits
+    char16_t heldHigh = 0;               // a high surrogate that ended the last step, 0 for none
+    std::string unitUtf8;                // a UTF-8 step with bytes that are not valid UTF-8, repaired
     PageBuffer<char> converted;          // the step of any other source in UTF-8; 3 bytes a unit at most
-    bool haveOddByte = false;            // UTF-16: a low byte whose partner is in the next chunk
+    bool bigEndian = false;              // UTF-16: high byte first
+    std::size_t markBytes = 0;           // of the byte-order mark it began with
+    std::size_t markSkipped = 0;         // of those, left out of the text and not yet stepped past
+    bool haveOddByte = false;            // UTF-16: a byte whose partner is in the next chunk
     unsigned char oddByte = 0;
     std::size_t begin = 0;  // buffer[begin, end): read, not handed out yet
     std::size_t end = 0;
@@ -113,7 +128,9 @@ struct SourceReader::Impl {
             }
         }
         offset = begin;
-        count = std::min(stepBytes, end - begin);
+        // The mark left out still counts in the first block's 30000 bytes.
+        count = std::min(streamed ? stepBytes : stepBytes - markSkipped, end - begin);
+        markSkipped = 0;
         if (utf8 && streamed && (more() || count < end - begin)) {
             // Not the last chunk: a character cut at its end waits for the next.
             // (A chunk that is not the last is stepBytes >= 4 bytes long.)
@@ -163,27 +180,31 @@ struct SourceReader::Impl {
         begin = 0;
         end = 0;
         finished = false;
+        heldHigh = 0;
+        markBytes = 0;  // "auto" speculates only on sources without a mark
         UseFallback();
         return Status::Restart;
     }
 
-    // UTF-16LE bytes to units; returns the number of units written to `out`.
+    [[nodiscard]] char16_t UnitOf(unsigned first, unsigned second) const {
+        return static_cast<char16_t>(bigEndian ? (first << 8) | second : first | (second << 8));
+    }
+
+    // UTF-16 bytes to units; returns the number of units written to `out`.
     std::size_t Utf16Units(const char* data, std::size_t count, bool last, char16_t* out) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(data);
         char16_t* p = out;
         if (haveOddByte && count > 0) {
-            *p++ = static_cast<char16_t>(oddByte | (bytes[0] << 8));
+            *p++ = UnitOf(oddByte, bytes[0]);
             haveOddByte = false;
             ++bytes;
             --count;
         }
         const std::size_t pairs = count / 2;
-        if constexpr (std::endian::native == std::endian::little) {
+        if (!bigEndian && std::endian::native == std::endian::little) {
             std::memcpy(p, bytes, pairs * 2);
         } else {
-            for (std::size_t k = 0; k < pairs; ++k) {
-                p[k] = static_cast<char16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
-            }
+            for (std::size_t k = 0; k < pairs; ++k) p[k] = UnitOf(bytes[2 * k], bytes[2 * k + 1]);
         }
         p += pairs;
         if (count % 2 != 0) {
@@ -191,8 +212,8 @@ struct SourceReader::Impl {
             oddByte = bytes[count - 1];
         }
         if (last && haveOddByte) {
-            // The lone last byte of an odd-length source: low half, 0 as the high half.
-            *p++ = static_cast<char16_t>(oddByte);
+            // The lone last byte of an odd-length source: its half, 0 as the other.
+            *p++ = UnitOf(oddByte, 0);
             haveOddByte = false;
         }
         return static_cast<std::size_t>(p - out);
@@ -227,22 +248,30 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
     impl->size = impl->file.size();
     const std::size_t chunk = options.chunkBytes > 0 ? options.chunkBytes : kChunkBytes;
     if (impl->size > 0) {
-        char first = 0;
+        // Room for a byte-order mark, read before anything else.
+        char probe[3] = {};
+        const auto probeBytes = static_cast<std::size_t>(std::min<std::uint64_t>(impl->size, 3));
         std::size_t got = 0;
-        if (!impl->file.Read(&first, 1, got, reason)) {
+        if (!impl->file.Read(probe, probeBytes, got, reason)) {
             failure = Failure{Failure::Kind::ReadSource, source, reason};
             return nullptr;
         }
-        if (got == 0) {
-            failure = Failure{Failure::Kind::ReadSource, source, ShortfallReason(0, impl->size)};
+        if (got < probeBytes) {
+            failure = Failure{Failure::Kind::ReadSource, source, ShortfallReason(got, impl->size)};
             return nullptr;
         } else {
-            const auto probe = static_cast<unsigned char>(first);
-            const bool utf16 = probe == 0xFF || probe == 0xFE;
+            const Mark mark = MarkOf(std::string_view(probe, got));
+            const bool utf16 = mark == Mark::Utf16Le || mark == Mark::Utf16Be;
+            impl->bigEndian = mark == Mark::Utf16Be;
+            impl->markBytes = mark == Mark::None ? 0 : utf16 ? 2 : 3;
+            if (mark == Mark::Utf8) {
+                // UTF-8 by its mark, whatever the code page asked.
+                decoder = MakeDecoder("utf-8", reason);
+            }
             impl->streamed = utf16 || options.wholeFile;
             impl->stepBytes = impl->streamed ? chunk : kBlockBytes;
             if (!utf16) {
-                if (automatic) {
+                if (automatic && mark == Mark::None) {
                     impl->fallback = std::move(decoder);
                     decoder = MakeDecoder("utf-8", reason);
                     impl->speculating = true;
@@ -254,15 +283,16 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             }
             impl->readBytes = impl->streamed ? impl->stepBytes : kBlocksPerRead * kBlockBytes;
             impl->buffer = PageBuffer<char>(impl->readBytes + kPageBytes);
-            impl->units = PageBuffer<char16_t>(impl->stepBytes + TextDecoder::kSpareUnits);
+            impl->units = PageBuffer<char16_t>(1 + impl->stepBytes + TextDecoder::kSpareUnits);
             // Also for "auto", which may fall back to a code page.
             if (!impl->utf8 || impl->speculating) {
-                impl->converted = PageBuffer<char>(3 * (impl->stepBytes + TextDecoder::kSpareUnits));
+                impl->converted = PageBuffer<char>(3 * (1 + impl->stepBytes + TextDecoder::kSpareUnits));
             }
-            // The probed byte opens the first step.
-            impl->buffer[0] = first;
-            impl->end = 1;
-            impl->bytesRead = 1;
+            // The probed bytes open the first step, from after the mark unless it is text.
+            std::memcpy(impl->buffer.data(), probe, got);
+            impl->end = got;
+            impl->bytesRead = got;
+            if (!options.markAsText) impl->begin = impl->markSkipped = impl->markBytes;
             if (impl->speculating) {
                 // The first read is checked before anything is handed out, so
                 // a source that is not UTF-8 there is never read twice.
@@ -302,13 +332,26 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
 }
 
 // A block ends exactly where the decoder's input ends: 30000-byte blocks are
-// converted on their own, a streamed block at its last chunk.
+// converted on their own, a streamed block at its last chunk. Within a
+// block, a high surrogate that ends a step waits for the next, which may
+// begin with its low half: a pair is written as its one character.
 TextView SourceReader::Decode(std::string_view bytes, bool endsBlock) {
     Impl& d = *impl_;
+    char16_t* const start = d.units.data() + 1;
     const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()),
-                                                                  endsBlock, d.units.data())
-                                          : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, d.units.data());
-    return TextView(d.units.data(), decoded);
+                                                                  endsBlock, start)
+                                          : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, start);
+    TextView text(start, decoded);
+    if (d.heldHigh != 0) {
+        start[-1] = d.heldHigh;
+        text = TextView(start - 1, decoded + 1);
+        d.heldHigh = 0;
+    }
+    if (!endsBlock && !text.empty() && IsHighSurrogate(text.back())) {
+        d.heldHigh = text.back();
+        text.remove_suffix(1);
+    }
+    return text;
 }
 
 SourceReader::Status SourceReader::Next(std::string_view& bytes, bool& endsBlock) {
@@ -317,11 +360,11 @@ SourceReader::Status SourceReader::Next(std::string_view& bytes, bool& endsBlock
     Impl& d = *impl_;
     if (d.utf8) {
         // Valid UTF-8 is cut as it lies; from the first byte that is not
-        // its own unit's UTF-8 on, the step is rewritten.
+        // valid UTF-8 on, the step is rewritten.
         const std::size_t plain = d.stepPlain != std::string_view::npos ? d.stepPlain : PlainUtf8Prefix(bytes);
         if (plain < bytes.size()) {
             d.unitUtf8.assign(bytes.data(), plain);
-            AppendCesu8OfUtf8(bytes.substr(plain), d.unitUtf8);
+            AppendRepairedUtf8(bytes.substr(plain), d.unitUtf8);
             bytes = d.unitUtf8;
         }
         return status;
@@ -329,7 +372,7 @@ SourceReader::Status SourceReader::Next(std::string_view& bytes, bool& endsBlock
     // Any other source is converted here, so that what follows sees one form of text.
     char* const out = d.converted.data();
     const char* const last = d.byteForms ? EncodeBytesUtf8(bytes, *d.byteForms, out)
-                                         : EncodeCesu8(Decode(bytes, endsBlock), out);
+                                         : EncodeUtf8(Decode(bytes, endsBlock), out);
     bytes = std::string_view(out, static_cast<std::size_t>(last - out));
     return status;
 }
@@ -370,7 +413,7 @@ SourceReader::Status SourceReader::NextStep(std::string_view& bytes, bool& endsB
 bool SourceReader::FirstLineEnd(std::optional<LineEnd>& found) {
     Impl& d = *impl_;
     found.reset();
-    LineEndScan scan(isUtf16());
+    LineEndScan scan(isUtf16(), d.bigEndian);
     std::string reason;
     if (d.end - d.begin < d.readBytes && d.more() && !d.Refill(reason)) {
         (void)d.Fail(reason);
@@ -445,6 +488,14 @@ std::optional<std::uint64_t> SourceReader::OffsetOf(std::string_view bytes) cons
     return d.bytesRead - d.end + static_cast<std::uint64_t>(bytes.data() - base);
 }
 bool SourceReader::isUtf16() const { return impl_->decoder == nullptr && impl_->size > 0; }
+SourceForm SourceReader::form() const {
+    if (isUtf16()) return impl_->bigEndian ? SourceForm::Utf16Be : SourceForm::Utf16Le;
+    return impl_->utf8 ? SourceForm::Utf8 : SourceForm::CodePage;
+}
+bool SourceReader::hadMark() const { return impl_->markBytes > 0; }
+const ByteTable* SourceReader::singleByteTable() const {
+    return impl_->decoder && !impl_->utf8 ? impl_->decoder->SingleByteTable() : nullptr;
+}
 std::uint64_t SourceReader::size() const { return impl_->size; }
 std::uint64_t SourceReader::bytesRead() const { return impl_->bytesRead; }
 const Failure& SourceReader::error() const { return impl_->error; }

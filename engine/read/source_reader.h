@@ -37,12 +37,25 @@ struct ReadOptions : SourceReading {
     // How much a streamed source reads per step; 0 is the reader's own choice
     // (tests set a few bytes, to put chunk edges everywhere).
     std::size_t chunkBytes = 0;
+    // A byte-order mark stays in the text, as U+FEFF at its head (the first
+    // release's pieces); otherwise it is the source's encoding only.
+    bool markAsText = false;
 };
 
-// Reads one source as the texts the run cuts. A source whose first byte is
-// 0xFF or 0xFE is UTF-16LE and forms a single block (the byte-order mark
-// stays in the text; an odd last byte becomes one code unit with 0 as its high
-// half). Any other source is decoded from its ANSI code page in blocks of
+// What a source turned out to be.
+enum class SourceForm {
+    CodePage,  // read in a code page (UTF-8 "auto" may fall back to one)
+    Utf8,      // UTF-8: by its mark, or read as UTF-8 throughout
+    Utf16Le,
+    Utf16Be,
+};
+
+// Reads one source as the texts the run cuts. A byte-order mark decides the
+// encoding: FF FE is UTF-16LE, FE FF UTF-16BE (each a single block; an odd
+// last byte becomes one code unit with 0 as its other half), EF BB BF UTF-8
+// (its bytes that are not UTF-8 read as their own values). A first byte FF
+// or FE without its partner is no mark. The mark is left out of the text
+// unless ReadOptions::markAsText. Any other source is decoded from its ANSI code page in blocks of
 // 30000 bytes, each converted on its own, unless `wholeFile` asks for one
 // block. A single block is streamed in chunks, so memory stays bounded
 // whatever the size of the source. In UTF-8, a character whose bytes cross a
@@ -70,15 +83,13 @@ public:
     SourceReader& operator=(const SourceReader&) = delete;
 
     // Points `bytes` at the next text of the source, valid until the next
-    // call, as UTF-8, each code unit on its own (CESU-8, see cesu8.h): the one
-    // form the run cuts and writes. A step ends between code units.
-    // `endsBlock` is set when the step completes a block (for a 30000-byte
-    // block always; for a streamed block only on its last chunk). A source of
-    // zero bytes gives EndOfSource at once, so it has no blocks. On Error,
-    // error() says why. Valid UTF-8 of
-    // characters up to U+FFFF comes straight from the source (OffsetOf tells
-    // where it lies); what else a UTF-8 source holds comes as the UTF-8 of its
-    // code units (see AppendCesu8OfUtf8), and every other source is converted
+    // call, in the one form the run cuts (see text_form.h). A step ends
+    // between characters. `endsBlock` is set when the step completes a block
+    // (for a 30000-byte block always; for a streamed block only on its last
+    // chunk). A source of zero bytes gives EndOfSource at once, so it has no
+    // blocks. On Error, error() says why. Valid UTF-8 comes straight from the
+    // source (OffsetOf tells where it lies); what else a UTF-8 source holds is
+    // repaired (see AppendRepairedUtf8), and every other source is converted
     // here, a step at a time.
     [[nodiscard]] Status Next(std::string_view& bytes, bool& endsBlock);
 
@@ -96,6 +107,12 @@ public:
     [[nodiscard]] std::optional<std::uint64_t> OffsetOf(std::string_view bytes) const;
 
     [[nodiscard]] bool isUtf16() const;
+    // Valid only once the whole source is read (for "auto", which may fall back).
+    [[nodiscard]] SourceForm form() const;
+    // The source began with a byte-order mark.
+    [[nodiscard]] bool hadMark() const;
+    // The code units of the bytes of its single-byte code page, or null.
+    [[nodiscard]] const ByteTable* singleByteTable() const;
     // "auto" reads the source as UTF-8 and has not yet seen all of it: Restart may still come.
     [[nodiscard]] bool mayRestart() const;
     // "auto" with decideBeforeReplacing: the source is cut as UTF-8 and not

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/read/cesu8.h"
 #include "engine/read/text_decoder.h"
 #include "partwright/code_points.h"
 
@@ -141,6 +140,11 @@ const unsigned char* PlainFrom(const unsigned char* p, const unsigned char* cons
             const Lead lead = LeadOf(static_cast<unsigned char>(b));
             if (p[1] < lead.low || p[1] > lead.high) break;
             p += 3;
+        } else if (b >= 0xF0 && b < 0xF5) {
+            if (end - p < 4 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80) break;
+            const Lead lead = LeadOf(static_cast<unsigned char>(b));
+            if (p[1] < lead.low || p[1] > lead.high) break;
+            p += 4;
         } else {
             break;
         }
@@ -255,9 +259,10 @@ __attribute__((target("avx2"))) const unsigned char* PlainBlocksAvx2(const unsig
         const __m256i third = _mm256_subs_epu8(Preceding256<2>(v, previous), _mm256_set1_epi8(0xE0 - 0x80));
         const __m256i fourth = _mm256_subs_epu8(Preceding256<3>(v, previous), _mm256_set1_epi8(0xF0 - 0x80));
         const __m256i expected = _mm256_and_si256(_mm256_or_si256(third, fourth), high);
-        // Four-byte sequences are valid UTF-8 but are not written as they lie.
-        const __m256i fourByteLead = _mm256_subs_epu8(v, _mm256_set1_epi8(static_cast<char>(0xEF)));
-        const __m256i bad = _mm256_or_si256(_mm256_xor_si256(faults, expected), fourByteLead);
+        // F5 to FF are never UTF-8; the pair check sees one only with the byte
+        // after it, which may lie past the blocks checked.
+        const __m256i neverUtf8 = _mm256_subs_epu8(v, _mm256_set1_epi8(static_cast<char>(0xF4)));
+        const __m256i bad = _mm256_or_si256(_mm256_xor_si256(faults, expected), neverUtf8);
         if (!_mm256_testz_si256(bad, bad)) break;
         previous = v;
         p += 32;
@@ -313,8 +318,8 @@ std::size_t PlainUtf8Prefix(std::string_view bytes, Utf8Check path) {
     // continuation byte, a lead of three by two, and there must be no other
     // continuation bytes; C0, C1 and F0 to FF (four-byte leads, or no UTF-8)
     // never occur; E0 is followed by A0 to BF (no overlong form), ED by 80 to
-    // 9F (no surrogate). On the first block that breaks a rule, the scalar
-    // scan finds where exactly.
+    // 9F (no surrogate). On the first block that breaks a rule, or holds a
+    // four-byte sequence, the scalar scan takes over from where it begins.
     __m128i previous = _mm_setzero_si128();
     __m128i previousLead2 = _mm_setzero_si128();
     __m128i previousLead3 = _mm_setzero_si128();
@@ -350,19 +355,15 @@ std::size_t PlainUtf8Prefix(std::string_view bytes, Utf8Check path) {
     return static_cast<std::size_t>(PlainFrom(p, end) - begin);
 }
 
-void AppendCesu8OfUtf8(std::string_view bytes, std::string& out) {
+void AppendRepairedUtf8(std::string_view bytes, std::string& out) {
     while (!bytes.empty()) {
         const std::size_t plain = PlainUtf8Prefix(bytes);
         out.append(bytes.data(), plain);
         bytes.remove_prefix(plain);
         if (bytes.empty()) return;
-        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-        bool cut = false;
-        const std::size_t length = SequenceAt(p, bytes.size(), cut);
-        char16_t units[2];
-        const char16_t* const unitsEnd = UnitsOf(p, length, units);
-        AppendCesu8(TextView(units, static_cast<std::size_t>(unitsEnd - units)), out);
-        bytes.remove_prefix(length == 0 ? 1 : length);
+        // A byte that begins no valid sequence: the character of its own value.
+        AppendUtf8(static_cast<unsigned char>(bytes.front()), out);
+        bytes.remove_prefix(1);
     }
 }
 

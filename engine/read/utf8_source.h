@@ -24,16 +24,15 @@ class TextDecoder;
 // more bytes could complete.
 [[nodiscard]] std::size_t Utf8CutTailLength(std::string_view bytes);
 
-// The length of the longest prefix of `bytes` made of valid sequences of one
-// to three bytes: the bytes that are already their own code units' UTF-8.
+// The length of the longest prefix of `bytes` made of valid sequences: the
+// bytes that are already the text's own form (see text_form.h).
 //   PlainUtf8Prefix("caf\xC3\xA9\xFF") == 5
 [[nodiscard]] std::size_t PlainUtf8Prefix(std::string_view bytes);
 
-// Appends to `out` the CESU-8 the pieces are written in (see cesu8.h) of the
-// text `bytes` decode to: valid sequences of up to three bytes are copied,
-// one of four bytes becomes the two three-byte forms of its surrogate pair,
-// any other byte the two-byte form of its value. At most two bytes out per byte in.
-void AppendCesu8OfUtf8(std::string_view bytes, std::string& out);
+// Appends to `out` the text `bytes` decode to, in the engine's form (see
+// text_form.h): valid sequences are copied, any other byte becomes the
+// two-byte form of its own value. At most two bytes out per byte in.
+void AppendRepairedUtf8(std::string_view bytes, std::string& out);
 
 // The ways PlainUtf8Prefix can check: byte by byte, 16 bytes at a time
 // (SSE2), or 32 (AVX2, on processors that have it). All give the same length;

@@ -22,9 +22,10 @@ void OlderPieceWatch::ReportProgress(const Progress& progress) {
         names_.reset();
         // Before its first piece, the number before the first it would get.
         before_ = 0;
-        if (!settings_.FirstCharsSelected() && settings_.NumberedSelected()) {
+        const NamingMode naming = settings_.Naming();
+        if (naming == NamingMode::Numbered) {
             names_ = CountedNames::Numbered(sourceName);
-        } else if (!settings_.FirstCharsSelected() && settings_.PrefixSelected()) {
+        } else if (naming == NamingMode::Prefix) {
             names_ = CountedNames::Prefix(settings_.Prefix(), sourceName);
             before_ = std::int64_t{settings_.FirstNumber().value.value_or(1)} - 1;
         }

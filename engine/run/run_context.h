@@ -5,6 +5,8 @@
 
 #include "engine/files/file_identity.h"
 #include "engine/run/run_seam.h"
+#include "engine/run/undecided_codepage.h"
+#include "engine/write/piece_encoding.h"
 #include "partwright/failure.h"
 #include "partwright/run_interface.h"
 
@@ -21,6 +23,10 @@ struct RunContext {
     RunReport& report;
     Progress& progress;
     LineEnd lineEnd;  // of the current source ("auto" resolved)
+    // Turns the text into the bytes a piece file holds.
+    PieceEncoder encoder;
+    // Of the current source; the sink asks it before a piece is written.
+    UndecidedCodepage codepage;
     // Settles the pieces still being written, so that what is reported next
     // comes after them.
     std::function<void()> finishPending;

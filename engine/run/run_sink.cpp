@@ -7,19 +7,13 @@
 
 namespace partwright {
 
-namespace {
-
 int WriterThreads(const RunOptions& options) {
     if (options.dryRun) return 0;
     return options.writerThreads < 0 ? DefaultWriterThreads() : options.writerThreads;
 }
 
-}  // namespace
-
-RunSink::RunSink(RunContext& run)
-    : run_(run),
-      queue_(WriterThreads(run.options), run.stop.get_token(), [this] { (void)run_.Yield(); }),
-      threaded_(WriterThreads(run.options) > 0) {}
+RunSink::RunSink(RunContext& run, PieceQueue& queue)
+    : run_(run), queue_(queue), threaded_(WriterThreads(run.options) > 0) {}
 
 void RunSink::Stop() {
     run_.stop.request_stop();
@@ -27,8 +21,7 @@ void RunSink::Stop() {
     FinishPending();
 }
 
-void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<const NativeFile> file,
-                          std::function<bool()> decideCodepage) {
+void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<const NativeFile> file) {
     Abandon();
     // The pieces of the last source are written before its names and coding are let go.
     EndSource();
@@ -38,13 +31,11 @@ void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<c
     cutAgain_ = false;
     source_ = source;
     nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
-    header_.clear();
+    header_ = run_.encoder.Head();
     pieceIndex_ = 0;
     std::filesystem::path folder = nameSource_.parent_path();
     names_.SetFolder(folder.empty() ? std::filesystem::path(".") : folder);
-    decideCodepage_ = std::move(decideCodepage);
-    undecided_ = static_cast<bool>(decideCodepage_);
-    undecidedPieces_ = 0;
+    undecided_ = run_.codepage.undecided();
     undecidedWritten_.clear();
     discarding_ = false;
     // The writers read the source's own bytes from the file themselves.
@@ -59,7 +50,10 @@ void RunSink::StepAt(std::string_view step, std::optional<std::uint64_t> offset)
     stepOffset_ = offset;
 }
 
-void RunSink::SetHeader(std::string header) { header_ = std::move(header); }
+void RunSink::SetHeader(std::string_view header) {
+    header_ = run_.encoder.Head();
+    header_ += run_.encoder.Encoded(header, encoded_);
+}
 
 bool RunSink::BeginPiece() {
     ResetPiece();
@@ -85,13 +79,11 @@ void RunSink::NameFromSettings() {
         if (namer_.complete()) NameKnown({});
         break;
     case PieceNamer::Start::Unnamable: Unnamable(failure); break;
-    // With no naming option selected there is no name to give: the piece stays skipped.
-    case PieceNamer::Start::Nameless: break;
     }
 }
 
 void RunSink::AppendToPiece(std::string_view bytes) {
-    if (run_.options.dryRun) plannedBytes_ += bytes.size();
+    if (run_.options.dryRun) plannedBytes_ += run_.encoder.WrittenSize(bytes);
     AppendBytes(bytes);
 }
 
@@ -128,7 +120,7 @@ void RunSink::Collected(std::string_view bytes) {
     }
     if (run_.options.dryRun || bytes.empty()) return;
     if (!queue_.pieceOpen()) OpenUnnamed();
-    queue_.Append(bytes);
+    queue_.Append(run_.encoder.Encoded(bytes, encoded_));
 }
 
 // The piece's temporary file, opened before its name is known, with the header.
@@ -177,14 +169,14 @@ bool RunSink::Open() {
     return true;
 }
 
-// The header goes first into every piece file, before the piece's own text.
+// The byte-order mark and the header go first into every piece file, before the piece's own text.
 void RunSink::WriteHeader() { queue_.Append(header_); }
 
 void RunSink::Write(std::string_view bytes) {
     if (run_.options.dryRun) return;
     // The writer copies the source's own bytes from the file: no copy here,
     // and none that crosses from this core's cache to the writer's.
-    if (sourceFile_ && stepOffset_ && bytes.size() >= kRangeBytes) {
+    if (sourceFile_ && stepOffset_ && bytes.size() >= kRangeBytes && run_.encoder.KeepsAsIs(bytes)) {
         const char* const base = step_.data();
         // The cutter hands on views into the step, or of what it holds itself.
         if (bytes.data() >= base && bytes.data() + bytes.size() <= base + step_.size()) {
@@ -193,7 +185,7 @@ void RunSink::Write(std::string_view bytes) {
             return;
         }
     }
-    queue_.Append(bytes);
+    queue_.Append(run_.encoder.Encoded(bytes, encoded_));
 }
 
 void RunSink::EndPiece(bool writeWhenEmpty) {
@@ -279,23 +271,17 @@ void RunSink::CutAgain() {
     names_.Rollback();
 }
 
-// While the source's code page is undecided, a piece goes only under a free
-// name, and only so many of them, or else the rest of the source is checked
-// first: no older file is replaced by a piece that a second cut, in another
-// code page, would not give. False when the source is not UTF-8 after all
-// (or could not be read to its end): the piece is not to be written.
+// See UndecidedCodepage::MayWrite. False when the source is not UTF-8 after
+// all (or could not be read to its end): the piece is not to be written.
 bool RunSink::MayGoUndecided() {
     if (!undecided_) return true;
-    if (++undecidedPieces_ <= kMaxUndecidedPieces) {
-        std::error_code error;
-        if (std::filesystem::symlink_status(target_, error).type() == std::filesystem::file_type::not_found) {
-            return true;
-        }
+    if (!run_.codepage.MayWrite(target_)) return false;
+    if (!run_.codepage.undecided()) {
+        // UTF-8 throughout: the pieces written so far stay.
+        undecided_ = false;
+        undecidedWritten_.clear();
+        TellKeptPieces();
     }
-    if (!decideCodepage_()) return false;
-    undecided_ = false;
-    undecidedWritten_.clear();
-    TellKeptPieces();
     return true;
 }
 

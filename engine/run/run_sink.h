@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -21,12 +20,15 @@
 
 namespace partwright {
 
+// The writer threads of a run: none in a dry run.
+[[nodiscard]] int WriterThreads(const RunOptions& options);
+
 // Names and writes the pieces of one source as the cutter hands them over.
 // The naming options are read once per piece, when it begins. Every piece
 // goes through the writer's temporary file; one whose name depends on its
 // first characters is written there before its name is known.
-// It takes the UTF-8 of the text's code units, as the reader hands it on,
-// which goes to the file as it is.
+// It takes the text in the form the reader hands it on (see text_form.h),
+// which the run's PieceEncoder turns into the bytes the piece file holds.
 // A name taken by an earlier piece of the run gives the piece the first free
 // CopyName; a name is taken once its piece is written (or planned), so one
 // that fails leaves its name free. Pieces are written on the PieceQueue's
@@ -42,22 +44,15 @@ public:
     static constexpr std::size_t kRangeBytes = 4096;
     // Pieces handed to the writers and not settled, at most.
     static constexpr std::size_t kMaxPiecesInFlight = 256;
-    // Pieces cut from a source whose code page is undecided before the rest
-    // of it is checked, at most: every one is removed should it not be UTF-8.
-    static constexpr std::size_t kMaxUndecidedPieces = 1024;
-
-    explicit RunSink(RunContext& run);
+    // Writes the pieces through `queue`, which the run owns.
+    RunSink(RunContext& run, PieceQueue& queue);
 
     // The next source: its piece index starts at 0. With `file` (the source,
     // open for reading at offsets), the source's own bytes that a piece holds
     // as they are go to the writers as places in it, which they read
-    // themselves. With `decideCodepage`, the source's code page is undecided
-    // (code page auto, cuts that differ by code page): its pieces go only
-    // under free names until a piece would replace an older file, when the
-    // sink calls it to have the rest of the source checked; it returns
-    // whether the source is UTF-8 throughout.
-    void StartSource(const std::filesystem::path& source, std::shared_ptr<const NativeFile> file = nullptr,
-                     std::function<bool()> decideCodepage = nullptr);
+    // themselves. While the run's UndecidedCodepage is undecided, its pieces
+    // go only where it allows.
+    void StartSource(const std::filesystem::path& source, std::shared_ptr<const NativeFile> file = nullptr);
     // Whether StartSource makes use of the source file.
     [[nodiscard]] bool copiesFromSource() const { return threaded_; }
     // The step of the source being cut, and where it lies in the source when
@@ -65,8 +60,8 @@ public:
     void StepAt(std::string_view step, std::optional<std::uint64_t> offset);
 
     // The source's header with its line end, written at the head of every
-    // piece from now on.
-    void SetHeader(std::string header);
+    // piece from now on (after the output encoding's byte-order mark).
+    void SetHeader(std::string_view header);
 
     bool BeginPiece() override;
     void AppendToPiece(std::string_view bytes) override;
@@ -158,18 +153,18 @@ private:
     RunContext& run_;
     std::filesystem::path source_;
     std::filesystem::path nameSource_;  // the source as if it lay in the folder the pieces go to
-    std::string header_;
-    std::int64_t pieceIndex_ = 0;  // of the next piece
-    std::int64_t current_ = 0;     // the piece index of the piece in progress
+    std::string header_;                // as written, with the byte-order mark
+    std::string encoded_;               // a step as written, when that is not the text's own bytes
+    std::int64_t pieceIndex_ = 0;       // of the next piece
+    std::int64_t current_ = 0;          // the piece index of the piece in progress
 
     State state_ = State::Skipped;
     std::filesystem::path target_;
     Failure unnamable_{};  // why a piece in State::Unnamable has no name
     bool opened_ = false;  // created (or, in a dry run, planned)
-    PieceQueue queue_;
-    bool threaded_ = false;                 // the queue has writer threads
-    std::function<bool()> decideCodepage_;  // while the code page is undecided
-    std::string_view step_;                 // the step being cut
+    PieceQueue& queue_;
+    bool threaded_ = false;  // the queue has writer threads
+    std::string_view step_;  // the step being cut
     std::optional<std::uint64_t> stepOffset_;
     std::shared_ptr<const NativeFile> sourceFile_;  // for pieces that copy from it
     std::deque<PendingPiece> pendingPieces_;        // of the pieces ended and not settled, oldest first
@@ -177,10 +172,9 @@ private:
     // in each slot: a quick no for most names.
     std::array<std::uint16_t, 4096> pending_{};
     bool abandonedFile_ = false;  // the last piece abandoned had a file open
-    // The source's code page is undecided (SourceReader::undecided): its
-    // pieces go only under free names, and are removed should it not be UTF-8.
+    // The source's code page is undecided (UndecidedCodepage): its pieces
+    // are removed should it not be UTF-8.
     bool undecided_ = false;
-    std::size_t undecidedPieces_ = 0;                      // named so far
     std::vector<std::filesystem::path> undecidedWritten_;  // settled as written
     bool discarding_ = false;                              // it is not UTF-8: the rest of this cut is dropped
 

@@ -10,8 +10,8 @@
 #include "engine/cut/line_end_units.h"
 #include "engine/files/file_identity.h"
 #include "engine/name/temporary_name.h"
-#include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
+#include "engine/read/text_form.h"
 #include "engine/run/older_piece_watch.h"
 #include "engine/run/run_seam.h"
 #include "engine/run/run_sink.h"
@@ -30,9 +30,14 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
                                             std::uint64_t ownLimit) {
     const SplitSettings& settings = run.settings;
     const LineEnd lineEnd = run.lineEnd;
-    if (run.options.maxPieceBytes > 0) return PieceCutter::MaxBytes(ownLimit, lineEnd);
-    if (settings.MaxBytesSelected()) return nullptr;  // no size given: nothing to cut by
-    if (settings.LinesSelected()) {
+    if (run.options.maxPieceBytes > 0) return PieceCutter::MaxBytes(ownLimit, lineEnd, run.encoder);
+    switch (settings.Split()) {
+    case SplitMode::MaxBytes: return nullptr;  // no size given: nothing to cut by
+    case SplitMode::Separator:
+        // The separator in the text's form.
+        return PieceCutter::Separator(ToUtf8(settings.SeparatorText()));
+    case SplitMode::BlankLines: return PieceCutter::BlankLines(lineEnd);
+    case SplitMode::Lines: {
         // N is read once for the whole block: a change in the middle of it
         // would make its pieces overlap or leave lines out.
         const std::optional<std::int64_t> n = settings.LinesPerPiece().value;
@@ -49,11 +54,7 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
         }
         return PieceCutter::Lines(*n, lineEnd);
     }
-    if (settings.SeparatorSelected()) {
-        // The separator's UTF-8, as the text is.
-        return PieceCutter::Separator(ToCesu8(settings.SeparatorText()));
     }
-    if (settings.BlankLinesSelected()) return PieceCutter::BlankLines(lineEnd);
     return nullptr;
 }
 
@@ -80,8 +81,7 @@ public:
             const char byte = bytes[taken++];
             if (byte == '\n' && (lf_ || (!text_.empty() && text_.back() == '\r'))) --linesLeft_;
             text_.push_back(byte);
-            // Each code unit's own UTF-8: a unit begins at every byte but a continuation byte.
-            if ((static_cast<unsigned char>(byte) & 0xC0) != 0x80) ++units_;
+            units_ += UnitsLedBy(static_cast<unsigned char>(byte));
         }
         return taken;
     }
@@ -97,7 +97,8 @@ private:
 // pieces because the size limit leaves no room for a line beside the header.
 bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& source, std::string header,
                std::uint64_t& ownLimit) {
-    const std::uint64_t bytes = header.size();
+    // As written: the piece's byte-order mark, if any, then the header.
+    const std::uint64_t bytes = run.encoder.Head().size() + run.encoder.WrittenSize(header);
     const std::uint64_t limit = run.options.maxPieceBytes;
     if (limit > 0 && limit <= bytes) {
         run.Fail({Failure::Kind::BadHeader, source,
@@ -107,6 +108,30 @@ bool UseHeader(RunContext& run, RunSink& sink, const std::filesystem::path& sour
     }
     if (limit > 0) ownLimit = limit - bytes;
     sink.SetHeader(std::move(header));
+    return true;
+}
+
+// The encoder of the pieces of `reader`'s source; false, with the failure
+// reported, when the output encoding cannot be written for it.
+bool UseEncoderFor(RunContext& run, const SourceReader& reader, const std::filesystem::path& source) {
+    using Form = PieceEncoder::SourceEncoding::Form;
+    PieceEncoder::SourceEncoding encoding;
+    encoding.mark = reader.hadMark();
+    encoding.singleByte = reader.singleByteTable();
+    switch (reader.form()) {
+    case SourceForm::Utf8: encoding.form = Form::Utf8; break;
+    case SourceForm::Utf16Le: encoding.form = Form::Utf16Le; break;
+    case SourceForm::Utf16Be: encoding.form = Form::Utf16Be; break;
+    case SourceForm::CodePage: encoding.form = encoding.singleByte ? Form::SingleByte : Form::OtherCodePage; break;
+    }
+    std::optional<PieceEncoder> encoder = PieceEncoder::For(run.options.outputEncoding, encoding);
+    if (!encoder) {
+        run.Fail({Failure::Kind::BadCodepage, source,
+                  "its pieces cannot be written in its own code page, of several bytes to a character "
+                  "(choose another output encoding)"});
+        return false;
+    }
+    run.encoder = std::move(*encoder);
     return true;
 }
 
@@ -195,8 +220,8 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
 // alike: names from the pieces' text, sizes of characters, a separator
 // beyond ASCII. Lines and blank lines fall the same way in both.
 bool CutMayDifferByCodepage(const RunContext& run) {
-    if (run.settings.FirstCharsSelected() || run.options.maxPieceBytes > 0) return true;
-    if (!run.settings.SeparatorSelected()) return false;
+    if (run.settings.Naming() == NamingMode::FirstChars || run.options.maxPieceBytes > 0) return true;
+    if (run.settings.Split() != SplitMode::Separator) return false;
     const Text separator = run.settings.SeparatorText();
     return std::any_of(separator.begin(), separator.end(), [](char16_t unit) { return unit >= 0x80; });
 }
@@ -250,8 +275,9 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     // A dry run plans every piece once: the code page is decided before the
     // first, whether or not the names hang on it (a second cut would list them again).
     const bool mayDiffer = CutMayDifferByCodepage(run);
-    const ReadOptions read{run.options.reading, run.options.dryRun, mayDiffer && !run.options.dryRun,
-                           run.seam.chunkBytes};
+    ReadOptions read{run.options.reading, run.options.dryRun, mayDiffer && !run.options.dryRun, run.seam.chunkBytes};
+    // The first release's form keeps a mark as text, at the head of the first piece.
+    read.markAsText = run.options.outputEncoding == OutputEncoding::Cesu8;
     const std::size_t failuresBefore = run.report.failures.size();
     const auto reader = SourceReader::Open(source, read, failure);
     if (!reader) {
@@ -272,10 +298,10 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
     SourceAttempt attempt(run.report, run.progress);
     run.noticesShown = 0;
     for (;;) {
-        SourceReader& decider = *reader;
-        sink.StartSource(source, sink.copiesFromSource() ? reader->SharedFile() : nullptr,
-                         reader->undecided() ? std::function<bool()>([&decider] { return decider.DecideNow(); })
-                                             : nullptr);
+        // Again after a restart: the source is read in its fallback code page then.
+        if (!UseEncoderFor(run, *reader, source)) return Outcome::Done;
+        run.codepage.Start(reader->undecided() ? reader.get() : nullptr);
+        sink.StartSource(source, sink.copiesFromSource() ? reader->SharedFile() : nullptr);
         // Cut again from the start, the pieces come under the same names: the
         // first cut's are replaced, and the names it took are given back.
         if (reader->mayRestart()) sink.KeepNamesUndoable();
@@ -309,8 +335,21 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
     progress.fileCount = count;
     // Sees what the run names, to tell the host of older pieces each source left.
     OlderPieceWatch watch(host, settings, options, identities, report);
-    RunContext run{settings, watch, options, seam, identities, report, progress, options.lineEnd, {}, {}, 0};
-    RunSink sink(run);
+    RunContext run{settings,
+                   watch,
+                   options,
+                   seam,
+                   identities,
+                   report,
+                   progress,
+                   options.lineEnd,
+                   PieceEncoder(options.outputEncoding),
+                   {},
+                   {},
+                   {},
+                   0};
+    PieceQueue queue(WriterThreads(options), run.stop.get_token(), [&run] { (void)run.Yield(); });
+    RunSink sink(run, queue);
     run.finishPending = [&sink] { sink.FinishPending(); };
     for (int position = 1; position <= count; ++position) {
         if (!run.Yield()) {

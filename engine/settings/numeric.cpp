@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "engine/read/cesu8.h"
+#include "engine/read/text_form.h"
 
 namespace partwright {
 
@@ -26,7 +26,7 @@ TextView Trimmed(TextView text) {
 // (A surrogate is no part of a number: unit by unit is as good as by character.)
 bool ToNarrow(TextView text, std::string& out) {
     if (text.find(u'\0') != TextView::npos) return false;
-    AppendCesu8(text, out);
+    AppendUtf8(text, out);
     return true;
 }
 

@@ -12,20 +12,21 @@ std::optional<FieldProblem> CheckSettings(const SplitSettings& settings) {
         const bool notANumber = !IsNumeric(typed);
         return FieldProblem{field, std::move(typed), notANumber, {}};
     };
-    if (settings.LinesSelected() && !settings.MaxBytesSelected()) {
+    if (settings.Split() == SplitMode::Lines) {
         auto lines = settings.LinesPerPiece();
-        if (!lines.value) return numberProblem(OptionField::LinesPerPiece, std::move(lines.typed));
+        if (!lines.value) return numberProblem(OptionField::LinesPerPiece, std::move(lines.text));
     }
-    if (settings.FirstCharsSelected()) {
+    const NamingMode naming = settings.Naming();
+    if (naming == NamingMode::FirstChars) {
         auto length = settings.NameLength();
-        if (!length.value) return numberProblem(OptionField::NameLength, std::move(length.typed));
-    } else if (!settings.NumberedSelected() && settings.PrefixSelected()) {
+        if (!length.value) return numberProblem(OptionField::NameLength, std::move(length.text));
+    } else if (naming == NamingMode::Prefix) {
         Text prefix = settings.Prefix();
         if (const char* problem = PrefixProblem(prefix)) {
             return FieldProblem{OptionField::Prefix, std::move(prefix), false, problem};
         }
         auto first = settings.FirstNumber();
-        if (!first.value) return numberProblem(OptionField::FirstNumber, std::move(first.typed));
+        if (!first.value) return numberProblem(OptionField::FirstNumber, std::move(first.text));
     }
     return std::nullopt;
 }

@@ -29,7 +29,7 @@ struct CutCase {
 std::unique_ptr<PieceCutter> MakeCutter(const CutCase& c) {
     switch (c.mode) {
     case Mode::Lines: return PieceCutter::Lines(c.n);
-    case Mode::Separator: return PieceCutter::Separator(ToCesu8(c.separator));
+    case Mode::Separator: return PieceCutter::Separator(ToUtf8(c.separator));
     case Mode::BlankLines: return PieceCutter::BlankLines();
     }
     return nullptr;

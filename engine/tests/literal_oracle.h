@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "engine/cut/cutter.h"
-#include "engine/read/cesu8.h"
+#include "engine/read/text_form.h"
+#include "engine/tests/text_oracle.h"
 #include "partwright/numeric.h"
+#include "partwright/run_interface.h"
 #include "partwright/text.h"
 
 namespace partwright::oracle {
@@ -31,7 +33,15 @@ inline const Text kCrLf = u"\r\n";
 
 inline Text LineEndText(LineEnd lineEnd) { return lineEnd == LineEnd::Lf ? Text(u"\n") : kCrLf; }
 
-// The segments of `text` cut at `separator`, found left to right, never overlapping.
+// Whether a cut at `at` falls between the two halves of a surrogate pair, inside one character.
+inline bool InsidePair(const Text& text, std::size_t at) {
+    return at > 0 && at < text.size() && text[at - 1] >= 0xD800 && text[at - 1] <= 0xDBFF && text[at] >= 0xDC00 &&
+           text[at] <= 0xDFFF;
+}
+
+// The segments of `text` cut at `separator`, found left to right, never
+// overlapping, and never inside a character (a lone surrogate half matches
+// no half of a pair).
 inline std::vector<Text> SplitAt(const Text& text, const Text& separator) {
     std::vector<Text> segments;
     if (text.empty()) return segments;
@@ -41,7 +51,10 @@ inline std::vector<Text> SplitAt(const Text& text, const Text& separator) {
     }
     std::size_t start = 0;
     for (;;) {
-        const std::size_t found = text.find(separator, start);
+        std::size_t found = text.find(separator, start);
+        while (found != Text::npos && (InsidePair(text, found) || InsidePair(text, found + separator.size()))) {
+            found = text.find(separator, found + 1);
+        }
         if (found == Text::npos) {
             segments.push_back(text.substr(start));
             return segments;
@@ -98,16 +111,17 @@ inline std::vector<Piece> CutAtBlankLines(const Text& blockText, LineEnd lineEnd
 
 // The size cut: the lines of the block text (its last segment never counts),
 // in pieces of whole consecutive lines joined by the line end, each as long as
-// it can be while `overhead` plus its UTF-8 bytes as written stay at most `limit`.
+// it can be while `overhead` plus its bytes as written in `encoding` stay at most `limit`.
 inline std::vector<Piece> CutMaxBytes(const Text& blockText, std::uint64_t limit, LineEnd lineEnd = LineEnd::CrLf,
-                                      std::uint64_t overhead = 0) {
+                                      std::uint64_t overhead = 0,
+                                      OutputEncoding encoding = RunOptions{}.outputEncoding) {
     const Text end = LineEndText(lineEnd);
     std::vector<Text> lines = SplitAt(blockText, end);
     if (!lines.empty()) lines.pop_back();
     std::vector<Piece> pieces;
     for (std::size_t i = 0; i < lines.size();) {
         Text piece = lines[i++];
-        while (i < lines.size() && overhead + ToCesu8(piece + end + lines[i]).size() <= limit)
+        while (i < lines.size() && overhead + WrittenLiterally(piece + end + lines[i], encoding).size() <= limit)
             piece += end + lines[i++];
         pieces.push_back({piece, false});
     }
@@ -195,9 +209,9 @@ inline LineEnd FirstLineEnd(std::string_view bytes) {
     return LineEnd::CrLf;
 }
 
-// Feeds `units` to a cutter as the UTF-8 of each unit, as the reader hands text on.
+// Feeds `units` to a cutter in the form the reader hands text on.
 [[nodiscard]] inline bool FeedUnits(PieceCutter& cutter, TextView units, PieceSink& sink) {
-    return cutter.Feed(ToCesu8(units), sink);
+    return cutter.Feed(Utf8Literally(units), sink);
 }
 
 // Collects what a PieceCutter hands over, as the code units of the pieces;
@@ -217,15 +231,15 @@ public:
         if (!open_) faults.push_back("AppendToPiece outside a piece");
         if (bytes.empty()) faults.push_back("empty AppendToPiece");
         if (pieces.empty()) return;
-        // Every view begins and ends between code units.
+        // Every view begins and ends between characters.
         for (std::size_t at = 0; at < bytes.size();) {
             const auto lead = static_cast<unsigned char>(bytes[at]);
-            const std::size_t length = lead < 0x80 ? 1 : lead < 0xC0 ? 0 : lead < 0xE0 ? 2 : 3;
+            const std::size_t length = lead < 0x80 ? 1 : lead < 0xC0 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
             if (length == 0 || at + length > bytes.size()) {
-                faults.push_back("AppendToPiece cuts a code unit's bytes");
+                faults.push_back("AppendToPiece cuts a character's bytes");
                 return;
             }
-            at += DecodeCesu8(bytes.substr(at, length), 1, pieces.back().text);
+            at += partwright::DecodeUtf8(bytes.substr(at, length), 2, pieces.back().text);
         }
     }
     void EndPiece(bool writeWhenEmpty) override {

@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/read/cesu8.h"
 #include "engine/read/decoder_factory.h"
+#include "engine/read/text_form.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/temp_folder.h"
+#include "engine/tests/text_oracle.h"
 #include "engine/tests/whole_file_io.h"
 #include "partwright/codepage.h"
 
@@ -104,41 +105,57 @@ TEST(SourceReaderTest, emptySourceHasNoBlocks) {
     }
 }
 
-TEST(SourceReaderTest, firstByteDecidesUtf16AndTheMarkStays) {
+// The byte-order mark decides the encoding and is no text, unless the first
+// release's form keeps it as text; a first byte FF or FE without its partner
+// is no mark.
+TEST(SourceReaderTest, byteOrderMarksDecideTheEncoding) {
     const struct {
         std::string bytes;
         Text text;
+        bool markAsText;
     } cases[] = {
-        {"\xFF\xFE\x41\x00\x42\x00"s, u"\uFEFF\u0041\u0042"},
-        {"\xFE\xFF\x00\x41"s, u"\uFFFE\u4100"},
-        {"\xFF"s, u"\u00FF"},  // odd length: the lone byte is the low half
-        {"\xFE"s, u"\u00FE"},
-        {"\xFF\xFE\x41"s, u"\uFEFF\u0041"},
-        {"\xFF\xFE\x0D\x00\x0A\x00\x3D\xD8\x00\xDE"s, u"\uFEFF\r\n\xD83D\xDE00"},
+        {"\xFF\xFE\x41\x00\x42\x00"s, u"AB", false},
+        {"\xFF\xFE\x41\x00\x42\x00"s, u"\uFEFFAB", true},
+        {"\xFE\xFF\x00\x41\x4E\x00"s, u"A\u4E00", false},  // big-endian
+        {"\xFE\xFF\x00\x41"s, u"\uFEFFA", true},
+        {"\xFF"s, u"\u00FF", false},  // no partner: read in the code page
+        {"\xFE"s, u"\u00FE", false},
+        {"\xFFhi"s, u"\u00FFhi", false},
+        {"\xFE\xFE"s, u"\u00FE\u00FE", false},
+        {"\xFF\xFE\x41"s, u"A", false},               // odd length: the lone byte is the low half
+        {"\xFE\xFF\x41"s, u"\u4100", false},          // ... or the high half, big-endian
+        {"\xEF\xBB\xBFhi\xE9"s, u"hi\u00E9", false},  // UTF-8, its stray byte read as its own value
+        {"\xEF\xBB\xBFhi"s, u"\uFEFFhi", true},
+        {"\xEF\xBB"s, u"\u00EF\u00BB", false},
+        {"\xFF\xFE\x0D\x00\x0A\x00\x3D\xD8\x00\xDE"s, u"\r\n\xD83D\xDE00", false},
+        {"\xFE\xFF\x00\x0D\x00\x0A\xD8\x3D\xDE\x00"s, u"\r\n\xD83D\xDE00", false},
     };
     TempFolder folder;
     for (const auto& c : cases) {
         WriteBytes(folder / "u.txt", c.bytes);
         Failure failure;
-        auto reader = SourceReader::Open(folder / "u.txt", {}, failure);
+        ReadOptions options;
+        options.markAsText = c.markAsText;
+        auto reader = SourceReader::Open(folder / "u.txt", options, failure);
         ASSERT_NE(reader, nullptr);
-        // Handed on as the UTF-8 of each unit, a surrogate pair as two three-byte forms.
+        // Handed on as UTF-8, a surrogate pair as its character.
         std::string utf8;
         std::string_view step;
         bool endsBlock = false;
         while (reader->Next(step, endsBlock) == SourceReader::Status::Units) utf8 += step;
-        EXPECT_EQ(utf8, ToCesu8(c.text)) << c.bytes.size() << " bytes";
-        EXPECT_EQ(Blocks(folder / "u.txt"), std::vector<Text>{c.text}) << c.bytes.size() << " bytes";
+        EXPECT_EQ(utf8, Utf8Literally(c.text)) << c.bytes.size() << " bytes";
+        if (!c.markAsText) {
+            EXPECT_EQ(Blocks(folder / "u.txt"), std::vector<Text>{c.text}) << c.bytes.size() << " bytes";
+        }
     }
 }
 
-TEST(SourceReaderTest, utf8MarkIsReadAsAnsi) {
+TEST(SourceReaderTest, utf8MarkOutweighsTheCodePage) {
     TempFolder folder;
-    WriteBytes(folder / "bom.txt", "\xEF\xBB\xBFhi\xE9");
+    WriteBytes(folder / "bom.txt", "\xEF\xBB\xBFhi\xE2\x82\xAC");
     const auto blocks = Blocks(folder / "bom.txt", Options("windows-1252"));
     ASSERT_EQ(blocks.size(), 1u);
-    EXPECT_EQ(blocks[0], u"\u00EF\u00BB\u00BFhi\u00E9");
-    EXPECT_EQ(ToCesu8(blocks[0]), "\xC3\xAF\xC2\xBB\xC2\xBFhi\xC3\xA9");
+    EXPECT_EQ(blocks[0], u"hi\u20AC");
 }
 
 TEST(SourceReaderTest, blocksAreDecodedEachOnItsOwn) {
@@ -201,8 +218,8 @@ TEST(SourceReaderTest, streamedUtf16EqualsTheWholeBlockForAnyChunkSize) {
         std::size_t count = 0;
         const Text whole = StreamedBlock(folder / "u.txt", Options("", false, 1 << 20), count);
         ASSERT_EQ(count, 1u);
-        // The byte-order mark stays; an odd last byte is a unit of its own.
-        ASSERT_EQ(whole, Utf16Units(16000) + (oddTail ? u"\x7A" : u""));
+        // The byte-order mark goes; an odd last byte is a unit of its own.
+        ASSERT_EQ(whole, Utf16Units(16000).substr(1) + (oddTail ? u"\x7A" : u""));
         for (const std::size_t chunk : {1u, 2u, 3u, 5u, 64u, 4097u, 30000u, 80003u}) {
             EXPECT_EQ(StreamedBlock(folder / "u.txt", Options("", false, chunk), count), whole)
                 << "chunk " << chunk << (oddTail ? " odd" : "");
@@ -239,7 +256,7 @@ TEST(SourceReaderTest, streamedUtf8IsTheLiteralReadingForAnyChunkSize) {
             ASSERT_NE(static_cast<unsigned char>(step[0]) & 0xC0, 0x80u) << "a chunk starts inside a unit";
             unitUtf8 += step;
         }
-        EXPECT_EQ(unitUtf8, ToCesu8(expected));
+        EXPECT_EQ(unitUtf8, Utf8Literally(expected));
     }
 }
 

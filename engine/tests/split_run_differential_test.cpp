@@ -20,13 +20,15 @@
 #endif
 
 #include "engine/name/naming.h"
-#include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
+#include "engine/read/text_form.h"
 #include "engine/run/run_seam.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/run_test_support.h"
+#include "engine/tests/text_oracle.h"
 #include "engine/tests/whole_file_io.h"
 #include "engine/write/piece_writer.h"
+#include "partwright/code_points.h"
 #include "partwright/codepage.h"
 #include "partwright/messages.h"
 #include "partwright/numeric.h"
@@ -57,9 +59,13 @@ public:
             std::optional<std::vector<Text>> blocks;
             std::ifstream in(source, std::ios::binary);
             const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-            const bool utf16 = !bytes.empty() && (bytes[0] == '\xFF' || bytes[0] == '\xFE');
+            const bool utf16 = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
             if (utf8_ && !utf16) {
                 blocks = oracle::Utf8Blocks(bytes, options_.reading.wholeFile);
+                // A UTF-8 mark is the source's encoding, not its text.
+                if (bytes.starts_with("\xEF\xBB\xBF") && options_.outputEncoding != OutputEncoding::Cesu8) {
+                    blocks->front().erase(0, 1);
+                }
             } else {
                 ReadOptions read{options_.reading, false};
                 read.chunkBytes = 0;  // the reader's own steps, whatever the run's
@@ -76,10 +82,13 @@ public:
                     // Ended only by the line end appended to a block that is not the last: cut, no pieces.
                     if (blocks->size() > 1 && oracle::CountLines((*blocks)[0], end) - 1 < options_.headerLines) break;
                     header = split->header + end;
-                    if (options_.maxPieceBytes > 0 && ToCesu8(header).size() >= options_.maxPieceBytes) break;
+                    if (options_.maxPieceBytes > 0 &&
+                        WrittenLiterally(header, options_.outputEncoding).size() >= options_.maxPieceBytes)
+                        break;
                     blockText = split->rest;
                 }
-                for (const oracle::Piece& piece : Cut(blockText, ToCesu8(header).size())) {
+                for (const oracle::Piece& piece :
+                     Cut(blockText, WrittenLiterally(header, options_.outputEncoding).size())) {
                     if (!piece.text.empty() || piece.writeWhenEmpty) Write(source, header, piece.text, index);
                     ++index;
                 }
@@ -90,11 +99,12 @@ public:
 private:
     std::vector<oracle::Piece> Cut(const Text& blockText, std::uint64_t headerBytes) const {
         if (options_.maxPieceBytes > 0) {
-            return oracle::CutMaxBytes(blockText, options_.maxPieceBytes, options_.lineEnd, headerBytes);
+            return oracle::CutMaxBytes(blockText, options_.maxPieceBytes, options_.lineEnd, headerBytes,
+                                       options_.outputEncoding);
         }
         switch (settings_.split) {
         case SplitMode::Lines:
-            return oracle::CutLines(blockText, RoundHalfEven(*ParseNumber(settings_.linesPerPiece.typed)),
+            return oracle::CutLines(blockText, RoundHalfEven(*ParseNumber(settings_.linesPerPiece.text)),
                                     options_.lineEnd);
         case SplitMode::Separator: return oracle::CutAtSeparator(blockText, settings_.separator);
         case SplitMode::BlankLines: return oracle::CutAtBlankLines(blockText, options_.lineEnd);
@@ -108,7 +118,7 @@ private:
         fs::path target;
         switch (settings_.naming) {
         case NamingMode::FirstChars: {
-            const auto x = static_cast<std::size_t>(*ToInt32(settings_.nameLength.typed));
+            const auto x = static_cast<std::size_t>(*ToInt32(settings_.nameLength.text));
             target = named.parent_path() / (ToNative(AlphaNumOnly(TextView(text).substr(0, x))) + ToNative(u".txt"));
             // No letter or digit, or a device's name: the numbered name with ".txt".
             if (target.filename() == ".txt" || IsDeviceName(target.stem().u16string())) {
@@ -118,7 +128,7 @@ private:
         }
         case NamingMode::Numbered: target = NumberedName(named.native(), index + 1); break;
         case NamingMode::Prefix:
-            target = PrefixCounterName(settings_.prefix, named.native(), *ToInt16(settings_.firstNumber.typed) + index);
+            target = PrefixCounterName(settings_.prefix, named.native(), *ToInt16(settings_.firstNumber.text) + index);
             break;
         }
         // A name an earlier piece took gives "stem (2).ext", "stem (3).ext", ...
@@ -131,7 +141,7 @@ private:
             if (std::error_code ec; fs::equivalent(other, target, ec)) return;  // never over a source, however spelled
         }
         Failure failure;
-        ASSERT_TRUE(WriteWholePiece(header + text, target, failure)) << Describe(failure);
+        ASSERT_TRUE(WriteWholePiece(header + text, target, failure, options_.outputEncoding)) << Describe(failure);
         taken_.push_back(target);
         if (target != wanted) ++renamed;
     }
@@ -235,7 +245,9 @@ bool IsValidUtf8Literally(const std::string& bytes) {
     std::string again;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const bool pair = text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size();
-        AppendUtf8(pair ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00) : text[i], again);
+        AppendUtf8(static_cast<char32_t>(pair ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00)
+                                              : text[i]),
+                   again);
         i += pair ? 1 : 0;
     }
     return again == bytes;
@@ -320,7 +332,9 @@ TEST(SplitRunDifferential, utf8SourcesMatchTheLiteralRun) {
         const RunReport report = SplitRun(fastSources, settings, host, options, seam);
         for (std::size_t i = 0; i < contents.size(); ++i) {
             const fs::path source = literal.Write(sourceName(i), contents[i]);
-            if (options.reading.codepage == "auto" && !IsValidUtf8Literally(contents[i])) {
+            // A UTF-8 mark makes a source UTF-8, whatever bytes follow it.
+            if (options.reading.codepage == "auto" && !IsValidUtf8Literally(contents[i]) &&
+                !contents[i].starts_with("\xEF\xBB\xBF")) {
                 RunOptions plain = options;
                 plain.reading.codepage = std::to_string(AutoFallbackCodepage());
                 (void)SplitRun(PathList{source}, settings, host, plain);

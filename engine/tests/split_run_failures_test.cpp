@@ -25,11 +25,12 @@
 #endif
 
 #include "engine/name/naming.h"
-#include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
+#include "engine/read/text_form.h"
 #include "engine/run/run_seam.h"
 #include "engine/tests/literal_oracle.h"
 #include "engine/tests/run_test_support.h"
+#include "engine/tests/text_oracle.h"
 #include "engine/tests/whole_file_io.h"
 #include "engine/write/piece_writer.h"
 #include "partwright/codepage.h"
@@ -315,7 +316,7 @@ TEST(SplitRun, unusableNamingValuesSkipEveryPieceWithAReport) {
                 for (const Failure& failure : report.failures) {
                     EXPECT_EQ(failure.kind, c.kind);
                     EXPECT_EQ(failure.path, sources.paths[0]);
-                    EXPECT_NE(failure.reason.find(ToCesu8(c.value)), std::string::npos);
+                    EXPECT_NE(failure.reason.find(Utf8Literally(c.value)), std::string::npos);
                 }
                 EXPECT_TRUE(host.planned.empty());
                 EXPECT_EQ(folder.Files().size(), 1u);

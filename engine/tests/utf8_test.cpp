@@ -1,5 +1,8 @@
-#include "engine/read/cesu8.h"
+#include "engine/read/text_form.h"
 #include "engine/read/utf8_source.h"
+#include "engine/tests/text_oracle.h"
+#include "engine/write/piece_encoding.h"
+#include "partwright/code_points.h"
 
 #include <gtest/gtest.h>
 
@@ -8,16 +11,6 @@
 
 namespace partwright {
 namespace {
-
-// The bytes of one code unit on its own, by UTF-8's bit layout written out:
-// the literal form of writing a unit.
-std::string UnitBytesLiterally(char16_t unit) {
-    const unsigned v = unit;
-    if (v <= 0x7F) return std::string(1, static_cast<char>(v));
-    if (v <= 0x7FF) return {static_cast<char>(0xC0 + v / 64), static_cast<char>(0x80 + v % 64)};
-    return {static_cast<char>(0xE0 + v / 4096), static_cast<char>(0x80 + v / 64 % 64),
-            static_cast<char>(0x80 + v % 64)};
-}
 
 struct UnitCase {
     char16_t unit;
@@ -31,58 +24,68 @@ TEST(Utf8Test, eachUnitIsWrittenOnItsOwnAtEveryRangeBoundary) {
         {0xD83D, "\xED\xA0\xBD"},       {0xDE00, "\xED\xB8\x80"}, {0xFEFF, "\xEF\xBB\xBF"}, {0xFFFF, "\xEF\xBF\xBF"},
     };
     for (const auto& c : cases) {
-        char out[3];
-        char* end = WriteCesu8Unit(c.unit, out);
+        char out[4];
+        char* end = WriteUtf8(c.unit, out);
         EXPECT_EQ(std::string(out + 0, end), c.bytes) << "unit " << std::hex << static_cast<unsigned>(c.unit);
-        EXPECT_EQ(Cesu8Length(c.unit), c.bytes.size());
         EXPECT_EQ(UnitBytesLiterally(c.unit), c.bytes);
+        EXPECT_EQ(ToUtf8(TextView(&c.unit, 1)), c.bytes);
     }
 }
 
-TEST(Utf8Test, cesu8KeepsSurrogateHalvesApart) {
-    EXPECT_EQ(ToCesu8(u"\xD83D\xDE00"), "\xED\xA0\xBD\xED\xB8\x80");
-    EXPECT_EQ(ToCesu8(u""), "");
-    EXPECT_EQ(ToCesu8(u"a\r\nb"), "a\r\nb");
-    EXPECT_EQ(ToCesu8(std::u16string(1, u'\0')), std::string(1, '\0'));
+TEST(Utf8Test, aPairIsOneCharacterUnlessWrittenAsTheFirstRelease) {
+    EXPECT_EQ(ToUtf8(u"\xD83D\xDE00"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(ToUtf8(u"\xDE00\xD83D"), "\xED\xB8\x80\xED\xA0\xBD");  // halves out of order stay apart
+    std::string cesu;
+    AppendCesu8("\xF0\x9F\x98\x80", cesu);
+    EXPECT_EQ(cesu, "\xED\xA0\xBD\xED\xB8\x80");
+    EXPECT_EQ(ToUtf8(u""), "");
+    EXPECT_EQ(ToUtf8(std::u16string(1, u'\0')), std::string(1, '\0'));
 }
 
-// The ASCII fast path must agree with encoding unit by unit, whatever the
-// mix and wherever a non-ASCII unit falls relative to its four-unit steps.
-TEST(Utf8Test, appendCesu8MatchesUnitByUnitEncodingOnMixedText) {
+// Random text of every UTF-8 length, pairs and lone halves: the fast
+// encoders (UTF-16 to the text's form, the text's form to each output form)
+// and the decoder agree with the literal forms, wherever a unit falls
+// relative to the sixteen-unit steps.
+TEST(Utf8Test, encodersAgreeWithTheLiteralFormsOnMixedText) {
     std::mt19937 random(7);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 2000; ++round) {
         Text text;
-        const int length = static_cast<int>(random() % 40);
+        const int length = static_cast<int>(random() % 70);
         for (int i = 0; i < length; ++i) {
-            const unsigned kind = random() % 8;
-            text += kind < 5    ? static_cast<char16_t>(random() % 0x80)
-                    : kind == 5 ? static_cast<char16_t>(0x80 + random() % 0x780)
-                                : static_cast<char16_t>(0x800 + random() % 0xF800);
-        }
-        std::string expected = "prefix";
-        for (const char16_t unit : text) {
-            expected += UnitBytesLiterally(unit);
-        }
-        std::string actual = "prefix";
-        AppendCesu8(text, actual);
-        ASSERT_EQ(actual, expected) << "round " << round;
-    }
-}
-
-// One non-ASCII unit at every place of a long ASCII run, for the bulk steps.
-TEST(Utf8Test, appendCesu8FindsALoneNonAsciiUnitAnywhereInAnAsciiRun) {
-    for (const char16_t odd : {u'\u0080', u'\u00FF', u'\u0100', u'\u20AC', u'\uFFFF'}) {
-        for (std::size_t at = 0; at < 48; ++at) {
-            Text text(48, u'\x7F');
-            text[at] = odd;
-            std::string expected;
-            for (const char16_t unit : text) {
-                expected += UnitBytesLiterally(unit);
+            const unsigned kind = random() % 12;
+            if (kind < 6) {
+                text += static_cast<char16_t>(random() % 0x80);
+            } else if (kind == 6) {
+                text += static_cast<char16_t>(0x80 + random() % 0x780);
+            } else if (kind == 7) {
+                text += static_cast<char16_t>(0x800 + random() % 0xF800);  // lone halves too
+            } else if (kind == 8) {
+                text += static_cast<char16_t>(0xD800 + random() % 0x800);
+            } else {
+                text += static_cast<char16_t>(0xD800 + random() % 0x400);
+                text += static_cast<char16_t>(0xDC00 + random() % 0x400);
             }
-            std::string actual;
-            AppendCesu8(text, actual);
-            EXPECT_EQ(actual, expected) << "unit " << std::hex << static_cast<unsigned>(odd) << " at " << std::dec
-                                        << at;
+        }
+        const std::string utf8 = Utf8Literally(text);
+        std::string actual = "prefix";
+        AppendUtf8(text, actual);
+        ASSERT_EQ(actual, "prefix" + utf8) << "round " << round;
+        Text decoded;
+        ASSERT_EQ(DecodeUtf8(utf8, text.size(), decoded), utf8.size());
+        ASSERT_EQ(decoded, text) << "round " << round;
+        ASSERT_EQ(UnitCount(utf8), text.size());
+        std::string cesu;
+        AppendCesu8(utf8, cesu);
+        ASSERT_EQ(cesu, ToCesu8(text)) << "round " << round;
+        std::string utf16;
+        AppendUtf16(utf8, false, utf16);
+        ASSERT_EQ(utf16, Utf16LeLiterally(text)) << "round " << round;
+        for (const OutputEncoding encoding :
+             {OutputEncoding::Utf8, OutputEncoding::Utf8Bom, OutputEncoding::Utf16Le, OutputEncoding::Cesu8}) {
+            const PieceEncoder encoder(encoding);
+            std::string scratch;
+            const std::string_view written = encoder.Encoded(utf8, scratch);
+            ASSERT_EQ(encoder.WrittenSize(utf8), written.size()) << "round " << round;
         }
     }
 }
@@ -140,7 +143,8 @@ TEST(Utf8Test, everyX86MachineChecksWithSse2) { EXPECT_TRUE(CanCheckUtf8With(Utf
 // 32-byte steps, for every lead length: the wide steps must see a sequence
 // left open when the next step begins (30 x 'a', E0 A0, 32 x 'a' is not UTF-8).
 TEST(Utf8Test, cutLeadAtTheTailOfAStepEndsThePrefixOnEveryPath) {
-    const char* const cutLeads[] = {"\xC2", "\xDF", "\xE0\xA0", "\xE1", "\xED\x9F", "\xEF\xBF"};
+    const char* const cutLeads[] = {"\xC2",     "\xDF",     "\xE0\xA0",     "\xE1",
+                                    "\xED\x9F", "\xEF\xBF", "\xF0\x9F\x98", "\xF4\x8F"};
     for (const Utf8Check path : Paths()) {
         for (const char* lead : cutLeads) {
             for (std::size_t at = 0; at < 100; ++at) {
@@ -155,7 +159,8 @@ TEST(Utf8Test, cutLeadAtTheTailOfAStepEndsThePrefixOnEveryPath) {
         }
         // The well-formed neighbours of those cases are taken whole.
         for (std::size_t at = 0; at < 100; ++at) {
-            const std::string bytes = std::string(at, 'a') + "\xE0\xA0\x80\xC2\x80" + std::string(40, 'a');
+            const std::string bytes = std::string(at, 'a') + "\xE0\xA0\x80\xC2\x80\xF0\x9F\x98\x80" +
+                                      std::string(40, 'a');
             ASSERT_EQ(PlainUtf8Prefix(bytes, path), bytes.size()) << "path " << static_cast<int>(path) << " at " << at;
         }
     }
@@ -165,13 +170,24 @@ TEST(Utf8Test, cutLeadAtTheTailOfAStepEndsThePrefixOnEveryPath) {
 // wide steps of the check: the prefix ends exactly where the literal reading
 // of the table says, and the validator agrees on a whole source.
 TEST(Utf8Test, plainPrefixEndsAtTheFirstFaultWhereverItFalls) {
-    const char* const characters[] = {"a",           "\r\n",         "0123456789abcdef", "\xC2\x80",     "\xDF\xBF",
-                                      "\xC3\xA9",    "\xE0\xA0\x80", "\xE4\xB8\x80",     "\xED\x9F\xBF", "\xEE\x80\x80",
-                                      "\xEF\xBF\xBF"};
+    const char* const characters[] = {"a",
+                                      "\r\n",
+                                      "0123456789abcdef",
+                                      "\xC2\x80",
+                                      "\xDF\xBF",
+                                      "\xC3\xA9",
+                                      "\xE0\xA0\x80",
+                                      "\xE4\xB8\x80",
+                                      "\xED\x9F\xBF",
+                                      "\xEE\x80\x80",
+                                      "\xEF\xBF\xBF",
+                                      "\xF0\x9F\x98\x80",
+                                      "\xF4\x8F\xBF\xBF",
+                                      "\xF0\x90\x80\x80"};
     const char* const faults[] = {
         "\x80",         "\xBF",         "\xC0\x80",         "\xC1\xBF",
         "\xC3",         "\xE4\xB8",     "\xE0\x80\x80",     "\xE0\x9F\xBF",
-        "\xED\xA0\x80", "\xED\xBF\xBF", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
+        "\xED\xA0\x80", "\xED\xBF\xBF", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80",
         "\xF5",         "\xFF",         "\xC3\xA9\xA9",     "\xE4\x41\x80",
         "\xC2",         "\xE0\xA0",     "\xF0\x90\x80"};  // the smallest cut lead of each length
     std::mt19937 random(12);
@@ -189,7 +205,7 @@ TEST(Utf8Test, plainPrefixEndsAtTheFirstFaultWhereverItFalls) {
         }
         const std::size_t from = random() % 4 == 0 ? random() % (bytes.size() + 1) : 0;
         const std::string_view view = std::string_view(bytes).substr(from);
-        const std::size_t literal = LiteralPrefix(view, 3);
+        const std::size_t literal = LiteralPrefix(view, 4);
         ASSERT_EQ(PlainUtf8Prefix(view), literal) << "round " << round;
         for (const Utf8Check path : Paths()) {
             ASSERT_EQ(PlainUtf8Prefix(view, path), literal) << "round " << round << ", path " << static_cast<int>(path);

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "engine/files/file_identity.h"
-#include "engine/read/cesu8.h"
 #include "engine/read/source_reader.h"
+#include "engine/read/text_form.h"
+#include "engine/tests/text_oracle.h"
 #include "engine/write/piece_writer.h"
 #include "partwright/failure.h"
 #include "partwright/text.h"
@@ -17,10 +18,10 @@
 namespace partwright {
 
 // Every block of a source at once, as a list of texts.
-// The code units of the UTF-8 the reader hands on, each unit on its own.
+// The code units of the text the reader hands on.
 [[nodiscard]] inline Text UnitsOf(std::string_view bytes) {
     Text units;
-    (void)DecodeCesu8(bytes, bytes.size(), units);
+    (void)DecodeUtf8(bytes, bytes.size(), units);
     return units;
 }
 
@@ -53,11 +54,16 @@ namespace partwright {
     }
 }
 
-// Writes `text` to `target` in one go, as one piece.
-[[nodiscard]] inline bool WriteWholePiece(TextView text, const std::filesystem::path& target, Failure& failure) {
+// Writes `text` to `target` in one go, as one piece, in `encoding` (its mark first).
+[[nodiscard]] inline bool WriteWholePiece(TextView text, const std::filesystem::path& target, Failure& failure,
+                                          OutputEncoding encoding = OutputEncoding::Utf8) {
     static const FileIdentitySet kNoSources;
+    const std::string mark = encoding == OutputEncoding::Utf8Bom   ? "\xEF\xBB\xBF"
+                             : encoding == OutputEncoding::Utf16Le ? "\xFF\xFE"
+                                                                   : "";
     PieceWriter writer;
-    return writer.Open(target, kNoSources, failure) && writer.Append(ToCesu8(text), failure) && writer.Commit(failure);
+    return writer.Open(target, kNoSources, failure) &&
+           writer.Append(mark + WrittenLiterally(text, encoding), failure) && writer.Commit(failure);
 }
 
 }  // namespace partwright

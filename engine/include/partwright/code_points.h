@@ -10,7 +10,7 @@ namespace partwright {
 
 // Code points, surrogate pairs and the UTF-8 of code points, for text that
 // is not a piece: paths, arguments, what the console shows, numbers handed
-// to the C library. (Pieces are written code unit by code unit, in CESU-8.)
+// to the C library, and the text the engine cuts (see engine/read/text_form.h).
 
 [[nodiscard]] constexpr bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 [[nodiscard]] constexpr bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }

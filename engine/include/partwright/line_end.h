@@ -8,12 +8,8 @@ namespace partwright {
 // cutter never sees it (it would cut at CR LF).
 enum class LineEnd { CrLf, Lf, Auto };
 
-// The line end a run uses unless told otherwise: CR LF on Windows, where it
-// is the convention; elsewhere each source's own.
-#ifdef _WIN32
-inline constexpr LineEnd kDefaultLineEnd = LineEnd::CrLf;
-#else
+// The line end a run uses unless told otherwise: each source's own, on
+// Windows too, where LF files are common (exports, repositories, Notepad).
 inline constexpr LineEnd kDefaultLineEnd = LineEnd::Auto;
-#endif
 
 }  // namespace partwright

@@ -24,39 +24,35 @@ public:
     [[nodiscard]] virtual std::filesystem::path At(int position) const = 0;  // 1-based
 };
 
+// How a block is cut: every N lines, at every occurrence of a text, at every
+// blank line, or into pieces of whole lines of at most RunOptions::maxPieceBytes bytes.
+enum class SplitMode { Lines, Separator, BlankLines, MaxBytes };
+// How a piece is named: from its first x characters, as the source's name
+// with a four-digit counter, or as a prefix and a counting number.
+enum class NamingMode { FirstChars, Numbered, Prefix };
+
 // The option values of a run, read when the run needs them (the window reads
 // its controls live, so a change made during a run takes effect at the next
 // reading):
 //  - the split options, the lines per piece and the separator: once per block;
 //  - the naming options, name length, prefix and first counting number: once per piece.
-// Exactly one split option and one naming option are meant to be selected;
-// the naming options are tested in the order first characters, numbered, prefix.
 // A number option comes as its text as typed and the value read from it (see
 // TypedField); a text that gives no value behaves at each reading point as
 // the reading point says.
 class SplitSettings {
 public:
     virtual ~SplitSettings() = default;
-    [[nodiscard]] virtual bool LinesSelected() const = 0;  // cut every N lines
+    [[nodiscard]] virtual SplitMode Split() const = 0;
     // N; no value: the block gives no pieces (Notice::LinesNotNumber).
     [[nodiscard]] virtual TypedField<std::int64_t> LinesPerPiece() const = 0;
-    [[nodiscard]] virtual bool SeparatorSelected() const = 0;   // cut at every occurrence of a text
-    [[nodiscard]] virtual Text SeparatorText() const = 0;       // used unchanged, may be empty
-    [[nodiscard]] virtual bool BlankLinesSelected() const = 0;  // cut at every blank line
-    // Cut into pieces of whole lines of at most RunOptions::maxPieceBytes bytes.
-    [[nodiscard]] virtual bool MaxBytesSelected() const { return false; }
-    [[nodiscard]] virtual bool FirstCharsSelected() const = 0;  // name from the piece's first x characters
+    [[nodiscard]] virtual Text SeparatorText() const = 0;  // used unchanged, may be empty
+    [[nodiscard]] virtual NamingMode Naming() const = 0;
     // x; no value: the piece is not written (Failure::Kind::BadNameLength).
     [[nodiscard]] virtual TypedField<std::int32_t> NameLength() const = 0;
-    [[nodiscard]] virtual bool NumberedSelected() const = 0;  // source name + 4-digit counter
-    [[nodiscard]] virtual bool PrefixSelected() const = 0;    // prefix + counting number
     [[nodiscard]] virtual Text Prefix() const = 0;
     // No value: the piece is not written (Failure::Kind::BadFirstNumber).
     [[nodiscard]] virtual TypedField<std::int16_t> FirstNumber() const = 0;
 };
-
-enum class SplitMode { Lines, Separator, BlankLines, MaxBytes };
-enum class NamingMode { FirstChars, Numbered, Prefix };
 
 // Settings that do not change during the run: the command line's and the
 // tests'. The number options are read once, when they are set:
@@ -70,16 +66,11 @@ struct FixedSettings final : SplitSettings {
     Text prefix = defaults::kPrefix;
     TypedField<std::int16_t> firstNumber = ReadFirstNumber(defaults::kFirstNumber);
 
-    bool LinesSelected() const override { return split == SplitMode::Lines; }
+    SplitMode Split() const override { return split; }
     TypedField<std::int64_t> LinesPerPiece() const override { return linesPerPiece; }
-    bool SeparatorSelected() const override { return split == SplitMode::Separator; }
     Text SeparatorText() const override { return separator; }
-    bool BlankLinesSelected() const override { return split == SplitMode::BlankLines; }
-    bool MaxBytesSelected() const override { return split == SplitMode::MaxBytes; }
-    bool FirstCharsSelected() const override { return naming == NamingMode::FirstChars; }
+    NamingMode Naming() const override { return naming; }
     TypedField<std::int32_t> NameLength() const override { return nameLength; }
-    bool NumberedSelected() const override { return naming == NamingMode::Numbered; }
-    bool PrefixSelected() const override { return naming == NamingMode::Prefix; }
     Text Prefix() const override { return prefix; }
     TypedField<std::int16_t> FirstNumber() const override { return firstNumber; }
 };
@@ -144,6 +135,19 @@ struct SourceReading {
     bool wholeFile = true;
 };
 
+// The bytes a piece file holds for its text.
+enum class OutputEncoding {
+    Utf8,     // UTF-8, no byte-order mark
+    Utf8Bom,  // UTF-8 with EF BB BF at the head of every piece (for Excel)
+    Utf16Le,  // UTF-16 little-endian with FF FE at the head of every piece
+    Cesu8,    // 1.0.0's form: every UTF-16 code unit on its own, a pair as two three-byte forms
+    // Each source's own: its bytes for UTF-8 or a code page of one byte to a
+    // character, its mark at the head of every piece if it had one; UTF-16 in
+    // its byte order with its mark. A source in a code page of several bytes
+    // to a character is reported (kind BadCodepage) and gives no pieces.
+    Source,
+};
+
 // The defaults are the sound ones: see SourceReading, and each source's own
 // line ends (CR LF on Windows). 1.0.0's reading is {reading = {codepage =
 // "system", wholeFile = false}, lineEnd = LineEnd::CrLf}.
@@ -151,10 +155,14 @@ struct RunOptions {
     SourceReading reading;
     bool dryRun = false;
 
+    // How pieces are written. A header is written in it too, and the size
+    // of the size mode counts bytes as written.
+    OutputEncoding outputEncoding = OutputEncoding::Utf8;
+
     // What ends a line in every cutting rule, and what the run appends to each block.
     LineEnd lineEnd = kDefaultLineEnd;
     // The size of the size mode (SplitMode::MaxBytes). When not 0, every
-    // block is cut into pieces of whole lines of at most this many UTF-8 bytes
+    // block is cut into pieces of whole lines of at most this many bytes as written
     // (a longer line is a piece by itself), also in place of another selected
     // split mode (a front end whose size is a setting of its own).
     std::uint64_t maxPieceBytes = 0;

@@ -13,7 +13,7 @@ namespace partwright {
 // accept and refuse the same texts.
 template <class T>
 struct TypedField {
-    Text typed;
+    Text text;  // as typed
     std::optional<T> value;
 
     friend bool operator==(const TypedField&, const TypedField&) = default;

@@ -1,7 +1,9 @@
-#include "engine/read/cesu8.h"
+#include "engine/read/text_form.h"
 
 #include <cstdint>
 #include <cstring>
+
+#include "partwright/code_points.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -10,10 +12,17 @@
 
 namespace partwright {
 
-char* EncodeCesu8(TextView text, char* p) {
+std::size_t UnitCount(std::string_view bytes) {
+    // Branch-free, so the compiler vectorises it.
+    std::size_t units = 0;
+    for (const char byte : bytes) units += UnitsLedBy(static_cast<unsigned char>(byte));
+    return units;
+}
+
+char* EncodeUtf8(TextView text, char* p) {
     const char16_t* in = text.data();
     const char16_t* const end = in + text.size();
-    while (in != end) {
+    while (in < end) {
         // Runs of ASCII sixteen units at a time; text is mostly ASCII.
 #ifdef PARTWRIGHT_SSE2
         const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
@@ -42,41 +51,45 @@ char* EncodeCesu8(TextView text, char* p) {
             in += 4;
         }
 #endif
-        // Then unit by unit up to the next ASCII unit, or to a step boundary.
+        // Then unit by unit up to the next ASCII run, or a little past it;
+        // a pair is written as its character, which may reach one unit further.
         const char16_t* const stop = end - in > 16 ? in + 16 : end;
-        while (in != stop) {
-            p = WriteCesu8Unit(*in++, p);
+        while (in < stop) {
+            const char16_t unit = *in++;
+            if (IsHighSurrogate(unit) && in != end && IsLowSurrogate(*in)) {
+                p = WriteUtf8(JoinSurrogates(unit, *in++), p);
+            } else {
+                p = WriteUtf8(unit, p);
+            }
         }
     }
     return p;
 }
 
-void AppendCesu8(TextView text, std::string& out) {
-    // Exact byte count: a branch-free pass the compiler vectorises.
-    std::size_t length = 0;
-    for (const char16_t unit : text) length += Cesu8Length(unit);
-    if (length == 0) {
-        return;
-    }
+void AppendUtf8(TextView text, std::string& out) {
+    if (text.empty()) return;
     const std::size_t start = out.size();
-    // Sized exactly: room for the worst case would cost more to zero than counting does.
-    out.resize(start + length);
-    (void)EncodeCesu8(text, out.data() + start);
+    out.resize(start + 3 * text.size());
+    char* const last = EncodeUtf8(text, out.data() + start);
+    out.resize(static_cast<std::size_t>(last - out.data()));
 }
 
-std::string ToCesu8(TextView text) {
+std::string ToUtf8(TextView text) {
     std::string bytes;
-    AppendCesu8(text, bytes);
+    AppendUtf8(text, bytes);
     return bytes;
 }
 
-std::size_t DecodeCesu8(std::string_view bytes, std::size_t maxUnits, Text& out) {
+std::size_t DecodeUtf8(std::string_view bytes, std::size_t maxUnits, Text& out) {
     const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = begin + bytes.size();
     const auto* p = begin;
-    for (std::size_t units = 0; units < maxUnits && p != end; ++units) {
-        const std::size_t length = *p < 0x80 ? 1 : *p < 0xE0 ? 2 : 3;
-        out += static_cast<char16_t>(CodePointOfSequence(p, length));
+    for (std::size_t units = 0; units < maxUnits && p != end;) {
+        const std::size_t length = *p < 0x80 ? 1 : *p < 0xE0 ? 2 : *p < 0xF0 ? 3 : 4;
+        char16_t pair[2];
+        const char16_t* const pairEnd = WriteUtf16(CodePointOfSequence(p, length), pair);
+        out.append(pair, static_cast<std::size_t>(pairEnd - pair));
+        units += static_cast<std::size_t>(pairEnd - pair);
         p += length;
     }
     return static_cast<std::size_t>(p - begin);
