@@ -22,7 +22,7 @@ namespace {
 // in parts of about kBatchBytes, small ones up to kBatchPieces at a time, so
 // that a writer is woken once for many of them.
 constexpr std::size_t kBatchBytes = 256 * 1024;
-constexpr std::size_t kBatchPieces = 8;
+constexpr std::size_t kBatchPieces = 32;
 // Room for the steps of a batch of small pieces (open, text, commit), made
 // once per batch: the steps are not moved again as the batch grows.
 constexpr std::size_t kBatchSteps = 4 * kBatchPieces;
@@ -89,7 +89,7 @@ struct PieceQueue::Writer {
             return;
         }
         if (!stopped) {
-            const Turn turn = queue->KeepWriting(piece, source);
+            const Turn turn = queue->turns_.KeepWriting(piece, source);
             if (turn != Turn::Publish) StopWriting(turn);
         }
         if (stopped) return;
@@ -122,7 +122,7 @@ struct PieceQueue::Writer {
         outcome = Outcome{};
         outcome.committed = op.kind == Step::Kind::Commit;
         if (!stopped && !failed && outcome.committed) {
-            Turn turn = queue->MayPublish(piece, source);
+            Turn turn = queue->turns_.MayPublish(piece, source);
             if (turn == Turn::Publish) turn = Publish(op, outcome);
             if (turn != Turn::Publish) StopWriting(turn);
         } else if (!stopped) {
@@ -137,7 +137,7 @@ struct PieceQueue::Writer {
             outcome.lasting = writer.FailureLasts();
         }
         failed = false;
-        queue->Decided(piece, source, outcome.lasting);
+        queue->turns_.Decided(piece, source, outcome.lasting);
     }
 
     // A free name at once; the place of a file only in the piece's turn.
@@ -146,7 +146,7 @@ struct PieceQueue::Writer {
         const PieceWriter::Publication publication = writer.CommitIfFree(op.path.empty() ? nullptr : &op.path,
                                                                          *op.sources, failure);
         if (publication == PieceWriter::Publication::Taken) {
-            const Turn turn = queue->AwaitTurn(piece, source);
+            const Turn turn = queue->turns_.AwaitTurn(piece, source);
             if (turn != Turn::Publish) return turn;
             outcome.written = writer.CommitReplacing(failure);
         } else {
@@ -170,7 +170,7 @@ struct PieceQueue::Writer {
                 outcome.committed = op.kind == Step::Kind::Commit;
                 outcome.failure = failure;
                 failed = false;
-                queue->Decided(piece, source, false);
+                queue->turns_.Decided(piece, source, false);
             }
         }
     }
@@ -184,7 +184,7 @@ int DefaultWriterThreads() {
 }
 
 PieceQueue::PieceQueue(int writers, std::stop_token stop, std::function<void()> whileWaiting)
-    : stop_(std::move(stop)), whileWaiting_(std::move(whileWaiting)) {
+    : stop_(stop), turns_(std::move(stop)), whileWaiting_(std::move(whileWaiting)) {
     callerWriter_ = std::make_unique<Writer>();
     callerWriter_->queue = this;
     onCaller_ = writers <= 0;
@@ -435,57 +435,6 @@ void PieceQueue::WaitUntil(std::unique_lock<std::mutex>& lock, Ready ready) {
 void PieceQueue::WriteHere(bool here) {
     if (open_ || !slots_.empty()) return;
     onCaller_ = here || writers_.empty();
-}
-
-// Once the run stops, a piece is published only if one after it was: so the
-// pieces published are the first ones, with no gap but failures, and the rest
-// are dropped. After a failure that lasts, no later piece of its source is.
-PieceQueue::Turn PieceQueue::MayPublish(std::uint64_t piece, std::uint64_t source) {
-    std::lock_guard<std::mutex> lock(publishMutex_);
-    if (Failed(piece, source)) return Turn::Skip;
-    if (Stopping() && piece >= publishedBelow_) return Turn::Drop;
-    publishedBelow_ = std::max(publishedBelow_, piece + 1);
-    return Turn::Publish;
-}
-
-PieceQueue::Turn PieceQueue::KeepWriting(std::uint64_t piece, std::uint64_t source) {
-    if (!Stopping() && failedSource_.load(std::memory_order_acquire) != source) return Turn::Publish;
-    std::lock_guard<std::mutex> lock(publishMutex_);
-    if (Failed(piece, source)) return Turn::Skip;
-    return !Stopping() || piece < publishedBelow_ ? Turn::Publish : Turn::Drop;
-}
-
-bool PieceQueue::Failed(std::uint64_t piece, std::uint64_t source) const {
-    return failedSource_.load(std::memory_order_relaxed) == source && piece > failedPiece_;
-}
-
-PieceQueue::Turn PieceQueue::AwaitTurn(std::uint64_t piece, std::uint64_t source) {
-    std::unique_lock<std::mutex> lock(publishMutex_);
-    ++turnWaiters_;
-    // A stop ends the wait: the piece was let publish, so it is kept.
-    turnChanged_.wait(lock, stop_, [&] { return decidedBelow_ == piece; });
-    --turnWaiters_;
-    return Failed(piece, source) ? Turn::Skip : Turn::Publish;
-}
-
-void PieceQueue::Decided(std::uint64_t piece, std::uint64_t source, bool lastingFailure) {
-    std::unique_lock<std::mutex> lock(publishMutex_);
-    if (lastingFailure && !Failed(piece, source) &&
-        (failedSource_.load(std::memory_order_relaxed) != source || piece < failedPiece_)) {
-        failedPiece_ = piece;
-        failedSource_.store(source, std::memory_order_release);
-    }
-    if (piece < decidedBelow_) return;  // after a stop, out of order
-    const std::size_t after = piece - decidedBelow_;
-    if (decidedAfter_.size() <= after) decidedAfter_.resize(after + 1, false);
-    decidedAfter_[after] = true;
-    while (!decidedAfter_.empty() && decidedAfter_.front()) {
-        decidedAfter_.pop_front();
-        ++decidedBelow_;
-    }
-    const bool waiting = turnWaiters_ > 0;
-    lock.unlock();
-    if (waiting) turnChanged_.notify_all();
 }
 
 std::size_t PieceQueue::bytesHeld() {

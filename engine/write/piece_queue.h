@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/files/file_identity.h"
+#include "engine/write/publish_turns.h"
 #include "partwright/failure.h"
 
 namespace partwright {
@@ -106,19 +107,7 @@ private:
         Outcome outcome;
     };
     using Batch = std::vector<Step>;
-    enum class Turn { Publish, Drop, Skip };
-
-    // Whether a writer may publish the piece, or go on writing it: Drop once
-    // the run stops (unless a piece after it was published), Skip once an
-    // earlier piece of its source failed for a reason that lasts.
-    [[nodiscard]] Turn MayPublish(std::uint64_t piece, std::uint64_t source);
-    [[nodiscard]] Turn KeepWriting(std::uint64_t piece, std::uint64_t source);
-    // Waits until every piece before `piece` is decided (published, failed or
-    // dropped), or the run stops: whether the piece may replace a file now.
-    [[nodiscard]] Turn AwaitTurn(std::uint64_t piece, std::uint64_t source);
-    // The piece is decided; with `lastingFailure`, the later pieces of its source are skipped.
-    void Decided(std::uint64_t piece, std::uint64_t source, bool lastingFailure);
-    [[nodiscard]] bool Failed(std::uint64_t piece, std::uint64_t source) const;  // under publishMutex_
+    using Turn = PublishTurns::Turn;
 
     void Add(Step op);
     void Gather(Step op, std::string_view data);
@@ -152,18 +141,9 @@ private:
     std::condition_variable doneChanged_;
     std::size_t bytesInFlight_ = 0;  // under doneMutex_
     std::stop_token stop_;
-    std::mutex publishMutex_;
-    std::condition_variable_any turnChanged_;
-    int turnWaiters_ = 0;               // under publishMutex_
-    std::uint64_t publishedBelow_ = 0;  // under publishMutex_: 1 + the last piece let publish
-    std::uint64_t decidedBelow_ = 0;    // under publishMutex_: every piece before it is decided
-    std::deque<bool> decidedAfter_;     // under publishMutex_: of the pieces from decidedBelow_ + 1 on
-    // The source whose later pieces are skipped after a lasting failure, if any.
-    static constexpr std::uint64_t kNoSource = ~std::uint64_t{0};
-    std::atomic<std::uint64_t> failedSource_{kNoSource};  // written under publishMutex_
-    std::uint64_t failedPiece_ = 0;                       // under publishMutex_: its piece that failed
-    std::uint64_t nextPiece_ = 0;                         // the run's thread's: the number of the next piece opened
-    std::uint64_t source_ = 0;                            // the run's thread's: the number of the source being cut
+    PublishTurns turns_;
+    std::uint64_t nextPiece_ = 0;  // the run's thread's: the number of the next piece opened
+    std::uint64_t source_ = 0;     // the run's thread's: the number of the source being cut
     std::function<void()> whileWaiting_;
     // The run's thread's: whether it has been waiting since whileWaiting_ was last called, and when that was.
     bool waiting_ = false;
