@@ -43,6 +43,7 @@ struct RawArguments {
     bool wholeFile = false;
     bool blocks = false;
     bool dryRun = false;
+    bool noFinalLineEnd = false;
     bool quiet = false;
     bool verbose = false;
     std::vector<std::string> files;
@@ -213,6 +214,7 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     // --whole-file is the default now and stays accepted for scripts.
     options.run.reading.wholeFile = !raw.blocks;
     options.run.dryRun = raw.dryRun;
+    options.run.finalLineEnd = !raw.noFinalLineEnd;
     options.quiet = raw.quiet;
 
     if (raw.files.empty()) {
@@ -269,6 +271,10 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                    "mark), or cesu-8 (the first release's: each UTF-16 unit on its own, a source's mark as text). "
                    "The size of --max-bytes and the header are counted and written in it")
         ->type_name("NAME");
+    app.add_flag("--no-final-line-end", raw.noFinalLineEnd,
+                 "Write the first release's pieces: no line end after a piece's last line, and a separator-mode "
+                 "last piece ends with a line end the source may not have (by default the pieces of a source, "
+                 "joined in order, give back its text)");
     app.add_option("--header", raw.header,
                    "Repeat the first H lines of each source at the head of each of its pieces "
                    "(lines and size modes; at most 1048576 characters, and with --blocks within the first block)")
