@@ -126,6 +126,8 @@ bool UseEncoderFor(RunContext& run, const SourceReader& reader, const std::files
     case SourceForm::CodePage: encoding.form = encoding.singleByte ? Form::SingleByte : Form::OtherCodePage; break;
     }
     std::optional<PieceEncoder> encoder = PieceEncoder::For(run.options.outputEncoding, encoding);
+    // A source of no bytes gives no pieces, in whatever encoding.
+    if (!encoder && reader.size() == 0) encoder = PieceEncoder();
     if (!encoder) {
         run.Fail({Failure::Kind::BadCodepage, source,
                   "its pieces cannot be written in its own code page, of several bytes to a character "
