@@ -43,6 +43,8 @@ struct RawArguments {
     bool wholeFile = false;
     bool blocks = false;
     bool dryRun = false;
+    bool noFinalLineEnd = false;
+    bool firstRelease = false;
     bool quiet = false;
     bool verbose = false;
     std::vector<std::string> files;
@@ -185,6 +187,12 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     }
     CheckFields(settings);
 
+    if (raw.firstRelease) {
+        // Every rule of the first release at once; an option given beside it still counts.
+        options.run.reading.codepage = "system";
+        options.run.lineEnd = LineEnd::CrLf;
+        options.run.outputEncoding = OutputEncoding::Cesu8;
+    }
     if (app.count("--codepage") > 0) {
         options.run.reading.codepage = CheckedCodepage(raw.codepage);
     }
@@ -211,8 +219,9 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     }
     options.verbose = raw.verbose;
     // --whole-file is the default now and stays accepted for scripts.
-    options.run.reading.wholeFile = !raw.blocks;
+    options.run.reading.wholeFile = !raw.blocks && !(raw.firstRelease && !raw.wholeFile);
     options.run.dryRun = raw.dryRun;
+    options.run.finalLineEnd = !raw.noFinalLineEnd && !raw.firstRelease;
     options.quiet = raw.quiet;
 
     if (raw.files.empty()) {
@@ -237,7 +246,8 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
         "under the C locale; where that code page is UTF-8 itself, such a source is read as windows-1252.\n"
         "Bytes that are not valid UTF-8 in a UTF-8 source are read as the characters of their values.\n"
         "The line end is each source's own (auto), on Windows too.\n"
-        "The first release's reading: --blocks --line-end crlf --codepage system.\n"
+        "--first-release gives the first release's pieces byte for byte (--blocks --line-end crlf --codepage\n"
+        "system --output-encoding cesu-8 --no-final-line-end), but for byte-order marks, now read right.\n"
         "A byte-order mark decides a source's encoding (FF FE UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8)\n"
         "and is not part of its text. Pieces are written as UTF-8 (see --output-encoding) beside their\n"
         "source, or into --output-dir; a character beyond U+FFFF counts as two where characters are counted.\n"
@@ -269,6 +279,13 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                    "mark), or cesu-8 (the first release's: each UTF-16 unit on its own, a source's mark as text). "
                    "The size of --max-bytes and the header are counted and written in it")
         ->type_name("NAME");
+    app.add_flag("--first-release", raw.firstRelease,
+                 "Every rule of the first release at once: --blocks --line-end crlf --codepage system "
+                 "--output-encoding cesu-8 --no-final-line-end (byte-order marks are still read right)");
+    app.add_flag("--no-final-line-end", raw.noFinalLineEnd,
+                 "Write the first release's pieces: no line end after a piece's last line, and a separator-mode "
+                 "last piece ends with a line end the source may not have (by default the pieces of a source, "
+                 "joined in order, give back its text)");
     app.add_option("--header", raw.header,
                    "Repeat the first H lines of each source at the head of each of its pieces "
                    "(lines and size modes; at most 1048576 characters, and with --blocks within the first block)")

@@ -66,7 +66,9 @@ protected:
     // `stdoutTo`: a shell redirection of standard output in place of the file the test reads back.
     Result Run(const std::vector<std::string>& args, const std::string& locale = "C",
                const std::string& stdoutTo = "") {
+        // The pieces these cases hold up are the first release's; the default is held up on its own.
         std::string command = "LC_ALL=" + Quoted(locale) + " " + Quoted(PARTWRIGHT_CLI_PATH);
+        if (!args.empty()) command += " --no-final-line-end";
         for (const std::string& arg : args) {
             command += ' ';
             command += Quoted(arg);
@@ -395,8 +397,8 @@ TEST_F(CliEndToEndTest, closedPipeOnStandardOutputIsReportedAndTheRunGoesOn) {
         lines += "\r\n";
     }
     const auto source = Source("many.txt", lines);
-    const std::string command = "{ " + Quoted(PARTWRIGHT_CLI_PATH) + " --verbose --lines 1 " + Quoted(source.string()) +
-                                " 2>" + Quoted((output_ / "err").string()) + "; echo $? >" +
+    const std::string command = "{ " + Quoted(PARTWRIGHT_CLI_PATH) + " --no-final-line-end --verbose --lines 1 " +
+                                Quoted(source.string()) + " 2>" + Quoted((output_ / "err").string()) + "; echo $? >" +
                                 Quoted((output_ / "status").string()) + "; } | head -n 1 >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(ReadBytes(output_ / "status"), "1\n");
@@ -583,8 +585,8 @@ TEST_F(CliEndToEndTest, anInterruptedRunLeavesNoPieceCutShort) {
     }
     const auto source = Source("long.txt", text);
     const std::string command = "timeout --foreground --preserve-status -s INT 0.5 " + Quoted(PARTWRIGHT_CLI_PATH) +
-                                " --whole-file --lines 100 " + Quoted(source.string()) + " >/dev/null 2>" +
-                                Quoted((output_ / "err").string());
+                                " --no-final-line-end" + " --whole-file --lines 100 " + Quoted(source.string()) +
+                                " >/dev/null 2>" + Quoted((output_ / "err").string());
     const int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw));
     const int status = WEXITSTATUS(raw);

@@ -159,8 +159,8 @@ TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile) {
     // The pieces of a run without faults.
     WriteBytes(dir_ / "run" / "s.txt", source);
     WriteBytes(dir_ / "run" / "g.txt", small);
-    ASSERT_EQ(Launch({"none", ""},
-                     {"--lines", "3000", (dir_ / "run" / "s.txt").string(), (dir_ / "run" / "g.txt").string()})
+    ASSERT_EQ(Launch({"none", ""}, {"--no-final-line-end", "--lines", "3000", (dir_ / "run" / "s.txt").string(),
+                                    (dir_ / "run" / "g.txt").string()})
                   .status,
               0);
     const Files whole = FilesIn(dir_ / "run");
@@ -171,9 +171,13 @@ TEST_F(CliFaultTest, afterAnyFaultEveryNameHoldsAWholePieceOrItsOlderFile) {
     // piece a fault strikes is a matter of timing, and what is checked is
     // what holds whatever it strikes.
     for (const int writers : {0, 1, 2, 4}) {
-        const std::vector<std::string> args{
-            "--threads", std::to_string(writers),           "--lines",
-            "3000",      (dir_ / "run" / "s.txt").string(), (dir_ / "run" / "g.txt").string()};
+        const std::vector<std::string> args{"--no-final-line-end",
+                                            "--threads",
+                                            std::to_string(writers),
+                                            "--lines",
+                                            "3000",
+                                            (dir_ / "run" / "s.txt").string(),
+                                            (dir_ / "run" / "g.txt").string()};
         for (const Fault& fault : faults) {
             SCOPED_TRACE(fault.name + std::string(", writer threads: ") + std::to_string(writers));
             fs::remove_all(dir_ / "run");

@@ -19,6 +19,9 @@ namespace {
 // latest at the end of each chunk and never more than one line end is held
 // back. Within a chunk, a piece's lines and their joints are contiguous and go
 // out as one view. A CR LF may straddle two chunks; a lone LF cannot.
+// Keeping line ends, the line end after a piece's last line is its own too,
+// unless it is the block text's last (the run's): so it waits, with the
+// piece, until anything follows it.
 template <LineEnd kEnd>
 class LinesCutter final : public PieceCutter {
 public:
@@ -26,10 +29,15 @@ public:
     using Sink = PieceSink;
     static constexpr std::size_t kEndSize = kEnd == LineEnd::CrLf ? 2 : 1;
 
-    explicit LinesCutter(std::int64_t linesPerPiece) : linesPerPiece_(std::max<std::int64_t>(linesPerPiece, 1)) {}
+    LinesCutter(std::int64_t linesPerPiece, bool keepLineEnds)
+        : linesPerPiece_(std::max<std::int64_t>(linesPerPiece, 1)), keep_(keepLineEnds) {}
 
     bool Feed(View units, Sink& sink) override {
         if (units.empty()) return true;
+        if (full_) {
+            full_ = false;
+            if (!EndFullPiece(true, sink)) return false;
+        }
         if (!inPiece_ && !Begin(sink)) return false;
         const char* const begin = units.data();
         const char* const end = begin + units.size();
@@ -39,7 +47,8 @@ public:
         if (pendingCr_) {
             pendingCr_ = false;
             if (*begin == char('\n')) {
-                if (!LineEndBetweenChunks(sink)) return false;
+                if (!LineEndBetweenChunks(units.size() > 1, sink)) return false;
+                if (full_) return true;
                 from = scan = begin + 1;
             } else {
                 Emit(kCarriageReturn<char>, sink);
@@ -53,8 +62,8 @@ public:
                 break;
             }
             Emit(View(from, static_cast<std::size_t>(lineEnd - from)), sink);
-            sink.EndPiece(false);
-            if (!Begin(sink)) return false;
+            if (!EndFullPiece(lineEnd + kEndSize != end, sink)) return false;
+            if (full_) return true;
             from = scan = lineEnd + kEndSize;
         }
         // A CR at the very end may start a line end that the next chunk completes.
@@ -89,6 +98,20 @@ private:
         linesInPiece_ = 0;
         heldLineEnd_ = false;
         pendingCr_ = false;
+        full_ = false;
+    }
+
+    // The piece has its lines, its last line's content passed on. Keeping
+    // line ends, its last line end goes with it when `more` text follows;
+    // else the piece waits (full_) for the next chunk or the end of the block.
+    bool EndFullPiece(bool more, Sink& sink) {
+        if (keep_ && !more) {
+            full_ = true;
+            return true;
+        }
+        if (keep_) sink.AppendToPiece(LineEndUnits<char, kEnd>());
+        sink.EndPiece(false);
+        return Begin(sink);
     }
 
     // Content that is sure to belong to the piece; a held line end goes first.
@@ -112,19 +135,20 @@ private:
         }
     }
 
-    // A CR LF whose CR ended the previous chunk.
-    bool LineEndBetweenChunks(Sink& sink) {
+    // A CR LF whose CR ended the previous chunk; `more` units follow its LF in this one.
+    bool LineEndBetweenChunks(bool more, Sink& sink) {
         if (++linesInPiece_ < linesPerPiece_) {
             if (heldLineEnd_) sink.AppendToPiece(kLineEnd<char>);
             heldLineEnd_ = true;
             return true;
         }
         Emit({}, sink);
-        sink.EndPiece(false);
-        return Begin(sink);
+        return EndFullPiece(more, sink);
     }
 
     std::int64_t linesPerPiece_;
+    bool keep_;          // pieces keep their last line's line end
+    bool full_ = false;  // the piece has its lines; its last line end waits for what follows
     std::int64_t linesInPiece_ = 0;
     bool inPiece_ = false;
     bool heldLineEnd_ = false;  // a line end not passed on yet, after the piece's latest line
@@ -137,12 +161,22 @@ private:
 // length and passed on, if it turns out to be content, as a view of the
 // separator. The prefix function lets that held start be resolved against the
 // next chunk without going back over the text.
+// Keeping line ends, a piece ends with the first `keptHead` bytes of the
+// separator that ends it (the line end of its last line, for blank lines),
+// and the block is cut without the run's line end, so that none of it goes
+// into a piece and the pieces joined by the separator give the block back.
 class SeparatorCutter final : public PieceCutter {
 public:
     using View = std::string_view;
     using Sink = PieceSink;
 
-    explicit SeparatorCutter(std::string separator) : search_(std::move(separator)) {}
+    SeparatorCutter(std::string separator, bool keepLineEnds, std::size_t keptHead)
+        : search_(std::move(separator)), keep_(keepLineEnds), keptHead_(keptHead) {}
+
+    bool EndBlock(View runLineEnd, Sink& sink) override {
+        if (keep_) return Finish(sink);
+        return Feed(runLineEnd, sink) && Finish(sink);
+    }
 
     bool Feed(View units, Sink& sink) override {
         if (units.empty()) return true;
@@ -190,6 +224,7 @@ private:
     }
 
     bool Cut(Sink& sink) {
+        if (keep_ && keptHead_ > 0) sink.AppendToPiece(search_.separator().substr(0, keptHead_));
         sink.EndPiece(true);
         return Begin(sink);
     }
@@ -231,25 +266,28 @@ private:
     }
 
     SeparatorSearch<char> search_;
+    bool keep_;
+    std::size_t keptHead_;
     std::size_t held_ = 0;
     bool inPiece_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<PieceCutter> PieceCutter::Lines(std::int64_t linesPerPiece, LineEnd lineEnd) {
-    if (lineEnd == LineEnd::Lf) return std::make_unique<LinesCutter<LineEnd::Lf>>(linesPerPiece);
-    return std::make_unique<LinesCutter<LineEnd::CrLf>>(linesPerPiece);
+std::unique_ptr<PieceCutter> PieceCutter::Lines(std::int64_t linesPerPiece, LineEnd lineEnd, bool keepLineEnds) {
+    if (lineEnd == LineEnd::Lf) return std::make_unique<LinesCutter<LineEnd::Lf>>(linesPerPiece, keepLineEnds);
+    return std::make_unique<LinesCutter<LineEnd::CrLf>>(linesPerPiece, keepLineEnds);
 }
 
-std::unique_ptr<PieceCutter> PieceCutter::Separator(std::string separator) {
-    return std::make_unique<SeparatorCutter>(std::move(separator));
+std::unique_ptr<PieceCutter> PieceCutter::Separator(std::string separator, bool keepLineEnds) {
+    return std::make_unique<SeparatorCutter>(std::move(separator), keepLineEnds, 0);
 }
 
-std::unique_ptr<PieceCutter> PieceCutter::BlankLines(LineEnd lineEnd) {
-    std::string blankLine(lineEnd == LineEnd::Lf ? kLf<char> : kLineEnd<char>);
-    blankLine += blankLine;
-    return Separator(std::move(blankLine));
+std::unique_ptr<PieceCutter> PieceCutter::BlankLines(LineEnd lineEnd, bool keepLineEnds) {
+    const std::string_view end = lineEnd == LineEnd::Lf ? kLf<char> : kLineEnd<char>;
+    std::string blankLine(end);
+    blankLine += end;
+    return std::make_unique<SeparatorCutter>(std::move(blankLine), keepLineEnds, end.size());
 }
 
 }  // namespace partwright

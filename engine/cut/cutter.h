@@ -44,19 +44,26 @@ public:
 // consecutive lines joined by the line end, each piece as long as it can be
 // while its bytes as `encoder` writes them stay at most `limit`; a longer
 // line is a piece by itself.
+// Keeping line ends (`keepLineEnds`), the pieces joined give the block back:
+// in lines and size modes a piece ends with its last line's line end, unless
+// that is the block text's last (the run's own), and in size mode each line
+// counts with its line end; in blank-line mode a piece ends with the first
+// line end of the blank line after it; the separator modes cut the block
+// without the run's line end (see EndBlock).
 class PieceCutter {
 public:
     using View = std::string_view;
     using Sink = PieceSink;
 
-    [[nodiscard]] static std::unique_ptr<PieceCutter> Lines(std::int64_t linesPerPiece,
-                                                            LineEnd lineEnd = LineEnd::CrLf);
-    [[nodiscard]] static std::unique_ptr<PieceCutter> Separator(std::string separator);
-    [[nodiscard]] static std::unique_ptr<PieceCutter> BlankLines(LineEnd lineEnd = LineEnd::CrLf);
+    [[nodiscard]] static std::unique_ptr<PieceCutter> Lines(std::int64_t linesPerPiece, LineEnd lineEnd = LineEnd::CrLf,
+                                                            bool keepLineEnds = false);
+    [[nodiscard]] static std::unique_ptr<PieceCutter> Separator(std::string separator, bool keepLineEnds = false);
+    [[nodiscard]] static std::unique_ptr<PieceCutter> BlankLines(LineEnd lineEnd = LineEnd::CrLf,
+                                                                 bool keepLineEnds = false);
     //   MaxBytes(10) cuts "aaaa\r\nbbbb\r\ncccc\r\ndd\r\n" into "aaaa\r\nbbbb" and "cccc\r\ndd".
     // `encoder` must outlive the cutter.
     [[nodiscard]] static std::unique_ptr<PieceCutter> MaxBytes(std::uint64_t limit, LineEnd lineEnd,
-                                                               const PieceEncoder& encoder);
+                                                               const PieceEncoder& encoder, bool keepLineEnds = false);
 
     virtual ~PieceCutter() = default;
 
@@ -65,6 +72,9 @@ public:
     // The block text is complete: ends the last pieces. Returns false when the sink stopped.
     // The cutter is then ready for the next block text.
     [[nodiscard]] virtual bool Finish(Sink& sink) = 0;
+    // The block is complete but for the line end the run appends to it: feeds
+    // that, then finishes (a separator cut keeping line ends leaves it out).
+    [[nodiscard]] virtual bool EndBlock(View runLineEnd, Sink& sink) { return Feed(runLineEnd, sink) && Finish(sink); }
 };
 
 }  // namespace partwright

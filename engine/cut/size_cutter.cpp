@@ -25,11 +25,13 @@ public:
     using Sink = PieceSink;
     static constexpr std::size_t kEndSize = kEnd == LineEnd::CrLf ? 2 : 1;
 
-    MaxBytesCutter(std::uint64_t limit, const PieceEncoder& encoder)
+    MaxBytesCutter(std::uint64_t limit, const PieceEncoder& encoder, bool keepLineEnds)
         : limit_(std::max<std::uint64_t>(limit, 1)),
           encoder_(encoder),
           asIs_(encoder.SizeIsLength()),
-          endBytes_(encoder.WrittenSize(LineEndUnits<char, kEnd>())) {}
+          keep_(keepLineEnds),
+          endBytes_(encoder.WrittenSize(LineEndUnits<char, kEnd>())),
+          ownEndBytes_(keepLineEnds ? endBytes_ : 0) {}
 
     bool Feed(View units, Sink& sink) override {
         if (units.empty()) return true;
@@ -86,7 +88,7 @@ public:
             if (linesInPiece_ == 0) {
                 if (!inPiece_ && !Begin(sink)) return false;
                 batch = p;
-                pieceBytes_ = bytes;
+                pieceBytes_ = bytes + ownEndBytes_;
             } else if (pieceBytes_ + endBytes_ + bytes <= limit_) {
                 if (batch == nullptr) {
                     sink.AppendToPiece(LineEndUnits<char, kEnd>());  // after a line passed on earlier
@@ -97,7 +99,7 @@ public:
                 if (batch != nullptr) Emit(batch, batchEnd, sink);
                 if (!Cut(sink)) return false;
                 batch = p;
-                pieceBytes_ = bytes;
+                pieceBytes_ = bytes + ownEndBytes_;
             }
             ++linesInPiece_;
             batchEnd = lineEnd;
@@ -136,7 +138,9 @@ private:
         return false;
     }
 
+    // A line follows the piece: keeping line ends, its last line's is its own.
     bool Cut(Sink& sink) {
+        if (keep_) sink.AppendToPiece(LineEndUnits<char, kEnd>());
         sink.EndPiece(false);
         return Begin(sink);
     }
@@ -198,7 +202,7 @@ private:
             pieceBytes_ += endBytes_ + lineBytes_;
         } else {
             if (!inPiece_ && !Begin(sink)) return false;
-            pieceBytes_ = lineBytes_;
+            pieceBytes_ = lineBytes_ + ownEndBytes_;
         }
         ++linesInPiece_;
         return true;
@@ -206,8 +210,13 @@ private:
 
     std::uint64_t limit_;
     const PieceEncoder& encoder_;
-    bool asIs_;               // a piece is written as long as its text is
+    bool asIs_;  // a piece is written as long as its text is
+    bool keep_;
     std::uint64_t endBytes_;  // of a line end as written
+    // Keeping line ends, every line counts with its own (and the line end
+    // between two lines of a piece is the first one's): the piece's sizes
+    // then hold its last line end too.
+    std::uint64_t ownEndBytes_;
     bool inPiece_ = false;
     std::uint64_t pieceBytes_ = 0;  // of the current piece's lines and the line ends between them
     std::int64_t linesInPiece_ = 0;
@@ -220,9 +229,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<PieceCutter> PieceCutter::MaxBytes(std::uint64_t limit, LineEnd lineEnd, const PieceEncoder& encoder) {
-    if (lineEnd == LineEnd::Lf) return std::make_unique<MaxBytesCutter<LineEnd::Lf>>(limit, encoder);
-    return std::make_unique<MaxBytesCutter<LineEnd::CrLf>>(limit, encoder);
+std::unique_ptr<PieceCutter> PieceCutter::MaxBytes(std::uint64_t limit, LineEnd lineEnd, const PieceEncoder& encoder,
+                                                   bool keepLineEnds) {
+    if (lineEnd == LineEnd::Lf) return std::make_unique<MaxBytesCutter<LineEnd::Lf>>(limit, encoder, keepLineEnds);
+    return std::make_unique<MaxBytesCutter<LineEnd::CrLf>>(limit, encoder, keepLineEnds);
 }
 
 }  // namespace partwright

@@ -30,13 +30,14 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
                                             std::uint64_t ownLimit) {
     const SplitSettings& settings = run.settings;
     const LineEnd lineEnd = run.lineEnd;
-    if (run.options.maxPieceBytes > 0) return PieceCutter::MaxBytes(ownLimit, lineEnd, run.encoder);
+    const bool keep = run.options.finalLineEnd;
+    if (run.options.maxPieceBytes > 0) return PieceCutter::MaxBytes(ownLimit, lineEnd, run.encoder, keep);
     switch (settings.Split()) {
     case SplitMode::MaxBytes: return nullptr;  // no size given: nothing to cut by
     case SplitMode::Separator:
         // The separator in the text's form.
-        return PieceCutter::Separator(ToUtf8(settings.SeparatorText()));
-    case SplitMode::BlankLines: return PieceCutter::BlankLines(lineEnd);
+        return PieceCutter::Separator(ToUtf8(settings.SeparatorText()), keep);
+    case SplitMode::BlankLines: return PieceCutter::BlankLines(lineEnd, keep);
     case SplitMode::Lines: {
         // N is read once for the whole block: a change in the middle of it
         // would make its pieces overlap or leave lines out.
@@ -52,7 +53,7 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
             ++run.report.blocksNotCut;
             return nullptr;
         }
-        return PieceCutter::Lines(*n, lineEnd);
+        return PieceCutter::Lines(*n, lineEnd, keep);
     }
     }
     return nullptr;
@@ -125,6 +126,8 @@ bool UseEncoderFor(RunContext& run, const SourceReader& reader, const std::files
     case SourceForm::CodePage: encoding.form = encoding.singleByte ? Form::SingleByte : Form::OtherCodePage; break;
     }
     std::optional<PieceEncoder> encoder = PieceEncoder::For(run.options.outputEncoding, encoding);
+    // A source of no bytes gives no pieces, in whatever encoding.
+    if (!encoder && reader.size() == 0) encoder = PieceEncoder();
     if (!encoder) {
         run.Fail({Failure::Kind::BadCodepage, source,
                   "its pieces cannot be written in its own code page, of several bytes to a character "
@@ -208,7 +211,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
         run.host.ReportProgress(run.progress);
         if (endsBlock) {
             inBlock = false;
-            if (cutter && ((!lineEndTaken && !cutter->Feed(lineEnd, sink)) || !cutter->Finish(sink))) {
+            if (cutter && !(lineEndTaken ? cutter->Finish(sink) : cutter->EndBlock(lineEnd, sink))) {
                 return Outcome::Stopped;
             }
         }

@@ -161,6 +161,16 @@ struct RunOptions {
 
     // What ends a line in every cutting rule, and what the run appends to each block.
     LineEnd lineEnd = kDefaultLineEnd;
+    // The pieces of a source joined in order give back its text: in the lines
+    // and size modes a piece ends with its last line's own line end (a source
+    // without a final line end gives a last piece without one); in blank-line
+    // mode with the line end of its last line; the separators, the blank lines
+    // between pieces and the line end the run appends to a block go into no
+    // piece. False: 1.0.0's pieces, with no line end after their last line
+    // and the run's line end at the end of a separator-mode last piece. (The
+    // command line turns it on unless told otherwise; the window keeps 1.0.0's
+    // pieces until it offers the choice.)
+    bool finalLineEnd = false;
     // The size of the size mode (SplitMode::MaxBytes). When not 0, every
     // block is cut into pieces of whole lines of at most this many bytes as written
     // (a longer line is a piece by itself), also in place of another selected
