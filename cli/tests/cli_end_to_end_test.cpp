@@ -633,9 +633,9 @@ TEST_F(CliEndToEndTest, relativePathsFromTheWorkingFolderWork) {
                       ("cd " + Quoted((dir_ / "sub").string()) + " && " + cli + "--output-dir out s.txt").c_str()),
                   0);
         for (const fs::path& folder : {dir_ / "sub", dir_ / "sub" / "out"}) {
-            EXPECT_EQ(ReadBytes(folder / "s-0001.txt"), "a");
-            EXPECT_EQ(ReadBytes(folder / "s-0002.txt"), "b");
-            EXPECT_EQ(ReadBytes(folder / "s-0003.txt"), "c");
+            EXPECT_EQ(ReadBytes(folder / "s-0001.txt"), "a\n");
+            EXPECT_EQ(ReadBytes(folder / "s-0002.txt"), "b\n");
+            EXPECT_EQ(ReadBytes(folder / "s-0003.txt"), "c\n");
         }
     }
 }
