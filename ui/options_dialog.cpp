@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace partwright {
 
@@ -34,11 +35,24 @@ const QString kSystem = QStringLiteral("system");
 const QString kNamed = QStringLiteral("named");
 
 // The engine's defaults, as the dialog stores them.
-QString DefaultLineEnd() { return kDefaultLineEnd == LineEnd::CrLf ? QStringLiteral("crlf") : kAuto; }
+QString DefaultLineEnd() { return QString::fromUtf8(LineEndWord(kDefaultLineEnd)); }
+QString DefaultOutputEncoding() { return QString::fromUtf8(OutputEncodingWord(RunOptions{}.outputEncoding)); }
 QString DefaultCodePage() { return QString::fromStdString(SourceReading{}.codepage); }
 QString DefaultWholeSources() { return SourceReading{}.wholeFile ? QStringLiteral("1") : QStringLiteral("0"); }
 
 std::optional<std::int64_t> HeaderLineCount(const QString& text) { return ParseHeaderLines(text.toStdString()); }
+
+// A few words for the summary line, for each way pieces are written but the default.
+QString OutputEncodingSummary(OutputEncoding encoding) {
+    switch (encoding) {
+    case OutputEncoding::Utf8: return QObject::tr("UTF-8");
+    case OutputEncoding::Utf8Bom: return QObject::tr("UTF-8 with byte-order mark");
+    case OutputEncoding::Utf16Le: return QObject::tr("UTF-16");
+    case OutputEncoding::Source: return QObject::tr("in each source's encoding");
+    case OutputEncoding::Cesu8: return QObject::tr("as the first release (CESU-8)");
+    }
+    return {};
+}
 
 QRadioButton* Choice(const QString& caption, const char* name, QButtonGroup* group) {
     auto* option = new QRadioButton(caption);
@@ -58,6 +72,8 @@ RunChoices ReadRunChoices(const SettingsStore& store) {
     choices.maxPieceSize = store.Read(keys::kMaxPieceSize, QString());
     choices.headerLines = store.Read(keys::kHeaderLines, QStringLiteral("0"));
     choices.askBeforeReplacing = store.Read(keys::kAskBeforeReplacing, QStringLiteral("1")) != QLatin1String("0");
+    choices.outputEncoding = store.Read(keys::kOutputEncoding, DefaultOutputEncoding());
+    choices.finalLineEnd = store.Read(keys::kFinalLineEnd, QStringLiteral("1")) != QLatin1String("0");
     return choices;
 }
 
@@ -68,6 +84,8 @@ void WriteRunChoices(SettingsStore& store, const RunChoices& choices) {
     store.Write(keys::kOutputFolder, choices.outputFolder);
     store.Write(keys::kHeaderLines, choices.headerLines);
     store.Write(keys::kAskBeforeReplacing, choices.askBeforeReplacing ? QStringLiteral("1") : QStringLiteral("0"));
+    store.Write(keys::kOutputEncoding, choices.outputEncoding);
+    store.Write(keys::kFinalLineEnd, choices.finalLineEnd ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QString ChoicesSummary(const RunChoices& choices) {
@@ -95,6 +113,12 @@ QString ChoicesSummary(const RunChoices& choices) {
     if (choices.wholeSources != SourceReading{}.wholeFile) {
         parts << (choices.wholeSources ? QObject::tr("whole sources") : QObject::tr("blocks of 30000 bytes"));
     }
+    if (choices.outputEncoding != DefaultOutputEncoding()) {
+        const auto encoding = ParseOutputEncoding(choices.outputEncoding.toStdString());
+        parts << (encoding ? OutputEncodingSummary(*encoding)
+                           : QObject::tr("written as %1").arg(choices.outputEncoding));
+    }
+    if (!choices.finalLineEnd) parts << QObject::tr("no line end after the last line");
     return parts.join(QStringLiteral(" \u00b7 "));
 }
 
@@ -143,6 +167,14 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
         }
         options.maxPieceBytes = *size;
     }
+
+    if (const auto encoding = ParseOutputEncoding(choices.outputEncoding.toStdString())) {
+        options.outputEncoding = *encoding;
+    } else {
+        checked.problem = QObject::tr("\"%1\" is no way this program writes pieces.").arg(choices.outputEncoding);
+        return checked;
+    }
+    options.finalLineEnd = choices.finalLineEnd;
 
     const auto header = HeaderLineCount(choices.headerLines.trimmed());
     if (!header) {
@@ -212,6 +244,21 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     askBeforeReplacing_ = new QCheckBox(tr("&Ask before pieces replace existing files"));
     askBeforeReplacing_->setObjectName(QStringLiteral("askBeforeReplacingOption"));
 
+    outputEncoding_ = new QComboBox;
+    outputEncoding_->setObjectName(QStringLiteral("outputEncodingChoice"));
+    for (const auto& [caption, encoding] : {
+             std::pair{tr("UTF-8"), OutputEncoding::Utf8},
+             std::pair{tr("UTF-8 with byte-order mark (for Excel)"), OutputEncoding::Utf8Bom},
+             std::pair{tr("UTF-16"), OutputEncoding::Utf16Le},
+             std::pair{tr("The source's own encoding"), OutputEncoding::Source},
+             std::pair{tr("As the first release (CESU-8)"), OutputEncoding::Cesu8},
+         }) {
+        outputEncoding_->addItem(caption, QString::fromUtf8(OutputEncodingWord(encoding)));
+    }
+    finalLineEnd_ = new QCheckBox(tr("&End every piece with a line end"));
+    finalLineEnd_->setObjectName(QStringLiteral("finalLineEndOption"));
+    finalLineEnd_->setToolTip(tr("So that the pieces joined in order give back the source's text."));
+
     problem_ = new QLabel;
     problem_->setObjectName(QStringLiteral("optionsProblem"));
     problem_->setWordWrap(true);
@@ -230,6 +277,8 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     form->addRow(label(tr("C&ut:"), wholeSources_), cuttingColumn);
     form->addRow(label(tr("Pieces &go:"), besideSources_), destinationColumn);
     form->addRow(label(tr("&Header lines in every piece:"), headerLines_), headerLines_);
+    form->addRow(label(tr("Wri&te pieces as:"), outputEncoding_), outputEncoding_);
+    form->addRow(QString(), finalLineEnd_);
     form->addRow(QString(), askBeforeReplacing_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -261,6 +310,9 @@ void OptionsDialog::Show(const RunChoices& choices) {
     const std::int64_t header = HeaderLineCount(choices.headerLines.trimmed()).value_or(0);
     headerLines_->setValue(static_cast<int>(std::min<std::int64_t>(header, headerLines_->maximum())));
     askBeforeReplacing_->setChecked(choices.askBeforeReplacing);
+    const int encoding = outputEncoding_->findData(choices.outputEncoding);
+    outputEncoding_->setCurrentIndex(encoding < 0 ? 0 : encoding);
+    finalLineEnd_->setChecked(choices.finalLineEnd);
     UpdateEnabled();
 }
 
@@ -273,6 +325,8 @@ RunChoices OptionsDialog::Shown() const {
     choices.outputFolder = intoFolder_->isChecked() ? folder_->text().trimmed() : QString();
     choices.headerLines = QString::number(headerLines_->value());
     choices.askBeforeReplacing = askBeforeReplacing_->isChecked();
+    choices.outputEncoding = outputEncoding_->currentData().toString();
+    choices.finalLineEnd = finalLineEnd_->isChecked();
     return choices;
 }
 

@@ -20,13 +20,15 @@ namespace partwright {
 class SettingsStore;
 
 // The run's further options as the settings store keeps them, each a text:
-//  "Line End"       "auto" | "crlf" | "lf"     (default "crlf" on Windows, "auto" elsewhere)
+//  "Line End"       "auto" | "crlf" | "lf"     (default "auto": the first line end in each source)
 //  "Code Page"      "auto" | "system" | a code-page name the command line accepts (default "auto")
 //  "Whole Sources"  "1" | "0"                  (default "1"; "0" cuts 30000-byte blocks on their own)
 //  "Output Folder"  "" beside each source, or a folder
 //  "Max Piece Size" the size of the window's size option, such as "512K" or "1M"
 //  "Header Lines"   "0" off, or a whole number of lines repeated at the head of every piece
 //  "Ask Before Replacing" "1" | "0"        (default "1": Split! asks before pieces replace existing files)
+//  "Output Encoding" "utf-8" | "utf-8-bom" | "utf-16le" | "source" | "cesu-8" (default "utf-8")
+//  "Final Line End" "1" | "0"                  (default "1": every piece ends with its last line's line end)
 struct RunChoices {
     QString lineEnd;
     QString codePage;
@@ -35,6 +37,8 @@ struct RunChoices {
     QString maxPieceSize;
     QString headerLines;
     bool askBeforeReplacing = true;
+    QString outputEncoding;
+    bool finalLineEnd = true;
 };
 
 [[nodiscard]] RunChoices ReadRunChoices(const SettingsStore& store);
@@ -80,6 +84,8 @@ private:
     QLineEdit* folder_ = nullptr;
     QSpinBox* headerLines_ = nullptr;
     QCheckBox* askBeforeReplacing_ = nullptr;
+    QComboBox* outputEncoding_ = nullptr;
+    QCheckBox* finalLineEnd_ = nullptr;
     QLabel* problem_ = nullptr;
 };
 

@@ -27,6 +27,8 @@ inline const QString kOutputFolder = QStringLiteral("Output Folder");
 inline const QString kMaxPieceSize = QStringLiteral("Max Piece Size");
 inline const QString kHeaderLines = QStringLiteral("Header Lines");
 inline const QString kAskBeforeReplacing = QStringLiteral("Ask Before Replacing");
+inline const QString kOutputEncoding = QStringLiteral("Output Encoding");
+inline const QString kFinalLineEnd = QStringLiteral("Final Line End");
 }  // namespace settings_keys
 
 class SettingsStore {

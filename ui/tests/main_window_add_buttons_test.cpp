@@ -91,7 +91,7 @@ private slots:
         const QString second = QStringLiteral("Grüße ✓-0002.txt");
         QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name),
                  (QStringList{first, second, QStringLiteral("Grüße ✓.txt")}));
-        const std::pair<QString, QByteArray> pieces[] = {{first, "1\r\n2"}, {second, "3\r\n4"}};
+        const std::pair<QString, QByteArray> pieces[] = {{first, "1\r\n2\r\n"}, {second, "3\r\n4\r\n"}};
         for (const auto& [name, bytes] : pieces) {
             QFile piece(QDir(folder).filePath(name));
             QVERIFY(piece.open(QIODevice::ReadOnly));

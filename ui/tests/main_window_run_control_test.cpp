@@ -129,8 +129,8 @@ private slots:
         test::List(window).Append(source);
         Child<QLineEdit>(window, "linesPerPieceField")->setText("2");
         Child<QToolButton>(window, "splitButton")->click();
-        QCOMPARE(ReadFile(out.filePath("data-0001.txt")), "head\n1\n2");
-        QCOMPARE(ReadFile(out.filePath("data-0002.txt")), "head\n3\n4");
+        QCOMPARE(ReadFile(out.filePath("data-0001.txt")), "head\n1\n2\n");
+        QCOMPARE(ReadFile(out.filePath("data-0002.txt")), "head\n3\n4\n");
         QCOMPARE(ReadFile(out.filePath("data-0003.txt")), "head\n5\n");
         QCOMPARE(QDir(sources.path()).entryList(QDir::Files), QStringList{"data.txt"});
 
@@ -165,13 +165,14 @@ private slots:
         window.AddSources({source});
         Child<QLineEdit>(window, "linesPerPieceField")->setText("3");
         Child<QToolButton>(window, "splitButton")->click();
-        QCOMPARE(ReadFile(folder.filePath("s-0001.txt")), "aaaa\nbbbb\ncccc");
+        QCOMPARE(ReadFile(folder.filePath("s-0001.txt")), "aaaa\nbbbb\ncccc\n");
         QCOMPARE(ReadFile(folder.filePath("s-0002.txt")), "dddd\n");
 
         sizeOption->click();
         QCOMPARE(test::StoredValue(keys::kSplitOption), "4");
         Child<QToolButton>(window, "splitButton")->click();
-        QCOMPARE(ReadFile(folder.filePath("s-0001.txt")), "aaaa\nbbbb");
+        // Ten bytes hold two lines with their line ends.
+        QCOMPARE(ReadFile(folder.filePath("s-0001.txt")), "aaaa\nbbbb\n");
         QCOMPARE(ReadFile(folder.filePath("s-0002.txt")), "cccc\ndddd\n");
         QCOMPARE(messages.Texts().size(), 2);
     }
@@ -241,9 +242,9 @@ private slots:
         QCOMPARE(totals.pieces, 8u);
         QCOMPARE(totals.replacing, 1u);
         QCOMPARE(totals.colliding, 4u);
-        QCOMPARE(rows, (QStringList{"a-0001.txt | 1 byte | ", "a-0002.txt | 1 byte | replaces an existing file",
-                                    "a-0003.txt | 1 byte | ", "a-0004.txt | 1 byte | "}));
-        QCOMPARE(totals.bytes, 8u);
+        QCOMPARE(rows, (QStringList{"a-0001.txt | 3 bytes | ", "a-0002.txt | 3 bytes | replaces an existing file",
+                                    "a-0003.txt | 3 bytes | ", "a-0004.txt | 1 byte | "}));
+        QCOMPARE(totals.bytes, 20u);
         QVERIFY(addWasRefused);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), (QStringList{"a-0002.txt", "a.txt"}));
         QCOMPARE(ReadFile(folder.filePath("a-0002.txt")), "older");
@@ -303,7 +304,7 @@ private slots:
         // Only whole pieces, numbered without a gap.
         for (int i = 0; i < pieces.size(); ++i) {
             QCOMPARE(pieces[i], QStringLiteral("s-%1.txt").arg(i + 1, 4, 10, QLatin1Char('0')));
-            QCOMPARE(ReadFile(folder.filePath(pieces[i])), QByteArray::number(i + 1));
+            QCOMPARE(ReadFile(folder.filePath(pieces[i])), QByteArray::number(i + 1) + "\r\n");
         }
         QCOMPARE(messages.Texts().size(), 1);
         QCOMPARE(messages.Texts().first(),

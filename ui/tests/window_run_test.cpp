@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -92,6 +93,59 @@ class WindowRunTest : public QObject {
     Q_OBJECT
 private slots:
     void init() { test::ClearStore(); }
+
+    // Options' "Write pieces as" and "End every piece with a line end", as
+    // stored, decide the bytes of the pieces; nothing stored gives valid
+    // UTF-8 pieces that join back into the source.
+    void storedOutputChoicesGiveThePiecesBytes_data() {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("finalLineEnd");
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<QString>("summary");  // the line under the frames
+        const QByteArray emoji("\xF0\x9F\x98\x80", 4);
+        QTest::newRow("nothing stored") << QString() << QString() << QByteArray("a\r\n") << emoji + "\r\n" << QString();
+        QTest::newRow("utf-8-bom") << "utf-8-bom"
+                                   << "1"
+                                   << QByteArray(
+                                          "\xEF\xBB\xBF"
+                                          "a\r\n")
+                                   << "\xEF\xBB\xBF" + emoji + "\r\n"
+                                   << "UTF-8 with byte-order mark";
+        QTest::newRow("utf-16le, no final line end")
+            << "utf-16le"
+            << "0"
+            << QByteArray(
+                   "\xFF\xFE"
+                   "a\0",
+                   4)
+            << QByteArray("\xFF\xFE\x3D\xD8\x00\xDE", 6) << "UTF-16 \u00b7 no line end after the last line";
+        QTest::newRow("cesu-8, no final line end")
+            << "cesu-8"
+            << "0" << QByteArray("a") << QByteArray("\xED\xA0\xBD\xED\xB8\x80")
+            << "as the first release (CESU-8) \u00b7 no line end after the last line";
+    }
+    void storedOutputChoicesGiveThePiecesBytes() {
+        QFETCH(QString, encoding);
+        QFETCH(QString, finalLineEnd);
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(QString, summary);
+        if (!encoding.isEmpty()) test::StoreValue("Output Encoding", encoding);
+        if (!finalLineEnd.isEmpty()) test::StoreValue("Final Line End", finalLineEnd);
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("a.txt"), QByteArray("a\r\n\xF0\x9F\x98\x80\r\n"));
+        test::MessageRecorder messages;
+        MainWindow window;
+        QCOMPARE(Control<QLabel>(window, "choicesSummary")->accessibleName(), summary);
+        test::List(window).Append(folder.filePath("a.txt"));
+        Control<QRadioButton>(window, "numberedOption")->setChecked(true);
+        Control<QLineEdit>(window, "linesPerPieceField")->setText("1");
+        PressSplit(window);
+        QCOMPARE(test::FirstParagraphs(messages.Texts()), QStringList{"Done."});
+        QCOMPARE(ReadFile(folder.filePath("a-0001.txt")), first);
+        QCOMPARE(ReadFile(folder.filePath("a-0002.txt")), second);
+    }
 
     void emptyListSaysNoFilesAddedAndLeavesThePointer() {
         test::MessageRecorder messages;
@@ -251,21 +305,21 @@ private slots:
                                          << "numberedOption"
                                          << "2"
                                          << ","
-                                         << QStringList{"a-0001.txt=a\r\nb", "a-0002.txt=c", "b-0001.txt=x\r\ny",
-                                                        "b-0002.txt=z"}
+                                         << QStringList{"a-0001.txt=a\r\nb\r\n", "a-0002.txt=c",
+                                                        "b-0001.txt=x\r\ny\r\n", "b-0002.txt=z"}
                                          << "";
         // The count starts again for b, whose first piece finds bob1.txt taken.
         QTest::newRow("separator, prefix")
             << "separatorOption"
             << "prefixOption"
             << "2"
-            << "b" << QStringList{"bob1 (2).txt=x\r\ny\r\nz\r\n", "bob1.txt=a\r\n", "bob2.txt=\r\nc\r\n"}
+            << "b" << QStringList{"bob1 (2).txt=x\r\ny\r\nz", "bob1.txt=a\r\n", "bob2.txt=\r\nc"}
             << "1 name was given a number to avoid a collision.";
         QTest::newRow("blank lines, numbered")
             << "blankLinesOption"
             << "numberedOption"
             << "2"
-            << "," << QStringList{"a-0001.txt=a\r\nb\r\nc\r\n", "b-0001.txt=x\r\ny\r\nz\r\n"} << "";
+            << "," << QStringList{"a-0001.txt=a\r\nb\r\nc", "b-0001.txt=x\r\ny\r\nz"} << "";
     }
     void runWritesThePiecesOfEveryListedFile() {
         QFETCH(QString, splitOption);
@@ -360,7 +414,7 @@ private slots:
         PressSplit(window);
         QCOMPARE(test::FirstParagraphs(messages.Texts()), QStringList{"Done."});
         QCOMPARE(ReadFile(folder.filePath("a-0001.txt")), QByteArray("p"));
-        QCOMPARE(ReadFile(folder.filePath("a-0002.txt")), QByteArray("q\r\n"));
+        QCOMPARE(ReadFile(folder.filePath("a-0002.txt")), QByteArray("q"));
     }
 
     void whileRunningTheHourglassStaysAndASecondPressDoesNothing() {
@@ -461,7 +515,7 @@ private slots:
         const QString box = messages.Texts().first();
         QVERIFY2(box.startsWith("Done, but 2 things failed:"), qPrintable(box));
         QVERIFY2(box.contains("missing-1.txt") && box.contains("missing-2.txt"), qPrintable(box));
-        QCOMPARE(ReadFile(folder.filePath("b-0001.txt")), QByteArray("1"));
+        QCOMPARE(ReadFile(folder.filePath("b-0001.txt")), QByteArray("1\r\n"));
     }
 
     void closingTheWindowStopsTheRunWithoutAFinalBox() {

@@ -168,8 +168,7 @@ struct RunOptions {
     // between pieces and the line end the run appends to a block go into no
     // piece. False: 1.0.0's pieces, with no line end after their last line
     // and the run's line end at the end of a separator-mode last piece. (The
-    // command line turns it on unless told otherwise; the window keeps 1.0.0's
-    // pieces until it offers the choice.)
+    // command line and the window turn it on unless told otherwise.)
     bool finalLineEnd = false;
     // The size of the size mode (SplitMode::MaxBytes). When not 0, every
     // block is cut into pieces of whole lines of at most this many bytes as written
