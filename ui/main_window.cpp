@@ -429,7 +429,7 @@ void MainWindow::onSplitClicked() {
         sizes.push_back(static_cast<std::uint64_t>(std::max<qint64>(QFileInfo(fileList_->PathAt(position)).size(), 0)));
     RunProgressDialog progress(std::move(sizes), this);
     runDialog_ = &progress;
-    progress.show();
+    runClock_.start();  // the dialog comes once the run has gone on a while
 
     const ListSources sources(*fileList_);
     WindowRunHost host(
@@ -569,10 +569,17 @@ void MainWindow::ShowProgress(const Progress& progress) {
         double done = progress.fileIndex - 1;
         if (progress.sourceBytes > 0)
             done += static_cast<double>(progress.bytesRead) / static_cast<double>(progress.sourceBytes);
-        runProgress_->setValue(static_cast<int>(1000.0 * done / progress.fileCount));
+        SetBarValue(*runProgress_, static_cast<int>(1000.0 * done / progress.fileCount));
     }
     runProgress_->show();
-    if (runDialog_) runDialog_->Show(progress);
+    if (runDialog_) {
+        runDialog_->Show(progress);
+        // A short run is over before its dialog could be read: the window's
+        // own bar and title show it, and Esc stops it there.
+        constexpr qint64 kRunDialogAfterMs = 400;
+        if (!runDialog_->isVisible() && !closeRequested_ && runClock_.elapsed() >= kRunDialogAfterMs)
+            runDialog_->show();
+    }
     ShowRunTitle();
 }
 
