@@ -207,6 +207,23 @@ private slots:
                                                      "Move bar to right and out of window to reveal full names.")));
     }
 
+    // The header strip runs the list's whole width, as a list's header does,
+    // past the column's right edge, in the system's colours, not the
+    // window's white.
+    void listHeaderRunsTheListsWholeWidth() {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QHeaderView& header = *test::List(window).header();
+        QVERIFY(header.sectionSize(0) + 20 < header.width());
+        const QImage strip = header.grab().toImage();
+        const int y = strip.height() / 2;
+        const QColor white(Qt::white);
+        const QColor past = strip.pixelColor(strip.width() - 10, y);
+        QVERIFY2(past != white, qPrintable(past.name()));
+        QCOMPARE(past, QApplication::palette(&header).color(QPalette::Window));
+    }
+
     // Alt and a letter reach every button, option and menu of the window,
     // each its own letter.
     void everyCaptionHasAMnemonicOfItsOwn() {
