@@ -82,7 +82,7 @@ void ShowBox(QWidget* parent, const QString& text, const QString& details, const
     if (!details.isEmpty()) box.setDetailedText(details);
     bool openFailed = false;
     if (!folderToOpen.isEmpty()) {
-        QPushButton* open = box.addButton(QObject::tr("Open folder"), QMessageBox::ActionRole);
+        QPushButton* open = box.addButton(QObject::tr("&Open folder"), QMessageBox::ActionRole);
         open->setObjectName(QStringLiteral("openFolderButton"));
         QObject::connect(open, &QPushButton::clicked, &box, [folderToOpen, &openFailed] {
             openFailed = !QDesktopServices::openUrl(QUrl::fromLocalFile(folderToOpen));

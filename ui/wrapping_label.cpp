@@ -103,7 +103,8 @@ int WrappingLabel::heightForWidth(int width) const {
 QSize WrappingLabel::sizeHint() const {
     const QFontMetricsF metrics(font());
     qreal widest = 0;
-    for (const QString& line : text().split(QLatin1Char('\n'))) widest = std::max(widest, metrics.horizontalAdvance(line));
+    for (const QString& line : text().split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
     // About 70 characters to a line at most; the box grows taller, not wider.
     const QMargins margins = contentsMargins();
     const int width = std::min(qCeil(widest), fontMetrics().averageCharWidth() * 70) + margins.left() + margins.right();

@@ -13,18 +13,20 @@ private slots:
     void boxWrapsPathsAfterTheirSeparatorsAndCopiesThemAsWritten_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("nameWiderThanALine");
-        const QString windows = QStringLiteral("C:\\Users\\Documents and Settings\\quarterly-reports-2026\\"
-                                               "northern-region\\warehouse-inventory\\pieces-of-the-large-export");
-        const QString linux = QStringLiteral("/home/someone/quarterly-reports-2026/northern-region/"
-                                             "warehouse-inventory/pieces-of-the-large-export/out");
-        QTest::newRow("Windows path") << QStringLiteral("Done.\n\n3 pieces written from 1 source, into %1")
-                                             .arg(windows)
+        const QString windows = QStringLiteral(
+            "C:\\Users\\Documents and Settings\\quarterly-reports-2026\\"
+            "northern-region\\warehouse-inventory\\pieces-of-the-large-export");
+        const QString linux = QStringLiteral(
+            "/home/someone/quarterly-reports-2026/northern-region/"
+            "warehouse-inventory/pieces-of-the-large-export/out");
+        QTest::newRow("Windows path") << QStringLiteral("Done.\n\n3 pieces written from 1 source, into %1").arg(windows)
                                       << false;
         QTest::newRow("Linux path") << QStringLiteral("Done.\n\n3 pieces written from 1 source, into %1").arg(linux)
                                     << false;
         QTest::newRow("folders that cannot take pieces")
-            << QStringLiteral("The pieces cannot be written, so nothing was split:\n%1: access denied\n%2: the "
-                              "folder does not exist")
+            << QStringLiteral(
+                   "The pieces cannot be written, so nothing was split:\n%1: access denied\n%2: the "
+                   "folder does not exist")
                    .arg(windows, linux)
             << false;
         QTest::newRow("a name wider than a line")
