@@ -473,8 +473,8 @@ std::optional<RunOptions> MainWindow::ReadyToSplit(const ControlSettings& settin
                               ? tr("1 existing file would be replaced by a piece of the same name.")
                               : tr("%1 existing files would be replaced by pieces of the same names.").arg(*replaced);
     bool dontAskAgain = false;
-    if (!AskToGoOn(this, count + QStringLiteral("\n\n") + tr("Replace them?"), tr("&Replace"), &dontAskAgain))
-        return std::nullopt;
+    const QString question = *replaced == 1 ? tr("Replace it?") : tr("Replace them?");
+    if (!AskToGoOn(this, count + QStringLiteral("\n\n") + question, tr("&Replace"), &dontAskAgain)) return std::nullopt;
     if (dontAskAgain) store_.Write(keys::kAskBeforeReplacing, QStringLiteral("0"));
     return options;
 }
