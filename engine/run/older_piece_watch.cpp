@@ -140,27 +140,16 @@ void TakenNumbers::Add(std::int64_t number) {
         runs_.emplace_back(number, number);
         return;
     }
-    if (number == runs_.back().second + 1) {
-        runs_.back().second = number;
-        return;
-    }
-    // Out of order (a cut again from the start, a first number changed during
-    // the run): merged where it falls.
-    auto after = std::upper_bound(runs_.begin(), runs_.end(), number,
-                                  [](std::int64_t n, const auto& run) { return n < run.first; });
-    if (after != runs_.begin() && std::prev(after)->second >= number) return;  // taken already
-    const bool joinsBefore = after != runs_.begin() && std::prev(after)->second + 1 == number;
-    const bool joinsAfter = after != runs_.end() && after->first - 1 == number;
-    if (joinsBefore && joinsAfter) {
-        std::prev(after)->second = after->second;
-        runs_.erase(after);
-    } else if (joinsBefore) {
+    // Out of order too (a first counting number lowered during the run) a
+    // number joins the run it follows; a source cut again from its start
+    // takes numbers it holds already.
+    const auto after = std::upper_bound(runs_.begin(), runs_.end(), number,
+                                        [](std::int64_t n, const auto& run) { return n < run.first; });
+    if (after != runs_.begin() && std::prev(after)->second >= number) return;
+    if (after != runs_.begin() && std::prev(after)->second + 1 == number)
         std::prev(after)->second = number;
-    } else if (joinsAfter) {
-        after->first = number;
-    } else {
+    else
         runs_.insert(after, {number, number});
-    }
 }
 
 bool TakenNumbers::Contains(std::int64_t number) const {

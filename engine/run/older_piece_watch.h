@@ -25,7 +25,7 @@ public:
     [[nodiscard]] std::int64_t Highest() const { return runs_.back().second; }
 
 private:
-    std::vector<std::pair<std::int64_t, std::int64_t>> runs_;  // sorted, apart, each first <= second
+    std::vector<std::pair<std::int64_t, std::int64_t>> runs_;  // sorted, not overlapping, each first <= second
 };
 
 // Stands between a run and its host, passing every call on, to see what the
