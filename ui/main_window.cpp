@@ -573,12 +573,12 @@ void MainWindow::ShowProgress(const Progress& progress) {
     }
     runProgress_->show();
     if (runDialog_) {
-        runDialog_->Show(progress);
         // A short run is over before its dialog could be read: the window's
         // own bar and title show it, and Esc stops it there.
         constexpr qint64 kRunDialogAfterMs = 400;
         if (!runDialog_->isVisible() && !closeRequested_ && runClock_.elapsed() >= kRunDialogAfterMs)
             runDialog_->show();
+        runDialog_->Show(progress);
     }
     ShowRunTitle();
 }

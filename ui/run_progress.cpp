@@ -94,7 +94,9 @@ void RunProgressDialog::Show(const Progress& progress) {
         const QString path = QDir::toNativeSeparators(QString::fromStdU16String(progress.source.u16string()));
         const QString lead = tr("File %1 of %2: ").arg(progress.fileIndex).arg(progress.fileCount);
         const QFontMetrics metrics = source_->fontMetrics();
-        const int room = source_->contentsRect().width() > 0 ? source_->contentsRect().width() : minimumWidth() - 24;
+        // A label not yet laid out in a shown dialog has no width of its own.
+        const int room = isVisible() && source_->contentsRect().width() > 0 ? source_->contentsRect().width()
+                                                                            : minimumWidth() - 24;
         source_->setText(lead + metrics.elidedText(path, Qt::ElideMiddle, room - metrics.horizontalAdvance(lead)));
     }
     pieces_->setText(progress.piecesWritten == 1
