@@ -32,6 +32,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolButton>
 
 #include <optional>
@@ -203,6 +204,7 @@ void MainWindow::showEvent(QShowEvent* event) {
     // The frame's size is known only once the window is shown.
     CenterOnScreen();
     fileList_->setFocus();
+    QTimer::singleShot(0, this, [this] { pointer_->Preload(); });
 }
 
 bool MainWindow::IsTabStop(const QWidget* widget) const {
