@@ -199,10 +199,13 @@ void WrapAtSeparators(QMessageBox& box) {
         wrapped = new WrappingLabel(&box);
         wrapped->setObjectName(QStringLiteral("boxText"));
         wrapped->setContentsMargins(own->contentsMargins());
-        if (!box.layout()->replaceWidget(own, wrapped)) {
+        // The layout hands back the item that held the box's own label, ours to delete.
+        QLayoutItem* replaced = box.layout()->replaceWidget(own, wrapped);
+        if (!replaced) {
             delete wrapped;
             return;
         }
+        delete replaced;
         own->hide();
     }
     wrapped->setText(box.text());
