@@ -39,7 +39,10 @@ QString NativeAddFilesDialogs::BrowseForFolder(QWidget* parent) {
 
 QString NativeAddFilesDialogs::StartFolder() const {
     if (!lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir()) return lastFolder_;
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // A Documents folder that is not there would be offered as a file name.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (QFileInfo(documents).isDir()) return documents;
+    return QDir::homePath();
 }
 
 void AddFilesFromDialog(FileList& list, AddFilesDialogs& dialogs, QWidget* parent) {

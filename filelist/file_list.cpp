@@ -2,6 +2,7 @@
 
 #include "filelist/pointer_file.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -88,10 +89,22 @@ FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setTextElideMode(Qt::ElideMiddle);
     setColumnWidth(0, kColumnWidth);
+    KeepSystemColours();
     setToolTip(tr("Drag and drop files here. Double-click item to remove it. "
                   "Move bar to right and out of window to reveal full names.") +
                QLatin1Char(' ') + tr("Delete removes the selected items; Clear List empties the list."));
     dragPointerFile_ = ProgramDataFile(QStringLiteral("drag.ico"));
+}
+
+// The list keeps the system's colours whatever its window sets: the header
+// strip past the column is painted in the window colour, and a white one
+// would cut the strip short at the column's edge.
+void FileList::KeepSystemColours() {
+    const QPalette system = QApplication::palette(this);
+    QPalette own = palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        own.setBrush(group, QPalette::Window, system.brush(group, QPalette::Window));
+    setPalette(own);
 }
 
 void FileList::Append(const QString& path) {

@@ -63,6 +63,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void KeepSystemColours();
     void OnPress(const QPoint& pos);
     void PickEntry(QTreeWidgetItem* item);
     void OnMove(const QPoint& pos);

@@ -32,6 +32,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolButton>
 
 #include <optional>
@@ -203,6 +204,7 @@ void MainWindow::showEvent(QShowEvent* event) {
     // The frame's size is known only once the window is shown.
     CenterOnScreen();
     fileList_->setFocus();
+    QTimer::singleShot(0, this, [this] { pointer_->Preload(); });
 }
 
 bool MainWindow::IsTabStop(const QWidget* widget) const {
@@ -429,7 +431,7 @@ void MainWindow::onSplitClicked() {
         sizes.push_back(static_cast<std::uint64_t>(std::max<qint64>(QFileInfo(fileList_->PathAt(position)).size(), 0)));
     RunProgressDialog progress(std::move(sizes), this);
     runDialog_ = &progress;
-    progress.show();
+    runClock_.start();  // the dialog comes once the run has gone on a while
 
     const ListSources sources(*fileList_);
     WindowRunHost host(
@@ -473,8 +475,8 @@ std::optional<RunOptions> MainWindow::ReadyToSplit(const ControlSettings& settin
                               ? tr("1 existing file would be replaced by a piece of the same name.")
                               : tr("%1 existing files would be replaced by pieces of the same names.").arg(*replaced);
     bool dontAskAgain = false;
-    if (!AskToGoOn(this, count + QStringLiteral("\n\n") + tr("Replace them?"), tr("&Replace"), &dontAskAgain))
-        return std::nullopt;
+    const QString question = *replaced == 1 ? tr("Replace it?") : tr("Replace them?");
+    if (!AskToGoOn(this, count + QStringLiteral("\n\n") + question, tr("&Replace"), &dontAskAgain)) return std::nullopt;
     if (dontAskAgain) store_.Write(keys::kAskBeforeReplacing, QStringLiteral("0"));
     return options;
 }
@@ -569,10 +571,17 @@ void MainWindow::ShowProgress(const Progress& progress) {
         double done = progress.fileIndex - 1;
         if (progress.sourceBytes > 0)
             done += static_cast<double>(progress.bytesRead) / static_cast<double>(progress.sourceBytes);
-        runProgress_->setValue(static_cast<int>(1000.0 * done / progress.fileCount));
+        SetBarValue(*runProgress_, static_cast<int>(1000.0 * done / progress.fileCount));
     }
     runProgress_->show();
-    if (runDialog_) runDialog_->Show(progress);
+    if (runDialog_) {
+        // A short run is over before its dialog could be read: the window's
+        // own bar and title show it, and Esc stops it there.
+        constexpr qint64 kRunDialogAfterMs = 400;
+        if (!runDialog_->isVisible() && !closeRequested_ && runClock_.elapsed() >= kRunDialogAfterMs)
+            runDialog_->show();
+        runDialog_->Show(progress);
+    }
     ShowRunTitle();
 }
 

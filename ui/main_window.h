@@ -126,6 +126,7 @@ private:
     FieldCheck pendingCheck_ = FieldCheck::None;
     Progress lastProgress_;
     QElapsedTimer listRefusal_;  // since the list last refused a change during a run
+    QElapsedTimer runClock_;     // since the run began
     bool shownOnce_ = false;
 
     QWidget* surface_ = nullptr;  // the window below its menu bar

@@ -1,6 +1,7 @@
 #include "ui/message_box.h"
 
 #include "ui/modal_guard.h"
+#include "ui/wrapping_label.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -50,6 +51,7 @@ void ReleaseWaiting() {
 
 // Shows `box` until it is answered, the keyboard and the mouse kept for it.
 void RunBox(QMessageBox& box) {
+    WrapAtSeparators(box);
     // The title shows whole: a box no wider than its short text would clip it.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()); grid && !box.property("widened").toBool()) {
         const int titleRoom = box.fontMetrics().horizontalAdvance(box.windowTitle()) * 3 / 2 + 150;
@@ -74,14 +76,13 @@ void RunBox(QMessageBox& box) {
 void ShowBox(QWidget* parent, const QString& text, const QString& details, const QString& folderToOpen) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Partwright"), text, QMessageBox::Ok, parent);
     box.setWindowModality(Qt::NonModal);
-    // Plain text as written: a path is copied and read out as it is, and the
-    // label wraps it where the text's own line-break rules allow (after "/").
+    // Plain text as written: a path is copied and read out as it is; the
+    // box's label wraps it after its separators (WrapAtSeparators).
     box.setTextFormat(Qt::PlainText);
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (!details.isEmpty()) box.setDetailedText(details);
     bool openFailed = false;
     if (!folderToOpen.isEmpty()) {
-        QPushButton* open = box.addButton(QObject::tr("Open folder"), QMessageBox::ActionRole);
+        QPushButton* open = box.addButton(QObject::tr("&Open folder"), QMessageBox::ActionRole);
         open->setObjectName(QStringLiteral("openFolderButton"));
         QObject::connect(open, &QPushButton::clicked, &box, [folderToOpen, &openFailed] {
             openFailed = !QDesktopServices::openUrl(QUrl::fromLocalFile(folderToOpen));

@@ -29,6 +29,13 @@ void PointerFeedback::EndBusy() {
     if (--busyDepth_ == 0) Apply(PointerKind::Default);
 }
 
+void PointerFeedback::Preload() {
+    if (kind_ != PointerKind::Default) return;
+    // Set and taken back before any event is handled: never seen.
+    window_.setCursor(Qt::WaitCursor);
+    window_.unsetCursor();
+}
+
 void PointerFeedback::Apply(PointerKind kind) {
     kind_ = kind;
     switch (kind) {

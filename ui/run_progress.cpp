@@ -26,6 +26,16 @@ QLabel* Line(const char* name) {
 
 }  // namespace
 
+void SetBarValue(QProgressBar& bar, int value) {
+    if (bar.value() == value) return;
+    // A widget whose updates are off is not painted by repaint(); turning
+    // them on again asks for the paint that events then bring.
+    const bool updates = bar.updatesEnabled();
+    bar.setUpdatesEnabled(false);
+    bar.setValue(value);
+    bar.setUpdatesEnabled(updates);
+}
+
 RunProgressDialog::RunProgressDialog(std::vector<std::uint64_t> sourceBytes, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("runProgressDialog"));
     setWindowTitle(tr("Splitting - Partwright"));
@@ -84,7 +94,9 @@ void RunProgressDialog::Show(const Progress& progress) {
         const QString path = QDir::toNativeSeparators(QString::fromStdU16String(progress.source.u16string()));
         const QString lead = tr("File %1 of %2: ").arg(progress.fileIndex).arg(progress.fileCount);
         const QFontMetrics metrics = source_->fontMetrics();
-        const int room = source_->contentsRect().width() > 0 ? source_->contentsRect().width() : minimumWidth() - 24;
+        // A label not yet laid out in a shown dialog has no width of its own.
+        const int room = isVisible() && source_->contentsRect().width() > 0 ? source_->contentsRect().width()
+                                                                            : minimumWidth() - 24;
         source_->setText(lead + metrics.elidedText(path, Qt::ElideMiddle, room - metrics.horizontalAdvance(lead)));
     }
     pieces_->setText(progress.piecesWritten == 1
@@ -92,8 +104,8 @@ void RunProgressDialog::Show(const Progress& progress) {
                          : tr("%1 pieces written").arg(locale.toString(progress.piecesWritten)));
     const std::uint64_t done = BytesDone(progress);
     const std::uint64_t total = TotalBytes();
-    bar_->setValue(total == 0 ? 0
-                              : static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * kBarSteps));
+    SetBarValue(*bar_,
+                total == 0 ? 0 : static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * kBarSteps));
     bytes_->setText(tr("%1 of %2 read")
                         .arg(locale.formattedDataSize(static_cast<qint64>(done)),
                              locale.formattedDataSize(static_cast<qint64>(total))));

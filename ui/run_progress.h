@@ -13,6 +13,12 @@ class QPushButton;
 
 namespace partwright {
 
+// Sets a bar's value to be painted with the rest of its window at the next
+// handling of events. QProgressBar::setValue paints the bar at once, each bar
+// on its own, which cost a run that shows its progress more than the display
+// is worth.
+void SetBarValue(QProgressBar& bar, int value);
+
 // Shows a run while it works: the source being split, the pieces written so
 // far and how far the run is through the bytes of all its sources. Cancel,
 // Esc or the dialog's close button ask the run to stop at its next piece; the

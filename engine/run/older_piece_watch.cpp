@@ -1,5 +1,7 @@
 #include "engine/run/older_piece_watch.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -31,8 +33,7 @@ void OlderPieceWatch::ReportProgress(const Progress& progress) {
         }
         // "|" is in no file name the pieces can take, so no name stands for the pattern.
         if (names_) pattern_ = folders_.KeyOf(std::filesystem::path(names_->Pattern()));
-        first_.reset();
-        last_.reset();
+        taken_ = {};
         wanted_.clear();
     }
     host_.ReportProgress(progress);
@@ -79,9 +80,7 @@ void OlderPieceWatch::Named(const std::filesystem::path& target) {
     const NativeString& name = wanted.empty() ? target.native() : wanted.native();
     const std::optional<std::int64_t> number = names_->NumberOf(
         std::basic_string_view<NativeChar>(name).substr(FolderTextLength(name)));
-    if (!number) return;
-    if (!first_ || *number < *first_) first_ = number;
-    if (!last_ || *number > *last_) last_ = number;
+    if (number) taken_.Add(*number);
 }
 
 bool OlderPieceWatch::SeenBefore(std::uint64_t pattern, std::int64_t number) const {
@@ -93,26 +92,71 @@ bool OlderPieceWatch::SeenBefore(std::uint64_t pattern, std::int64_t number) con
     return false;
 }
 
+// The folder is listed once, so the work is bounded by its size whatever the
+// numbers; a folder of many pieces takes a while, so the host is given its
+// yields meanwhile. A stop asked for then does not cut the listing short: the
+// source's pieces are all written, and what it left is reported whole.
+std::vector<std::pair<std::int64_t, std::filesystem::path>> OlderPieceWatch::LeftOver(std::int64_t past) {
+    constexpr int kEntriesPerYield = 64;
+    std::vector<std::pair<std::int64_t, std::filesystem::path>> left;
+    std::error_code error;
+    std::filesystem::directory_iterator entry(folder_.empty() ? std::filesystem::path(".") : folder_, error);
+    // A folder that cannot be listed now was not written into either: nothing is reported of it.
+    for (int seen = 1; !error && entry != std::filesystem::directory_iterator(); entry.increment(error), ++seen) {
+        if (seen % kEntriesPerYield == 0) (void)host_.Yield();
+        const NativeString& path = entry->path().native();
+        const std::optional<std::int64_t> number = names_->NumberOf(
+            std::basic_string_view<NativeChar>(path).substr(FolderTextLength(path)));
+        if (!number || *number <= past || taken_.Contains(*number) || SeenBefore(pattern_, *number)) continue;
+        std::error_code statusError;
+        if (!entry->is_regular_file(statusError)) continue;
+        std::filesystem::path older = folder_ / entry->path().filename();
+        if (const std::optional<FileIdentity> identity = IdentityOf(older); identity && sources_.Contains(*identity)) {
+            continue;  // a source of this run, not a piece left over
+        }
+        left.emplace_back(*number, std::move(older));
+    }
+    std::sort(left.begin(), left.end());
+    return left;
+}
+
 void OlderPieceWatch::SourceEnded() {
     const std::filesystem::path source = std::exchange(source_, {});
     if (source.empty() || !names_) return;
     Ended ended{pattern_, {}, {}};
-    if (first_) ended.numbers.emplace(*first_, *last_);
+    if (!taken_.Empty()) ended.numbers.emplace(taken_.Lowest(), taken_.Highest());
     if (wholeSource_) {
-        ended.reportedPast = last_.value_or(before_);
-        std::error_code error;
-        // A folder that cannot be listed now was not written into either: nothing is reported of it.
-        for (const auto& [number, older] : FilesNumberedPast(folder_, *names_, *ended.reportedPast, error)) {
-            if (SeenBefore(pattern_, number)) continue;
-            if (const std::optional<FileIdentity> identity = IdentityOf(older);
-                identity && sources_.Contains(*identity)) {
-                continue;  // a source of this run, not a piece left over
-            }
+        for (const auto& [number, older] : LeftOver(before_)) {
             ++report_.olderPiecesLeft;
             host_.OlderPieceLeft(source, older);
         }
+        // Every number past before_ is now a new piece of this source or reported by it.
+        ended.reportedPast = before_;
     }
     ended_.push_back(ended);
+}
+
+void TakenNumbers::Add(std::int64_t number) {
+    if (runs_.empty() || number > runs_.back().second + 1) {
+        runs_.emplace_back(number, number);
+        return;
+    }
+    // Out of order too (a first counting number lowered during the run) a
+    // number joins the run it follows; a source cut again from its start
+    // takes numbers it holds already.
+    const auto after = std::upper_bound(runs_.begin(), runs_.end(), number,
+                                        [](std::int64_t n, const auto& run) { return n < run.first; });
+    if (after != runs_.begin() && std::prev(after)->second >= number) return;
+    if (after != runs_.begin() && std::prev(after)->second + 1 == number)
+        std::prev(after)->second = number;
+    else
+        runs_.insert(after, {number, number});
+}
+
+bool TakenNumbers::Contains(std::int64_t number) const {
+    auto after = std::upper_bound(runs_.begin(), runs_.end(), number,
+                                  [](std::int64_t n, const auto& run) { return n < run.first; });
+    return after != runs_.begin() && std::prev(after)->second >= number;
 }
 
 }  // namespace partwright

@@ -13,13 +13,30 @@
 
 namespace partwright {
 
+// The numbers a source's pieces took, as runs of consecutive numbers: pieces
+// come in order, so a source without gaps holds one run however many pieces
+// it gives.
+class TakenNumbers {
+public:
+    void Add(std::int64_t number);
+    [[nodiscard]] bool Contains(std::int64_t number) const;
+    [[nodiscard]] bool Empty() const { return runs_.empty(); }
+    [[nodiscard]] std::int64_t Lowest() const { return runs_.front().first; }
+    [[nodiscard]] std::int64_t Highest() const { return runs_.back().second; }
+
+private:
+    std::vector<std::pair<std::int64_t, std::int64_t>> runs_;  // sorted, not overlapping, each first <= second
+};
+
 // Stands between a run and its host, passing every call on, to see what the
 // run names: once a source's pieces are all written (or planned), it tells
 // the host of the files in their folder that the source's numbered or prefix
-// naming gives to numbers past its last piece, older pieces a run with more
-// pieces left there (RunHost::OlderPieceLeft). In a dry run it also counts the
-// planned pieces whose names a file holds (RunReport::piecesReplaced), as the
-// writers count them in a real run.
+// naming gives to numbers from its first on which none of its new pieces
+// took: older pieces a run with more pieces left past its last one, or in a
+// gap its pieces left (an empty piece that is not written, a piece that
+// failed) (RunHost::OlderPieceLeft). In a dry run it also counts the planned
+// pieces whose names a file holds (RunReport::piecesReplaced), as the writers
+// count them in a real run.
 class OlderPieceWatch final : public RunHost {
 public:
     OlderPieceWatch(RunHost& host, const SplitSettings& settings, const RunOptions& options,
@@ -48,12 +65,14 @@ private:
     void Named(const std::filesystem::path& target);
 
     // What a source ended with, for the sources after it: the numbers its
-    // pieces took, and past which it reported what was left.
+    // pieces took, and past which it reported every file its pieces did not take.
     struct Ended {
         std::uint64_t pattern = 0;  // its folder and CountedNames::Pattern
         std::optional<std::pair<std::int64_t, std::int64_t>> numbers;
         std::optional<std::int64_t> reportedPast;
     };
+    // The files the source just ended left, by number.
+    [[nodiscard]] std::vector<std::pair<std::int64_t, std::filesystem::path>> LeftOver(std::int64_t past);
     // Whether a later source's file numbered `number` is another source's new piece, or reported by it already.
     [[nodiscard]] bool SeenBefore(std::uint64_t pattern, std::int64_t number) const;
 
@@ -69,8 +88,7 @@ private:
     std::optional<CountedNames> names_;  // its pieces' names, when they are numbered
     std::uint64_t pattern_ = 0;          // of names_ in folder_
     std::int64_t before_ = 0;            // the number before its first piece's
-    std::optional<std::int64_t> first_;  // the lowest number its pieces wanted
-    std::optional<std::int64_t> last_;   // the highest
+    TakenNumbers taken_;                 // the numbers its pieces wanted
     std::filesystem::path wanted_;       // the name the next piece wanted, when it takes another
     NameLedger folders_;                 // keys folders as the file system tells them apart
     std::vector<Ended> ended_;           // one for each source ended with numbered names

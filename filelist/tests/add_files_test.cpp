@@ -10,6 +10,7 @@
 
 using partwright::AddFilesDialogs;
 using partwright::FileList;
+using partwright::NativeAddFilesDialogs;
 using partwright::PathStyle;
 
 Q_DECLARE_METATYPE(partwright::PathStyle)
@@ -57,6 +58,7 @@ private slots:
     void sameFileTwiceGivesTwoEntries();
     void cancelledFolderPickerAddsNothingAndStaysIdle();
     void pickedFolderIsWalkedWhileBusy();
+    void dialogsStartInDocumentsOnlyWhereThatFolderIs();
 };
 
 void AddFilesTest::collapseSeparators_data() {
@@ -189,6 +191,24 @@ void AddFilesTest::pickedFolderIsWalkedWhileBusy() {
     QVERIFY(yields > 0);
     QCOMPARE(countWhenBusyEnded, 2);
     QCOMPARE(Texts(list), (QStringList{temp.filePath("a.txt"), temp.filePath("sub/b.txt")}));
+}
+
+// A Documents folder that is not there would show up in the dialog as a file
+// name to open: then the dialogs start in the home folder.
+void AddFilesTest::dialogsStartInDocumentsOnlyWhereThatFolderIs() {
+#ifdef _WIN32
+    QSKIP("Windows finds the home and Documents folders by the user's profile, not $HOME");
+#endif
+    QTemporaryDir home;
+    const QByteArray realHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    const NativeAddFilesDialogs dialogs;
+    const QString withoutDocuments = dialogs.StartFolder();
+    QDir(home.path()).mkdir(QStringLiteral("Documents"));
+    const QString withDocuments = dialogs.StartFolder();
+    qputenv("HOME", realHome);
+    QCOMPARE(withoutDocuments, QDir(home.path()).absolutePath());
+    QCOMPARE(withDocuments, QDir(home.path()).filePath(QStringLiteral("Documents")));
 }
 
 QTEST_MAIN(AddFilesTest)

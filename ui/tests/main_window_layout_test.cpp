@@ -1,14 +1,20 @@
 #include "filelist/file_list.h"
 #include "ui/main_window.h"
 #include "ui/option_frame.h"
+#include "ui/options_dialog.h"
+#include "ui/settings_store.h"
 #include "ui/tests/main_window_access.h"
 #include "ui/tests/test_support.h"
 
 #include <QAccessible>
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMap>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +29,39 @@ namespace {
 QRect Twips(int left, int top, int width, int height) {
     const auto px = [](int twips) { return qRound(twips / 15.0); };
     return {px(left), px(top), px(width), px(height)};
+}
+
+// The captions of a window's buttons, options, frames and field labels,
+// each with its "&"; not OK and Cancel, which Enter and Esc press.
+QStringList Captions(const QWidget& window) {
+    QStringList captions;
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        const auto* box = qobject_cast<const QDialogButtonBox*>(button->parentWidget());
+        if (box && box->standardButton(button) != QDialogButtonBox::NoButton) continue;
+        if (!button->text().isEmpty()) captions << button->text();
+    }
+    for (const QLabel* label : window.findChildren<QLabel*>())
+        if (label->buddy()) captions << label->text();
+    for (const QGroupBox* frame : window.findChildren<QGroupBox*>())
+        if (frame->title().contains(QLatin1Char('&'))) captions << frame->title();
+    return captions;
+}
+
+// The captions without a mnemonic, or with a letter another has.
+QStringList MnemonicClashes(const QStringList& captions) {
+    QStringList clashes;
+    QMap<QChar, QString> taken;
+    for (const QString& caption : captions) {
+        const qsizetype at = caption.indexOf(QLatin1Char('&'));
+        if (at < 0 || at + 1 >= caption.size()) {
+            clashes << caption + " has no mnemonic";
+            continue;
+        }
+        const QChar letter = caption[at + 1].toLower();
+        if (taken.contains(letter)) clashes << caption + " shares its letter with " + taken[letter];
+        taken.insert(letter, caption);
+    }
+    return clashes;
 }
 
 }  // namespace
@@ -207,25 +246,76 @@ private slots:
                                                      "Move bar to right and out of window to reveal full names.")));
     }
 
-    // Alt and a letter reach every button, option and menu of the window,
-    // each its own letter.
+    // The header strip runs the list's whole width, as a list's header does,
+    // past the column's right edge, in the system's colours, not the
+    // window's white.
+    void listHeaderRunsTheListsWholeWidth() {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QHeaderView& header = *test::List(window).header();
+        QVERIFY(header.sectionSize(0) + 20 < header.width());
+        const QImage strip = header.grab().toImage();
+        const int y = strip.height() / 2;
+        const QColor white(Qt::white);
+        const QColor past = strip.pixelColor(strip.width() - 10, y);
+        QVERIFY2(past != white, qPrintable(past.name()));
+        QCOMPARE(past, QApplication::palette(&header).color(QPalette::Window));
+    }
+
+    // Alt and a letter reach every button, option, labelled field and menu
+    // of a window, each its own letter: the main window, Options, and the
+    // menus' items within each menu.
     void everyCaptionHasAMnemonicOfItsOwn() {
         MainWindow window;
-        QStringList captions;
-        // The picture buttons and the options; the menu bar's own buttons are Qt's.
-        for (const QAbstractButton* button : window.findChildren<QAbstractButton*>())
-            if (button->objectName().endsWith("Button") || button->objectName().endsWith("Option"))
-                captions << button->text();
-        for (const QAction* action : window.findChild<QMenuBar*>("menuBar")->actions()) captions << action->text();
-        QSet<QChar> letters;
-        for (const QString& caption : captions) {
-            const qsizetype at = caption.indexOf(QLatin1Char('&'));
-            QVERIFY2(at >= 0 && at + 1 < caption.size(), qPrintable(caption));
-            const QChar letter = caption[at + 1].toLower();
-            QVERIFY2(!letters.contains(letter), qPrintable(caption));
-            letters.insert(letter);
+        QStringList main = Captions(window);
+        for (const QAction* action : window.findChild<QMenuBar*>("menuBar")->actions()) main << action->text();
+        QCOMPARE(MnemonicClashes(main), QStringList());
+        QCOMPARE(main.size(), 13);
+        for (const QAction* menu : window.findChild<QMenuBar*>("menuBar")->actions()) {
+            QStringList items;
+            for (const QAction* item : menu->menu()->actions())
+                if (!item->isSeparator()) items << item->text();
+            QCOMPARE(MnemonicClashes(items), QStringList());
         }
-        QCOMPARE(letters.size(), 13);
+        partwright::SettingsStore store;
+        partwright::OptionsDialog options(store);
+        const QStringList optionCaptions = Captions(options);
+        QVERIFY(optionCaptions.size() >= 11);
+        QCOMPARE(MnemonicClashes(optionCaptions), QStringList());
+    }
+
+    // Alt and an option's letter select the option and give it the keyboard;
+    // Tab then goes on into the option's own field.
+    void altSelectsAnOptionAndTabGoesIntoItsField_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("lines") << "linesOption"
+                               << "linesPerPieceField";
+        QTest::newRow("characters") << "separatorOption"
+                                    << "separatorField";
+        QTest::newRow("bytes") << "sizeOption"
+                               << "pieceSizeField";
+        QTest::newRow("first characters") << "firstCharactersOption"
+                                          << "nameLengthField";
+        QTest::newRow("prefix") << "prefixOption"
+                                << "prefixField";
+    }
+    void altSelectsAnOptionAndTabGoesIntoItsField() {
+        QFETCH(QString, option);
+        QFETCH(QString, field);
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* button = window.findChild<QRadioButton*>(option);
+        const QString caption = button->text();
+        const QChar letter = caption.at(caption.indexOf(QLatin1Char('&')) + 1).toUpper();
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(letter.unicode()), Qt::AltModifier);
+        // The option is pressed as a click would press it, then released.
+        QTRY_VERIFY(button->isChecked());
+        QCOMPARE(QApplication::focusWidget(), button);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), field);
     }
 
     void screenReadersHearAFrameAndMenuItemsWithoutKeyNames() {

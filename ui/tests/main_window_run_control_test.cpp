@@ -136,7 +136,7 @@ private slots:
 
         // Asked once, before anything was written, about the file it replaces.
         QCOMPARE(messages.Questions(),
-                 QStringList{"1 existing file would be replaced by a piece of the same name.\n\nReplace them?"});
+                 QStringList{"1 existing file would be replaced by a piece of the same name.\n\nReplace it?"});
         // The end report says what happened and where.
         QCOMPARE(messages.Texts().size(), 1);
         const QStringList paragraphs = messages.Texts().first().split("\n\n");

@@ -94,46 +94,83 @@ private slots:
                  (QStringList{"a.txt", "b.txt", "c.txt", "hello (2).txt", "hello.txt", "x.txt", "zzz.txt"}));
     }
 
-    // small.txt was split into 11 pieces before; now it gives 3. The 8 older
-    // pieces past them stay among the new ones: the preview names them before
-    // anything is written, the end box after, and Split!'s question counts
-    // the 3 files the new pieces replace.
+    // small.txt was split before into pieces that are still there. Whatever
+    // the new run does not replace stays among its pieces: past its last one,
+    // or in a gap (a lines piece that is empty is not written), also when the
+    // source turns out not to be UTF-8 and is cut again. The preview names
+    // them before anything is written, the end box after; both are held to
+    // what the run really left (the files that still hold "old"), and Split!'s
+    // question counts the files the run really replaced.
+    void previewAndEndReportNameTheOlderPiecesLeftOver_data() {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<QList<int>>("older");
+        const QList<int> oneToEleven = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+        QTest::newRow("fewer pieces") << QByteArray("one\r\ntwo\r\nthree\r\n") << true << oneToEleven;
+        // A block of 30000 bytes that ends with its last line gives an empty last piece: 301 and 302 are gaps.
+        QTest::newRow("gaps of empty pieces")
+            << QByteArray("x").repeated(98).append("\r\n").repeated(300).append("tail\r\n") << false
+            << QList<int>{299, 300, 301, 302, 303, 304, 305};
+        const QByteArray notUtf8("one\r\ntwo\r\nthr\xe9\r\nfour\r\n");
+        QTest::newRow("cut again, not UTF-8") << notUtf8 << true << oneToEleven;
+        // The first cut writes pieces 1 to 4 under free names before it finds the byte that is not UTF-8.
+        QTest::newRow("cut again after fresh pieces") << notUtf8 << true << QList<int>{7, 9, 11};
+    }
+
     void previewAndEndReportNameTheOlderPiecesLeftOver() {
+        QFETCH(QByteArray, source);
+        QFETCH(bool, whole);
+        QFETCH(QList<int>, older);
         QTemporaryDir folder;
-        WriteFile(folder.filePath("small.txt"), "one\r\ntwo\r\nthree\r\n");
-        for (int n = 1; n <= 11; ++n)
-            WriteFile(folder.filePath(QStringLiteral("small-%1.txt").arg(n, 4, 10, QLatin1Char('0'))), "old");
-        WriteFile(folder.filePath("small-0012 (2).txt"), "not a piece of small.txt's naming");
+        WriteFile(folder.filePath("small.txt"), source);
+        const auto pieceName = [](int n) { return QStringLiteral("small-%1.txt").arg(n, 4, 10, QLatin1Char('0')); };
+        for (const int n : older) WriteFile(folder.filePath(pieceName(n)), "old");
+        WriteFile(folder.filePath("small-0012 (2).txt"), "old, but not a piece of small.txt's naming");
         const PathList sources({std::filesystem::path(folder.filePath("small.txt").toStdU16String())});
         partwright::FixedSettings settings;
         settings.linesPerPiece = partwright::ReadLinesPerPiece(u"1");
         settings.naming = partwright::NamingMode::Numbered;
-        QStringList older;
-        for (int n = 4; n <= 11; ++n) older << QStringLiteral("small-%1.txt").arg(n, 4, 10, QLatin1Char('0'));
+        partwright::RunOptions options;
+        options.reading.wholeFile = whole;
 
-        partwright::PreviewDialog preview(sources, settings, {});
+        partwright::PreviewDialog preview(sources, settings, options);
         preview.Plan();
+        const std::optional<std::uint64_t> toReplace = partwright::FilesToReplace(sources, settings, options,
+                                                                                  [] { return true; });
+        partwright::WindowRunHost host(nullptr, [] { return true; }, {});
+        const partwright::RunReport report = partwright::SplitRun(sources, settings, host, options);
+        QVERIFY(report.failures.empty());
+
+        QStringList left;
+        std::uint64_t replaced = 0;
+        for (const int n : older) {
+            if (partwright::test::ReadFile(folder.filePath(pieceName(n))) == "old")
+                left << pieceName(n);
+            else
+                ++replaced;
+        }
+        QVERIFY(!left.isEmpty());
+
         const auto* list = preview.findChild<QTreeWidget*>("previewList");
         const QTreeWidgetItem* group = list->topLevelItem(0)->child(0);
-        QCOMPARE(group->text(0), QStringLiteral("8 older pieces left over"));
+        QCOMPARE(group->text(0), QStringLiteral("%1 older pieces left over").arg(left.size()));
         QStringList shown;
         for (int i = 0; i < group->childCount(); ++i) shown << group->child(i)->text(0);
-        QCOMPARE(shown, older);
-        QCOMPARE(preview.Summary().olderLeft, 8u);
-        QCOMPARE(preview.Summary().replacing, 3u);
-        QVERIFY(preview.findChild<QLabel*>("previewSummary")->text().contains("8 older pieces"));
+        QCOMPARE(shown, left);
+        QCOMPARE(preview.Summary().olderLeft, std::uint64_t(left.size()));
+        QCOMPARE(preview.Summary().replacing, replaced);
+        QVERIFY(preview.findChild<QLabel*>("previewSummary")
+                    ->text()
+                    .contains(QString::number(left.size()) + " older pieces"));
+        QCOMPARE(toReplace, std::optional<std::uint64_t>(replaced));
 
-        QCOMPARE(partwright::FilesToReplace(sources, settings, {}, [] { return true; }),
-                 std::optional<std::uint64_t>(3));
-
-        partwright::WindowRunHost host(nullptr, [] { return true; }, {});
-        const partwright::RunReport report = partwright::SplitRun(sources, settings, host, {});
-        QCOMPARE(report.olderPiecesLeft, 8u);
+        QCOMPARE(report.olderPiecesLeft, std::uint64_t(left.size()));
         partwright::RunPlaces places = host.Places();
         places.sourceCount = 1;
         places.sourcesReached = 1;
         const QString text = partwright::ComposeEndReport(report, places).text;
-        QVERIFY2(text.contains("8 older pieces") && text.contains(older.join(", ")), qPrintable(text));
+        QVERIFY2(text.contains(QString::number(left.size()) + " older pieces") && text.contains(left.join(", ")),
+                 qPrintable(text));
         QVERIFY2(!text.contains("small-0012 (2).txt"), qPrintable(text));
     }
 };
