@@ -56,7 +56,8 @@ TEST(PieceQueue, piecesHoldExactlyTheirStepsOnEveryThreadCount) {
                 std::uint64_t at = random() % sourceBytes.size();
                 const int steps = static_cast<int>(random() % 6);
                 for (int step = 0; step < steps; ++step) {
-                    if (random() % 3 == 0) {
+                    // Where the system cannot read at offsets, ranges are not handed over.
+                    if (!kCanReadAtOffsets || random() % 3 == 0) {
                         const std::string bytes(random() % 5000, static_cast<char>('A' + step));
                         queue.Append(bytes);
                         holds += bytes;

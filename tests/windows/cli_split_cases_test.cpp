@@ -18,6 +18,7 @@ struct SplitCase {
     Bytes source;
     std::vector<std::wstring> options;
     std::map<std::wstring, Bytes> pieces;  // name -> bytes; nothing else may appear
+    bool firstRelease = true;              // run with --first-release, else with the defaults
 };
 
 void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
@@ -194,13 +195,15 @@ const std::vector<SplitCase>& Cases() {
          {L"--separator", L""},
          {{L"ansi-0001.txt",
            Bytes("\xC3\xA9\xE2\x82\xAC\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D\x00\xC3\xBF\r\n", 20)}}},
-        {"Utf8ByteOrderMarkIsAnsiText",
+        // A byte-order mark is the source's encoding (the first release read
+        // EF BB BF as ANSI text); its own form keeps it as text in the first piece.
+        {"Utf8ByteOrderMarkIsTheSourcesEncoding",
          L"bom.txt",
          "\xEF\xBB\xBF"
          "a",
          {L"--separator", L"", L"--codepage", L"system"},
          {{L"bom-0001.txt",
-           "\xC3\xAF\xC2\xBB\xC2\xBF"
+           "\xEF\xBB\xBF"
            "a\r\n"}}},
         {"Utf16WrittenCodeUnitByCodeUnit",
          L"u.txt",
@@ -212,11 +215,14 @@ const std::vector<SplitCase>& Cases() {
            "\xEF\xBB\xBF"
            "a"},
           {L"u-0002.txt", "\xE2\x82\xAC\xED\xA0\xBD\xED\xB8\x80"}}},
-        {"Utf16BigEndianMarkIsPairedLowByteFirst",
+        // FE FF is UTF-16 big-endian (the first release read it little-endian).
+        {"Utf16BigEndianIsReadBigEndian",
          L"u.txt",
          Bytes("\xFE\xFF\x00\x41", 4),
          {L"--separator", L""},
-         {{L"u-0001.txt", "\xEF\xBF\xBE\xE4\x84\x80\r\n"}}},
+         {{L"u-0001.txt",
+           "\xEF\xBB\xBF"
+           "A\r\n"}}},
         {"Utf16OddLastByteBecomesACodeUnit",
          L"u.txt",
          Bytes("\xFF\xFE\x41\x00\x42", 5),
@@ -241,6 +247,37 @@ const std::vector<SplitCase>& Cases() {
          {L"--separator", L"", L"--codepage", L"932"},
          {{L"jp-0001.txt", "\xE3\x81\x82\r\n"}}},
         {"EmptySourceGivesNoPieces", L"empty.txt", "", {L"--blank-lines"}, {}},
+
+        // The defaults: each source's own line ends, valid UTF-8, pieces that join back.
+        {"DefaultsCutLfLines",
+         L"lf.txt",
+         "a\nb\nc\n",
+         {L"--lines", L"1"},
+         {{L"lf-0001.txt", "a\n"}, {L"lf-0002.txt", "b\n"}, {L"lf-0003.txt", "c\n"}},
+         false},
+        {"DefaultsPassEmojiThrough",
+         L"e.txt",
+         "a\r\n\xF0\x9F\x98\x80",
+         {L"--lines", L"1"},
+         {{L"e-0001.txt", "a\r\n"}, {L"e-0002.txt", "\xF0\x9F\x98\x80"}},
+         false},
+        {"DefaultsJoinUtf16Pairs",
+         L"u.txt",
+         Bytes("\xFF\xFE"
+               "a\0\r\0\n\0\x3D\xD8\x00\xDE",
+               12),
+         {L"--lines", L"1"},
+         {{L"u-0001.txt", "a\r\n"}, {L"u-0002.txt", "\xF0\x9F\x98\x80"}},
+         false},
+        {"DefaultsReadALeadingFfAsAnsi",
+         L"y.txt",
+         "\xFF"
+         "bc",
+         {L"--lines", L"1"},
+         {{L"y-0001.txt",
+           "\xC3\xBF"
+           "bc"}},
+         false},
     };
     return cases;
 }
@@ -252,7 +289,10 @@ TEST_P(SplitCaseTest, piecesOnDiskMatchByteForByte) {
     const TempFolder folder;
     WriteBytes(folder / c.sourceName, c.source);
 
-    std::vector<std::wstring> arguments = c.options;
+    // The first release's pieces, byte for byte: --first-release keeps them reachable.
+    std::vector<std::wstring> arguments;
+    if (c.firstRelease) arguments.push_back(L"--first-release");
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
     arguments.push_back(folder / c.sourceName);
     const ProcessResult run = RunCli(arguments);
 

@@ -143,8 +143,8 @@ void CheckResources(const std::wstring& program) {
 void CheckPieces(const std::wstring& folder) {
     const std::map<std::wstring, wt::Bytes> expected = {
         {L"Grüße ✓.txt", "1\r\n2\r\n3\r\n4\r\n"},
-        {L"Grüße ✓-0001.txt", "1\r\n2\r\n3"},
-        // The run ends the text with CR LF: the last group is "4" and an empty line.
+        // Every piece ends with its last line's line end: joined, they give the source back.
+        {L"Grüße ✓-0001.txt", "1\r\n2\r\n3\r\n"},
         {L"Grüße ✓-0002.txt", "4\r\n"},
     };
     const std::map<std::wstring, wt::Bytes> found = wt::FolderContents(folder);
