@@ -20,10 +20,10 @@ namespace {
 using namespace run_test;
 
 // windows-1252's bytes 80 to 9F; the five it leaves undefined are not used.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kCp1252High = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 char16_t Cp1252Unit(unsigned char byte) { return byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : byte; }
 
@@ -117,7 +117,8 @@ Text RandomText(std::mt19937& random, Source source, const Text& lineEnd, bool f
     const std::vector<Text> halves = {u"\xD83D", u"\xDE00"};
     std::vector<Text> tokens = common;
     if (source != Source::Cp1252) tokens.insert(tokens.end(), wide.begin(), wide.end());
-    if (source == Source::Utf16Le || source == Source::Utf16Be) tokens.insert(tokens.end(), halves.begin(), halves.end());
+    if (source == Source::Utf16Le || source == Source::Utf16Be)
+        tokens.insert(tokens.end(), halves.begin(), halves.end());
     Text text;
     const std::size_t count = random() % 8 == 0 ? 600 : random() % 40;
     for (std::size_t i = 0; i < count; ++i) text += tokens[random() % tokens.size()];
@@ -216,7 +217,8 @@ TEST(RoundTripDifferential, piecesDecodedAndJoinedGiveTheSourceTextBack) {
         }
         // Lines-mode groups of nothing are not written: joining, they are nothing.
         ASSERT_EQ(joined, seen.substr(headerText.size())) << trace;
-        if (encoding == OutputEncoding::Source && !header && (mode == SplitMode::Lines || mode == SplitMode::MaxBytes)) {
+        if (encoding == OutputEncoding::Source && !header &&
+            (mode == SplitMode::Lines || mode == SplitMode::MaxBytes)) {
             ASSERT_EQ(form.mark + joinedBytes, pieces.empty() ? form.mark : bytes) << trace;
         }
     }
