@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "partwright/option_text.h"
+
 namespace partwright {
 namespace {
 
@@ -142,6 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--header", "1", "--separator", ";", "a.txt"}, "--header"},
         Refused{{"--header", "1", "--blank-lines", "a.txt"}, "--header"},
         Refused{{"--line-end", "cr", "a.txt"}, "--line-end"}, Refused{{"--codepage", "", "a.txt"}, "--codepage"},
+        Refused{{"--output-encoding", "latin1", "a.txt"}, "--output-encoding"},
+        Refused{{"--output-encoding", "UTF-8", "a.txt"}, "--output-encoding"},
         Refused{{"--blocks", "--whole-file", "a.txt"}, "--whole-file"},
         Refused{{"--output-dir", "no/such/folder/here", "a.txt"}, "--output-dir"},
         Refused{{"--verbose", "--quiet", "a.txt"}, "--quiet"}, Refused{{"--lines", "3"}, "No files added."},
@@ -162,14 +166,31 @@ TEST(CliOptionsTest, flagsAndCodepageReachTheRun) {
     EXPECT_TRUE(plain.options->run.reading.wholeFile);
     EXPECT_FALSE(plain.options->run.dryRun || plain.options->quiet);
     EXPECT_EQ(plain.options->run.reading.codepage, "auto");
-    EXPECT_EQ(plain.options->run.lineEnd, kDefaultLineEnd);
+    EXPECT_EQ(plain.options->run.lineEnd, LineEnd::Auto);
+    EXPECT_EQ(plain.options->run.outputEncoding, OutputEncoding::Utf8);
+    EXPECT_TRUE(plain.options->run.finalLineEnd);
 
-    // The first release's reading, as the documentation gives it.
-    const ParseOutcome first = ParseCommandLine({"--blocks", "--line-end", "crlf", "--codepage", "system", "a"});
-    ASSERT_TRUE(first.options) << first.err;
-    EXPECT_FALSE(first.options->run.reading.wholeFile);
-    EXPECT_EQ(first.options->run.lineEnd, LineEnd::CrLf);
-    EXPECT_EQ(first.options->run.reading.codepage, "system");
+    // The first release's rules, one by one and at once, as the documentation gives them.
+    for (const auto& args : {std::vector<std::string>{"--blocks", "--line-end", "crlf", "--codepage", "system",
+                                                      "--output-encoding", "cesu-8", "--no-final-line-end", "a"},
+                             std::vector<std::string>{"--first-release", "a"}}) {
+        const ParseOutcome first = ParseCommandLine(args);
+        ASSERT_TRUE(first.options) << first.err;
+        EXPECT_FALSE(first.options->run.reading.wholeFile);
+        EXPECT_EQ(first.options->run.lineEnd, LineEnd::CrLf);
+        EXPECT_EQ(first.options->run.reading.codepage, "system");
+        EXPECT_EQ(first.options->run.outputEncoding, OutputEncoding::Cesu8);
+        EXPECT_FALSE(first.options->run.finalLineEnd);
+    }
+    // An option given beside --first-release still counts.
+    const ParseOutcome beside = ParseCommandLine({"--first-release", "--output-encoding", "utf-8-bom", "a"});
+    ASSERT_TRUE(beside.options) << beside.err;
+    EXPECT_EQ(beside.options->run.outputEncoding, OutputEncoding::Utf8Bom);
+    for (const char* word : {"utf-8", "utf-8-bom", "utf-16le", "source", "cesu-8"}) {
+        const ParseOutcome chosen = ParseCommandLine({"--output-encoding", word, "a"});
+        ASSERT_TRUE(chosen.options) << chosen.err;
+        EXPECT_EQ(OutputEncodingWord(chosen.options->run.outputEncoding), word);
+    }
     const ParseOutcome automatic = ParseCommandLine({"--line-end", "auto", "a"});
     ASSERT_TRUE(automatic.options) << automatic.err;
     EXPECT_EQ(automatic.options->run.lineEnd, LineEnd::Auto);

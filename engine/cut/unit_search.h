@@ -12,7 +12,7 @@
 namespace partwright {
 
 // The first `unit` in [from, to), or `to`. These scans are the inner loops of
-// the cutting, so they compare 32 code units per step where SSE2 is available.
+// the cutting, so they compare 32 bytes per step where SSE2 is available.
 [[nodiscard]] inline const char* FindUnit(const char* from, const char* to, char unit) {
     const void* found = std::memchr(from, unit, static_cast<std::size_t>(to - from));
     return found ? static_cast<const char*>(found) : to;
@@ -21,17 +21,7 @@ namespace partwright {
 #if defined(__SSE2__)
 namespace simd {
 
-// Bit i set where at[i] == the needle, for 32 code units from `at`.
-inline std::uint32_t Mask32(const char16_t* at, __m128i needle) {
-    const auto* block = reinterpret_cast<const __m128i*>(at);
-    const __m128i low = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_loadu_si128(block), needle),
-                                        _mm_cmpeq_epi16(_mm_loadu_si128(block + 1), needle));
-    const __m128i high = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_loadu_si128(block + 2), needle),
-                                         _mm_cmpeq_epi16(_mm_loadu_si128(block + 3), needle));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(low)) |
-           (static_cast<std::uint32_t>(_mm_movemask_epi8(high)) << 16);
-}
-
+// Bit i set where at[i] == the needle, for 32 bytes from `at`.
 inline std::uint32_t Mask32(const char* at, __m128i needle) {
     const auto* block = reinterpret_cast<const __m128i*>(at);
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(block), needle))) |
@@ -47,76 +37,48 @@ inline int CountBits(std::uint32_t x) {
     return static_cast<int>((x * 0x01010101u) >> 24);
 }
 
-// Lanes of all ones where the units at `at` equal the needle's.
+// Lanes of all ones where the bytes at `at` equal the needle's.
 inline __m128i Equal(const char* at, __m128i needle) {
     return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), needle);
 }
-inline __m128i Equal(const char16_t* at, __m128i needle) {
-    return _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), needle);
-}
 
-// The sum of the counts in the lanes of `counts` (bytes for char, 16-bit
-// lanes for char16_t), each at most 255.
-template <class Unit>
-std::int64_t SumLanes(__m128i counts) {
-    __m128i sums;
-    if constexpr (sizeof(Unit) == 1) {
-        sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-    } else {
-        const __m128i pairs = _mm_madd_epi16(counts, _mm_set1_epi16(1));  // four 32-bit sums
-        sums = _mm_add_epi32(pairs, _mm_srli_si128(pairs, 4));            // lanes 0 and 2 hold halves
-    }
+// The sum of the byte counts in the lanes of `counts`, each at most 255.
+inline std::int64_t SumLanes(__m128i counts) {
+    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
     return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
 }
 
-inline __m128i Splat(char16_t unit) { return _mm_set1_epi16(static_cast<short>(unit)); }
 inline __m128i Splat(char unit) { return _mm_set1_epi8(unit); }
 
 }  // namespace simd
 #endif
-
-[[nodiscard]] inline const char16_t* FindUnit(const char16_t* from, const char16_t* to, char16_t unit) {
-#if defined(__SSE2__)
-    const __m128i needle = simd::Splat(unit);
-    while (to - from >= 32) {
-        const std::uint32_t mask = simd::Mask32(from, needle);
-        if (mask != 0) return from + std::countr_zero(mask);
-        from += 32;
-    }
-#endif
-    for (; from != to; ++from) {
-        if (*from == unit) return from;
-    }
-    return to;
-}
 
 // Looks for the `remaining`-th CR LF pair lying wholly in [from, to) and
 // returns its CR. When there are fewer, returns `to` and lowers `remaining` by
 // the number found. A CR LF pair never overlaps another, so the pairs can be
 // counted 32 positions at a time: a line-counting cut of N lines then costs
 // about as much as a scan for one unit, whatever the line length.
-template <class Unit>
-[[nodiscard]] const Unit* FindLineEnds(const Unit* from, const Unit* to, std::int64_t& remaining) {
+[[nodiscard]] inline const char* FindLineEnds(const char* from, const char* to, std::int64_t& remaining) {
 #if defined(__SSE2__)
-    const __m128i cr = simd::Splat(Unit('\r'));
-    const __m128i lf = simd::Splat(Unit('\n'));
+    const __m128i cr = simd::Splat('\r');
+    const __m128i lf = simd::Splat('\n');
     // Far from the pair sought, the pairs of a stretch are only counted, in
     // vector lanes, without locating any; a stretch holding the pair sought
     // is then gone over again below. A stretch spans at most 4 units per pair
     // still to go, so the second pass costs little beside the first.
-    constexpr std::int64_t kLanes = 16 / sizeof(Unit);  // units per vector
-    constexpr std::int64_t kMostBlocks = 255;           // a lane counts to 255 at most
+    constexpr std::int64_t kLanes = 16;        // bytes per vector
+    constexpr std::int64_t kMostBlocks = 255;  // a lane counts to 255 at most
     while (remaining >= 64 && to - from > kLanes) {
         // `remaining` may be near the 64-bit limit, so it is capped before it is scaled.
         const std::int64_t reach = 4 * std::min(remaining, kMostBlocks * kLanes) / kLanes;
         const std::int64_t blocks = std::min<std::int64_t>({kMostBlocks, reach, (to - from - 1) / kLanes});
         __m128i counts = _mm_setzero_si128();
         for (std::int64_t k = 0; k < blocks; ++k) {
-            const Unit* at = from + kLanes * k;
+            const char* at = from + kLanes * k;
             const __m128i pairs = _mm_and_si128(simd::Equal(at, cr), simd::Equal(at + 1, lf));  // -1 per pair
-            counts = sizeof(Unit) == 1 ? _mm_sub_epi8(counts, pairs) : _mm_sub_epi16(counts, pairs);
+            counts = _mm_sub_epi8(counts, pairs);
         }
-        const std::int64_t found = simd::SumLanes<Unit>(counts);
+        const std::int64_t found = simd::SumLanes(counts);
         if (found >= remaining) break;
         remaining -= found;
         from += kLanes * blocks;
@@ -137,14 +99,13 @@ template <class Unit>
     }
 #endif
     for (; to - from >= 2; ++from) {
-        if (from[0] == Unit('\r') && from[1] == Unit('\n') && --remaining == 0) return from;
+        if (from[0] == '\r' && from[1] == '\n' && --remaining == 0) return from;
     }
     return to;
 }
 
 // The last `unit` in [from, to), or null.
-template <class Unit>
-[[nodiscard]] const Unit* FindLastUnit(const Unit* from, const Unit* to, Unit unit) {
+[[nodiscard]] inline const char* FindLastUnit(const char* from, const char* to, char unit) {
 #if defined(__SSE2__)
     const __m128i needle = simd::Splat(unit);
     while (to - from >= 32) {
@@ -161,11 +122,10 @@ template <class Unit>
 
 // As FindLineEnds, for lines ended by a lone LF: the `remaining`-th LF in
 // [from, to), or `to` with `remaining` lowered by the number found.
-template <class Unit>
-[[nodiscard]] const Unit* FindLfs(const Unit* from, const Unit* to, std::int64_t& remaining) {
+[[nodiscard]] inline const char* FindLfs(const char* from, const char* to, std::int64_t& remaining) {
 #if defined(__SSE2__)
-    const __m128i lf = simd::Splat(Unit('\n'));
-    constexpr std::int64_t kLanes = 16 / sizeof(Unit);
+    const __m128i lf = simd::Splat('\n');
+    constexpr std::int64_t kLanes = 16;
     while (remaining >= 64 && to - from >= kLanes) {
         // 4 * remaining must not overflow for a huge line count.
         const std::int64_t ahead = std::min<std::int64_t>(remaining, std::int64_t{1} << 40);
@@ -173,9 +133,9 @@ template <class Unit>
         __m128i counts = _mm_setzero_si128();
         for (std::int64_t k = 0; k < blocks; ++k) {
             const __m128i found = simd::Equal(from + kLanes * k, lf);  // -1 per LF
-            counts = sizeof(Unit) == 1 ? _mm_sub_epi8(counts, found) : _mm_sub_epi16(counts, found);
+            counts = _mm_sub_epi8(counts, found);
         }
-        const std::int64_t found = simd::SumLanes<Unit>(counts);
+        const std::int64_t found = simd::SumLanes(counts);
         if (found >= remaining) break;
         remaining -= found;
         from += kLanes * blocks;
@@ -195,7 +155,7 @@ template <class Unit>
     }
 #endif
     for (; from != to; ++from) {
-        if (*from == Unit('\n') && --remaining == 0) return from;
+        if (*from == '\n' && --remaining == 0) return from;
     }
     return to;
 }

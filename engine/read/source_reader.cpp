@@ -7,6 +7,7 @@
 #include "engine/files/native_file.h"
 #include "engine/files/page_buffer.h"
 #include "engine/read/byte_coding.h"
+#include "engine/read/byte_order_mark.h"
 #include "engine/read/decoder_factory.h"
 #include "engine/read/line_end_scan.h"
 #include "engine/read/rest_check.h"
@@ -18,16 +19,6 @@
 namespace partwright {
 
 namespace {
-
-enum class Mark { None, Utf16Le, Utf16Be, Utf8 };
-
-// The byte-order mark the first bytes of a source begin with.
-Mark MarkOf(std::string_view first) {
-    if (first.starts_with("\xFF\xFE")) return Mark::Utf16Le;
-    if (first.starts_with("\xFE\xFF")) return Mark::Utf16Be;
-    if (first.starts_with("\xEF\xBB\xBF")) return Mark::Utf8;
-    return Mark::None;
-}
 
 // How much a streamed source reads per step, unless the options say. Small
 // enough that a step's bytes are still in the core's cache when they are cut

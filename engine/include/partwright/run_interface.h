@@ -148,9 +148,11 @@ enum class OutputEncoding {
     Source,
 };
 
-// The defaults are the sound ones: see SourceReading, and each source's own
-// line ends (CR LF on Windows). 1.0.0's reading is {reading = {codepage =
-// "system", wholeFile = false}, lineEnd = LineEnd::CrLf}.
+// The defaults are the sound ones: see SourceReading, each source's own line
+// ends, valid UTF-8. 1.0.0's pieces are {reading = {codepage = "system",
+// wholeFile = false}, lineEnd = LineEnd::CrLf, outputEncoding =
+// OutputEncoding::Cesu8, finalLineEnd = false} (but for byte-order marks,
+// which it read wrong).
 struct RunOptions {
     SourceReading reading;
     bool dryRun = false;
