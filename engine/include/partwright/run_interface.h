@@ -148,8 +148,9 @@ enum class OutputEncoding {
     Source,
 };
 
-// The defaults are the sound ones: see SourceReading, each source's own line
-// ends, valid UTF-8. 1.0.0's pieces are {reading = {codepage = "system",
+// The defaults are the sound ones (see SourceReading, each source's own line
+// ends, valid UTF-8), but for finalLineEnd, which the front ends turn on and
+// which many tests of the cutting rules leave off. 1.0.0's pieces are {reading = {codepage = "system",
 // wholeFile = false}, lineEnd = LineEnd::CrLf, outputEncoding =
 // OutputEncoding::Cesu8, finalLineEnd = false} (but for byte-order marks,
 // which it read wrong).
