@@ -90,7 +90,7 @@ void ConsoleHost::OlderPieceLeft(const std::filesystem::path& /*source*/, const 
     if (verbose_) {
         ClearProgress();
         WriteLine(err_, "partwright-cli: " + ForTerminal(PathForConsole(older)) +
-                            ": an older piece, past this run's last, left as it was");
+                            ": an older piece this run's pieces did not replace, left as it was");
     }
 }
 
@@ -117,10 +117,11 @@ int ConsoleHost::Finish(const RunReport& report) {
     }
     if (!quiet_ && report.olderPiecesLeft > 0) {
         // Said alike of a dry run: the older pieces are there either way.
-        WriteLine(out_, std::to_string(report.olderPiecesLeft) +
-                            (report.olderPiecesLeft == 1 ? " older piece lies" : " older pieces lie") +
-                            " among the new ones, under names past a source's last piece, kept as they are" +
-                            (verbose_ ? "." : " (--verbose names them)."));
+        WriteLine(out_,
+                  std::to_string(report.olderPiecesLeft) +
+                      (report.olderPiecesLeft == 1 ? " older piece lies" : " older pieces lie") +
+                      " among the new ones, under names of a source's naming that no new piece took, kept as they are" +
+                      (verbose_ ? "." : " (--verbose names them)."));
     }
     if (!quiet_) {
         WriteLine(out_, messages::kDone);

@@ -1,6 +1,5 @@
 #include "engine/name/older_pieces.h"
 
-#include <algorithm>
 #include <cstddef>
 
 #include "engine/name/naming.h"
@@ -69,24 +68,6 @@ std::optional<std::int64_t> CountedNames::NumberOf(NativeStringView fileName) co
     if (numbered_ && (count < 4 || (count > 4 && zeroInFront))) return std::nullopt;
     if (!numbered_ && ((count > 1 && zeroInFront) || (negative && number == 0))) return std::nullopt;
     return negative ? -number : number;
-}
-
-std::vector<std::pair<std::int64_t, std::filesystem::path>> FilesNumberedPast(const std::filesystem::path& folder,
-                                                                              const CountedNames& names,
-                                                                              std::int64_t last,
-                                                                              std::error_code& error) {
-    std::vector<std::pair<std::int64_t, std::filesystem::path>> found;
-    error.clear();
-    std::filesystem::directory_iterator entry(folder.empty() ? std::filesystem::path(".") : folder, error);
-    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
-        const std::optional<std::int64_t> number = names.NumberOf(entry->path().filename().native());
-        if (!number || *number <= last) continue;
-        std::error_code statusError;
-        if (!entry->is_regular_file(statusError)) continue;
-        found.emplace_back(*number, folder / entry->path().filename());
-    }
-    std::sort(found.begin(), found.end());
-    return found;
 }
 
 }  // namespace partwright

@@ -4,9 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
-#include <system_error>
 #include <utility>
-#include <vector>
 
 #include "partwright/text.h"
 
@@ -37,12 +35,5 @@ private:
     NativeString head_;  // what comes before the number
     NativeString tail_;  // what comes after it
 };
-
-// The files in `folder` (regular files, or links to them) whose names `names`
-// gives to numbers above `last`, by number. The folder is listed once, so the
-// work is bounded by its size, whatever the numbers. A folder that cannot be
-// listed gives what was found before, and `error` says why.
-[[nodiscard]] std::vector<std::pair<std::int64_t, std::filesystem::path>> FilesNumberedPast(
-    const std::filesystem::path& folder, const CountedNames& names, std::int64_t last, std::error_code& error);
 
 }  // namespace partwright

@@ -119,10 +119,10 @@ public:
     virtual void PieceRenamed(const std::filesystem::path& /*wanted*/, const std::filesystem::path& /*given*/) {}
     // Called once a source's pieces are all written (or planned), for each
     // file in their folder that its numbered or prefix naming gives to a
-    // number past its last piece: an older piece of the same name, left over
-    // from a run that gave more pieces, which this run neither wrote nor
-    // removed. In number order; not for a source the run stopped in or could
-    // not cut whole.
+    // number from its first on that none of its new pieces took (past its
+    // last, or in a gap: an empty piece not written, a piece that failed): an
+    // older piece of that name, which this run neither wrote nor removed. In number order; not for a source the run
+    // stopped in or could not cut whole.
     virtual void OlderPieceLeft(const std::filesystem::path& /*source*/, const std::filesystem::path& /*older*/) {}
 };
 
@@ -216,7 +216,7 @@ struct RunReport {
     // run; in a dry run, of the pieces planned, those whose name a file holds now.
     std::uint64_t piecesReplaced = 0;
     // Files left beside the pieces under names their naming gives to numbers
-    // past the last piece (see RunHost::OlderPieceLeft).
+    // none of the new pieces took (see RunHost::OlderPieceLeft).
     std::uint64_t olderPiecesLeft = 0;
     std::vector<Failure> failures;
 
