@@ -69,4 +69,10 @@ bool FileIdentitySet::Contains(const FileIdentity& identity) const {
                        [&identity](const std::filesystem::path& path) { return IdentityOf(path) == identity; });
 }
 
+std::optional<Failure> FileIdentitySet::RefuseSource(const std::filesystem::path& target,
+                                                     const std::optional<FileIdentity>& identity) const {
+    if (!identity || !Contains(*identity)) return std::nullopt;
+    return Failure{Failure::Kind::TargetIsSource, target, "it is a source of this run"};
+}
+
 }  // namespace partwright

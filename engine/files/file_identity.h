@@ -7,6 +7,8 @@
 #include <set>
 #include <vector>
 
+#include "partwright/failure.h"
+
 namespace partwright {
 
 // What makes two paths the same file, however they are spelled:
@@ -40,6 +42,10 @@ class FileIdentitySet {
 public:
     void Add(const std::filesystem::path& path);
     [[nodiscard]] bool Contains(const FileIdentity& identity) const;
+    // The failure of a piece called `target` whose name leads to a source of
+    // the run (`identity`: what the name leads to now, if anything), if it does.
+    [[nodiscard]] std::optional<Failure> RefuseSource(const std::filesystem::path& target,
+                                                      const std::optional<FileIdentity>& identity) const;
 
 private:
     std::set<FileIdentity> identities_;

@@ -152,9 +152,8 @@ bool RunSink::Open() {
         return false;
     }
     if (run_.options.dryRun) {
-        const std::optional<FileIdentity> identity = IdentityOf(target_);
-        if (identity && run_.sources.Contains(*identity)) {
-            Skip({Failure::Kind::TargetIsSource, target_, "it is a source of this run"});
+        if (const auto refused = run_.sources.RefuseSource(target_, IdentityOf(target_))) {
+            Skip(*refused);
             return false;
         }
         TakeName({target_, targetKey_, wanted_, wantedKey_, copy_});

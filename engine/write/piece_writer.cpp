@@ -22,7 +22,6 @@ constexpr std::size_t kWriteThroughBytes = 16 * 1024;
 // Fresh temporary names tried before giving up.
 constexpr int kNameAttempts = 16;
 
-constexpr const char* kIsSourceReason = "it is a source of this run";
 constexpr const char* kNotAFileReason = "the name leads to a device or a pipe, not a file";
 
 // A name the platform would turn into something other than a plain file, so
@@ -204,8 +203,8 @@ struct PieceWriter::Impl {
         }
         replaced = true;
         if (sources != nullptr) {
-            if (const auto identity = IdentityIn(at, target); identity && sources->Contains(*identity)) {
-                return Fail(Failure::Kind::TargetIsSource, target, kIsSourceReason, failure);
+            if (auto refused = sources->RefuseSource(target, IdentityIn(at, target))) {
+                return Fail(refused->kind, target, std::move(refused->reason), failure);
             }
         }
         return true;
