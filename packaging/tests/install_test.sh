@@ -36,11 +36,11 @@ cleanup() {
 trap cleanup EXIT
 
 # A source in windows-1252 (named, so the locale does not matter) with CR LF
-# lines, cut every 2 lines: the pieces are
-# UTF-8, and the line end between two pieces belongs to neither.
+# lines, cut every 2 lines: the pieces are UTF-8, and each ends with its last
+# line's line end, so that joined they give the source's text back.
 write_source() { printf 'one\r\ncaf\xe9\r\nthree\r\n' > "$1"; }
 check_pieces() {  # check_pieces FOLDER WHAT
-    if cmp -s "$1/notes-0001.txt" <(printf 'one\r\ncaf\xc3\xa9') &&
+    if cmp -s "$1/notes-0001.txt" <(printf 'one\r\ncaf\xc3\xa9\r\n') &&
        cmp -s "$1/notes-0002.txt" <(printf 'three\r\n') &&
        [ "$(ls "$1" | wc -l)" -eq 3 ]; then
         pass "$2"

@@ -104,7 +104,7 @@ mkdir "$work/split"
 printf 'one\r\ncaf\xe9\r\nthree\r\n' >"$work/split/notes.txt"
 if timeout 180 wine "$install/partwright-cli.exe" --quiet --lines 2 --codepage windows-1252 \
         "Z:${work//\//\\}\\split\\notes.txt" </dev/null &&
-   cmp -s "$work/split/notes-0001.txt" <(printf 'one\r\ncaf\xc3\xa9') &&
+   cmp -s "$work/split/notes-0001.txt" <(printf 'one\r\ncaf\xc3\xa9\r\n') &&
    cmp -s "$work/split/notes-0002.txt" <(printf 'three\r\n') && [ "$(ls "$work/split" | wc -l)" -eq 3 ]; then
     pass "the installed partwright-cli.exe splits a file byte for byte"
 else
