@@ -75,14 +75,18 @@ void RunSink::ApplyOutcome(const PendingPiece& ending, PieceQueue::Outcome& outc
         return;
     }
     TakeName(ending);
+    const auto piece = static_cast<std::size_t>(ending.piece);
     if (!ending.wanted.empty()) ++run_.report.piecesRenamed;
     // A reading that may yet be given up tells the host of its pieces only once it is kept.
     // A source cut again tells each name once, though both cuts write it.
     if (undecided_) {
         toldOnceKept_.push_back({ending.wanted, ending.target});
-    } else if (!toldFirstCut_.contains(ending.targetKey)) {
+    } else if (piece >= toldFirstCut_.size() || toldFirstCut_[piece] != ending.targetKey) {
         TellWritten(ending.wanted, ending.target);
-        if (undoable_) toldThisCut_.insert(ending.targetKey);
+        if (undoable_) {
+            if (toldThisCut_.size() <= piece) toldThisCut_.resize(piece + 1, 0);
+            toldThisCut_[piece] = ending.targetKey;
+        }
     }
     // One that took an older file's place (which only another program can
     // have put there since it was named) stays, whatever comes.
@@ -90,7 +94,6 @@ void RunSink::ApplyOutcome(const PendingPiece& ending, PieceQueue::Outcome& outc
     ++run_.report.piecesWritten;
     if (written_.count++ == 0) written_.first = ending.target;
     written_.last = ending.target;
-    const auto piece = static_cast<std::size_t>(ending.piece);
     if (undoable_) {
         if (firstCutFresh_.size() <= piece) firstCutFresh_.resize(piece + 1);
         firstCutFresh_[piece] = !outcome.replacedOlder;
