@@ -50,6 +50,8 @@ public:
     void Checkpoint() { journal_ = true; }
     // Gives back what was taken since the checkpoint, which goes on.
     void Rollback();
+    // The keys of the names taken since the checkpoint, in the order taken.
+    [[nodiscard]] const std::vector<std::uint64_t>& takenSinceCheckpoint() const { return takenSince_; }
 
 private:
     std::uint64_t folderHash_ = 0;

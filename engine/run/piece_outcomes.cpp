@@ -19,7 +19,6 @@ void RunSink::FinishPending() {
 void RunSink::EndSource() {
     FinishPending();
     TellKeptPieces();
-    toldThisCut_.clear();
     // Kept from CutAgain to the end of the second cut.
     if (!secondCutStarting_) toldFirstCut_.clear();
     secondCutStarting_ = false;
@@ -81,12 +80,8 @@ void RunSink::ApplyOutcome(const PendingPiece& ending, PieceQueue::Outcome& outc
     // A source cut again tells each name once, though both cuts write it.
     if (undecided_) {
         toldOnceKept_.push_back({ending.wanted, ending.target});
-    } else if (piece >= toldFirstCut_.size() || toldFirstCut_[piece] != ending.targetKey) {
+    } else if (toldFirstCut_.empty() || !toldFirstCut_.contains(ending.targetKey)) {
         TellWritten(ending.wanted, ending.target);
-        if (undoable_) {
-            if (toldThisCut_.size() <= piece) toldThisCut_.resize(piece + 1, 0);
-            toldThisCut_[piece] = ending.targetKey;
-        }
     }
     // One that took an older file's place (which only another program can
     // have put there since it was named) stays, whatever comes.

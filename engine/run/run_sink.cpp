@@ -259,13 +259,16 @@ void RunSink::CutAgain() {
     }
     // Then the second cut meets none of the first cut's pieces.
     if (undecided_) firstCutFresh_.clear();
+    // The host was told of the first cut's pieces unless they waited for
+    // their reading to be kept: the second cut's under the same names are not told again.
+    toldFirstCut_.clear();
+    if (!undecided_) toldFirstCut_.insert(names_.takenSinceCheckpoint().begin(), names_.takenSinceCheckpoint().end());
     undecidedWritten_.clear();
     undecided_ = false;
     discarding_ = false;
     cutAgain_ = true;
     lastingFailure_.reset();  // the second cut writes afresh
     toldOnceKept_.clear();    // of pieces removed above
-    toldFirstCut_ = std::move(toldThisCut_);
     secondCutStarting_ = true;
     names_.Rollback();
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/cut/cutter.h"
@@ -201,11 +202,9 @@ private:
     // Pieces written while the source's reading was undecided, as wanted and
     // given names: told to the host once the reading is kept.
     std::vector<std::pair<std::filesystem::path, std::filesystem::path>> toldOnceKept_;
-    // By piece, the key of the name told to the host in a cut that may be
-    // given up, and in the first cut of a source cut again (whose pieces the
-    // second replaces under the same names); 0 for none.
-    std::vector<std::uint64_t> toldThisCut_;
-    std::vector<std::uint64_t> toldFirstCut_;
+    // The keys of the names told to the host by the first cut of a source
+    // cut again, whose pieces the second cut replaces under the same names.
+    std::unordered_set<std::uint64_t> toldFirstCut_;
     bool secondCutStarting_ = false;
 };
 
