@@ -18,6 +18,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -32,6 +33,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
 
@@ -97,6 +99,8 @@ void MainWindow::ConnectHandlers() {
     onSelect(separatorOption_, &MainWindow::onSeparatorOptionSelected);
     onSelect(blankLinesOption_, &MainWindow::onBlankLinesOptionSelected);
     onSelect(sizeOption_, &MainWindow::onSizeOptionSelected);
+    onSelect(byColumnOption_, &MainWindow::onByColumnOptionSelected);
+    onSelect(templateOption_, &MainWindow::onTemplateOptionSelected);
     onSelect(numberedOption_, &MainWindow::onNumberedOptionSelected);
     onSelect(firstCharactersOption_, &MainWindow::onFirstCharactersOptionSelected);
     onSelect(prefixOption_, &MainWindow::onPrefixOptionSelected);
@@ -105,6 +109,12 @@ void MainWindow::ConnectHandlers() {
     connect(linesPerPieceField_, &QLineEdit::textChanged, this, &MainWindow::onLinesPerPieceChanged);
     connect(separatorField_, &QLineEdit::textChanged, this, &MainWindow::onSeparatorChanged);
     connect(pieceSizeField_, &QLineEdit::textChanged, this, &MainWindow::onPieceSizeChanged);
+    connect(columnField_, &QLineEdit::textChanged, this, &MainWindow::onColumnChanged);
+    connect(delimiterField_, &QLineEdit::textChanged, this, &MainWindow::onDelimiterChanged);
+    connect(templateField_, &QLineEdit::textChanged, this, &MainWindow::onTemplateChanged);
+    connect(csvRecordsOption_, &QCheckBox::toggled, this, &MainWindow::onCsvRecordsToggled);
+    // A column's values are read from CSV records: the box shows it, checked and fixed.
+    connect(byColumnOption_, &QRadioButton::toggled, this, &MainWindow::onCsvRecordsToggled);
     connect(nameLengthField_, &QLineEdit::textChanged, this, &MainWindow::onNameLengthChanged);
     connect(prefixField_, &QLineEdit::textChanged, this, &MainWindow::onPrefixChanged);
     connect(firstNumberField_, &QLineEdit::textChanged, this, &MainWindow::onFirstNumberChanged);
@@ -166,6 +176,10 @@ void MainWindow::LoadSettings() {
     // lines, separator and first-characters options in turn and write the
     // text keys back.
     pieceSizeField_->setText(store_.Read(keys::kMaxPieceSize, QString()));
+    columnField_->setText(store_.Read(keys::kByColumn, QString()));
+    templateField_->setText(store_.Read(keys::kNameTemplate, QString()));
+    delimiterField_->setText(store_.Read(keys::kCsvDelimiter, QStringLiteral(",")));
+    csvRecordsOption_->setChecked(store_.Read(keys::kCsvRecords, QStringLiteral("0")) == QLatin1String("1"));
     linesPerPieceField_->setText(store_.Read(keys::kNumberOfLines, Default(defaults::kLinesPerPiece)));
     separatorField_->setText(store_.Read(keys::kSeparator, Default(defaults::kSeparator)));
     nameLengthField_->setText(store_.Read(keys::kFirstCharacterSplit, Default(defaults::kNameLength)));
@@ -179,10 +193,13 @@ void MainWindow::LoadSettings() {
     if (split == QLatin1String("2")) separatorOption_->setChecked(true);
     if (split == QLatin1String("3")) blankLinesOption_->setChecked(true);
     if (split == QLatin1String("4")) sizeOption_->setChecked(true);
+    if (split == QLatin1String("5")) byColumnOption_->setChecked(true);
     const QString save = store_.Read(keys::kSaveOption, QStringLiteral("1"));
     if (save == QLatin1String("1")) numberedOption_->setChecked(true);
     if (save == QLatin1String("2")) firstCharactersOption_->setChecked(true);
     if (save == QLatin1String("3")) prefixOption_->setChecked(true);
+    if (save == QLatin1String("4")) templateOption_->setChecked(true);
+    onCsvRecordsToggled();
 
     ShowChoicesSummary();
     // The list has the keyboard from the start: Tab, the arrows and the
@@ -241,6 +258,12 @@ void MainWindow::onBlankLinesOptionSelected() {
 void MainWindow::onSizeOptionSelected() {
     if (!loading_) store_.Write(keys::kSplitOption, QStringLiteral("4"));
 }
+void MainWindow::onByColumnOptionSelected() {
+    if (!loading_) store_.Write(keys::kSplitOption, QStringLiteral("5"));
+}
+void MainWindow::onTemplateOptionSelected() {
+    if (!loading_) store_.Write(keys::kSaveOption, QStringLiteral("4"));
+}
 void MainWindow::onNumberedOptionSelected() {
     if (!loading_) store_.Write(keys::kSaveOption, QStringLiteral("1"));
 }
@@ -268,6 +291,30 @@ void MainWindow::onSeparatorChanged() {
 void MainWindow::onPieceSizeChanged() {
     sizeOption_->setChecked(true);
     if (IsUsablePieceSize(pieceSizeField_->text())) store_.Write(keys::kMaxPieceSize, pieceSizeField_->text());
+}
+void MainWindow::onColumnChanged() {
+    byColumnOption_->setChecked(true);
+    if (!loading_) store_.Write(keys::kByColumn, columnField_->text());
+}
+void MainWindow::onCsvRecordsToggled() {
+    const bool byColumn = byColumnOption_->isChecked();
+    if (byColumn == csvRecordsOption_->isEnabled()) {  // the column option came or went
+        csvRecordsOption_->setEnabled(!byColumn);
+        const QSignalBlocker quiet(csvRecordsOption_);
+        csvRecordsOption_->setChecked(byColumn ||
+                                      store_.Read(keys::kCsvRecords, QStringLiteral("0")) == QLatin1String("1"));
+    }
+    delimiterLabel_->setEnabled(csvRecordsOption_->isChecked());
+    delimiterField_->setEnabled(csvRecordsOption_->isChecked());
+    // The box's own choice is stored, not the one the column option makes for it.
+    if (!loading_ && !byColumn) store_.Write(keys::kCsvRecords, csvRecordsOption_->isChecked() ? "1" : "0");
+}
+void MainWindow::onDelimiterChanged() {
+    if (!loading_) store_.Write(keys::kCsvDelimiter, delimiterField_->text());
+}
+void MainWindow::onTemplateChanged() {
+    templateOption_->setChecked(true);
+    if (!loading_) store_.Write(keys::kNameTemplate, templateField_->text());
 }
 void MainWindow::onNameLengthChanged() {
     firstCharactersOption_->setChecked(true);
@@ -507,6 +554,10 @@ std::optional<RunOptions> MainWindow::CheckedRunOptionsOrSay() {
     RunChoices choices = ReadRunChoices(store_);
     // The size is the window's own fourth way to cut, used only while chosen there.
     choices.maxPieceSize = sizeOption_->isChecked() ? pieceSizeField_->text() : QString();
+    choices.csvRecords = csvRecordsOption_->isChecked();
+    choices.csvDelimiter = delimiterField_->text();
+    choices.byColumn = byColumnOption_->isChecked() ? columnField_->text() : QString();
+    choices.nameTemplate = templateOption_->isChecked() ? templateField_->text() : QString();
     const CheckedRunOptions checked = ToRunOptions(choices);
     if (!checked.options) ShowMessage(this, checked.problem + QLatin1Char(' ') + tr("See Split > Options."));
     return checked.options;

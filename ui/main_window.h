@@ -15,6 +15,7 @@
 
 class QAction;
 class QGroupBox;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
@@ -58,6 +59,12 @@ private slots:
     void onLinesPerPieceChanged();
     void onSeparatorChanged();
     void onPieceSizeChanged();
+    void onByColumnOptionSelected();
+    void onColumnChanged();
+    void onCsvRecordsToggled();
+    void onDelimiterChanged();
+    void onTemplateOptionSelected();
+    void onTemplateChanged();
     void onNameLengthChanged();
     void onPrefixChanged();
     void onFirstNumberChanged();
@@ -151,6 +158,13 @@ private:
     QRadioButton* blankLinesOption_ = nullptr;
     QRadioButton* sizeOption_ = nullptr;
     QLineEdit* pieceSizeField_ = nullptr;
+    QRadioButton* byColumnOption_ = nullptr;
+    QLineEdit* columnField_ = nullptr;
+    QCheckBox* csvRecordsOption_ = nullptr;
+    QLabel* delimiterLabel_ = nullptr;
+    QLineEdit* delimiterField_ = nullptr;
+    QRadioButton* templateOption_ = nullptr;
+    QLineEdit* templateField_ = nullptr;
     QLabel* choicesSummary_ = nullptr;
     QPointer<OptionsDialog> optionsDialog_;  // while Options is up
     QRadioButton* prefixOption_ = nullptr;

@@ -74,6 +74,9 @@ RunChoices ReadRunChoices(const SettingsStore& store) {
     choices.askBeforeReplacing = store.Read(keys::kAskBeforeReplacing, QStringLiteral("1")) != QLatin1String("0");
     choices.outputEncoding = store.Read(keys::kOutputEncoding, DefaultOutputEncoding());
     choices.finalLineEnd = store.Read(keys::kFinalLineEnd, QStringLiteral("1")) != QLatin1String("0");
+    choices.fitForExcel = store.Read(keys::kFitForExcel, QStringLiteral("0")) == QLatin1String("1");
+    choices.maxPieces = store.Read(keys::kMaxPieces, QStringLiteral("0"));
+    choices.compressPieces = store.Read(keys::kCompressPieces, QStringLiteral("0")) == QLatin1String("1");
     return choices;
 }
 
@@ -86,6 +89,9 @@ void WriteRunChoices(SettingsStore& store, const RunChoices& choices) {
     store.Write(keys::kAskBeforeReplacing, choices.askBeforeReplacing ? QStringLiteral("1") : QStringLiteral("0"));
     store.Write(keys::kOutputEncoding, choices.outputEncoding);
     store.Write(keys::kFinalLineEnd, choices.finalLineEnd ? QStringLiteral("1") : QStringLiteral("0"));
+    store.Write(keys::kFitForExcel, choices.fitForExcel ? QStringLiteral("1") : QStringLiteral("0"));
+    store.Write(keys::kMaxPieces, choices.maxPieces);
+    store.Write(keys::kCompressPieces, choices.compressPieces ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QString ChoicesSummary(const RunChoices& choices) {
@@ -119,6 +125,13 @@ QString ChoicesSummary(const RunChoices& choices) {
                            : QObject::tr("written as %1").arg(choices.outputEncoding));
     }
     if (!choices.finalLineEnd) parts << QObject::tr("no line end after the last line");
+    if (choices.fitForExcel) parts << QObject::tr("fit for Excel");
+    const QString cap = choices.maxPieces.trimmed();
+    if (!cap.isEmpty() && cap != QLatin1String("0")) {
+        parts << (cap == QLatin1String("1") ? QObject::tr("at most 1 piece a source")
+                                            : QObject::tr("at most %1 pieces a source").arg(cap));
+    }
+    if (choices.compressPieces) parts << QObject::tr("gzip");
     return parts.join(QStringLiteral(" \u00b7 "));
 }
 
@@ -259,6 +272,20 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     finalLineEnd_->setObjectName(QStringLiteral("finalLineEndOption"));
     finalLineEnd_->setToolTip(tr("So that the pieces joined in order give back the source's text."));
 
+    fitForExcel_ = new QCheckBox(tr("Fit for E&xcel"));
+    fitForExcel_->setObjectName(QStringLiteral("fitForExcelOption"));
+    fitForExcel_->setToolTip(
+        tr("CSV records, the first record as the header of every piece, at most 1,048,575 "
+           "records a piece and UTF-8 with a byte-order mark: pieces that Excel opens whole."));
+    maxPieces_ = new QSpinBox;
+    maxPieces_->setObjectName(QStringLiteral("maxPiecesField"));
+    maxPieces_->setRange(0, 1000000000);
+    maxPieces_->setSpecialValueText(tr("no cap"));
+    maxPieces_->setToolTip(tr("The rest of a source is not read once it has given this many pieces."));
+    compressPieces_ = new QCheckBox(tr("Compress pieces (g&zip)"));
+    compressPieces_->setObjectName(QStringLiteral("compressPiecesOption"));
+    compressPieces_->setToolTip(tr("Every piece is written as NAME.EXT.gz."));
+
     problem_ = new QLabel;
     problem_->setObjectName(QStringLiteral("optionsProblem"));
     problem_->setWordWrap(true);
@@ -279,6 +306,9 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     form->addRow(label(tr("&Header lines in every piece:"), headerLines_), headerLines_);
     form->addRow(label(tr("Wri&te pieces as:"), outputEncoding_), outputEncoding_);
     form->addRow(QString(), finalLineEnd_);
+    form->addRow(QString(), fitForExcel_);
+    form->addRow(label(tr("At &most this many pieces from each source:"), maxPieces_), maxPieces_);
+    form->addRow(QString(), compressPieces_);
     form->addRow(QString(), askBeforeReplacing_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -292,6 +322,7 @@ OptionsDialog::OptionsDialog(SettingsStore& store, QWidget* parent) : QDialog(pa
     connect(browse, &QPushButton::clicked, this, &OptionsDialog::onBrowseClicked);
     connect(codePage_, &QComboBox::currentIndexChanged, this, &OptionsDialog::UpdateEnabled);
     connect(intoFolder_, &QRadioButton::toggled, this, &OptionsDialog::UpdateEnabled);
+    connect(fitForExcel_, &QCheckBox::toggled, this, &OptionsDialog::UpdateEnabled);
     // Typing a folder or a code-page name means choosing it.
     connect(folder_, &QLineEdit::textEdited, intoFolder_, [this] { intoFolder_->setChecked(true); });
 
@@ -313,6 +344,9 @@ void OptionsDialog::Show(const RunChoices& choices) {
     const int encoding = outputEncoding_->findData(choices.outputEncoding);
     outputEncoding_->setCurrentIndex(encoding < 0 ? 0 : encoding);
     finalLineEnd_->setChecked(choices.finalLineEnd);
+    fitForExcel_->setChecked(choices.fitForExcel);
+    maxPieces_->setValue(choices.maxPieces.trimmed().toInt());
+    compressPieces_->setChecked(choices.compressPieces);
     UpdateEnabled();
 }
 
@@ -327,10 +361,18 @@ RunChoices OptionsDialog::Shown() const {
     choices.askBeforeReplacing = askBeforeReplacing_->isChecked();
     choices.outputEncoding = outputEncoding_->currentData().toString();
     choices.finalLineEnd = finalLineEnd_->isChecked();
+    choices.fitForExcel = fitForExcel_->isChecked();
+    choices.maxPieces = QString::number(maxPieces_->value());
+    choices.compressPieces = compressPieces_->isChecked();
     return choices;
 }
 
-void OptionsDialog::UpdateEnabled() { codePageName_->setEnabled(codePage_->currentData().toString() == kNamed); }
+void OptionsDialog::UpdateEnabled() {
+    codePageName_->setEnabled(codePage_->currentData().toString() == kNamed);
+    // Fit for Excel sets the header and the encoding itself.
+    headerLines_->setEnabled(!fitForExcel_->isChecked());
+    outputEncoding_->setEnabled(!fitForExcel_->isChecked());
+}
 
 void OptionsDialog::onBrowseClicked() {
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Folder for the pieces"), folder_->text());

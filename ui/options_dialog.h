@@ -39,6 +39,15 @@ struct RunChoices {
     bool askBeforeReplacing = true;
     QString outputEncoding;
     bool finalLineEnd = true;
+    // CSV records, header 1, at most Excel's rows a piece, UTF-8 with a mark.
+    bool fitForExcel = false;
+    QString maxPieces;  // at most this many pieces from each source; empty or 0: no cap
+    bool compressPieces = false;
+    // The window's own controls, set while they are chosen there (as the size is).
+    bool csvRecords = false;
+    QString csvDelimiter;
+    QString byColumn;
+    QString nameTemplate;
 };
 
 [[nodiscard]] RunChoices ReadRunChoices(const SettingsStore& store);
@@ -86,6 +95,9 @@ private:
     QCheckBox* askBeforeReplacing_ = nullptr;
     QComboBox* outputEncoding_ = nullptr;
     QCheckBox* finalLineEnd_ = nullptr;
+    QCheckBox* fitForExcel_ = nullptr;
+    QSpinBox* maxPieces_ = nullptr;
+    QCheckBox* compressPieces_ = nullptr;
     QLabel* problem_ = nullptr;
 };
 

@@ -29,6 +29,14 @@ inline const QString kHeaderLines = QStringLiteral("Header Lines");
 inline const QString kAskBeforeReplacing = QStringLiteral("Ask Before Replacing");
 inline const QString kOutputEncoding = QStringLiteral("Output Encoding");
 inline const QString kFinalLineEnd = QStringLiteral("Final Line End");
+inline const QString kFitForExcel = QStringLiteral("Fit For Excel");
+inline const QString kMaxPieces = QStringLiteral("Max Pieces");
+inline const QString kCompressPieces = QStringLiteral("Compress Pieces");
+// The window's own ways to read and cut CSV and to name by a template.
+inline const QString kCsvRecords = QStringLiteral("CSV Records");
+inline const QString kCsvDelimiter = QStringLiteral("CSV Delimiter");
+inline const QString kByColumn = QStringLiteral("By Column");
+inline const QString kNameTemplate = QStringLiteral("Name Template");
 }  // namespace settings_keys
 
 class SettingsStore {
