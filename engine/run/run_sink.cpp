@@ -1,5 +1,6 @@
 #include "engine/run/run_sink.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -42,12 +43,49 @@ void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<c
     sourceFile_ = threaded_ ? std::move(file) : nullptr;
     step_ = {};
     stepOffset_.reset();
+    stepTail_.clear();
     queue_.WriteHere(false);
 }
 
 void RunSink::StepAt(std::string_view step, std::optional<std::uint64_t> offset) {
     step_ = step;
     stepOffset_ = offset;
+}
+
+void RunSink::StepDone() {
+    stepTail_.clear();
+    if (!sourceFile_ || !stepOffset_) return;
+    const std::string_view tail = step_.substr(step_.size() - std::min(step_.size(), kStepTailBytes));
+    stepTail_.assign(tail);
+    stepTailEnd_ = *stepOffset_ + step_.size();
+}
+
+std::optional<std::uint64_t> RunSink::SourceOffsetOf(std::string_view bytes) const {
+    if (!stepOffset_) return std::nullopt;
+    const char* const base = step_.data();
+    if (bytes.data() >= base && bytes.data() + bytes.size() <= base + step_.size())
+        return *stepOffset_ + static_cast<std::uint64_t>(bytes.data() - base);
+    // The cutter holds what it cannot place yet as a copy, or hands on a line
+    // end of its own: when those are the very bytes that follow the range
+    // gathered last, they continue it.
+    const std::optional<std::uint64_t> next = queue_.GatheredRangeEnd(*sourceFile_);
+    if (next && SourceHoldsAt(*next, bytes)) return next;
+    return std::nullopt;
+}
+
+// Whether the source's bytes from `at` on are `bytes`, as far as the step
+// and the tail kept of the step before show them.
+bool RunSink::SourceHoldsAt(std::uint64_t at, std::string_view bytes) const {
+    const std::uint64_t stepStart = *stepOffset_;
+    if (!stepTail_.empty() && stepTailEnd_ == stepStart && at < stepStart) {
+        const std::uint64_t tailStart = stepTailEnd_ - stepTail_.size();
+        if (at < tailStart) return false;
+        const std::size_t inTail = std::min<std::size_t>(bytes.size(), stepStart - at);
+        if (std::string_view(stepTail_).substr(at - tailStart, inTail) != bytes.substr(0, inTail)) return false;
+        return step_.substr(0, bytes.size() - inTail) == bytes.substr(inTail);
+    }
+    if (at < stepStart || at - stepStart > step_.size()) return false;
+    return step_.substr(at - stepStart, bytes.size()) == bytes;
 }
 
 void RunSink::SetHeader(std::string_view header) {
@@ -174,14 +212,15 @@ void RunSink::WriteHeader() { queue_.Append(header_); }
 void RunSink::Write(std::string_view bytes) {
     if (run_.options.dryRun) return;
     // The writer copies the source's own bytes from the file: no copy here,
-    // and none that crosses from this core's cache to the writer's.
-    if (sourceFile_ && stepOffset_ && bytes.size() >= kRangeBytes && run_.encoder.KeepsAsIs(bytes)) {
-        const char* const base = step_.data();
-        // The cutter hands on views into the step, or of what it holds itself.
-        if (bytes.data() >= base && bytes.data() + bytes.size() <= base + step_.size()) {
-            queue_.AppendFrom(sourceFile_, *stepOffset_ + static_cast<std::uint64_t>(bytes.data() - base),
-                              bytes.size());
-            return;
+    // and none that crosses from this core's cache to the writer's. A short
+    // run goes as a copy, unless it continues the range gathered last, which
+    // then takes it in the same read.
+    if (sourceFile_ && run_.encoder.KeepsAsIs(bytes)) {
+        if (const std::optional<std::uint64_t> at = SourceOffsetOf(bytes)) {
+            if (bytes.size() >= kRangeBytes || queue_.GatheredRangeEnd(*sourceFile_) == at) {
+                queue_.AppendFrom(sourceFile_, *at, bytes.size());
+                return;
+            }
         }
     }
     queue_.Append(run_.encoder.Encoded(bytes, encoded_));

@@ -58,6 +58,10 @@ public:
     // The step of the source being cut, and where it lies in the source when
     // its bytes are the source's own.
     void StepAt(std::string_view step, std::optional<std::uint64_t> offset);
+    // The step is cut. Its last bytes are kept: a cutter may hand them on
+    // again with the next step (the part of a line that crossed the edge, or a
+    // line end), and then they still go to the writers as a place in the source.
+    void StepDone();
 
     // The source's header with its line end, written at the head of every
     // piece from now on (after the output encoding's byte-order mark).
@@ -137,6 +141,10 @@ private:
     void ApplyOutcome(const PendingPiece& ending, PieceQueue::Outcome& outcome);
     void Skip(const Failure& failure);
     void DropOpenPiece();
+    // Where `bytes` lie in the source when they are its own bytes: a view
+    // into the step, or a copy of the source's bytes right after the range the piece gathered last.
+    [[nodiscard]] std::optional<std::uint64_t> SourceOffsetOf(std::string_view bytes) const;
+    [[nodiscard]] bool SourceHoldsAt(std::uint64_t at, std::string_view bytes) const;
     [[nodiscard]] bool MayGoUndecided();
     void Discard();
     void Unnamable(Failure failure);
@@ -166,6 +174,10 @@ private:
     bool threaded_ = false;  // the queue has writer threads
     std::string_view step_;  // the step being cut
     std::optional<std::uint64_t> stepOffset_;
+    // The last bytes of the step before, when they were the source's own, and where they end in the source.
+    static constexpr std::size_t kStepTailBytes = 2048;
+    std::string stepTail_;
+    std::uint64_t stepTailEnd_ = 0;
     std::shared_ptr<const NativeFile> sourceFile_;  // for pieces that copy from it
     std::deque<PendingPiece> pendingPieces_;        // of the pieces ended and not settled, oldest first
     // Of the pieces in pendingPieces_ that were committed, how many have a name key

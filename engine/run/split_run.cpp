@@ -215,6 +215,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
                 return Outcome::Stopped;
             }
         }
+        sink.StepDone();
     }
 }
 

@@ -22,6 +22,9 @@ namespace {
 // in parts of about kBatchBytes, small ones up to kBatchPieces at a time, so
 // that a writer is woken once for many of them.
 constexpr std::size_t kBatchBytes = 256 * 1024;
+// A batch that ends with a range of the source shorter than this waits for
+// the next step, which may continue the range: one read then takes both.
+constexpr std::uint64_t kLongRangeBytes = 4 * 1024 * 1024;
 constexpr std::size_t kBatchPieces = 32;
 // Room for the steps of a batch of small pieces (open, text, commit), made
 // once per batch: the steps are not moved again as the batch grows.
@@ -294,6 +297,13 @@ void PieceQueue::AppendFrom(const std::shared_ptr<const NativeFile>& source, std
     GatherRange(source, offset, size);
 }
 
+std::optional<std::uint64_t> PieceQueue::GatheredRangeEnd(const NativeFile& source) const {
+    if (!open_ || batch_.empty()) return std::nullopt;
+    const Step& last = batch_.back();
+    if (last.kind != Step::Kind::Range || last.source.get() != &source) return std::nullopt;
+    return last.offset + last.size;
+}
+
 void PieceQueue::GatherRange(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset,
                              std::uint64_t size) {
     Step op;
@@ -329,7 +339,7 @@ void PieceQueue::Gather(Step op, std::string_view data) {
     last->size += op.size;
     batchBytes_ += data.size();
     batchWork_ += data.size() + op.size;
-    if (batchWork_ >= kBatchBytes) Send();
+    if (BatchFull()) Send();
 }
 
 void PieceQueue::Commit(const std::filesystem::path* target, const FileIdentitySet& sources) {
@@ -348,6 +358,12 @@ void PieceQueue::Abandon() {
     End(std::move(op));
 }
 
+bool PieceQueue::BatchFull() const {
+    if (batchWork_ < kBatchBytes) return false;
+    const Step& last = batch_.back();
+    return last.kind != Step::Kind::Range || last.size >= kLongRangeBytes;
+}
+
 // A step of the current piece: done at once, or gathered for its writer.
 void PieceQueue::Add(Step op) {
     if (onCaller_) {
@@ -362,7 +378,7 @@ void PieceQueue::Add(Step op) {
     batchBytes_ += op.data.size();
     batchWork_ += op.data.size() + op.size;
     batch_.push_back(std::move(op));
-    if (batchWork_ >= kBatchBytes) Send();
+    if (BatchFull()) Send();
 }
 
 // The last step of the current piece, which gives its outcome.

@@ -76,6 +76,9 @@ public:
     // `size` bytes of `source` from `offset` on, which are already what the
     // piece holds: the writer reads them itself, so they are held nowhere.
     void AppendFrom(const std::shared_ptr<const NativeFile>& source, std::uint64_t offset, std::uint64_t size);
+    // Where the range of `source` that the current piece gathered last ends,
+    // when that is the last thing it gathered: bytes from there on continue it.
+    [[nodiscard]] std::optional<std::uint64_t> GatheredRangeEnd(const NativeFile& source) const;
     // Ends the piece: published under the name given to Open, or under `target` when not null.
     void Commit(const std::filesystem::path* target, const FileIdentitySet& sources);
     // Ends the piece, leaving nothing of it.
@@ -117,6 +120,8 @@ private:
     bool WrittenHere(Write write);
     void End(Step op);
     void Send();
+    // The batch has work enough to go to its writer.
+    [[nodiscard]] bool BatchFull() const;
     void WaitForRoom();
     // Waits on doneChanged_ until `ready`, calling whileWaiting_ every few milliseconds.
     template <class Ready>
