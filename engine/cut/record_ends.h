@@ -70,7 +70,16 @@ public:
         const __m128i quote = simd::Splat('"');
         const __m128i lf = simd::Splat('\n');
         for (; to - p >= 32; p += 32) {
-            std::uint32_t marks = simd::Mask32(p, quote) | simd::Mask32(p, lf);
+            const std::uint32_t quotes = simd::Mask32(p, quote);
+            const std::uint32_t lfs = simd::Mask32(p, lf);
+            if (p >= done) {
+                switch (Block(p, from, quotes, lfs, remaining, found)) {
+                case Fast::Found: return Settle(found, from);
+                case Fast::Done: continue;
+                case Fast::Exact: break;
+                }
+            }
+            std::uint32_t marks = quotes | lfs;
             while (marks != 0) {
                 const char* at = p + std::countr_zero(marks);
                 marks &= marks - 1;
@@ -103,6 +112,64 @@ public:
     [[nodiscard]] std::int64_t lines() const { return lines_; }
 
 private:
+#if defined(__SSE2__)
+    enum class Fast { Done, Found, Exact };
+
+    // Each bit the parity of the bits up to it: set inside a quoted stretch.
+    static std::uint32_t PrefixXor(std::uint32_t x) {
+        x ^= x << 1;
+        x ^= x << 2;
+        x ^= x << 4;
+        x ^= x << 8;
+        x ^= x << 16;
+        return x;
+    }
+
+    // The 32 bytes at `p` at once, every quote taken to open or close a
+    // quoted stretch: so it is where each quote that opens one begins a
+    // field (or follows the quote that closes one: a doubled quote), which
+    // is checked. Exact when a quote does not, or when one that closes is
+    // the last byte: the bytes are then gone over one mark at a time.
+    Fast Block(const char* p, const char* from, std::uint32_t quotes, std::uint32_t lfs, std::int64_t& remaining,
+               const char*& found) {
+        const std::uint32_t inside = PrefixXor(quotes) ^ (quoted_ ? ~0u : 0u);
+        const std::uint32_t closing = quotes & ~inside;
+        if ((closing >> 31) != 0) return Fast::Exact;
+        std::uint32_t ends = lfs & ~inside;
+        if (kEnd == LineEnd::CrLf && ends != 0) {
+            const bool crBefore = Before(p, from) == '\r';
+            ends &= (simd::Mask32(p, simd::Splat('\r')) << 1) | (crBefore ? 1u : 0u);
+        }
+        const std::uint32_t opening = quotes & inside;
+        if (opening != 0) {
+            const std::uint32_t starts = (simd::Mask32(p, simd::Splat(delimiter_)) << 1) | (ends << 1) |
+                                         (StartsField(p, from) ? 1u : 0u);
+            if ((opening & ~starts & ~(closing << 1)) != 0) return Fast::Exact;
+        }
+        std::uint32_t counted = ends;
+        if (kEnd == LineEnd::CrLf && p == from) counted &= ~1u;  // its CR lay in an earlier range
+        const int count = simd::CountBits(counted);
+        if (count >= remaining) {
+            for (std::int64_t skip = remaining - 1; skip > 0; --skip) counted &= counted - 1;
+            const int bit = std::countr_zero(counted);
+            lines_ += simd::CountBits(lfs & ((2u << bit) - 1u));
+            recordLine_ = lines_ + 1;
+            remaining = 0;
+            quoted_ = false;
+            found = p + bit;
+            return Fast::Found;
+        }
+        remaining -= count;
+        if (ends != 0) {
+            const int last = 31 - std::countl_zero(ends);
+            recordLine_ = lines_ + simd::CountBits(lfs & ((2u << last) - 1u)) + 1;
+        }
+        lines_ += simd::CountBits(lfs);
+        quoted_ = (inside >> 31) != 0;
+        return Fast::Done;
+    }
+#endif
+
     // The byte before `at`, which may be the last of an earlier range.
     [[nodiscard]] char Before(const char* at, const char* from) const { return at > from ? at[-1] : last_; }
 
