@@ -218,6 +218,7 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
         settings.naming = NamingMode::Numbered;
     }
     CheckFields(settings);
+    ConvertCsv(raw, app, options);
 
     if (raw.firstRelease) {
         // Every rule of the first release at once; an option given beside it still counts.
@@ -237,7 +238,6 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     if (app.count("--output-encoding") > 0) {
         options.run.outputEncoding = CheckedOutputEncoding(raw.outputEncoding);
     }
-    ConvertCsv(raw, app, options);
     if (app.count("--header") > 0) {
         const bool blankRecords = options.run.csv.records && settings.split == SplitMode::BlankLines;
         if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes && !blankRecords) {
