@@ -74,7 +74,7 @@ public:
             const std::uint32_t lfs = simd::Mask32(p, lf);
             if (p >= done) {
                 switch (Block(p, from, quotes, lfs, remaining, found)) {
-                case Fast::Found: return Settle(found, from);
+                case Fast::Found: return Settle(found);
                 case Fast::Done: continue;
                 case Fast::Exact: break;
                 }
@@ -83,12 +83,12 @@ public:
             while (marks != 0) {
                 const char* at = p + std::countr_zero(marks);
                 marks &= marks - 1;
-                if (at >= done && Visit(at, from, to, done, remaining)) return Settle(at, from);
+                if (at >= done && Visit(at, from, to, done, remaining)) return Settle(at);
             }
         }
 #endif
         for (; p != to; ++p) {
-            if ((*p == '"' || *p == '\n') && p >= done && Visit(p, from, to, done, remaining)) return Settle(p, from);
+            if ((*p == '"' || *p == '\n') && p >= done && Visit(p, from, to, done, remaining)) return Settle(p);
         }
         if (!quoted_) fieldStart_ = StartsField(to, from);
         last_ = to[-1];
@@ -207,8 +207,7 @@ private:
     }
 
     // The record end whose LF is at `lf`: the scan stops after it.
-    const char* Settle(const char* lf, const char* from) {
-        (void)from;
+    const char* Settle(const char* lf) {
         last_ = '\n';
         fieldStart_ = true;
         return lf - (kEndSize - 1);
