@@ -13,7 +13,7 @@
 # --only     the cases to time, separated by commas (such as 2s,4); sources
 #            that no wanted case reads are not made
 #
-# Cases: 1a 1b 2 2s 3 4 5 6 6b 7. The load average is printed at the start
+# Cases: 1a 1b 2 2s 3 4 5 6 6b 7 8 8b. The load average is printed at the start
 # and at the end: other work on the machine stretches the wall times.
 #
 # Everything is made in a fresh folder on /dev/shm (tmpfs: creating many
@@ -40,7 +40,7 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
-all_cases=",1a,1b,2,2s,3,4,5,6,6b,7,"
+all_cases=",1a,1b,2,2s,3,4,5,6,6b,7,8,8b,"
 if [ -n "$only" ]; then
     IFS=, read -ra only_ids <<<"${only:1:-1}"
     for id in "${only_ids[@]}"; do
@@ -349,6 +349,47 @@ if wanted 6b; then
     fi
 fi
 rm -rf "$work/utf8"
+
+# CSV records: the same source cut with --csv (records, quoted line breaks
+# kept inside) and without (lines). About a third of the fields are quoted,
+# some holding commas, doubled quotes and CR LFs. split -l cuts lines, so its
+# pieces are a reference for the time only.
+make_csv() {
+    python3 - "$1" "$2" <<'PY'
+import random, sys
+random.seed(11)
+with open(sys.argv[1], "w", newline="") as out:
+    out.write("id,name,city,amount,note\r\n")
+    rows = []
+    for n in range(9000):
+        note = random.choice(['plain', '"said ""hi"", left"', '"two\r\nlines"', '"a, b, c"', ''])
+        name = random.choice(['Ann', '"Smith, J."', 'Bo', '"O\'Neil"'])
+        rows.append("%d,%s,%s,%d.%02d,%s\r\n" % (n, name, random.choice(['Oslo', 'Lyon', '"Rio, BR"']),
+                                                  random.randint(0, 9999), random.randint(0, 99), note))
+    chunk = "".join(rows)
+    for _ in range(int(sys.argv[2]) // len(chunk) + 1):
+        out.write(chunk)
+PY
+}
+if wanted 8 8b; then
+    mkdir -p "$work/csv"
+    make_csv "$work/csv/data.csv" $((1024 * 1024 * 1024 / scale))
+    csv_bytes=$(stat -c %s "$work/csv/data.csv")
+fi
+if wanted 8; then
+    run_case "8  $((csv_bytes >> 20)) MiB CSV, --csv 100000 records + header" \
+        "$work/csv/data.csv" 'data-*' "-l 100000" -- --csv --lines 100000 --header 1
+    csv_best=$(best_time "$work/ours.times")
+    echo "   pieces: ours $last_ours_files (records), split $last_split_files (lines)"
+fi
+if wanted 8b; then
+    run_case "8b same source, 100000 lines + header, no --csv" \
+        "$work/csv/data.csv" 'data-*' "-l 100000" -- --lines 100000 --header 1
+    if wanted 8; then
+        echo "   --csv / lines: $(ratio "$csv_best" "$(best_time "$work/ours.times")")"
+    fi
+fi
+rm -rf "$work/csv"
 
 # No split counterpart: a separator search that is linear whatever the text.
 # "a" x 120000 + "b" over "a"s makes every position the start of a near-miss

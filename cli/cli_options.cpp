@@ -9,6 +9,7 @@
 #include "cli/console_text.h"
 #include "partwright/byte_size.h"
 #include "partwright/codepage.h"
+#include "partwright/csv_presets.h"
 #include "partwright/messages.h"
 #include "partwright/numeric.h"
 #include "partwright/option_text.h"
@@ -38,6 +39,7 @@ struct RawArguments {
     std::string header;
     std::string outputDir;
     std::string threads;
+    std::string delimiter;
     bool blankLines = false;
     bool numbered = false;
     bool wholeFile = false;
@@ -47,6 +49,8 @@ struct RawArguments {
     bool firstRelease = false;
     bool quiet = false;
     bool verbose = false;
+    bool csv = false;
+    bool excel = false;
     std::vector<std::string> files;
 };
 
@@ -155,6 +159,34 @@ std::filesystem::path CheckedOutputDir(const std::string& value) {
     return *path;
 }
 
+// One byte that separates the fields of a CSV record, or "tab".
+char CheckedDelimiter(const std::string& value) {
+    if (value == "tab") return '\t';
+    const bool usable = value.size() == 1 && static_cast<unsigned char>(value[0]) < 0x80 && value[0] != '"' &&
+                        value[0] != '\r' && value[0] != '\n';
+    if (!usable) {
+        throw UsageError{"--delimiter: \"" + value +
+                         "\" is not one ASCII character other than a quote or a line end "
+                         "(or tab)"};
+    }
+    return value[0];
+}
+
+// --csv, --delimiter and --excel; the Excel preset goes first, so that an
+// option given beside it still counts (but for its cap on the records of a piece).
+void ConvertCsv(const RawArguments& raw, const CLI::App& app, CliOptions& options) {
+    if (raw.excel) {
+        FitForExcel(options.run);
+        const bool modeGiven = app.count("--lines") + app.count("--separator") + app.count("--max-bytes") > 0;
+        if (!modeGiven && !raw.blankLines) options.settings.linesPerPiece = ReadLinesPerPiece(u"1048575");
+    }
+    options.run.csv.records = options.run.csv.records || raw.csv;
+    if (app.count("--delimiter") > 0) {
+        if (!options.run.csv.records) throw UsageError{"--delimiter: only with --csv or --excel"};
+        options.run.csv.delimiter = CheckedDelimiter(raw.delimiter);
+    }
+}
+
 CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     CliOptions options;
     FixedSettings& settings = options.settings;
@@ -186,6 +218,7 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
         settings.naming = NamingMode::Numbered;
     }
     CheckFields(settings);
+    ConvertCsv(raw, app, options);
 
     if (raw.firstRelease) {
         // Every rule of the first release at once; an option given beside it still counts.
@@ -206,8 +239,9 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
         options.run.outputEncoding = CheckedOutputEncoding(raw.outputEncoding);
     }
     if (app.count("--header") > 0) {
-        if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes) {
-            throw UsageError{"--header: only with --lines or --max-bytes"};
+        const bool blankRecords = options.run.csv.records && settings.split == SplitMode::BlankLines;
+        if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes && !blankRecords) {
+            throw UsageError{"--header: only with --lines or --max-bytes (or --blank-lines with --csv)"};
         }
         options.run.headerLines = CheckedHeader(raw.header);
     }
@@ -290,6 +324,18 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                    "Repeat the first H lines of each source at the head of each of its pieces "
                    "(lines and size modes; at most 1048576 characters, and with --blocks within the first block)")
         ->type_name("H");
+
+    app.add_flag("--csv", raw.csv,
+                 "Read sources as CSV records: a line end inside a quoted field (\"...\", \"\" for a quote) "
+                 "ends no line, so --lines, --max-bytes, --blank-lines and --header count and cut whole records, "
+                 "written as they stand. A quote that never closes is reported; the rest of the source is "
+                 "then one record");
+    app.add_option("--delimiter", raw.delimiter, "The field separator of --csv: one character, or tab (default ,)")
+        ->type_name("C");
+    app.add_flag("--excel", raw.excel,
+                 "Pieces Excel opens whole: --csv --header 1 --output-encoding utf-8-bom, and --lines 1048575 "
+                 "unless another mode is given; whatever the mode, no piece holds more than 1048575 records "
+                 "besides its header");
 
     auto* numbered = app.add_flag("--numbered", raw.numbered,
                                   "Name pieces NAME-0001.EXT, NAME-0002.EXT, ... (the default)");

@@ -126,6 +126,21 @@ TEST_F(CliEndToEndTest, everySplitModeWritesItsPieces) {
     EXPECT_EQ(Piece(".txt"), "");  // the empty last piece has no characters to name it by
 }
 
+// --excel from the command line to the bytes: a mark and the header in every
+// piece, a quoted line break kept in its record, a quote that never closes
+// reported with the file and its record's line, and its record written whole.
+TEST_F(CliEndToEndTest, excelPiecesKeepRecordsWholeAndAnUnclosedQuoteIsReported) {
+    const auto data = Source("data.csv", "id,note\r\n1,\"a\r\nb\"\r\n2,x\r\n3,\"open\r\nrest\r\n");
+    const Result r = Run({"--excel", "--lines", "2", data.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("data.csv: a quoted field never closes: the record from line 5 to the end"), std::string::npos)
+        << r.err;
+    const std::string head = "\xEF\xBB\xBFid,note\r\n";
+    EXPECT_EQ(Piece("data-0001.csv"), head + "1,\"a\r\nb\"\r\n2,x");  // (the first release's final line end)
+    EXPECT_EQ(Piece("data-0002.csv"), head + "3,\"open\r\nrest\r\n");
+    EXPECT_EQ(Files().size(), 3u);
+}
+
 TEST_F(CliEndToEndTest, unicodeSourceAndAnsiSourceBecomeUtf8) {
     // FF FE, then "a" CR LF and the euro sign in UTF-16LE.
     const auto wide = Source("wide.txt", std::string("\xFF\xFE"

@@ -149,7 +149,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--blocks", "--whole-file", "a.txt"}, "--whole-file"},
         Refused{{"--output-dir", "no/such/folder/here", "a.txt"}, "--output-dir"},
         Refused{{"--verbose", "--quiet", "a.txt"}, "--quiet"}, Refused{{"--lines", "3"}, "No files added."},
-        Refused{{"--dry-run", "--quiet"}, "No files added."}));
+        Refused{{"--dry-run", "--quiet"}, "No files added."}, Refused{{"--delimiter", ";", "a.txt"}, "--delimiter"},
+        Refused{{"--csv", "--delimiter", ";;", "a.txt"}, "--delimiter"},
+        Refused{{"--csv", "--delimiter", "\"", "a.txt"}, "--delimiter"},
+        Refused{{"--csv", "--header", "1", "--separator", ";", "a.txt"}, "--header"}));
 
 TEST(CliOptionsTest, flagsAndCodepageReachTheRun) {
     const ParseOutcome outcome = ParseCommandLine(
@@ -194,6 +197,36 @@ TEST(CliOptionsTest, flagsAndCodepageReachTheRun) {
     const ParseOutcome automatic = ParseCommandLine({"--line-end", "auto", "a"});
     ASSERT_TRUE(automatic.options) << automatic.err;
     EXPECT_EQ(automatic.options->run.lineEnd, LineEnd::Auto);
+}
+
+// --csv, --delimiter and --excel, as the documentation gives them; an option
+// beside --excel still counts, but its cap on the records of a piece stays.
+TEST(CliOptionsTest, csvOptionsAndTheExcelPresetReachTheRun) {
+    const ParseOutcome tab = ParseCommandLine({"--csv", "--delimiter", "tab", "--blank-lines", "--header", "2", "a"});
+    ASSERT_TRUE(tab.options) << tab.err;
+    EXPECT_TRUE(tab.options->run.csv.records);
+    EXPECT_EQ(tab.options->run.csv.delimiter, '\t');
+    EXPECT_EQ(tab.options->run.headerLines, 2);
+    EXPECT_EQ(tab.options->run.maxLinesPerPiece, 0);
+    const ParseOutcome plain = ParseCommandLine({"a"});
+    ASSERT_TRUE(plain.options);
+    EXPECT_FALSE(plain.options->run.csv.records);
+
+    const ParseOutcome excel = ParseCommandLine({"--excel", "--delimiter", ";", "a"});
+    ASSERT_TRUE(excel.options) << excel.err;
+    EXPECT_TRUE(excel.options->run.csv.records);
+    EXPECT_EQ(excel.options->run.csv.delimiter, ';');
+    EXPECT_EQ(excel.options->run.headerLines, 1);
+    EXPECT_EQ(excel.options->run.outputEncoding, OutputEncoding::Utf8Bom);
+    EXPECT_EQ(excel.options->settings.linesPerPiece.value, 1048575);
+    EXPECT_EQ(excel.options->run.maxLinesPerPiece, 1048575);
+    const ParseOutcome beside = ParseCommandLine(
+        {"--excel", "--max-bytes", "5M", "--header", "3", "--output-encoding", "utf-8", "a"});
+    ASSERT_TRUE(beside.options) << beside.err;
+    EXPECT_EQ(beside.options->run.maxPieceBytes, 5u << 20);
+    EXPECT_EQ(beside.options->run.headerLines, 3);
+    EXPECT_EQ(beside.options->run.outputEncoding, OutputEncoding::Utf8);
+    EXPECT_EQ(beside.options->run.maxLinesPerPiece, 1048575);
 }
 
 TEST(CliOptionsTest, helpAndVersionExitWithoutRunning) {

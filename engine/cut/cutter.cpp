@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/cut/line_end_units.h"
+#include "engine/cut/record_ends.h"
 #include "engine/cut/separator_search.h"
 #include "engine/cut/unit_search.h"
 
@@ -21,16 +22,23 @@ namespace {
 // out as one view. A CR LF may straddle two chunks; a lone LF cannot.
 // Keeping line ends, the line end after a piece's last line is its own too,
 // unless it is the block text's last (the run's): so it waits, with the
-// piece, until anything follows it.
-template <LineEnd kEnd>
+// piece, until anything follows it. `Ends` says which line ends count (all,
+// or those that end CSV records).
+template <LineEnd kEnd, class Ends>
 class LinesCutter final : public PieceCutter {
 public:
     using View = std::string_view;
     using Sink = PieceSink;
     static constexpr std::size_t kEndSize = kEnd == LineEnd::CrLf ? 2 : 1;
 
-    LinesCutter(std::int64_t linesPerPiece, bool keepLineEnds)
-        : linesPerPiece_(std::max<std::int64_t>(linesPerPiece, 1)), keep_(keepLineEnds) {}
+    LinesCutter(std::int64_t linesPerPiece, bool keepLineEnds, Ends ends)
+        : linesPerPiece_(std::max<std::int64_t>(linesPerPiece, 1)), keep_(keepLineEnds), ends_(ends) {}
+
+    bool EndBlock(View runLineEnd, Sink& sink) override {
+        unclosedLine_ = UnclosedLine(ends_);
+        return Feed(runLineEnd, sink) && Finish(sink);
+    }
+    std::optional<std::int64_t> UnclosedRecordLine() const override { return unclosedLine_; }
 
     bool Feed(View units, Sink& sink) override {
         if (units.empty()) return true;
@@ -46,7 +54,8 @@ public:
 
         if (pendingCr_) {
             pendingCr_ = false;
-            if (*begin == char('\n')) {
+            if (*begin == char('\n') && !ends_.Quoted()) {
+                ends_.EndedBetweenChunks();
                 if (!LineEndBetweenChunks(units.size() > 1, sink)) return false;
                 if (full_) return true;
                 from = scan = begin + 1;
@@ -56,7 +65,7 @@ public:
         }
         for (;;) {
             std::int64_t remaining = linesPerPiece_ - linesInPiece_;
-            const char* lineEnd = FindEnds<char, kEnd>(scan, end, remaining);
+            const char* lineEnd = ends_.Find(scan, end, remaining);
             if (lineEnd == end) {
                 linesInPiece_ = linesPerPiece_ - remaining;
                 break;
@@ -99,6 +108,7 @@ private:
         heldLineEnd_ = false;
         pendingCr_ = false;
         full_ = false;
+        ends_.Reset();
     }
 
     // The piece has its lines, its last line's content passed on. Keeping
@@ -153,6 +163,8 @@ private:
     bool inPiece_ = false;
     bool heldLineEnd_ = false;  // a line end not passed on yet, after the piece's latest line
     bool pendingCr_ = false;    // CR LF only: the previous chunk ended with a CR
+    Ends ends_;
+    std::optional<std::int64_t> unclosedLine_;
 };
 
 // Segments between non-overlapping occurrences, found left to right. Across a
@@ -274,9 +286,21 @@ private:
 
 }  // namespace
 
-std::unique_ptr<PieceCutter> PieceCutter::Lines(std::int64_t linesPerPiece, LineEnd lineEnd, bool keepLineEnds) {
-    if (lineEnd == LineEnd::Lf) return std::make_unique<LinesCutter<LineEnd::Lf>>(linesPerPiece, keepLineEnds);
-    return std::make_unique<LinesCutter<LineEnd::CrLf>>(linesPerPiece, keepLineEnds);
+std::unique_ptr<PieceCutter> PieceCutter::Lines(std::int64_t linesPerPiece, LineEnd lineEnd, bool keepLineEnds,
+                                                std::optional<char> csvDelimiter) {
+    constexpr LineEnd kLf = LineEnd::Lf;
+    constexpr LineEnd kCrLf = LineEnd::CrLf;
+    if (csvDelimiter && lineEnd == kLf) {
+        return std::make_unique<LinesCutter<kLf, CsvRecordEnds<kLf>>>(linesPerPiece, keepLineEnds,
+                                                                      CsvRecordEnds<kLf>(*csvDelimiter));
+    }
+    if (csvDelimiter) {
+        return std::make_unique<LinesCutter<kCrLf, CsvRecordEnds<kCrLf>>>(linesPerPiece, keepLineEnds,
+                                                                          CsvRecordEnds<kCrLf>(*csvDelimiter));
+    }
+    if (lineEnd == kLf)
+        return std::make_unique<LinesCutter<kLf, LineEnds<kLf>>>(linesPerPiece, keepLineEnds, LineEnds<kLf>{});
+    return std::make_unique<LinesCutter<kCrLf, LineEnds<kCrLf>>>(linesPerPiece, keepLineEnds, LineEnds<kCrLf>{});
 }
 
 std::unique_ptr<PieceCutter> PieceCutter::Separator(std::string separator, bool keepLineEnds) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -56,14 +57,16 @@ public:
     using Sink = PieceSink;
 
     [[nodiscard]] static std::unique_ptr<PieceCutter> Lines(std::int64_t linesPerPiece, LineEnd lineEnd = LineEnd::CrLf,
-                                                            bool keepLineEnds = false);
+                                                            bool keepLineEnds = false,
+                                                            std::optional<char> csvDelimiter = std::nullopt);
     [[nodiscard]] static std::unique_ptr<PieceCutter> Separator(std::string separator, bool keepLineEnds = false);
     [[nodiscard]] static std::unique_ptr<PieceCutter> BlankLines(LineEnd lineEnd = LineEnd::CrLf,
                                                                  bool keepLineEnds = false);
     //   MaxBytes(10) cuts "aaaa\r\nbbbb\r\ncccc\r\ndd\r\n" into "aaaa\r\nbbbb" and "cccc\r\ndd".
     // `encoder` must outlive the cutter.
     [[nodiscard]] static std::unique_ptr<PieceCutter> MaxBytes(std::uint64_t limit, LineEnd lineEnd,
-                                                               const PieceEncoder& encoder, bool keepLineEnds = false);
+                                                               const PieceEncoder& encoder, bool keepLineEnds = false,
+                                                               std::optional<char> csvDelimiter = std::nullopt);
 
     virtual ~PieceCutter() = default;
 
@@ -75,6 +78,9 @@ public:
     // The block is complete but for the line end the run appends to it: feeds
     // that, then finishes (a separator cut keeping line ends leaves it out).
     [[nodiscard]] virtual bool EndBlock(View runLineEnd, Sink& sink) { return Feed(runLineEnd, sink) && Finish(sink); }
+    // CSV records: after EndBlock, the line (from 1, in the block text) on
+    // which the record that a quote left open began, if one did.
+    [[nodiscard]] virtual std::optional<std::int64_t> UnclosedRecordLine() const { return std::nullopt; }
 };
 
 }  // namespace partwright

@@ -3,6 +3,7 @@
 
 #include "engine/cut/cutter.h"
 #include "engine/cut/line_end_units.h"
+#include "engine/cut/record_ends.h"
 #include "engine/write/piece_encoding.h"
 
 // The size mode's cutter: pieces of whole lines of at most so many bytes as written.
@@ -17,21 +18,31 @@ namespace {
 // decided there, with no copy; only a line that crosses a chunk's end while
 // still undecided is held, and only until it no longer fits: so what is held
 // is part of one line and never more than `limit` bytes. A line that begins
-// its piece goes straight out, however long it is.
-template <LineEnd kEnd>
+// its piece goes straight out, however long it is. `Ends` says which line
+// ends count (all, or those that end CSV records).
+template <LineEnd kEnd, class Ends>
 class MaxBytesCutter final : public PieceCutter {
 public:
     using View = std::string_view;
     using Sink = PieceSink;
     static constexpr std::size_t kEndSize = kEnd == LineEnd::CrLf ? 2 : 1;
 
-    MaxBytesCutter(std::uint64_t limit, const PieceEncoder& encoder, bool keepLineEnds)
-        : limit_(std::max<std::uint64_t>(limit, 1)),
+    MaxBytesCutter(std::uint64_t limit, const PieceEncoder& encoder, bool keepLineEnds, Ends ends)
+        : ends_(ends),
+          limit_(std::max<std::uint64_t>(limit, 1)),
           encoder_(encoder),
           asIs_(encoder.SizeIsLength()),
           keep_(keepLineEnds),
           endBytes_(encoder.WrittenSize(LineEndUnits<char, kEnd>())),
           ownEndBytes_(keepLineEnds ? endBytes_ : 0) {}
+
+    // A record that a quote left open runs to the end of the block, without the run's line end.
+    bool EndBlock(View runLineEnd, Sink& sink) override {
+        unclosedLine_ = UnclosedLine(ends_);
+        if (unclosedLine_) return Finish(sink);
+        return Feed(runLineEnd, sink) && Finish(sink);
+    }
+    std::optional<std::int64_t> UnclosedRecordLine() const override { return unclosedLine_; }
 
     bool Feed(View units, Sink& sink) override {
         if (units.empty()) return true;
@@ -39,7 +50,8 @@ public:
         const char* const end = p + units.size();
         if (pendingCr_) {
             pendingCr_ = false;
-            if (*p == char('\n')) {
+            if (*p == char('\n') && !ends_.Quoted()) {
+                ends_.EndedBetweenChunks();
                 if (!CloseLine(sink)) return false;
                 ++p;
             } else if (!AddToLine(kCarriageReturn<char>, encoder_.WrittenSize(kCarriageReturn<char>), sink)) {
@@ -48,7 +60,7 @@ public:
         }
         if (lineOpen_) {
             std::int64_t one = 1;
-            const char* const lineEnd = FindEnds<char, kEnd>(p, end, one);
+            const char* const lineEnd = ends_.Find(p, end, one);
             if (lineEnd == end) return KeepOpen(p, end, sink);
             if (!AddToLine(Span(p, lineEnd), Size(p, lineEnd), sink) || !CloseLine(sink)) return false;
             p = lineEnd + kEndSize;
@@ -58,7 +70,7 @@ public:
         const char* batch = nullptr;     // the current piece's units not passed on yet
         const char* batchEnd = nullptr;  // the end of its latest line
         for (;;) {
-            if (linesInPiece_ > 0 && asIs_) {
+            if (Ends::kCanSearchBack && linesInPiece_ > 0 && asIs_) {
                 // Sizes are counts of bytes: every line that still joins the piece
                 // ends at or before the last line end within its room, found
                 // by one search back from there instead of line by line.
@@ -66,7 +78,7 @@ public:
                 const auto left = static_cast<std::uint64_t>(end - p);
                 if (used <= limit_) {
                     const std::uint64_t room = limit_ - used;
-                    const char* const last = FindLastEnd<char, kEnd>(p, p + std::min(room + 1, left), end);
+                    const char* const last = ends_.FindLast(p, p + std::min(room + 1, left), end);
                     if (last != nullptr) {
                         if (batch == nullptr) {
                             sink.AppendToPiece(LineEndUnits<char, kEnd>());
@@ -82,7 +94,7 @@ public:
                 }
             }
             std::int64_t one = 1;
-            const char* const lineEnd = FindEnds<char, kEnd>(p, end, one);
+            const char* const lineEnd = ends_.Find(p, end, one);
             if (lineEnd == end) break;
             const std::uint64_t bytes = Size(p, lineEnd);
             if (linesInPiece_ == 0) {
@@ -110,7 +122,13 @@ public:
     }
 
     bool Finish(Sink& sink) override {
-        // What follows the last line end is no line; in a block text it is empty.
+        // What follows the last line end is no line; in a block text it is
+        // empty, but for a record that a quote left open: that is a line.
+        if (pendingCr_) {
+            pendingCr_ = false;
+            if (!AddToLine(kCarriageReturn<char>, encoder_.WrittenSize(kCarriageReturn<char>), sink)) return false;
+        }
+        if (lineOpen_ && !CloseLine(sink)) return false;
         if (inPiece_) sink.EndPiece(false);
         Reset();
         return true;
@@ -154,6 +172,7 @@ private:
         lineBytes_ = 0;
         held_.clear();
         pendingCr_ = false;
+        ends_.Reset();
     }
 
     // [p, end) begins or continues a line that the chunk does not end.
@@ -208,6 +227,8 @@ private:
         return true;
     }
 
+    Ends ends_;
+    std::optional<std::int64_t> unclosedLine_;
     std::uint64_t limit_;
     const PieceEncoder& encoder_;
     bool asIs_;  // a piece is written as long as its text is
@@ -230,9 +251,20 @@ private:
 }  // namespace
 
 std::unique_ptr<PieceCutter> PieceCutter::MaxBytes(std::uint64_t limit, LineEnd lineEnd, const PieceEncoder& encoder,
-                                                   bool keepLineEnds) {
-    if (lineEnd == LineEnd::Lf) return std::make_unique<MaxBytesCutter<LineEnd::Lf>>(limit, encoder, keepLineEnds);
-    return std::make_unique<MaxBytesCutter<LineEnd::CrLf>>(limit, encoder, keepLineEnds);
+                                                   bool keepLineEnds, std::optional<char> csvDelimiter) {
+    constexpr LineEnd kLf = LineEnd::Lf;
+    constexpr LineEnd kCrLf = LineEnd::CrLf;
+    if (csvDelimiter && lineEnd == kLf) {
+        return std::make_unique<MaxBytesCutter<kLf, CsvRecordEnds<kLf>>>(limit, encoder, keepLineEnds,
+                                                                         CsvRecordEnds<kLf>(*csvDelimiter));
+    }
+    if (csvDelimiter) {
+        return std::make_unique<MaxBytesCutter<kCrLf, CsvRecordEnds<kCrLf>>>(limit, encoder, keepLineEnds,
+                                                                             CsvRecordEnds<kCrLf>(*csvDelimiter));
+    }
+    if (lineEnd == kLf)
+        return std::make_unique<MaxBytesCutter<kLf, LineEnds<kLf>>>(limit, encoder, keepLineEnds, LineEnds<kLf>{});
+    return std::make_unique<MaxBytesCutter<kCrLf, LineEnds<kCrLf>>>(limit, encoder, keepLineEnds, LineEnds<kCrLf>{});
 }
 
 }  // namespace partwright

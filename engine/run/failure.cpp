@@ -43,6 +43,7 @@ std::string Describe(const Failure& failure) {
         return WithReason("cannot read " + path, failure.reason);
     case Failure::Kind::BadHeader:
         return WithReason(path + ": no pieces written, its header cannot be used", failure.reason);
+    case Failure::Kind::UnclosedQuote: return WithReason(path + ": a quoted field never closes", failure.reason);
     case Failure::Kind::BadPrefix:
         return WithReason(path + ": piece not written, the prefix cannot begin a file name", failure.reason);
     }

@@ -8,10 +8,13 @@
 
 #include "engine/cut/cutter.h"
 #include "engine/cut/line_end_units.h"
+#include "engine/cut/record_blank_lines.h"
+#include "engine/cut/record_ends.h"
 #include "engine/files/file_identity.h"
 #include "engine/name/temporary_name.h"
 #include "engine/read/source_reader.h"
 #include "engine/read/text_form.h"
+#include "engine/run/line_cap_sink.h"
 #include "engine/run/older_piece_watch.h"
 #include "engine/run/run_seam.h"
 #include "engine/run/run_sink.h"
@@ -31,13 +34,17 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
     const SplitSettings& settings = run.settings;
     const LineEnd lineEnd = run.lineEnd;
     const bool keep = run.options.finalLineEnd;
-    if (run.options.maxPieceBytes > 0) return PieceCutter::MaxBytes(ownLimit, lineEnd, run.encoder, keep);
+    const CsvReading& csv = run.options.csv;
+    const std::optional<char> records = csv.records ? std::optional<char>(csv.delimiter) : std::nullopt;
+    if (run.options.maxPieceBytes > 0) return PieceCutter::MaxBytes(ownLimit, lineEnd, run.encoder, keep, records);
     switch (settings.Split()) {
     case SplitMode::MaxBytes: return nullptr;  // no size given: nothing to cut by
     case SplitMode::Separator:
         // The separator in the text's form.
         return PieceCutter::Separator(ToUtf8(settings.SeparatorText()), keep);
-    case SplitMode::BlankLines: return PieceCutter::BlankLines(lineEnd, keep);
+    case SplitMode::BlankLines:
+        if (records) return RecordBlankLines(lineEnd, keep, *records);
+        return PieceCutter::BlankLines(lineEnd, keep);
     case SplitMode::Lines: {
         // N is read once for the whole block: a change in the middle of it
         // would make its pieces overlap or leave lines out.
@@ -53,17 +60,21 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
             ++run.report.blocksNotCut;
             return nullptr;
         }
-        return PieceCutter::Lines(*n, lineEnd, keep);
+        const std::int64_t cap = run.options.maxLinesPerPiece;
+        return PieceCutter::Lines(cap > 0 ? std::min(*n, cap) : *n, lineEnd, keep, records);
     }
     }
     return nullptr;
 }
 
-// Takes the first lines of a source, with the line end after the last of
-// them, off the front of its first block text.
+// Takes the first lines (CSV records, with `csv`) of a source, with the line
+// end after the last of them, off the front of its first block text.
 class HeaderTaker {
 public:
-    HeaderTaker(std::int64_t lines, LineEnd lineEnd) : linesLeft_(lines), lf_(lineEnd == LineEnd::Lf) {}
+    HeaderTaker(std::int64_t lines, LineEnd lineEnd, const CsvReading& csv)
+        : linesLeft_(lines), lf_(lineEnd == LineEnd::Lf) {
+        if (csv.records) records_.emplace(csv.delimiter);
+    }
 
     [[nodiscard]] bool done() const { return linesLeft_ <= 0; }
     // The header's lines joined by their line ends, and the line end after them once done.
@@ -80,7 +91,10 @@ public:
         std::size_t taken = 0;
         while (!done() && !tooLong() && taken < bytes.size()) {
             const char byte = bytes[taken++];
-            if (byte == '\n' && (lf_ || (!text_.empty() && text_.back() == '\r'))) --linesLeft_;
+            if (records_ ? records_->Step(byte, lf_)
+                         : byte == '\n' && (lf_ || (!text_.empty() && text_.back() == '\r'))) {
+                --linesLeft_;
+            }
             text_.push_back(byte);
             units_ += UnitsLedBy(static_cast<unsigned char>(byte));
         }
@@ -92,6 +106,7 @@ private:
     bool lf_;
     std::size_t units_ = 0;
     std::string text_;
+    std::optional<CsvByteState> records_;
 };
 
 // Hands the completed header to the sink. False when the source must give no
@@ -141,7 +156,16 @@ bool UseEncoderFor(RunContext& run, const SourceReader& reader, const std::files
 // Cuts every block of an opened source.
 Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const std::filesystem::path& source) {
     const std::string_view lineEnd = run.lineEnd == LineEnd::Lf ? kLf<char> : kLineEnd<char>;
-    HeaderTaker header(run.options.headerLines, run.lineEnd);
+    HeaderTaker header(run.options.headerLines, run.lineEnd, run.options.csv);
+    // The lines before the current block text, for the line a record left open began on.
+    std::int64_t linesBefore = 0;
+    std::int64_t blockStart = 0;
+    std::optional<LineCapSink> capped;
+    if (run.options.maxLinesPerPiece > 0 &&
+        (run.options.maxPieceBytes > 0 || run.settings.Split() != SplitMode::Lines)) {
+        capped.emplace(sink, run.options.maxLinesPerPiece, run.lineEnd, run.options.csv);
+    }
+    PieceSink& cutSink = capped ? static_cast<PieceSink&>(*capped) : sink;
     // The first block ended before the header did, or only the line end
     // appended to it ended the header: then more of the source means the
     // header's last line was cut at the block's edge.
@@ -200,19 +224,28 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
                 run.host.ReportProgress(run.progress);
                 continue;
             }
+            linesBefore = std::count(header.text().begin(), header.text().end(), '\n');
             if (!UseHeader(run, sink, source, header.TakeText(), ownLimit)) return Outcome::Done;
         }
         if (!inBlock) {
             cutter = CutterForBlock(run, source, ownLimit);
+            blockStart = linesBefore;
             inBlock = true;
         }
-        if (cutter && !cutter->Feed(units, sink)) return Outcome::Stopped;
+        if (cutter && !cutter->Feed(units, cutSink)) return Outcome::Stopped;
+        const bool countLines = run.options.csv.records && !run.options.reading.wholeFile;
+        if (countLines) linesBefore += std::count(units.begin(), units.end(), '\n');
         run.progress.bytesRead = reader.bytesRead();
         run.host.ReportProgress(run.progress);
         if (endsBlock) {
             inBlock = false;
-            if (cutter && !(lineEndTaken ? cutter->Finish(sink) : cutter->EndBlock(lineEnd, sink))) {
+            if (cutter && !(lineEndTaken ? cutter->Finish(cutSink) : cutter->EndBlock(lineEnd, cutSink))) {
                 return Outcome::Stopped;
+            }
+            if (const std::optional<std::int64_t> line = cutter ? cutter->UnclosedRecordLine() : std::nullopt) {
+                run.Fail({Failure::Kind::UnclosedQuote, source,
+                          "the record from line " + std::to_string(blockStart + *line) +
+                              " to the end of the source is written as one record"});
             }
         }
         sink.StepDone();

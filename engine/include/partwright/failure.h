@@ -19,6 +19,7 @@ struct Failure {
         BadCodepage,     // the requested code page is unknown here
         BadHeader,       // the source's header cannot be taken: it gives no pieces
         BadPrefix,       // the prefix cannot begin a file name
+        UnclosedQuote,   // a CSV source's quoted field never closes: the rest of it is one record, written
     };
 
     Kind kind;

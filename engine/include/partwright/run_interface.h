@@ -135,6 +135,12 @@ struct SourceReading {
     bool wholeFile = true;
 };
 
+// How CSV records are read (see RunOptions::csv).
+struct CsvReading {
+    bool records = false;
+    char delimiter = ',';
+};
+
 // The bytes a piece file holds for its text.
 enum class OutputEncoding {
     Utf8,     // UTF-8, no byte-order mark
@@ -193,6 +199,15 @@ struct RunOptions {
     // next ones; 0 writes them on the run's own thread, -1 picks the number
     // for the machine (see DefaultWriterThreads).
     int writerThreads = -1;
+    // CSV records: with `records`, a line end inside a quoted field ("...")
+    // ends no line, so the lines, size and blank-line modes and the header
+    // count and cut records, written as they stand. A quote that never closes
+    // is reported (kind UnclosedQuote, with the line its record begins on)
+    // and the rest of its block is that record. `delimiter` separates fields.
+    CsvReading csv;
+    // When not 0, no piece holds more lines (records, with csv) than this,
+    // whatever the split mode; the lines per piece are lowered to it.
+    std::int64_t maxLinesPerPiece = 0;
 };
 
 // The writer threads a run uses by default on this machine.
