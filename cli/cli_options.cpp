@@ -161,15 +161,10 @@ std::filesystem::path CheckedOutputDir(const std::string& value) {
 
 // One byte that separates the fields of a CSV record, or "tab".
 char CheckedDelimiter(const std::string& value) {
-    if (value == "tab") return '\t';
-    const bool usable = value.size() == 1 && static_cast<unsigned char>(value[0]) < 0x80 && value[0] != '"' &&
-                        value[0] != '\r' && value[0] != '\n';
-    if (!usable) {
-        throw UsageError{"--delimiter: \"" + value +
-                         "\" is not one ASCII character other than a quote or a line end "
-                         "(or tab)"};
-    }
-    return value[0];
+    if (const std::optional<char> delimiter = ParseDelimiter(value)) return *delimiter;
+    throw UsageError{"--delimiter: \"" + value +
+                     "\" is not one ASCII character other than a quote or a line end "
+                     "(or tab)"};
 }
 
 // --csv, --delimiter and --excel; the Excel preset goes first, so that an

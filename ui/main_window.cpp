@@ -4,6 +4,7 @@
 #include "filelist/file_list.h"
 #include "filelist/pointer_file.h"
 #include "partwright/messages.h"
+#include "partwright/option_text.h"
 #include "partwright/setting_fields.h"
 #include "partwright/settings_defaults.h"
 #include "ui/end_report.h"
@@ -461,6 +462,12 @@ std::optional<RunOptions> MainWindow::ReadyToRun(const ControlSettings& settings
     if (sizeOption_->isChecked() && !IsUsablePieceSize(pieceSizeField_->text())) {
         ShowMessage(this, PieceSizeProblemText(pieceSizeField_->text()));
         if (!closeRequested_) pieceSizeField_->setFocus();
+        return std::nullopt;
+    }
+    if (csvRecordsOption_->isChecked() && !ParseDelimiter(delimiterField_->text().toStdString())) {
+        ShowMessage(this, tr("Delimiter: \"%1\" is not one character other than a quote; write tab for a tab.")
+                              .arg(delimiterField_->text()));
+        if (!closeRequested_) delimiterField_->setFocus();
         return std::nullopt;
     }
     return CheckedRunOptionsOrSay();

@@ -2,6 +2,7 @@
 
 #include "partwright/byte_size.h"
 #include "partwright/codepage.h"
+#include "partwright/csv_presets.h"
 #include "partwright/option_text.h"
 #include "ui/settings_store.h"
 
@@ -195,6 +196,19 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
         return checked;
     }
     options.headerLines = *header;
+
+    if (choices.csvRecords) {
+        const auto delimiter = ParseDelimiter(choices.csvDelimiter.toStdString());
+        if (!delimiter) {
+            checked.problem = QObject::tr("The delimiter \"%1\" is not one character other than a quote, or tab.")
+                                  .arg(choices.csvDelimiter);
+            return checked;
+        }
+        options.csv.records = true;
+        options.csv.delimiter = *delimiter;
+    }
+    // Excel's own needs come last: they hold whatever else is chosen.
+    if (choices.fitForExcel) FitForExcel(options);
 
     checked.options = options;
     return checked;

@@ -53,6 +53,14 @@ std::optional<std::int64_t> ParseHeaderLines(std::string_view text, std::string*
     return static_cast<std::int64_t>(*lines);
 }
 
+std::optional<char> ParseDelimiter(std::string_view text) {
+    if (text == "tab") return '\t';
+    const bool usable = text.size() == 1 && static_cast<unsigned char>(text[0]) < 0x80 && text[0] != '"' &&
+                        text[0] != '\r' && text[0] != '\n';
+    if (!usable) return std::nullopt;
+    return text[0];
+}
+
 std::optional<OutputEncoding> ParseOutputEncoding(std::string_view text) { return ValueOf(kEncodings, text); }
 std::string_view OutputEncodingWord(OutputEncoding encoding) { return WordOf(kEncodings, encoding); }
 

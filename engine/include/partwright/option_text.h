@@ -30,4 +30,9 @@ namespace partwright {
 // The word ParseOutputEncoding reads as `encoding`.
 [[nodiscard]] std::string_view OutputEncodingWord(OutputEncoding encoding);
 
+// The field separator of CSV records: one ASCII character other than a quote
+// or a line end, or "tab".
+//   ParseDelimiter(";") == ';', ParseDelimiter("tab") == '\t', ParseDelimiter("\"") == nullopt
+[[nodiscard]] std::optional<char> ParseDelimiter(std::string_view text);
+
 }  // namespace partwright

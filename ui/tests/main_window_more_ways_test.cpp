@@ -1,0 +1,144 @@
+// The window's further ways to read, cut and name, each driven through the
+// real window against what the run writes: CSV records with their delimiter,
+// Fit for Excel, and the choices that stop a run before it starts.
+#include "ui/main_window.h"
+#include "ui/settings_store.h"
+#include "ui/tests/main_window_access.h"
+#include "ui/tests/test_support.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QToolButton>
+
+using partwright::MainWindow;
+namespace test = partwright::test;
+using partwright::test::ReadFile;
+using partwright::test::WriteFile;
+namespace keys = partwright::settings_keys;
+
+namespace {
+
+// A window set up as a user would leave it: `stored` in the settings store
+// before it opens, then `lines` lines per piece and the CSV box and delimiter
+// as given.
+using Pieces = QMap<QString, QByteArray>;
+
+struct Setup {
+    QMap<QString, QString> stored;
+    QString lines = QStringLiteral("1");
+    bool csv = false;
+    QString delimiter = QStringLiteral(",");
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Setup)
+
+namespace {
+
+// The pieces the window writes beside `source`, by name, and the boxes it showed.
+struct Result {
+    Pieces pieces;
+    QStringList messages;
+};
+
+Result SplitInWindow(const Setup& setup, const QByteArray& text) {
+    QTemporaryDir folder;
+    const QString source = folder.filePath("data.csv");
+    WriteFile(source, text);
+    {
+        partwright::SettingsStore store;
+        for (auto it = setup.stored.begin(); it != setup.stored.end(); ++it) store.Write(it.key(), it.value());
+    }
+    test::MessageRecorder messages;
+    MainWindow window;
+    test::List(window).Append(source);
+    window.findChild<QLineEdit*>("linesPerPieceField")->setText(setup.lines);
+    window.findChild<QCheckBox*>("csvRecordsOption")->setChecked(setup.csv);
+    window.findChild<QLineEdit*>("delimiterField")->setText(setup.delimiter);
+    window.findChild<QToolButton*>("splitButton")->click();
+    Result result;
+    for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
+        if (name != QLatin1String("data.csv")) result.pieces[name] = ReadFile(folder.filePath(name));
+    result.messages = messages.Texts();
+    return result;
+}
+
+}  // namespace
+
+class MainWindowMoreWaysTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { test::ClearStore(); }
+
+    void eachControlReachesTheRun_data() {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<Pieces>("pieces");
+        const QByteArray quoted = "a;\"x\ny\"\nb;c\n";
+        QTest::newRow("lines cut a quoted line break") << Setup{} << quoted
+                                                       << Pieces{{"data-0001.csv", "a;\"x\n"},
+                                                                                    {"data-0002.csv", "y\"\n"},
+                                                                                    {"data-0003.csv", "b;c\n"}};
+        QTest::newRow("CSV records keep it inside")
+            << Setup{{}, "1", true, ";"} << quoted
+            << Pieces{{"data-0001.csv", "a;\"x\ny\"\n"}, {"data-0002.csv", "b;c\n"}};
+        QTest::newRow("Fit for Excel: records, a header and a mark in every piece")
+            << Setup{{{keys::kFitForExcel, "1"}}, "1"} << QByteArray("h\n\"1\n1\"\n2\n")
+            << Pieces{{"data-0001.csv", "\xEF\xBB\xBFh\n\"1\n1\"\n"},
+                                         {"data-0002.csv", "\xEF\xBB\xBFh\n2\n"}};
+    }
+    void eachControlReachesTheRun() {
+        QFETCH(Setup, setup);
+        QFETCH(QByteArray, text);
+        QFETCH(Pieces, pieces);
+        const Result result = SplitInWindow(setup, text);
+        QCOMPARE(result.pieces, pieces);
+        QCOMPARE(result.messages.size(), 1);
+        QVERIFY2(result.messages.first().startsWith("Done."), qPrintable(result.messages.first()));
+    }
+
+    // A choice the run cannot use stops it in one box that names the field, before anything is written.
+    void anUnusableChoiceStopsTheRunAndSaysWhich_data() {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("delimiter of two characters") << Setup{{}, "1", true, ";;"} << "Delimiter";
+        QTest::newRow("delimiter that is a quote") << Setup{{}, "1", true, "\""} << "Delimiter";
+    }
+    void anUnusableChoiceStopsTheRunAndSaysWhich() {
+        QFETCH(Setup, setup);
+        QFETCH(QString, named);
+        const Result result = SplitInWindow(setup, "a,b\n");
+        QVERIFY(result.pieces.isEmpty());
+        QCOMPARE(result.messages.size(), 1);
+        QVERIFY2(result.messages.first().startsWith(named), qPrintable(result.messages.first()));
+    }
+
+    // The CSV box and the delimiter come back as they were left; the
+    // column option reads records, so the box shows it checked and fixed.
+    void csvChoicesPersistAndTheColumnOptionHoldsTheBox() {
+        {
+            MainWindow window;
+            window.findChild<QCheckBox*>("csvRecordsOption")->setChecked(true);
+            window.findChild<QLineEdit*>("delimiterField")->setText("tab");
+        }
+        MainWindow window;
+        auto* box = window.findChild<QCheckBox*>("csvRecordsOption");
+        QVERIFY(box->isChecked());
+        QCOMPARE(window.findChild<QLineEdit*>("delimiterField")->text(), "tab");
+        box->setChecked(false);
+        QVERIFY(!window.findChild<QLineEdit*>("delimiterField")->isEnabled());
+        window.findChild<QLineEdit*>("columnField")->setText("city");
+        QVERIFY(window.findChild<QRadioButton*>("byColumnOption")->isChecked());
+        QVERIFY(box->isChecked() && !box->isEnabled());
+        QVERIFY(window.findChild<QLineEdit*>("delimiterField")->isEnabled());
+        window.findChild<QRadioButton*>("linesOption")->setChecked(true);
+        QVERIFY(!box->isChecked() && box->isEnabled());
+        QCOMPARE(test::StoredValue(keys::kCsvRecords), std::optional<QString>("0"));
+    }
+};
+
+QTEST_MAIN(MainWindowMoreWaysTest)
+#include "main_window_more_ways_test.moc"
