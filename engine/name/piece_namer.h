@@ -3,8 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 
+#include "engine/name/name_template.h"
 #include "partwright/failure.h"
 #include "partwright/run_interface.h"
 #include "partwright/text.h"
@@ -47,8 +50,16 @@ public:
     [[nodiscard]] std::filesystem::path Name() const;
 
 private:
+    // Parsed once for each text it is given (the settings are read once a piece).
+    [[nodiscard]] const std::optional<NameTemplate>& TemplateOf(const Text& text);
+
     std::filesystem::path source_;
     std::filesystem::path nameSource_;
+    bool templated_ = false;  // named by template_
+    Text templateText_;
+    std::optional<NameTemplate> template_;
+    std::string templateProblem_;
+    bool templateParsed_ = false;
     std::int64_t number_ = 0;
     std::int32_t nameLength_ = 0;
     std::int64_t unitsSeen_ = 0;  // of the first nameLength_ units

@@ -33,6 +33,8 @@ void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<c
     nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
     header_ = run_.encoder.Head();
     pieceIndex_ = 0;
+    capped_ = false;
+    overCap_ = false;
     std::filesystem::path folder = nameSource_.parent_path();
     names_.SetFolder(folder.empty() ? std::filesystem::path(".") : folder);
     undecided_ = run_.codepage.undecided();
@@ -62,6 +64,13 @@ bool RunSink::BeginPiece() {
         return false;
     }
     current_ = pieceIndex_++;
+    if (run_.options.maxPieces > 0 && current_ >= run_.options.maxPieces) {
+        // Past the cap: only whether it would be written is of interest (the
+        // empty last group of lines mode would not), and the cut stops there.
+        if (capped_) return false;
+        overCap_ = true;
+        return true;
+    }
     if (discarding_) {
         state_ = State::Skipped;
         return true;
@@ -83,6 +92,10 @@ void RunSink::NameFromSettings() {
 }
 
 void RunSink::AppendToPiece(std::string_view bytes) {
+    if (overCap_) {
+        capped_ = capped_ || !bytes.empty();
+        return;
+    }
     if (run_.options.dryRun) plannedBytes_ += run_.encoder.WrittenSize(bytes);
     AppendBytes(bytes);
 }
@@ -188,6 +201,11 @@ void RunSink::Write(std::string_view bytes) {
 }
 
 void RunSink::EndPiece(bool writeWhenEmpty) {
+    if (overCap_) {
+        capped_ = capped_ || writeWhenEmpty;
+        overCap_ = false;
+        return;
+    }
     switch (state_) {
     case State::Skipped: break;
     case State::Unnamable:

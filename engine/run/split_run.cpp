@@ -21,7 +21,8 @@ namespace partwright {
 
 namespace {
 
-enum class Outcome { Done, Stopped, Restart };
+// Capped: the source gave RunOptions::maxPieces pieces and the rest of it is left unread.
+enum class Outcome { Done, Stopped, Restart, Capped };
 
 // The cutter for the next block, from the split options as they are now.
 // Null when the block gives no pieces.
@@ -206,14 +207,16 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             cutter = CutterForBlock(run, source, ownLimit);
             inBlock = true;
         }
-        if (cutter && !cutter->Feed(units, sink)) return Outcome::Stopped;
+        if (cutter && !cutter->Feed(units, sink)) return sink.capped() ? Outcome::Capped : Outcome::Stopped;
+        if (sink.capped()) return Outcome::Capped;
         run.progress.bytesRead = reader.bytesRead();
         run.host.ReportProgress(run.progress);
         if (endsBlock) {
             inBlock = false;
             if (cutter && !(lineEndTaken ? cutter->Finish(sink) : cutter->EndBlock(lineEnd, sink))) {
-                return Outcome::Stopped;
+                return sink.capped() ? Outcome::Capped : Outcome::Stopped;
             }
+            if (sink.capped()) return Outcome::Capped;
         }
     }
 }
@@ -223,7 +226,10 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
 // alike: names from the pieces' text, sizes of characters, a separator
 // beyond ASCII. Lines and blank lines fall the same way in both.
 bool CutMayDifferByCodepage(const RunContext& run) {
-    if (run.settings.Naming() == NamingMode::FirstChars || run.options.maxPieceBytes > 0) return true;
+    const NamingMode naming = run.settings.Naming();
+    if (naming == NamingMode::FirstChars || naming == NamingMode::Template || run.options.maxPieceBytes > 0) {
+        return true;
+    }
     if (run.settings.Split() != SplitMode::Separator) return false;
     const Text separator = run.settings.SeparatorText();
     return std::any_of(separator.begin(), separator.end(), [](char16_t unit) { return unit >= 0x80; });
@@ -309,7 +315,15 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         // first cut's are replaced, and the names it took are given back.
         if (reader->mayRestart()) sink.KeepNamesUndoable();
         const Outcome outcome = CutSource(run, sink, *reader, source);
-        if (outcome == Outcome::Done) CheckUnchanged(run, sink, source, opened, failuresBefore);
+        if (outcome == Outcome::Capped) {
+            ++run.report.sourcesCapped;
+            run.finishPending();  // its pieces are told first
+            run.host.SourceCapped(source);
+        }
+        if (outcome == Outcome::Done || outcome == Outcome::Capped) {
+            CheckUnchanged(run, sink, source, opened, failuresBefore);
+            return Outcome::Done;
+        }
         if (outcome != Outcome::Restart) return outcome;
         // Not UTF-8 after all: what was cut from it so far is void.
         sink.CutAgain();
