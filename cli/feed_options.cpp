@@ -38,8 +38,7 @@ void DeclareFeedOptions(CLI::App& app, FeedArguments& raw) {
     app.add_option("--stdin-name", raw.stdinName,
                    "The file name the pieces of standard input (the source -) are named after (default stdin.txt)")
         ->type_name("NAME");
-    app.add_option("--compress", raw.compress, "gzip: write every piece compressed, as NAME.EXT.gz")
-        ->type_name("gzip");
+    app.add_option("--compress", raw.compress, "gzip: write every piece compressed, as NAME.EXT.gz")->type_name("gzip");
 }
 
 std::string ApplyFeedOptions(const CLI::App& app, const FeedArguments& raw, CliOptions& options) {
@@ -56,7 +55,8 @@ std::string ApplyFeedOptions(const CLI::App& app, const FeedArguments& raw, CliO
         const auto text = TextFromArgument(raw.stdinName);
         if (!text) return "--stdin-name: the text is not valid UTF-8";
         // A file name, as a prefix is: no folder, no device, not empty.
-        if (const char* problem = FileNameProblem(*text)) return "--stdin-name: \"" + raw.stdinName + "\" is no file name: " + problem;
+        if (const char* problem = FileNameProblem(*text))
+            return "--stdin-name: \"" + raw.stdinName + "\" is no file name: " + problem;
         options.run.reading.stdinName = *text;
     }
     if (app.count("--compress") > 0) {

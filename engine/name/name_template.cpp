@@ -114,8 +114,9 @@ std::optional<NameTemplate> NameTemplate::Parse(TextView text, std::string& prob
     // The name of a first piece whose fields of text are all empty: what the template alone makes.
     const NativeString bare = parsed.Fill(NativeString(), Text(), 1);
     if (bare.empty()) {
-        problem = "it can make no name at all, or only \".\" or \"..\", or a name Windows keeps for a device "
-                  "(CON, NUL, COM1...): give it text or {n}";
+        problem =
+            "it can make no name at all, or only \".\" or \"..\", or a name Windows keeps for a device "
+            "(CON, NUL, COM1...): give it text or {n}";
         return std::nullopt;
     }
     const Text wide = Widen(bare);
@@ -154,8 +155,8 @@ NativeString NameTemplate::Fill(const NativeString& sourceName, TextView firstCh
             // Whatever a value holds, it stays within one file name.
             Text kept(value);
             std::replace_if(
-                kept.begin(), kept.end(), [](char16_t c) { return c < 0x20 || c == 0x7F || Text(u"/\\:*?\"<>|").find(c) != Text::npos; },
-                u'_');
+                kept.begin(), kept.end(),
+                [](char16_t c) { return c < 0x20 || c == 0x7F || Text(u"/\\:*?\"<>|").find(c) != Text::npos; }, u'_');
             name += ToNative(kept);
             break;
         }

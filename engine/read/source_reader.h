@@ -122,7 +122,8 @@ public:
     // throughout, and no Restart comes; false when it is not (the next step
     // gives Restart) or when it could not be read (the next step gives Error).
     [[nodiscard]] bool DecideNow();
-    [[nodiscard]] std::uint64_t size() const;  // bytes
+    // Bytes; SourceInput::kUnknownSize until an archive or standard input is read to its end.
+    [[nodiscard]] std::uint64_t size() const;
     [[nodiscard]] std::uint64_t bytesRead() const;
     [[nodiscard]] const Failure& error() const;
 

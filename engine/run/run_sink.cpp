@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/files/native_file.h"
+#include "engine/name/name_source.h"
 
 namespace partwright {
 
@@ -30,7 +31,7 @@ void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<c
     if (!cutAgain_) firstCutFresh_.clear();
     cutAgain_ = false;
     source_ = source;
-    nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
+    nameSource_ = NameSourceOf(source, run_.options);
     header_ = run_.encoder.Head();
     pieceIndex_ = 0;
     capped_ = false;

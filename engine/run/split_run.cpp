@@ -10,6 +10,7 @@
 #include "engine/cut/line_end_units.h"
 #include "engine/files/file_identity.h"
 #include "engine/name/temporary_name.h"
+#include "engine/read/source_input.h"
 #include "engine/read/source_reader.h"
 #include "engine/read/text_form.h"
 #include "engine/run/older_piece_watch.h"
@@ -293,8 +294,9 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         run.Fail(failure);
         return Outcome::Done;
     }
-    const std::optional<FileStamp> opened = StampOf(source);
-    progress.sourceBytes = reader->size();
+    const std::optional<FileStamp> opened = IsStandardInput(source) ? std::nullopt : StampOf(source);
+    // Of an archive or standard input, not known before the end.
+    progress.sourceBytes = reader->size() == SourceInput::kUnknownSize ? 0 : reader->size();
     run.lineEnd = run.options.lineEnd;
     if (run.lineEnd == LineEnd::Auto) {
         std::optional<LineEnd> first;
