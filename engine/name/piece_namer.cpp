@@ -19,6 +19,15 @@ PieceNamer::Start PieceNamer::Begin(const SplitSettings& settings, const std::fi
                                     std::filesystem::path& target, Failure& failure) {
     source_ = source;
     nameSource_ = nameSource;
+    const Start start = BeginBare(settings, number, target, failure);
+    if (start == Start::Named) target += suffix_;
+    return start;
+}
+
+PieceNamer::Start PieceNamer::BeginBare(const SplitSettings& settings, std::int64_t number,
+                                        std::filesystem::path& target, Failure& failure) {
+    const std::filesystem::path& source = source_;
+    const std::filesystem::path& nameSource = nameSource_;
     number_ = number;
     nameLength_ = 0;
     unitsSeen_ = 0;
@@ -58,7 +67,7 @@ PieceNamer::Start PieceNamer::Begin(const SplitSettings& settings, const std::fi
         templated_ = true;
         nameLength_ = parsed->firstLength();
         if (nameLength_ > 0) return Start::Collecting;
-        target = Name();
+        target = BareName();
         return Start::Named;
     }
     }
@@ -85,6 +94,12 @@ Failure PieceNamer::TooLong() const {
 }
 
 std::filesystem::path PieceNamer::Name() const {
+    std::filesystem::path name = BareName();
+    name += suffix_;
+    return name;
+}
+
+std::filesystem::path PieceNamer::BareName() const {
     if (!templated_) return FirstCharsName(nameSource_.native(), nameChars_, nameLength_, number_);
     const NativeString source = nameSource_.native();
     const NativeString name = template_->Fill(GetFileName(source), nameChars_, number_);

@@ -29,6 +29,9 @@ public:
         Unnamable,   // the naming options give no name: the failure says why
     };
 
+    // Every name from now on ends in `suffix` (".gz" for compressed pieces).
+    void AddToNames(NativeString suffix) { suffix_ = std::move(suffix); }
+
     // The piece numbered `number` (from 1) of `source` begins; `nameSource` is
     // the source as if it lay in the folder the pieces go to. Sets `target` when
     // Named, `failure` when Unnamable.
@@ -50,11 +53,15 @@ public:
     [[nodiscard]] std::filesystem::path Name() const;
 
 private:
+    [[nodiscard]] Start BeginBare(const SplitSettings& settings, std::int64_t number, std::filesystem::path& target,
+                                  Failure& failure);
+    [[nodiscard]] std::filesystem::path BareName() const;
     // Parsed once for each text it is given (the settings are read once a piece).
     [[nodiscard]] const std::optional<NameTemplate>& TemplateOf(const Text& text);
 
     std::filesystem::path source_;
     std::filesystem::path nameSource_;
+    NativeString suffix_;
     bool templated_ = false;  // named by template_
     Text templateText_;
     std::optional<NameTemplate> template_;

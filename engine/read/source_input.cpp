@@ -144,8 +144,8 @@ bool SourceInput::ReadInflated(char* data, std::size_t size, std::size_t& got, s
         if (result == Z_STREAM_END) {
             z.inMember = false;
         } else if (result == Z_DATA_ERROR || result == Z_NEED_DICT) {
-            reason = std::string("the gzip archive is damaged: ") + (s.msg ? s.msg : "invalid data") + " (within its first " +
-                     std::to_string(z.compressedRead) + " bytes)";
+            reason = std::string("the gzip archive is damaged: ") + (s.msg ? s.msg : "invalid data") +
+                     " (within its first " + std::to_string(z.compressedRead) + " bytes)";
             return false;
         } else if (result == Z_MEM_ERROR) {
             reason = "zlib ran out of memory";

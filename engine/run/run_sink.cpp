@@ -14,7 +14,9 @@ int WriterThreads(const RunOptions& options) {
 }
 
 RunSink::RunSink(RunContext& run, PieceQueue& queue)
-    : run_(run), queue_(queue), threaded_(WriterThreads(run.options) > 0) {}
+    : run_(run), queue_(queue), threaded_(WriterThreads(run.options) > 0) {
+    if (run.options.compression == PieceCompression::Gzip) namer_.AddToNames(NativeString{'.', 'g', 'z'});
+}
 
 void RunSink::Stop() {
     run_.stop.request_stop();

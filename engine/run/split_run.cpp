@@ -367,7 +367,8 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
                    {},
                    {},
                    0};
-    PieceQueue queue(WriterThreads(options), run.stop.get_token(), [&run] { (void)run.Yield(); });
+    PieceQueue queue(
+        WriterThreads(options), run.stop.get_token(), [&run] { (void)run.Yield(); }, options.compression);
     RunSink sink(run, queue);
     run.finishPending = [&sink] { sink.FinishPending(); };
     for (int position = 1; position <= count; ++position) {
