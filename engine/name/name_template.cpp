@@ -111,12 +111,15 @@ std::optional<NameTemplate> NameTemplate::Parse(TextView text, std::string& prob
             return std::nullopt;
         }
     }
-    // The name of a first piece whose fields of text are all empty: what the template alone makes.
-    const NativeString bare = parsed.Fill(NativeString(), Text(), 1);
+    // A first piece whose fields of text hold "x": a template that makes no
+    // name of it makes none of any piece (a piece whose fields give no name
+    // takes the numbered name, see Fill's callers).
+    const NativeString x(1, NativeChar('x'));
+    const NativeString bare = parsed.Fill(x + NativeChar('.') + x, u"x", 1, u"x");
     if (bare.empty()) {
         problem =
-            "it can make no name at all, or only \".\" or \"..\", or a name Windows keeps for a device "
-            "(CON, NUL, COM1...): give it text or {n}";
+            "it makes no name at all, or only \".\" or \"..\", or a name Windows keeps for a device "
+            "(CON, NUL, COM1...)";
         return std::nullopt;
     }
     const Text wide = Widen(bare);
@@ -162,7 +165,10 @@ NativeString NameTemplate::Fill(const NativeString& sourceName, TextView firstCh
         }
         }
     }
-    return IsUsableName(name) ? name : NativeString();
+    // A name a dot begins only because its first fields came out empty (".csv") hides the piece.
+    const bool dotByTemplate = !parts_.empty() && parts_[0].field == Field::Literal && parts_[0].text[0] == u'.';
+    const bool hidden = !name.empty() && name[0] == NativeChar('.') && !dotByTemplate;
+    return IsUsableName(name) && !hidden ? name : NativeString();
 }
 
 }  // namespace partwright

@@ -23,9 +23,10 @@ public:
     // The template, or nothing with `problem` saying what is wrong with it:
     // a field it does not know, a brace without its partner, literal text a
     // file name cannot hold (/ \ : * ? " < > |, a control character), or a
-    // name it would give that is no name at all (empty, "." or ".."), a
-    // device name (CON, NUL, COM1...) or a temporary file's, whatever fills
-    // {name}, {ext}, {first} and {value}.
+    // name it gives that is no name at all (empty, "." or ".."), a device
+    // name (CON, NUL, COM1...) or a temporary file's, with every field of
+    // text holding a letter (fields that leave a piece no name give it the
+    // numbered name instead).
     [[nodiscard]] static std::optional<NameTemplate> Parse(TextView text, std::string& problem);
 
     // The largest X of its {first:X}, 0 when it has none: how many code
