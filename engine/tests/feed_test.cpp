@@ -75,8 +75,11 @@ struct Mode {
 std::vector<Mode> Modes() {
     FixedSettings blank;
     blank.split = SplitMode::BlankLines;
-    return {{"lines 1", Lines(u"1")},     {"lines 3", Lines(u"3")},    {"separator", Separator(u"|")},
-            {"blank lines", blank},       {"max bytes", Lines(u"3"), 24}};
+    return {{"lines 1", Lines(u"1")},
+            {"lines 3", Lines(u"3")},
+            {"separator", Separator(u"|")},
+            {"blank lines", blank},
+            {"max bytes", Lines(u"3"), 24}};
 }
 
 // The piece number of a numbered name "src-0012.txt".
@@ -194,7 +197,10 @@ TEST(NameTemplate, aRunNamesByItCountsCollisionsAndFallsBackToTheNumberedName) {
     const Outcome run = SplitIn("s.csv", "abc1\nabc2\ncon\n!!\n", settings, {});
     EXPECT_TRUE(run.report.ok());
     EXPECT_EQ(run.report.piecesRenamed, 1U);
-    const Files expected{{"abc.csv", "abc1\n"}, {"abc (2).csv", "abc2\n"}, {"s-0003.csv", "con\n"}, {"s-0004.csv", "!!\n"}};
+    const Files expected{{"abc.csv", "abc1\n"},
+                         {"abc (2).csv", "abc2\n"},
+                         {"s-0003.csv", "con\n"},
+                         {"s-0004.csv", "!!\n"}};
     EXPECT_EQ(run.files, expected);
 }
 
