@@ -334,7 +334,9 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
     app.add_flag("--verbose", raw.verbose, "Print the path of every piece as it is written")->excludes(quiet);
     app.set_version_flag("--version", std::string(kProgram) + " " + PARTWRIGHT_VERSION, "Print the version and exit");
     DeclareFeedOptions(app, raw.feed);
-    app.add_option("FILE", raw.files, "Source files, split in this order")->type_name("FILE");
+    app.add_option("FILE", raw.files,
+                   "Source files, split in this order; - reads standard input, a FILE.gz the text it holds")
+        ->type_name("FILE");
 }
 
 // CLI11 takes the arguments last to first. It reads "--separator=" as the

@@ -140,9 +140,7 @@ TEST(CliStandardInput, piecesOfAPipeFedInOddSizesMatchThoseOfTheSameFile) {
         Folder fromFile;
         Folder fromPipe;
         Folder output;
-        {
-            std::ofstream(fromFile.path() / name, std::ios::binary) << text;
-        }
+        { std::ofstream(fromFile.path() / name, std::ios::binary) << text; }
         std::vector<std::string> fileArgs = c.options;
         fileArgs.push_back(name);
         const Result file = RunProgram(fromFile.path(), fileArgs, "");
