@@ -212,7 +212,7 @@ Files PlainPieces(const std::string& text, const FixedSettings& settings, const 
 TEST(GzipSource, givesThePiecesOfItsTextAndOnlyWholeOnesWhenCutOffOrDamaged) {
     std::mt19937 random(6);
     std::string text;
-    for (int k = 0; k < 40; ++k) text += GeneratedText(random, 200);  // large enough for several reads
+    for (int k = 0; k < 100; ++k) text += GeneratedText(random, 200);  // several reads of 64 KiB
     text += "\n";
     const FixedSettings settings = Lines(u"150");
     RunOptions options;
@@ -227,6 +227,19 @@ TEST(GzipSource, givesThePiecesOfItsTextAndOnlyWholeOnesWhenCutOffOrDamaged) {
         EXPECT_TRUE(run.report.ok());
         EXPECT_EQ(run.files, plain);
     }
+    // Not UTF-8 only far into it: code page auto reads the archive again from its start, in the
+    // fallback code page, and pieces named by their text come out as from the plain file.
+    FixedSettings named = settings;
+    named.naming = NamingMode::FirstChars;
+    named.nameLength = ReadNameLength(u"12");
+    const std::string late = text + "caf\xE9\n";
+    for (const int threads : {0, 2}) {
+        options.writerThreads = threads;
+        const Outcome run = SplitIn("log.txt.gz", Gzip(late), named, options);
+        EXPECT_TRUE(run.report.ok());
+        EXPECT_EQ(run.files, PlainPieces(late, named, options));
+    }
+    options.writerThreads = 0;
     // Cut off, or one byte changed past the header's time stamp: reported
     // with the source's path, and every piece written is a piece of the text
     // (a change the inflater meets only at the checksum excepted: see below).
@@ -283,6 +296,18 @@ TEST(CompressedPieces, holdTheBytesOfThePlainPiecesAndTheSizeCapCountsTheText) {
             }
         }
     }
+    // A piece named by its first characters is written before its name is known.
+    FixedSettings named = Lines(u"2");
+    named.naming = NamingMode::FirstChars;
+    named.nameLength = ReadNameLength(u"3");
+    RunOptions options;
+    const std::string text = GeneratedText(random, 60);
+    const Outcome plain = SplitIn("src.txt", text, named, options);
+    options.compression = PieceCompression::Gzip;
+    const Outcome packed = SplitIn("src.txt", text, named, options);
+    Files unpacked;
+    for (const auto& [name, bytes] : packed.files) unpacked[name.substr(0, name.size() - 3)] = Gunzip(bytes);
+    EXPECT_EQ(unpacked, plain.files);
 }
 
 }  // namespace
