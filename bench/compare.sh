@@ -13,7 +13,7 @@
 # --only     the cases to time, separated by commas (such as 2s,4); sources
 #            that no wanted case reads are not made
 #
-# Cases: 1a 1b 2 2s 3 4 5 6 6b 7 8 8b. The load average is printed at the start
+# Cases: 1a 1b 2 2s 3 4 5 6 6b 7 8 8b 9. The load average is printed at the start
 # and at the end: other work on the machine stretches the wall times.
 #
 # Everything is made in a fresh folder on /dev/shm (tmpfs: creating many
@@ -40,7 +40,7 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
-all_cases=",1a,1b,2,2s,3,4,5,6,6b,7,8,8b,"
+all_cases=",1a,1b,2,2s,3,4,5,6,6b,7,8,8b,9,"
 if [ -n "$only" ]; then
     IFS=, read -ra only_ids <<<"${only:1:-1}"
     for id in "${only_ids[@]}"; do
@@ -390,6 +390,38 @@ if wanted 8b; then
     fi
 fi
 rm -rf "$work/csv"
+
+# Pieces written gzip-compressed, against split --filter 'gzip > $FILE.gz'
+# (a gzip process per piece, at gzip's default level 6 as ours): 100000-line
+# pieces of 256 MiB of CR LF lines. Both sets of pieces must inflate back to the source.
+if wanted 9; then
+    mkdir -p "$work/gz"
+    make_chunk "$work/gzchunk"
+    repeat "$work/gzchunk" $(( (256 / scale + 1) )) >"$work/gz/gz.txt"
+    rm -f "$work/gzchunk"
+    gz_bytes=$(stat -c %s "$work/gz/gz.txt")
+    : >"$work/ours.times"; : >"$work/split.times"
+    for ((i = 0; i < runs; i++)); do
+        timed "$work/ours.times" "$cli" --quiet "${threads[@]}" --lines 100000 --compress gzip "$work/gz/gz.txt"
+        ours_gz=$(count_files "$work/gz" 'gz-*.txt.gz')
+        ours_back=$(find "$work/gz" -name 'gz-*.txt.gz' | sort | xargs cat | gzip -dc | cmp -s - "$work/gz/gz.txt" && echo same || echo different)
+        ours_gz_bytes=$(total_bytes "$work/gz" 'gz-*.txt.gz')
+        find "$work/gz" -name 'gz-*.txt.gz' -delete
+        mkdir -p "$work/split"
+        timed "$work/split.times" split -l 100000 -a 6 --filter 'gzip > $FILE.gz' "$work/gz/gz.txt" "$work/split/x"
+        split_gz=$(count_files "$work/split" 'x*.gz')
+        split_back=$(find "$work/split" -name 'x*.gz' | sort | xargs cat | gzip -dc | cmp -s - "$work/gz/gz.txt" && echo same || echo different)
+        split_gz_bytes=$(total_bytes "$work/split" 'x*.gz')
+        rm -rf "$work/split"
+    done
+    report "9  $((gz_bytes >> 20)) MiB, 100000-line pieces, gzip" "$work/ours.times" "$work/split.times" /dev/null
+    echo "   pieces: ours $ours_gz ($ours_gz_bytes bytes, inflated: $ours_back), split --filter gzip $split_gz ($split_gz_bytes bytes, inflated: $split_back)"
+    if [ "$ours_gz" -ne "$split_gz" ] || [ "$ours_back" != same ] || [ "$split_back" != same ]; then
+        echo "   MISMATCH: the compressed pieces do not give back the source" >&2
+        mismatch=1
+    fi
+    rm -rf "$work/gz"
+fi
 
 # No split counterpart: a separator search that is linear whatever the text.
 # "a" x 120000 + "b" over "a"s makes every position the start of a near-miss

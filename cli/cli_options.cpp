@@ -7,6 +7,7 @@
 
 #include "cli/arg_text.h"
 #include "cli/console_text.h"
+#include "cli/feed_options.h"
 #include "partwright/byte_size.h"
 #include "partwright/codepage.h"
 #include "partwright/csv_presets.h"
@@ -52,6 +53,7 @@ struct RawArguments {
     bool csv = false;
     bool excel = false;
     std::vector<std::string> files;
+    FeedArguments feed;
 };
 
 struct UsageError {
@@ -81,6 +83,7 @@ const char* OptionOf(OptionField field) {
     case OptionField::NameLength: return "--first-chars";
     case OptionField::Prefix: return "--prefix";
     case OptionField::FirstNumber: return "--start";
+    case OptionField::NameTemplate: return "--name-template";
     }
     return "";
 }
@@ -94,6 +97,8 @@ void CheckFields(const FixedSettings& settings) {
     std::string message = std::string(OptionOf(problem->field)) + ": \"" + ArgumentFromUtf16(problem->typed) + "\" ";
     if (problem->field == OptionField::Prefix) {
         message += "cannot begin a file name: " + problem->reason;
+    } else if (problem->field == OptionField::NameTemplate) {
+        message += "cannot name pieces: " + problem->reason;
     } else if (problem->notANumber) {
         message += "is not a number";
     } else {
@@ -212,6 +217,9 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     } else {
         settings.naming = NamingMode::Numbered;
     }
+    if (const std::string problem = ApplyFeedOptions(app, raw.feed, options); !problem.empty()) {
+        throw UsageError{problem};
+    }
     CheckFields(settings);
     ConvertCsv(raw, app, options);
 
@@ -263,6 +271,7 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
         }
         options.files.push_back(std::move(*path));
     }
+    if (const std::string problem = StandardInputProblem(options); !problem.empty()) throw UsageError{problem};
     return options;
 }
 
@@ -365,7 +374,10 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
     auto* quiet = app.add_flag("--quiet", raw.quiet, "Print nothing but failures (and the targets of --dry-run)");
     app.add_flag("--verbose", raw.verbose, "Print the path of every piece as it is written")->excludes(quiet);
     app.set_version_flag("--version", std::string(kProgram) + " " + PARTWRIGHT_VERSION, "Print the version and exit");
-    app.add_option("FILE", raw.files, "Source files, split in this order")->type_name("FILE");
+    DeclareFeedOptions(app, raw.feed);
+    app.add_option("FILE", raw.files,
+                   "Source files, split in this order; - reads standard input, a FILE.gz the text it holds")
+        ->type_name("FILE");
 }
 
 // CLI11 takes the arguments last to first. It reads "--separator=" as the

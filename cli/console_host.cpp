@@ -123,6 +123,11 @@ int ConsoleHost::Finish(const RunReport& report) {
                       " among the new ones, under names of a source's naming that no new piece took, kept as they are" +
                       (verbose_ ? "." : " (--verbose names them)."));
     }
+    if (!quiet_ && report.sourcesCapped > 0) {
+        WriteLine(out_, std::to_string(report.sourcesCapped) + (report.sourcesCapped == 1 ? " source" : " sources") +
+                            " stopped at --max-pieces; the rest of " + (report.sourcesCapped == 1 ? "it" : "each") +
+                            " was not read.");
+    }
     if (!quiet_) {
         WriteLine(out_, messages::kDone);
     }

@@ -21,6 +21,9 @@ if(NOT PARTWRIGHT_MINGW_SHARED_RUNTIME)
     set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 endif()
 
+# zlib (Debian's libz-mingw-w64-dev) linked in, so no zlib1.dll goes with the programs.
+set(ZLIB_USE_STATIC_LIBS ON)
+
 # Tests, and gtest_discover_tests' listing of them, run through Wine.
 find_program(PARTWRIGHT_WINE wine)
 if(PARTWRIGHT_WINE)

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    libgtest-dev libbenchmark-dev libcli11-dev
+    libgtest-dev libbenchmark-dev libcli11-dev zlib1g-dev libz-mingw-w64-dev
     qt6-base-dev qt6-base-dev-tools qt6-base-private-dev
     g++-mingw-w64-x86-64 wine wine64 nsis
     fonts-liberation xvfb xauth x11-utils librsvg2-bin python3

@@ -45,6 +45,12 @@ bool IsUsableFieldText(OptionField field, const QString& text) {
         settings.prefix = typed;
         return !CheckSettings(settings).has_value();
     }
+    case OptionField::NameTemplate: {
+        FixedSettings settings;
+        settings.naming = NamingMode::Template;
+        settings.nameTemplate = typed;
+        return !CheckSettings(settings).has_value();
+    }
     }
     return true;
 }

@@ -541,6 +541,7 @@ QLineEdit* MainWindow::FieldOf(OptionField field) const {
     case OptionField::NameLength: return nameLengthField_;
     case OptionField::Prefix: return prefixField_;
     case OptionField::FirstNumber: return firstNumberField_;
+    case OptionField::NameTemplate: break;  // the window has no template field yet
     }
     return linesPerPieceField_;
 }

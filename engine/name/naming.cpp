@@ -117,7 +117,11 @@ NativeString FirstCharsName(const NativeString& source, TextView pieceStart, std
            Ascii(".txt");
 }
 
-NativeString CopyName(const NativeString& target, int copy) {
+NativeString CopyName(const NativeString& target, int copy, std::size_t keptTail) {
+    if (keptTail > 0 && keptTail < target.size()) {
+        const std::size_t cut = target.size() - keptTail;
+        return CopyName(target.substr(0, cut), copy) + target.substr(cut);
+    }
     const std::size_t nameStart = LastSeparator(target) == NativeString::npos ? 0 : LastSeparator(target) + 1;
     std::size_t dot = target.rfind(kDot);
     if (dot == NativeString::npos || dot < nameStart) dot = target.size();

@@ -44,8 +44,10 @@ namespace partwright {
 
 // The name of the `copy`-th piece of a run that wanted `target` (copy >= 2):
 // " (copy)" put before the file name's last ".", or at its end without one.
+// The last `keptTail` characters (".gz" of a compressed piece) stay behind the mark.
 //   CopyName("/d/hellow.txt", 2) == "/d/hellow (2).txt"
-[[nodiscard]] NativeString CopyName(const NativeString& target, int copy);
+//   CopyName("/d/hellow.txt.gz", 2, 3) == "/d/hellow (2).txt.gz"
+[[nodiscard]] NativeString CopyName(const NativeString& target, int copy, std::size_t keptTail = 0);
 
 // Whether Windows keeps `fileName` for a device: CON, PRN, AUX, NUL, COM0 to
 // COM9, LPT0 to LPT9, CONIN$ or CONOUT$, in any case, alone or before a "."

@@ -19,10 +19,20 @@ PieceNamer::Start PieceNamer::Begin(const SplitSettings& settings, const std::fi
                                     std::filesystem::path& target, Failure& failure) {
     source_ = source;
     nameSource_ = nameSource;
+    const Start start = BeginBare(settings, number, target, failure);
+    if (start == Start::Named) target += suffix_;
+    return start;
+}
+
+PieceNamer::Start PieceNamer::BeginBare(const SplitSettings& settings, std::int64_t number,
+                                        std::filesystem::path& target, Failure& failure) {
+    const std::filesystem::path& source = source_;
+    const std::filesystem::path& nameSource = nameSource_;
     number_ = number;
     nameLength_ = 0;
     unitsSeen_ = 0;
     nameChars_.clear();
+    templated_ = false;
     switch (settings.Naming()) {
     case NamingMode::FirstChars: {
         const TypedField<std::int32_t> length = settings.NameLength();
@@ -46,6 +56,18 @@ PieceNamer::Start PieceNamer::Begin(const SplitSettings& settings, const std::fi
             return Start::Unnamable;
         }
         target = PrefixCounterName(prefix, nameSource.native(), *first.value + number - 1);
+        return Start::Named;
+    }
+    case NamingMode::Template: {
+        const std::optional<NameTemplate>& parsed = TemplateOf(settings.NameTemplate());
+        if (!parsed) {
+            failure = {Failure::Kind::BadNameTemplate, source, templateProblem_ + ", " + Quoted(templateText_)};
+            return Start::Unnamable;
+        }
+        templated_ = true;
+        nameLength_ = parsed->firstLength();
+        if (nameLength_ > 0) return Start::Collecting;
+        target = BareName();
         return Start::Named;
     }
     }
@@ -72,7 +94,28 @@ Failure PieceNamer::TooLong() const {
 }
 
 std::filesystem::path PieceNamer::Name() const {
-    return FirstCharsName(nameSource_.native(), nameChars_, nameLength_, number_);
+    std::filesystem::path name = BareName();
+    name += suffix_;
+    return name;
+}
+
+std::filesystem::path PieceNamer::BareName() const {
+    if (!templated_) return FirstCharsName(nameSource_.native(), nameChars_, nameLength_, number_);
+    const NativeString source = nameSource_.native();
+    const NativeString name = template_->Fill(GetFileName(source), nameChars_, number_);
+    // Fields that leave no usable name (a piece whose first characters make
+    // "con.txt"): the numbered name, as first-characters naming does.
+    return name.empty() ? NumberedName(source, number_) : GetFolder(source) + name;
+}
+
+const std::optional<NameTemplate>& PieceNamer::TemplateOf(const Text& text) {
+    if (!templateParsed_ || text != templateText_) {
+        templateText_ = text;
+        templateProblem_.clear();
+        template_ = NameTemplate::Parse(text, templateProblem_);
+        templateParsed_ = true;
+    }
+    return template_;
 }
 
 }  // namespace partwright

@@ -3,8 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 
+#include "engine/name/name_template.h"
 #include "partwright/failure.h"
 #include "partwright/run_interface.h"
 #include "partwright/text.h"
@@ -25,6 +28,9 @@ public:
         Collecting,  // first characters: Collect until complete(), then Name()
         Unnamable,   // the naming options give no name: the failure says why
     };
+
+    // Every name from now on ends in `suffix` (".gz" for compressed pieces).
+    void AddToNames(NativeString suffix) { suffix_ = std::move(suffix); }
 
     // The piece numbered `number` (from 1) of `source` begins; `nameSource` is
     // the source as if it lay in the folder the pieces go to. Sets `target` when
@@ -47,8 +53,20 @@ public:
     [[nodiscard]] std::filesystem::path Name() const;
 
 private:
+    [[nodiscard]] Start BeginBare(const SplitSettings& settings, std::int64_t number, std::filesystem::path& target,
+                                  Failure& failure);
+    [[nodiscard]] std::filesystem::path BareName() const;
+    // Parsed once for each text it is given (the settings are read once a piece).
+    [[nodiscard]] const std::optional<NameTemplate>& TemplateOf(const Text& text);
+
     std::filesystem::path source_;
     std::filesystem::path nameSource_;
+    NativeString suffix_;
+    bool templated_ = false;  // named by template_
+    Text templateText_;
+    std::optional<NameTemplate> template_;
+    std::string templateProblem_;
+    bool templateParsed_ = false;
     std::int64_t number_ = 0;
     std::int32_t nameLength_ = 0;
     std::int64_t unitsSeen_ = 0;  // of the first nameLength_ units

@@ -11,7 +11,9 @@
 #include "engine/read/decoder_factory.h"
 #include "engine/read/line_end_scan.h"
 #include "engine/read/rest_check.h"
+#include "engine/read/source_input.h"
 #include "engine/read/text_form.h"
+#include "engine/read/utf16_units.h"
 #include "engine/read/utf8_source.h"
 #include "partwright/code_points.h"
 #include "partwright/codepage.h"
@@ -31,7 +33,8 @@ constexpr std::size_t kBlocksPerRead = 8;
 
 struct SourceReader::Impl {
     std::filesystem::path path;
-    NativeFile file;
+    SourceInput file;
+    bool sized = true;                     // the length was known at opening (not so of an archive or standard input)
     std::unique_ptr<TextDecoder> decoder;  // null for a UTF-16 source
     bool utf8 = false;
     std::optional<ByteUtf8Forms> byteForms;  // of a single-byte code page, converted byte by byte
@@ -61,9 +64,8 @@ struct SourceReader::Impl {
     bool bigEndian = false;              // UTF-16: high byte first
     std::size_t markBytes = 0;           // of the byte-order mark it began with
     std::size_t markSkipped = 0;         // of those, left out of the text and not yet stepped past
-    bool haveOddByte = false;            // UTF-16: a byte whose partner is in the next chunk
-    unsigned char oddByte = 0;
-    std::size_t begin = 0;  // buffer[begin, end): read, not handed out yet
+    Utf16Units utf16;                    // UTF-16: bytes to units
+    std::size_t begin = 0;               // buffer[begin, end): read, not handed out yet
     std::size_t end = 0;
     bool failed = false;
     Failure error;
@@ -98,7 +100,9 @@ struct SourceReader::Impl {
         if (!file.Read(buffer.data() + end, want, got, reason)) return false;
         bytesRead += got;
         end += got;
-        if (got < want) {
+        if (got < want && !sized) {
+            size = bytesRead;  // the end of a text whose length comes with it
+        } else if (got < want) {
             // Cut short since it was measured: what is left would be a wrong last piece.
             reason = ShortfallReason(bytesRead, size);
             return false;
@@ -111,7 +115,8 @@ struct SourceReader::Impl {
     // 30000-byte block, or one chunk of a streamed block. Blocks are read
     // several at a time, to spare system calls. Sets `last` on the source's last step.
     [[nodiscard]] bool ReadStep(std::size_t& offset, std::size_t& count, bool& last) {
-        if (end - begin < stepBytes && more()) {
+        // A text of unknown length is read ahead of its last full step, so that the end is known there.
+        if ((end - begin < stepBytes || (!sized && end - begin == stepBytes)) && more()) {
             std::string reason;
             if (!Refill(reason)) {
                 (void)Fail(reason);
@@ -176,39 +181,6 @@ struct SourceReader::Impl {
         UseFallback();
         return Status::Restart;
     }
-
-    [[nodiscard]] char16_t UnitOf(unsigned first, unsigned second) const {
-        return static_cast<char16_t>(bigEndian ? (first << 8) | second : first | (second << 8));
-    }
-
-    // UTF-16 bytes to units; returns the number of units written to `out`.
-    std::size_t Utf16Units(const char* data, std::size_t count, bool last, char16_t* out) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-        char16_t* p = out;
-        if (haveOddByte && count > 0) {
-            *p++ = UnitOf(oddByte, bytes[0]);
-            haveOddByte = false;
-            ++bytes;
-            --count;
-        }
-        const std::size_t pairs = count / 2;
-        if (!bigEndian && std::endian::native == std::endian::little) {
-            std::memcpy(p, bytes, pairs * 2);
-        } else {
-            for (std::size_t k = 0; k < pairs; ++k) p[k] = UnitOf(bytes[2 * k], bytes[2 * k + 1]);
-        }
-        p += pairs;
-        if (count % 2 != 0) {
-            haveOddByte = true;
-            oddByte = bytes[count - 1];
-        }
-        if (last && haveOddByte) {
-            // The lone last byte of an odd-length source: its half, 0 as the other.
-            *p++ = UnitOf(oddByte, 0);
-            haveOddByte = false;
-        }
-        return static_cast<std::size_t>(p - out);
-    }
 };
 
 SourceReader::SourceReader(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -237,6 +209,7 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
         return nullptr;
     }
     impl->size = impl->file.size();
+    impl->sized = impl->size != SourceInput::kUnknownSize;
     const std::size_t chunk = options.chunkBytes > 0 ? options.chunkBytes : kChunkBytes;
     if (impl->size > 0) {
         // Room for a byte-order mark, read before anything else.
@@ -247,7 +220,10 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             failure = Failure{Failure::Kind::ReadSource, source, reason};
             return nullptr;
         }
-        if (got < probeBytes) {
+        if (got < probeBytes && !impl->sized) {
+            impl->size = got;
+        }
+        if (got < probeBytes && impl->sized) {
             failure = Failure{Failure::Kind::ReadSource, source, ShortfallReason(got, impl->size)};
             return nullptr;
         } else {
@@ -262,7 +238,10 @@ std::unique_ptr<SourceReader> SourceReader::Open(const std::filesystem::path& so
             impl->streamed = utf16 || options.wholeFile;
             impl->stepBytes = impl->streamed ? chunk : kBlockBytes;
             if (!utf16) {
-                if (automatic && mark == Mark::None) {
+                // Standard input cannot be read again: "auto" reads it as UTF-8, whatever bytes it holds.
+                if (automatic && mark == Mark::None && !impl->file.canSeek()) {
+                    decoder = MakeDecoder("utf-8", reason);
+                } else if (automatic && mark == Mark::None) {
                     impl->fallback = std::move(decoder);
                     decoder = MakeDecoder("utf-8", reason);
                     impl->speculating = true;
@@ -331,7 +310,7 @@ TextView SourceReader::Decode(std::string_view bytes, bool endsBlock) {
     char16_t* const start = d.units.data() + 1;
     const std::size_t decoded = d.decoder ? d.decoder->DecodeInto(std::span<const char>(bytes.data(), bytes.size()),
                                                                   endsBlock, start)
-                                          : d.Utf16Units(bytes.data(), bytes.size(), endsBlock, start);
+                                          : d.utf16.Convert(bytes.data(), bytes.size(), endsBlock, start, d.bigEndian);
     TextView text(start, decoded);
     if (d.heldHigh != 0) {
         start[-1] = d.heldHigh;
@@ -411,7 +390,8 @@ bool SourceReader::FirstLineEnd(std::optional<LineEnd>& found) {
         return false;
     }
     // Before the first step the buffer holds the source from its first byte.
-    if (scan.Feed(std::string_view(d.buffer.data(), d.end)) || !d.more()) {
+    // Standard input cannot go back: a first line longer than the first read is taken as having no line end.
+    if (scan.Feed(std::string_view(d.buffer.data(), d.end)) || !d.more() || !d.file.canSeek()) {
         found = scan.found();
         return true;
     }
@@ -465,7 +445,8 @@ std::shared_ptr<const NativeFile> SourceReader::SharedFile() {
         auto shared = std::make_shared<NativeFile>();
         std::string reason;
         // Opened before the reader's own handle closes: a source fully read is closed.
-        if (!d.file.isOpen() || !shared->DuplicateOf(d.file, reason)) return nullptr;
+        NativeFile* const file = d.file.plainFile();
+        if (file == nullptr || !file->isOpen() || !shared->DuplicateOf(*file, reason)) return nullptr;
         d.shared = std::move(shared);
     }
     return d.shared;

@@ -68,6 +68,12 @@ enum class SourceForm {
 // before anything is handed out; found later, Next gives
 // Restart once: what it gave so far is void, and the source is read again
 // from its first byte in the fallback code page.
+//
+// The bytes come through SourceInput: the file as it lies, the text a gzip
+// archive (".gz") holds, or standard input ("-"). The last two have no length
+// before their end, and their bytes are no place in a file (OffsetOf still
+// counts them, SharedFile is null); standard input cannot be read twice, so
+// "auto" reads it as UTF-8 and its first line end is looked for in the first read only.
 class SourceReader {
 public:
     static constexpr std::size_t kBlockBytes = 30000;
@@ -122,7 +128,8 @@ public:
     // throughout, and no Restart comes; false when it is not (the next step
     // gives Restart) or when it could not be read (the next step gives Error).
     [[nodiscard]] bool DecideNow();
-    [[nodiscard]] std::uint64_t size() const;  // bytes
+    // Bytes; SourceInput::kUnknownSize until an archive or standard input is read to its end.
+    [[nodiscard]] std::uint64_t size() const;
     [[nodiscard]] std::uint64_t bytesRead() const;
     [[nodiscard]] const Failure& error() const;
 

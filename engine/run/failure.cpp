@@ -46,6 +46,8 @@ std::string Describe(const Failure& failure) {
     case Failure::Kind::UnclosedQuote: return WithReason(path + ": a quoted field never closes", failure.reason);
     case Failure::Kind::BadPrefix:
         return WithReason(path + ": piece not written, the prefix cannot begin a file name", failure.reason);
+    case Failure::Kind::BadNameTemplate:
+        return WithReason(path + ": piece not written, the name template cannot name it", failure.reason);
     }
     return WithReason(path, failure.reason);
 }

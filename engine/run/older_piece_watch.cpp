@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/name/name_source.h"
 #include "engine/name/older_pieces.h"
 #include "partwright/path_text.h"
 
@@ -16,11 +17,12 @@ void OlderPieceWatch::ReportProgress(const Progress& progress) {
     if (progress.fileIndex != fileIndex_) {
         fileIndex_ = progress.fileIndex;
         source_ = progress.source;
-        folder_ = options_.outputFolder.empty() ? source_.parent_path() : options_.outputFolder;
+        const std::filesystem::path named = NameSourceOf(source_, options_);
+        folder_ = named.parent_path();
         folders_.SetFolder(folder_.empty() ? std::filesystem::path(".") : folder_);
         wholeSource_ = true;
         // The naming as the source begins; first characters give no order, so none.
-        const NativeString sourceName = source_.filename().native();
+        const NativeString sourceName = named.filename().native();
         names_.reset();
         // Before its first piece, the number before the first it would get.
         before_ = 0;

@@ -50,6 +50,11 @@ public:
     bool Yield() override { return host_.Yield(); }
     void ShowNotice(Notice notice, const std::filesystem::path& source) override;
     void ReportFailure(const Failure& failure) override;
+    // A source cut short at the cap leaves its later numbers to older pieces by design: none are counted.
+    void SourceCapped(const std::filesystem::path& source) override {
+        wholeSource_ = false;
+        host_.SourceCapped(source);
+    }
     void ReportProgress(const Progress& progress) override;
     void PlannedPiece(const std::filesystem::path& target) override;
     void PlannedPieceSize(const std::filesystem::path& target, std::uint64_t bytes) override {

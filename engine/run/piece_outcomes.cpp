@@ -134,7 +134,8 @@ void RunSink::ClaimTarget() {
         copy_ = names_.LastCopy(key);
         const std::filesystem::path wanted = target_;
         do {
-            target_ = CopyName(wanted.native(), ++copy_);
+            // A compressed piece's ".gz" stays last: "m (2).txt.gz", as the plain piece "m (2).txt".
+            target_ = CopyName(wanted.native(), ++copy_, run_.options.compression == PieceCompression::Gzip ? 3 : 0);
             key = names_.KeyOf(target_);
             // Whether a piece still being written takes it is known once it is settled.
             if (Pending(key)) FinishPending();

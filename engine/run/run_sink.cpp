@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/files/native_file.h"
+#include "engine/name/name_source.h"
 
 namespace partwright {
 
@@ -14,7 +15,9 @@ int WriterThreads(const RunOptions& options) {
 }
 
 RunSink::RunSink(RunContext& run, PieceQueue& queue)
-    : run_(run), queue_(queue), threaded_(WriterThreads(run.options) > 0) {}
+    : run_(run), queue_(queue), threaded_(WriterThreads(run.options) > 0) {
+    if (run.options.compression == PieceCompression::Gzip) namer_.AddToNames(NativeString{'.', 'g', 'z'});
+}
 
 void RunSink::Stop() {
     run_.stop.request_stop();
@@ -31,9 +34,11 @@ void RunSink::StartSource(const std::filesystem::path& source, std::shared_ptr<c
     if (!cutAgain_) firstCutFresh_.clear();
     cutAgain_ = false;
     source_ = source;
-    nameSource_ = run_.options.outputFolder.empty() ? source : run_.options.outputFolder / source.filename();
+    nameSource_ = NameSourceOf(source, run_.options);
     header_ = run_.encoder.Head();
     pieceIndex_ = 0;
+    capped_ = false;
+    overCap_ = false;
     std::filesystem::path folder = nameSource_.parent_path();
     names_.SetFolder(folder.empty() ? std::filesystem::path(".") : folder);
     undecided_ = run_.codepage.undecided();
@@ -100,6 +105,13 @@ bool RunSink::BeginPiece() {
         return false;
     }
     current_ = pieceIndex_++;
+    if (run_.options.maxPieces > 0 && current_ >= run_.options.maxPieces) {
+        // Past the cap: only whether it would be written is of interest (the
+        // empty last group of lines mode would not), and the cut stops there.
+        if (capped_) return false;
+        overCap_ = true;
+        return true;
+    }
     if (discarding_) {
         state_ = State::Skipped;
         return true;
@@ -121,6 +133,10 @@ void RunSink::NameFromSettings() {
 }
 
 void RunSink::AppendToPiece(std::string_view bytes) {
+    if (overCap_) {
+        capped_ = capped_ || !bytes.empty();
+        return;
+    }
     if (run_.options.dryRun) plannedBytes_ += run_.encoder.WrittenSize(bytes);
     AppendBytes(bytes);
 }
@@ -227,6 +243,11 @@ void RunSink::Write(std::string_view bytes) {
 }
 
 void RunSink::EndPiece(bool writeWhenEmpty) {
+    if (overCap_) {
+        capped_ = capped_ || writeWhenEmpty;
+        overCap_ = false;
+        return;
+    }
     switch (state_) {
     case State::Skipped: break;
     case State::Unnamable:

@@ -96,6 +96,9 @@ public:
         std::filesystem::path last;
     };
     [[nodiscard]] const Written& writtenOfSource() const { return written_; }
+    // The current source reached RunOptions::maxPieces, and a piece past the
+    // cap would have been written: the cut is to stop (the next BeginPiece says so).
+    [[nodiscard]] bool capped() const { return capped_; }
 
     // The source is cut again from its start: gives back the names this
     // source's pieces took, so the second cut's pieces take them again (and
@@ -218,6 +221,8 @@ private:
     // cut again, whose pieces the second cut replaces under the same names.
     std::unordered_set<std::uint64_t> toldFirstCut_;
     bool secondCutStarting_ = false;
+    bool capped_ = false;
+    bool overCap_ = false;  // the piece in progress is past RunOptions::maxPieces
 };
 
 }  // namespace partwright

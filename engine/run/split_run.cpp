@@ -12,6 +12,7 @@
 #include "engine/cut/record_ends.h"
 #include "engine/files/file_identity.h"
 #include "engine/name/temporary_name.h"
+#include "engine/read/source_input.h"
 #include "engine/read/source_reader.h"
 #include "engine/read/text_form.h"
 #include "engine/run/line_cap_sink.h"
@@ -24,7 +25,8 @@ namespace partwright {
 
 namespace {
 
-enum class Outcome { Done, Stopped, Restart };
+// Capped: the source gave RunOptions::maxPieces pieces and the rest of it is left unread.
+enum class Outcome { Done, Stopped, Restart, Capped };
 
 // The cutter for the next block, from the split options as they are now.
 // Null when the block gives no pieces.
@@ -232,7 +234,8 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             blockStart = linesBefore;
             inBlock = true;
         }
-        if (cutter && !cutter->Feed(units, cutSink)) return Outcome::Stopped;
+        if (cutter && !cutter->Feed(units, cutSink)) return sink.capped() ? Outcome::Capped : Outcome::Stopped;
+        if (sink.capped()) return Outcome::Capped;
         const bool countLines = run.options.csv.records && !run.options.reading.wholeFile;
         if (countLines) linesBefore += std::count(units.begin(), units.end(), '\n');
         run.progress.bytesRead = reader.bytesRead();
@@ -240,8 +243,9 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
         if (endsBlock) {
             inBlock = false;
             if (cutter && !(lineEndTaken ? cutter->Finish(cutSink) : cutter->EndBlock(lineEnd, cutSink))) {
-                return Outcome::Stopped;
+                return sink.capped() ? Outcome::Capped : Outcome::Stopped;
             }
+            if (sink.capped()) return Outcome::Capped;
             if (const std::optional<std::int64_t> line = cutter ? cutter->UnclosedRecordLine() : std::nullopt) {
                 run.Fail({Failure::Kind::UnclosedQuote, source,
                           "the record from line " + std::to_string(blockStart + *line) +
@@ -257,7 +261,10 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
 // alike: names from the pieces' text, sizes of characters, a separator
 // beyond ASCII. Lines and blank lines fall the same way in both.
 bool CutMayDifferByCodepage(const RunContext& run) {
-    if (run.settings.Naming() == NamingMode::FirstChars || run.options.maxPieceBytes > 0) return true;
+    const NamingMode naming = run.settings.Naming();
+    if (naming == NamingMode::FirstChars || naming == NamingMode::Template || run.options.maxPieceBytes > 0) {
+        return true;
+    }
     if (run.settings.Split() != SplitMode::Separator) return false;
     const Text separator = run.settings.SeparatorText();
     return std::any_of(separator.begin(), separator.end(), [](char16_t unit) { return unit >= 0x80; });
@@ -321,8 +328,9 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         run.Fail(failure);
         return Outcome::Done;
     }
-    const std::optional<FileStamp> opened = StampOf(source);
-    progress.sourceBytes = reader->size();
+    const std::optional<FileStamp> opened = IsStandardInput(source) ? std::nullopt : StampOf(source);
+    // Of an archive or standard input, not known before the end.
+    progress.sourceBytes = reader->size() == SourceInput::kUnknownSize ? 0 : reader->size();
     run.lineEnd = run.options.lineEnd;
     if (run.lineEnd == LineEnd::Auto) {
         std::optional<LineEnd> first;
@@ -343,7 +351,15 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         // first cut's are replaced, and the names it took are given back.
         if (reader->mayRestart()) sink.KeepNamesUndoable();
         const Outcome outcome = CutSource(run, sink, *reader, source);
-        if (outcome == Outcome::Done) CheckUnchanged(run, sink, source, opened, failuresBefore);
+        if (outcome == Outcome::Capped) {
+            ++run.report.sourcesCapped;
+            run.finishPending();  // its pieces are told first
+            run.host.SourceCapped(source);
+        }
+        if (outcome == Outcome::Done || outcome == Outcome::Capped) {
+            CheckUnchanged(run, sink, source, opened, failuresBefore);
+            return Outcome::Done;
+        }
         if (outcome != Outcome::Restart) return outcome;
         // Not UTF-8 after all: what was cut from it so far is void.
         sink.CutAgain();
@@ -385,7 +401,8 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
                    {},
                    {},
                    0};
-    PieceQueue queue(WriterThreads(options), run.stop.get_token(), [&run] { (void)run.Yield(); });
+    PieceQueue queue(
+        WriterThreads(options), run.stop.get_token(), [&run] { (void)run.Yield(); }, options.compression);
     RunSink sink(run, queue);
     run.finishPending = [&sink] { sink.FinishPending(); };
     for (int position = 1; position <= count; ++position) {

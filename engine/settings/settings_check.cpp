@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "engine/name/name_template.h"
 #include "engine/name/naming.h"
 #include "partwright/numeric.h"
 
@@ -27,8 +28,21 @@ std::optional<FieldProblem> CheckSettings(const SplitSettings& settings) {
         }
         auto first = settings.FirstNumber();
         if (!first.value) return numberProblem(OptionField::FirstNumber, std::move(first.text));
+    } else if (naming == NamingMode::Template) {
+        Text text = settings.NameTemplate();
+        std::string problem;
+        if (!NameTemplate::Parse(text, problem)) {
+            return FieldProblem{OptionField::NameTemplate, std::move(text), false, std::move(problem)};
+        }
     }
     return std::nullopt;
+}
+
+const char* FileNameProblem(TextView name) {
+    if (name.empty()) return "it is empty";
+    if (const char* problem = PrefixProblem(name)) return problem;
+    if (IsDeviceName(name)) return "it is a name Windows keeps for a device (CON, NUL, COM1...)";
+    return nullptr;
 }
 
 const char* FieldName(OptionField field) {
@@ -37,6 +51,7 @@ const char* FieldName(OptionField field) {
     case OptionField::NameLength: return "name length in characters";
     case OptionField::Prefix: return "name prefix";
     case OptionField::FirstNumber: return "first counting number";
+    case OptionField::NameTemplate: return "name template";
     }
     return "";
 }
@@ -49,6 +64,9 @@ const char* FieldAccepts(OptionField field) {
         return "text that can begin a file name: no / \\ : * ? \" < > |, no control character, "
                "not . or .., and no name Windows keeps for a device (CON, NUL, COM1...)";
     case OptionField::FirstNumber: return "a whole number from -32768 to 32767";
+    case OptionField::NameTemplate:
+        return "text with {name} {ext} {n} {n:000} {first:X} or {value} that makes a file name: no / \\ : * ? \" "
+               "< > |, no control character, and never an empty name or one Windows keeps for a device";
     }
     return "";
 }

@@ -186,16 +186,19 @@ int DefaultWriterThreads() {
     return cores >= 2 ? 2 : 0;
 }
 
-PieceQueue::PieceQueue(int writers, std::stop_token stop, std::function<void()> whileWaiting)
+PieceQueue::PieceQueue(int writers, std::stop_token stop, std::function<void()> whileWaiting,
+                       PieceCompression compression)
     : stop_(stop), turns_(std::move(stop)), whileWaiting_(std::move(whileWaiting)) {
     callerWriter_ = std::make_unique<Writer>();
     callerWriter_->queue = this;
+    callerWriter_->writer.Compress(compression);
     onCaller_ = writers <= 0;
     if (onCaller_) return;
     batch_.reserve(kBatchSteps);
     for (int n = 0; n < writers; ++n) {
         writers_.push_back(std::make_unique<Writer>());
         writers_.back()->queue = this;
+        writers_.back()->writer.Compress(compression);
     }
     for (auto& writer : writers_) {
         Writer& w = *writer;

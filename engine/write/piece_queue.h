@@ -18,6 +18,7 @@
 #include "engine/files/file_identity.h"
 #include "engine/write/publish_turns.h"
 #include "partwright/failure.h"
+#include "partwright/run_interface.h"
 
 namespace partwright {
 
@@ -59,7 +60,9 @@ public:
     // pieces of its source are not written (Outcome::skipped). While
     // the calling thread waits for the writers, it calls `whileWaiting` every
     // few milliseconds (the run yields to its host there, which may request the stop).
-    PieceQueue(int writers, std::stop_token stop, std::function<void()> whileWaiting);
+    // `compression`: how every piece is stored (see PieceWriter::Compress).
+    PieceQueue(int writers, std::stop_token stop, std::function<void()> whileWaiting,
+               PieceCompression compression = PieceCompression::None);
     ~PieceQueue();  // abandons a piece in progress and waits for the rest
     PieceQueue(const PieceQueue&) = delete;
     PieceQueue& operator=(const PieceQueue&) = delete;

@@ -8,6 +8,7 @@
 #include "engine/files/page_buffer.h"
 #include "engine/files/tracked_temporaries.h"
 #include "engine/name/temporary_name.h"
+#include "engine/write/gzip_deflater.h"
 #include "partwright/path_text.h"
 
 namespace partwright {
@@ -52,8 +53,9 @@ struct PieceWriter::Impl {
     bool replaced = false;      // the last published piece took the place of a file or link
     bool failureLasts = false;  // the piece's failure will strike every later piece of its source
     NativeFile file;
-    std::filesystem::path target;     // empty while the piece has no name
-    std::filesystem::path temporary;  // the temporary file's name; empty when it has none
+    std::unique_ptr<GzipDeflater> gzip;  // the piece's bytes go through it when pieces are compressed
+    std::filesystem::path target;        // empty while the piece has no name
+    std::filesystem::path temporary;     // the temporary file's name; empty when it has none
     int trackedSlot = kNotTracked;
     const FileIdentitySet* sources = nullptr;
     // Allocated once and never resized, so the steady state allocates nothing;
@@ -153,7 +155,31 @@ struct PieceWriter::Impl {
             return false;
         }
         SetTemporary(std::move(name));
+        if (gzip) gzip->Start();
         return true;
+    }
+
+    // Bytes of `source` from `offset` on, through the compression.
+    bool OutFrom(const NativeFile& source, std::uint64_t offset, std::uint64_t size, Failure& failure) {
+        std::string reason;
+        while (size > 0) {
+            std::size_t got = 0;
+            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size, buffer.size()));
+            if (!source.ReadAt(offset, buffer.data(), want, got, reason)) return FailBySystem(target, reason, failure);
+            if (got < want) {
+                failureLasts = true;
+                return Fail(Failure::Kind::WritePiece, target, "its source became shorter while it was split", failure);
+            }
+            if (!Out(buffer.data(), got, reason)) return FailBySystem(target, reason, failure);
+            offset += got;
+            size -= got;
+        }
+        return true;
+    }
+
+    // The piece's bytes to its file, compressed when pieces are.
+    bool Out(const char* data, std::size_t size, std::string& reason) {
+        return gzip ? gzip->Write(file, data, size, reason) : file.Write(data, size, reason);
     }
 
     static std::string Utf8(const std::filesystem::path& path) {
@@ -165,7 +191,7 @@ struct PieceWriter::Impl {
 
     bool Flush(Failure& failure) {
         std::string reason;
-        if (used > 0 && !file.Write(buffer.data(), used, reason)) {
+        if (used > 0 && !Out(buffer.data(), used, reason)) {
             return FailBySystem(FailurePath(), reason, failure);
         }
         used = 0;
@@ -247,8 +273,12 @@ struct PieceWriter::Impl {
             return Publication::Failed;
         }
         if (!Flush(failure)) return Publication::Failed;
-        const NativeFolder& at = TargetFolder();
         std::string reason;
+        if (gzip && !gzip->Finish(file, reason)) {
+            FailBySystem(target, reason, failure);
+            return Publication::Failed;
+        }
+        const NativeFolder& at = TargetFolder();
         bool taken = false;
 #ifdef _WIN32
         // A device name such as "nul.txt" is not caught by a failing move: only a free name is tried here.
@@ -341,7 +371,7 @@ bool PieceWriter::Append(std::string_view bytes, Failure& failure) {
         if (!impl_->Flush(failure)) {
             return false;
         }
-        if (!impl_->file.Write(bytes.data(), bytes.size(), reason)) {
+        if (!impl_->Out(bytes.data(), bytes.size(), reason)) {
             return impl_->FailBySystem(impl_->FailurePath(), reason, failure);
         }
         return true;
@@ -356,6 +386,7 @@ bool PieceWriter::AppendFrom(const NativeFile& source, std::uint64_t offset, std
     }
     if (!impl_->Flush(failure)) return false;
     std::string reason;
+    if (impl_->gzip) return impl_->OutFrom(source, offset, size, failure);
     bool cutShort = false;
     if (!impl_->file.AppendFrom(source, offset, size, cutShort, reason)) {
         if (cutShort) {
@@ -402,6 +433,11 @@ bool PieceWriter::CommitReplacing(Failure& failure) { return impl_->PublishRepla
 bool PieceWriter::Abandon() { return impl_->Drop(); }
 
 bool PieceWriter::isOpen() const { return impl_->file.isOpen(); }
+
+void PieceWriter::Compress(PieceCompression compression) {
+    if (compression == PieceCompression::Gzip && !impl_->gzip) impl_->gzip = std::make_unique<GzipDeflater>();
+    if (compression == PieceCompression::None) impl_->gzip.reset();
+}
 
 bool PieceWriter::ReplacedOlder() const { return impl_->replaced; }
 

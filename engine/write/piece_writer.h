@@ -7,6 +7,7 @@
 
 #include "engine/files/file_identity.h"
 #include "partwright/failure.h"
+#include "partwright/run_interface.h"
 
 namespace partwright {
 
@@ -61,6 +62,10 @@ public:
     bool Abandon();
 
     [[nodiscard]] bool isOpen() const;
+
+    // Gzip: every piece from now on is written compressed (its name is the
+    // caller's to choose). Before the first piece.
+    void Compress(PieceCompression compression);
 
     // Whether the last committed piece took the place of a file or link of its name.
     [[nodiscard]] bool ReplacedOlder() const;

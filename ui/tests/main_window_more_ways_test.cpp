@@ -78,17 +78,15 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<Pieces>("pieces");
         const QByteArray quoted = "a;\"x\ny\"\nb;c\n";
-        QTest::newRow("lines cut a quoted line break") << Setup{} << quoted
-                                                       << Pieces{{"data-0001.csv", "a;\"x\n"},
-                                                                                    {"data-0002.csv", "y\"\n"},
-                                                                                    {"data-0003.csv", "b;c\n"}};
+        QTest::newRow("lines cut a quoted line break")
+            << Setup{} << quoted
+            << Pieces{{"data-0001.csv", "a;\"x\n"}, {"data-0002.csv", "y\"\n"}, {"data-0003.csv", "b;c\n"}};
         QTest::newRow("CSV records keep it inside")
             << Setup{{}, "1", true, ";"} << quoted
             << Pieces{{"data-0001.csv", "a;\"x\ny\"\n"}, {"data-0002.csv", "b;c\n"}};
         QTest::newRow("Fit for Excel: records, a header and a mark in every piece")
             << Setup{{{keys::kFitForExcel, "1"}}, "1"} << QByteArray("h\n\"1\n1\"\n2\n")
-            << Pieces{{"data-0001.csv", "\xEF\xBB\xBFh\n\"1\n1\"\n"},
-                                         {"data-0002.csv", "\xEF\xBB\xBFh\n2\n"}};
+            << Pieces{{"data-0001.csv", "\xEF\xBB\xBFh\n\"1\n1\"\n"}, {"data-0002.csv", "\xEF\xBB\xBFh\n2\n"}};
     }
     void eachControlReachesTheRun() {
         QFETCH(Setup, setup);

@@ -9,17 +9,18 @@ namespace partwright {
 // the next piece or source.
 struct Failure {
     enum class Kind {
-        OpenSource,      // the source cannot be opened, or is no file to read
-        ReadSource,      // reading the opened source failed
-        WritePiece,      // the piece cannot be created or written
-        TargetIsSource,  // the piece's name leads to a source of the same run
-        BadNameLength,   // the name length is not a usable whole number
-        BadFirstNumber,  // the first counting number is not a 16-bit whole number
-        NameTooLong,     // the first-characters name can never be a valid file name
-        BadCodepage,     // the requested code page is unknown here
-        BadHeader,       // the source's header cannot be taken: it gives no pieces
-        BadPrefix,       // the prefix cannot begin a file name
-        UnclosedQuote,   // a CSV source's quoted field never closes: the rest of it is one record, written
+        OpenSource,       // the source cannot be opened, or is no file to read
+        ReadSource,       // reading the opened source failed
+        WritePiece,       // the piece cannot be created or written
+        TargetIsSource,   // the piece's name leads to a source of the same run
+        BadNameLength,    // the name length is not a usable whole number
+        BadFirstNumber,   // the first counting number is not a 16-bit whole number
+        NameTooLong,      // the first-characters name can never be a valid file name
+        BadCodepage,      // the requested code page is unknown here
+        BadHeader,        // the source's header cannot be taken: it gives no pieces
+        BadPrefix,        // the prefix cannot begin a file name
+        BadNameTemplate,  // the name template cannot name pieces
+        UnclosedQuote,    // a CSV source's quoted field never closes: the rest of it is one record, written
     };
 
     Kind kind;

@@ -28,8 +28,9 @@ public:
 // blank line, or into pieces of whole lines of at most RunOptions::maxPieceBytes bytes.
 enum class SplitMode { Lines, Separator, BlankLines, MaxBytes };
 // How a piece is named: from its first x characters, as the source's name
-// with a four-digit counter, or as a prefix and a counting number.
-enum class NamingMode { FirstChars, Numbered, Prefix };
+// with a four-digit counter, as a prefix and a counting number, or by a
+// name template ({name}-{n:000}.{ext}, see SplitSettings::NameTemplate).
+enum class NamingMode { FirstChars, Numbered, Prefix, Template };
 
 // The option values of a run, read when the run needs them (the window reads
 // its controls live, so a change made during a run takes effect at the next
@@ -52,6 +53,10 @@ public:
     [[nodiscard]] virtual Text Prefix() const = 0;
     // No value: the piece is not written (Failure::Kind::BadFirstNumber).
     [[nodiscard]] virtual TypedField<std::int16_t> FirstNumber() const = 0;
+    // The name template of NamingMode::Template: literal text with the
+    // fields {name} {ext} {n} {n:000} {first:X} {value}; a template that
+    // cannot name pieces leaves them unwritten (Failure::Kind::BadNameTemplate).
+    [[nodiscard]] virtual Text NameTemplate() const { return {}; }
 };
 
 // Settings that do not change during the run: the command line's and the
@@ -73,6 +78,8 @@ struct FixedSettings final : SplitSettings {
     TypedField<std::int32_t> NameLength() const override { return nameLength; }
     Text Prefix() const override { return prefix; }
     TypedField<std::int16_t> FirstNumber() const override { return firstNumber; }
+    Text nameTemplate;
+    Text NameTemplate() const override { return nameTemplate; }
 };
 
 enum class Notice {
@@ -124,6 +131,9 @@ public:
     // older piece of that name, which this run neither wrote nor removed. In number order; not for a source the run
     // stopped in or could not cut whole.
     virtual void OlderPieceLeft(const std::filesystem::path& /*source*/, const std::filesystem::path& /*older*/) {}
+    // Called once a source gave RunOptions::maxPieces pieces and had more
+    // text: the rest of it was not read.
+    virtual void SourceCapped(const std::filesystem::path& /*source*/) {}
 };
 
 // How a run reads its sources. The defaults are the sound ones: every source
@@ -133,6 +143,9 @@ struct SourceReading {
     std::string codepage = "auto";
     // Cut every source as one text, streamed; false: in blocks of 30000 bytes, each cut on its own.
     bool wholeFile = true;
+    // The file name standard input (a source kStandardInput) is named after,
+    // in RunOptions::outputFolder or the current folder.
+    Text stdinName = u"stdin.txt";
 };
 
 // How CSV records are read (see RunOptions::csv).
@@ -140,6 +153,13 @@ struct CsvReading {
     bool records = false;
     char delimiter = ',';
 };
+
+// How a piece file is stored: as it is, or gzip-compressed under its name with ".gz" added.
+enum class PieceCompression { None, Gzip };
+
+// The source that stands for standard input: read once, as it comes, and
+// named after RunOptions::stdinName.
+inline constexpr const char* kStandardInput = "-";
 
 // The bytes a piece file holds for its text.
 enum class OutputEncoding {
@@ -208,6 +228,12 @@ struct RunOptions {
     // When not 0, no piece holds more lines (records, with csv) than this,
     // whatever the split mode; the lines per piece are lowered to it.
     std::int64_t maxLinesPerPiece = 0;
+    // When not 0, at most this many pieces from each source (counted as the
+    // piece index counts them); the rest of the source is not read.
+    std::int64_t maxPieces = 0;
+    // Gzip: every piece written compressed, as its name with ".gz" added,
+    // still whole or absent; maxPieceBytes counts the bytes before compression.
+    PieceCompression compression = PieceCompression::None;
 };
 
 // The writer threads a run uses by default on this machine.
@@ -233,6 +259,8 @@ struct RunReport {
     // Files left beside the pieces under names their naming gives to numbers
     // none of the new pieces took (see RunHost::OlderPieceLeft).
     std::uint64_t olderPiecesLeft = 0;
+    // Sources that stopped at RunOptions::maxPieces with text left unread.
+    std::uint64_t sourcesCapped = 0;
     std::vector<Failure> failures;
 
     [[nodiscard]] bool ok() const { return !noFiles && !stopped && failures.empty(); }
