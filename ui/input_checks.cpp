@@ -29,6 +29,10 @@ QString FieldProblemText(const FieldProblem& problem) {
         return QObject::tr("%1: \"%2\" cannot begin a file name: %3.")
             .arg(name, typed, QString::fromUtf8(problem.reason.c_str()));
     }
+    if (problem.field == OptionField::NameTemplate) {
+        return QObject::tr("%1: \"%2\" cannot name the pieces: %3.")
+            .arg(name, typed, QString::fromUtf8(problem.reason.c_str()));
+    }
     if (problem.notANumber) return QObject::tr("%1: \"%2\" is not a number.").arg(name, typed);
     return QObject::tr("%1: \"%2\" is not %3.").arg(name, typed, QString::fromUtf8(FieldAccepts(problem.field)));
 }

@@ -315,7 +315,7 @@ void MainWindow::onDelimiterChanged() {
 }
 void MainWindow::onTemplateChanged() {
     templateOption_->setChecked(true);
-    if (!loading_) store_.Write(keys::kNameTemplate, templateField_->text());
+    if (!loading_) StoreIfUsable(keys::kNameTemplate, OptionField::NameTemplate, templateField_);
 }
 void MainWindow::onNameLengthChanged() {
     firstCharactersOption_->setChecked(true);
@@ -541,7 +541,7 @@ QLineEdit* MainWindow::FieldOf(OptionField field) const {
     case OptionField::NameLength: return nameLengthField_;
     case OptionField::Prefix: return prefixField_;
     case OptionField::FirstNumber: return firstNumberField_;
-    case OptionField::NameTemplate: break;  // the window has no template field yet
+    case OptionField::NameTemplate: return templateField_;
     }
     return linesPerPieceField_;
 }
@@ -619,9 +619,9 @@ void MainWindow::onPreviewClicked() {
 }
 
 OptionControls MainWindow::Options() const {
-    return {linesOption_,     separatorOption_, blankLinesOption_,   firstCharactersOption_,
-            numberedOption_,  prefixOption_,    linesPerPieceField_, separatorField_,
-            nameLengthField_, prefixField_,     firstNumberField_};
+    return {linesOption_,      separatorOption_,    blankLinesOption_, firstCharactersOption_, numberedOption_,
+            prefixOption_,     linesPerPieceField_, separatorField_,   nameLengthField_,       prefixField_,
+            firstNumberField_, templateOption_,     templateField_};
 }
 
 void MainWindow::ShowProgress(const Progress& progress) {

@@ -207,6 +207,17 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
         options.csv.records = true;
         options.csv.delimiter = *delimiter;
     }
+    const QString cap = choices.maxPieces.trimmed();
+    if (!cap.isEmpty()) {
+        bool ok = false;
+        const qlonglong pieces = cap.toLongLong(&ok);
+        if (!ok || pieces < 0) {
+            checked.problem = QObject::tr("The cap on pieces \"%1\" is not a whole number.").arg(choices.maxPieces);
+            return checked;
+        }
+        options.maxPieces = pieces;
+    }
+    if (choices.compressPieces) options.compression = PieceCompression::Gzip;
     // Excel's own needs come last: they hold whatever else is chosen.
     if (choices.fitForExcel) FitForExcel(options);
 

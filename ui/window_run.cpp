@@ -34,6 +34,7 @@ TypedField<std::int64_t> ControlSettings::LinesPerPiece() const {
 Text ControlSettings::SeparatorText() const { return FieldText(c_.separatorField); }
 NamingMode ControlSettings::Naming() const {
     if (c_.firstCharactersOption->isChecked()) return NamingMode::FirstChars;
+    if (c_.templateOption->isChecked()) return NamingMode::Template;
     return c_.numberedOption->isChecked() ? NamingMode::Numbered : NamingMode::Prefix;
 }
 TypedField<std::int32_t> ControlSettings::NameLength() const { return ReadNameLength(FieldText(c_.nameLengthField)); }
@@ -41,6 +42,8 @@ Text ControlSettings::Prefix() const { return FieldText(c_.prefixField); }
 TypedField<std::int16_t> ControlSettings::FirstNumber() const {
     return ReadFirstNumber(FieldText(c_.firstNumberField));
 }
+
+Text ControlSettings::NameTemplate() const { return FieldText(c_.templateField); }
 
 int ListSources::Count() const { return list_.Count(); }
 

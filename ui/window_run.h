@@ -29,6 +29,8 @@ struct OptionControls {
     QLineEdit* nameLengthField = nullptr;
     QLineEdit* prefixField = nullptr;
     QLineEdit* firstNumberField = nullptr;
+    QRadioButton* templateOption = nullptr;
+    QLineEdit* templateField = nullptr;
 };
 
 // The run's options, read from the controls each time the run asks, so a
@@ -46,6 +48,7 @@ public:
     TypedField<std::int32_t> NameLength() const override;
     Text Prefix() const override;
     TypedField<std::int16_t> FirstNumber() const override;
+    Text NameTemplate() const override;
 
 private:
     OptionControls c_;

@@ -21,8 +21,8 @@ namespace keys = partwright::settings_keys;
 namespace {
 
 // A window set up as a user would leave it: `stored` in the settings store
-// before it opens, then `lines` lines per piece and the CSV box and delimiter
-// as given.
+// before it opens, then `lines` lines per piece, the CSV box and delimiter,
+// and, when not empty, a name template chosen.
 using Pieces = QMap<QString, QByteArray>;
 
 struct Setup {
@@ -30,7 +30,26 @@ struct Setup {
     QString lines = QStringLiteral("1");
     bool csv = false;
     QString delimiter = QStringLiteral(",");
+    QString nameTemplate;
 };
+
+Setup Stored(const QString& key, const QString& value) {
+    Setup setup;
+    setup.stored[key] = value;
+    return setup;
+}
+Setup CsvRecords(const QString& delimiter) {
+    Setup setup;
+    setup.csv = true;
+    setup.delimiter = delimiter;
+    return setup;
+}
+Setup Template(const QString& nameTemplate, const QString& lines = QStringLiteral("1")) {
+    Setup setup;
+    setup.lines = lines;
+    setup.nameTemplate = nameTemplate;
+    return setup;
+}
 
 }  // namespace
 
@@ -58,6 +77,7 @@ Result SplitInWindow(const Setup& setup, const QByteArray& text) {
     window.findChild<QLineEdit*>("linesPerPieceField")->setText(setup.lines);
     window.findChild<QCheckBox*>("csvRecordsOption")->setChecked(setup.csv);
     window.findChild<QLineEdit*>("delimiterField")->setText(setup.delimiter);
+    if (!setup.nameTemplate.isEmpty()) window.findChild<QLineEdit*>("templateField")->setText(setup.nameTemplate);
     window.findChild<QToolButton*>("splitButton")->click();
     Result result;
     for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
@@ -82,11 +102,14 @@ private slots:
             << Setup{} << quoted
             << Pieces{{"data-0001.csv", "a;\"x\n"}, {"data-0002.csv", "y\"\n"}, {"data-0003.csv", "b;c\n"}};
         QTest::newRow("CSV records keep it inside")
-            << Setup{{}, "1", true, ";"} << quoted
-            << Pieces{{"data-0001.csv", "a;\"x\ny\"\n"}, {"data-0002.csv", "b;c\n"}};
+            << CsvRecords(";") << quoted << Pieces{{"data-0001.csv", "a;\"x\ny\"\n"}, {"data-0002.csv", "b;c\n"}};
         QTest::newRow("Fit for Excel: records, a header and a mark in every piece")
-            << Setup{{{keys::kFitForExcel, "1"}}, "1"} << QByteArray("h\n\"1\n1\"\n2\n")
+            << Stored(keys::kFitForExcel, "1") << QByteArray("h\n\"1\n1\"\n2\n")
             << Pieces{{"data-0001.csv", "\xEF\xBB\xBFh\n\"1\n1\"\n"}, {"data-0002.csv", "\xEF\xBB\xBFh\n2\n"}};
+        QTest::newRow("a name template") << Template("{name}.part{n:00}.{ext}", "2") << QByteArray("1\n2\n3\n")
+                                         << Pieces{{"data.part01.csv", "1\n2\n"}, {"data.part02.csv", "3\n"}};
+        QTest::newRow("at most 2 pieces a source") << Stored(keys::kMaxPieces, "2") << QByteArray("1\n2\n3\n4\n")
+                                                   << Pieces{{"data-0001.csv", "1\n"}, {"data-0002.csv", "2\n"}};
     }
     void eachControlReachesTheRun() {
         QFETCH(Setup, setup);
@@ -98,12 +121,20 @@ private slots:
         QVERIFY2(result.messages.first().startsWith("Done."), qPrintable(result.messages.first()));
     }
 
+    // Compress pieces (gzip): every piece under its name with .gz added, a gzip stream.
+    void compressedPiecesAreGzipUnderTheirNames() {
+        const Result result = SplitInWindow(Stored(keys::kCompressPieces, "1"), "1\n2\n");
+        QCOMPARE(result.pieces.keys(), (QStringList{"data-0001.csv.gz", "data-0002.csv.gz"}));
+        for (const QByteArray& piece : result.pieces) QVERIFY(piece.startsWith("\x1F\x8B"));
+    }
+
     // A choice the run cannot use stops it in one box that names the field, before anything is written.
     void anUnusableChoiceStopsTheRunAndSaysWhich_data() {
         QTest::addColumn<Setup>("setup");
         QTest::addColumn<QString>("named");
-        QTest::newRow("delimiter of two characters") << Setup{{}, "1", true, ";;"} << "Delimiter";
-        QTest::newRow("delimiter that is a quote") << Setup{{}, "1", true, "\""} << "Delimiter";
+        QTest::newRow("delimiter of two characters") << CsvRecords(";;") << "Delimiter";
+        QTest::newRow("delimiter that is a quote") << CsvRecords("\"") << "Delimiter";
+        QTest::newRow("template that makes a path") << Template("{name}/{n}") << "Name template";
     }
     void anUnusableChoiceStopsTheRunAndSaysWhich() {
         QFETCH(Setup, setup);

@@ -54,7 +54,9 @@ partwright::OptionControls ControlsOf(MainWindow& window) {
             .separatorField = Control<QLineEdit>(window, "separatorField"),
             .nameLengthField = Control<QLineEdit>(window, "nameLengthField"),
             .prefixField = Control<QLineEdit>(window, "prefixField"),
-            .firstNumberField = Control<QLineEdit>(window, "firstNumberField")};
+            .firstNumberField = Control<QLineEdit>(window, "firstNumberField"),
+            .templateOption = Control<QRadioButton>(window, "templateOption"),
+            .templateField = Control<QLineEdit>(window, "templateField")};
 }
 
 class OneSource final : public partwright::SourceList {
