@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <cstdint>
 #include <limits>
 
@@ -9,6 +10,7 @@
 #include "cli/console_text.h"
 #include "partwright/byte_size.h"
 #include "partwright/codepage.h"
+#include "partwright/line_match.h"
 #include "partwright/messages.h"
 #include "partwright/numeric.h"
 #include "partwright/option_text.h"
@@ -38,6 +40,8 @@ struct RawArguments {
     std::string header;
     std::string outputDir;
     std::string threads;
+    std::string parts;
+    std::string match;
     bool blankLines = false;
     bool numbered = false;
     bool wholeFile = false;
@@ -145,6 +149,23 @@ int CheckedThreads(const std::string& value) {
     return value[0] - '0';
 }
 
+std::uint64_t CheckedParts(const std::string& value) {
+    std::uint64_t parts = 0;
+    const char* const end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, parts);
+    if (value.empty() || error != std::errc() || stop != end || parts == 0) {
+        throw UsageError{"--parts: \"" + value + "\" is not a whole number of at least 1"};
+    }
+    return parts;
+}
+
+std::string CheckedPattern(const std::string& value) {
+    if (const auto problem = PatternProblem(value)) {
+        throw UsageError{"--match: \"" + value + "\" is no regular expression: " + *problem};
+    }
+    return value;
+}
+
 std::filesystem::path CheckedOutputDir(const std::string& value) {
     auto path = PathFromArgument(value);
     std::error_code error;
@@ -205,9 +226,19 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     if (app.count("--output-encoding") > 0) {
         options.run.outputEncoding = CheckedOutputEncoding(raw.outputEncoding);
     }
+    if (app.count("--parts") > 0) {
+        // Shares of a source's bytes: a block of 30000 bytes is no source.
+        if (raw.blocks || (raw.firstRelease && !raw.wholeFile)) {
+            throw UsageError{"--parts: whole sources only, not with --blocks or --first-release"};
+        }
+        options.run.parts = CheckedParts(raw.parts);
+    }
+    if (app.count("--match") > 0) {
+        options.run.matchPattern = CheckedPattern(raw.match);
+    }
     if (app.count("--header") > 0) {
         if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes) {
-            throw UsageError{"--header: only with --lines or --max-bytes"};
+            throw UsageError{"--header: only with --lines, --max-bytes, --parts or --match"};
         }
         options.run.headerLines = CheckedHeader(raw.header);
     }
@@ -264,9 +295,21 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                                     "Cut into pieces of whole lines of at most SIZE bytes as written "
                                     "(suffix K, M or G: KiB, MiB, GiB); a longer line is a piece of its own")
                          ->type_name("SIZE");
-    lines->excludes(separator)->excludes(blank)->excludes(maxBytes);
-    separator->excludes(blank)->excludes(maxBytes);
-    blank->excludes(maxBytes);
+    auto* parts = app.add_option("--parts", raw.parts,
+                                 "Cut into N pieces of whole lines of near-equal size: piece k ends with the first "
+                                 "line end at or after k/N of the source's bytes (after its header); fewer when the "
+                                 "source has fewer lines")
+                      ->type_name("N");
+    auto* match = app.add_option("--match", raw.match,
+                                 "Cut before every line that PATTERN matches (a regular expression, RE2's syntax, "
+                                 "matched against each line without its line end, on its first MiB): the line "
+                                 "begins the next piece; nothing before the first such line is no piece")
+                      ->type_name("PATTERN");
+    lines->excludes(separator)->excludes(blank)->excludes(maxBytes)->excludes(parts)->excludes(match);
+    separator->excludes(blank)->excludes(maxBytes)->excludes(parts)->excludes(match);
+    blank->excludes(maxBytes)->excludes(parts)->excludes(match);
+    maxBytes->excludes(parts)->excludes(match);
+    parts->excludes(match);
     app.add_option("--line-end", raw.lineEnd,
                    std::string("What ends a line: auto (the first line end in each source decides: CR LF, or a "
                                "lone LF; CR LF when it has none), crlf, or lf (a CR before the LF is then part of "
@@ -286,9 +329,10 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                  "Write the first release's pieces: no line end after a piece's last line, and a separator-mode "
                  "last piece ends with a line end the source may not have (by default the pieces of a source, "
                  "joined in order, give back its text)");
-    app.add_option("--header", raw.header,
-                   "Repeat the first H lines of each source at the head of each of its pieces "
-                   "(lines and size modes; at most 1048576 characters, and with --blocks within the first block)")
+    app.add_option(
+           "--header", raw.header,
+           "Repeat the first H lines of each source at the head of each of its pieces "
+           "(lines, size, parts and match modes; at most 1048576 characters, and with --blocks within the first block)")
         ->type_name("H");
 
     auto* numbered = app.add_flag("--numbered", raw.numbered,

@@ -148,6 +148,16 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--output-encoding", "UTF-8", "a.txt"}, "--output-encoding"},
         Refused{{"--blocks", "--whole-file", "a.txt"}, "--whole-file"},
         Refused{{"--output-dir", "no/such/folder/here", "a.txt"}, "--output-dir"},
+        Refused{{"--parts", "0", "a.txt"}, "--parts: \"0\" is not a whole number of at least 1"},
+        Refused{{"--parts", "2.5", "a.txt"}, "--parts"}, Refused{{"--parts", "-1", "a.txt"}, "--parts"},
+        Refused{{"--parts", "3", "--lines", "2", "a.txt"}, "--parts"},
+        Refused{{"--parts", "3", "--max-bytes", "1K", "a.txt"}, "--parts"},
+        Refused{{"--parts", "3", "--blocks", "a.txt"}, "not with --blocks"},
+        Refused{{"--parts", "3", "--first-release", "a.txt"}, "not with --blocks"},
+        Refused{{"--match", "(a", "a.txt"}, "--match: \"(a\" is no regular expression: missing ): (a (at character 1)"},
+        Refused{{"--match", "a{2,1}", "a.txt"}, "invalid repetition size: {2,1} (at character 2)"},
+        Refused{{"--match", "a", "--separator", ";", "a.txt"}, "--match"},
+        Refused{{"--match", "a", "--parts", "2", "a.txt"}, "--match"},
         Refused{{"--verbose", "--quiet", "a.txt"}, "--quiet"}, Refused{{"--lines", "3"}, "No files added."},
         Refused{{"--dry-run", "--quiet"}, "No files added."}));
 

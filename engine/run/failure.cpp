@@ -45,6 +45,9 @@ std::string Describe(const Failure& failure) {
         return WithReason(path + ": no pieces written, its header cannot be used", failure.reason);
     case Failure::Kind::BadPrefix:
         return WithReason(path + ": piece not written, the prefix cannot begin a file name", failure.reason);
+    case Failure::Kind::BadPattern:
+        return WithReason(path + ": no pieces written, the pattern lines are matched with cannot be used",
+                          failure.reason);
     }
     return WithReason(path, failure.reason);
 }

@@ -13,6 +13,7 @@
 #include "engine/read/source_reader.h"
 #include "engine/read/text_form.h"
 #include "engine/run/older_piece_watch.h"
+#include "engine/run/rule_cut.h"
 #include "engine/run/run_seam.h"
 #include "engine/run/run_sink.h"
 #include "engine/run/source_attempt.h"
@@ -57,6 +58,12 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
     }
     }
     return nullptr;
+}
+
+// How the source bytes of `reader`'s converted text are counted.
+SourceMeasure MeasureOf(const SourceReader& reader) {
+    if (reader.isUtf16()) return SourceMeasure::Utf16;
+    return reader.singleByteTable() != nullptr ? SourceMeasure::SingleByte : SourceMeasure::Spread;
 }
 
 // Takes the first lines of a source, with the line end after the last of
@@ -151,11 +158,13 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
     bool inBlock = false;
     std::string_view units;
     bool endsBlock = false;
+    SourceSpan span;  // where the units fed lie in the source
     for (;;) {
         if (!run.Yield()) {
             sink.Stop();
             return Outcome::Stopped;
         }
+        const std::uint64_t readBefore = reader.bytesRead();
         switch (reader.Next(units, endsBlock)) {
         case SourceReader::Status::EndOfSource:
             if (!header.done()) {
@@ -179,6 +188,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             return Outcome::Done;
         }
         bool lineEndTaken = false;  // the header took the line end appended to the block
+        const std::string_view step = units;
         if (!header.done()) {
             units = units.substr(header.Take(units));
             if (!header.done() && endsBlock && !header.tooLong()) {
@@ -202,8 +212,12 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             }
             if (!UseHeader(run, sink, source, header.TakeText(), ownLimit)) return Outcome::Done;
         }
+        PlaceUnits(span, step, units, readBefore, reader.bytesRead(), reader.OffsetOf(units), MeasureOf(reader));
         if (!inBlock) {
-            cutter = CutterForBlock(run, source, ownLimit);
+            bool failed = false;
+            cutter = CutterByRule(run, source, span, reader.size(), failed);
+            if (failed) return Outcome::Done;
+            if (!cutter) cutter = CutterForBlock(run, source, ownLimit);
             inBlock = true;
         }
         if (cutter && !cutter->Feed(units, sink)) return Outcome::Stopped;
@@ -214,6 +228,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             if (cutter && !(lineEndTaken ? cutter->Finish(sink) : cutter->EndBlock(lineEnd, sink))) {
                 return Outcome::Stopped;
             }
+            if (cutter) NoteParts(run, *cutter, source);
         }
     }
 }
@@ -224,6 +239,8 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
 // beyond ASCII. Lines and blank lines fall the same way in both.
 bool CutMayDifferByCodepage(const RunContext& run) {
     if (run.settings.Naming() == NamingMode::FirstChars || run.options.maxPieceBytes > 0) return true;
+    // A pattern may tell characters beyond ASCII apart.
+    if (run.options.matchPattern && run.options.parts == 0) return true;
     if (run.settings.Split() != SplitMode::Separator) return false;
     const Text separator = run.settings.SeparatorText();
     return std::any_of(separator.begin(), separator.end(), [](char16_t unit) { return unit >= 0x80; });

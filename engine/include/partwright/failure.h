@@ -19,6 +19,7 @@ struct Failure {
         BadCodepage,     // the requested code page is unknown here
         BadHeader,       // the source's header cannot be taken: it gives no pieces
         BadPrefix,       // the prefix cannot begin a file name
+        BadPattern,      // the pattern lines are matched with is no regular expression the run can use
     };
 
     Kind kind;
