@@ -12,8 +12,7 @@ LinePattern::LinePattern(std::shared_ptr<const re2::RE2> compiled) : compiled_(s
 
 std::optional<LinePattern> LinePattern::Compile(std::string_view pattern, std::string& problem) {
     // Quiet: a bad pattern is reported to the user, not logged on standard error.
-    auto compiled =
-        std::make_shared<const re2::RE2>(re2::StringPiece(pattern.data(), pattern.size()), re2::RE2::Quiet);
+    auto compiled = std::make_shared<const re2::RE2>(re2::StringPiece(pattern.data(), pattern.size()), re2::RE2::Quiet);
     if (compiled->ok()) return LinePattern(std::move(compiled));
     problem = compiled->error();
     // RE2 names the offending part of the pattern; where it begins tells the user where to look.

@@ -25,6 +25,10 @@ public:
     virtual void ChunkBegins(std::string_view /*chunk*/) {}
     // A line end ends just before byte `at` of `chunk`.
     virtual void LineEnded(std::string_view /*chunk*/, std::size_t /*at*/) {}
+    // How far into `chunk`, the chunk being fed, no line end concerns the
+    // rule: none ending before that many bytes could end a piece, and it
+    // needs no heads. The cutter then looks for line ends from there only.
+    [[nodiscard]] virtual std::size_t QuietBytes(std::string_view /*chunk*/) { return 0; }
     // A line begins after a piece that holds lines: whether the piece ends
     // before it. `head`: its first HeadBytes() bytes (fewer when it is
     // shorter), without its line end.
@@ -77,6 +81,9 @@ public:
         while (p != end && state_ != State::Gathering) {
             if (state_ == State::AtLineStart && !LineBegins(p, end, sink)) return false;
             if (state_ != State::InLine) break;
+            // A line end that ends at the quiet stretch's end begins up to kEndSize before it.
+            const std::size_t quiet = rule_->QuietBytes(units);
+            if (quiet > kEndSize) p = std::max(p, units.data() + std::min(quiet - kEndSize, units.size()));
             std::int64_t one = 1;
             const char* const lineEnd = FindEnds<char, kEnd>(p, end, one);
             if (lineEnd == end) break;
@@ -272,9 +279,9 @@ private:
     // current chunk at endAt_, or (heldEnd_) before it.
     const char* endAt_ = nullptr;
     bool heldEnd_ = false;
-    bool pendingCr_ = false;  // CR LF only: the chunk before ended with a CR inside a line
-    std::string held_;        // the head of an undecided line
-    View chunk_;              // the chunk being fed
+    bool pendingCr_ = false;      // CR LF only: the chunk before ended with a CR inside a line
+    std::string held_;            // the head of an undecided line
+    View chunk_;                  // the chunk being fed
     const char* from_ = nullptr;  // its first unit not passed on yet
 };
 

@@ -42,6 +42,19 @@ public:
         next_ = static_cast<std::uint64_t>(Wide{done} * parts_ / body) + 1;
     }
 
+    // Line ends before the next share matter not: with the source's own
+    // bytes, that share's place in the chunk is known.
+    std::size_t QuietBytes(std::string_view chunk) override {
+        const std::uint64_t body = sourceBytes_ - std::min(base_, sourceBytes_);
+        if (next_ >= parts_ || body == 0) return chunk.size();
+        if (chunk.data() != span_.data || chunk.size() != span_.size || span_.measure != SourceMeasure::Own) return 0;
+        // The first position whose share reaches next_: done * parts >= next_ * body.
+        const Wide needed = (Wide{next_} * body + parts_ - 1) / parts_;
+        const std::uint64_t target = base_ + static_cast<std::uint64_t>(needed);
+        if (target <= span_.begin) return 0;
+        return static_cast<std::size_t>(std::min<std::uint64_t>(target - span_.begin, chunk.size()));
+    }
+
     bool CutBefore(std::string_view) override {
         const bool cut = cutNext_;
         cutNext_ = false;
@@ -76,11 +89,11 @@ private:
     std::uint64_t sourceBytes_;
     const SourceSpan& span_;
     bool started_ = false;
-    std::uint64_t base_ = 0;   // where the block text began in the source
-    std::uint64_t next_ = 1;   // the share the next cut waits for
-    bool cutNext_ = false;     // the latest line end reached it
-    std::size_t counted_ = 0;           // of the current chunk, the units counted so far
-    std::uint64_t countedBytes_ = 0;    // and the source position they reach
+    std::uint64_t base_ = 0;          // where the block text began in the source
+    std::uint64_t next_ = 1;          // the share the next cut waits for
+    bool cutNext_ = false;            // the latest line end reached it
+    std::size_t counted_ = 0;         // of the current chunk, the units counted so far
+    std::uint64_t countedBytes_ = 0;  // and the source position they reach
 };
 
 }  // namespace

@@ -7,8 +7,8 @@
 
 namespace partwright {
 
-std::unique_ptr<PieceCutter> CutterByRule(RunContext& run, const std::filesystem::path& source,
-                                          const SourceSpan& span, std::uint64_t sourceBytes, bool& failed) {
+std::unique_ptr<PieceCutter> CutterByRule(RunContext& run, const std::filesystem::path& source, const SourceSpan& span,
+                                          std::uint64_t sourceBytes, bool& failed) {
     failed = false;
     const RunOptions& options = run.options;
     if (options.maxPieceBytes > 0) return nullptr;

@@ -23,9 +23,9 @@ namespace {
 using namespace run_test;
 
 struct ModelLine {
-    std::string text;       // without its line end
-    std::uint64_t endsAt;   // the source byte just past its line end (the source's end for the run's own)
-    bool ownEnd;            // its line end is the source's, not the one the run appends
+    std::string text;      // without its line end
+    std::uint64_t endsAt;  // the source byte just past its line end (the source's end for the run's own)
+    bool ownEnd;           // its line end is the source's, not the one the run appends
 };
 
 // What the model is asked to cut.
@@ -141,8 +141,9 @@ TEST(LineRuleDifferential, partsAndMatchAgreeWithTheModel) {
     const std::vector<std::string> alphabet = {"a", "b", "=", " ", "\r", "\n", "\r\n", "\xC3\xA9", "\xE2\x82\xAC", "7"};
     // RE2's pattern, and the same in ECMAScript.
     const std::vector<std::pair<std::string, std::string>> patterns = {
-        {"^== ", "^== "}, {"a$", "a$"}, {"^$", "^$"}, {"b", "b"}, {"^a?b", "^a?b"}, {"\xC3\xA9$", "\xC3\xA9$"},
-        {"=|^\\d", "=|^\\d"}, {"\r", "\r"}, {"(a|b)(a|b)", "(a|b)(a|b)"}};
+        {"^== ", "^== "},     {"a$", "a$"},     {"^$", "^$"},
+        {"b", "b"},           {"^a?b", "^a?b"}, {"\xC3\xA9$", "\xC3\xA9$"},
+        {"=|^\\d", "=|^\\d"}, {"\r", "\r"},     {"(a|b)(a|b)", "(a|b)(a|b)"}};
     for (int round = 0; round < 1200; ++round) {
         ModelCase c;
         c.lineEnd = round % 2 == 0 ? LineEnd::CrLf : LineEnd::Lf;
@@ -170,9 +171,8 @@ TEST(LineRuleDifferential, partsAndMatchAgreeWithTheModel) {
         std::uint64_t modelPieces = 0;
         const auto expected = ModelPieces(c, modelPieces);
         const RunOutcome fast = RunEngine(c, re2Pattern, chunkBytes);
-        ASSERT_EQ(fast.files, expected) << "round " << round << ", parts " << c.parts << ", pattern "
-                                        << re2Pattern << ", chunk " << chunkBytes << ", "
-                                        << ::testing::PrintToString(c.source);
+        ASSERT_EQ(fast.files, expected) << "round " << round << ", parts " << c.parts << ", pattern " << re2Pattern
+                                        << ", chunk " << chunkBytes << ", " << ::testing::PrintToString(c.source);
         ASSERT_TRUE(fast.report.failures.empty()) << Describe(fast.report.failures.front());
         if (c.parts > 0) {
             EXPECT_EQ(fast.report.sourcesShortOfParts, c.source.size() > 0 && modelPieces < c.parts ? 1u : 0u)
@@ -200,21 +200,43 @@ struct TableCase {
 TEST(LineRuleCases, eachGivesItsPieces) {
     const std::string longLine(3 << 20, 'x');
     const std::vector<TableCase> cases = {
-        {"eight even lines in four parts", "1a\n2a\n3a\n4a\n5a\n6a\n7a\n8a\n", 4, {},
-         {{"s-0001.txt", "1a\n2a\n"}, {"s-0002.txt", "3a\n4a\n"}, {"s-0003.txt", "5a\n6a\n"}, {"s-0004.txt", "7a\n8a\n"}}},
+        {"eight even lines in four parts",
+         "1a\n2a\n3a\n4a\n5a\n6a\n7a\n8a\n",
+         4,
+         {},
+         {{"s-0001.txt", "1a\n2a\n"},
+          {"s-0002.txt", "3a\n4a\n"},
+          {"s-0003.txt", "5a\n6a\n"},
+          {"s-0004.txt", "7a\n8a\n"}}},
         {"fewer lines than parts", "a\nb\n", 5, {}, {{"s-0001.txt", "a\n"}, {"s-0002.txt", "b\n"}}, 1},
-        {"a long line reaching three shares ends one piece", "a\n" + std::string(40, 'x') + "\nb\nc\n", 4, {},
-         {{"s-0001.txt", "a\n" + std::string(40, 'x') + "\n"}, {"s-0002.txt", "b\nc\n"}}, 1},
-        {"a heading at the start begins the first piece", "== A\nx\n== B\ny\n", 0, "^== ",
+        {"a long line reaching three shares ends one piece",
+         "a\n" + std::string(40, 'x') + "\nb\nc\n",
+         4,
+         {},
+         {{"s-0001.txt", "a\n" + std::string(40, 'x') + "\n"}, {"s-0002.txt", "b\nc\n"}},
+         1},
+        {"a heading at the start begins the first piece",
+         "== A\nx\n== B\ny\n",
+         0,
+         "^== ",
          {{"s-0001.txt", "== A\nx\n"}, {"s-0002.txt", "== B\ny\n"}}},
-        {"text before the first heading is the first piece", "pre\n== A\nx", 0, "^== ",
+        {"text before the first heading is the first piece",
+         "pre\n== A\nx",
+         0,
+         "^== ",
          {{"s-0001.txt", "pre\n"}, {"s-0002.txt", "== A\nx"}}},
         {"no match: one piece", "a\nb\n", 0, "^zz", {{"s-0001.txt", "a\nb\n"}}},
         {"a line is matched without its line end", "a\r\nb\r\n", 0, "\\r", {{"s-0001.txt", "a\r\nb\r\n"}}},
-        {"a line past a MiB is matched on its first MiB", "a\n" + longLine + "MARK\nMARK\n", 0, "MARK",
+        {"a line past a MiB is matched on its first MiB",
+         "a\n" + longLine + "MARK\nMARK\n",
+         0,
+         "MARK",
          {{"s-0001.txt", "a\n" + longLine + "MARK\n"}, {"s-0002.txt", "MARK\n"}}},
-        {"a match inside a line's first MiB cuts", "a\n" + longLine.substr(0, 1000) + "MARK" + longLine + "\n", 0,
-         "MARK", {{"s-0001.txt", "a\n"}, {"s-0002.txt", longLine.substr(0, 1000) + "MARK" + longLine + "\n"}}},
+        {"a match inside a line's first MiB cuts",
+         "a\n" + longLine.substr(0, 1000) + "MARK" + longLine + "\n",
+         0,
+         "MARK",
+         {{"s-0001.txt", "a\n"}, {"s-0002.txt", longLine.substr(0, 1000) + "MARK" + longLine + "\n"}}},
     };
     for (const TableCase& c : cases) {
         for (const std::size_t chunk : {std::size_t{0}, std::size_t{3}}) {
