@@ -298,13 +298,14 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
     auto* parts = app.add_option("--parts", raw.parts,
                                  "Cut into N pieces of whole lines of near-equal size: piece k ends with the first "
                                  "line end at or after k/N of the source's bytes (after its header); fewer when the "
-                                 "source has fewer lines")
+                                 "source has fewer lines, or lines longer than a share. Not with --blocks")
                       ->type_name("N");
-    auto* match = app.add_option("--match", raw.match,
-                                 "Cut before every line that PATTERN matches (a regular expression, RE2's syntax, "
-                                 "matched against each line without its line end, on its first MiB): the line "
-                                 "begins the next piece; nothing before the first such line is no piece")
-                      ->type_name("PATTERN");
+    auto* match =
+        app.add_option("--match", raw.match,
+                       "Cut before every line that PATTERN matches (a regular expression, RE2's syntax, "
+                       "matched against each line without its line end, on its first MiB): the line "
+                       "begins the next piece; what comes before the first such line, if anything, is the first")
+            ->type_name("PATTERN");
     lines->excludes(separator)->excludes(blank)->excludes(maxBytes)->excludes(parts)->excludes(match);
     separator->excludes(blank)->excludes(maxBytes)->excludes(parts)->excludes(match);
     blank->excludes(maxBytes)->excludes(parts)->excludes(match);
