@@ -13,13 +13,14 @@
 # --only     the cases to time, separated by commas (such as 2s,4); sources
 #            that no wanted case reads are not made
 #
-# Cases: 1a 1b 2 2s 3 4 5 6 6b 7 8 8b 9. The load average is printed at the start
+# Cases: 1a 1b 2 2s 3 4 5 6 6b 7 8 8b 9 10 11. The load average is printed at the start
 # and at the end: other work on the machine stretches the wall times.
 #
 # Everything is made in a fresh folder on /dev/shm (tmpfs: creating many
 # files on the root file system here slows down after mass deletes) and
 # removed at the end. The full run needs about 3 GiB of memory there.
-# Cases 4 and 5 use the source of case 1 with its CRs taken out.
+# Cases 4, 5, 8 and 9 use the source of case 1 with its CRs taken out (9 with
+# a heading every 1000 lines; its peer is csplit).
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -40,7 +41,7 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
-all_cases=",1a,1b,2,2s,3,4,5,6,6b,7,8,8b,9,"
+all_cases=",1a,1b,2,2s,3,4,5,6,6b,7,8,8b,9,10,11,"
 if [ -n "$only" ]; then
     IFS=, read -ra only_ids <<<"${only:1:-1}"
     for id in "${only_ids[@]}"; do
@@ -195,10 +196,10 @@ finish() {
 }
 
 # Sources are made only for the cases that read them: big.txt for 1a and 1b
-# and, with its CRs taken out, for 4 and 5.
+# and, with its CRs taken out, for 4, 5, 10 and 11.
 make_chunk "$work/chunk"
 chunk_bytes=$(stat -c %s "$work/chunk")
-if wanted 1a 1b 4 5; then
+if wanted 1a 1b 4 5 10 11; then
     mkdir -p "$work/big"
     big_chunks=$(( (1024 * 1024 * 1024 / scale + chunk_bytes - 1) / chunk_bytes ))
     repeat "$work/chunk" "$big_chunks" >"$work/big/big.txt"
@@ -289,7 +290,7 @@ fi
 rm -rf "$work/wide"
 
 # The same lines with LF line ends, as most files on Linux and out of Git have them.
-if wanted 4 5; then
+if wanted 4 5 10 11; then
     mkdir -p "$work/lf"
     tr -d '\r' <"$work/big/big.txt" >"$work/lf/lf.txt"
     lf_bytes=$(stat -c %s "$work/lf/lf.txt")
@@ -321,6 +322,46 @@ if wanted 5; then
         echo "   MISMATCH: a piece of ours is larger than 1 MiB" >&2
         mismatch=1
     fi
+fi
+# N pieces of near-equal size at whole lines: split -n l/8 cuts at the first
+# LF at or after each eighth of the bytes too, so the pieces should be the same.
+if wanted 10; then
+    run_case "10 same LF source, --parts 8; split -n l/8" \
+        "$work/lf/lf.txt" 'lf-*' "-n l/8" -- --parts 8
+    echo "   pieces: ours $last_ours_files, split $last_split_files; bytes: ours $last_ours_bytes, split $last_split_bytes"
+    if [ "$last_ours_files" -ne 8 ] || [ "$last_ours_bytes" -ne "$last_split_bytes" ]; then
+        echo "   MISMATCH: expected 8 pieces holding the source's bytes" >&2
+        mismatch=1
+    fi
+fi
+
+# A log with a heading every 1000 lines, cut before each heading; the peer is
+# csplit -z, which leaves out the empty piece before the first heading as ours does.
+if wanted 11; then
+    mkdir -p "$work/log"
+    awk 'NR % 1000 == 1 { printf "== section %d\n", NR } { print }' "$work/lf/lf.txt" >"$work/log/log.txt"
+    log_bytes=$(stat -c %s "$work/log/log.txt")
+    log_headings=$(grep -c '^== ' "$work/log/log.txt")
+    : >"$work/ours.times"; : >"$work/csplit.times"
+    for ((i = 0; i < runs; i++)); do
+        timed "$work/ours.times" "$cli" --quiet "${threads[@]}" --match '^== ' "$work/log/log.txt"
+        last_ours_files=$(count_files "$work/log" 'log-*')
+        last_ours_bytes=$(total_bytes "$work/log" 'log-*')
+        find "$work/log" -type f -name 'log-*' -delete
+        mkdir -p "$work/csplit"
+        timed "$work/csplit.times" csplit -s -z -n 6 -f "$work/csplit/x" "$work/log/log.txt" '/^== /' '{*}'
+        last_csplit_files=$(count_files "$work/csplit" 'x*')
+        rm -rf "$work/csplit"
+    done
+    report "11 $((log_bytes >> 20)) MiB log, --match; csplit -z" "$work/ours.times" "$work/csplit.times" /dev/null
+    echo "   pieces: ours $last_ours_files, csplit $last_csplit_files, headings $log_headings;" \
+         "bytes: ours $last_ours_bytes, source $log_bytes"
+    if [ "$last_ours_files" -ne "$log_headings" ] || [ "$last_csplit_files" -ne "$log_headings" ] || \
+       [ "$last_ours_bytes" -ne "$log_bytes" ]; then
+        echo "   MISMATCH: expected a piece a heading, holding the source's bytes" >&2
+        mismatch=1
+    fi
+    rm -rf "$work/log"
 fi
 rm -rf "$work/lf"
 

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <cstdint>
 #include <limits>
 
@@ -11,6 +12,7 @@
 #include "partwright/byte_size.h"
 #include "partwright/codepage.h"
 #include "partwright/csv_presets.h"
+#include "partwright/line_match.h"
 #include "partwright/messages.h"
 #include "partwright/numeric.h"
 #include "partwright/option_text.h"
@@ -41,6 +43,8 @@ struct RawArguments {
     std::string outputDir;
     std::string threads;
     std::string delimiter;
+    std::string parts;
+    std::string match;
     bool blankLines = false;
     bool numbered = false;
     bool wholeFile = false;
@@ -154,6 +158,23 @@ int CheckedThreads(const std::string& value) {
     return value[0] - '0';
 }
 
+std::uint64_t CheckedParts(const std::string& value) {
+    std::uint64_t parts = 0;
+    const char* const end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, parts);
+    if (value.empty() || error != std::errc() || stop != end || parts == 0) {
+        throw UsageError{"--parts: \"" + value + "\" is not a whole number of at least 1"};
+    }
+    return parts;
+}
+
+std::string CheckedPattern(const std::string& value) {
+    if (const auto problem = PatternProblem(value)) {
+        throw UsageError{"--match: \"" + value + "\" is no regular expression: " + *problem};
+    }
+    return value;
+}
+
 std::filesystem::path CheckedOutputDir(const std::string& value) {
     auto path = PathFromArgument(value);
     std::error_code error;
@@ -241,10 +262,20 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     if (app.count("--output-encoding") > 0) {
         options.run.outputEncoding = CheckedOutputEncoding(raw.outputEncoding);
     }
+    if (app.count("--parts") > 0) {
+        // Shares of a source's bytes: a block of 30000 bytes is no source.
+        if (raw.blocks || (raw.firstRelease && !raw.wholeFile)) {
+            throw UsageError{"--parts: whole sources only, not with --blocks or --first-release"};
+        }
+        options.run.parts = CheckedParts(raw.parts);
+    }
+    if (app.count("--match") > 0) {
+        options.run.matchPattern = CheckedPattern(raw.match);
+    }
     if (app.count("--header") > 0) {
         const bool blankRecords = options.run.csv.records && settings.split == SplitMode::BlankLines;
         if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes && !blankRecords) {
-            throw UsageError{"--header: only with --lines or --max-bytes (or --blank-lines with --csv)"};
+            throw UsageError{"--header: only with --lines, --max-bytes, --parts or --match (or --blank-lines with --csv)"};
         }
         options.run.headerLines = CheckedHeader(raw.header);
     }
@@ -302,9 +333,22 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                                     "Cut into pieces of whole lines of at most SIZE bytes as written "
                                     "(suffix K, M or G: KiB, MiB, GiB); a longer line is a piece of its own")
                          ->type_name("SIZE");
-    lines->excludes(separator)->excludes(blank)->excludes(maxBytes);
-    separator->excludes(blank)->excludes(maxBytes);
-    blank->excludes(maxBytes);
+    auto* parts = app.add_option("--parts", raw.parts,
+                                 "Cut into N pieces of whole lines of near-equal size: piece k ends with the first "
+                                 "line end at or after k/N of the source's bytes (after its header); fewer when the "
+                                 "source has fewer lines, or lines longer than a share. Not with --blocks")
+                      ->type_name("N");
+    auto* match =
+        app.add_option("--match", raw.match,
+                       "Cut before every line that PATTERN matches (a regular expression, RE2's syntax, "
+                       "matched against each line without its line end, on its first MiB): the line "
+                       "begins the next piece; what comes before the first such line, if anything, is the first")
+            ->type_name("PATTERN");
+    lines->excludes(separator)->excludes(blank)->excludes(maxBytes)->excludes(parts)->excludes(match);
+    separator->excludes(blank)->excludes(maxBytes)->excludes(parts)->excludes(match);
+    blank->excludes(maxBytes)->excludes(parts)->excludes(match);
+    maxBytes->excludes(parts)->excludes(match);
+    parts->excludes(match);
     app.add_option("--line-end", raw.lineEnd,
                    std::string("What ends a line: auto (the first line end in each source decides: CR LF, or a "
                                "lone LF; CR LF when it has none), crlf, or lf (a CR before the LF is then part of "
@@ -326,8 +370,8 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                  "joined in order, give back its text)");
     app.add_option("--header", raw.header,
                    "Repeat the first H lines of each source at the head of each of its pieces "
-                   "(lines and size modes, and blank lines with --csv, where H counts records; at most 1048576 "
-                   "characters, and with --blocks within the first block)")
+                   "(lines, size, parts and match modes, and blank lines with --csv, where H counts records; at most "
+                   "1048576 characters, and with --blocks within the first block)")
         ->type_name("H");
 
     app.add_flag("--csv", raw.csv,

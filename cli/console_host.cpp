@@ -94,6 +94,14 @@ void ConsoleHost::OlderPieceLeft(const std::filesystem::path& /*source*/, const 
     }
 }
 
+void ConsoleHost::FewerParts(const std::filesystem::path& source, std::uint64_t pieces) {
+    if (quiet_) return;
+    ClearProgress();
+    WriteLine(out_, ForTerminal(PathForConsole(source)) + ": cut into " + std::to_string(pieces) +
+                        (pieces == 1 ? " piece" : " pieces") +
+                        ", fewer than asked: it has fewer lines, or lines longer than a share");
+}
+
 void ConsoleHost::PieceWritten(const std::filesystem::path& target) {
     if (verbose_) {
         ClearProgress();

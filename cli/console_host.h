@@ -30,6 +30,7 @@ public:
     void PieceRenamed(const std::filesystem::path& wanted, const std::filesystem::path& given) override;
     // With --verbose, names on stderr each older piece a source left past its last.
     void OlderPieceLeft(const std::filesystem::path& source, const std::filesystem::path& older) override;
+    void FewerParts(const std::filesystem::path& source, std::uint64_t pieces) override;
 
     // Print the path of every piece to stdout once it is written.
     void SetVerbose(bool verbose) { verbose_ = verbose; }

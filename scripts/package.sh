@@ -28,8 +28,10 @@ if [ ! -f "$windows/qt6-mingw/lib/cmake/Qt6/Qt6Config.cmake" ]; then
     qt_archive="$(qt_mingw_archive shared)"
     qt_mingw_unpack "$qt_archive" "$windows"
 fi
+# RE2 for MinGW, built once into the cache.
+re2="$("$here/build-re2-mingw.sh")"
 cmake -S "$root" -B "$windows" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -Dre2_DIR="$re2/lib/cmake/re2" \
     -DPARTWRIGHT_MINGW_QT="$windows/qt6-mingw" -DPARTWRIGHT_MINGW_SHARED_RUNTIME=ON \
     -DCMAKE_BUILD_TYPE=Release -DPARTWRIGHT_GUI=ON -DPARTWRIGHT_BENCH=OFF -DPARTWRIGHT_TESTS=OFF >/dev/null
 cmake --build "$windows" -j "$jobs" --target partwright partwright-cli

@@ -10,6 +10,7 @@ packages=(
     fonts-liberation xvfb xauth x11-utils librsvg2-bin python3
     xdotool imagemagick python3-xlib
     time clang-format ccache
+    libre2-dev unicode-data python3-six
     dpkg-dev lintian desktop-file-utils help2man groff-base bsdextrautils file strace unzip
 )
 

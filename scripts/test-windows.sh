@@ -28,10 +28,14 @@ if [ ! -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ]; then
     qt_mingw_unpack "$qt_archive" "$build"
 fi
 
+# RE2 for MinGW (Debian has none), built once into the cache: scripts/build-re2-mingw.sh.
+re2="$("$here/build-re2-mingw.sh")"
+
 # Tests run through wine-test-run.sh, which starts again a program that Wine
 # failed to start (see there); the retries are listed at the end.
 cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DPARTWRIGHT_MINGW_QT="$qt" \
+    -Dre2_DIR="$re2/lib/cmake/re2" \
     -DPARTWRIGHT_WINE="$here/wine-test-run.sh" \
     -DCMAKE_BUILD_TYPE=Release -DPARTWRIGHT_GUI=ON -DPARTWRIGHT_BENCH=OFF -DPARTWRIGHT_TESTS=ON >/dev/null
 cmake --build "$build" -j "$jobs"

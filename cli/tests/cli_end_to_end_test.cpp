@@ -141,6 +141,31 @@ TEST_F(CliEndToEndTest, excelPiecesKeepRecordsWholeAndAnUnclosedQuoteIsReported)
     EXPECT_EQ(Files().size(), 3u);
 }
 
+TEST_F(CliEndToEndTest, partsAndMatchCutAtWholeLinesWithTheHeader) {
+    const auto log = Source("log.txt", "when what\npre\n== A\na1\n== B\nb1\nb2\n");
+    Result r = Run({"--match", "^== ", "--header", "1", log.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Piece("log-0001.txt"), "when what\npre");
+    EXPECT_EQ(Piece("log-0002.txt"), "when what\n== A\na1");
+    // Without kept line ends (as these cases run), the line end the run appends joins a last empty line.
+    EXPECT_EQ(Piece("log-0003.txt"), "when what\n== B\nb1\nb2\n");
+
+    // 20 bytes after the header: the first piece ends at the first line end at or after byte 10 of them.
+    const auto even = Source("even.txt", "h\n1234\n1234\n1234\n1234\n");
+    r = Run({"--parts", "2", "--header", "1", even.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Done.\n");
+    EXPECT_EQ(Piece("even-0001.txt"), "h\n1234\n1234");
+    EXPECT_EQ(Piece("even-0002.txt"), "h\n1234\n1234\n");
+
+    const auto few = Source("few.txt", "a\nb\n");
+    r = Run({"--parts", "5", few.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // The line end the run appends joins an empty third line here, its piece empty and not written.
+    EXPECT_NE(r.out.find("few.txt: cut into 3 pieces, fewer than asked"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.out.ends_with("Done.\n")) << r.out;
+}
+
 TEST_F(CliEndToEndTest, unicodeSourceAndAnsiSourceBecomeUtf8) {
     // FF FE, then "a" CR LF and the euro sign in UTF-16LE.
     const auto wide = Source("wide.txt", std::string("\xFF\xFE"

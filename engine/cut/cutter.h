@@ -11,6 +11,39 @@
 namespace partwright {
 
 class PieceEncoder;
+class LinePattern;
+
+// How the source bytes of a text fed to a cutter are counted.
+enum class SourceMeasure {
+    Own,         // the text is the source's own bytes
+    Utf16,       // two bytes a character, four beyond U+FFFF
+    SingleByte,  // one byte a character
+    Spread,      // in proportion to the text's bytes (a code page of several bytes a character)
+};
+
+// Where the text last fed to a cutter lies in its source: `size` units at
+// `data`, from source byte `begin` to `end`. The run sets it before each feed
+// for the cut into equal parts; text fed otherwise (the run's own line end)
+// lies at the source's end.
+struct SourceSpan {
+    const char* data = nullptr;
+    std::size_t size = 0;
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+    SourceMeasure measure = SourceMeasure::Own;
+};
+
+// The source bytes the UTF-8 `text` stands for, counted by `measure` (not Spread).
+[[nodiscard]] inline std::uint64_t SourceBytesOf(std::string_view text, SourceMeasure measure) {
+    if (measure == SourceMeasure::Own) return text.size();
+    std::uint64_t bytes = 0;
+    for (const char unit : text) {
+        const auto byte = static_cast<unsigned char>(unit);
+        if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: the character was counted at its lead
+        bytes += measure == SourceMeasure::SingleByte ? 1 : byte >= 0xF0 ? 4 : 2;
+    }
+    return bytes;
+}
 
 // Receives the pieces of one block text as they are cut, in order, as the
 // form the reader hands on (see text_form.h).
@@ -68,6 +101,21 @@ public:
                                                                const PieceEncoder& encoder, bool keepLineEnds = false,
                                                                std::optional<char> csvDelimiter = std::nullopt);
 
+    // Equal parts: `parts` pieces of whole lines, the lines mode's rules of
+    // line ends. Of the source's bytes from where the block text begins to
+    // `sourceBytes`, piece k ends with the first line end that ends at or
+    // after k/parts of them (as `span` places the text); a line end that
+    // reaches several shares ends one piece, so a source of few or long lines
+    // gives fewer. `span` must outlive the cutter.
+    [[nodiscard]] static std::unique_ptr<PieceCutter> Parts(std::uint64_t parts, std::uint64_t sourceBytes,
+                                                            const SourceSpan& span, LineEnd lineEnd,
+                                                            bool keepLineEnds = false);
+    // A cut before every line that `pattern` matches, but the first (no
+    // piece is empty of lines); the lines mode's rules of line ends. A line is
+    // matched without its line end, on its first kMatchedHeadBytes bytes.
+    [[nodiscard]] static std::unique_ptr<PieceCutter> Match(const LinePattern& pattern, LineEnd lineEnd,
+                                                            bool keepLineEnds = false);
+
     virtual ~PieceCutter() = default;
 
     // Feeds the next bytes of the block text. Returns false when the sink stopped the cutting.
@@ -81,6 +129,8 @@ public:
     // CSV records: after EndBlock, the line (from 1, in the block text) on
     // which the record that a quote left open began, if one did.
     [[nodiscard]] virtual std::optional<std::int64_t> UnclosedRecordLine() const { return std::nullopt; }
+    // The pieces the last finished block text gave (counted by the cutters of whole lines by a rule).
+    [[nodiscard]] virtual std::uint64_t PiecesOfLastBlock() const { return 0; }
 };
 
 }  // namespace partwright

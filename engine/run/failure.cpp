@@ -48,6 +48,9 @@ std::string Describe(const Failure& failure) {
         return WithReason(path + ": piece not written, the prefix cannot begin a file name", failure.reason);
     case Failure::Kind::BadNameTemplate:
         return WithReason(path + ": piece not written, the name template cannot name it", failure.reason);
+    case Failure::Kind::BadPattern:
+        return WithReason(path + ": no pieces written, the pattern lines are matched with cannot be used",
+                          failure.reason);
     }
     return WithReason(path, failure.reason);
 }

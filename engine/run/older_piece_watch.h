@@ -65,6 +65,9 @@ public:
     void OlderPieceLeft(const std::filesystem::path& source, const std::filesystem::path& older) override {
         host_.OlderPieceLeft(source, older);
     }
+    void FewerParts(const std::filesystem::path& source, std::uint64_t pieces) override {
+        host_.FewerParts(source, pieces);
+    }
 
 private:
     void Named(const std::filesystem::path& target);

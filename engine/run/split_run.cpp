@@ -17,6 +17,7 @@
 #include "engine/read/text_form.h"
 #include "engine/run/line_cap_sink.h"
 #include "engine/run/older_piece_watch.h"
+#include "engine/run/rule_cut.h"
 #include "engine/run/run_seam.h"
 #include "engine/run/run_sink.h"
 #include "engine/run/source_attempt.h"
@@ -67,6 +68,12 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
     }
     }
     return nullptr;
+}
+
+// How the source bytes of `reader`'s converted text are counted.
+SourceMeasure MeasureOf(const SourceReader& reader) {
+    if (reader.isUtf16()) return SourceMeasure::Utf16;
+    return reader.singleByteTable() != nullptr ? SourceMeasure::SingleByte : SourceMeasure::Spread;
 }
 
 // Takes the first lines (CSV records, with `csv`) of a source, with the line
@@ -177,11 +184,13 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
     bool inBlock = false;
     std::string_view units;
     bool endsBlock = false;
+    SourceSpan span;  // where the units fed lie in the source
     for (;;) {
         if (!run.Yield()) {
             sink.Stop();
             return Outcome::Stopped;
         }
+        const std::uint64_t readBefore = reader.bytesRead();
         switch (reader.Next(units, endsBlock)) {
         case SourceReader::Status::EndOfSource:
             if (!header.done()) {
@@ -205,6 +214,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             return Outcome::Done;
         }
         bool lineEndTaken = false;  // the header took the line end appended to the block
+        const std::string_view step = units;
         if (!header.done()) {
             units = units.substr(header.Take(units));
             if (!header.done() && endsBlock && !header.tooLong()) {
@@ -229,8 +239,12 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             linesBefore = std::count(header.text().begin(), header.text().end(), '\n');
             if (!UseHeader(run, sink, source, header.TakeText(), ownLimit)) return Outcome::Done;
         }
+        PlaceUnits(span, step, units, readBefore, reader.bytesRead(), reader.OffsetOf(units), MeasureOf(reader));
         if (!inBlock) {
-            cutter = CutterForBlock(run, source, ownLimit);
+            bool failed = false;
+            cutter = CutterByRule(run, source, span, reader.size(), failed);
+            if (failed) return Outcome::Done;
+            if (!cutter) cutter = CutterForBlock(run, source, ownLimit);
             blockStart = linesBefore;
             inBlock = true;
         }
@@ -251,6 +265,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
                           "the record from line " + std::to_string(blockStart + *line) +
                               " to the end of the source is written as one record"});
             }
+            if (cutter) NoteParts(run, *cutter, source);
         }
         sink.StepDone();
     }
@@ -265,6 +280,8 @@ bool CutMayDifferByCodepage(const RunContext& run) {
     if (naming == NamingMode::FirstChars || naming == NamingMode::Template || run.options.maxPieceBytes > 0) {
         return true;
     }
+    // A pattern may tell characters beyond ASCII apart.
+    if (run.options.matchPattern && run.options.parts == 0) return true;
     if (run.settings.Split() != SplitMode::Separator) return false;
     const Text separator = run.settings.SeparatorText();
     return std::any_of(separator.begin(), separator.end(), [](char16_t unit) { return unit >= 0x80; });

@@ -20,6 +20,7 @@ struct Failure {
         BadHeader,        // the source's header cannot be taken: it gives no pieces
         BadPrefix,        // the prefix cannot begin a file name
         BadNameTemplate,  // the name template cannot name pieces
+        BadPattern,       // the pattern lines are matched with is no regular expression the run can use
         UnclosedQuote,    // a CSV source's quoted field never closes: the rest of it is one record, written
     };
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,8 @@ public:
     // Called once a source gave RunOptions::maxPieces pieces and had more
     // text: the rest of it was not read.
     virtual void SourceCapped(const std::filesystem::path& /*source*/) {}
+    // Called once a source cut into RunOptions::parts pieces gave fewer, `pieces`.
+    virtual void FewerParts(const std::filesystem::path& /*source*/, std::uint64_t /*pieces*/) {}
 };
 
 // How a run reads its sources. The defaults are the sound ones: every source
@@ -234,10 +237,30 @@ struct RunOptions {
     // Gzip: every piece written compressed, as its name with ".gz" added,
     // still whole or absent; maxPieceBytes counts the bytes before compression.
     PieceCompression compression = PieceCompression::None;
+    // When not 0 (and no maxPieceBytes), every source is cut into this many
+    // pieces of whole lines of near-equal size: piece k ends with the first
+    // line end that ends at or after k/parts of the source's bytes after its
+    // header. A line end that reaches several shares ends one piece, so a
+    // source of fewer lines than parts (or of lines longer than a share) gives
+    // fewer pieces: the report counts it and the host hears FewerParts.
+    // Meant for whole sources: with 30000-byte blocks each block is cut on
+    // its own towards the source's end.
+    std::uint64_t parts = 0;
+    // When set (and neither maxPieceBytes nor parts), a cut before every line
+    // that this regular expression (RE2's syntax, UTF-8) matches: the line
+    // begins the next piece, and what comes before the first such line is the
+    // first piece (none when nothing does). A line is matched without its
+    // line end, on its first kMatchedHeadBytes bytes. A pattern that
+    // PatternProblem (line_match.h) refuses is reported for each source (kind
+    // BadPattern), which then gives no pieces.
+    std::optional<std::string> matchPattern;
 };
 
 // The writer threads a run uses by default on this machine.
 [[nodiscard]] int DefaultWriterThreads();
+
+// The longest head of a line that RunOptions::matchPattern is matched against, in bytes.
+inline constexpr std::size_t kMatchedHeadBytes = std::size_t{1} << 20;
 
 // The longest header, its line end included, in code units.
 inline constexpr std::size_t kMaxHeaderUnits = std::size_t{1} << 20;
@@ -261,6 +284,8 @@ struct RunReport {
     std::uint64_t olderPiecesLeft = 0;
     // Sources that stopped at RunOptions::maxPieces with text left unread.
     std::uint64_t sourcesCapped = 0;
+    // Sources that gave fewer pieces than RunOptions::parts.
+    std::uint64_t sourcesShortOfParts = 0;
     std::vector<Failure> failures;
 
     [[nodiscard]] bool ok() const { return !noFiles && !stopped && failures.empty(); }
