@@ -275,7 +275,8 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     if (app.count("--header") > 0) {
         const bool blankRecords = options.run.csv.records && settings.split == SplitMode::BlankLines;
         if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes && !blankRecords) {
-            throw UsageError{"--header: only with --lines, --max-bytes, --parts or --match (or --blank-lines with --csv)"};
+            throw UsageError{
+                "--header: only with --lines, --max-bytes, --parts or --match (or --blank-lines with --csv)"};
         }
         options.run.headerLines = CheckedHeader(raw.header);
     }

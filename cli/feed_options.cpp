@@ -68,7 +68,10 @@ std::string ApplyFeedOptions(const CLI::App& app, const FeedArguments& raw, CliO
 
 std::string StandardInputProblem(const CliOptions& options) {
     const auto count = std::count(options.files.begin(), options.files.end(), std::filesystem::path(kStandardInput));
-    return count > 1 ? "standard input (-) is given more than once; it can be read only once" : "";
+    if (count > 1) return "standard input (-) is given more than once; it can be read only once";
+    // Its size is known only at its end, too late to share it out in one pass.
+    if (count > 0 && options.run.parts > 0) return "--parts: standard input (-) has no size to share out; give a file";
+    return "";
 }
 
 }  // namespace partwright

@@ -176,6 +176,7 @@ TEST(CliStandardInput, optionsThatCannotBeUsedAreRefusedBeforeAnythingIsWritten)
         {"--stdin-name", "nul.txt", "-"},
         {"--compress", "zip", "-"},
         {"-", "-"},
+        {"--parts", "2", "-"},
     };
     for (const auto& args : refused) {
         SCOPED_TRACE(args[0] + " " + args[1]);
