@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <charconv>
 #include <cstdint>
 #include <limits>
 
@@ -159,13 +158,8 @@ int CheckedThreads(const std::string& value) {
 }
 
 std::uint64_t CheckedParts(const std::string& value) {
-    std::uint64_t parts = 0;
-    const char* const end = value.data() + value.size();
-    const auto [stop, error] = std::from_chars(value.data(), end, parts);
-    if (value.empty() || error != std::errc() || stop != end || parts == 0) {
-        throw UsageError{"--parts: \"" + value + "\" is not a whole number of at least 1"};
-    }
-    return parts;
+    if (const std::optional<std::uint64_t> parts = ParseParts(value)) return *parts;
+    throw UsageError{"--parts: \"" + value + "\" is not a whole number of at least 1"};
 }
 
 std::string CheckedPattern(const std::string& value) {

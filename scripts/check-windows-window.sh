@@ -2,7 +2,7 @@
 # Opens partwright.exe of a Windows build on Wine's real Windows platform,
 # under Xvfb in a fresh Wine prefix of its own, and drives it with
 # tests/windows/window_check.exe: a source outside the ANSI code page given on
-# the command line, the caption, the client size 513 x 476 below the menu bar
+# the command line, the caption, the client size 513 x 517 below the menu bar
 # at start, a frame the user can resize with minimize, maximize and close
 # buttons, the icon (against our drawing, as X11 gets it), the hand pointer
 # over a picture button, "Split!" writing the pieces, and the close button

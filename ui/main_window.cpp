@@ -3,6 +3,7 @@
 #include "filelist/add_files.h"
 #include "filelist/file_list.h"
 #include "filelist/pointer_file.h"
+#include "partwright/line_match.h"
 #include "partwright/messages.h"
 #include "partwright/option_text.h"
 #include "partwright/setting_fields.h"
@@ -101,6 +102,8 @@ void MainWindow::ConnectHandlers() {
     onSelect(blankLinesOption_, &MainWindow::onBlankLinesOptionSelected);
     onSelect(sizeOption_, &MainWindow::onSizeOptionSelected);
     onSelect(byColumnOption_, &MainWindow::onByColumnOptionSelected);
+    onSelect(partsOption_, &MainWindow::onPartsOptionSelected);
+    onSelect(matchOption_, &MainWindow::onMatchOptionSelected);
     onSelect(templateOption_, &MainWindow::onTemplateOptionSelected);
     onSelect(numberedOption_, &MainWindow::onNumberedOptionSelected);
     onSelect(firstCharactersOption_, &MainWindow::onFirstCharactersOptionSelected);
@@ -111,6 +114,8 @@ void MainWindow::ConnectHandlers() {
     connect(separatorField_, &QLineEdit::textChanged, this, &MainWindow::onSeparatorChanged);
     connect(pieceSizeField_, &QLineEdit::textChanged, this, &MainWindow::onPieceSizeChanged);
     connect(columnField_, &QLineEdit::textChanged, this, &MainWindow::onColumnChanged);
+    connect(partsField_, &QLineEdit::textChanged, this, &MainWindow::onPartsChanged);
+    connect(matchField_, &QLineEdit::textChanged, this, &MainWindow::onMatchChanged);
     connect(delimiterField_, &QLineEdit::textChanged, this, &MainWindow::onDelimiterChanged);
     connect(templateField_, &QLineEdit::textChanged, this, &MainWindow::onTemplateChanged);
     connect(csvRecordsOption_, &QCheckBox::toggled, this, &MainWindow::onCsvRecordsToggled);
@@ -178,6 +183,8 @@ void MainWindow::LoadSettings() {
     // text keys back.
     pieceSizeField_->setText(store_.Read(keys::kMaxPieceSize, QString()));
     columnField_->setText(store_.Read(keys::kByColumn, QString()));
+    partsField_->setText(store_.Read(keys::kParts, QString()));
+    matchField_->setText(store_.Read(keys::kMatchPattern, QString()));
     templateField_->setText(store_.Read(keys::kNameTemplate, QString()));
     delimiterField_->setText(store_.Read(keys::kCsvDelimiter, QStringLiteral(",")));
     csvRecordsOption_->setChecked(store_.Read(keys::kCsvRecords, QStringLiteral("0")) == QLatin1String("1"));
@@ -195,6 +202,8 @@ void MainWindow::LoadSettings() {
     if (split == QLatin1String("3")) blankLinesOption_->setChecked(true);
     if (split == QLatin1String("4")) sizeOption_->setChecked(true);
     if (split == QLatin1String("5")) byColumnOption_->setChecked(true);
+    if (split == QLatin1String("6")) partsOption_->setChecked(true);
+    if (split == QLatin1String("7")) matchOption_->setChecked(true);
     const QString save = store_.Read(keys::kSaveOption, QStringLiteral("1"));
     if (save == QLatin1String("1")) numberedOption_->setChecked(true);
     if (save == QLatin1String("2")) firstCharactersOption_->setChecked(true);
@@ -262,6 +271,12 @@ void MainWindow::onSizeOptionSelected() {
 void MainWindow::onByColumnOptionSelected() {
     if (!loading_) store_.Write(keys::kSplitOption, QStringLiteral("5"));
 }
+void MainWindow::onPartsOptionSelected() {
+    if (!loading_) store_.Write(keys::kSplitOption, QStringLiteral("6"));
+}
+void MainWindow::onMatchOptionSelected() {
+    if (!loading_) store_.Write(keys::kSplitOption, QStringLiteral("7"));
+}
 void MainWindow::onTemplateOptionSelected() {
     if (!loading_) store_.Write(keys::kSaveOption, QStringLiteral("4"));
 }
@@ -296,6 +311,16 @@ void MainWindow::onPieceSizeChanged() {
 void MainWindow::onColumnChanged() {
     byColumnOption_->setChecked(true);
     if (!loading_) store_.Write(keys::kByColumn, columnField_->text());
+}
+void MainWindow::onPartsChanged() {
+    partsOption_->setChecked(true);
+    if (!loading_ && ParseParts(partsField_->text().trimmed().toStdString()))
+        store_.Write(keys::kParts, partsField_->text().trimmed());
+}
+void MainWindow::onMatchChanged() {
+    matchOption_->setChecked(true);
+    if (!loading_ && !PatternProblem(matchField_->text().toStdString()))
+        store_.Write(keys::kMatchPattern, matchField_->text());
 }
 void MainWindow::onCsvRecordsToggled() {
     const bool byColumn = byColumnOption_->isChecked();
@@ -464,6 +489,21 @@ std::optional<RunOptions> MainWindow::ReadyToRun(const ControlSettings& settings
         if (!closeRequested_) pieceSizeField_->setFocus();
         return std::nullopt;
     }
+    if (partsOption_->isChecked() && !ParseParts(partsField_->text().trimmed().toStdString())) {
+        ShowMessage(this, tr("Equal parts: \"%1\" is not a whole number of at least 1.").arg(partsField_->text()));
+        if (!closeRequested_) partsField_->setFocus();
+        return std::nullopt;
+    }
+    if (matchOption_->isChecked()) {
+        const std::optional<std::string> problem = PatternProblem(matchField_->text().toStdString());
+        if (problem || matchField_->text().isEmpty()) {
+            ShowMessage(this,
+                        tr("Lines matching: \"%1\" is no pattern to cut at: %2.")
+                            .arg(matchField_->text(), problem ? QString::fromStdString(*problem) : tr("it is empty")));
+            if (!closeRequested_) matchField_->setFocus();
+            return std::nullopt;
+        }
+    }
     if (csvRecordsOption_->isChecked() && !ParseDelimiter(delimiterField_->text().toStdString())) {
         ShowMessage(this, tr("Delimiter: \"%1\" is not one character other than a quote; write tab for a tab.")
                               .arg(delimiterField_->text()));
@@ -565,6 +605,8 @@ std::optional<RunOptions> MainWindow::CheckedRunOptionsOrSay() {
     choices.csvRecords = csvRecordsOption_->isChecked();
     choices.csvDelimiter = delimiterField_->text();
     choices.byColumn = byColumnOption_->isChecked() ? columnField_->text() : QString();
+    choices.parts = partsOption_->isChecked() ? partsField_->text().trimmed() : QString();
+    choices.matchPattern = matchOption_->isChecked() ? matchField_->text() : QString();
     choices.nameTemplate = templateOption_->isChecked() ? templateField_->text() : QString();
     const CheckedRunOptions checked = ToRunOptions(choices);
     if (!checked.options) ShowMessage(this, checked.problem + QLatin1Char(' ') + tr("See Split > Options."));

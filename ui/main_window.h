@@ -60,6 +60,10 @@ private slots:
     void onSeparatorChanged();
     void onPieceSizeChanged();
     void onByColumnOptionSelected();
+    void onPartsOptionSelected();
+    void onMatchOptionSelected();
+    void onPartsChanged();
+    void onMatchChanged();
     void onColumnChanged();
     void onCsvRecordsToggled();
     void onDelimiterChanged();
@@ -160,6 +164,10 @@ private:
     QLineEdit* pieceSizeField_ = nullptr;
     QRadioButton* byColumnOption_ = nullptr;
     QLineEdit* columnField_ = nullptr;
+    QRadioButton* partsOption_ = nullptr;
+    QLineEdit* partsField_ = nullptr;
+    QRadioButton* matchOption_ = nullptr;
+    QLineEdit* matchField_ = nullptr;
     QCheckBox* csvRecordsOption_ = nullptr;
     QLabel* delimiterLabel_ = nullptr;
     QLineEdit* delimiterField_ = nullptr;

@@ -40,11 +40,13 @@ constexpr int kTwipsPerPixel = 15;
 // The surface the controls stand on, at the window's designed size; the
 // window opens at that size and grows from it.
 constexpr int kSurfaceWidth = 7695;
-constexpr int kSurfaceHeight = 6520 + 2 * 310;
+constexpr int kSurfaceHeight = 6520 + 4 * 310;
 // The size option's row, added under the seed's two rows of the split frame,
-// moves everything below it down by this much; so do the CSV row under it and
-// the template row under the seed's three ways to name.
+// moves everything below it down by this much; so do the rows of the lines
+// that match and of CSV records under it, and the template row under the
+// seed's three ways to name.
 constexpr int kSizeRow = 310;
+constexpr int kMatchRow = 310;
 constexpr int kCsvRow = 310;
 constexpr int kTemplateRow = 310;
 
@@ -213,7 +215,7 @@ void MainWindow::BuildControls() {
     Place(addFolderButton_, 2640, 2040, 2415, 1215);
 
     splitOptions_ = Frame(surface_, "splitOptions", tr("Split By Options"));
-    Place(splitOptions_, 120, 3360, 7455, 950 + kSizeRow + kCsvRow);
+    Place(splitOptions_, 120, 3360, 7455, 950 + kSizeRow + kMatchRow + kCsvRow);
     linesOption_ = Option(splitOptions_, "linesOption", tr("Split every x &number of lines:"));
     Place(linesOption_, 120, 290, 2775, 255);
     linesPerPieceField_ = Field(splitOptions_, "linesPerPieceField", tr("Lines per piece"));
@@ -238,22 +240,36 @@ void MainWindow::BuildControls() {
     columnField_ = Field(splitOptions_, "columnField", tr("Column"));
     Place(columnField_, 6480, 570, 855, 330);
     columnField_->setToolTip(tr("The column's number, 1 for the first, or its name in the header."));
+    // Beside the size: N pieces of near-equal size.
+    partsOption_ = Option(splitOptions_, "partsOption", tr("Split &into x equal parts:"));
+    Place(partsOption_, 3960, 910, 2415, 255);
+    partsField_ = Field(splitOptions_, "partsField", tr("Number of parts"));
+    Place(partsField_, 6480, 880, 855, 330);
+    partsField_->setToolTip(tr("Each piece ends at the first line end at or after its share of the source."));
+    // A cut before every line that a regular expression matches.
+    matchOption_ = Option(splitOptions_, "matchOption", tr("Split before every line &matching:"));
+    Place(matchOption_, 120, 1220, 2775, 255);
+    matchField_ = Field(splitOptions_, "matchField", tr("Pattern of the lines to cut before"));
+    Place(matchField_, 3000, 1190, 4335, 330);
+    matchField_->setToolTip(
+        tr("A regular expression (RE2), such as ^== or ^Chapter; the line it matches "
+           "begins the next piece."));
     // Under the ways to cut, how lines are read: CSV records keep a quoted line break inside.
     csvRecordsOption_ = Option<QCheckBox>(splitOptions_, "csvRecordsOption",
                                           tr("CSV records (&quoted line breaks stay inside)"));
-    Place(csvRecordsOption_, 120, 1220, 4200, 255);
+    Place(csvRecordsOption_, 120, 1530, 4200, 255);
     delimiterLabel_ = new QLabel(tr("&Delimiter:"), splitOptions_);
     delimiterLabel_->setObjectName(QStringLiteral("delimiterLabel"));
     delimiterLabel_->setFont(ArialBold(9));
     delimiterLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Place(delimiterLabel_, 4400, 1220, 1975, 255);
+    Place(delimiterLabel_, 4400, 1530, 1975, 255);
     delimiterField_ = Field(splitOptions_, "delimiterField", tr("CSV delimiter"));
-    Place(delimiterField_, 6480, 1190, 855, 330);
+    Place(delimiterField_, 6480, 1500, 855, 330);
     delimiterField_->setToolTip(tr("The character between fields: a comma, a semicolon, or tab for a tab."));
     delimiterLabel_->setBuddy(delimiterField_);
 
     saveOptions_ = Frame(surface_, "saveOptions", tr("Save Options"));
-    Place(saveOptions_, 120, 4440 + kSizeRow + kCsvRow, 7455, 1300 + kTemplateRow);
+    Place(saveOptions_, 120, 4440 + kSizeRow + kMatchRow + kCsvRow, 7455, 1300 + kTemplateRow);
     firstCharactersOption_ = Option(saveOptions_, "firstCharactersOption",
                                     tr("Save filename as first x characters of s&plit:"));
     Place(firstCharactersOption_, 120, 600, 3975, 255);
@@ -287,14 +303,15 @@ void MainWindow::BuildControls() {
            "({n:000} with three digits at least), {first:10} its first 10 letters and "
            "digits, {value} the column's value."));
     FitRowToOneSize({linesOption_, separatorOption_});
-    for (QRadioButton* option :
-         {blankLinesOption_, sizeOption_, byColumnOption_, firstCharactersOption_, numberedOption_, templateOption_})
+    for (QRadioButton* option : {blankLinesOption_, sizeOption_, byColumnOption_, partsOption_, matchOption_,
+                                 firstCharactersOption_, numberedOption_, templateOption_})
         FitFontToWidth(option, option->text(), CaptionRoom(option));
 
     // One group per frame: exactly one option of each is selected at any time.
     auto* splitGroup = new QButtonGroup(this);
     splitGroup->setObjectName(QStringLiteral("splitModeGroup"));
-    for (QRadioButton* option : {linesOption_, separatorOption_, blankLinesOption_, sizeOption_, byColumnOption_})
+    for (QRadioButton* option :
+         {linesOption_, separatorOption_, blankLinesOption_, sizeOption_, byColumnOption_, partsOption_, matchOption_})
         splitGroup->addButton(option);
     auto* saveGroup = new QButtonGroup(this);
     saveGroup->setObjectName(QStringLiteral("namingGroup"));
@@ -335,10 +352,10 @@ void MainWindow::PlaceForSize() {
     place(addFilesButton_, 120, 2040, 2415, 1215, false);
     place(addFolderButton_, 2640, 2040, 2415, 1215, false);
     place(splitButton_, 5160, 2040, 2415, 1215, false);
-    place(splitOptions_, 120, 3360, 7455, 950 + kSizeRow + kCsvRow, true);
-    place(saveOptions_, 120, 4440 + kSizeRow + kCsvRow, 7455, 1300 + kTemplateRow, true);
-    place(choicesSummary_, 120, 5800 + kSizeRow + kCsvRow + kTemplateRow, 7455, 300, true);
-    runProgress_->setGeometry(Px(120), Px(6430 + kCsvRow + kTemplateRow) + taller, Px(7455) + wider, 5);
+    place(splitOptions_, 120, 3360, 7455, 950 + kSizeRow + kMatchRow + kCsvRow, true);
+    place(saveOptions_, 120, 4440 + kSizeRow + kMatchRow + kCsvRow, 7455, 1300 + kTemplateRow, true);
+    place(choicesSummary_, 120, 5800 + kSizeRow + kMatchRow + kCsvRow + kTemplateRow, 7455, 300, true);
+    runProgress_->setGeometry(Px(120), Px(6430 + kMatchRow + kCsvRow + kTemplateRow) + taller, Px(7455) + wider, 5);
 }
 
 void MainWindow::BuildMenus() {
@@ -369,14 +386,15 @@ void MainWindow::BuildMenus() {
 
 void MainWindow::SetTabOrder() {
     // As the window reads: the list, the buttons left to right, then the option groups.
-    const QList<QWidget*> order = {fileList_,        addFilesButton_,   addFolderButton_,
-                                   splitButton_,     linesOption_,      linesPerPieceField_,
-                                   separatorOption_, separatorField_,   firstCharactersOption_,
-                                   numberedOption_,  nameLengthField_,  blankLinesOption_,
-                                   sizeOption_,      pieceSizeField_,   byColumnOption_,
-                                   columnField_,     csvRecordsOption_, delimiterField_,
-                                   prefixOption_,    prefixField_,      firstNumberField_,
-                                   templateOption_,  templateField_};
+    const QList<QWidget*> order = {fileList_,         addFilesButton_,  addFolderButton_,
+                                   splitButton_,      linesOption_,     linesPerPieceField_,
+                                   separatorOption_,  separatorField_,  firstCharactersOption_,
+                                   numberedOption_,   nameLengthField_, blankLinesOption_,
+                                   sizeOption_,       pieceSizeField_,  byColumnOption_,
+                                   columnField_,      partsOption_,     partsField_,
+                                   matchOption_,      matchField_,      csvRecordsOption_,
+                                   delimiterField_,   prefixOption_,    prefixField_,
+                                   firstNumberField_, templateOption_,  templateField_};
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 

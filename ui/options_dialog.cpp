@@ -218,6 +218,20 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
         options.maxPieces = pieces;
     }
     if (choices.compressPieces) options.compression = PieceCompression::Gzip;
+    if (!choices.parts.isEmpty()) {
+        const auto parts = ParseParts(choices.parts.toStdString());
+        if (!parts) {
+            checked.problem =
+                QObject::tr("The equal parts \"%1\" are not a whole number of at least 1.").arg(choices.parts);
+            return checked;
+        }
+        if (!options.reading.wholeFile) {
+            checked.problem = QObject::tr("Equal parts share out whole sources, not blocks of 30000 bytes.");
+            return checked;
+        }
+        options.parts = *parts;
+    }
+    if (!choices.matchPattern.isEmpty()) options.matchPattern = choices.matchPattern.toStdString();
     // Excel's own needs come last: they hold whatever else is chosen.
     if (choices.fitForExcel) FitForExcel(options);
 

@@ -47,6 +47,8 @@ struct RunChoices {
     bool csvRecords = false;
     QString csvDelimiter;
     QString byColumn;
+    QString parts;
+    QString matchPattern;
     QString nameTemplate;
 };
 

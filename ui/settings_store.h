@@ -36,6 +36,8 @@ inline const QString kCompressPieces = QStringLiteral("Compress Pieces");
 inline const QString kCsvRecords = QStringLiteral("CSV Records");
 inline const QString kCsvDelimiter = QStringLiteral("CSV Delimiter");
 inline const QString kByColumn = QStringLiteral("By Column");
+inline const QString kParts = QStringLiteral("Parts");
+inline const QString kMatchPattern = QStringLiteral("Match Pattern");
 inline const QString kNameTemplate = QStringLiteral("Name Template");
 }  // namespace settings_keys
 

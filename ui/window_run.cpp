@@ -25,7 +25,8 @@ Text FieldText(const QLineEdit* field) { return field->text().toStdU16String(); 
 SplitMode ControlSettings::Split() const {
     if (c_.linesOption->isChecked()) return SplitMode::Lines;
     if (c_.separatorOption->isChecked()) return SplitMode::Separator;
-    // The size option: the run cuts by RunOptions::maxPieceBytes.
+    // The size, the equal parts, the lines that match: the run cuts by a rule
+    // its options hold (RunOptions::maxPieceBytes, parts, matchPattern).
     return c_.blankLinesOption->isChecked() ? SplitMode::BlankLines : SplitMode::MaxBytes;
 }
 TypedField<std::int64_t> ControlSettings::LinesPerPiece() const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <limits>
 #include <utility>
 
@@ -51,6 +52,14 @@ std::optional<std::int64_t> ParseHeaderLines(std::string_view text, std::string*
     const auto lines = ParseCount(text, std::numeric_limits<std::int64_t>::max(), why);
     if (!lines) return std::nullopt;
     return static_cast<std::int64_t>(*lines);
+}
+
+std::optional<std::uint64_t> ParseParts(std::string_view text) {
+    std::uint64_t parts = 0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, parts);
+    if (text.empty() || error != std::errc() || stop != end || parts == 0) return std::nullopt;
+    return parts;
 }
 
 std::optional<char> ParseDelimiter(std::string_view text) {

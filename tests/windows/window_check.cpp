@@ -29,7 +29,7 @@ namespace {
 
 constexpr wchar_t kCaption[] = L"Partwright";
 constexpr LONG kClientWidth = 513;   // 7695 twips at 96 dpi
-constexpr LONG kClientHeight = 476;  // 7140 twips, below the menu bar
+constexpr LONG kClientHeight = 517;  // 7450 twips, below the menu bar
 constexpr LONG kMostMenuHeight = 40;
 // Middles of two picture buttons and a spot on the bare background, in
 // pixels of the designed area (below the menu bar).
@@ -96,11 +96,11 @@ void CheckWindow(HWND window) {
 
     RECT client{};
     GetClientRect(window, &client);
-    // The designed 513 x 476 lies below a menu bar of the window's own.
+    // The designed 513 x 517 lies below a menu bar of the window's own.
     menuHeight = client.bottom - kClientHeight;
     if (client.right != kClientWidth || menuHeight <= 0 || menuHeight > kMostMenuHeight)
         Fail("the client area is " + std::to_string(client.right) + " x " + std::to_string(client.bottom) +
-             ", not 513 x 476 below a menu bar");
+             ", not 513 x 517 below a menu bar");
 
     const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
     if (!(style & WS_CAPTION)) Fail("the window has no title bar");

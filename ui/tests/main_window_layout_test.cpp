@@ -77,9 +77,9 @@ private slots:
         // The designed client area lies below the menu bar.
         auto* surface = window.findChild<QWidget*>("windowSurface");
         auto* menuBar = window.findChild<QWidget*>("menuBar");
-        QCOMPARE(surface->size(), QSize(513, 476));
+        QCOMPARE(surface->size(), QSize(513, 517));
         QCOMPARE(surface->geometry().top(), menuBar->geometry().bottom() + 1);
-        QCOMPARE(window.size(), QSize(513, 476 + menuBar->height()));
+        QCOMPARE(window.size(), QSize(513, 517 + menuBar->height()));
         QCOMPARE(window.minimumSize(), window.size());
         QCOMPARE(window.windowTitle(), QStringLiteral("Partwright"));
         const Qt::WindowFlags flags = window.windowFlags();
@@ -97,7 +97,7 @@ private slots:
         const QRect listBefore = list->geometry();
         const int columnBefore = list->columnWidth(0);
         window.resize(window.size() + QSize(300, 200));
-        QTRY_COMPARE(surface->size(), QSize(813, 676));
+        QTRY_COMPARE(surface->size(), QSize(813, 717));
         QCOMPARE(list->geometry(), listBefore.adjusted(0, 0, 300, 200));
         QCOMPARE(list->columnWidth(0), columnBefore + 300);
         for (const QString& name : below) {
@@ -115,7 +115,7 @@ private slots:
         QTest::newRow("addFolderButton") << "addFolderButton" << Twips(2640, 2040, 2415, 1215);
         QTest::newRow("splitButton") << "splitButton" << Twips(5160, 2040, 2415, 1215);
         QTest::newRow("fileList") << "fileList" << Twips(120, 120, 7455, 1815);
-        QTest::newRow("splitOptions") << "splitOptions" << Twips(120, 3360, 7455, 1570);
+        QTest::newRow("splitOptions") << "splitOptions" << Twips(120, 3360, 7455, 1880);
         QTest::newRow("linesOption") << "linesOption" << Twips(120, 290, 2775, 255);
         QTest::newRow("separatorField") << "separatorField" << Twips(6480, 260, 855, 330);
         QTest::newRow("blankLinesOption") << "blankLinesOption" << Twips(120, 600, 2175, 255);
@@ -123,9 +123,13 @@ private slots:
         QTest::newRow("pieceSizeField") << "pieceSizeField" << Twips(3000, 880, 855, 330);
         QTest::newRow("byColumnOption") << "byColumnOption" << Twips(3960, 600, 2415, 255);
         QTest::newRow("columnField") << "columnField" << Twips(6480, 570, 855, 330);
-        QTest::newRow("csvRecordsOption") << "csvRecordsOption" << Twips(120, 1220, 4200, 255);
-        QTest::newRow("delimiterField") << "delimiterField" << Twips(6480, 1190, 855, 330);
-        QTest::newRow("saveOptions") << "saveOptions" << Twips(120, 5060, 7455, 1610);
+        QTest::newRow("partsOption") << "partsOption" << Twips(3960, 910, 2415, 255);
+        QTest::newRow("partsField") << "partsField" << Twips(6480, 880, 855, 330);
+        QTest::newRow("matchOption") << "matchOption" << Twips(120, 1220, 2775, 255);
+        QTest::newRow("matchField") << "matchField" << Twips(3000, 1190, 4335, 330);
+        QTest::newRow("csvRecordsOption") << "csvRecordsOption" << Twips(120, 1530, 4200, 255);
+        QTest::newRow("delimiterField") << "delimiterField" << Twips(6480, 1500, 855, 330);
+        QTest::newRow("saveOptions") << "saveOptions" << Twips(120, 5370, 7455, 1610);
         QTest::newRow("numberedOption") << "numberedOption" << Twips(120, 290, 6495, 255);
         QTest::newRow("nameLengthField") << "nameLengthField" << Twips(4200, 550, 855, 330);
         QTest::newRow("prefixOption") << "prefixOption" << Twips(120, 900, 7125, 255);
@@ -149,7 +153,8 @@ private slots:
         const auto* saveOptions = window.findChild<QGroupBox*>("saveOptions");
         for (const char* name :
              {"linesOption", "linesPerPieceField", "separatorOption", "separatorField", "blankLinesOption",
-              "sizeOption", "pieceSizeField", "byColumnOption", "columnField", "csvRecordsOption", "delimiterField"})
+              "sizeOption", "pieceSizeField", "byColumnOption", "columnField", "partsOption", "partsField",
+              "matchOption", "matchField", "csvRecordsOption", "delimiterField"})
             QCOMPARE(window.findChild<QWidget*>(name)->parentWidget(), splitOptions);
         for (const char* name : {"firstCharactersOption", "numberedOption", "nameLengthField", "prefixOption",
                                  "prefixField", "firstNumberField", "templateOption", "templateField"})
@@ -173,7 +178,7 @@ private slots:
             QVERIFY2(!field->accessibleName().isEmpty(), qPrintable(field->objectName()));
             names.insert(field->accessibleName());
         }
-        QCOMPARE(names.size(), 9);
+        QCOMPARE(names.size(), 11);
     }
 
     void captionsAndFonts_data() {
@@ -278,7 +283,7 @@ private slots:
         QStringList main = Captions(window);
         for (const QAction* action : window.findChild<QMenuBar*>("menuBar")->actions()) main << action->text();
         QCOMPARE(MnemonicClashes(main), QStringList());
-        QCOMPARE(main.size(), 17);
+        QCOMPARE(main.size(), 19);
         for (const QAction* menu : window.findChild<QMenuBar*>("menuBar")->actions()) {
             QStringList items;
             for (const QAction* item : menu->menu()->actions())
@@ -344,14 +349,15 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), window.findChild<QWidget*>("addFilesButton"));
 
-        const QStringList order = {"fileList",        "addFilesButton",   "addFolderButton",
-                                   "splitButton",     "linesOption",      "linesPerPieceField",
-                                   "separatorOption", "separatorField",   "firstCharactersOption",
-                                   "numberedOption",  "nameLengthField",  "blankLinesOption",
-                                   "sizeOption",      "pieceSizeField",   "byColumnOption",
-                                   "columnField",     "csvRecordsOption", "delimiterField",
-                                   "prefixOption",    "prefixField",      "firstNumberField",
-                                   "templateOption",  "templateField"};
+        const QStringList order = {"fileList",         "addFilesButton",  "addFolderButton",
+                                   "splitButton",      "linesOption",     "linesPerPieceField",
+                                   "separatorOption",  "separatorField",  "firstCharactersOption",
+                                   "numberedOption",   "nameLengthField", "blankLinesOption",
+                                   "sizeOption",       "pieceSizeField",  "byColumnOption",
+                                   "columnField",      "partsOption",     "partsField",
+                                   "matchOption",      "matchField",      "csvRecordsOption",
+                                   "delimiterField",   "prefixOption",    "prefixField",
+                                   "firstNumberField", "templateOption",  "templateField"};
         QWidget* widget = &window;
         QStringList chain;
         while (chain.size() < order.size()) {
@@ -366,16 +372,19 @@ private slots:
         QTest::addColumn<QStringList>("stops");
         QTest::newRow("linesOption and numberedOption")
             << QStringList{"linesOption", "numberedOption"}
-            << QStringList{"fileList",        "addFilesButton",     "addFolderButton", "splitButton",
-                           "linesOption",     "linesPerPieceField", "separatorField",  "numberedOption",
-                           "nameLengthField", "pieceSizeField",     "columnField",     "csvRecordsOption",
-                           "prefixField",     "firstNumberField",   "templateField",   "fileList"};
+            << QStringList{"fileList",         "addFilesButton",   "addFolderButton",
+                           "splitButton",      "linesOption",      "linesPerPieceField",
+                           "separatorField",   "numberedOption",   "nameLengthField",
+                           "pieceSizeField",   "columnField",      "partsField",
+                           "matchField",       "csvRecordsOption", "prefixField",
+                           "firstNumberField", "templateField",    "fileList"};
         QTest::newRow("blankLinesOption and prefixOption")
             << QStringList{"blankLinesOption", "prefixOption"}
-            << QStringList{"fileList",           "addFilesButton",   "addFolderButton",  "splitButton",
-                           "linesPerPieceField", "separatorField",   "nameLengthField",  "blankLinesOption",
-                           "pieceSizeField",     "columnField",      "csvRecordsOption", "prefixOption",
-                           "prefixField",        "firstNumberField", "templateField",    "fileList"};
+            << QStringList{"fileList",           "addFilesButton", "addFolderButton", "splitButton",
+                           "linesPerPieceField", "separatorField", "nameLengthField", "blankLinesOption",
+                           "pieceSizeField",     "columnField",    "partsField",      "matchField",
+                           "csvRecordsOption",   "prefixOption",   "prefixField",     "firstNumberField",
+                           "templateField",      "fileList"};
     }
     void tabEntersAnOptionGroupOnlyAtItsSelectedOption() {
         QFETCH(QStringList, select);

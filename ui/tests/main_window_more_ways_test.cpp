@@ -31,6 +31,8 @@ struct Setup {
     bool csv = false;
     QString delimiter = QStringLiteral(",");
     QString nameTemplate;
+    QString parts;  // when not empty: equal parts chosen
+    QString match;  // when not empty: lines that match chosen
 };
 
 Setup Stored(const QString& key, const QString& value) {
@@ -42,6 +44,16 @@ Setup CsvRecords(const QString& delimiter) {
     Setup setup;
     setup.csv = true;
     setup.delimiter = delimiter;
+    return setup;
+}
+Setup Parts(const QString& parts) {
+    Setup setup;
+    setup.parts = parts;
+    return setup;
+}
+Setup Match(const QString& pattern) {
+    Setup setup;
+    setup.match = pattern;
     return setup;
 }
 Setup Template(const QString& nameTemplate, const QString& lines = QStringLiteral("1")) {
@@ -78,6 +90,8 @@ Result SplitInWindow(const Setup& setup, const QByteArray& text) {
     window.findChild<QCheckBox*>("csvRecordsOption")->setChecked(setup.csv);
     window.findChild<QLineEdit*>("delimiterField")->setText(setup.delimiter);
     if (!setup.nameTemplate.isEmpty()) window.findChild<QLineEdit*>("templateField")->setText(setup.nameTemplate);
+    if (!setup.parts.isEmpty()) window.findChild<QLineEdit*>("partsField")->setText(setup.parts);
+    if (!setup.match.isEmpty()) window.findChild<QLineEdit*>("matchField")->setText(setup.match);
     window.findChild<QToolButton*>("splitButton")->click();
     Result result;
     for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
@@ -108,6 +122,12 @@ private slots:
             << Pieces{{"data-0001.csv", "\xEF\xBB\xBFh\n\"1\n1\"\n"}, {"data-0002.csv", "\xEF\xBB\xBFh\n2\n"}};
         QTest::newRow("a name template") << Template("{name}.part{n:00}.{ext}", "2") << QByteArray("1\n2\n3\n")
                                          << Pieces{{"data.part01.csv", "1\n2\n"}, {"data.part02.csv", "3\n"}};
+        QTest::newRow("two equal parts") << Parts("2") << QByteArray("1234\n1234\n1234\n1234\n")
+                                         << Pieces{{"data-0001.csv", "1234\n1234\n"},
+                                                   {"data-0002.csv", "1234\n1234\n"}};
+        QTest::newRow("a cut before lines that match")
+            << Match("^== ") << QByteArray("pre\n== A\na\n== B\n")
+            << Pieces{{"data-0001.csv", "pre\n"}, {"data-0002.csv", "== A\na\n"}, {"data-0003.csv", "== B\n"}};
         QTest::newRow("at most 2 pieces a source") << Stored(keys::kMaxPieces, "2") << QByteArray("1\n2\n3\n4\n")
                                                    << Pieces{{"data-0001.csv", "1\n"}, {"data-0002.csv", "2\n"}};
     }
@@ -134,6 +154,8 @@ private slots:
         QTest::addColumn<QString>("named");
         QTest::newRow("delimiter of two characters") << CsvRecords(";;") << "Delimiter";
         QTest::newRow("delimiter that is a quote") << CsvRecords("\"") << "Delimiter";
+        QTest::newRow("parts that are no number") << Parts("two") << "Equal parts";
+        QTest::newRow("pattern that is no pattern") << Match("(a") << "Lines matching";
         QTest::newRow("template that makes a path") << Template("{name}/{n}") << "Name template";
     }
     void anUnusableChoiceStopsTheRunAndSaysWhich() {

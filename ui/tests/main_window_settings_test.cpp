@@ -72,8 +72,8 @@ private slots:
                                  << "2"
                                  << "blankLinesOption"
                                  << "firstCharactersOption";
-        QTest::newRow("7 and 7") << "7"
-                                 << "7"
+        QTest::newRow("9 and 9") << "9"
+                                 << "9"
                                  << "separatorOption"
                                  << "firstCharactersOption";
         QTest::newRow("leading blank and zero") << " 1"

@@ -30,6 +30,10 @@ namespace partwright {
 // The word ParseOutputEncoding reads as `encoding`.
 [[nodiscard]] std::string_view OutputEncodingWord(OutputEncoding encoding);
 
+// N of "N equal parts": a whole number of at least 1.
+//   ParseParts("8") == 8, ParseParts("0") == nullopt, ParseParts("8.5") == nullopt
+[[nodiscard]] std::optional<std::uint64_t> ParseParts(std::string_view text);
+
 // The field separator of CSV records: one ASCII character other than a quote
 // or a line end, or "tab".
 //   ParseDelimiter(";") == ';', ParseDelimiter("tab") == '\t', ParseDelimiter("\"") == nullopt
