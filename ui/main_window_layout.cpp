@@ -247,7 +247,7 @@ void MainWindow::BuildControls() {
     Place(partsField_, 6480, 880, 855, 330);
     partsField_->setToolTip(tr("Each piece ends at the first line end at or after its share of the source."));
     // A cut before every line that a regular expression matches.
-    matchOption_ = Option(splitOptions_, "matchOption", tr("Split before every line &matching:"));
+    matchOption_ = Option(splitOptions_, "matchOption", tr("Split before lines &matching:"));
     Place(matchOption_, 120, 1220, 2775, 255);
     matchField_ = Field(splitOptions_, "matchField", tr("Pattern of the lines to cut before"));
     Place(matchField_, 3000, 1190, 4335, 330);
