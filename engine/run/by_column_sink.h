@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/cut/csv_field.h"
+#include "engine/cut/cutter.h"
+#include "engine/files/native_file.h"
+#include "engine/name/name_ledger.h"
+#include "engine/run/run_context.h"
+
+namespace partwright {
+
+// Gathers the records of a source into one piece per value of a field
+// (RunOptions::byColumn), each behind the source's header, in source order.
+// The cutter hands it one record a piece. Every value's piece grows in a
+// named temporary file of a hidden folder beside the pieces, at most
+// kMaxOpenFiles of them open at once (the least recently written is closed
+// and opened again to append), and the pieces are given their names only once
+// the whole source is read: each is whole or absent. What it holds for a
+// value is its text and its temporary file's number.
+class ByColumnSink final : public PieceSink {
+public:
+    static constexpr std::size_t kMaxOpenFiles = 120;
+    // What a value's open file holds back before it writes.
+    static constexpr std::size_t kBufferBytes = 16 * 1024;
+
+    explicit ByColumnSink(RunContext& run);
+    ~ByColumnSink() override;
+    ByColumnSink(const ByColumnSink&) = delete;
+    ByColumnSink& operator=(const ByColumnSink&) = delete;
+
+    // The next source (its pieces go where `nameSource` lies, named after it).
+    void StartSource(const std::filesystem::path& source, const std::filesystem::path& nameSource);
+    // The source's header, as the reader hands it on: written at the head of
+    // every piece, and where a field named by its text is looked up.
+    void SetHeader(std::string_view header);
+
+    bool BeginPiece() override;
+    void AppendToPiece(std::string_view bytes) override;
+    void EndPiece(bool writeWhenEmpty) override;
+
+    // The source is read whole: its pieces are named (or, in a dry run, planned).
+    void Publish();
+    // The source is not to give pieces (a stop, a failure to read it, a cut
+    // made again): removes every temporary file of it.
+    void Discard();
+
+private:
+    struct Value {
+        std::uint64_t number = 0;  // of its temporary file, from 1, in order of first appearance
+        int open = -1;             // its open file, or -1
+        bool created = false;
+        bool failed = false;
+        std::uint64_t bytes = 0;  // as written, head and header included
+    };
+    struct OpenFile {
+        NativeFile file;
+        std::string buffer;
+        Value* value = nullptr;
+        std::uint64_t lastUse = 0;
+    };
+
+    [[nodiscard]] bool ResolveColumn(std::string_view header);
+    [[nodiscard]] Value& ValueOf(const std::string& text);
+    void Write(Value& value, std::string_view bytes);
+    [[nodiscard]] bool Open(Value& value);
+    [[nodiscard]] bool Flush(OpenFile& open);
+    void CloseFile(OpenFile& open);
+    [[nodiscard]] bool MakeFolder();
+    void FailValue(Value& value, const std::string& reason);
+    void FailSource(const std::string& reason);
+    [[nodiscard]] std::filesystem::path WantedName(std::string_view value) const;
+    [[nodiscard]] std::filesystem::path TemporaryOf(const Value& value) const;
+    void PublishOne(const std::string& text, Value& value);
+    void Clear();
+
+    RunContext& run_;
+    std::filesystem::path source_;
+    std::filesystem::path nameSource_;
+    NativeFolder folder_;     // where the pieces go
+    std::int64_t field_ = 0;  // 0: not known (a field named, the header not read yet)
+    std::optional<CsvFieldReader> reader_;
+    std::string header_;  // as written, after the head
+    bool sourceFailed_ = false;
+
+    // The record in progress: its bytes until its value is read, then the value they go to.
+    std::string held_;
+    Value* current_ = nullptr;
+    bool inRecord_ = false;
+
+    std::unordered_map<std::string, Value> values_;
+    std::vector<const std::string*> order_;  // the values in order of first appearance
+    std::unique_ptr<OpenFile[]> open_;       // kMaxOpenFiles of them
+    std::uint64_t uses_ = 0;
+    std::string scratch_;
+
+    std::filesystem::path temporaryFolder_;  // empty until the first file of the source
+    NativeFolder temporaries_;
+    int trackedSlot_ = -1;
+
+    NameLedger names_;
+};
+
+}  // namespace partwright
