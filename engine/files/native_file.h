@@ -145,6 +145,9 @@ enum class NameKind { Free, File, Link, Folder, Other };
 // reached, a read-only file system; with `creating` (the error came creating
 // a file there), also a folder that is gone or closed to writing.
 [[nodiscard]] bool LastFailureLasts(bool creating = false);
+// Whether the error LastSystemReason last described on this thread was that
+// the process (or the system) has as many files open as it may.
+[[nodiscard]] bool LastFailureIsTooManyOpen();
 // The reason given for a folder where a file is needed.
 inline constexpr const char* kIsAFolder = "Is a directory";
 

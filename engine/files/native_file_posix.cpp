@@ -25,6 +25,8 @@ std::string LastSystemReason() {
     return std::system_category().message(lastError);
 }
 
+bool LastFailureIsTooManyOpen() { return lastError == EMFILE || lastError == ENFILE; }
+
 bool LastFailureLasts(bool creating) {
     switch (lastError) {
     case ENOSPC:

@@ -60,6 +60,8 @@ std::string LastSystemReason() {
     return ReasonForCode(lastError);
 }
 
+bool LastFailureIsTooManyOpen() { return lastError == ERROR_TOO_MANY_OPEN_FILES; }
+
 bool LastFailureLasts(bool creating) {
     switch (lastError) {
     case ERROR_DISK_FULL:

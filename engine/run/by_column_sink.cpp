@@ -122,6 +122,7 @@ void ByColumnSink::AppendToPiece(std::string_view bytes) {
         current_ = &ValueOf(reader_->value());
         Write(*current_, held_);
         held_.clear();
+        if (sourceFailed_) return;
     }
     Write(*current_, bytes);
 }
@@ -159,54 +160,76 @@ void ByColumnSink::Write(Value& value, std::string_view bytes) {
     OpenFile& open = open_[static_cast<std::size_t>(value.open)];
     open.lastUse = ++uses_;
     open.buffer.append(written);
-    if (open.buffer.size() >= kBufferBytes && !Flush(open)) FailValue(value, "");
+    if (open.buffer.size() >= kBufferBytes) (void)Flush(open);
 }
 
 // Opens the value's temporary file, closing the least recently written one
-// when kMaxOpenFiles are open; a new file begins with the head and the header.
+// when as many as it keeps are open; a new file begins with the head and the header.
 bool ByColumnSink::Open(Value& value) {
     if (temporaryFolder_.empty() && !MakeFolder()) return false;
-    std::size_t slot = 0;
-    for (std::size_t at = 0; at < kMaxOpenFiles; ++at) {
-        if (open_[at].value == nullptr) {
-            slot = at;
+    if (!value.created) TemporaryFolderHolds(trackedSlot_, value.number);
+    for (;;) {
+        const std::size_t slot = FreePlace();
+        if (sourceFailed_) return false;
+        OpenFile& open = open_[slot];
+        std::string reason;
+        if (open.file.OpenToAppend(temporaries_, TemporaryOf(value), !value.created, reason)) {
+            open.value = &value;
+            open.lastUse = ++uses_;
+            value.open = static_cast<int>(slot);
+            ++openCount_;
             break;
         }
-        if (open_[at].lastUse < open_[slot].lastUse) slot = at;
-    }
-    OpenFile& open = open_[slot];
-    if (open.value != nullptr) {
-        Value& evicted = *open.value;
-        if (!Flush(open)) {
-            FailValue(evicted, "");
-            if (sourceFailed_) return false;
+        // The limit on open files is lower than ours: keep a quarter fewer
+        // open than it allowed, and try again.
+        if (LastFailureIsTooManyOpen() && openCount_ > 1) {
+            maxOpen_ = openCount_ - openCount_ / 4;
+            while (openCount_ >= maxOpen_ && !sourceFailed_) CloseOldest();
+            continue;
         }
-        CloseFile(open);
-    }
-    std::string reason;
-    if (!value.created) TemporaryFolderHolds(trackedSlot_, value.number);
-    if (!open.file.OpenToAppend(temporaries_, TemporaryOf(value), !value.created, reason)) {
         FailValue(value, reason);
         return false;
     }
-    open.value = &value;
-    value.open = static_cast<int>(slot);
     if (!value.created) {
         value.created = true;
+        OpenFile& open = open_[static_cast<std::size_t>(value.open)];
         open.buffer.append(run_.encoder.Head());
         open.buffer.append(header_);
     }
     return true;
 }
 
+std::size_t ByColumnSink::FreePlace() {
+    if (openCount_ >= maxOpen_) return CloseOldest();
+    for (std::size_t at = 0; at < kMaxOpenFiles; ++at) {
+        if (open_[at].value == nullptr) return at;
+    }
+    return CloseOldest();
+}
+
+std::size_t ByColumnSink::CloseOldest() {
+    std::size_t oldest = 0;
+    for (std::size_t at = 1; at < kMaxOpenFiles; ++at) {
+        if (open_[at].value != nullptr &&
+            (open_[oldest].value == nullptr || open_[at].lastUse < open_[oldest].lastUse)) {
+            oldest = at;
+        }
+    }
+    (void)Flush(open_[oldest]);
+    CloseFile(open_[oldest]);
+    return oldest;
+}
+
+// False when the writing failed: then the value failed (its file closed and
+// removed), or, where the failure strikes every file, the whole source.
 bool ByColumnSink::Flush(OpenFile& open) {
-    if (open.buffer.empty()) return true;
+    if (open.buffer.empty() || open.value == nullptr) return true;
     std::string reason;
     const bool written = open.file.Write(open.buffer.data(), open.buffer.size(), reason);
     open.buffer.clear();
     if (!written) {
         const bool lasts = LastFailureLasts();
-        FailValue(*open.value, reason);
+        FailValue(*open.value, lasts ? std::string() : reason);
         if (lasts) FailSource(reason);
     }
     return written;
@@ -214,7 +237,10 @@ bool ByColumnSink::Flush(OpenFile& open) {
 
 void ByColumnSink::CloseFile(OpenFile& open) {
     open.buffer.clear();
-    if (open.value != nullptr) open.value->open = -1;
+    if (open.value != nullptr) {
+        open.value->open = -1;
+        --openCount_;
+    }
     open.value = nullptr;
     open.file.Close();
 }
@@ -281,11 +307,8 @@ std::filesystem::path ByColumnSink::TemporaryOf(const Value& value) const {
 void ByColumnSink::Publish() {
     if (sourceFailed_) return Clear();
     for (std::size_t at = 0; at < kMaxOpenFiles; ++at) {
-        OpenFile& open = open_[at];
-        if (open.value == nullptr) continue;
-        Value& value = *open.value;
-        if (!Flush(open)) FailValue(value, "");
-        CloseFile(open);
+        (void)Flush(open_[at]);
+        CloseFile(open_[at]);
     }
     for (const std::string* text : order_) {
         if (sourceFailed_) break;

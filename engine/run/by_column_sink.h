@@ -71,6 +71,9 @@ private:
     [[nodiscard]] Value& ValueOf(const std::string& text);
     void Write(Value& value, std::string_view bytes);
     [[nodiscard]] bool Open(Value& value);
+    // Closes the least recently written file, or takes a free place: the place.
+    [[nodiscard]] std::size_t FreePlace();
+    std::size_t CloseOldest();
     [[nodiscard]] bool Flush(OpenFile& open);
     void CloseFile(OpenFile& open);
     [[nodiscard]] bool MakeFolder();
@@ -99,6 +102,10 @@ private:
     std::vector<const std::string*> order_;  // the values in order of first appearance
     std::unique_ptr<OpenFile[]> open_;       // kMaxOpenFiles of them
     std::uint64_t uses_ = 0;
+    // The files it keeps open at most: kMaxOpenFiles, lowered whenever the
+    // system refuses to open one more (a low limit on open files).
+    std::size_t maxOpen_ = kMaxOpenFiles;
+    std::size_t openCount_ = 0;
     std::string scratch_;
 
     std::filesystem::path temporaryFolder_;  // empty until the first file of the source
