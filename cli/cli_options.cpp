@@ -178,7 +178,7 @@ char CheckedDelimiter(const std::string& value) {
 // piece by its value, whole only once its source is read, so what caps or
 // renames pieces one by one has no place beside it.
 void ConvertByColumn(const RawArguments& raw, const CLI::App& app, CliOptions& options) {
-    for (const char* other : {"--excel", "--compress", "--max-pieces", "--prefix", "--first-chars"}) {
+    for (const char* other : {"--excel", "--compress", "--max-pieces", "--prefix", "--first-chars", "--blocks"}) {
         if (app.count(other) > 0) throw UsageError{std::string("--by-column: not with ") + other};
     }
     Text column = ArgumentText(raw.byColumn, "--by-column");
