@@ -215,9 +215,18 @@ std::size_t ByColumnSink::CloseOldest() {
             oldest = at;
         }
     }
-    (void)Flush(open_[oldest]);
-    CloseFile(open_[oldest]);
+    FlushAndClose(open_[oldest]);
     return oldest;
+}
+
+// Writes what the file holds back and closes it; a failure of either fails its value.
+void ByColumnSink::FlushAndClose(OpenFile& open) {
+    if (!Flush(open) || open.value == nullptr) return;  // a failed flush closed it
+    Value& value = *open.value;
+    std::string reason;
+    const bool closed = open.file.Close(reason);
+    CloseFile(open);
+    if (!closed) FailValue(value, reason);
 }
 
 // False when the writing failed: then the value failed (its file closed and
@@ -306,10 +315,7 @@ std::filesystem::path ByColumnSink::TemporaryOf(const Value& value) const {
 
 void ByColumnSink::Publish() {
     if (sourceFailed_) return Clear();
-    for (std::size_t at = 0; at < kMaxOpenFiles; ++at) {
-        (void)Flush(open_[at]);
-        CloseFile(open_[at]);
-    }
+    for (std::size_t at = 0; at < kMaxOpenFiles && !sourceFailed_; ++at) FlushAndClose(open_[at]);
     for (const std::string* text : order_) {
         if (sourceFailed_) break;
         if (!run_.Yield()) break;

@@ -75,6 +75,8 @@ private:
     [[nodiscard]] std::size_t FreePlace();
     std::size_t CloseOldest();
     [[nodiscard]] bool Flush(OpenFile& open);
+    void FlushAndClose(OpenFile& open);
+    // Forgets the file, closed without a word (it failed, or the source is dropped).
     void CloseFile(OpenFile& open);
     [[nodiscard]] bool MakeFolder();
     void FailValue(Value& value, const std::string& reason);
