@@ -11,6 +11,7 @@ packages=(
     xdotool imagemagick python3-xlib
     time clang-format ccache
     dpkg-dev lintian desktop-file-utils help2man groff-base bsdextrautils file strace unzip
+    miller  # the peer of bench/compare.sh's by-column case; no test needs it
 )
 
 missing=()

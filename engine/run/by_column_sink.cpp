@@ -69,6 +69,16 @@ void ByColumnSink::StartSource(const std::filesystem::path& source, const std::f
     names_.SetFolder(folder);
     header_.clear();
     sourceFailed_ = false;
+    template_.reset();
+    if (run_.settings.Naming() == NamingMode::Template) {
+        std::string problem;
+        const Text text = run_.settings.NameTemplate();
+        template_ = NameTemplate::Parse(text, problem);
+        if (!template_) {
+            sourceFailed_ = true;
+            run_.Fail({Failure::Kind::BadNameTemplate, source, problem + ", " + Quoted(ToUtf8(text))});
+        }
+    }
     field_ = FieldNumber(run_.options.byColumn);
     reader_.reset();
     if (field_ > 0) reader_.emplace(run_.options.csv.delimiter, field_);
@@ -294,12 +304,9 @@ std::filesystem::path ByColumnSink::WantedName(std::string_view value) const {
     const std::string kept = KeptValue(value);
     const NativeString file = GetFileName(nameSource_.native());
     NativeString name;
-    if (run_.settings.Naming() == NamingMode::Template) {
-        std::string problem;
-        if (const std::optional<NameTemplate> parsed = NameTemplate::Parse(run_.settings.NameTemplate(), problem)) {
-            name = parsed->Fill(file, {}, static_cast<std::int64_t>(values_.at(std::string(value)).number),
-                                AsText(kept.empty() ? "empty" : kept));
-        }
+    if (template_) {
+        name = template_->Fill(file, {}, static_cast<std::int64_t>(values_.at(std::string(value)).number),
+                               AsText(kept.empty() ? "empty" : kept));
     }
     if (name.empty()) {
         const NativeString extension = GetExtension(file);

@@ -13,6 +13,7 @@
 #include "engine/cut/cutter.h"
 #include "engine/files/native_file.h"
 #include "engine/name/name_ledger.h"
+#include "engine/name/name_template.h"
 #include "engine/run/run_context.h"
 
 namespace partwright {
@@ -92,6 +93,7 @@ private:
     NativeFolder folder_;     // where the pieces go
     std::int64_t field_ = 0;  // 0: not known (a field named, the header not read yet)
     std::optional<CsvFieldReader> reader_;
+    std::optional<NameTemplate> template_;  // with NamingMode::Template
     std::string header_;  // as written, after the head
     bool sourceFailed_ = false;
 
