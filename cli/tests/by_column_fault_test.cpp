@@ -17,12 +17,13 @@ using fault_launch::FilesIn;
 using fault_launch::Outcome;
 using fault_launch::WriteBytes;
 
-// 6000 records of 100 bytes or so among 300 values, each value's records
-// spread over the whole source: with at most 120 files open, every piece is
-// closed and opened again many times.
+// 200000 records of 87 bytes or so among 300 values (17 MiB, more than the
+// cut holds back), each value's records spread over the whole source: with
+// fewer files open than values, every piece is closed and opened again many
+// times, and the faults strike in the middle of the cut.
 std::string ManyValues() {
     std::string text = "key,text\n";
-    for (int i = 0; i < 6000; ++i) {
+    for (int i = 0; i < 200000; ++i) {
         std::string value = "v";
         value += std::to_string(i % 300);
         const bool quoted = i % 7 == 0;
@@ -60,8 +61,8 @@ TEST_F(CliFaultTest, aCutByColumnLeavesWholePiecesOrNoneAndNoTemporaryFiles) {
     Files whole = FilesIn(dir_ / "run");
     whole.erase("s.csv");
     ASSERT_EQ(whole.size(), 300u);
-    // The header, 20 records of 87 bytes, 3 of them with the value quoted.
-    ASSERT_EQ(whole.at("s-v7.csv").size(), 9 + 20 * 87 + 3 * 2u);
+    // The header, 667 records of 87 bytes, 96 of them with the value quoted.
+    ASSERT_EQ(whole.at("s-v7.csv").size(), 9 + 667 * 87 + 96 * 2u);
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault.name);

@@ -56,7 +56,11 @@ std::int64_t FieldNumber(const Text& column) {
 
 }  // namespace
 
-ByColumnSink::ByColumnSink(RunContext& run) : run_(run), open_(std::make_unique<OpenFile[]>(kMaxOpenFiles)) {}
+ByColumnSink::ByColumnSink(RunContext& run)
+    : run_(run),
+      open_(std::make_unique<OpenFile[]>(kMaxOpenFiles)),
+      maxBuffered_(run.seam.byColumnBufferBytes > 0 ? run.seam.byColumnBufferBytes : kBufferedBytes),
+      maxValueBuffered_(std::min(maxBuffered_, kValueBufferBytes)) {}
 
 ByColumnSink::~ByColumnSink() { Discard(); }
 
@@ -160,21 +164,65 @@ ByColumnSink::Value& ByColumnSink::ValueOf(const std::string& text) {
 void ByColumnSink::Write(Value& value, std::string_view bytes) {
     if (value.failed || sourceFailed_) return;
     const std::string_view written = run_.encoder.Encoded(bytes, scratch_);
-    if (!value.created && value.open < 0) value.bytes += run_.encoder.Head().size() + header_.size();
+    const bool first = value.bytes == 0;
+    if (first) value.bytes += run_.encoder.Head().size() + header_.size();
     value.bytes += written.size();
-    if (run_.options.dryRun) {
-        value.created = true;
-        return;
+    if (run_.options.dryRun) return;
+    const std::size_t before = value.buffer.size();
+    if (first) value.buffer.append(run_.encoder.Head()).append(header_);
+    value.buffer.append(written);
+    buffered_ += value.buffer.size() - before;
+    if (value.buffer.size() >= maxValueBuffered_) {
+        (void)Flush(value);
+    } else if (buffered_ > maxBuffered_) {
+        FlushLargest();
     }
-    if (value.open < 0 && !Open(value)) return;
+}
+
+// Writes the values that hold back the most until half the budget is left:
+// each opening of a file then writes many records.
+void ByColumnSink::FlushLargest() {
+    std::vector<Value*> holding;
+    for (const std::string* text : order_) {
+        Value& value = values_.at(*text);
+        if (!value.buffer.empty()) holding.push_back(&value);
+    }
+    std::sort(holding.begin(), holding.end(),
+              [](const Value* a, const Value* b) { return a->buffer.size() > b->buffer.size(); });
+    for (Value* value : holding) {
+        if (buffered_ <= maxBuffered_ / 2 || sourceFailed_) break;
+        (void)Flush(*value);
+    }
+}
+
+// Writes what the value holds back to its temporary file, opening it if need
+// be. False when that failed: then the value failed (its file closed and
+// removed), or, where the failure strikes every file, the whole source.
+bool ByColumnSink::Flush(Value& value) {
+    if (value.buffer.empty()) return true;
+    if (value.open < 0 && !Open(value)) return false;
     OpenFile& open = open_[static_cast<std::size_t>(value.open)];
     open.lastUse = ++uses_;
-    open.buffer.append(written);
-    if (open.buffer.size() >= kBufferBytes) (void)Flush(open);
+    std::string reason;
+    const bool written = open.file.Write(value.buffer.data(), value.buffer.size(), reason);
+    Release(value);
+    if (!written) {
+        const bool lasts = LastFailureLasts();
+        FailValue(value, lasts ? std::string() : reason);
+        if (lasts) FailSource(reason);
+    }
+    return written;
+}
+
+// Lets go of what the value holds back; among many values, of its memory too.
+void ByColumnSink::Release(Value& value) {
+    buffered_ -= value.buffer.size();
+    value.buffer.clear();
+    if (values_.size() > kMaxOpenFiles) value.buffer.shrink_to_fit();
 }
 
 // Opens the value's temporary file, closing the least recently written one
-// when as many as it keeps are open; a new file begins with the head and the header.
+// when as many as it keeps are open.
 bool ByColumnSink::Open(Value& value) {
     if (temporaryFolder_.empty() && !MakeFolder()) return false;
     if (!value.created) TemporaryFolderHolds(trackedSlot_, value.number);
@@ -185,10 +233,10 @@ bool ByColumnSink::Open(Value& value) {
         std::string reason;
         if (open.file.OpenToAppend(temporaries_, TemporaryOf(value), !value.created, reason)) {
             open.value = &value;
-            open.lastUse = ++uses_;
             value.open = static_cast<int>(slot);
+            value.created = true;
             ++openCount_;
-            break;
+            return true;
         }
         // The limit on open files is lower than ours: keep a quarter fewer
         // open than it allowed, and try again.
@@ -200,13 +248,6 @@ bool ByColumnSink::Open(Value& value) {
         FailValue(value, reason);
         return false;
     }
-    if (!value.created) {
-        value.created = true;
-        OpenFile& open = open_[static_cast<std::size_t>(value.open)];
-        open.buffer.append(run_.encoder.Head());
-        open.buffer.append(header_);
-    }
-    return true;
 }
 
 std::size_t ByColumnSink::FreePlace() {
@@ -225,13 +266,13 @@ std::size_t ByColumnSink::CloseOldest() {
             oldest = at;
         }
     }
-    FlushAndClose(open_[oldest]);
+    CloseChecked(open_[oldest]);
     return oldest;
 }
 
-// Writes what the file holds back and closes it; a failure of either fails its value.
-void ByColumnSink::FlushAndClose(OpenFile& open) {
-    if (!Flush(open) || open.value == nullptr) return;  // a failed flush closed it
+// Closes the file; a failure to close fails its value.
+void ByColumnSink::CloseChecked(OpenFile& open) {
+    if (open.value == nullptr) return;
     Value& value = *open.value;
     std::string reason;
     const bool closed = open.file.Close(reason);
@@ -239,23 +280,7 @@ void ByColumnSink::FlushAndClose(OpenFile& open) {
     if (!closed) FailValue(value, reason);
 }
 
-// False when the writing failed: then the value failed (its file closed and
-// removed), or, where the failure strikes every file, the whole source.
-bool ByColumnSink::Flush(OpenFile& open) {
-    if (open.buffer.empty() || open.value == nullptr) return true;
-    std::string reason;
-    const bool written = open.file.Write(open.buffer.data(), open.buffer.size(), reason);
-    open.buffer.clear();
-    if (!written) {
-        const bool lasts = LastFailureLasts();
-        FailValue(*open.value, lasts ? std::string() : reason);
-        if (lasts) FailSource(reason);
-    }
-    return written;
-}
-
 void ByColumnSink::CloseFile(OpenFile& open) {
-    open.buffer.clear();
     if (open.value != nullptr) {
         open.value->open = -1;
         --openCount_;
@@ -286,6 +311,7 @@ bool ByColumnSink::MakeFolder() {
 void ByColumnSink::FailValue(Value& value, const std::string& reason) {
     if (value.failed) return;
     value.failed = true;
+    Release(value);
     if (value.open >= 0) CloseFile(open_[static_cast<std::size_t>(value.open)]);
     if (value.created && !temporaryFolder_.empty()) (void)RemoveFile(temporaries_, TemporaryOf(value));
     if (reason.empty() || sourceFailed_) return;
@@ -322,7 +348,9 @@ std::filesystem::path ByColumnSink::TemporaryOf(const Value& value) const {
 
 void ByColumnSink::Publish() {
     if (sourceFailed_) return Clear();
-    for (std::size_t at = 0; at < kMaxOpenFiles && !sourceFailed_; ++at) FlushAndClose(open_[at]);
+    // By index: a failure of the whole source clears the values.
+    for (std::size_t at = 0; at < order_.size() && !sourceFailed_; ++at) (void)Flush(values_.at(*order_[at]));
+    for (std::size_t at = 0; at < kMaxOpenFiles && !sourceFailed_; ++at) CloseChecked(open_[at]);
     for (const std::string* text : order_) {
         if (sourceFailed_) break;
         if (!run_.Yield()) break;
@@ -334,7 +362,7 @@ void ByColumnSink::Publish() {
 // Gives a value's piece its name: the one it wants, or the first copy name no
 // piece of the run took.
 void ByColumnSink::PublishOne(const std::string& text, Value& value) {
-    if (value.failed || !value.created) return;
+    if (value.failed || value.bytes == 0) return;
     const std::filesystem::path wanted = WantedName(text);
     std::filesystem::path target = wanted;
     std::uint64_t key = names_.KeyOf(target);
@@ -400,6 +428,7 @@ void ByColumnSink::Clear() {
     }
     values_.clear();
     order_.clear();
+    buffered_ = 0;
     held_.clear();
     current_ = nullptr;
     inRecord_ = false;

@@ -25,12 +25,15 @@ namespace partwright {
 // kMaxOpenFiles of them open at once (the least recently written is closed
 // and opened again to append), and the pieces are given their names only once
 // the whole source is read: each is whole or absent. What it holds for a
-// value is its text and its temporary file's number.
+// value is its text, its temporary file's number and what it holds back to
+// write (kBufferedBytes for all values together).
 class ByColumnSink final : public PieceSink {
 public:
     static constexpr std::size_t kMaxOpenFiles = 120;
-    // What a value's open file holds back before it writes.
-    static constexpr std::size_t kBufferBytes = 16 * 1024;
+    // What a value holds back before it writes, at most; and all values together,
+    // past which those that hold the most write.
+    static constexpr std::size_t kValueBufferBytes = 32 * 1024;
+    static constexpr std::size_t kBufferedBytes = 12 * 1024 * 1024;
 
     explicit ByColumnSink(RunContext& run);
     ~ByColumnSink() override;
@@ -57,13 +60,13 @@ private:
     struct Value {
         std::uint64_t number = 0;  // of its temporary file, from 1, in order of first appearance
         int open = -1;             // its open file, or -1
-        bool created = false;
+        bool created = false;      // its temporary file exists
         bool failed = false;
         std::uint64_t bytes = 0;  // as written, head and header included
+        std::string buffer;       // written, not yet in its file
     };
     struct OpenFile {
         NativeFile file;
-        std::string buffer;
         Value* value = nullptr;
         std::uint64_t lastUse = 0;
     };
@@ -75,8 +78,10 @@ private:
     // Closes the least recently written file, or takes a free place: the place.
     [[nodiscard]] std::size_t FreePlace();
     std::size_t CloseOldest();
-    [[nodiscard]] bool Flush(OpenFile& open);
-    void FlushAndClose(OpenFile& open);
+    [[nodiscard]] bool Flush(Value& value);
+    void FlushLargest();
+    void Release(Value& value);
+    void CloseChecked(OpenFile& open);
     // Forgets the file, closed without a word (it failed, or the source is dropped).
     void CloseFile(OpenFile& open);
     [[nodiscard]] bool MakeFolder();
@@ -94,7 +99,7 @@ private:
     std::int64_t field_ = 0;  // 0: not known (a field named, the header not read yet)
     std::optional<CsvFieldReader> reader_;
     std::optional<NameTemplate> template_;  // with NamingMode::Template
-    std::string header_;  // as written, after the head
+    std::string header_;                    // as written, after the head
     bool sourceFailed_ = false;
 
     // The record in progress: its bytes until its value is read, then the value they go to.
@@ -110,6 +115,9 @@ private:
     // system refuses to open one more (a low limit on open files).
     std::size_t maxOpen_ = kMaxOpenFiles;
     std::size_t openCount_ = 0;
+    std::size_t buffered_ = 0;  // held back by all values
+    std::size_t maxBuffered_;   // kBufferedBytes, or the run's seam's
+    std::size_t maxValueBuffered_;
     std::string scratch_;
 
     std::filesystem::path temporaryFolder_;  // empty until the first file of the source
