@@ -33,7 +33,7 @@ public:
     // What a value holds back before it writes, at most; and all values together,
     // past which those that hold the most write.
     static constexpr std::size_t kValueBufferBytes = 32 * 1024;
-    static constexpr std::size_t kBufferedBytes = 12 * 1024 * 1024;
+    static constexpr std::size_t kBufferedBytes = 8 * 1024 * 1024;
 
     explicit ByColumnSink(RunContext& run);
     ~ByColumnSink() override;
