@@ -352,7 +352,8 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                  "joined in order, give back its text)");
     app.add_option("--header", raw.header,
                    "Repeat the first H lines of each source at the head of each of its pieces "
-                   "(lines and size modes, and blank lines with --csv, where H counts records; at most 1048576 "
+                   "(lines and size modes, blank lines with --csv, and --by-column; with those H counts records; at "
+                   "most 1048576 "
                    "characters, and with --blocks within the first block)")
         ->type_name("H");
 
