@@ -31,6 +31,14 @@ public:
         while (!done_ && !ended_ && taken < bytes.size()) Step(bytes[taken++]);
         return taken;
     }
+    // Once done(), reads the field after it from where Take stopped.
+    void NextField() {
+        ++field_;
+        ++index_;
+        state_ = State::Start;
+        value_.clear();
+        done_ = false;
+    }
     // Whether the field ended within the record (at its delimiter).
     [[nodiscard]] bool done() const { return done_; }
     // The record is over: the field's value, without the record's line end;

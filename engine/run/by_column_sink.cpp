@@ -91,17 +91,17 @@ void ByColumnSink::StartSource(const std::filesystem::path& source, const std::f
 void ByColumnSink::SetHeader(std::string_view header) {
     header_ = std::string(run_.encoder.Encoded(header, scratch_));
     if (field_ == 0 && !ResolveColumn(header)) {
-        FailSource("its header has no field " + Quoted(ToUtf8(run_.options.byColumn)) + " to cut by");
+        FailSource("it has no field " + Quoted(ToUtf8(run_.options.byColumn)) + " to cut by", Failure::Kind::BadHeader);
     }
 }
 
-// Finds the field whose name the header's first record holds.
+// Finds the field whose name the header's first record holds, in one pass over it.
 bool ByColumnSink::ResolveColumn(std::string_view header) {
     const std::string wanted = ToUtf8(run_.options.byColumn);
+    CsvFieldReader reader(run_.options.csv.delimiter, 1, true);
+    reader.Reset();
     for (std::int64_t field = 1;; ++field) {
-        CsvFieldReader reader(run_.options.csv.delimiter, field, true);
-        reader.Reset();
-        (void)reader.Take(header);
+        header.remove_prefix(reader.Take(header));
         const bool more = reader.done();  // fields follow this one
         if ((more ? reader.value() : reader.Finish()) == wanted) {
             field_ = field;
@@ -109,6 +109,7 @@ bool ByColumnSink::ResolveColumn(std::string_view header) {
             return true;
         }
         if (!more) return false;
+        reader.NextField();
     }
 }
 
@@ -124,7 +125,8 @@ bool ByColumnSink::BeginPiece() {
 void ByColumnSink::AppendToPiece(std::string_view bytes) {
     if (sourceFailed_ || bytes.empty()) return;
     if (field_ == 0) {
-        FailSource("a field named " + Quoted(ToUtf8(run_.options.byColumn)) + " needs a header of 1 line");
+        FailSource("a field named " + Quoted(ToUtf8(run_.options.byColumn)) + " needs a header of 1 line",
+                   Failure::Kind::BadHeader);
         return;
     }
     inRecord_ = true;
@@ -319,10 +321,11 @@ void ByColumnSink::FailValue(Value& value, const std::string& reason) {
 }
 
 // No piece of the source can be written: reported once, its files removed.
-void ByColumnSink::FailSource(const std::string& reason) {
+void ByColumnSink::FailSource(const std::string& reason, Failure::Kind kind) {
     if (sourceFailed_) return;
     sourceFailed_ = true;
-    run_.Fail({Failure::Kind::WritePiece, source_, reason + "; no piece of it is written"});
+    // A header that cannot be used is told as such; a writing failure says what it cost.
+    run_.Fail({kind, source_, kind == Failure::Kind::WritePiece ? reason + "; no piece of it is written" : reason});
     Clear();
 }
 

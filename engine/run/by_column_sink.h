@@ -86,7 +86,7 @@ private:
     void CloseFile(OpenFile& open);
     [[nodiscard]] bool MakeFolder();
     void FailValue(Value& value, const std::string& reason);
-    void FailSource(const std::string& reason);
+    void FailSource(const std::string& reason, Failure::Kind kind = Failure::Kind::WritePiece);
     [[nodiscard]] std::filesystem::path WantedName(std::string_view value) const;
     [[nodiscard]] std::filesystem::path TemporaryOf(const Value& value) const;
     void PublishOne(const std::string& text, Value& value);
