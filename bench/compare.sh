@@ -13,7 +13,7 @@
 # --only     the cases to time, separated by commas (such as 2s,4); sources
 #            that no wanted case reads are not made
 #
-# Cases: 1a 1b 2 2s 3 4 5 6 6b 7 8 8b 9 10 11. The load average is printed at the start
+# Cases: 1a 1b 2 2s 3 4 5 6 6b 7 8 8b 9 10 11 12. The load average is printed at the start
 # and at the end: other work on the machine stretches the wall times.
 #
 # Everything is made in a fresh folder on /dev/shm (tmpfs: creating many
@@ -41,7 +41,7 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
-all_cases=",1a,1b,2,2s,3,4,5,6,6b,7,8,8b,9,10,11,"
+all_cases=",1a,1b,2,2s,3,4,5,6,6b,7,8,8b,9,10,11,12,"
 if [ -n "$only" ]; then
     IFS=, read -ra only_ids <<<"${only:1:-1}"
     for id in "${only_ids[@]}"; do
@@ -462,6 +462,71 @@ if wanted 9; then
         mismatch=1
     fi
     rm -rf "$work/gz"
+fi
+
+# One piece per value of a column: 1 GiB of CSV whose second field takes
+# 1000 values (some quoted, holding a comma), against Miller's split -g where
+# it is installed (Debian's miller; scripts/setup.sh installs it). Miller
+# writes the records again in its own CSV form, so only the count of pieces
+# is compared; ours must hold the source's records byte for byte (the header
+# once a piece), checked by their total size. csvtk is not packaged for Debian 12.
+make_keyed_csv() {
+    python3 - "$1" "$2" <<'PY'
+import random, sys
+random.seed(13)
+keys = ["k%03d" % i if i % 10 else '"Rio, BR %03d"' % i for i in range(1000)]
+with open(sys.argv[1], "w", newline="") as out:
+    out.write("id,key,name,amount,note\r\n")
+    rows = []
+    for n in range(20000):
+        note = random.choice(['plain', '"said ""hi"", left"', '"two\r\nlines"', '"a, b, c"', ''])
+        rows.append("%d,%s,%s,%d.%02d,%s\r\n" % (n, random.choice(keys), random.choice(['Ann', '"Smith, J."']),
+                                                  random.randint(0, 9999), random.randint(0, 99), note))
+    chunk = "".join(rows)
+    for _ in range(int(sys.argv[2]) // len(chunk) + 1):
+        out.write(chunk)
+PY
+}
+if wanted 12; then
+    mkdir -p "$work/keyed"
+    make_keyed_csv "$work/keyed/data.csv" $((1024 * 1024 * 1024 / scale))
+    keyed_bytes=$(stat -c %s "$work/keyed/data.csv")
+    keyed_header=$(head -1 "$work/keyed/data.csv" | wc -c)
+    mlr_bin=$(command -v mlr || true)
+    : >"$work/ours.times"; : >"$work/mlr.times"
+    for ((i = 0; i < runs; i++)); do
+        timed "$work/ours.times" "$cli" --quiet "${threads[@]}" --by-column key --header 1 "$work/keyed/data.csv"
+        ours_keyed=$(count_files "$work/keyed" 'data-*')
+        ours_keyed_bytes=$(total_bytes "$work/keyed" 'data-*')
+        find "$work/keyed" -name 'data-*' -delete
+        if [ -n "$mlr_bin" ]; then
+            mkdir -p "$work/mlr"
+            timed "$work/mlr.times" "$mlr_bin" --csv --from "$work/keyed/data.csv" split -g key --prefix "$work/mlr/x"
+            mlr_keyed=$(count_files "$work/mlr" 'x_*')
+            rm -rf "$work/mlr"
+        fi
+    done
+    # shellcheck disable=SC2059
+    printf "$row_format" "12 $((keyed_bytes >> 20)) MiB CSV, --by-column, 1000 values" \
+        "$(best_time "$work/ours.times")" "-" "-" "-" "-" "$(best_cpu "$work/ours.times")" "-" "-" \
+        "$(peak_mib "$work/ours.times")" "-" "-"
+    if [ -n "$mlr_bin" ]; then
+        echo "   mlr --csv split -g key: $(best_time "$work/mlr.times") s, cpu $(best_cpu "$work/mlr.times") s," \
+            "$(peak_mib "$work/mlr.times") MiB, $mlr_keyed pieces; ours/mlr $(ratio "$(best_time "$work/ours.times")" "$(best_time "$work/mlr.times")")"
+    else
+        echo "   mlr not installed (Debian: miller): no peer timed"
+    fi
+    expected_keyed_bytes=$((keyed_bytes + 999 * keyed_header))
+    echo "   pieces: ours $ours_keyed ($ours_keyed_bytes bytes, source and 999 more headers: $expected_keyed_bytes)"
+    if [ "$ours_keyed" -ne 1000 ] || [ "$ours_keyed_bytes" -ne "$expected_keyed_bytes" ]; then
+        echo "   MISMATCH: not one whole piece per value" >&2
+        mismatch=1
+    fi
+    if awk -v m="$(peak_mib "$work/ours.times")" 'BEGIN { exit !(m > 32) }'; then
+        echo "   OVER: more than 32 MiB at peak" >&2
+        mismatch=1
+    fi
+    rm -rf "$work/keyed"
 fi
 
 # No split counterpart: a separator search that is linear whatever the text.

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -44,6 +45,7 @@ struct RawArguments {
     std::string delimiter;
     std::string parts;
     std::string match;
+    std::string byColumn;
     bool blankLines = false;
     bool numbered = false;
     bool wholeFile = false;
@@ -187,6 +189,28 @@ char CheckedDelimiter(const std::string& value) {
                      "(or tab)"};
 }
 
+// --by-column reads CSV records whether or not --csv is given; it names every
+// piece by its value, whole only once its source is read, so what caps or
+// renames pieces one by one has no place beside it.
+void ConvertByColumn(const RawArguments& raw, const CLI::App& app, CliOptions& options) {
+    for (const char* other : {"--excel", "--compress", "--max-pieces", "--prefix", "--first-chars", "--blocks"}) {
+        if (app.count(other) > 0) throw UsageError{std::string("--by-column: not with ") + other};
+    }
+    Text column = ArgumentText(raw.byColumn, "--by-column");
+    if (column.empty()) throw UsageError{"--by-column: give a field number (1 for the first) or a name"};
+    const bool number = std::all_of(column.begin(), column.end(),
+                                    [](char16_t unit) { return unit >= u'0' && unit <= u'9'; });
+    if (number &&
+        (column.size() > 9 || std::all_of(column.begin(), column.end(), [](char16_t unit) { return unit == u'0'; }))) {
+        throw UsageError{"--by-column: \"" + raw.byColumn + "\" is not a field number from 1 to 999999999"};
+    }
+    if (!number && app.count("--header") == 0) {
+        throw UsageError{"--by-column: a field named \"" + raw.byColumn + "\" needs --header 1"};
+    }
+    options.run.csv.records = true;
+    options.run.byColumn = std::move(column);
+}
+
 // --csv, --delimiter and --excel; the Excel preset goes first, so that an
 // option given beside it still counts (but for its cap on the records of a piece).
 void ConvertCsv(const RawArguments& raw, const CLI::App& app, CliOptions& options) {
@@ -196,8 +220,9 @@ void ConvertCsv(const RawArguments& raw, const CLI::App& app, CliOptions& option
         if (!modeGiven && !raw.blankLines) options.settings.linesPerPiece = ReadLinesPerPiece(u"1048575");
     }
     options.run.csv.records = options.run.csv.records || raw.csv;
+    if (app.count("--by-column") > 0) ConvertByColumn(raw, app, options);
     if (app.count("--delimiter") > 0) {
-        if (!options.run.csv.records) throw UsageError{"--delimiter: only with --csv or --excel"};
+        if (!options.run.csv.records) throw UsageError{"--delimiter: only with --csv, --excel or --by-column"};
         options.run.csv.delimiter = CheckedDelimiter(raw.delimiter);
     }
 }
@@ -268,9 +293,11 @@ CliOptions Convert(const RawArguments& raw, const CLI::App& app) {
     }
     if (app.count("--header") > 0) {
         const bool blankRecords = options.run.csv.records && settings.split == SplitMode::BlankLines;
-        if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes && !blankRecords) {
+        const bool byColumn = !options.run.byColumn.empty();
+        if (settings.split != SplitMode::Lines && settings.split != SplitMode::MaxBytes && !blankRecords && !byColumn) {
             throw UsageError{
-                "--header: only with --lines, --max-bytes, --parts or --match (or --blank-lines with --csv)"};
+                "--header: only with --lines, --max-bytes, --parts, --match or --by-column (or "
+                "--blank-lines with --csv)"};
         }
         options.run.headerLines = CheckedHeader(raw.header);
     }
@@ -365,8 +392,8 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                  "joined in order, give back its text)");
     app.add_option("--header", raw.header,
                    "Repeat the first H lines of each source at the head of each of its pieces "
-                   "(lines, size, parts and match modes, and blank lines with --csv, where H counts records; at most "
-                   "1048576 characters, and with --blocks within the first block)")
+                   "(lines, size, parts and match modes, blank lines with --csv, and --by-column, where H counts "
+                   "records; at most 1048576 characters, and with --blocks within the first block)")
         ->type_name("H");
 
     app.add_flag("--csv", raw.csv,
@@ -376,6 +403,16 @@ void DeclareOptions(CLI::App& app, RawArguments& raw) {
                  "then one record");
     app.add_option("--delimiter", raw.delimiter, "The field separator of --csv: one character, or tab (default ,)")
         ->type_name("C");
+    app.add_option("--by-column", raw.byColumn,
+                   "One piece per distinct value of field K (1 for the first; or the field called NAME in the header, "
+                   "with --header 1), read as --csv records: the header and the value's records in source order, "
+                   "named NAME-VALUE.EXT (the value's letters, digits, - and _; NAME-empty.EXT when none), or by "
+                   "--name-template's {value}. Each source's pieces appear once it is read whole")
+        ->type_name("K|NAME")
+        ->excludes(lines)
+        ->excludes(separator)
+        ->excludes(blank)
+        ->excludes(maxBytes);
     app.add_flag("--excel", raw.excel,
                  "Pieces Excel opens whole: --csv --header 1 --output-encoding utf-8-bom, and --lines 1048575 "
                  "unless another mode is given; whatever the mode, no piece holds more than 1048575 records "

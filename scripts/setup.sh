@@ -12,6 +12,7 @@ packages=(
     time clang-format ccache
     libre2-dev unicode-data python3-six
     dpkg-dev lintian desktop-file-utils help2man groff-base bsdextrautils file strace unzip
+    miller  # the peer of bench/compare.sh's by-column case; no test needs it
 )
 
 missing=()

@@ -162,7 +162,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--dry-run", "--quiet"}, "No files added."}, Refused{{"--delimiter", ";", "a.txt"}, "--delimiter"},
         Refused{{"--csv", "--delimiter", ";;", "a.txt"}, "--delimiter"},
         Refused{{"--csv", "--delimiter", "\"", "a.txt"}, "--delimiter"},
-        Refused{{"--csv", "--header", "1", "--separator", ";", "a.txt"}, "--header"}));
+        Refused{{"--csv", "--header", "1", "--separator", ";", "a.txt"}, "--header"},
+        Refused{{"--by-column", "city", "a.txt"}, "needs --header 1"},
+        Refused{{"--by-column", "0", "a.txt"}, "--by-column"}, Refused{{"--by-column", "", "a.txt"}, "--by-column"},
+        Refused{{"--by-column", "2", "--lines", "5", "a.txt"}, "--lines"},
+        Refused{{"--by-column", "2", "--compress", "gzip", "a.txt"}, "not with --compress"},
+        Refused{{"--by-column", "2", "--excel", "a.txt"}, "not with --excel"}));
 
 TEST(CliOptionsTest, flagsAndCodepageReachTheRun) {
     const ParseOutcome outcome = ParseCommandLine(
@@ -237,6 +242,14 @@ TEST(CliOptionsTest, csvOptionsAndTheExcelPresetReachTheRun) {
     EXPECT_EQ(beside.options->run.headerLines, 3);
     EXPECT_EQ(beside.options->run.outputEncoding, OutputEncoding::Utf8);
     EXPECT_EQ(beside.options->run.maxLinesPerPiece, 1048575);
+
+    // --by-column reads records without --csv, and takes --delimiter and --header.
+    const ParseOutcome byName = ParseCommandLine({"--by-column", "city", "--header", "1", "--delimiter", ";", "a"});
+    ASSERT_TRUE(byName.options) << byName.err;
+    EXPECT_EQ(byName.options->run.byColumn, u"city");
+    EXPECT_TRUE(byName.options->run.csv.records);
+    EXPECT_EQ(byName.options->run.csv.delimiter, ';');
+    EXPECT_EQ(byName.options->run.headerLines, 1);
 }
 
 TEST(CliOptionsTest, helpAndVersionExitWithoutRunning) {

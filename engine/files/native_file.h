@@ -56,6 +56,11 @@ public:
     // name that starts with kTemporaryPrefix (temporary_name.h), created exclusively and never
     // through a link.
     [[nodiscard]] bool CreateTemporary(const NativeFolder& folder, std::filesystem::path& name, std::string& reason);
+    // Opens `path`, which lies in `folder`, for writing at its end: created
+    // (exclusively, never through a link) with `create`, else one that exists.
+    // A file kept under a name of its own and filled over several openings.
+    [[nodiscard]] bool OpenToAppend(const NativeFolder& folder, const std::filesystem::path& path, bool create,
+                                    std::string& reason);
     // Gives a file created without a name the name `target`, which lies in
     // `folder`, unless that name is taken: then `taken` is set and nothing changes.
     [[nodiscard]] bool LinkAs(const NativeFolder& folder, const std::filesystem::path& target, bool& taken,
@@ -140,6 +145,9 @@ enum class NameKind { Free, File, Link, Folder, Other };
 // reached, a read-only file system; with `creating` (the error came creating
 // a file there), also a folder that is gone or closed to writing.
 [[nodiscard]] bool LastFailureLasts(bool creating = false);
+// Whether the error LastSystemReason last described on this thread was that
+// the process (or the system) has as many files open as it may.
+[[nodiscard]] bool LastFailureIsTooManyOpen();
 // The reason given for a folder where a file is needed.
 inline constexpr const char* kIsAFolder = "Is a directory";
 

@@ -25,6 +25,8 @@ std::string LastSystemReason() {
     return std::system_category().message(lastError);
 }
 
+bool LastFailureIsTooManyOpen() { return lastError == EMFILE || lastError == ENFILE; }
+
 bool LastFailureLasts(bool creating) {
     switch (lastError) {
     case ENOSPC:
@@ -143,6 +145,23 @@ bool NativeFile::CreateTemporary(const NativeFolder& folder, std::filesystem::pa
     }
     reason = LastSystemReason();
     name.clear();
+    return false;
+}
+
+bool NativeFile::OpenToAppend(const NativeFolder& folder, const std::filesystem::path& path, bool create,
+                              std::string& reason) {
+    Close();
+    regular_ = true;
+    size_ = 0;
+    identity_ = {};
+    const int at = folder.fd_ >= 0 ? folder.fd_ : AT_FDCWD;
+    const char* const leaf = folder.fd_ >= 0 ? path.c_str() + FolderTextLength(path) : path.c_str();
+    const int flags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC | (create ? O_CREAT | O_EXCL : 0);
+    do {
+        fd_ = ::openat(at, leaf, flags, 0666);
+    } while (fd_ < 0 && errno == EINTR);
+    if (fd_ >= 0) return true;
+    reason = LastSystemReason();
     return false;
 }
 

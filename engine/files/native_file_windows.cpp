@@ -60,6 +60,8 @@ std::string LastSystemReason() {
     return ReasonForCode(lastError);
 }
 
+bool LastFailureIsTooManyOpen() { return lastError == ERROR_TOO_MANY_OPEN_FILES; }
+
 bool LastFailureLasts(bool creating) {
     switch (lastError) {
     case ERROR_DISK_FULL:
@@ -112,6 +114,20 @@ bool NativeFile::OpenForReading(const std::filesystem::path& path, std::string& 
 NativeFolder::~NativeFolder() = default;
 
 void NativeFolder::Use(const std::filesystem::path& folder) { path_ = folder; }
+
+bool NativeFile::OpenToAppend(const NativeFolder&, const std::filesystem::path& path, bool create,
+                              std::string& reason) {
+    Close();
+    regular_ = true;
+    size_ = 0;
+    identity_ = {};
+    // CREATE_NEW never opens what is there, a link included; FILE_APPEND_DATA alone writes at the end.
+    handle_ = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                          create ? CREATE_NEW : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (isOpen()) return true;
+    reason = LastSystemReason();
+    return false;
+}
 
 bool NativeFile::CreateTemporary(const NativeFolder& folder, std::filesystem::path& name, std::string& reason) {
     Close();

@@ -34,6 +34,40 @@ constexpr int kTrackedSlots = 16;  // more than the writers of a run, and the ru
 constinit TrackedName tracked[kTrackedSlots];
 constinit std::atomic<bool> ending{false};
 
+struct TrackedFolder {
+    std::atomic<int> state{kFree};
+    std::atomic<std::uint64_t> count{0};
+    char path[4000] = {};
+};
+constexpr int kTrackedFolders = 4;  // one a run that cuts by column; a few runs at once in tests
+constinit TrackedFolder trackedFolders[kTrackedFolders];
+
+// Appends the decimal of `number` to `text` at `at`, with its terminating zero.
+void PutNumber(char* text, std::size_t at, std::uint64_t number) {
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    while (count > 0) text[at++] = digits[--count];
+    text[at] = '\0';
+}
+
+// Removes the folder's files and the folder, with no allocation (from a handler).
+void RemoveTrackedFolder(TrackedFolder& folder) {
+    char file[sizeof folder.path + 32];
+    const std::size_t length = std::strlen(folder.path);
+    std::memcpy(file, folder.path, length);
+    file[length] = '/';
+    const std::uint64_t count = folder.count.load();
+    for (std::uint64_t number = 1; number <= count; ++number) {
+        PutNumber(file, length + 1, number);
+        (void)::unlink(file);
+    }
+    (void)::rmdir(folder.path);
+}
+
 long ThisThread() {
 #ifdef __linux__
     return static_cast<long>(::gettid());
@@ -99,6 +133,35 @@ void RemovePiecesInProgress() noexcept {
         const int state = name.state.load();
         if (state == kCreating || state == kHeld) (void)::unlink(name.path);
     }
+    for (TrackedFolder& folder : trackedFolders) {
+        if (folder.state.load() == kHeld) RemoveTrackedFolder(folder);
+    }
+}
+
+int TrackTemporaryFolder(const std::filesystem::path& folder) {
+    const std::string& bytes = folder.native();
+    if (bytes.size() >= sizeof trackedFolders[0].path) return ending.load() ? kProgramEnding : kNotTracked;
+    for (int slot = 0; slot < kTrackedFolders; ++slot) {
+        int expected = kFree;
+        if (!trackedFolders[slot].state.compare_exchange_strong(expected, kFilling)) continue;
+        std::memcpy(trackedFolders[slot].path, bytes.c_str(), bytes.size() + 1);
+        trackedFolders[slot].count.store(0);
+        trackedFolders[slot].state.store(kHeld);
+        if (ending.load()) {
+            trackedFolders[slot].state.store(kFree);
+            return kProgramEnding;
+        }
+        return slot;
+    }
+    return ending.load() ? kProgramEnding : kNotTracked;
+}
+
+void TemporaryFolderHolds(int slot, std::uint64_t count) {
+    if (slot >= 0) trackedFolders[slot].count.store(count);
+}
+
+void UntrackTemporaryFolder(int slot) {
+    if (slot >= 0) trackedFolders[slot].state.store(kFree);
 }
 
 void AllowTemporariesAgain() { ending.store(false); }
@@ -111,6 +174,9 @@ void TemporaryCreated(int, bool) {}
 void UntrackTemporary(int) {}
 int TrackedSlotOf(const std::filesystem::path&) { return kNotTracked; }
 void RemovePiecesInProgress() noexcept {}
+int TrackTemporaryFolder(const std::filesystem::path&) { return kNotTracked; }
+void TemporaryFolderHolds(int, std::uint64_t) {}
+void UntrackTemporaryFolder(int) {}
 void AllowTemporariesAgain() {}
 
 #endif

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 
 namespace partwright {
@@ -22,6 +23,15 @@ void TemporaryCreated(int slot, bool created);
 void UntrackTemporary(int slot);
 // The slot in which this thread tracks `name`, or kNotTracked.
 [[nodiscard]] int TrackedSlotOf(const std::filesystem::path& name);
+// A folder that holds named temporary files "1" to "N" (the pieces of a
+// by-column cut, more than the slots above could hold): tracked before it
+// is created, its files and then itself removed by RemovePiecesInProgress.
+// A slot, or kNotTracked / kProgramEnding.
+[[nodiscard]] int TrackTemporaryFolder(const std::filesystem::path& folder);
+// The folder of the slot may hold files "1" to `count` from now on.
+void TemporaryFolderHolds(int slot, std::uint64_t count);
+// The folder of the slot is gone: the slot is free again.
+void UntrackTemporaryFolder(int slot);
 // Names may be created again after RemovePiecesInProgress, in a program that
 // goes on (a test of it).
 void AllowTemporariesAgain();

@@ -26,7 +26,8 @@ void OlderPieceWatch::ReportProgress(const Progress& progress) {
         names_.reset();
         // Before its first piece, the number before the first it would get.
         before_ = 0;
-        const NamingMode naming = settings_.Naming();
+        // A cut by column names its pieces by value, in no counted order.
+        const NamingMode naming = options_.byColumn.empty() ? settings_.Naming() : NamingMode::Template;
         if (naming == NamingMode::Numbered) {
             names_ = CountedNames::Numbered(sourceName);
         } else if (naming == NamingMode::Prefix) {

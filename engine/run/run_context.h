@@ -12,6 +12,8 @@
 
 namespace partwright {
 
+class ByColumnSink;
+
 // What the steps of one run share with each other and with the sink that
 // names and writes its pieces.
 struct RunContext {
@@ -37,6 +39,8 @@ struct RunContext {
     // Blocks of the current source that a cut since undone showed the host
     // as giving no pieces: the cut again does not show them again.
     int noticesShown = 0;
+    // With RunOptions::byColumn: where the records go, in place of the run's own sink.
+    ByColumnSink* byColumn = nullptr;
 
     // A yield point: false once a stop is requested, by the host now or before.
     [[nodiscard]] bool Yield() {

@@ -11,10 +11,12 @@
 #include "engine/cut/record_blank_lines.h"
 #include "engine/cut/record_ends.h"
 #include "engine/files/file_identity.h"
+#include "engine/name/name_source.h"
 #include "engine/name/temporary_name.h"
 #include "engine/read/source_input.h"
 #include "engine/read/source_reader.h"
 #include "engine/read/text_form.h"
+#include "engine/run/by_column_sink.h"
 #include "engine/run/line_cap_sink.h"
 #include "engine/run/older_piece_watch.h"
 #include "engine/run/rule_cut.h"
@@ -39,6 +41,8 @@ std::unique_ptr<PieceCutter> CutterForBlock(RunContext& run, const std::filesyst
     const bool keep = run.options.finalLineEnd;
     const CsvReading& csv = run.options.csv;
     const std::optional<char> records = csv.records ? std::optional<char>(csv.delimiter) : std::nullopt;
+    // One record a piece, each handed to the by-column sink whole with its line end.
+    if (run.byColumn) return PieceCutter::Lines(1, lineEnd, true, csv.delimiter);
     if (run.options.maxPieceBytes > 0) return PieceCutter::MaxBytes(ownLimit, lineEnd, run.encoder, keep, records);
     switch (settings.Split()) {
     case SplitMode::MaxBytes: return nullptr;  // no size given: nothing to cut by
@@ -165,7 +169,9 @@ bool UseEncoderFor(RunContext& run, const SourceReader& reader, const std::files
 // Cuts every block of an opened source.
 Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const std::filesystem::path& source) {
     const std::string_view lineEnd = run.lineEnd == LineEnd::Lf ? kLf<char> : kLineEnd<char>;
-    HeaderTaker header(run.options.headerLines, run.lineEnd, run.options.csv);
+    CsvReading csv = run.options.csv;
+    csv.records = csv.records || run.byColumn;  // a cut by column reads records whatever csv says
+    HeaderTaker header(run.options.headerLines, run.lineEnd, csv);
     // The lines before the current block text, for the line a record left open began on.
     std::int64_t linesBefore = 0;
     std::int64_t blockStart = 0;
@@ -174,7 +180,9 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
         (run.options.maxPieceBytes > 0 || run.settings.Split() != SplitMode::Lines)) {
         capped.emplace(sink, run.options.maxLinesPerPiece, run.lineEnd, run.options.csv);
     }
-    PieceSink& cutSink = capped ? static_cast<PieceSink&>(*capped) : sink;
+    PieceSink& cutSink = run.byColumn ? static_cast<PieceSink&>(*run.byColumn)
+                         : capped     ? static_cast<PieceSink&>(*capped)
+                                      : sink;
     // The first block ended before the header did, or only the line end
     // appended to it ended the header: then more of the source means the
     // header's last line was cut at the block's edge.
@@ -237,6 +245,7 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
                 continue;
             }
             linesBefore = std::count(header.text().begin(), header.text().end(), '\n');
+            if (run.byColumn) run.byColumn->SetHeader(header.text());
             if (!UseHeader(run, sink, source, header.TakeText(), ownLimit)) return Outcome::Done;
         }
         PlaceUnits(span, step, units, readBefore, reader.bytesRead(), reader.OffsetOf(units), MeasureOf(reader));
@@ -319,6 +328,24 @@ void CheckUnchanged(RunContext& run, const RunSink& sink, const std::filesystem:
     run.Report({Failure::Kind::ReadSource, source, reason});
 }
 
+// A source cut by column gives its pieces once it was read whole; stopped,
+// cut again or not read to its end, it gives none.
+void PublishByColumn(RunContext& run, const std::filesystem::path& source, Outcome outcome,
+                     std::size_t failuresBefore) {
+    const auto& failures = run.report.failures;
+    const bool unread = std::any_of(failures.begin() + static_cast<std::ptrdiff_t>(failuresBefore), failures.end(),
+                                    [&source](const Failure& failure) {
+                                        return failure.path == source && (failure.kind == Failure::Kind::ReadSource ||
+                                                                          failure.kind == Failure::Kind::BadHeader);
+                                    });
+    if (outcome == Outcome::Done && !unread) {
+        run.finishPending();
+        run.byColumn->Publish();
+    } else {
+        run.byColumn->Discard();
+    }
+}
+
 Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path& source) {
     Progress& progress = run.progress;
     progress.source = source;
@@ -367,7 +394,9 @@ Outcome SplitSource(RunContext& run, RunSink& sink, const std::filesystem::path&
         // Cut again from the start, the pieces come under the same names: the
         // first cut's are replaced, and the names it took are given back.
         if (reader->mayRestart()) sink.KeepNamesUndoable();
+        if (run.byColumn) run.byColumn->StartSource(source, NameSourceOf(source, run.options));
         const Outcome outcome = CutSource(run, sink, *reader, source);
+        if (run.byColumn) PublishByColumn(run, source, outcome, failuresBefore);
         if (outcome == Outcome::Capped) {
             ++run.report.sourcesCapped;
             run.finishPending();  // its pieces are told first
@@ -421,6 +450,8 @@ RunReport SplitRun(const SourceList& sources, const SplitSettings& settings, Run
     PieceQueue queue(
         WriterThreads(options), run.stop.get_token(), [&run] { (void)run.Yield(); }, options.compression);
     RunSink sink(run, queue);
+    std::optional<ByColumnSink> byColumn;
+    if (!options.byColumn.empty()) run.byColumn = &byColumn.emplace(run);
     run.finishPending = [&sink] { sink.FinishPending(); };
     for (int position = 1; position <= count; ++position) {
         if (!run.Yield()) {

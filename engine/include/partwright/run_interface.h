@@ -254,6 +254,14 @@ struct RunOptions {
     // PatternProblem (line_match.h) refuses is reported for each source (kind
     // BadPattern), which then gives no pieces.
     std::optional<std::string> matchPattern;
+    // When not empty, the field (a number from 1, or a name the header's first
+    // record holds) whose values cut each source, read as CSV records with
+    // csv.delimiter whatever csv.records says: one piece per distinct value,
+    // the header and that value's records in source order, named "NAME-VALUE.EXT"
+    // (the value's ASCII letters, digits, "-" and "_"; "empty" when none) or by
+    // the name template's {value}. The split mode, sizes and caps do not apply;
+    // the pieces are named once the source is read whole.
+    Text byColumn;
 };
 
 // The writer threads a run uses by default on this machine.
