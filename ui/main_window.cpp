@@ -489,6 +489,20 @@ std::optional<RunOptions> MainWindow::ReadyToRun(const ControlSettings& settings
         if (!closeRequested_) pieceSizeField_->setFocus();
         return std::nullopt;
     }
+    if (byColumnOption_->isChecked()) {
+        QString problem;
+        if (columnField_->text().trimmed().isEmpty())
+            problem = tr("Split by value of column: give the column's number (1 for the first) or its name.");
+        else if (firstCharactersOption_->isChecked() || prefixOption_->isChecked())
+            problem = tr(
+                "Split by value of column names each piece after its value: choose "
+                "Save as [filename]-0001.txt or a template with {value}.");
+        if (!problem.isEmpty()) {
+            ShowMessage(this, problem);
+            if (!closeRequested_) columnField_->setFocus();
+            return std::nullopt;
+        }
+    }
     if (partsOption_->isChecked() && !ParseParts(partsField_->text().trimmed().toStdString())) {
         ShowMessage(this, tr("Equal parts: \"%1\" is not a whole number of at least 1.").arg(partsField_->text()));
         if (!closeRequested_) partsField_->setFocus();
@@ -604,7 +618,7 @@ std::optional<RunOptions> MainWindow::CheckedRunOptionsOrSay() {
     choices.maxPieceSize = sizeOption_->isChecked() ? pieceSizeField_->text() : QString();
     choices.csvRecords = csvRecordsOption_->isChecked();
     choices.csvDelimiter = delimiterField_->text();
-    choices.byColumn = byColumnOption_->isChecked() ? columnField_->text() : QString();
+    choices.byColumn = byColumnOption_->isChecked() ? columnField_->text().trimmed() : QString();
     choices.parts = partsOption_->isChecked() ? partsField_->text().trimmed() : QString();
     choices.matchPattern = matchOption_->isChecked() ? matchField_->text() : QString();
     choices.nameTemplate = templateOption_->isChecked() ? templateField_->text() : QString();

@@ -232,6 +232,19 @@ CheckedRunOptions ToRunOptions(const RunChoices& choices) {
         options.parts = *parts;
     }
     if (!choices.matchPattern.isEmpty()) options.matchPattern = choices.matchPattern.toStdString();
+    if (!choices.byColumn.isEmpty()) {
+        if (choices.fitForExcel || choices.compressPieces || options.maxPieces > 0 || !options.reading.wholeFile) {
+            checked.problem = QObject::tr(
+                "One piece per value of a column goes with none of Fit for Excel, gzip "
+                "pieces, a cap on pieces and blocks of 30000 bytes.");
+            return checked;
+        }
+        options.byColumn = choices.byColumn.toStdU16String();
+        // A column named rather than numbered is looked up in the header.
+        bool numbered = false;
+        choices.byColumn.toInt(&numbered);
+        if (!numbered && options.headerLines == 0) options.headerLines = 1;
+    }
     // Excel's own needs come last: they hold whatever else is chosen.
     if (choices.fitForExcel) FitForExcel(options);
 

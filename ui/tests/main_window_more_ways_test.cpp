@@ -31,8 +31,9 @@ struct Setup {
     bool csv = false;
     QString delimiter = QStringLiteral(",");
     QString nameTemplate;
-    QString parts;  // when not empty: equal parts chosen
-    QString match;  // when not empty: lines that match chosen
+    QString parts;   // when not empty: equal parts chosen
+    QString match;   // when not empty: lines that match chosen
+    QString column;  // when not empty: a piece per value of this column chosen
 };
 
 Setup Stored(const QString& key, const QString& value) {
@@ -54,6 +55,11 @@ Setup Parts(const QString& parts) {
 Setup Match(const QString& pattern) {
     Setup setup;
     setup.match = pattern;
+    return setup;
+}
+Setup ByColumn(const QString& column) {
+    Setup setup;
+    setup.column = column;
     return setup;
 }
 Setup Template(const QString& nameTemplate, const QString& lines = QStringLiteral("1")) {
@@ -92,6 +98,7 @@ Result SplitInWindow(const Setup& setup, const QByteArray& text) {
     if (!setup.nameTemplate.isEmpty()) window.findChild<QLineEdit*>("templateField")->setText(setup.nameTemplate);
     if (!setup.parts.isEmpty()) window.findChild<QLineEdit*>("partsField")->setText(setup.parts);
     if (!setup.match.isEmpty()) window.findChild<QLineEdit*>("matchField")->setText(setup.match);
+    if (!setup.column.isEmpty()) window.findChild<QLineEdit*>("columnField")->setText(setup.column);
     window.findChild<QToolButton*>("splitButton")->click();
     Result result;
     for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
@@ -128,6 +135,14 @@ private slots:
         QTest::newRow("a cut before lines that match")
             << Match("^== ") << QByteArray("pre\n== A\na\n== B\n")
             << Pieces{{"data-0001.csv", "pre\n"}, {"data-0002.csv", "== A\na\n"}, {"data-0003.csv", "== B\n"}};
+        const QByteArray cities = "id,city\n1,Oslo\n2,\"Rio\nBR\"\n3,Oslo\n";
+        QTest::newRow("a piece per value of a column named in the header")
+            << ByColumn("city") << cities
+            << Pieces{{"data-Oslo.csv", "id,city\n1,Oslo\n3,Oslo\n"}, {"data-RioBR.csv", "id,city\n2,\"Rio\nBR\"\n"}};
+        QTest::newRow("a piece per value of a numbered column") << ByColumn("2") << cities
+                                                                << Pieces{{"data-city.csv", "id,city\n"},
+                                                                          {"data-Oslo.csv", "1,Oslo\n3,Oslo\n"},
+                                                                          {"data-RioBR.csv", "2,\"Rio\nBR\"\n"}};
         QTest::newRow("at most 2 pieces a source") << Stored(keys::kMaxPieces, "2") << QByteArray("1\n2\n3\n4\n")
                                                    << Pieces{{"data-0001.csv", "1\n"}, {"data-0002.csv", "2\n"}};
     }
@@ -156,6 +171,7 @@ private slots:
         QTest::newRow("delimiter that is a quote") << CsvRecords("\"") << "Delimiter";
         QTest::newRow("parts that are no number") << Parts("two") << "Equal parts";
         QTest::newRow("pattern that is no pattern") << Match("(a") << "Lines matching";
+        QTest::newRow("column without a column") << ByColumn(" ") << "Split by value of column";
         QTest::newRow("template that makes a path") << Template("{name}/{n}") << "Name template";
     }
     void anUnusableChoiceStopsTheRunAndSaysWhich() {
