@@ -15,6 +15,7 @@
 # The sources and build folders live in CACHE/qt-build and are removed at the end;
 # a source package already there (its .dsc and files) is used as it is.
 set -euo pipefail
+. "$(cd "$(dirname "$0")" && pwd)/debian-source.sh"
 configure_only=0
 if [ "${1:-}" = --configure-only ]; then
     configure_only=1
@@ -38,26 +39,8 @@ mkdir -p "$work"
 cd "$work"
 rm -rf src build-static build-shared install-static install-shared
 
-# Fetches the source package with APT's own sources and deb-src added, in a
-# private APT state: the system's sources and lists are left as they are.
-fetch_with_deb_src() {
-    local apt="$work/apt" sources
-    rm -rf "$apt"
-    mkdir -p "$apt/sources" "$apt/lists/partial"
-    for sources in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$sources" ] || continue
-        sed 's/^Types: deb$/Types: deb deb-src/' "$sources" >"$apt/sources/$(basename "$sources")"
-    done
-    [ -f /etc/apt/sources.list ] && sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list >"$apt/sources.list"
-    touch "$apt/sources.list"
-    local options=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/sources"
-                   -o "Dir::State::Lists=$apt/lists")
-    apt-get "${options[@]}" update >/dev/null && apt-get "${options[@]}" source --download-only "$package=$version"
-}
-
 echo "== the source: Debian's $package $version"
-if [ ! -f "${package}_${version}.dsc" ] && ! apt-get source --download-only "$package=$version" 2>/dev/null &&
-    ! fetch_with_deb_src; then
+if ! fetch_debian_source "$work" "$package" "$version"; then
     echo "build-qt-mingw.sh: apt-get could not fetch the source of $package $version." >&2
     echo "Enable deb-src (Debian 12: add 'deb-src' to the 'Types:' line of" >&2
     echo "/etc/apt/sources.list.d/debian.sources, then 'apt-get update'), or put" >&2

@@ -11,6 +11,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/.." && pwd)"
+. "$here/debian-source.sh"
 cache="${1:-${PARTWRIGHT_QT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/partwright}}"
 jobs="${PARTWRIGHT_JOBS:-$(nproc)}"
 package=re2
@@ -38,26 +39,9 @@ mkdir -p "$work"
 cd "$work"
 rm -rf src build "$prefix"
 
-# As build-qt-mingw.sh: the system's sources with deb-src added, in a private APT state.
-fetch_with_deb_src() {
-    local apt="$work/apt" sources
-    rm -rf "$apt"
-    mkdir -p "$apt/sources" "$apt/lists/partial"
-    for sources in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$sources" ] || continue
-        sed 's/^Types: deb$/Types: deb deb-src/' "$sources" >"$apt/sources/$(basename "$sources")"
-    done
-    [ -f /etc/apt/sources.list ] && sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list >"$apt/sources.list"
-    touch "$apt/sources.list"
-    local options=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/sources"
-                   -o "Dir::State::Lists=$apt/lists")
-    apt-get "${options[@]}" update >/dev/null && apt-get "${options[@]}" source --download-only "$package=$version"
-}
-
 {
     echo "== the source: Debian's $package $version"
-    if [ ! -f "${package}_${version}.dsc" ] && ! apt-get source --download-only "$package=$version" 2>/dev/null &&
-        ! fetch_with_deb_src; then
+    if ! fetch_debian_source "$work" "$package" "$version"; then
         echo "build-re2-mingw.sh: apt-get could not fetch the source of $package $version." >&2
         echo "Enable deb-src, or put ${package}_${version}.dsc with its files into $work and run again." >&2
         exit 1

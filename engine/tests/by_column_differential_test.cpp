@@ -24,26 +24,12 @@ namespace partwright {
 namespace {
 
 using run_test::Files;
+using run_test::FilesIn;
 using run_test::Folder;
 using run_test::PathList;
+using run_test::ReadText;
 using run_test::RecordingHost;
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Every entry under `folder`, by name; a folder (a temporary one left behind) reads as "<folder>".
-Files FilesIn(const fs::path& folder) {
-    Files files;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        files[entry.path().filename().string()] = entry.is_directory() ? "<folder>" : ReadText(entry);
-    }
-    return files;
-}
 
 // Lowers the limit on open files for the test's life.
 class OpenFileLimit {
@@ -63,12 +49,9 @@ private:
 TEST(ByColumnDifferentialTest, piecesAreThoseThatPythonsCsvReaderGivesEachValue) {
     constexpr int kCases = 150;
     Folder folder;
-    const char* const given = std::getenv("PARTWRIGHT_SEED");  // to run a failing seed again
-    const std::uint32_t seed = given ? static_cast<std::uint32_t>(std::stoul(given)) : std::random_device{}();
+    const std::uint32_t seed = run_test::RunOracle(PARTWRIGHT_BY_COLUMN_ORACLE, kCases, folder.path());
     SCOPED_TRACE("seed " + std::to_string(seed));
-    const std::string command = "python3 \"" PARTWRIGHT_BY_COLUMN_ORACLE "\" " + std::to_string(seed) + " " +
-                                std::to_string(kCases) + " \"" + folder.path().string() + "\"";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_FALSE(::testing::Test::HasFailure());
 
     const OpenFileLimit limit(48);
     std::mt19937 random(seed);

@@ -20,24 +20,12 @@ namespace partwright {
 namespace {
 
 using run_test::Files;
+using run_test::FilesIn;
 using run_test::Folder;
 using run_test::PathList;
+using run_test::ReadText;
 using run_test::RecordingHost;
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Every file under `folder`, by name.
-Files FilesIn(const fs::path& folder) {
-    Files files;
-    for (const auto& entry : fs::directory_iterator(folder)) files[entry.path().filename().string()] = ReadText(entry);
-    return files;
-}
 
 struct Case {
     std::string mode;
@@ -52,11 +40,9 @@ struct Case {
 TEST(CsvRecordsDifferentialTest, piecesAreThoseThatPythonsCsvReaderGives) {
     constexpr int kCases = 400;
     Folder folder;
-    const std::uint32_t seed = std::random_device{}();
+    const std::uint32_t seed = run_test::RunOracle(PARTWRIGHT_CSV_ORACLE, kCases, folder.path());
     SCOPED_TRACE("seed " + std::to_string(seed));
-    const std::string command = "python3 \"" PARTWRIGHT_CSV_ORACLE "\" " + std::to_string(seed) + " " +
-                                std::to_string(kCases) + " \"" + folder.path().string() + "\"";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_FALSE(::testing::Test::HasFailure());
 
     std::mt19937 random(seed);
     for (int i = 0; i < kCases; ++i) {

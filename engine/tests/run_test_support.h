@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -117,6 +120,31 @@ std::string Utf16(const std::u16string& text) {
 }
 
 using Files = std::map<std::string, std::string>;
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every entry under `folder`, by name; a folder (a temporary one left behind) reads as "<folder>".
+Files FilesIn(const fs::path& folder) {
+    Files files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        files[entry.path().filename().string()] = entry.is_directory() ? "<folder>" : ReadText(entry);
+    return files;
+}
+
+// Runs a Python oracle that writes `cases` generated cases into `folder`
+// (one subfolder each); its seed is PARTWRIGHT_SEED when set, to run a failing
+// one again, else a fresh one, which it returns (trace it).
+std::uint32_t RunOracle(const char* script, int cases, const fs::path& folder) {
+    const char* const given = std::getenv("PARTWRIGHT_SEED");
+    const std::uint32_t seed = given ? static_cast<std::uint32_t>(std::stoul(given)) : std::random_device{}();
+    const std::string command = "python3 \"" + std::string(script) + "\" " + std::to_string(seed) + " " +
+                                std::to_string(cases) + " \"" + folder.string() + "\"";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return seed;
+}
 
 RunOptions DryRun() {
     RunOptions options;
