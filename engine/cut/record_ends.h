@@ -8,7 +8,17 @@
 #include "engine/cut/unit_search.h"
 #include "partwright/line_end.h"
 
+// With GCC or Clang on x86, the CSV scan also has a 64-byte form for
+// processors with AVX2, PCLMUL and POPCNT, chosen when the program runs.
+#if defined(__SSE2__) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define PARTWRIGHT_CSV_WIDE 1
+#define PARTWRIGHT_CSV_WIDE_TARGET __attribute__((target("avx2,bmi,popcnt,pclmul")))
+#endif
+
 namespace partwright {
+
+// Whether this processor runs the 64-byte CSV scan.
+[[nodiscard]] bool CanScanCsvWide();
 
 // What ends a line for the lines, size and blank-line cutters. The cutters
 // scan a block text left to right, each byte once, and ask the policy for the
@@ -42,15 +52,16 @@ public:
 // field that begins with a quote runs to the quote that closes it; two quotes
 // in it are one quote. A quote elsewhere is an ordinary byte, and so are the
 // bytes after a closing quote up to the next delimiter (as Python's csv
-// module reads them). The scan looks at 32 bytes a step for quotes and LFs,
-// and at each of those only, so quoted data costs little more than lines.
+// module reads them). The scan looks at 32 or 64 bytes a step for quotes and
+// LFs, and at each of those only, so quoted data costs little more than lines.
 template <LineEnd kEnd>
 class CsvRecordEnds {
 public:
     static constexpr bool kCanSearchBack = false;
     static constexpr std::int64_t kEndSize = kEnd == LineEnd::CrLf ? 2 : 1;
 
-    explicit CsvRecordEnds(char delimiter) : delimiter_(delimiter) {}
+    // `wide`: scan 64 bytes a step (only where CanScanCsvWide()).
+    explicit CsvRecordEnds(char delimiter, bool wide = CanScanCsvWide()) : delimiter_(delimiter), wide_(wide) {}
 
     const char* Find(const char* from, const char* to, std::int64_t& remaining) {
         if (from == to) return to;
@@ -66,6 +77,12 @@ public:
             }
         }
         const char* found = to;
+#if defined(PARTWRIGHT_CSV_WIDE)
+        if (wide_) {
+            p = FindWide(p, from, to, done, remaining, found);
+            if (found != to) return Settle(found);
+        }
+#endif
 #if defined(__SSE2__)
         const __m128i quote = simd::Splat('"');
         const __m128i lf = simd::Splat('\n');
@@ -104,7 +121,7 @@ public:
         ++lines_;
         recordLine_ = lines_ + 1;
     }
-    void Reset() { *this = CsvRecordEnds(delimiter_); }
+    void Reset() { *this = CsvRecordEnds(delimiter_, wide_); }
 
     // The line, from 1, on which the record being scanned began.
     [[nodiscard]] std::int64_t recordLine() const { return recordLine_; }
@@ -112,6 +129,12 @@ public:
     [[nodiscard]] std::int64_t lines() const { return lines_; }
 
 private:
+#if defined(PARTWRIGHT_CSV_WIDE)
+    // The 64-byte steps of Find from `p` (record_ends_wide.cpp): returns
+    // where they stopped, fewer than 64 bytes before `to`, or sets `found`.
+    PARTWRIGHT_CSV_WIDE_TARGET const char* FindWide(const char* p, const char* from, const char* to, const char*& done,
+                                                    std::int64_t& remaining, const char*& found);
+#endif
 #if defined(__SSE2__)
     enum class Fast { Done, Found, Exact };
 
@@ -214,6 +237,7 @@ private:
     }
 
     char delimiter_;
+    bool wide_;
     bool quoted_ = false;     // inside a quoted field
     bool quoteLast_ = false;  // ... and the last byte scanned was a quote that may close it
     bool fieldStart_ = true;  // the next byte begins a field
