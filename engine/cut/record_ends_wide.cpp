@@ -24,7 +24,8 @@ PARTWRIGHT_CSV_WIDE_TARGET inline std::uint64_t Mask64(__m256i lo, __m256i hi, _
 // Each bit the parity of the bits up to it: set inside a quoted stretch.
 PARTWRIGHT_CSV_WIDE_TARGET inline std::uint64_t InsideQuotes(std::uint64_t quotes) {
     const __m128i all = _mm_set1_epi8(-1);
-    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_clmulepi64_si128(_mm_cvtsi64_si128(static_cast<long long>(quotes)), all, 0)));
+    return static_cast<std::uint64_t>(
+        _mm_cvtsi128_si64(_mm_clmulepi64_si128(_mm_cvtsi64_si128(static_cast<long long>(quotes)), all, 0)));
 }
 
 PARTWRIGHT_CSV_WIDE_TARGET inline int Count64(std::uint64_t x) { return __builtin_popcountll(x); }
@@ -78,8 +79,8 @@ const char* CsvRecordEnds<kEnd>::FindWide(const char* p, const char* from, const
             bool exact = (closing >> 63) != 0;
             const std::uint64_t opening = quotes & inside;
             if (!exact && opening != 0) {
-                const std::uint64_t starts =
-                    (Mask64(lo, hi, delimiter) << 1) | (ends << 1) | (StartsField(p, from) ? 1u : 0u);
+                const std::uint64_t starts = (Mask64(lo, hi, delimiter) << 1) | (ends << 1) |
+                                             (StartsField(p, from) ? 1u : 0u);
                 exact = (opening & ~starts & ~(closing << 1)) != 0;
             }
             if (!exact) {

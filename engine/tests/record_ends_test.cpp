@@ -40,8 +40,8 @@ std::vector<std::size_t> OracleEnds(const std::string& text, char delimiter, Lin
 
 std::string Generate(std::mt19937& random, char delimiter) {
     // Long plain stretches let whole 64-byte steps go by without a mark.
-    const std::vector<std::string> pieces = {"\"",  "\"\"", std::string(1, delimiter), "\r\n", "\n", "\r",
-                                             "a",   "x\"y", std::string(70, 'p'),      "\"q\"", "\"\r\n\""};
+    const std::vector<std::string> pieces = {"\"", "\"\"", std::string(1, delimiter), "\r\n",  "\n",      "\r",
+                                             "a",  "x\"y", std::string(70, 'p'),      "\"q\"", "\"\r\n\""};
     std::string text;
     const std::size_t length = random() % 2000;
     while (text.size() < length) text += pieces[random() % pieces.size()];
