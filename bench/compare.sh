@@ -29,9 +29,10 @@
 # made beside the source once, untimed): the machine's two cores copying the
 # same bytes with nothing else to do. The floor of one-line pieces (2, 2s) is
 # publish_bench's bare calls on two threads (open(O_TMPFILE), write, linkat,
-# close), its wall time a piece times the case's pieces; the same for open,
-# write, close (what split does) is printed below as a second figure. Case 9
-# (gzip) has no floor: compressing costs far more than moving the bytes.
+# close; 60000 pieces a run, whatever the case's count), its wall time a
+# piece times the case's pieces; the same for open, write, close (what split
+# does) is printed below as a second figure. Case 9 (gzip) has no floor:
+# compressing costs far more than moving the bytes.
 #
 # Everything is made in a fresh folder on /dev/shm (tmpfs: creating many
 # files on the root file system here slows down after mass deletes) and
@@ -169,8 +170,8 @@ cell() { if [ -s "$2" ]; then "$1" "$2"; else echo "-"; fi; }
 ratio_cell() { if [ -s "$2" ]; then ratio "$1" "$(mean_time "$2")"; else echo "-"; fi; }
 
 # report NAME OURS-TIMES PEER-TIMES UU-TIMES FLOOR-TIMES [PEER-NAME]: a row of
-# means, then a line with the best run of each. The floor is no program of
-# ours to weigh: it has no CPU or memory columns.
+# means, then a line with the best run of each. The floor measures the
+# machine, not a tool: it has no CPU or memory columns.
 report() {
     local ours best
     ours=$(mean_time "$2")
@@ -227,13 +228,12 @@ publish_floor_turn() {
 }
 
 # floor_turn FLOOR SOURCE: one run of a case's floor into $work/floor.times
-# (and, for one-line pieces, $work/named.times). FLOOR is "copy", "pieces:N"
-# (N one-line pieces) or "none".
+# (and, for one-line pieces, $work/named.times). FLOOR is "copy" or "pieces:N"
+# (N one-line pieces).
 floor_turn() {
     case "$1" in
         copy) copy_floor_turn "$2" "$work/floor.times" ;;
         pieces:*) publish_floor_turn "${1#pieces:}" "$work/floor.times" "$work/named.times" ;;
-        none) ;;
         *) echo "no floor \"$1\"" >&2; exit 2 ;;
     esac
 }
