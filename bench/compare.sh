@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
 # Times partwright-cli against GNU split and, where it is installed, uutils
-# split (Debian's rust-coreutils) on the same generated inputs and prints,
-# per case, the best wall time of 5 runs of each (taken by turns), the ratio
-# ours/split and ours/uu, and the CPU time and peak memory of each.
+# split (Debian's rust-coreutils) on the same generated inputs, beside a floor
+# measured in the same sitting: what the machine needs to move the same bytes
+# or to publish as many pieces at the least. Per case it prints the mean wall
+# time of 7 runs of each (taken by turns: ours, split, uu, floor, ours, ...),
+# the ratios of the means ours/split, ours/uu and ours/floor, the mean CPU time
+# and the largest peak memory of each tool, and below it the best run of each.
 #
-#   bench/compare.sh [--quick] [--cli PATH] [--threads N] [--only CASES]
+#   bench/compare.sh [--quick] [--runs N] [--cli PATH] [--publish-bench PATH]
+#                    [--threads N] [--only CASES]
 #
 # --quick    inputs 1/16 of the full size, for a fast look
+# --runs     runs of each tool and of the floor per case (default 7, at least 1)
 # --cli      the program to time (default: build/release/cli/partwright-cli)
+# --publish-bench
+#            the floor of one-line pieces (default:
+#            build/release/bench/publish_bench); without it that floor is not measured
 # --threads  passed on to partwright-cli as --threads N in every case
 #            (default: not passed, the program's own choice)
 # --only     the cases to time, separated by commas (such as 2s,4); sources
@@ -16,23 +24,42 @@
 # Cases: 1a 1b 2 2s 3 4 5 6 6b 7 8 8b 9 10 11 12. The load average is printed at the start
 # and at the end: other work on the machine stretches the wall times.
 #
+# The floor of a case that moves a source's bytes into pieces is two cp of the
+# source's two halves side by side (two processes, onto tmpfs; the halves are
+# made beside the source once, untimed): the machine's two cores copying the
+# same bytes with nothing else to do. The floor of one-line pieces (2, 2s) is
+# publish_bench's bare calls on two threads (open(O_TMPFILE), write, linkat,
+# close; 60000 pieces a run, whatever the case's count), its wall time a
+# piece times the case's pieces; the same for open, write, close (what split
+# does) is printed below as a second figure. Case 9 (gzip) has no floor:
+# compressing costs far more than moving the bytes.
+#
 # Everything is made in a fresh folder on /dev/shm (tmpfs: creating many
 # files on the root file system here slows down after mass deletes) and
 # removed at the end. The full run needs about 3 GiB of memory there.
-# Cases 4, 5, 8 and 9 use the source of case 1 with its CRs taken out (9 with
-# a heading every 1000 lines; its peer is csplit).
+# Cases 4, 5, 10 and 11 use the source of case 1 with its CRs taken out (11
+# with a heading every 1000 lines; its peer is csplit).
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cli="$root/build/release/cli/partwright-cli"
+publish_bench="$root/build/release/bench/publish_bench"
 scale=1
+runs=7
 only=""
 threads=()
-usage="usage: $0 [--quick] [--cli PATH] [--threads N] [--only CASES]"
+usage="usage: $0 [--quick] [--runs N] [--cli PATH] [--publish-bench PATH] [--threads N] [--only CASES]"
 while [ $# -gt 0 ]; do
     case "$1" in
         --quick) scale=16 ;;
+        --runs)
+            [[ $# -ge 2 && "$2" =~ ^[1-9][0-9]*$ ]] || { echo "$usage (N: a whole number, at least 1)" >&2; exit 2; }
+            runs=$2; shift ;;
         --cli) [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }; cli="$2"; shift ;;
+        --publish-bench)
+            [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+            [ -x "$2" ] || { echo "no program at $2" >&2; exit 2; }
+            publish_bench="$2"; shift ;;
         --threads)
             [[ $# -ge 2 && "$2" =~ ^[0-9]+$ ]] || { echo "$usage (N: a whole number)" >&2; exit 2; }
             threads=(--threads "$2"); shift ;;
@@ -62,10 +89,14 @@ uu=/usr/lib/cargo/bin/coreutils/split
 cli="$(realpath "$cli")"
 [ -x "$cli" ] || { echo "no program at $cli: build it first (scripts/build.sh build/release)" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "GNU time is missing: apt-get install time" >&2; exit 2; }
+# uutils' package puts its programs in a folder of their own; a PATH that led
+# to its split instead would make both peers the same program.
+split --version 2>/dev/null | head -1 | grep -q 'GNU coreutils' ||
+    { echo "split on PATH ($(command -v split)) is not GNU split" >&2; exit 2; }
+if [ -x "$publish_bench" ]; then publish_bench="$(realpath "$publish_bench")"; else publish_bench=""; fi
 
 work="$(mktemp -d /dev/shm/partwright-bench.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-runs=5
 mismatch=0
 
 # One block of ASCII CR LF lines of varied length (20 to 99 characters), about 1 MiB.
@@ -113,43 +144,108 @@ timed() {
     awk -v ns=$((end - start)) '{ printf "%.3f %s %.2f\n", ns / 1e9, $1, $2 + $3 }' "$work/time.tmp" >>"$out"
 }
 
+# Each times file holds a line a run: "wall-seconds peak-KiB cpu-seconds"
+# (a floor worked out from publish_bench's figures has the wall time only).
+mean_time() { awk '{ s += $1 } END { if (NR) printf "%.3f", s / NR }' "$1"; }
 best_time() { sort -n "$1" | head -1 | cut -d' ' -f1; }
-best_cpu() { sort -n -k3 "$1" | head -1 | cut -d' ' -f3; }
+mean_cpu() { awk '{ s += $3 } END { if (NR) printf "%.2f", s / NR }' "$1"; }
 peak_mib() { sort -n -k2 "$1" | tail -1 | awk '{ printf "%.1f", $2 / 1024 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 
 # Wall time is what counts; CPU time (user + system) is shown beside it
 # because other work on a shared machine stretches wall time. "uu" is uutils
-# split; "-" where it is not installed or has no counterpart.
-row_format='%-46s %7s %7s %7s %7s %7s %6s %6s %6s %6s %6s %6s\n'
+# split; "-" where it is not installed or has no counterpart, and where no
+# floor was measured.
+row_format='%-47s %7s %7s %7s %7s %7s %7s %7s %6s %6s %6s %6s %6s %6s\n'
 header() {
+    echo "times are means of $runs runs (s), by turns; cpu the mean user + system time (s); MiB the largest peak;"
+    echo "floor: two cp of the source's halves side by side (one-line pieces: publish_bench, see below the case)"
     # shellcheck disable=SC2059 # the format is ours
-    printf "$row_format" "case" "ours s" "split s" "uu s" "o/split" "o/uu" \
+    printf "$row_format" "case" "ours s" "split s" "uu s" "floor s" "o/split" "o/uu" "o/floor" \
         "o cpu" "s cpu" "u cpu" "o MiB" "s MiB" "u MiB"
 }
-report() {  # report NAME OURS-TIMES SPLIT-TIMES UU-TIMES
-    local ours split uu="-" uu_ratio="-" uu_cpu="-" uu_mib="-"
-    ours=$(best_time "$2"); split=$(best_time "$3")
-    if [ -s "$4" ]; then
-        uu=$(best_time "$4"); uu_ratio=$(ratio "$ours" "$uu"); uu_cpu=$(best_cpu "$4"); uu_mib=$(peak_mib "$4")
-    fi
+# cell FUNCTION TIMES: FUNCTION of the runs in TIMES, or "-" when it holds none.
+cell() { if [ -s "$2" ]; then "$1" "$2"; else echo "-"; fi; }
+# ratio_cell OURS-MEAN TIMES: ours against the mean of TIMES, or "-".
+ratio_cell() { if [ -s "$2" ]; then ratio "$1" "$(mean_time "$2")"; else echo "-"; fi; }
+
+# report NAME OURS-TIMES PEER-TIMES UU-TIMES FLOOR-TIMES [PEER-NAME]: a row of
+# means, then a line with the best run of each. The floor measures the
+# machine, not a tool: it has no CPU or memory columns.
+report() {
+    local ours best
+    ours=$(mean_time "$2")
     # shellcheck disable=SC2059
-    printf "$row_format" "$1" "$ours" "$split" "$uu" "$(ratio "$ours" "$split")" "$uu_ratio" \
-        "$(best_cpu "$2")" "$(best_cpu "$3")" "$uu_cpu" "$(peak_mib "$2")" "$(peak_mib "$3")" "$uu_mib"
+    printf "$row_format" "$1" "$ours" "$(cell mean_time "$3")" "$(cell mean_time "$4")" "$(cell mean_time "$5")" \
+        "$(ratio_cell "$ours" "$3")" "$(ratio_cell "$ours" "$4")" "$(ratio_cell "$ours" "$5")" \
+        "$(mean_cpu "$2")" "$(cell mean_cpu "$3")" "$(cell mean_cpu "$4")" \
+        "$(peak_mib "$2")" "$(cell peak_mib "$3")" "$(cell peak_mib "$4")"
+    best="ours $(best_time "$2")"
+    [ -s "$3" ] && best+=", ${6:-split} $(best_time "$3")"
+    [ -s "$4" ] && best+=", uu $(best_time "$4")"
+    [ -s "$5" ] && best+=", floor $(best_time "$5")"
+    echo "   best of $runs: $best s"
 }
 
 count_files() { find "$1" -type f -name "$2" | wc -l; }
 largest_file() { find "$1" -type f -name "$2" -printf '%s\n' | sort -n | tail -1; }
 total_bytes() { find "$1" -type f -name "$2" -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }'; }
 
-# run_case NAME SOURCE OURS-GLOB "SPLIT-OPTIONS" -- partwright-cli options...
-# Times our program (pieces land beside SOURCE), `split SPLIT-OPTIONS` and
-# uutils split with the same options (pieces in a folder of their own), by
-# turns, clearing the pieces after every run.
+# copy_floor_turn SOURCE TIMES: one run of the floor of SOURCE, appended to
+# TIMES: its two halves copied side by side by two cp processes onto tmpfs,
+# timed as one command. The halves are made beside SOURCE on the first call
+# (untimed) and go with its folder; their names match no case's pieces.
+copy_floor_turn() {
+    local size
+    if [ ! -e "$1.floor-2" ]; then
+        size=$(stat -c %s "$1")
+        head -c $((size / 2)) "$1" >"$1.floor-1"
+        tail -c +$((size / 2 + 1)) "$1" >"$1.floor-2"
+    fi
+    mkdir -p "$work/floor"
+    # shellcheck disable=SC2016 # the positional parameters are the inner shell's
+    timed "$2" sh -c 'cp "$1" "$3" & first=$!; cp "$2" "$4" && wait "$first"' \
+        sh "$1.floor-1" "$1.floor-2" "$work/floor/1" "$work/floor/2"
+    rm -rf "$work/floor"
+}
+
+# publish_floor_turn PIECES LINKED-TIMES NAMED-TIMES: one run of publish_bench's
+# two-thread benchmarks; its wall time a piece times PIECES is appended to
+# LINKED-TIMES (open(O_TMPFILE), write, linkat, close) and to NAMED-TIMES
+# (open, write, close). Nothing is appended when it is missing or fails.
+publish_floor_turn() {
+    [ -n "$publish_bench" ] || return 0
+    local filter='^(UnnamedFileLinked|NamedFileFilled)/iterations:[0-9]+/real_time/threads:2$'
+    # Its real time an iteration is the run's wall time over the pieces of both
+    # threads together: the wall time a piece.
+    "$publish_bench" --benchmark_filter="$filter" --benchmark_format=csv 2>"$work/publish.err" |
+        awk -F, -v pieces="$1" -v linked="$2" -v named="$3" '
+            $1 ~ /^"(UnnamedFileLinked|NamedFileFilled)\// && $5 != "" {
+                unit = $5; gsub(/"/, "", unit)
+                scale = unit == "ns" ? 1e-9 : unit == "us" ? 1e-6 : unit == "ms" ? 1e-3 : 1
+                printf "%.3f\n", $3 * scale * pieces >> ($1 ~ /^"Unnamed/ ? linked : named)
+            }' || echo "   publish_bench failed: $(tail -1 "$work/publish.err")" >&2
+}
+
+# floor_turn FLOOR SOURCE: one run of a case's floor into $work/floor.times
+# (and, for one-line pieces, $work/named.times). FLOOR is "copy" or "pieces:N"
+# (N one-line pieces).
+floor_turn() {
+    case "$1" in
+        copy) copy_floor_turn "$2" "$work/floor.times" ;;
+        pieces:*) publish_floor_turn "${1#pieces:}" "$work/floor.times" "$work/named.times" ;;
+        *) echo "no floor \"$1\"" >&2; exit 2 ;;
+    esac
+}
+
+# run_case NAME SOURCE OURS-GLOB "SPLIT-OPTIONS" FLOOR partwright-cli options...
+# Times our program (pieces land beside SOURCE), `split SPLIT-OPTIONS`,
+# uutils split with the same options (pieces in a folder of their own) and
+# the FLOOR (see floor_turn), by turns, clearing the pieces after every run.
 run_case() {
-    local name=$1 source=$2 glob=$3 split_options=$4; shift 5
+    local name=$1 source=$2 glob=$3 split_options=$4 floor=$5; shift 5
     local ours="$work/ours.times" theirs="$work/split.times" uus="$work/uu.times"
-    : >"$ours"; : >"$theirs"; : >"$uus"
+    : >"$ours"; : >"$theirs"; : >"$uus"; : >"$work/floor.times"; : >"$work/named.times"
     local i
     for ((i = 0; i < runs; i++)); do
         timed "$ours" "$cli" --quiet "${threads[@]}" "$@" "$source"
@@ -172,8 +268,10 @@ run_case() {
             last_uu_files=$(count_files "$work/uu" 'x*')
             rm -rf "$work/uu"
         fi
+
+        floor_turn "$floor" "$source"
     done
-    report "$name" "$ours" "$theirs" "$uus"
+    report "$name" "$ours" "$theirs" "$uus" "$work/floor.times"
     # A note, not a failure: the peers are references, not what is checked.
     if [ -n "$uu" ] && [ "$last_uu_files" -ne "$last_split_files" ]; then
         echo "   note: uutils split wrote $last_uu_files pieces, GNU split $last_split_files"
@@ -253,7 +351,7 @@ check_same_pieces() {
 # code page auto, each source's own line end.
 if wanted 1a; then
     run_case "1a $((big_bytes >> 20)) MiB, 10000-line pieces" \
-        "$work/big/big.txt" 'big-*' "-l 10000" -- --lines 10000
+        "$work/big/big.txt" 'big-*' "-l 10000" copy --lines 10000
     check_same_pieces "$work/big/big.txt"
 fi
 
@@ -262,15 +360,25 @@ fi
 # bytes, so its time is the fair reference for that work.
 if wanted 1b; then
     run_case "1b same source, --blocks; split -b 30000" \
-        "$work/big/big.txt" 'big-*' "-b 30000" -- --blocks --lines 10000
+        "$work/big/big.txt" 'big-*' "-b 30000" copy --blocks --lines 10000
     echo "   pieces: ours $last_ours_files (one or more per 30000-byte block), split $last_split_files"
 fi
 
 # one_line_case ID SOURCE GLOB LINES: LINES one-line pieces of SOURCE.
 one_line_case() {
     run_case "$(printf '%-2s' "$1") $4 short lines, 1-line pieces (tmpfs)" \
-        "$2" "$3" "-l 1" -- --lines 1
+        "$2" "$3" "-l 1" "pieces:$4" --lines 1
     echo "   pieces: ours $last_ours_files, split $last_split_files"
+    if [ -s "$work/floor.times" ]; then
+        echo "   floor: publish_bench's open(O_TMPFILE), write, linkat, close on 2 threads," \
+             "$(awk -v s="$(mean_time "$work/floor.times")" -v n="$4" 'BEGIN { printf "%.2f", s / n * 1e6 }') us a piece x $4"
+        echo "   informative, as split names them (open, write, close on 2 threads): $(mean_time "$work/named.times") s," \
+             "ours / that $(ratio "$(mean_time "$work/ours.times")" "$(mean_time "$work/named.times")")"
+    elif [ -z "$publish_bench" ]; then
+        echo "   floor: not measured (no publish_bench: build the release tree, or give --publish-bench)"
+    else
+        echo "   floor: not measured (publish_bench gave no two-thread figures)"
+    fi
     if [ "$last_ours_files" -ne "$4" ] || [ "$last_split_files" -ne "$4" ]; then
         echo "   MISMATCH: expected $4 pieces from each" >&2
         mismatch=1
@@ -284,7 +392,7 @@ rm -rf "$work/few"
 
 if wanted 3; then
     run_case "3  $((wide_bytes >> 20)) MiB UTF-16, 10000-line pieces" \
-        "$work/wide/wide.txt" 'wide-*' "-l 10000" -- --lines 10000
+        "$work/wide/wide.txt" 'wide-*' "-l 10000" copy --lines 10000
     echo "   pieces: ours $last_ours_files, split $last_split_files (split cuts the raw bytes at LF: a reference only)"
 fi
 rm -rf "$work/wide"
@@ -300,7 +408,8 @@ rm -rf "$work/big"
 
 if wanted 4; then
     run_case "4  $((lf_bytes >> 20)) MiB LF, 10000-line pieces" \
-        "$work/lf/lf.txt" 'lf-*' "-l 10000" -- --lines 10000
+        "$work/lf/lf.txt" 'lf-*' "-l 10000" copy --lines 10000
+    lf_lines_mean=$(mean_time "$work/ours.times")
     dropped=$last_ours_files
     [ $((lf_lines % 10000)) -ne 0 ] && dropped=$((dropped - 1))
     [ "$last_ours_bytes" -eq "$last_split_bytes" ] && dropped=0  # pieces that join back
@@ -316,8 +425,11 @@ fi
 # written), so ours may hold a line more now and then: the counts differ a little.
 if wanted 5; then
     run_case "5  same LF source, pieces of at most 1 MiB" \
-        "$work/lf/lf.txt" 'lf-*' "-C 1M" -- --max-bytes 1M
+        "$work/lf/lf.txt" 'lf-*' "-C 1M" copy --max-bytes 1M
     echo "   pieces: ours $last_ours_files (largest $last_ours_largest bytes), split $last_split_files"
+    if wanted 4; then
+        echo "   at most 1 MiB / 10000-line pieces (case 4): $(ratio "$(mean_time "$work/ours.times")" "$lf_lines_mean")"
+    fi
     if [ "$last_ours_largest" -gt 1048576 ]; then
         echo "   MISMATCH: a piece of ours is larger than 1 MiB" >&2
         mismatch=1
@@ -327,7 +439,7 @@ fi
 # LF at or after each eighth of the bytes too, so the pieces should be the same.
 if wanted 10; then
     run_case "10 same LF source, --parts 8; split -n l/8" \
-        "$work/lf/lf.txt" 'lf-*' "-n l/8" -- --parts 8
+        "$work/lf/lf.txt" 'lf-*' "-n l/8" copy --parts 8
     echo "   pieces: ours $last_ours_files, split $last_split_files; bytes: ours $last_ours_bytes, split $last_split_bytes"
     if [ "$last_ours_files" -ne 8 ] || [ "$last_ours_bytes" -ne "$last_split_bytes" ]; then
         echo "   MISMATCH: expected 8 pieces holding the source's bytes" >&2
@@ -342,7 +454,7 @@ if wanted 11; then
     awk 'NR % 1000 == 1 { printf "== section %d\n", NR } { print }' "$work/lf/lf.txt" >"$work/log/log.txt"
     log_bytes=$(stat -c %s "$work/log/log.txt")
     log_headings=$(grep -c '^== ' "$work/log/log.txt")
-    : >"$work/ours.times"; : >"$work/csplit.times"
+    : >"$work/ours.times"; : >"$work/csplit.times"; : >"$work/floor.times"
     for ((i = 0; i < runs; i++)); do
         timed "$work/ours.times" "$cli" --quiet "${threads[@]}" --match '^== ' "$work/log/log.txt"
         last_ours_files=$(count_files "$work/log" 'log-*')
@@ -352,8 +464,10 @@ if wanted 11; then
         timed "$work/csplit.times" csplit -s -z -n 6 -f "$work/csplit/x" "$work/log/log.txt" '/^== /' '{*}'
         last_csplit_files=$(count_files "$work/csplit" 'x*')
         rm -rf "$work/csplit"
+        floor_turn copy "$work/log/log.txt"
     done
-    report "11 $((log_bytes >> 20)) MiB log, --match; csplit -z" "$work/ours.times" "$work/csplit.times" /dev/null
+    report "11 $((log_bytes >> 20)) MiB log, --match; csplit -z" "$work/ours.times" "$work/csplit.times" /dev/null \
+        "$work/floor.times" csplit
     echo "   pieces: ours $last_ours_files, csplit $last_csplit_files, headings $log_headings;" \
          "bytes: ours $last_ours_bytes, source $log_bytes"
     if [ "$last_ours_files" -ne "$log_headings" ] || [ "$last_csplit_files" -ne "$log_headings" ] || \
@@ -377,16 +491,16 @@ if wanted 6 6b; then
 fi
 if wanted 6; then
     run_case "6  $((utf8_bytes >> 20)) MiB mixed-script UTF-8, 10000-line" \
-        "$work/utf8/utf8.txt" 'utf8-*' "-l 10000" -- --lines 10000
+        "$work/utf8/utf8.txt" 'utf8-*' "-l 10000" copy --lines 10000
     check_same_pieces "$work/utf8/utf8.txt"
-    auto_best=$(best_time "$work/ours.times")
+    auto_mean=$(mean_time "$work/ours.times")
 fi
 # The same with the code page named, for the cost of recognising UTF-8.
 if wanted 6b; then
     run_case "6b same source, --codepage utf-8" \
-        "$work/utf8/utf8.txt" 'utf8-*' "-l 10000" -- --codepage utf-8 --lines 10000
+        "$work/utf8/utf8.txt" 'utf8-*' "-l 10000" copy --codepage utf-8 --lines 10000
     if wanted 6; then
-        echo "   code page auto / utf-8: $(ratio "$auto_best" "$(best_time "$work/ours.times")")"
+        echo "   code page auto / utf-8: $(ratio "$auto_mean" "$(mean_time "$work/ours.times")")"
     fi
 fi
 rm -rf "$work/utf8"
@@ -419,15 +533,15 @@ if wanted 8 8b; then
 fi
 if wanted 8; then
     run_case "8  $((csv_bytes >> 20)) MiB CSV, --csv 100000 records + header" \
-        "$work/csv/data.csv" 'data-*' "-l 100000" -- --csv --lines 100000 --header 1
-    csv_best=$(best_time "$work/ours.times")
+        "$work/csv/data.csv" 'data-*' "-l 100000" copy --csv --lines 100000 --header 1
+    csv_mean=$(mean_time "$work/ours.times")
     echo "   pieces: ours $last_ours_files (records), split $last_split_files (lines)"
 fi
 if wanted 8b; then
     run_case "8b same source, 100000 lines + header, no --csv" \
-        "$work/csv/data.csv" 'data-*' "-l 100000" -- --lines 100000 --header 1
+        "$work/csv/data.csv" 'data-*' "-l 100000" copy --lines 100000 --header 1
     if wanted 8; then
-        echo "   --csv / lines: $(ratio "$csv_best" "$(best_time "$work/ours.times")")"
+        echo "   --csv / lines: $(ratio "$csv_mean" "$(mean_time "$work/ours.times")")"
     fi
 fi
 rm -rf "$work/csv"
@@ -438,7 +552,7 @@ rm -rf "$work/csv"
 if wanted 9; then
     mkdir -p "$work/gz"
     make_chunk "$work/gzchunk"
-    repeat "$work/gzchunk" $(( (256 / scale + 1) )) >"$work/gz/gz.txt"
+    repeat "$work/gzchunk" $((256 / scale + 1)) >"$work/gz/gz.txt"
     rm -f "$work/gzchunk"
     gz_bytes=$(stat -c %s "$work/gz/gz.txt")
     : >"$work/ours.times"; : >"$work/split.times"
@@ -449,13 +563,14 @@ if wanted 9; then
         ours_gz_bytes=$(total_bytes "$work/gz" 'gz-*.txt.gz')
         find "$work/gz" -name 'gz-*.txt.gz' -delete
         mkdir -p "$work/split"
+        # shellcheck disable=SC2016 # $FILE is split's to fill in
         timed "$work/split.times" split -l 100000 -a 6 --filter 'gzip > $FILE.gz' "$work/gz/gz.txt" "$work/split/x"
         split_gz=$(count_files "$work/split" 'x*.gz')
         split_back=$(find "$work/split" -name 'x*.gz' | sort | xargs cat | gzip -dc | cmp -s - "$work/gz/gz.txt" && echo same || echo different)
         split_gz_bytes=$(total_bytes "$work/split" 'x*.gz')
         rm -rf "$work/split"
     done
-    report "9  $((gz_bytes >> 20)) MiB, 100000-line pieces, gzip" "$work/ours.times" "$work/split.times" /dev/null
+    report "9  $((gz_bytes >> 20)) MiB, 100000-line pieces, gzip" "$work/ours.times" "$work/split.times" /dev/null /dev/null
     echo "   pieces: ours $ours_gz ($ours_gz_bytes bytes, inflated: $ours_back), split --filter gzip $split_gz ($split_gz_bytes bytes, inflated: $split_back)"
     if [ "$ours_gz" -ne "$split_gz" ] || [ "$ours_back" != same ] || [ "$split_back" != same ]; then
         echo "   MISMATCH: the compressed pieces do not give back the source" >&2
@@ -493,7 +608,7 @@ if wanted 12; then
     keyed_bytes=$(stat -c %s "$work/keyed/data.csv")
     keyed_header=$(head -1 "$work/keyed/data.csv" | wc -c)
     mlr_bin=$(command -v mlr || true)
-    : >"$work/ours.times"; : >"$work/mlr.times"
+    : >"$work/ours.times"; : >"$work/mlr.times"; : >"$work/floor.times"
     for ((i = 0; i < runs; i++)); do
         timed "$work/ours.times" "$cli" --quiet "${threads[@]}" --by-column key --header 1 "$work/keyed/data.csv"
         ours_keyed=$(count_files "$work/keyed" 'data-*')
@@ -505,14 +620,13 @@ if wanted 12; then
             mlr_keyed=$(count_files "$work/mlr" 'x_*')
             rm -rf "$work/mlr"
         fi
+        floor_turn copy "$work/keyed/data.csv"
     done
-    # shellcheck disable=SC2059
-    printf "$row_format" "12 $((keyed_bytes >> 20)) MiB CSV, --by-column, 1000 values" \
-        "$(best_time "$work/ours.times")" "-" "-" "-" "-" "$(best_cpu "$work/ours.times")" "-" "-" \
-        "$(peak_mib "$work/ours.times")" "-" "-"
+    report "12 $((keyed_bytes >> 20)) MiB CSV, --by-column, 1000 values" "$work/ours.times" /dev/null /dev/null \
+        "$work/floor.times"
     if [ -n "$mlr_bin" ]; then
-        echo "   mlr --csv split -g key: $(best_time "$work/mlr.times") s, cpu $(best_cpu "$work/mlr.times") s," \
-            "$(peak_mib "$work/mlr.times") MiB, $mlr_keyed pieces; ours/mlr $(ratio "$(best_time "$work/ours.times")" "$(best_time "$work/mlr.times")")"
+        echo "   mlr --csv split -g key: mean $(mean_time "$work/mlr.times") s (best $(best_time "$work/mlr.times")), cpu $(mean_cpu "$work/mlr.times") s," \
+            "$(peak_mib "$work/mlr.times") MiB, $mlr_keyed pieces; ours/mlr $(ratio "$(mean_time "$work/ours.times")" "$(mean_time "$work/mlr.times")")"
     else
         echo "   mlr not installed (Debian: miller): no peer timed"
     fi
@@ -538,15 +652,15 @@ mkdir -p "$work/long"
 long_bytes=$((20 * 1000 * 1000 / scale))
 head -c "$long_bytes" /dev/zero | tr '\0' a >"$work/long/long.txt"
 long_separator="$(head -c 120000 /dev/zero | tr '\0' a)b"
-: >"$work/long.times"
+: >"$work/long.times"; : >"$work/floor.times"
 for ((i = 0; i < runs; i++)); do
     timed "$work/long.times" "$cli" --quiet "${threads[@]}" --separator "$long_separator" "$work/long/long.txt"
     rm -f "$work/long/long-"*
+    floor_turn copy "$work/long/long.txt"
 done
+report "7  $((long_bytes / 1000000)) MB of a, separator a x 120000 + b" "$work/long.times" /dev/null /dev/null \
+    "$work/floor.times"
 long_best=$(best_time "$work/long.times")
-# shellcheck disable=SC2059
-printf "$row_format" "7  $((long_bytes / 1000000)) MB of a, separator a x 120000 + b" \
-    "$long_best" "-" "-" "-" "-" "$(best_cpu "$work/long.times")" "-" "-" "$(peak_mib "$work/long.times")" "-" "-"
 if awk -v t="$long_best" 'BEGIN { exit !(t >= 3) }'; then
     echo "   SLOW: the long separator took 3 s or more" >&2
     mismatch=1

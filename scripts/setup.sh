@@ -13,6 +13,7 @@ packages=(
     libre2-dev unicode-data python3-six
     dpkg-dev lintian desktop-file-utils help2man groff-base bsdextrautils file strace unzip
     miller  # the peer of bench/compare.sh's by-column case; no test needs it
+    rust-coreutils  # uutils split, bench/compare.sh's second peer; no test needs it
 )
 
 missing=()
