@@ -109,13 +109,13 @@ make_chunk() {
 }
 
 # One block of mixed-script UTF-8 CR LF lines (Latin with accents, Greek,
-# Cyrillic, Arabic, CJK; characters of one to three bytes), about 1 MiB.
+# Cyrillic, Arabic, CJK and emoji; characters of one to four bytes), about 1 MiB.
 make_utf8_chunk() {
     python3 - "$1" <<'PY'
 import random, sys
 random.seed(7)
 words = ["café", "naïve", "Straße", "żółw", "λόγος", "θάλασσα", "город", "книга", "مرحبا", "كتاب",
-         "日本語", "文字化け", "中文", "한국어", "text", "line", "piece", "split"]
+         "日本語", "文字化け", "中文", "한국어", "text", "line", "piece", "split", "😀", "🎉", "👍🏽", "🚀✨"]
 with open(sys.argv[1], "w", encoding="utf-8", newline="") as out:
     for n in range(12000):
         line = "%07d" % n
@@ -490,7 +490,7 @@ if wanted 6 6b; then
     rm -f "$work/utf8chunk"
 fi
 if wanted 6; then
-    run_case "6  $((utf8_bytes >> 20)) MiB mixed-script UTF-8, 10000-line" \
+    run_case "6  $((utf8_bytes >> 20)) MiB UTF-8, mixed scripts + emoji, 10000-line" \
         "$work/utf8/utf8.txt" 'utf8-*' "-l 10000" copy --lines 10000
     check_same_pieces "$work/utf8/utf8.txt"
     auto_mean=$(mean_time "$work/ours.times")
