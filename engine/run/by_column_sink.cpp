@@ -9,27 +9,12 @@
 #include "engine/name/name_template.h"
 #include "engine/name/naming.h"
 #include "engine/name/temporary_name.h"
+#include "engine/name/value_name.h"
 #include "engine/read/text_form.h"
 
 namespace partwright {
 
 namespace {
-
-// The longest part of a name a value gives: file names stay well within what systems allow.
-constexpr std::size_t kMaxKeptValue = 100;
-
-// The value's ASCII letters, digits, "-" and "_", as a name may hold them anywhere.
-std::string KeptValue(std::string_view value) {
-    std::string kept;
-    for (const char byte : value) {
-        const bool letter = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
-        const bool digit = byte >= '0' && byte <= '9';
-        if ((letter || digit || byte == '-' || byte == '_') && kept.size() < kMaxKeptValue) kept.push_back(byte);
-    }
-    return kept;
-}
-
-Text AsText(std::string_view ascii) { return Text(ascii.begin(), ascii.end()); }
 
 std::string PathText(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
@@ -330,16 +315,16 @@ void ByColumnSink::FailSource(const std::string& reason, Failure::Kind kind) {
 }
 
 std::filesystem::path ByColumnSink::WantedName(std::string_view value) const {
-    const std::string kept = KeptValue(value);
+    Text kept = ValueNamePart(value);
+    if (kept.empty()) kept = u"empty";
     const NativeString file = GetFileName(nameSource_.native());
     NativeString name;
     if (template_) {
-        name = template_->Fill(file, {}, static_cast<std::int64_t>(values_.at(std::string(value)).number),
-                               AsText(kept.empty() ? "empty" : kept));
+        name = template_->Fill(file, {}, static_cast<std::int64_t>(values_.at(std::string(value)).number), kept);
     }
     if (name.empty()) {
         const NativeString extension = GetExtension(file);
-        name = GetBaseName(file) + ToNative(AsText("-" + (kept.empty() ? std::string("empty") : kept)));
+        name = GetBaseName(file) + ToNative(u"-" + kept);
         if (!extension.empty()) name += ToNative(u".") + extension;
     }
     return folder_.path() / name;

@@ -7,17 +7,19 @@ FOLDER/i/expected/, the pieces byte for byte. Case 0 holds thousands of distinct
 
 A record's bytes are those csv.reader takes for it (fed the source one line, up to an LF, at a time); its
 value is the field csv.reader reads at that place, empty when the record has fewer fields. Each value's
-piece is the header and its records in source order, named source-KEPT.csv (KEPT: the value's ASCII
-letters, digits, "-" and "_", "empty" when none), the second value to want a name taking "(2)".
+piece is the header and its records in source order, named source-KEPT.csv (KEPT: the value's letters,
+marks and decimal digits of any script, "-" and "_", at most 100 bytes of them in UTF-8, "empty" when none), the second value to want a name taking "(2)".
 """
 import csv
 import os
 import random
-import re
 import sys
+import unicodedata
 
 VALUES = ["", "a", "Paris", "x y", "a,b", "q\"q", "line\nbreak", "cr\r\nlf", "-_z", "empty", "\u00fc", "A;b|c\td",
-          "a\",b", "a\";b", "a\"|b", "a\"\tb"]
+          "a\",b", "a\";b", "a\"|b", "a\"\tb",
+          "Z\u00fcrich", "\u6771\u4eac", "\u0395\u03bb\u03bb\u03ac\u03b4\u03b1", "\u0939\u093f\u0928\u094d\u0926\u0940",
+          "\U0001F600x", "a\u00a0b\u2013c", "\u5b57" * 40]
 
 
 def split_at_lf(text):
@@ -58,7 +60,18 @@ def quoted(value, delimiter, rng):
 
 
 def kept(value):
-    return re.sub(r"[^A-Za-z0-9_-]", "", value) or "empty"
+    name, size = "", 0
+    for c in value:
+        category = unicodedata.category(c)
+        if c.isascii() and not (c.isalnum() or c in "-_"):
+            continue
+        if not c.isascii() and category[0] not in "LM" and category != "Nd":
+            continue
+        size += len(c.encode("utf-8"))
+        if size > 100:
+            break
+        name += c
+    return name or "empty"
 
 
 def case(rng, folder, many):

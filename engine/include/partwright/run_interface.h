@@ -258,7 +258,7 @@ struct RunOptions {
     // record holds) whose values cut each source, read as CSV records with
     // csv.delimiter whatever csv.records says: one piece per distinct value,
     // the header and that value's records in source order, named "NAME-VALUE.EXT"
-    // (the value's ASCII letters, digits, "-" and "_"; "empty" when none) or by
+    // (ValueNamePart: its letters and digits of any script, "-" and "_"; "empty" when none) or by
     // the name template's {value}. The split mode, sizes and caps do not apply;
     // the pieces are named once the source is read whole.
     Text byColumn;
