@@ -248,7 +248,11 @@ Outcome CutSource(RunContext& run, RunSink& sink, SourceReader& reader, const st
             if (run.byColumn) run.byColumn->SetHeader(header.text());
             if (!UseHeader(run, sink, source, header.TakeText(), ownLimit)) return Outcome::Done;
         }
-        PlaceUnits(span, step, units, readBefore, reader.bytesRead(), reader.OffsetOf(units), MeasureOf(reader));
+        // Only the cut into parts reads where the text lies; placing it counts
+        // the characters of text that is not the source's own bytes.
+        if (run.options.parts > 0) {
+            PlaceUnits(span, step, units, readBefore, reader.bytesRead(), reader.OffsetOf(units), MeasureOf(reader));
+        }
         if (!inBlock) {
             bool failed = false;
             cutter = CutterByRule(run, source, span, reader.size(), failed);
