@@ -57,7 +57,18 @@ const char* CsvRecordEnds<kEnd>::FindWide(const char* p, const char* from, const
     std::int64_t lines = lines_;
     std::int64_t recordLine = recordLine_;
     std::uint64_t quoted = quoted_ ? ~std::uint64_t{0} : 0;
+    // The step of the last record end seen, for the line its record began
+    // on, worked out only when it is stored: lines before the step, its LFs
+    // and its ends; no step yet while endLines is negative.
+    std::int64_t endLines = -1;
+    std::uint64_t endLfs = 0;
+    std::uint64_t endEnds = 0;
     const auto store = [&] {
+        if (endLines >= 0) {
+            const int last = 63 - std::countl_zero(endEnds);
+            recordLine = endLines + Count64(endLfs & ((std::uint64_t{2} << last) - 1)) + 1;
+            endLines = -1;
+        }
         remaining = left;
         lines_ = lines;
         recordLine_ = recordLine;
@@ -91,6 +102,7 @@ const char* CsvRecordEnds<kEnd>::FindWide(const char* p, const char* from, const
                     for (std::int64_t skip = left - 1; skip > 0; --skip) counted &= counted - 1;
                     const int bit = std::countr_zero(counted);
                     lines += Count64(lfs & ((std::uint64_t{2} << bit) - 1));
+                    endLines = -1;
                     recordLine = lines + 1;
                     left = 0;
                     quoted = 0;
@@ -100,8 +112,9 @@ const char* CsvRecordEnds<kEnd>::FindWide(const char* p, const char* from, const
                 }
                 left -= count;
                 if (ends != 0) {
-                    const int last = 63 - std::countl_zero(ends);
-                    recordLine = lines + Count64(lfs & ((std::uint64_t{2} << last) - 1)) + 1;
+                    endLines = lines;
+                    endLfs = lfs;
+                    endEnds = ends;
                 }
                 lines += Count64(lfs);
                 quoted = static_cast<std::uint64_t>(static_cast<std::int64_t>(inside) >> 63);

@@ -27,7 +27,12 @@ constexpr std::size_t kMostBytes = 100;
 // for a byte that begins no well-formed sequence.
 std::size_t NextSequence(std::string_view value, std::size_t at, char32_t& c) {
     const auto lead = static_cast<unsigned char>(value[at]);
-    const std::size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    const std::size_t length = lead < 0x80   ? 1
+                               : lead < 0xC2 ? 0
+                               : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3
+                               : lead < 0xF5 ? 4
+                                             : 0;
     if (length == 0 || value.size() - at < length) return 0;
     for (std::size_t k = 1; k < length; ++k) {
         if ((static_cast<unsigned char>(value[at + k]) & 0xC0) != 0x80) return 0;
