@@ -60,6 +60,7 @@ const char* CsvRecordEnds<kEnd>::FindWide(const char* p, const char* from, const
     // The step of the last record end seen, for the line its record began
     // on, worked out only when it is stored: lines before the step, its LFs
     // and its ends; no step yet while endLines is negative.
+    std::uint64_t closedLast = 0;  // 1 when the last step ended with a closing quote
     std::int64_t endLines = -1;
     std::uint64_t endLfs = 0;
     std::uint64_t endEnds = 0;
@@ -87,12 +88,15 @@ const char* CsvRecordEnds<kEnd>::FindWide(const char* p, const char* from, const
                 const bool crBefore = Before(p, from) == '\r';
                 ends &= (Mask64(lo, hi, cr) << 1) | (crBefore ? 1u : 0u);
             }
-            bool exact = (closing >> 63) != 0;
+            // A quote that closes a stretch as the step's last byte may be the
+            // first of two: the next step's first quote is then taken as one
+            // that follows it, when that step is a 64-byte one too.
+            bool exact = (closing >> 63) != 0 && to - p < 128;
             const std::uint64_t opening = quotes & inside;
             if (!exact && opening != 0) {
                 const std::uint64_t starts = (Mask64(lo, hi, delimiter) << 1) | (ends << 1) |
                                              (StartsField(p, from) ? 1u : 0u);
-                exact = (opening & ~starts & ~(closing << 1)) != 0;
+                exact = (opening & ~starts & ~((closing << 1) | closedLast)) != 0;
             }
             if (!exact) {
                 std::uint64_t counted = ends;
@@ -118,10 +122,17 @@ const char* CsvRecordEnds<kEnd>::FindWide(const char* p, const char* from, const
                 }
                 lines += Count64(lfs);
                 quoted = static_cast<std::uint64_t>(static_cast<std::int64_t>(inside) >> 63);
+                closedLast = closing >> 63;
                 continue;
             }
         }
         store();
+        if (closedLast != 0 && *p == '"') {
+            // The second of two quotes, the first the last byte of the step before: still inside.
+            quoted_ = true;
+            done = p + 1;
+        }
+        closedLast = 0;
         std::uint64_t marks = quotes | lfs;
         while (marks != 0) {
             const char* at = p + std::countr_zero(marks);
