@@ -9,8 +9,9 @@
 #include "partwright/line_end.h"
 
 // With GCC or Clang on x86, the CSV scan also has a 64-byte form for
-// processors with AVX2, PCLMUL and POPCNT, chosen when the program runs.
-#if defined(__SSE2__) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// processors with AVX2, PCLMUL and POPCNT, chosen when the program runs
+// (64-bit builds: the masks are 64-bit integers).
+#if defined(__SSE2__) && defined(__GNUC__) && defined(__x86_64__)
 #define PARTWRIGHT_CSV_WIDE 1
 #define PARTWRIGHT_CSV_WIDE_TARGET __attribute__((target("avx2,bmi,popcnt,pclmul")))
 #endif
