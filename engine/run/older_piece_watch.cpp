@@ -38,6 +38,9 @@ void OlderPieceWatch::ReportProgress(const Progress& progress) {
         if (names_) pattern_ = folders_.KeyOf(std::filesystem::path(names_->Pattern()));
         taken_ = {};
         wanted_.clear();
+        // Older pieces are files that were there before: a folder without any
+        // is not listed again once it holds the new ones.
+        numberedBefore_ = names_ && AnyNumberedFile();
     }
     host_.ReportProgress(progress);
 }
@@ -95,6 +98,20 @@ bool OlderPieceWatch::SeenBefore(std::uint64_t pattern, std::int64_t number) con
     return false;
 }
 
+bool OlderPieceWatch::AnyNumberedFile() {
+    constexpr int kEntriesPerYield = 64;
+    std::error_code error;
+    std::filesystem::directory_iterator entry(folder_.empty() ? std::filesystem::path(".") : folder_, error);
+    // A folder that cannot be listed is listed again at the end, as it always was.
+    if (error) return true;
+    for (int seen = 1; !error && entry != std::filesystem::directory_iterator(); entry.increment(error), ++seen) {
+        if (seen % kEntriesPerYield == 0) (void)host_.Yield();
+        const NativeString& path = entry->path().native();
+        if (names_->NumberOf(std::basic_string_view<NativeChar>(path).substr(FolderTextLength(path)))) return true;
+    }
+    return error.value() != 0;
+}
+
 // The folder is listed once, so the work is bounded by its size whatever the
 // numbers; a folder of many pieces takes a while, so the host is given its
 // yields meanwhile. A stop asked for then does not cut the listing short: the
@@ -129,9 +146,11 @@ void OlderPieceWatch::SourceEnded() {
     Ended ended{pattern_, {}, {}};
     if (!taken_.Empty()) ended.numbers.emplace(taken_.Lowest(), taken_.Highest());
     if (wholeSource_) {
-        for (const auto& [number, older] : LeftOver(before_)) {
-            ++report_.olderPiecesLeft;
-            host_.OlderPieceLeft(source, older);
+        if (numberedBefore_) {
+            for (const auto& [number, older] : LeftOver(before_)) {
+                ++report_.olderPiecesLeft;
+                host_.OlderPieceLeft(source, older);
+            }
         }
         // Every number past before_ is now a new piece of this source or reported by it.
         ended.reportedPast = before_;

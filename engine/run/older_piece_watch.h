@@ -81,6 +81,8 @@ private:
     };
     // The files the source just ended left, by number.
     [[nodiscard]] std::vector<std::pair<std::int64_t, std::filesystem::path>> LeftOver(std::int64_t past);
+    // Whether the folder holds a file names_ gives a number to, as the source begins.
+    [[nodiscard]] bool AnyNumberedFile();
     // Whether a later source's file numbered `number` is another source's new piece, or reported by it already.
     [[nodiscard]] bool SeenBefore(std::uint64_t pattern, std::int64_t number) const;
 
@@ -96,6 +98,7 @@ private:
     std::optional<CountedNames> names_;  // its pieces' names, when they are numbered
     std::uint64_t pattern_ = 0;          // of names_ in folder_
     std::int64_t before_ = 0;            // the number before its first piece's
+    bool numberedBefore_ = false;        // the folder held a numbered file as the source began
     TakenNumbers taken_;                 // the numbers its pieces wanted
     std::filesystem::path wanted_;       // the name the next piece wanted, when it takes another
     NameLedger folders_;                 // keys folders as the file system tells them apart
