@@ -41,9 +41,10 @@ bool CanScanCsvWide() {
 
 // As the 32-byte steps of Find: each quote is first taken to open or close a
 // quoted stretch, which holds where each quote that opens one begins a field
-// (or follows the quote that closes one: a doubled quote), and where no
-// closing quote is the step's last byte. A step where that does not hold is
-// gone over one mark at a time.
+// or follows the quote that closes one (a doubled quote, the pair perhaps
+// split between two steps). A step where that does not hold, or whose last
+// byte is a closing quote with no 64-byte step after it, is gone over one
+// mark at a time.
 template <LineEnd kEnd>
 const char* CsvRecordEnds<kEnd>::FindWide(const char* p, const char* from, const char* to, const char*& done,
                                           std::int64_t& remaining, const char*& found) {
@@ -57,10 +58,10 @@ const char* CsvRecordEnds<kEnd>::FindWide(const char* p, const char* from, const
     std::int64_t lines = lines_;
     std::int64_t recordLine = recordLine_;
     std::uint64_t quoted = quoted_ ? ~std::uint64_t{0} : 0;
+    std::uint64_t closedLast = 0;  // 1 when the last step ended with a closing quote
     // The step of the last record end seen, for the line its record began
     // on, worked out only when it is stored: lines before the step, its LFs
     // and its ends; no step yet while endLines is negative.
-    std::uint64_t closedLast = 0;  // 1 when the last step ended with a closing quote
     std::int64_t endLines = -1;
     std::uint64_t endLfs = 0;
     std::uint64_t endEnds = 0;
