@@ -10,47 +10,17 @@ value is the field csv.reader reads at that place, empty when the record has few
 piece is the header and its records in source order, named source-KEPT.csv (KEPT: the value's letters,
 marks and decimal digits of any script, "-" and "_", at most 100 bytes of them in UTF-8, "empty" when none), the second value to want a name taking "(2)".
 """
-import csv
 import os
 import random
 import sys
 import unicodedata
 
+from csv_reading import records_of
+
 VALUES = ["", "a", "Paris", "x y", "a,b", "q\"q", "line\nbreak", "cr\r\nlf", "-_z", "empty", "\u00fc", "A;b|c\td",
           "a\",b", "a\";b", "a\"|b", "a\"\tb",
           "Z\u00fcrich", "\u6771\u4eac", "\u0395\u03bb\u03bb\u03ac\u03b4\u03b1", "\u0939\u093f\u0928\u094d\u0926\u0940",
           "\U0001F600x", "a\u00a0b\u2013c", "\u5b57" * 40]
-
-
-def split_at_lf(text):
-    lines, current = [], ""
-    for line in text.splitlines(keepends=True):
-        current += line
-        if current.endswith("\n"):
-            lines.append(current)
-            current = ""
-    if current:
-        lines.append(current)
-    return lines
-
-
-def records_of(text, delimiter):
-    """The source's records as csv.reader ends them, and their fields."""
-    lines = split_at_lf(text)
-    taken = [0]
-
-    def feed():
-        for line in lines:
-            taken[0] += 1
-            yield line
-
-    records, start = [], 0
-    for row in csv.reader(feed(), delimiter=delimiter, quotechar="\"", doublequote=True, strict=False):
-        end = sum(len(line) for line in lines[: taken[0]])
-        records.append((text[start:end], row))
-        start = end
-    assert start == len(text), "the reader left bytes out"
-    return records
 
 
 def quoted(value, delimiter, rng):

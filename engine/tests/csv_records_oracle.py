@@ -9,10 +9,11 @@ Where each record ends is what csv.reader says: it is fed the source one line (u
 yields a row once the lines it was given complete a record, so the lines taken so far are the record's
 bytes. The rules of the modes are then applied to those records.
 """
-import csv
 import os
 import random
 import sys
+
+from csv_reading import records_of
 
 
 def field(rng, delimiter, crlf):
@@ -37,35 +38,6 @@ def record(rng, delimiter, crlf):
 def unclosed(rng, delimiter):
     inner = ["a", delimiter, "\"\"", "\n", "\r\n", "x"]
     return "z" + delimiter + "\"" + "".join(rng.choice(inner) for _ in range(rng.randint(1, 6)))
-
-
-def records_of(text, delimiter):
-    """The source's records as csv.reader ends them: their text, line ends included."""
-    lines = text.splitlines(keepends=True)
-    # splitlines also splits at a lone CR; the reader is given lines up to an LF.
-    joined, current = [], ""
-    for line in lines:
-        current += line
-        if current.endswith("\n"):
-            joined.append(current)
-            current = ""
-    if current:
-        joined.append(current)
-    taken = [0]
-
-    def feed():
-        for line in joined:
-            taken[0] += 1
-            yield line
-
-    reader = csv.reader(feed(), delimiter=delimiter, quotechar="\"", doublequote=True, strict=False)
-    records, start = [], 0
-    for _ in reader:
-        end = sum(len(line) for line in joined[: taken[0]])
-        records.append(text[start:end])
-        start = end
-    assert start == len(text), "the reader left bytes out"
-    return records
 
 
 def pieces_of(records, mode, n, line_end, limit, cap, open_last):
@@ -123,7 +95,7 @@ def case(rng, folder):
         parts.append(record(rng, delimiter, crlf) or "q")  # no line end after the last record
     text = "".join(parts)
 
-    records = records_of(text, delimiter)
+    records = [whole for whole, _ in records_of(text, delimiter)]
     head = "".join(records[:header])
     left_open = None
     if ending < 0.2:
